@@ -1,0 +1,1 @@
+// Anchors the compiled artwork in its own library.

@@ -1,0 +1,1 @@
+// Placeholder until the main window lands.

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+namespace tallyrook {
+
+// Small path and metadata helpers shared by the walk, the passes, the folder list and the
+// results window. Paths use "/"; none of these ever reads a file's contents.
+
+// The text after the last "/"; the whole text when there is none.
+QString FileNameOf(const QString& path);
+// The text up to and including the last "/"; the empty text when there is none.
+QString FolderOf(const QString& path);
+// True when the path names a folder (a link to a folder counts); false when it cannot be read.
+bool IsFolder(const QString& path);
+// True when the path's last-modified time can be read.
+bool FileExists(const QString& path);
+// The file's size in bytes (64-bit), or nothing when its metadata cannot be read.
+std::optional<qint64> FileSize2(const QString& path);
+// The file's last-write time in UTC; invalid when it cannot be read.
+QDateTime LastWriteTimeUtc(const QString& path);
+
+}  // namespace tallyrook

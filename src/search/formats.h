@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+
+namespace tallyrook {
+
+// Size text in Bytes, KB, MB or GB by powers of 1024 with the locale's separators;
+// the empty text for 0 or less.
+QString FormatSize(qint64 size, const QLocale& locale = QLocale::system());
+
+// Local wall-clock time of a UTC file time, using the offset in effect now (not the one in effect
+// at the file's time). The result carries that wall-clock time; its time spec is not meaningful.
+QDateTime FileTimeToDate(const QDateTime& utc);
+
+// The general date text of a local wall-clock time: short date with a four-digit year, one blank,
+// the time to the second; midnight shows the date alone.
+QString GeneralDateText(const QDateTime& local, const QLocale& locale = QLocale::system());
+
+// General date text of the file's last write; the empty text when it cannot be read.
+QString LastModifiedText(const QString& path, const QLocale& locale = QLocale::system());
+
+}  // namespace tallyrook

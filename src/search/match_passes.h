@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+
+namespace tallyrook {
+
+class Global;
+class ResultList;
+class SearchHost;
+
+enum class PassResult {
+    Completed,
+    Stopped,    // the stop request was seen at a match
+    RowsFull,   // the next row would not fit the row cap; the user was told
+    Abandoned,  // the host asked to give up at once (program ending)
+};
+
+// The three match passes of one run. The run-local row counter, colour toggle and anchor flag
+// live here and carry over from one pass to the next, so a run makes one object.
+class MatchPasses {
+public:
+    // One run adds at most this many rows (a 16-bit row counter).
+    static constexpr int RowCapacity = 32767;
+
+    MatchPasses(SearchHost& host, Global& global, ResultList& rows);
+    ~MatchPasses();
+    MatchPasses(const MatchPasses&) = delete;
+    MatchPasses& operator=(const MatchPasses&) = delete;
+
+    PassResult ExactFilenamePass();
+    // firstRow: 1-based position of the first row that will belong to the pass.
+    PassResult ExactFilesizePass(int firstRow);
+    PassResult SimilarFilenamePass(int firstRow);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace tallyrook

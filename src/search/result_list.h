@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <vector>
+
+namespace tallyrook {
+
+// One row of the results: a file of a duplicate group. The path is the row's identity.
+struct ResultRow {
+    QString path;
+    QString sizeText;      // FormatSize of the size at the moment the row was added
+    QString modifiedText;  // LastModifiedText at that moment
+    QString type;          // "Name", "Size" or "Close"
+    qint64 bytes = -1;     // the size itself, -1 when it could not be read
+    QDateTime modified;    // UTC; invalid when it could not be read
+    bool checked = false;
+};
+
+// The rows of a run, in the order added. The match passes need only these operations, so they
+// fill the desktop program's results model and a plain list alike.
+class ResultList {
+public:
+    virtual ~ResultList() = default;
+    virtual int RowCount() const = 0;
+    virtual const ResultRow& Row(int index) const = 0;  // 0-based
+    virtual void AppendRow(ResultRow row) = 0;
+    virtual void ClearRows() = 0;
+};
+
+// A plain in-memory list, for tallyrook-cli and the tests.
+class ResultRows : public ResultList {
+public:
+    int RowCount() const override { return static_cast<int>(rows_.size()); }
+    const ResultRow& Row(int index) const override { return rows_.at(static_cast<size_t>(index)); }
+    void AppendRow(ResultRow row) override { rows_.push_back(std::move(row)); }
+    void ClearRows() override { rows_.clear(); }
+
+private:
+    std::vector<ResultRow> rows_;
+};
+
+}  // namespace tallyrook

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace tallyrook {
+
+// Everything a search run needs of a window. The desktop program, tallyrook-cli and the tests
+// each supply one, so the engine runs the same with or without a window system.
+class SearchHost {
+public:
+    virtual ~SearchHost() = default;
+
+    // The criteria boxes, read at the moments the run and the walk read them.
+    virtual bool ExactFilename() = 0;    // Check4
+    virtual bool ExactFilesize() = 0;    // Check5, read at every record of the walk
+    virtual bool SimilarFilename() = 0;  // Check7
+
+    // The folder-list entries' texts, in list order, taken once when the run starts.
+    virtual QStringList FolderEntries() = 0;
+
+    virtual void SetCaption(const QString& caption) = 0;
+    virtual void SetProgress(int percent) = 0;  // 0 to 100
+    // Wait pointer on (walk) or back to normal (end of the run).
+    virtual void SetBusy(bool busy) = 0;
+    // Find button hidden and stop button shown while running; the reverse at rest.
+    virtual void SetRunning(bool running) = 0;
+
+    // A message with an OK button and no icon; waits for the answer.
+    virtual void ShowMessage(const QString& text, const QString& title) = 0;
+    // A question with Yes and No and no icon; true for Yes.
+    virtual bool AskYesNo(const QString& text, const QString& title) = 0;
+
+    // Lets the window system handle pending events (the host throttles this itself, so the engine
+    // may call it as often as it likes). Returns false when the run must be abandoned at once
+    // because the program is ending: the engine then returns without any further host call.
+    virtual bool ProcessPendingEvents() = 0;
+
+    // The stop request: cleared when a run starts, polled at the walk's and the passes' points.
+    virtual void ClearStopRequest() = 0;
+    virtual bool StopRequested() = 0;
+
+    // The run found rows: the results window takes the main window's place.
+    virtual void ShowResults() = 0;
+};
+
+}  // namespace tallyrook

@@ -1,0 +1,21 @@
+#pragma once
+
+namespace tallyrook {
+
+class Global;
+class ResultList;
+class SearchHost;
+
+enum class RunOutcome {
+    EmptyFolderList,  // nothing to search; nothing was reset
+    Declined,         // the user answered No to the large-inventory warning
+    Stopped,          // the stop request ended the run
+    NoDuplicates,     // "No dupes"
+    ResultsShown,     // rows were found and handed to the results window
+    Abandoned,        // the program is ending; no further host call was made
+};
+
+// Everything the find button does, from the empty-list check to the hand-off or back to rest.
+RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows);
+
+}  // namespace tallyrook

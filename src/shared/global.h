@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace tallyrook {
+
+// The file inventory and the per-row colour names of the last search run. The application owns
+// one instance for its whole life; the walk fills the inventory, the match passes fill RowColors,
+// the results window reads RowColors. Tests make their own.
+class Global {
+public:
+    // Records beyond this many are refused: the walk stops and says so.
+    static constexpr qsizetype InventoryCapacity = 1'000'001;
+    // RowColors has room for as many rows; a run adds far fewer (see the row cap of the passes).
+    static constexpr qsizetype RowColorCapacity = 1'000'001;
+    // FileSizes value of a record made while Exact Filesize was unticked, or whose size could not
+    // be read. Its text is the empty text.
+    static constexpr qint64 NoSize = -1;
+
+    // Parallel lists, one entry per record, index = order in which the walk found the file.
+    // Storage grows on demand. Records of one folder share the folder's text (implicit sharing),
+    // so a million records stay small. Sizes are kept as numbers; FileSizeText gives the text.
+    QList<QString> FileNames;
+    QList<QString> FileFolders;  // ends with "/"
+    QList<qint64> FileSizes;     // bytes, or NoSize
+
+    qsizetype FileCount() const { return FileNames.size(); }
+    bool InventoryFull() const { return FileCount() >= InventoryCapacity; }
+
+    // Appends one record; false (and nothing recorded) when the inventory is full.
+    bool AddRecord(const QString& folder, const QString& name, qint64 size);
+
+    QString FullPath(qsizetype k) const { return FileFolders.at(k) + FileNames.at(k); }
+    // Decimal text of the size, or the empty text for NoSize.
+    QString FileSizeText(qsizetype k) const;
+
+    // Colour name of the row at 0-based position k; the empty text where nothing was set.
+    QString RowColor(qsizetype k) const;
+    void SetRowColor(qsizetype k, const QString& name);
+    // Number of entries that hold a value (positions at or beyond read as the empty text).
+    qsizetype RowColorsUsed() const { return RowColors.size(); }
+    // Every entry set so far becomes `name` (used after a delete: "white").
+    void FillRowColors(const QString& name);
+
+    // Start of a run: every list emptied, FileCount 0.
+    void ResetInventory();
+    void ResetRowColors();
+
+private:
+    QList<QString> RowColors;
+};
+
+}  // namespace tallyrook
