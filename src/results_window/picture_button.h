@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QCursor>
+#include <QPushButton>
+
+namespace tallyrook {
+
+// A push button that shows one of our pictures instead of a caption and acts once per press.
+// `picture` is a resource path such as ":/artwork/find_dupes.svg"; the picture is drawn at the
+// button's size.
+class PictureButton : public QPushButton {
+    Q_OBJECT
+public:
+    PictureButton(const QString& objectName, const QString& picture, QWidget* parent);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QString picture_;
+};
+
+// The hand pointer of both windows: "HAND-M.CUR" in the program's own folder when it can be read,
+// otherwise the platform's default pointer.
+QCursor HandCursor();
+
+}  // namespace tallyrook
