@@ -1,11 +1,473 @@
 #include "match_passes.h"
 
+#include <QHash>
+#include <QLocale>
+#include <QSet>
+#include <algorithm>
+#include <numeric>
+#include <optional>
+#include <vector>
+
+#include "file_functions.h"
+#include "formats.h"
+#include "result_list.h"
+#include "search_host.h"
+#include "shared/global.h"
+#include "similarity.h"
+
+// The passes give the rows of comparing every pair of inventory entries in order (anchor a, then
+// every later partner b), without comparing every pair: the exact passes group entries by
+// hashing, the similar pass looks up candidates in an index of upper-cased words. Rows, their
+// order, colours and the points where the stop request is read follow that pairwise order.
+
 namespace tallyrook {
-// Placeholder until the passes land.
-struct MatchPasses::State {};
-MatchPasses::MatchPasses(SearchHost&, Global&, ResultList&) : state_(std::make_unique<State>()) {}
+
+namespace {
+
+// What the passes of one run share.
+struct RunState {
+    SearchHost& host;
+    Global& global;
+    ResultList& rows;
+    QLocale locale = QLocale::system();
+    int rowLimit = MatchPasses::RowCapacity;
+    int rowsAdded = 0;         // R: also the RowColors index of the next row
+    bool strongTurn = false;   // T: the next group takes the strong colour of the pair
+    bool anchorAdded = false;  // F: the current anchor added its own row
+};
+
+// One pass over the inventory: its row texts and the paths it has listed.
+class Pass {
+public:
+    Pass(RunState& state, QString type, QString strong, QString light, int firstRow)
+        : s_(state), type_(std::move(type)), strong_(std::move(strong)), light_(std::move(light)) {
+        // Rows already in the list from firstRow on count as listed for this pass.
+        for (int i = std::max(firstRow, 1) - 1; i < s_.rows.RowCount(); ++i)
+            listed_.insert(s_.rows.Row(i).path);
+    }
+
+    qsizetype FileCount() const { return s_.global.FileCount(); }
+
+    // The progress of the anchor, then pending events; false when the run must be abandoned.
+    bool StartAnchor(qsizetype a) {
+        const int percent = int(double(a + 1) / double(FileCount()) * 100);
+        if (percent != lastPercent_) {
+            lastPercent_ = percent;
+            s_.host.SetProgress(percent);
+        }
+        return s_.host.ProcessPendingEvents();
+    }
+    bool ProcessEvents() { return s_.host.ProcessPendingEvents(); }
+    bool StopRequested() { return s_.host.StopRequested(); }
+
+    bool Listed(qsizetype k) const { return listed_.contains(s_.global.FullPath(k)); }
+
+    // The rows of a matched pair: the anchor's unless listed, then the partner's unless listed
+    // (partner < 0: none). False when they would not fit: then neither is added, so a group never
+    // ends in an anchor whose partner is missing.
+    bool AddPair(qsizetype anchor, qsizetype partner) {
+        const QString anchorPath = s_.global.FullPath(anchor);
+        const bool addAnchor = !listed_.contains(anchorPath);
+        QString partnerPath;
+        bool addPartner = false;
+        if (partner >= 0) {
+            partnerPath = s_.global.FullPath(partner);
+            addPartner =
+                !listed_.contains(partnerPath) && !(addAnchor && partnerPath == anchorPath);
+        }
+        if (qint64(s_.rowsAdded) + addAnchor + addPartner > s_.rowLimit)
+            return false;
+        if (addAnchor) {
+            AddRow(anchorPath);
+            s_.anchorAdded = true;
+        }
+        if (addPartner)
+            AddRow(partnerPath);
+        return true;
+    }
+
+    // After the anchor's last partner: a new group flips the colour for the next one.
+    void EndAnchor() {
+        if (s_.anchorAdded) {
+            s_.anchorAdded = false;
+            s_.strongTurn = !s_.strongTurn;
+        }
+    }
+
+private:
+    void AddRow(const QString& path) {
+        ResultRow row;
+        row.path = path;
+        // Size and date as they are now, not as the walk saw them.
+        if (const std::optional<qint64> bytes = FileSize2(path))
+            row.bytes = *bytes;
+        if (row.bytes >= 0)
+            row.sizeText = FormatSize(row.bytes, s_.locale);
+        row.modified = LastWriteTimeUtc(path);
+        if (row.modified.isValid())
+            row.modifiedText = GeneralDateText(FileTimeToDate(row.modified), s_.locale);
+        row.type = type_;
+        s_.rows.AppendRow(std::move(row));
+        s_.global.SetRowColor(s_.rowsAdded, s_.strongTurn ? strong_ : light_);
+        ++s_.rowsAdded;
+        listed_.insert(path);
+    }
+
+    RunState& s_;
+    const QString type_;
+    const QString strong_;
+    const QString light_;
+    QSet<QString> listed_;
+    int lastPercent_ = -1;
+};
+
+// Entries with equal keys form a group; the first entry of a group is the anchor that adds it.
+// keyOf(k) gives the key of entry k, or nothing when the entry takes no part.
+template <typename Key, typename KeyOf>
+PassResult ExactPass(Pass& pass, KeyOf keyOf) {
+    const int n = int(pass.FileCount());
+    std::vector<int> groupOf(size_t(n), -1);
+    std::vector<int> groupSize;
+    {
+        QHash<Key, int> groups;
+        groups.reserve(n);
+        for (int k = 0; k < n; ++k) {
+            const std::optional<Key> key = keyOf(k);
+            if (!key)
+                continue;
+            auto it = groups.find(*key);
+            if (it == groups.end()) {
+                it = groups.insert(*key, int(groupSize.size()));
+                groupSize.push_back(0);
+            }
+            groupOf[size_t(k)] = *it;
+            ++groupSize[size_t(*it)];
+        }
+    }
+    // Members laid out group by group, each group in inventory order.
+    std::vector<int> groupStart(groupSize.size() + 1, 0);
+    for (size_t g = 0; g < groupSize.size(); ++g)
+        groupStart[g + 1] = groupStart[g] + groupSize[g];
+    std::vector<int> members(size_t(groupStart.back()));
+    std::vector<int> seen(groupSize.size(), 0);
+    for (int k = 0; k < n; ++k) {
+        if (const int g = groupOf[size_t(k)]; g >= 0)
+            members[size_t(groupStart[size_t(g)] + seen[size_t(g)]++)] = k;
+    }
+    std::fill(seen.begin(), seen.end(), 0);
+
+    for (int a = 0; a < n; ++a) {
+        if (!pass.StartAnchor(a))
+            return PassResult::Abandoned;
+        const int g = groupOf[size_t(a)];
+        if (g < 0 || groupSize[size_t(g)] < 2)
+            continue;
+        const int rank = seen[size_t(g)]++;
+        if (rank > 0) {
+            // A later member matches the members after it, all listed by now: the matches add
+            // nothing, but the stop request is still read at them.
+            if (rank + 1 < groupSize[size_t(g)] && pass.StopRequested())
+                return PassResult::Stopped;
+            continue;
+        }
+        for (int i = 1; i < groupSize[size_t(g)]; ++i) {
+            if (i > 1 && !pass.ProcessEvents())
+                return PassResult::Abandoned;
+            if (pass.StopRequested())
+                return PassResult::Stopped;
+            if (!pass.AddPair(a, members[size_t(groupStart[size_t(g)] + i)]))
+                return PassResult::RowsFull;
+        }
+        pass.EndAnchor();
+    }
+    return PassResult::Completed;
+}
+
+// The similar pass. A pair (a, b), a < b, matches when the names differ and the anchor's name
+// is similar to the partner's. Whether it does depends only on the two names, so the work is
+// done on distinct names, each with its occurrences in inventory order.
+//
+// At the first occurrence a of a name u the pass finds every name v similar to u that has not
+// been found before and lists all occurrences of v after a. Found names leave the candidate index
+// for good: all their later occurrences are listed, and anchors only look forward. So later
+// occurrences of u never add partners, and only need to know whether any similar name occurs
+// after them (the latest such occurrence, found once per name).
+//
+// Candidates come from an index of upper-cased words. More than half of the larger word list
+// must match, so a partner has fewer than twice the anchor's words, and it must contain one of
+// the anchor's rarest words that together make up at least half of its words: without them too
+// few could match.
+class SimilarSearch {
+public:
+    SimilarSearch(const Global& global, const QLocale& locale) : prepared_(locale) {
+        const int n = int(global.FileCount());
+        nameOf_.resize(size_t(n));
+        {
+            QHash<QString, int> numbers;
+            numbers.reserve(n);
+            for (int k = 0; k < n; ++k) {
+                const QString& name = global.FileNames.at(k);
+                auto it = numbers.find(name);
+                if (it == numbers.end())
+                    it = numbers.insert(name, prepared_.Add(name));
+                nameOf_[size_t(k)] = *it;
+            }
+        }
+        const int m = prepared_.NameCount();
+
+        occStart_.assign(size_t(m) + 1, 0);
+        for (int u : nameOf_)
+            ++occStart_[size_t(u) + 1];
+        for (int u = 0; u < m; ++u)
+            occStart_[size_t(u) + 1] += occStart_[size_t(u)];
+        occ_.resize(size_t(n));
+        {
+            std::vector<int> fill(occStart_.begin(), occStart_.end() - 1);
+            for (int k = 0; k < n; ++k)
+                occ_[size_t(fill[size_t(nameOf_[size_t(k)])]++)] = k;
+        }
+
+        const int wordCount = prepared_.DistinctWordCount();
+        frequency_.assign(size_t(wordCount), 0);
+        for (int u = 0; u < m; ++u) {
+            for (const PreparedNames::Word& w : prepared_.Words(u))
+                ++frequency_[w.id];
+        }
+        postStart_.assign(size_t(wordCount) + 1, 0);
+        for (int w = 0; w < wordCount; ++w)
+            postStart_[size_t(w) + 1] = postStart_[size_t(w)] + frequency_[size_t(w)];
+        live_.resize(postStart_.back());
+        byLatest_.resize(postStart_.back());
+        liveEnd_.assign(postStart_.begin(), postStart_.end() - 1);
+        for (int u = 0; u < m; ++u) {
+            for (const PreparedNames::Word& w : prepared_.Words(u))
+                live_[liveEnd_[w.id]++] = u;
+        }
+        std::vector<int> latestFirst(static_cast<size_t>(m));
+        std::iota(latestFirst.begin(), latestFirst.end(), 0);
+        std::sort(latestFirst.begin(), latestFirst.end(),
+                  [this](int x, int y) { return LastOcc(x) > LastOcc(y); });
+        std::vector<quint32> fill(postStart_.begin(), postStart_.end() - 1);
+        for (int u : latestFirst) {
+            for (const PreparedNames::Word& w : prepared_.Words(u))
+                byLatest_[fill[w.id]++] = u;
+        }
+
+        found_.assign(size_t(m), 0);
+        stamp_.assign(size_t(m), -1);
+        latestSimilar_.assign(size_t(m), -1);
+    }
+
+    int NameOf(int k) const { return nameOf_[size_t(k)]; }
+    bool IsFirstOccurrence(int k) const { return occ_[occStart_[size_t(NameOf(k))]] == k; }
+    // Whether a pair (a, b) with b > a matches, for any occurrence a of its name.
+    bool HasMatchAfter(int a) const { return latestSimilar_[size_t(NameOf(a))] > a; }
+    int LatestMatch(int a) const { return latestSimilar_[size_t(NameOf(a))]; }
+
+    // At the first occurrence a of its name: the partners of a that no earlier anchor could have
+    // listed, in inventory order.
+    const std::vector<int>& FirstProbe(int a) {
+        const int u = NameOf(a);
+        partners_.clear();
+        SelectPrefix(u);
+        const quint32 maxWords = 2 * quint32(prepared_.WordCount(u)) - 1;
+        int latest = -1;
+        for (quint32 w : prefix_) {
+            // Names found earlier drop out of the list as it is read.
+            int* out = live_.data() + postStart_[w];
+            for (int* p = out; p != live_.data() + liveEnd_[w]; ++p) {
+                const int v = *p;
+                if (found_[size_t(v)])
+                    continue;
+                *out++ = v;
+                if (v == u || stamp_[size_t(v)] == u)
+                    continue;
+                stamp_[size_t(v)] = u;
+                if (quint32(prepared_.WordCount(v)) > maxWords || !prepared_.Similar(u, v))
+                    continue;
+                found_[size_t(v)] = 1;
+                latest = std::max(latest, LastOcc(v));
+                const int* first = occ_.data() + occStart_[size_t(v)];
+                const int* last = occ_.data() + occStart_[size_t(v) + 1];
+                partners_.insert(partners_.end(), std::upper_bound(first, last, a), last);
+            }
+            liveEnd_[w] = quint32(out - live_.data());
+        }
+        std::sort(partners_.begin(), partners_.end());
+
+        // The latest occurrence of any similar name, found ones included: lists ordered latest
+        // first, read until nothing later than the best so far is left.
+        for (quint32 w : prefix_) {
+            for (quint32 i = postStart_[w]; i < postStart_[w + 1]; ++i) {
+                const int v = byLatest_[i];
+                if (LastOcc(v) <= std::max(latest, a))
+                    break;
+                if (v == u || stamp_[size_t(v)] == u)
+                    continue;
+                stamp_[size_t(v)] = u;
+                if (quint32(prepared_.WordCount(v)) <= maxWords && prepared_.Similar(u, v)) {
+                    latest = LastOcc(v);
+                    break;
+                }
+            }
+        }
+        latestSimilar_[size_t(u)] = latest > a ? latest : -1;
+        return partners_;
+    }
+
+    // Whether a name similar to a's occurs after a and before `end`.
+    bool HasMatchBetween(int a, int end) {
+        const int u = NameOf(a);
+        SelectPrefix(u);
+        const quint32 maxWords = 2 * quint32(prepared_.WordCount(u)) - 1;
+        for (quint32 w : prefix_) {
+            for (quint32 i = postStart_[w]; i < postStart_[w + 1]; ++i) {
+                const int v = byLatest_[i];
+                if (LastOcc(v) <= a)
+                    break;
+                if (v == u || quint32(prepared_.WordCount(v)) > maxWords)
+                    continue;
+                const int* last = occ_.data() + occStart_[size_t(v) + 1];
+                const int* next = std::upper_bound(
+                    static_cast<const int*>(occ_.data() + occStart_[size_t(v)]), last, a);
+                if (next != last && *next < end && prepared_.Similar(u, v))
+                    return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    int LastOcc(int u) const { return occ_[occStart_[size_t(u) + 1] - 1]; }
+
+    // The rarest distinct words of u that make up at least half of its words.
+    void SelectPrefix(int u) {
+        const std::span<const PreparedNames::Word> words = prepared_.Words(u);
+        byRarity_.assign(words.begin(), words.end());
+        std::sort(byRarity_.begin(), byRarity_.end(),
+                  [this](const PreparedNames::Word& x, const PreparedNames::Word& y) {
+                      const quint32 fx = frequency_[x.id], fy = frequency_[y.id];
+                      return fx != fy ? fx < fy : x.id < y.id;
+                  });
+        prefix_.clear();
+        quint64 weight = 0;
+        for (const PreparedNames::Word& w : byRarity_) {
+            if (2 * weight >= quint64(prepared_.WordCount(u)))
+                break;
+            prefix_.push_back(w.id);
+            weight += w.count;
+        }
+    }
+
+    PreparedNames prepared_;
+    std::vector<int> nameOf_;         // entry -> name number
+    std::vector<int> occStart_;       // name -> its first index in occ_
+    std::vector<int> occ_;            // entries of each name, in inventory order
+    std::vector<quint32> frequency_;  // word -> number of names containing it
+    std::vector<quint32> postStart_;  // word -> its first index in live_ and byLatest_
+    std::vector<int> live_;           // names containing the word, not found yet
+    std::vector<quint32> liveEnd_;
+    std::vector<int> byLatest_;  // names containing the word, latest last occurrence first
+    std::vector<char> found_;
+    std::vector<int> stamp_;          // the anchor name that last looked at a name
+    std::vector<int> latestSimilar_;  // latest occurrence of a name similar to it, or -1
+
+    std::vector<PreparedNames::Word> byRarity_;
+    std::vector<quint32> prefix_;
+    std::vector<int> partners_;
+};
+
+PassResult SimilarPass(Pass& pass, const Global& global, const QLocale& locale) {
+    const int n = int(pass.FileCount());
+    if (n == 0)
+        return PassResult::Completed;
+    SimilarSearch search(global, locale);
+    static const std::vector<int> none;
+    for (int a = 0; a < n; ++a) {
+        if (!pass.StartAnchor(a))
+            return PassResult::Abandoned;
+        const std::vector<int>& partners =
+            search.IsFirstOccurrence(a) ? search.FirstProbe(a) : none;
+        if (!search.HasMatchAfter(a))
+            continue;
+        // The anchor's first match.
+        if (pass.StopRequested())
+            return PassResult::Stopped;
+        // The anchor's row comes with its first match's partner, unless that partner is listed
+        // already: then the anchor's row is added alone, and the next partner at a later match.
+        const bool anchorAlone =
+            !pass.Listed(a) && (partners.empty() || pass.Listed(partners.front()) ||
+                                search.HasMatchBetween(a, partners.front()));
+        if (anchorAlone && !pass.AddPair(a, -1))
+            return PassResult::RowsFull;
+        int lastAdded = -1;
+        for (int b : partners) {
+            if (pass.Listed(b))
+                continue;
+            if (anchorAlone || lastAdded >= 0) {
+                if (!pass.ProcessEvents())
+                    return PassResult::Abandoned;
+                if (pass.StopRequested())
+                    return PassResult::Stopped;
+            }
+            if (!pass.AddPair(a, b))
+                return PassResult::RowsFull;
+            lastAdded = b;
+        }
+        // Matches after the last rows added still read the stop request.
+        const bool laterMatches =
+            lastAdded >= 0 ? search.LatestMatch(a) > lastAdded
+                           : anchorAlone && search.HasMatchBetween(a, search.LatestMatch(a));
+        if (laterMatches) {
+            if (!pass.ProcessEvents())
+                return PassResult::Abandoned;
+            if (pass.StopRequested())
+                return PassResult::Stopped;
+        }
+        pass.EndAnchor();
+    }
+    return PassResult::Completed;
+}
+
+}  // namespace
+
+struct MatchPasses::State {
+    RunState run;
+};
+
+MatchPasses::MatchPasses(SearchHost& host, Global& global, ResultList& rows)
+    : state_(std::make_unique<State>(State{RunState{host, global, rows}})) {}
+
 MatchPasses::~MatchPasses() = default;
-PassResult MatchPasses::ExactFilenamePass() { return PassResult::Completed; }
-PassResult MatchPasses::ExactFilesizePass(int) { return PassResult::Completed; }
-PassResult MatchPasses::SimilarFilenamePass(int) { return PassResult::Completed; }
+
+void MatchPasses::SetRowLimit(int limit) {
+    state_->run.rowLimit = std::max(limit, 0);
+}
+
+PassResult MatchPasses::ExactFilenamePass() {
+    // "Already listed" looks at every row of the list.
+    Pass pass(state_->run, QStringLiteral("Name"), QStringLiteral("blue"),
+              QStringLiteral("light blue"), 1);
+    const Global& global = state_->run.global;
+    return ExactPass<QString>(
+        pass, [&global](int k) { return std::optional<QString>(global.FileNames.at(k)); });
+}
+
+PassResult MatchPasses::ExactFilesizePass(int firstRow) {
+    Pass pass(state_->run, QStringLiteral("Size"), QStringLiteral("red"),
+              QStringLiteral("light red"), firstRow);
+    const Global& global = state_->run.global;
+    // Entries without a recorded size match nothing: unknown sizes are not equal sizes.
+    return ExactPass<qint64>(pass, [&global](int k) {
+        const qint64 size = global.FileSizes.at(k);
+        return size == Global::NoSize ? std::nullopt : std::optional<qint64>(size);
+    });
+}
+
+PassResult MatchPasses::SimilarFilenamePass(int firstRow) {
+    Pass pass(state_->run, QStringLiteral("Close"), QStringLiteral("green"),
+              QStringLiteral("light green"), firstRow);
+    return SimilarPass(pass, state_->run.global, state_->run.locale);
+}
+
 }  // namespace tallyrook

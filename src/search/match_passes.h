@@ -11,7 +11,7 @@ class SearchHost;
 enum class PassResult {
     Completed,
     Stopped,    // the stop request was seen at a match
-    RowsFull,   // the next row would not fit the row cap; the user was told
+    RowsFull,   // the next rows would not fit the row cap; the rows so far stay, nothing was shown
     Abandoned,  // the host asked to give up at once (program ending)
 };
 
@@ -31,6 +31,9 @@ public:
     // firstRow: 1-based position of the first row that will belong to the pass.
     PassResult ExactFilesizePass(int firstRow);
     PassResult SimilarFilenamePass(int firstRow);
+
+    // A lower or higher cap than RowCapacity, for tests and benchmarks only.
+    void SetRowLimit(int limit);
 
 private:
     struct State;

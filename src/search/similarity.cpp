@@ -1,8 +1,155 @@
 #include "similarity.h"
 
+#include <QHashFunctions>
+#include <algorithm>
+#include <cmath>
+
 namespace tallyrook {
-// Placeholder until the similarity rule lands.
-QStringList SplitWords(const QString& name) { return {name}; }
-double WordMatchRatio(const QStringList&, const QStringList&) { return 0; }
-bool NamesAreSimilar(const QString&, const QString&) { return false; }
+
+QStringList SplitWords(const QString& name) {
+    QStringList words;
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype blank = name.indexOf(u' ', start);
+        if (blank < 0) {
+            words.append(name.sliced(start));
+            return words;
+        }
+        words.append(name.sliced(start, blank - start));
+        start = blank + 1;
+    }
+}
+
+double WordMatchRatio(const QStringList& first, const QStringList& second, const QLocale& locale) {
+    // Upper-case every word once rather than once per comparison.
+    QStringList upperSecond;
+    upperSecond.reserve(second.size());
+    for (const QString& word : second)
+        upperSecond.append(locale.toUpper(word));
+    qsizetype matches = 0;
+    for (const QString& word : first) {
+        if (upperSecond.contains(locale.toUpper(word)))
+            ++matches;
+    }
+    const qsizetype larger = std::max(first.size(), second.size());
+    return larger == 0 ? 0.0 : double(matches) / double(larger);
+}
+
+bool NamesAreSimilar(const QString& first, const QString& second, const QLocale& locale) {
+    const double ratio = WordMatchRatio(SplitWords(first), SplitWords(second), locale);
+    // Rounded half to even (the default rounding mode), so exactly one half is not similar.
+    return std::nearbyint(ratio) > 0.9;
+}
+
+namespace {
+
+bool IsAscii(QStringView text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+}  // namespace
+
+PreparedNames::PreparedNames(const QLocale& locale) : locale_(locale), table_(1024, 0) {
+    // Where the locale upper-cases ASCII letters like the C locale does, ASCII words skip the
+    // locale's (allocating) upper-casing. Turkish, for one, maps "i" to a dotted capital I.
+    const QString lower = QStringLiteral("abcdefghijklmnopqrstuvwxyz");
+    asciiUpperIsPlain_ = locale_.toUpper(lower) == lower.toUpper();
+}
+
+int PreparedNames::Add(QStringView name) {
+    ids_.clear();
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype blank = name.indexOf(u' ', start);
+        const QStringView word = blank < 0 ? name.sliced(start) : name.sliced(start, blank - start);
+        if (asciiUpperIsPlain_ && IsAscii(word)) {
+            upper_.resize(size_t(word.size()));
+            std::transform(word.begin(), word.end(), upper_.begin(), [](QChar c) {
+                const char16_t u = c.unicode();
+                return u >= u'a' && u <= u'z' ? char16_t(u - (u'a' - u'A')) : u;
+            });
+            ids_.push_back(Intern(QStringView(upper_.data(), qsizetype(upper_.size()))));
+        } else {
+            ids_.push_back(Intern(locale_.toUpper(word.toString())));
+        }
+        if (blank < 0)
+            break;
+        start = blank + 1;
+    }
+
+    const int number = NameCount();
+    wordCounts_.push_back(quint32(ids_.size()));
+    std::sort(ids_.begin(), ids_.end());
+    for (size_t i = 0; i < ids_.size();) {
+        size_t j = i + 1;
+        while (j < ids_.size() && ids_[j] == ids_[i])
+            ++j;
+        words_.push_back({ids_[i], quint32(j - i)});
+        i = j;
+    }
+    starts_.push_back(words_.size());
+    return number;
+}
+
+quint32 PreparedNames::Intern(QStringView upperWord) {
+    const size_t hash = qHash(upperWord);
+    const size_t mask = table_.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const quint32 entry = table_[slot];
+        if (entry == 0)
+            break;
+        const quint32 id = entry - 1;
+        if (wordHashes_[id] == hash && wordLengths_[id] == size_t(upperWord.size()) &&
+            std::equal(upperWord.begin(), upperWord.end(), text_.begin() + wordOffsets_[id])) {
+            return id;
+        }
+    }
+    const quint32 id = quint32(wordLengths_.size());
+    wordOffsets_.push_back(quint32(text_.size()));
+    wordLengths_.push_back(quint32(upperWord.size()));
+    wordHashes_.push_back(hash);
+    for (QChar c : upperWord)
+        text_.push_back(c.unicode());
+    if ((wordLengths_.size()) * 2 > table_.size())
+        Grow();
+    else {
+        size_t slot = hash & mask;
+        while (table_[slot] != 0)
+            slot = (slot + 1) & mask;
+        table_[slot] = id + 1;
+    }
+    return id;
+}
+
+void PreparedNames::Grow() {
+    table_.assign(table_.size() * 2, 0);
+    const size_t mask = table_.size() - 1;
+    for (quint32 id = 0; id < wordHashes_.size(); ++id) {
+        size_t slot = wordHashes_[id] & mask;
+        while (table_[slot] != 0)
+            slot = (slot + 1) & mask;
+        table_[slot] = id + 1;
+    }
+}
+
+bool PreparedNames::Similar(int first, int second) const {
+    const std::span<const Word> a = Words(first);
+    const std::span<const Word> b = Words(second);
+    quint64 matches = 0;
+    for (size_t i = 0, j = 0; i < a.size() && j < b.size();) {
+        if (a[i].id < b[j].id) {
+            ++i;
+        } else if (b[j].id < a[i].id) {
+            ++j;
+        } else {
+            matches += a[i].count;  // a repeated word of the first name counts each time
+            ++i;
+            ++j;
+        }
+    }
+    // ratio = matches / larger count; rounded half to even it is 1 exactly when it exceeds 1/2.
+    const quint64 larger = std::max(wordCounts_[size_t(first)], wordCounts_[size_t(second)]);
+    return 2 * matches > larger;
+}
+
 }  // namespace tallyrook

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
+#include <span>
+#include <vector>
 
 namespace tallyrook {
 
@@ -9,8 +13,61 @@ namespace tallyrook {
 QStringList SplitWords(const QString& name);
 // Matches of the first list's words in the second (ignoring case, locale-aware upper-casing),
 // divided by the larger count. Not symmetric: the first list drives the count.
-double WordMatchRatio(const QStringList& first, const QStringList& second);
+double WordMatchRatio(const QStringList& first, const QStringList& second,
+                      const QLocale& locale = QLocale::system());
 // True when the ratio, rounded half to even, is 1: more than half of the larger word list matched.
-bool NamesAreSimilar(const QString& first, const QString& second);
+bool NamesAreSimilar(const QString& first, const QString& second,
+                     const QLocale& locale = QLocale::system());
+
+// Names split and upper-cased once, for comparing many pairs. Every distinct upper-cased word
+// gets a number, and a name keeps its distinct word numbers sorted, each with how often it
+// occurs, so Similar() is a merge of two short arrays and allocates nothing.
+class PreparedNames {
+public:
+    struct Word {
+        quint32 id;     // number of the upper-cased word
+        quint32 count;  // how often the name has it
+    };
+
+    explicit PreparedNames(const QLocale& locale = QLocale::system());
+
+    // Adds a name and returns its number (0, 1, 2, ... in the order added).
+    int Add(QStringView name);
+
+    int NameCount() const { return static_cast<int>(wordCounts_.size()); }
+    // Words of the name, empty words and repeats included (SplitWords' count).
+    int WordCount(int name) const { return static_cast<int>(wordCounts_[size_t(name)]); }
+    // The name's distinct words, sorted by id.
+    std::span<const Word> Words(int name) const {
+        return {words_.data() + starts_[size_t(name)], words_.data() + starts_[size_t(name) + 1]};
+    }
+    int DistinctWordCount() const { return static_cast<int>(wordLengths_.size()); }
+
+    // NamesAreSimilar of the two names as added, first one first.
+    bool Similar(int first, int second) const;
+
+private:
+    quint32 Intern(QStringView upperWord);
+    void Grow();
+
+    QLocale locale_;
+    bool asciiUpperIsPlain_ = true;  // the locale upper-cases a-z to A-Z (not so in Turkish)
+
+    // The dictionary of upper-cased words: their characters back to back, and an open-addressed
+    // table of word numbers + 1 (0 = free slot).
+    std::vector<char16_t> text_;
+    std::vector<quint32> wordOffsets_;
+    std::vector<quint32> wordLengths_;
+    std::vector<size_t> wordHashes_;
+    std::vector<quint32> table_;
+
+    std::vector<Word> words_;
+    std::vector<size_t> starts_{0};
+    std::vector<quint32> wordCounts_;
+
+    // Scratch space reused by Add.
+    std::vector<char16_t> upper_;
+    std::vector<quint32> ids_;
+};
 
 }  // namespace tallyrook
