@@ -1,11 +1,19 @@
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
+#include <memory>
+
+class QLabel;
+class QTreeView;
 
 namespace tallyrook {
 
 class Global;
+class PictureButton;
 class ResultsModel;
+class TrashDialogs;
+struct TrashOutcome;
 
 // The results window. Created the first time a run has rows, then shown and hidden, never
 // destroyed while the program runs; closing it ends the program.
@@ -20,10 +28,38 @@ public:
     // state, show, and hide the main window.
     void ShowInPlaceOf(QWidget* mainWindow);
 
+    // The dialogs of a Trash request; nullptr goes back to the real ones. Not owned.
+    void SetTrashDialogs(TrashDialogs* dialogs);
+
+public Q_SLOTS:
+    // Back: the main window at this window's position and size; this window hides, rows kept.
+    void Check2_Click();
+    // Sends the checked rows' files to the Trash in one request.
+    void Check1_Click();
+    // Clears every check mark.
+    void Check3_Click();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    // Sizes the list and its columns from the window's outer size.
+    void ApplyLayout();
+    // Takes out every row of a requested path whose file is gone now; the rest keep their marks.
+    void RemoveCheckedRows(const QStringList& requested);
+
     ResultsModel& model_;
     Global& global_;
     QWidget* mainWindow_;
+    QLabel* image1_ = nullptr;
+    PictureButton* check1_ = nullptr;
+    PictureButton* check2_ = nullptr;
+    PictureButton* check3_ = nullptr;
+    QTreeView* listView1_ = nullptr;
+    std::unique_ptr<TrashDialogs> ownDialogs_;
+    TrashDialogs* dialogs_ = nullptr;
 };
 
 }  // namespace tallyrook

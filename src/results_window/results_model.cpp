@@ -1,31 +1,227 @@
 #include "results_model.h"
 
+#include <QBrush>
+#include <algorithm>
+#include <array>
+#include <utility>
+
 #include "shared/global.h"
 
 namespace tallyrook {
-// Placeholder until the results window lands.
+
+namespace {
+
+struct NamedColor {
+    QStringView name;
+    QColor background;
+};
+
+// The group colours the match passes write into RowColors.
+const std::array<NamedColor, 6>& ColorTable() {
+    static const std::array<NamedColor, 6> table{{
+        {u"blue", QColor(212, 234, 255)},
+        {u"light blue", QColor(242, 242, 255)},
+        {u"light green", QColor(242, 255, 242)},
+        {u"green", QColor(212, 255, 212)},
+        {u"light red", QColor(255, 233, 212)},
+        {u"red", QColor(255, 212, 213)},
+    }};
+    return table;
+}
+
+// Beyond this many separate runs of rows to remove, one reset is cheaper than telling the view
+// about every run.
+constexpr qsizetype MaxRemovalBlocks = 256;
+
+}  // namespace
+
 ResultsModel::ResultsModel(Global& global, QObject* parent)
     : QAbstractTableModel(parent), global_(global) {}
+
 int ResultsModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : RowCount();
 }
-int ResultsModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 4; }
-QVariant ResultsModel::data(const QModelIndex&, int) const { return {}; }
-QVariant ResultsModel::headerData(int, Qt::Orientation, int) const { return {}; }
-Qt::ItemFlags ResultsModel::flags(const QModelIndex& index) const {
-    return QAbstractTableModel::flags(index);
+
+int ResultsModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
 }
-bool ResultsModel::setData(const QModelIndex&, const QVariant&, int) { return false; }
-int ResultsModel::RowCount() const { return static_cast<int>(rows_.size()); }
-const ResultRow& ResultsModel::Row(int index) const { return rows_.at(static_cast<size_t>(index)); }
+
+std::optional<QColor> ResultsModel::BackgroundOf(const QString& name) {
+    for (const NamedColor& entry : ColorTable()) {
+        if (name == entry.name)
+            return entry.background;
+    }
+    return std::nullopt;
+}
+
+QVariant ResultsModel::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const ResultRow& row = rows_[static_cast<size_t>(index.row())];
+    switch (role) {
+        case Qt::ToolTipRole:
+            // Long paths are elided in the cell; the tip shows the whole path.
+            return index.column() == FilenameColumn ? QVariant(row.path) : QVariant();
+        case Qt::DisplayRole:
+            switch (index.column()) {
+                case FilenameColumn:
+                    return row.path;
+                case SizeColumn:
+                    return row.sizeText;
+                case ModifiedColumn:
+                    return row.modifiedText;
+                case TypeColumn:
+                    return row.type;
+            }
+            return {};
+        case Qt::CheckStateRole:
+            if (index.column() == FilenameColumn)
+                return row.checked ? Qt::Checked : Qt::Unchecked;
+            return {};
+        case Qt::TextAlignmentRole:
+            return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+        case Qt::BackgroundRole:
+            if (const auto color = BackgroundOf(global_.RowColor(index.row())))
+                return QBrush(*color);
+            return {};
+        case Qt::ForegroundRole:
+            if (BackgroundOf(global_.RowColor(index.row())))
+                return QBrush(Qt::black);
+            return {};
+    }
+    return {};
+}
+
+QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+        case FilenameColumn:
+            return QStringLiteral("Filename");
+        case SizeColumn:
+            return QStringLiteral("Size");
+        case ModifiedColumn:
+            return QStringLiteral("Last Modified");
+        case TypeColumn:
+            return QStringLiteral("Type");
+    }
+    return {};
+}
+
+Qt::ItemFlags ResultsModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (index.column() == FilenameColumn)
+        result |= Qt::ItemIsUserCheckable;
+    return result;
+}
+
+bool ResultsModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::CheckStateRole ||
+        !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return false;
+    const bool checked = value.toInt() != Qt::Unchecked;
+    // Copy: the loop below may reach the row the reference would point into.
+    const QString path = rows_[static_cast<size_t>(index.row())].path;
+    SetCheckedByText(path, checked);
+    return true;
+}
+
+int ResultsModel::RowCount() const {
+    return static_cast<int>(rows_.size());
+}
+
+const ResultRow& ResultsModel::Row(int index) const {
+    return rows_.at(static_cast<size_t>(index));
+}
+
 void ResultsModel::AppendRow(ResultRow row) {
     beginInsertRows({}, RowCount(), RowCount());
     rows_.push_back(std::move(row));
     endInsertRows();
 }
+
 void ResultsModel::ClearRows() {
     beginResetModel();
     rows_.clear();
     endResetModel();
 }
+
+void ResultsModel::SetCheckedByText(const QString& text, bool checked) {
+    const QList<int> roles{Qt::CheckStateRole};
+    for (size_t k = 0; k < rows_.size(); ++k) {
+        ResultRow& row = rows_[k];
+        if (row.checked == checked || row.path != text)
+            continue;
+        row.checked = checked;
+        const QModelIndex cell = index(static_cast<int>(k), FilenameColumn);
+        Q_EMIT dataChanged(cell, cell, roles);
+    }
+}
+
+void ResultsModel::UncheckAll() {
+    if (rows_.empty())
+        return;
+    for (ResultRow& row : rows_)
+        row.checked = false;
+    Q_EMIT dataChanged(index(0, FilenameColumn), index(RowCount() - 1, FilenameColumn),
+                       {Qt::CheckStateRole});
+}
+
+QStringList ResultsModel::UniqueCheckedPaths() const {
+    // Walk from the end so that the first sighting of a path is its last occurrence.
+    QStringList result;
+    QSet<QString> seen;
+    for (auto it = rows_.rbegin(); it != rows_.rend(); ++it) {
+        if (!it->checked || seen.contains(it->path))
+            continue;
+        seen.insert(it->path);
+        result.append(it->path);
+    }
+    std::reverse(result.begin(), result.end());
+    return result;
+}
+
+void ResultsModel::RemoveRowsOfPaths(const QSet<QString>& paths) {
+    if (paths.isEmpty())
+        return;
+    // Runs of consecutive rows to remove, as [first, last], top to bottom.
+    std::vector<std::pair<int, int>> blocks;
+    for (int k = 0; k < RowCount(); ++k) {
+        if (!paths.contains(rows_[static_cast<size_t>(k)].path))
+            continue;
+        if (!blocks.empty() && blocks.back().second == k - 1)
+            blocks.back().second = k;
+        else
+            blocks.emplace_back(k, k);
+    }
+    if (blocks.empty())
+        return;
+    const auto doomed = [&paths](const ResultRow& row) { return paths.contains(row.path); };
+    if (static_cast<qsizetype>(blocks.size()) > MaxRemovalBlocks) {
+        beginResetModel();
+        rows_.erase(std::remove_if(rows_.begin(), rows_.end(), doomed), rows_.end());
+        endResetModel();
+        return;
+    }
+    // Bottom up, so the positions of the blocks not yet removed stay valid.
+    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) {
+        beginRemoveRows({}, it->first, it->second);
+        rows_.erase(rows_.begin() + it->first, rows_.begin() + it->second + 1);
+        endRemoveRows();
+    }
+}
+
+void ResultsModel::RowColorsChanged() {
+    if (rows_.empty())
+        return;
+    Q_EMIT dataChanged(index(0, 0), index(RowCount() - 1, ColumnCount - 1),
+                       {Qt::BackgroundRole, Qt::ForegroundRole});
+}
+
 }  // namespace tallyrook

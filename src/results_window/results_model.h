@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QColor>
+#include <QSet>
+#include <QStringList>
+#include <optional>
 #include <vector>
 
 #include "search/result_list.h"
@@ -16,6 +20,8 @@ class Global;
 class ResultsModel : public QAbstractTableModel, public ResultList {
     Q_OBJECT
 public:
+    enum Column { FilenameColumn, SizeColumn, ModifiedColumn, TypeColumn, ColumnCount };
+
     explicit ResultsModel(Global& global, QObject* parent = nullptr);
 
     // QAbstractItemModel
@@ -24,6 +30,7 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // A new check state on any cell of a row goes to every row of the same path.
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
     // ResultList
@@ -31,6 +38,25 @@ public:
     const ResultRow& Row(int index) const override;
     void AppendRow(ResultRow row) override;
     void ClearRows() override;
+
+    bool IsChecked(int row) const { return Row(row).checked; }
+    // Gives `checked` to every row whose path equals `text` exactly (case-sensitive); other rows
+    // are not touched.
+    void SetCheckedByText(const QString& text, bool checked);
+    // Clears every mark; nothing else changes.
+    void UncheckAll();
+
+    // The checked rows' paths, each once, at the place of its last checked row, in list order.
+    QStringList UniqueCheckedPaths() const;
+    // Removes every row whose path is in `paths`; all other rows keep their place order and mark.
+    void RemoveRowsOfPaths(const QSet<QString>& paths);
+
+    // Tells the views that RowColors changed (after a delete resets it).
+    void RowColorsChanged();
+
+    // The background a RowColors name paints; nothing for names outside the table ("white", the
+    // empty text, anything else), which leaves the list's own colours.
+    static std::optional<QColor> BackgroundOf(const QString& name);
 
 private:
     Global& global_;

@@ -1,0 +1,157 @@
+// The results window with a full run's worth of rows, and the Trash request, timed step by step.
+//   bench_results_window [ROWS] [TRASHED]
+// ROWS rows (default 32,767, the most one run adds) in groups of two to four, painted while
+// scrolling through the whole list page by page; then marks, the request's path list and row
+// removal. TRASHED files (default 1,000), all with the same name in their own folders, the way
+// duplicates are, go to a temporary Trash. Runs on the offscreen platform unless told otherwise.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTreeView>
+
+#include "results_window/form4.h"
+#include "results_window/recycling_bin.h"
+#include "results_window/results_model.h"
+#include "shared/global.h"
+
+using namespace tallyrook;
+
+namespace {
+
+class YesDialogs : public TrashDialogs {
+public:
+    bool Confirm(const QStringList&) override { return true; }
+    void BeginProgress(int) override {}
+    bool Advance(int) override { return true; }
+    void EndProgress() override {}
+    void ReportFailures(const QList<TrashFailure>& failures) override { failed = failures.size(); }
+    qsizetype failed = 0;
+};
+
+QTextStream& Out() {
+    static QTextStream out(stdout);
+    return out;
+}
+
+void Report(const char* what, qint64 nanoseconds, qint64 count = 0) {
+    Out() << QString::fromLatin1(what).leftJustified(44)
+          << QString::number(nanoseconds / 1e6, 'f', 1) << " ms";
+    if (count > 0)
+        Out() << "  (" << QString::number(double(nanoseconds) / 1e3 / double(count), 'f', 2)
+              << " us each)";
+    Out() << Qt::endl;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir home;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The Trash part must never reach the user's own Trash.
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + QStringLiteral("/data")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/config")));
+    QApplication app(argc, argv);
+    const int rows = argc > 1 ? QByteArray(argv[1]).toInt() : 32'767;
+    const int trashed = argc > 2 ? QByteArray(argv[2]).toInt() : 1'000;
+
+    Global global;
+    ResultsModel model(global);
+    QWidget mainWindow;
+    Form4 form(model, global, &mainWindow);
+    QTreeView* list = form.findChild<QTreeView*>(QStringLiteral("ListView1"));
+    form.resize(1000, 700);
+    form.show();
+    QCoreApplication::processEvents();
+
+    QElapsedTimer timer;
+    timer.start();
+    static const char* const colors[][2] = {
+        {"light blue", "blue"}, {"light red", "red"}, {"light green", "green"}};
+    int group = 0;
+    for (int k = 0; k < rows;) {
+        const int size = 2 + group % 3;
+        for (int m = 0; m < size && k < rows; ++m, ++k) {
+            ResultRow row;
+            row.path = QStringLiteral("/home/user/Music/Artist %1/Album %2/%3 - Track.mp3")
+                           .arg(group % 500)
+                           .arg(m)
+                           .arg(group);
+            row.sizeText = QStringLiteral("4.2 MB");
+            row.modifiedText = QStringLiteral("3/10/2024 14:20:05");
+            row.type = QStringLiteral("Name");
+            model.AppendRow(std::move(row));
+            global.SetRowColor(k, QString::fromLatin1(colors[(k * 3 / rows) % 3][group % 2]));
+        }
+        ++group;
+    }
+    Report("append rows with colours", timer.nsecsElapsed(), rows);
+
+    // Paint every page of the list once, top to bottom, the way a user holding Page Down does.
+    QScrollBar* bar = list->verticalScrollBar();
+    list->scrollToTop();
+    list->viewport()->repaint();
+    timer.restart();
+    int pages = 0;
+    for (int value = 0; value <= bar->maximum(); value += bar->pageStep()) {
+        bar->setValue(value);
+        list->viewport()->repaint();
+        ++pages;
+    }
+    Report("paint one page while scrolling", timer.nsecsElapsed() / qMax(1, pages));
+    Out() << "  pages painted: " << pages << Qt::endl;
+
+    timer.restart();
+    model.setData(model.index(rows / 2, 0), Qt::Checked, Qt::CheckStateRole);
+    Report("mark one row (scans every row)", timer.nsecsElapsed());
+
+    for (int k = 0; k < rows; k += 2)
+        model.setData(model.index(k, 0), Qt::Checked, Qt::CheckStateRole);
+    timer.restart();
+    const QStringList paths = model.UniqueCheckedPaths();
+    Report("unique checked paths", timer.nsecsElapsed(), paths.size());
+
+    timer.restart();
+    model.RemoveRowsOfPaths(QSet<QString>(paths.begin(), paths.end()));
+    QCoreApplication::processEvents();
+    Report("remove rows of those paths", timer.nsecsElapsed(), paths.size());
+
+    QSet<QString> few;
+    for (int k = 0; k < 200 && k * 40 < model.RowCount(); ++k)
+        few.insert(model.Row(k * 40).path);
+    timer.restart();
+    model.RemoveRowsOfPaths(few);
+    QCoreApplication::processEvents();
+    Report("remove 200 scattered paths", timer.nsecsElapsed(), few.size());
+
+    timer.restart();
+    global.FillRowColors(QStringLiteral("white"));
+    model.RowColorsChanged();
+    list->viewport()->repaint();
+    Report("reset colours and repaint", timer.nsecsElapsed());
+
+    // Files named apart, then files named alike: for those the Trash has to find a free name.
+    for (const bool alike : {false, true}) {
+        QStringList files;
+        for (int k = 0; k < trashed; ++k) {
+            const QString folder = home.path() + QStringLiteral("/photos/%1/%2").arg(alike).arg(k);
+            QDir().mkpath(folder);
+            QFile file(folder + (alike ? QStringLiteral("/cover.jpg")
+                                       : QStringLiteral("/cover %1.jpg").arg(k)));
+            if (file.open(QIODevice::WriteOnly))
+                files.append(file.fileName());
+        }
+        YesDialogs dialogs;
+        timer.restart();
+        const TrashOutcome outcome = SendToRecycleBin(files, dialogs);
+        Report(alike ? "move same-named files to the Trash" : "move distinct files to the Trash",
+               timer.nsecsElapsed(), files.size());
+        Out() << "  moved " << outcome.moved.size() << ", failed " << dialogs.failed << Qt::endl;
+    }
+    return 0;
+}

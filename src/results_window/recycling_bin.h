@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QProgressDialog;
+class QWidget;
+
+namespace tallyrook {
+
+// Our small "shell" layer: one request moves a list of files to the Trash (the freedesktop Trash
+// on Linux, the Recycle Bin on Windows) with one confirmation, a progress dialog that can be
+// cancelled, and one report of the files that could not be moved. It never deletes a file
+// outright: a file that no Trash can take stays where it is.
+
+struct TrashFailure {
+    QString path;
+    QString reason;
+};
+
+struct TrashOutcome {
+    bool confirmed = false;  // false: the user declined and nothing was touched
+    bool cancelled = false;  // the user cancelled part-way; the rest is among the failures
+    QStringList moved;       // original paths now in the Trash
+    QStringList trashed;     // where each of `moved` went, same order
+    QList<TrashFailure> failures;
+};
+
+// The dialogs of a request. The desktop program shows real ones; tests answer them in code.
+class TrashDialogs {
+public:
+    virtual ~TrashDialogs() = default;
+    // One question for the whole request; true to go ahead.
+    virtual bool Confirm(const QStringList& paths) = 0;
+    // Progress over `total` files; Advance returns false once the user has cancelled.
+    virtual void BeginProgress(int total) = 0;
+    virtual bool Advance(int done) = 0;
+    virtual void EndProgress() = 0;
+    // Called once, only when something could not be moved.
+    virtual void ReportFailures(const QList<TrashFailure>& failures) = 0;
+};
+
+// Message boxes and a progress dialog that appears only when the request takes a while.
+class QtTrashDialogs : public TrashDialogs {
+public:
+    explicit QtTrashDialogs(QWidget* parent) : parent_(parent) {}
+    ~QtTrashDialogs() override;
+
+    bool Confirm(const QStringList& paths) override;
+    void BeginProgress(int total) override;
+    bool Advance(int done) override;
+    void EndProgress() override;
+    void ReportFailures(const QList<TrashFailure>& failures) override;
+
+    // The texts, shared with the tests.
+    static QString ConfirmText(const QStringList& paths);
+    static QString FailureHeading(qsizetype count);
+    static QString Title();
+
+private:
+    QWidget* parent_;
+    QProgressDialog* progress_ = nullptr;
+};
+
+// The home Trash ($XDG_DATA_HOME/Trash with its "files" and "info" folders), created when absent.
+// The empty text when it cannot be made.
+QString EnsureHomeTrash();
+
+// True when `path` names an entry of the file system (a link counts, even a broken one).
+bool PathStillThere(const QString& path);
+
+// Asks once, then moves every path to the Trash. An empty list asks nothing.
+TrashOutcome SendToRecycleBin(const QStringList& paths, TrashDialogs& dialogs);
+
+}  // namespace tallyrook
