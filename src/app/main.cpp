@@ -1,6 +1,25 @@
 #include <QApplication>
+#include <QIcon>
+
+#include "main_window/form1.h"
+#include "results_window/results_model.h"
+#include "settings/settings_store.h"
+#include "shared/global.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setOrganizationName(QStringLiteral("Marwendel"));
+    QApplication::setApplicationName(QStringLiteral("Tallyrook"));
+    QApplication::setApplicationVersion(QStringLiteral(TALLYROOK_VERSION_TEXT));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tallyrook"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/artwork/icon.svg")));
+
+    tallyrook::Global global;
+    tallyrook::SettingsStore settings;
+    tallyrook::ResultsModel results(global);
+    tallyrook::Form1 form1(global, settings, results);
+    form1.show();
+    const int status = QApplication::exec();
+    settings.Sync();
+    return status;
 }

@@ -1,9 +1,10 @@
 #include "picture_button.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QFile>
 #include <QIcon>
 #include <QPixmap>
+#include <QtEndian>
 
 namespace tallyrook {
 
@@ -22,14 +23,28 @@ void PictureButton::resizeEvent(QResizeEvent* event) {
     QPushButton::resizeEvent(event);
 }
 
-QCursor HandCursor() {
-    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/HAND-M.CUR");
-    if (QFileInfo(path).isReadable()) {
-        const QPixmap picture(path);
-        if (!picture.isNull())
-            return QCursor(picture, 0, 0);
+QCursor CursorFromFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QCursor(Qt::ArrowCursor);
+    const QByteArray data = file.readAll();
+    QPixmap picture;
+    if (!picture.loadFromData(data, "CUR") && !picture.loadFromData(data))
+        return QCursor(Qt::ArrowCursor);
+    // A cursor file keeps the hotspot of its first image in the directory entry (bytes 10 to 13,
+    // little-endian), which the picture reader drops.
+    int x = 0;
+    int y = 0;
+    const auto* bytes = reinterpret_cast<const uchar*>(data.constData());
+    if (data.size() >= 14 && qFromLittleEndian<quint16>(bytes + 2) == 2) {
+        x = qFromLittleEndian<quint16>(bytes + 10);
+        y = qFromLittleEndian<quint16>(bytes + 12);
     }
-    return QCursor(Qt::ArrowCursor);
+    return QCursor(picture, qBound(0, x, picture.width() - 1), qBound(0, y, picture.height() - 1));
+}
+
+QCursor HandCursor() {
+    return CursorFromFile(QCoreApplication::applicationDirPath() + QStringLiteral("/HAND-M.CUR"));
 }
 
 }  // namespace tallyrook

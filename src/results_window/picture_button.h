@@ -23,5 +23,8 @@ private:
 // The hand pointer of both windows: "HAND-M.CUR" in the program's own folder when it can be read,
 // otherwise the platform's default pointer.
 QCursor HandCursor();
+// The pointer in a Windows cursor (or any picture) file, with the file's hotspot; the platform's
+// default pointer when the file cannot be read.
+QCursor CursorFromFile(const QString& path);
 
 }  // namespace tallyrook

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace tallyrook {
+
+// The modal dialogs of the main window and of the search run it hosts. Tests put a recording
+// implementation in their place so that nothing waits for a click.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // A message with an OK button and no icon.
+    virtual void ShowMessage(QWidget* parent, const QString& text, const QString& title) = 0;
+    // A question with Yes and No and no icon; true for Yes.
+    virtual bool AskYesNo(QWidget* parent, const QString& text, const QString& title) = 0;
+    // The folder chooser; the chosen folder's local path, or the empty text when cancelled.
+    virtual QString BrowseForFolder(QWidget* parent, const QString& title) = 0;
+};
+
+// The platform's message boxes and folder dialog.
+class QtDialogs : public Dialogs {
+public:
+    void ShowMessage(QWidget* parent, const QString& text, const QString& title) override;
+    bool AskYesNo(QWidget* parent, const QString& text, const QString& title) override;
+    QString BrowseForFolder(QWidget* parent, const QString& title) override;
+};
+
+}  // namespace tallyrook

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QIcon>
+#include <QList>
+#include <QObject>
+#include <QSize>
+#include <QStringList>
+#include <QTreeWidget>
+
+class QMimeData;
+
+namespace tallyrook {
+
+class Dialogs;
+
+// The pictures of the folder list's entries: one 32 x 32 open folder.
+class ImageList : public QObject {
+    Q_OBJECT
+public:
+    ImageList(const QString& objectName, QObject* parent);
+
+    QSize imageSize() const { return {32, 32}; }
+    // 1-based, as the entries name it; a null icon for a number out of range.
+    QIcon image(int number) const;
+
+private:
+    QList<QIcon> images_;
+};
+
+// The list of folders the next search walks: filled by drops and by Add Folder, emptied entry by
+// entry with Delete or all at once with Clear List. Entries keep the order they were added in,
+// repeats included, and are never stored.
+class FolderListView : public QTreeWidget {
+    Q_OBJECT
+public:
+    FolderListView(const ImageList& images, Dialogs& dialogs, QWidget* parent);
+
+    QStringList Entries() const;
+    // Appends an entry with the folder picture; the text is taken as given.
+    void AddEntry(const QString& path);
+
+    // A drop of dragged data: local paths become entries (a folder as it is, a file as its folder
+    // without the closing "/"); anything else ends the drop with the virtual-folder message,
+    // keeping the entries added before it.
+    void DropPaths(const QMimeData* data);
+
+    static QString VirtualFolderMessage();
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void RemoveSelectedEntries();
+    void SelectAllEntries();
+
+    const ImageList& images_;
+    Dialogs& dialogs_;
+};
+
+}  // namespace tallyrook

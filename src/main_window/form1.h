@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QSize>
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+#include <optional>
+
+#include "main_window/layout_rules.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+
+namespace tallyrook {
+
+class DesktopHost;
+class Dialogs;
+class FolderListView;
+class Form4;
+class Global;
+class ImageList;
+class PictureButton;
+class ResultsModel;
+class SearchHost;
+class SettingsStore;
+
+// The main window: the folder list, the three criteria, Add Folder, Find, Clear List, the stop
+// button that takes Find's place during a run, and the progress bar. Its state, size and the
+// criteria are saved the moment they change and restored at start; the folder list never is.
+// Closing it ends the program, also in the middle of a search.
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    // `dialogs` replaces the platform's message boxes and folder dialog (tests); without it the
+    // window uses its own.
+    Form1(Global& global, SettingsStore& settings, ResultsModel& results,
+          Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The resize rules for an outer size of W x H twips, then the three geometry keys.
+    void ApplyLayout(int outerWidth, int outerHeight);
+    const MainLayout& Layout() const { return layout_; }
+    // The window's outer size (its frame included) in twips.
+    QSize OuterSizeTwips() const;
+
+    bool ExactFilename() const;
+    bool ExactFilesize() const;
+    bool SimilarFilename() const;
+    QStringList FolderEntries() const;
+
+    void SetProgress(int percent);
+    // Find hidden and stop shown while a run goes on; the reverse at rest.
+    void SetRunning(bool running);
+    // The results window, made on first use, takes this window's place.
+    void ShowResults();
+    Form4* ResultsWindow() const { return form4_.get(); }
+
+    SearchHost& Host();
+    bool IsClosing() const { return closing_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildControls();
+    void StartUp();
+    struct StoredGeometry {
+        QString state;
+        QString width;
+        QString height;
+    };
+    void RestoreGeometry(const StoredGeometry& stored);
+    void RestoreCriterion(QCheckBox* box, const QString& key);
+    void SetOuterSizeTwips(int width, int height);
+    void FitPendingOuterSize();
+    void PlaceWidgets();
+
+    void Check1_Click();
+    void Check2_Click();
+    void Check3_Click();
+    void Check6_Click();
+
+    Global& global_;
+    SettingsStore& settings_;
+    ResultsModel& results_;
+    std::unique_ptr<Dialogs> ownDialogs_;
+    Dialogs& dialogs_;
+    std::unique_ptr<DesktopHost> host_;
+    std::unique_ptr<Form4> form4_;
+
+    QLabel* image6_ = nullptr;
+    PictureButton* check1_ = nullptr;
+    PictureButton* check2_ = nullptr;
+    PictureButton* check3_ = nullptr;
+    PictureButton* check6_ = nullptr;
+    QCheckBox* check4_ = nullptr;
+    QCheckBox* check5_ = nullptr;
+    QCheckBox* check7_ = nullptr;
+    QGroupBox* frame2_ = nullptr;
+    ImageList* imageList1_ = nullptr;
+    FolderListView* listView3_ = nullptr;
+    QProgressBar* progressBar1_ = nullptr;
+
+    MainLayout layout_;
+    QSize savedOuter_;
+    // The stored outer size in pixels, waiting for the window manager's frame to be known.
+    std::optional<QSize> pendingOuterSize_;
+    bool running_ = false;
+    bool closing_ = false;
+};
+
+}  // namespace tallyrook

@@ -1,0 +1,54 @@
+#include "layout_rules.h"
+
+#include <cmath>
+
+namespace tallyrook {
+
+namespace {
+// A negative size is what the platform refuses; the field then keeps its last value.
+void SetSize(int& field, int value) {
+    if (value >= 0)
+        field = value;
+}
+}  // namespace
+
+void ApplyResizeRules(MainLayout& layout, int outerWidth, int outerHeight) {
+    SetSize(layout.listWidth, outerWidth - 600);
+    SetSize(layout.listHeight, outerHeight - 2700);
+    SetSize(layout.frameWidth, layout.listWidth + 260);
+    SetSize(layout.frameHeight, layout.listHeight + 380);
+    layout.progressLeft = layout.frameLeft;
+    SetSize(layout.progressWidth, layout.frameWidth);
+    layout.progressTop = outerHeight - 920;
+}
+
+QPointF CenterFormPosition(const QSizeF& screen, const QSizeF& outer) {
+    return {(screen.width() - outer.width()) / 2.0,
+            (screen.height() - outer.height()) / 2.0 - 1000.0};
+}
+
+double FolderColumnWidth(double listWidth) {
+    return listWidth * 7.0 / 8.0 - 100.0;
+}
+
+std::optional<int> ParseStoredInt16(const QString& text) {
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    // nearbyint rounds halves to even in the default rounding mode.
+    const double whole = std::nearbyint(value);
+    if (whole < -32768.0 || whole > 32767.0)
+        return std::nullopt;
+    return static_cast<int>(whole);
+}
+
+int WindowStateCode(Qt::WindowStates states) {
+    if (states & Qt::WindowMinimized)
+        return 1;
+    if (states & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        return 2;
+    return 0;
+}
+
+}  // namespace tallyrook

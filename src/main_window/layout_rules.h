@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QPointF>
+#include <QSizeF>
+#include <QString>
+#include <Qt>
+#include <optional>
+
+namespace tallyrook {
+
+// The main window's resizable parts, in twips. Starts at the design-time geometry.
+struct MainLayout {
+    int listWidth = 8295;
+    int listHeight = 1695;
+    int frameLeft = 120;
+    int frameWidth = 8535;
+    int frameHeight = 2295;
+    int progressLeft = 360;
+    int progressTop = 4920;
+    int progressWidth = 3015;
+};
+
+// The resize rules for an outer window size of W x H twips, in their fixed order. A size that
+// would come out negative is refused: that step keeps its old value and the next step runs.
+void ApplyResizeRules(MainLayout& layout, int outerWidth, int outerHeight);
+
+// Where CenterForm puts the window's outer top-left corner, in twips from the screen's corner:
+// centred on the whole screen, then 1000 twips higher.
+QPointF CenterFormPosition(const QSizeF& screen, const QSizeF& outer);
+
+// The folder column's width at start: seven eighths of the list, less 100 twips.
+double FolderColumnWidth(double listWidth);
+
+// A stored number as start-up reads it: the text's value rounded to the nearest whole number
+// (halves to even) when it fits a signed 16-bit integer; nothing for an absent, empty,
+// non-numeric or out-of-range text.
+std::optional<int> ParseStoredInt16(const QString& text);
+
+// The stored window state code: 0 normal, 1 minimised, 2 maximised (full screen counts as 2).
+int WindowStateCode(Qt::WindowStates states);
+
+}  // namespace tallyrook
