@@ -1,11 +1,89 @@
 #include "file_functions.h"
 
+#include <QtGlobal>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+
+#include <QFile>
+#else
+#include <QFileInfo>
+#endif
+
 namespace tallyrook {
-// Placeholder until the walk lands.
-QString FileNameOf(const QString& path) { return path; }
-QString FolderOf(const QString&) { return {}; }
-bool IsFolder(const QString&) { return false; }
-bool FileExists(const QString&) { return false; }
-std::optional<qint64> FileSize2(const QString&) { return std::nullopt; }
-QDateTime LastWriteTimeUtc(const QString&) { return {}; }
+
+QString FileNameOf(const QString& path) {
+    return path.sliced(path.lastIndexOf(u'/') + 1);
+}
+
+QString FolderOf(const QString& path) {
+    return path.first(path.lastIndexOf(u'/') + 1);
+}
+
+#ifdef Q_OS_UNIX
+
+namespace {
+// stat() follows links, as opening the path would.
+bool StatPath(const QString& path, struct stat& info) {
+    if (path.isEmpty())
+        return false;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0;
+}
+}  // namespace
+
+bool IsFolder(const QString& path) {
+    struct stat info;
+    return StatPath(path, info) && S_ISDIR(info.st_mode);
+}
+
+bool FileExists(const QString& path) {
+    struct stat info;
+    return StatPath(path, info);
+}
+
+std::optional<qint64> FileSize2(const QString& path) {
+    struct stat info;
+    // A folder has no size of its own to compare.
+    if (!StatPath(path, info) || S_ISDIR(info.st_mode))
+        return std::nullopt;
+    return qint64(info.st_size);
+}
+
+QDateTime LastWriteTimeUtc(const QString& path) {
+    struct stat info;
+    if (!StatPath(path, info))
+        return {};
+    // tv_nsec is never negative, so this floors correctly for times before 1970 too.
+    const qint64 msecs = qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1'000'000;
+    return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+}
+
+#else
+
+bool IsFolder(const QString& path) {
+    return !path.isEmpty() && QFileInfo(path).isDir();
+}
+
+bool FileExists(const QString& path) {
+    return !path.isEmpty() && QFileInfo(path).lastModified().isValid();
+}
+
+std::optional<qint64> FileSize2(const QString& path) {
+    if (path.isEmpty())
+        return std::nullopt;
+    const QFileInfo info(path);
+    if (!info.exists() || info.isDir())
+        return std::nullopt;
+    return info.size();
+}
+
+QDateTime LastWriteTimeUtc(const QString& path) {
+    if (path.isEmpty())
+        return {};
+    const QFileInfo info(path);
+    return info.exists() ? info.lastModified().toUTC() : QDateTime();
+}
+
+#endif
+
 }  // namespace tallyrook

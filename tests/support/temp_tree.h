@@ -25,6 +25,11 @@ public:
     void link(const QString& relative, const QString& target);
     // A named pipe.
     void fifo(const QString& relative);
+    // An empty file whose path below the root is given as raw bytes, for names that are not
+    // valid UTF-8. Its folders must exist.
+    void rawFile(const QByteArray& relative);
+    // The root as the file system spells it.
+    QByteArray rawRoot() const;
 
 private:
     QTemporaryDir dir_;
