@@ -10,12 +10,17 @@ namespace tallyrook {
 // the empty text for 0 or less.
 QString FormatSize(qint64 size, const QLocale& locale = QLocale::system());
 
+// A whole number with its digits grouped in threes by the locale's group separator ("#,###");
+// the empty text for 0.
+QString GroupedNumber(qint64 value, const QLocale& locale = QLocale::system());
+
 // Local wall-clock time of a UTC file time, using the offset in effect now (not the one in effect
 // at the file's time). The result carries that wall-clock time; its time spec is not meaningful.
+// An invalid time gives the zero date-time value, 1899-12-30 00:00.
 QDateTime FileTimeToDate(const QDateTime& utc);
 
 // The general date text of a local wall-clock time: short date with a four-digit year, one blank,
-// the time to the second; midnight shows the date alone.
+// the time to the second; midnight shows the date alone, the zero date (1899-12-30) the time alone.
 QString GeneralDateText(const QDateTime& local, const QLocale& locale = QLocale::system());
 
 // General date text of the file's last write; the empty text when it cannot be read.

@@ -1,6 +1,159 @@
 #include "search_run.h"
 
+#include "formats.h"
+#include "match_passes.h"
+#include "result_list.h"
+#include "search_host.h"
+#include "shared/global.h"
+#include "walk.h"
+
 namespace tallyrook {
-// Placeholder until the run lands.
-RunOutcome RunSearch(SearchHost&, Global&, ResultList&) { return RunOutcome::NoDuplicates; }
+
+namespace {
+
+const QString AppTitle = QStringLiteral("Tallyrook");
+
+QString LargeInventoryQuestion(qsizetype entries, qsizetype files, const QLocale& locale) {
+    return u"The " % QString::number(entries) % u" folder(s) you've selected contains " %
+           GroupedNumber(files, locale) %
+           u" files. This is over the recommended amount of 20,000. Please remove some folders "
+           u"from the list by selecting them and pressing 'Delete' on the keyboard or click "
+           u"'Clear List'." %
+           u"\r\r" %
+           u"You can still proceed, but the duplicate finding process may take a long time. "
+           u"Would you like to proceed anyway?";
+}
+
+QString RowsFullMessage(const QLocale& locale) {
+    return u"The results list is full: one search can list at most " %
+           GroupedNumber(MatchPasses::RowCapacity, locale) %
+           u" rows. Later matches were not listed. To see them, search fewer folders or tick "
+           u"fewer options.";
+}
+
+void BackToRest(SearchHost& host) {
+    host.SetRunning(false);
+    host.SetCaption(AppTitle);
+    host.SetProgress(0);
+    host.SetBusy(false);
+}
+
+// How a run goes on after one of its steps.
+enum class Next { Continue, Rest, Abandon };
+
+Next AfterPass(PassResult result, SearchHost& host, const QLocale& locale, bool& rowsFull) {
+    switch (result) {
+        case PassResult::Completed:
+            return Next::Continue;
+        case PassResult::Stopped:
+            return Next::Rest;
+        case PassResult::Abandoned:
+            return Next::Abandon;
+        case PassResult::RowsFull:
+            // The passes end here, but the rows found are worth showing.
+            host.ShowMessage(RowsFullMessage(locale), AppTitle);
+            rowsFull = true;
+            return host.ProcessPendingEvents() ? Next::Continue : Next::Abandon;
+    }
+    return Next::Continue;
+}
+
+}  // namespace
+
+RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows, const QLocale& locale) {
+    // Taken once: entries removed from the list during the run must not shift the walk.
+    const QStringList entries = host.FolderEntries();
+    if (entries.isEmpty()) {
+        // Nothing is reset: the previous run's rows, inventory and colours stay.
+        host.ShowMessage(QStringLiteral("There are no folders to find duplicates for. Please drag "
+                                        "and drop some folders into the list above."),
+                         AppTitle);
+        if (!host.ProcessPendingEvents())
+            return RunOutcome::Abandoned;
+        BackToRest(host);
+        return RunOutcome::EmptyFolderList;
+    }
+
+    global.ResetRowColors();
+    global.ResetInventory();
+    host.ClearStopRequest();
+    host.SetRunning(true);
+    rows.ClearRows();
+
+    for (const QString& entry : entries) {
+        if (host.StopRequested()) {
+            BackToRest(host);
+            return RunOutcome::Stopped;
+        }
+        const WalkResult walked = AnalyzeFolder(entry, host, global);
+        if (walked == WalkResult::Abandoned)
+            return RunOutcome::Abandoned;
+        if (walked == WalkResult::Stopped) {
+            BackToRest(host);
+            return RunOutcome::Stopped;
+        }
+        // A full inventory was reported by the walk; the passes still run over what it holds.
+        if (walked == WalkResult::InventoryFull)
+            break;
+    }
+
+    if (global.FileCount() > LargeInventory) {
+        const bool proceed =
+            host.AskYesNo(LargeInventoryQuestion(entries.size(), global.FileCount(), locale),
+                          QStringLiteral("Question"));
+        if (!host.ProcessPendingEvents())
+            return RunOutcome::Abandoned;
+        if (!proceed) {
+            BackToRest(host);
+            return RunOutcome::Declined;
+        }
+    }
+
+    if (!host.ExactFilename() && !host.ExactFilesize() && !host.SimilarFilename()) {
+        // Not the end of the run: no pass runs, and the run ends with "No dupes".
+        host.ShowMessage(QStringLiteral("Please select at least one option at the upper right: "
+                                        "Exact Filename, Exact Filesize, Similar Filename"),
+                         QStringLiteral("Choose"));
+        if (!host.ProcessPendingEvents())
+            return RunOutcome::Abandoned;
+    }
+
+    MatchPasses passes(host, global, rows);
+    bool rowsFull = false;
+    Next next = Next::Continue;
+    if (host.ExactFilename()) {
+        host.SetCaption(AppTitle + u" [Finding duplicates - Exact Filename]");
+        next = AfterPass(passes.ExactFilenamePass(), host, locale, rowsFull);
+    }
+    if (next == Next::Continue && !rowsFull && host.ExactFilesize()) {
+        const int firstRow = rows.RowCount() + 1;
+        host.SetCaption(AppTitle + u" [Finding duplicates - Exact Filesize]");
+        next = AfterPass(passes.ExactFilesizePass(firstRow), host, locale, rowsFull);
+    }
+    if (next == Next::Continue && !rowsFull && host.SimilarFilename()) {
+        const int firstRow = rows.RowCount() + 1;
+        host.SetCaption(AppTitle + u" [Finding duplicates - Similar Filename]");
+        next = AfterPass(passes.SimilarFilenamePass(firstRow), host, locale, rowsFull);
+    }
+    if (next == Next::Abandon)
+        return RunOutcome::Abandoned;
+    if (next == Next::Rest) {
+        // A stop keeps the rows found so far but does not show them.
+        BackToRest(host);
+        return RunOutcome::Stopped;
+    }
+
+    RunOutcome outcome = RunOutcome::ResultsShown;
+    if (rows.RowCount() > 0) {
+        host.ShowResults();
+    } else {
+        host.ShowMessage(QStringLiteral("No duplicate MP3s found."), QStringLiteral("No dupes"));
+        if (!host.ProcessPendingEvents())
+            return RunOutcome::Abandoned;
+        outcome = RunOutcome::NoDuplicates;
+    }
+    BackToRest(host);
+    return outcome;
+}
+
 }  // namespace tallyrook

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QLocale>
+
 namespace tallyrook {
 
 class Global;
@@ -15,7 +17,12 @@ enum class RunOutcome {
     Abandoned,        // the program is ending; no further host call was made
 };
 
+// Inventories larger than this get the "Question" warning before the passes.
+inline constexpr qsizetype LargeInventory = 20'000;
+
 // Everything the find button does, from the empty-list check to the hand-off or back to rest.
-RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows);
+// The locale groups the counts in the run's own messages.
+RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows,
+                     const QLocale& locale = QLocale::system());
 
 }  // namespace tallyrook

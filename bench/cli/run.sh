@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# End-to-end benchmark of tallyrook-cli: generates trees and times, side by side on the same warm
+# tree, the whole search against find. Keep the machine otherwise idle while it runs.
+#
+#   bench/cli/run.sh [BUILD_DIR] [FILE_COUNTS...]
+#   e.g. MIX=sparse bench/cli/run.sh build/release 100000 1000000
+#
+# MIX (default sparse) is the generator's mix. ROUNDS (default 5) rounds, each running every
+# command once in turn; the table gives the median and the fastest round, in ms, of the whole
+# process. One more run of each tallyrook command reports its peak memory and, with
+# TALLYROOK_TIMINGS=1, the time of each stage. Trees are made under TMPDIR (default /tmp) and
+# deleted afterwards, unless KEEP_TREES names a folder where they are kept and reused.
+set -euo pipefail
+
+build=${1:-build/release}
+shift || true
+counts=("$@")
+[[ ${#counts[@]} -eq 0 ]] && counts=(100000 1000000)
+mix=${MIX:-sparse}
+rounds=${ROUNDS:-5}
+gen=$build/bench/tree_generator/tallyrook-gen-tree
+cli=$build/src/cli/tallyrook-cli
+for tool in "$gen" "$cli"; do
+    [[ -x $tool ]] || { echo "missing $tool: build the targets first" >&2; exit 1; }
+done
+
+now_ns() { date +%s%N; }
+# median and minimum of the numbers given
+stats() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END {printf "%9.1f %9.1f", v[int((NR+1)/2)], v[1]}'; }
+
+for n in "${counts[@]}"; do
+    work=$(mktemp -d "${TMPDIR:-/tmp}/tallyrook-bench-cli-XXXXXX")
+    trap 'rm -rf "$work"' EXIT
+    tree=$work/tree
+    [[ -n ${KEEP_TREES:-} ]] && tree=$KEEP_TREES/$mix-$n
+    echo "== $n files ($mix mix, seed 1)"
+    if [[ ! -d $tree ]]; then
+        start=$(now_ns)
+        "$gen" --files "$n" --mix "$mix" --seed 1 "$tree"
+        echo "generated in $(( ($(now_ns) - start) / 1000000 )) ms"
+    fi
+    for _ in 1 2; do find "$tree" -printf '%s\n' >/dev/null; done  # warm the cache
+
+    names=(find-sizes find-names-uniq cli-all cli-name)
+    declare -A times=()
+    for ((r = 0; r < rounds; r++)); do
+        for name in "${names[@]}"; do
+            start=$(now_ns)
+            case $name in
+            find-sizes) find "$tree" -type f -printf '%s %p\n' >/dev/null ;;
+            find-names-uniq) find "$tree" -type f -printf '%f\n' | sort | uniq -d >/dev/null ;;
+            cli-all) "$cli" --name --size --similar --tsv "$tree" >/dev/null 2>&1 || true ;;
+            cli-name) "$cli" --name --tsv "$tree" >/dev/null 2>&1 || true ;;
+            esac
+            times[$name]+="$(awk -v a="$start" -v b="$(now_ns)" 'BEGIN {printf "%.1f", (b - a) / 1e6}') "
+        done
+    done
+    printf '%-18s %9s %9s\n' command median_ms best_ms
+    for name in "${names[@]}"; do
+        # shellcheck disable=SC2086
+        printf '%-18s %s\n' "$name" "$(stats ${times[$name]})"
+    done
+
+    for args in "--name --size --similar" "--name"; do
+        echo "-- tallyrook-cli $args --tsv: rows, peak memory, stages"
+        # shellcheck disable=SC2086
+        rows=$("$cli" $args --tsv "$tree" 2>/dev/null | wc -l || true)
+        # shellcheck disable=SC2086
+        /usr/bin/time -o "$work/time.txt" -f '%M' "$cli" $args --tsv "$tree" >/dev/null 2>&1 || true
+        peak_kb=$(tail -1 "$work/time.txt")
+        echo "rows $rows, peak RSS $peak_kb KB = $(( peak_kb * 1024 / n )) bytes per file"
+        # shellcheck disable=SC2086
+        TALLYROOK_TIMINGS=1 "$cli" $args --tsv "$tree" 2>&1 >/dev/null | grep '^timing:' || true
+    done
+    rm -rf "$work"
+    trap - EXIT
+done
