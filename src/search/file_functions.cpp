@@ -41,21 +41,18 @@ bool FileExists(const QString& path) {
     return StatPath(path, info);
 }
 
-std::optional<qint64> FileSize2(const QString& path) {
-    struct stat info;
-    // A folder has no size of its own to compare.
-    if (!StatPath(path, info) || S_ISDIR(info.st_mode))
-        return std::nullopt;
-    return qint64(info.st_size);
-}
-
-QDateTime LastWriteTimeUtc(const QString& path) {
+FileMetadata ReadFileMetadata(const QString& path) {
     struct stat info;
     if (!StatPath(path, info))
         return {};
+    FileMetadata result;
+    // A folder has no size of its own to compare.
+    if (!S_ISDIR(info.st_mode))
+        result.size = qint64(info.st_size);
     // tv_nsec is never negative, so this floors correctly for times before 1970 too.
     const qint64 msecs = qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1'000'000;
-    return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+    result.modifiedUtc = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+    return result;
 }
 
 #else
@@ -68,22 +65,27 @@ bool FileExists(const QString& path) {
     return !path.isEmpty() && QFileInfo(path).lastModified().isValid();
 }
 
-std::optional<qint64> FileSize2(const QString& path) {
-    if (path.isEmpty())
-        return std::nullopt;
-    const QFileInfo info(path);
-    if (!info.exists() || info.isDir())
-        return std::nullopt;
-    return info.size();
-}
-
-QDateTime LastWriteTimeUtc(const QString& path) {
+FileMetadata ReadFileMetadata(const QString& path) {
     if (path.isEmpty())
         return {};
     const QFileInfo info(path);
-    return info.exists() ? info.lastModified().toUTC() : QDateTime();
+    if (!info.exists())
+        return {};
+    FileMetadata result;
+    if (!info.isDir())
+        result.size = info.size();
+    result.modifiedUtc = info.lastModified().toUTC();
+    return result;
 }
 
 #endif
+
+std::optional<qint64> FileSize2(const QString& path) {
+    return ReadFileMetadata(path).size;
+}
+
+QDateTime LastWriteTimeUtc(const QString& path) {
+    return ReadFileMetadata(path).modifiedUtc;
+}
 
 }  // namespace tallyrook

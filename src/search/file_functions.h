@@ -22,4 +22,11 @@ std::optional<qint64> FileSize2(const QString& path);
 // The file's last-write time in UTC; invalid when it cannot be read.
 QDateTime LastWriteTimeUtc(const QString& path);
 
+// Both of the above with one look-up, for the columns of a result row.
+struct FileMetadata {
+    std::optional<qint64> size;
+    QDateTime modifiedUtc;
+};
+FileMetadata ReadFileMetadata(const QString& path);
+
 }  // namespace tallyrook

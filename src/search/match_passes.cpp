@@ -99,11 +99,11 @@ private:
         ResultRow row;
         row.path = path;
         // Size and date as they are now, not as the walk saw them.
-        if (const std::optional<qint64> bytes = FileSize2(path))
-            row.bytes = *bytes;
+        const FileMetadata metadata = ReadFileMetadata(path);
+        row.bytes = metadata.size.value_or(-1);
         if (row.bytes >= 0)
             row.sizeText = FormatSize(row.bytes, s_.locale);
-        row.modified = LastWriteTimeUtc(path);
+        row.modified = metadata.modifiedUtc;
         if (row.modified.isValid())
             row.modifiedText = GeneralDateText(FileTimeToDate(row.modified), s_.locale);
         row.type = type_;
