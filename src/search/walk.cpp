@@ -46,12 +46,22 @@ QString DecodeName(const char* name, qsizetype length) {
 // One folder's listing: subfolder names in the order met, and the folder's plain files.
 struct Listing {
     std::vector<QByteArray> subfolders;
-    QByteArray files;
-    qsizetype fileCount = 0;
-    // Names are collected here, then copied at their exact size: a million names would
-    // otherwise keep the growth slack of every folder's buffer alive until the listing pass.
+    // File names, each ended by a NUL. Collected in a buffer shared by all folders, then copied
+    // at their exact size: a million names would otherwise keep the growth slack of every
+    // folder's buffer alive until the listing pass.
     QByteArray* scratch = nullptr;
+    qsizetype fileCount = 0;
 };
+
+// Both walks file an entry that counts the same way; `name` must be NUL-terminated.
+void AddEntry(Listing& listing, bool isFolder, const char* name, qsizetype length) {
+    if (isFolder) {
+        listing.subfolders.emplace_back(name, length);
+    } else {
+        listing.scratch->append(name, length + 1);
+        ++listing.fileCount;
+    }
+}
 
 // Reads one folder, polling the stop request at every entry that counts. A folder that cannot
 // be read counts as empty. Names that are not valid UTF-8 are reported and left out: we could
@@ -104,8 +114,6 @@ PassStatus EnumerateFolder(const QueuedFolder& folder, SearchHost& host, Listing
         return PassStatus::Completed;
     fd.release();
 
-    QByteArray& files = *listing.scratch;
-    files.clear();
     while (const dirent* entry = ::readdir(dir.get())) {
         const char* name = entry->d_name;
         // Hidden, and also "." and "..".
@@ -130,14 +138,8 @@ PassStatus EnumerateFolder(const QueuedFolder& folder, SearchHost& host, Listing
                              SkipTitle);
             continue;
         }
-        if (type == DT_DIR) {
-            listing.subfolders.emplace_back(name, length);
-        } else {
-            files.append(name, length + 1);
-            ++listing.fileCount;
-        }
+        AddEntry(listing, type == DT_DIR, name, length);
     }
-    listing.files = QByteArray(files.constData(), files.size());
     return PassStatus::Completed;
 }
 
@@ -166,8 +168,6 @@ private:
 #else  // portable
 
 PassStatus EnumerateFolder(const QueuedFolder& folder, SearchHost& host, Listing& listing) {
-    QByteArray& files = *listing.scratch;
-    files.clear();
     // Links are left out below by their own test: QDir's link filter also drops shortcuts,
     // which are plain files.
     QDirIterator it(folder.path, QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot);
@@ -185,14 +185,8 @@ PassStatus EnumerateFolder(const QueuedFolder& folder, SearchHost& host, Listing
             host.ShowMessage(folder.path + name + SkipText, SkipTitle);
             continue;
         }
-        if (info.isDir()) {
-            listing.subfolders.push_back(raw);
-        } else {
-            files.append(raw.constData(), raw.size() + 1);
-            ++listing.fileCount;
-        }
+        AddEntry(listing, info.isDir(), raw.constData(), raw.size());
     }
-    listing.files = QByteArray(files.constData(), files.size());
     return PassStatus::Completed;
 }
 
@@ -232,12 +226,13 @@ PassStatus QueueSubfolders(WalkQueue& queue, SearchHost& host) {
     auto enter = [&](QueuedFolder& folder) {
         if (!host.ProcessPendingEvents())
             return PassStatus::Abandoned;
+        scratch.clear();
         Listing listing;
         listing.scratch = &scratch;
         const PassStatus status = EnumerateFolder(folder, host, listing);
         if (status != PassStatus::Completed)
             return status;
-        folder.files = std::move(listing.files);
+        folder.files = QByteArray(scratch.constData(), scratch.size());
         folder.fileCount = listing.fileCount;
         if (!listing.subfolders.empty())
             stack.push_back({folder.path, folder.rawPath, std::move(listing.subfolders)});

@@ -1,54 +1,76 @@
 #include <QApplication>
 #include <QCheckBox>
-#include <QFile>
-#include <QGroupBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QPushButton>
-#include <QTest>
-#include <QTreeWidget>
-#include <memory>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QTimer>
+#include <QUrl>
+#include <functional>
 
-#include "fake_dialogs.h"
+#include "main_window/dialogs.h"
 #include "main_window/folder_list.h"
 #include "main_window/form1.h"
+#include "results_window/form4.h"
 #include "results_window/picture_button.h"
 #include "results_window/results_model.h"
 #include "search/search_host.h"
 #include "settings/settings_store.h"
 #include "shared/global.h"
 #include "shared/twips.h"
+#include "support/temp_tree.h"
 #include "support/test_env.h"
 
 using namespace tallyrook;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-QString ConfigFile() {
-    return test::TestHome() + QStringLiteral("/config/Marwendel/Tallyrook.conf");
-}
+// Dialogs that answer at once and remember what they were asked.
+struct FakeDialogs : Dialogs {
+    QStringList shown, browseTitles;  // messages and questions as "title:text"
+    QString folderToChoose;           // empty: cancelled
 
-// A fresh program start: its own store read from disk, its own window.
+    void ShowMessage(QWidget*, const QString& text, const QString& title) override {
+        shown.append(title + u':' + text);
+    }
+    bool AskYesNo(QWidget*, const QString& text, const QString& title) override {
+        ShowMessage(nullptr, text, title);
+        return true;
+    }
+    QString BrowseForFolder(QWidget*, const QString& title) override {
+        browseTitles.append(title);
+        return folderToChoose;
+    }
+};
+
+// A program start: its own store read from disk and its own main window.
 struct Program {
     Global global;
     SettingsStore settings;
     ResultsModel results{global};
-    test::FakeDialogs dialogs;
-    std::unique_ptr<Form1> form;
+    FakeDialogs dialogs;
+    std::unique_ptr<Form1> form = std::make_unique<Form1>(global, settings, results, &dialogs);
+    FolderListView* list = form->findChild<FolderListView*>(u"ListView3"_s);
 
-    Program() { form = std::make_unique<Form1>(global, settings, results, &dialogs); }
     QString Key(const char* key) { return settings.ReadSetting(QString::fromLatin1(key)); }
-    template <typename T>
+    template <typename T = QWidget>
     T* Child(const char* name) {
         return form->findChild<T*>(QString::fromLatin1(name));
     }
+    bool Show() {
+        form->show();
+        return QTest::qWaitForWindowExposed(form.get());
+    }
 };
 
-void Store(std::initializer_list<std::pair<const char*, QString>> values) {
-    QFile::remove(ConfigFile());
+// Replaces the stored settings with `values` of the window's keys, in this order.
+void StoreSettings(const QStringList& values = {}) {
+    static const QStringList keys{u"WindowState"_s,   u"FormWidth"_s,     u"FormHeight"_s,
+                                  u"ExactFilename"_s, u"ExactFilesize"_s, u"SimilarFilename"_s};
+    QFile::remove(test::TestHome() + u"/config/Marwendel/Tallyrook.conf"_s);
     SettingsStore store;
-    for (const auto& [key, value] : values)
-        store.WriteSetting(QString::fromLatin1(key), value);
+    for (qsizetype i = 0; i < values.size(); ++i)
+        store.WriteSetting(keys.at(i), values.at(i));
     QVERIFY(store.Sync());
 }
 
@@ -61,261 +83,161 @@ QRect PixelRect(int left, int top, int width, int height) {
 class TestForm1 : public QObject {
     Q_OBJECT
 
-private Q_SLOTS:
-    void init() { QFile::remove(ConfigFile()); }
+    test::TempTree tree;
 
-    void firstStartHasTheDesignWindow() {
+    // A drop as the window system delivers it onto the list; no paths: a drop of plain text.
+    static void Drop(FolderListView* list, const QStringList& paths) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& path : paths)
+            urls.append(path.contains(u':') ? QUrl(path) : QUrl::fromLocalFile(path));
+        if (urls.isEmpty())
+            data.setText(u"/home"_s);
+        else
+            data.setUrls(urls);
+        const QPoint at = list->viewport()->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(list->viewport(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(list->viewport(), &drop);
+        QVERIFY(drop.isAccepted());
+        QCoreApplication::processEvents();
+    }
+
+    // Presses Find on `folders` of the tree; `during` runs at the run's first look at events.
+    void Find(Program& p, const char* box, const QStringList& folders,
+              const std::function<void()>& during = {}) {
+        QVERIFY(p.Show());
+        p.Child<QCheckBox>(box)->setChecked(true);
+        for (const QString& folder : folders)
+            p.list->AddEntry(tree.path(folder));
+        if (during)
+            QTimer::singleShot(0, this, during);
+        QTest::mouseClick(p.Child("Check1"), Qt::LeftButton);
+    }
+
+    static void ExpectAtRest(Program& p) {
+        QVERIFY(p.Child("Check1")->isVisibleTo(p.form.get()));
+        QVERIFY(!p.Child("Check6")->isVisibleTo(p.form.get()));
+        QCOMPARE(p.form->windowTitle(), u"Tallyrook"_s);
+        QCOMPARE(p.Child<QProgressBar>("ProgressBar1")->value(), 0);
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        // Enough folders that the walk polls many times.
+        for (int i = 0; i < 40; ++i)
+            tree.file(u"music/album%1/track.mp3"_s.arg(i), 100 + i);
+        tree.file(u"photos/a/IMG_1.jpg"_s, 5);
+        tree.file(u"photos/b/IMG_1.jpg"_s, 6);
+        tree.file(u"docs/report.txt"_s, 7);
+        tree.file(u"docs/notes.txt"_s, 8);
+    }
+
+    void init() { StoreSettings(); }
+
+    void startUp_data() {
+        // Stored: state, width, height, the three criteria (none: a first start). Expected: the
+        // state's code, the outer size in twips, the ticks and the first criterion's key.
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("absent") << QString() << u"0,10605,6240,000,"_s;
+        QTest::newRow("words") << u"normal,wide,tall,yes,nan,inf"_s << u"0,10605,6240,000,yes"_s;
+        QTest::newRow("unknown state, sizes off the screen")
+            << u"3,32767,20000,2,2,2"_s << u"0,10605,6240,000,2"_s;
+        QTest::newRow("out of 16 bits")
+            << u"65538,40000,-40000,65537,65537,65537"_s << u"0,10605,6240,000,65537"_s;
+        QTest::newRow("negative") << u"-1,-12000,0,-1,-1,-1"_s << u"0,10605,6240,000,-1"_s;
+        // Numbers round half to even; the stored size survives the state's saving of the keys.
+        QTest::newRow("normal") << u"0,12000,8000, 1,0.5,0.7"_s << u"0,12000,7995,101,1"_s;
+        QTest::newRow("minimised") << u"1,12000,8000,0,1,0"_s << u"1,12000,7995,010,0"_s;
+        QTest::newRow("maximised") << u"2,12000,8000,1,0,0"_s << u"2,12000,7995,100,1"_s;
+    }
+
+    void startUp() {
+        QFETCH(QString, stored);
+        QFETCH(QString, expected);
+        if (!stored.isNull())
+            StoreSettings(stored.split(u','));
         Program p;
         Form1& form = *p.form;
-        QCOMPARE(form.windowTitle(), QStringLiteral("Tallyrook 7.0"));
-        QCOMPARE(form.size(), QSize(707, 416));
-        QCOMPARE(form.windowState(), Qt::WindowNoState);
-
-        // Every control under its name; the stop button lies hidden exactly over Find.
-        for (const char* name : {"Check1", "Check2", "Check3", "Check6"})
-            QVERIFY2(p.Child<PictureButton>(name), name);
+        const QSize outer = form.OuterSizeTwips();
+        QString ticks;
         for (const char* name : {"Check4", "Check5", "Check7"})
-            QVERIFY2(p.Child<QCheckBox>(name) && !p.Child<QCheckBox>(name)->isChecked(), name);
-        QVERIFY(p.Child<QObject>("ImageList1") && p.Child<QLabel>("Image6"));
-        QWidget* find = p.Child<QWidget>("Check1");
-        QWidget* stop = p.Child<QWidget>("Check6");
-        QCOMPARE(find->geometry(), PixelRect(5760, 120, 1455, 1095));
-        QCOMPARE(stop->geometry(), find->geometry());
-        QVERIFY(find->isVisibleTo(&form));
-        QVERIFY(!stop->isVisibleTo(&form));
+            ticks += p.Child<QCheckBox>(name)->isChecked() ? u'1' : u'0';
+        // Qt's numbers for the three states are the stored codes.
+        const QStringList want = expected.split(u',');
+        QCOMPARE(QStringList({QString::number(form.windowState().toInt()),
+                              QString::number(outer.width()), QString::number(outer.height()),
+                              ticks, p.Key("ExactFilename")}),
+                 want);
+        // What start-up applied is saved at once; a restored tick rewrites its key.
+        QCOMPARE(QStringList({p.Key("WindowState"), p.Key("FormWidth"), p.Key("FormHeight")}),
+                 want.mid(0, 3));
+        QCOMPARE(p.list->columnWidth(0), TwipsToPixels((outer.width() - 600) * 7.0 / 8.0 - 100));
+        QCOMPARE(form.windowTitle(), u"Tallyrook 7.0"_s);
         // 1600 x 1200 screen: ((24000 - 10605) / 2, (18000 - 6240) / 2 - 1000) twips.
         QCOMPARE(form.pos(), QPoint(TwipsToPixels(6697.5), TwipsToPixels(4880)));
-
-        auto* frame = p.Child<QGroupBox>("Frame2");
-        QCOMPARE(frame->palette().color(QPalette::WindowText), QColor(128, 128, 128));
-        auto* list = p.Child<QTreeWidget>("ListView3");
-        QCOMPARE(list->parentWidget(), frame);
-        QCOMPARE(list->columnCount(), 1);
-        QCOMPARE(list->headerItem()->text(0), QStringLiteral("Folder"));
-        QCOMPARE(list->topLevelItemCount(), 0);
-
-        // Focus order.
+        // The stop button lies hidden exactly over Find.
+        QCOMPARE(p.Child("Check1")->geometry(), PixelRect(5760, 120, 1455, 1095));
+        QCOMPARE(p.Child("Check6")->geometry(), p.Child("Check1")->geometry());
+        QVERIFY(p.Child("Check1")->isVisibleTo(&form) && !p.Child("Check6")->isVisibleTo(&form));
+        QCOMPARE(p.Child("Frame2")->palette().color(QPalette::WindowText), QColor(128, 128, 128));
+        QCOMPARE(p.list->headerItem()->text(0), u"Folder"_s);
         QStringList order;
-        QWidget* w = p.Child<QWidget>("Check2");
-        for (int i = 0; i < 40 && order.size() < 8; ++i, w = w->nextInFocusChain()) {
-            if (w->objectName().startsWith(u"Check") || w->objectName() == u"ListView3")
-                if (!order.contains(w->objectName()))
-                    order.append(w->objectName());
+        QWidget* w = p.Child("Check2");
+        for (int i = 0; i < 40; ++i, w = w->nextInFocusChain()) {
+            if ((w->objectName().startsWith(u"Check") || w == p.list) &&
+                !order.contains(w->objectName()))
+                order.append(w->objectName());
         }
-        QCOMPARE(order, QStringList({QStringLiteral("Check2"), QStringLiteral("Check1"),
-                                     QStringLiteral("Check3"), QStringLiteral("ListView3"),
-                                     QStringLiteral("Check4"), QStringLiteral("Check5"),
-                                     QStringLiteral("Check6"), QStringLiteral("Check7")}));
-
-        // Start-up saves what it applied; the boxes were not changed, so nothing is written.
-        QCOMPARE(p.Key("WindowState"), QStringLiteral("0"));
-        QCOMPARE(p.Key("FormWidth"), QStringLiteral("10605"));
-        QCOMPARE(p.Key("FormHeight"), QStringLiteral("6240"));
-        QCOMPARE(p.Key("ExactFilename"), QString());
-    }
-
-    void storedSettingsAreRestoredAndWrittenBack() {
-        Store({{"WindowState", QStringLiteral("0")},
-               {"FormWidth", QStringLiteral("12000")},
-               {"FormHeight", QStringLiteral("8000")},
-               {"ExactFilename", QStringLiteral(" 1")},
-               {"ExactFilesize", QStringLiteral("0")},
-               {"SimilarFilename", QStringLiteral("1")}});
-        Program p;
-        QCOMPARE(p.form->OuterSizeTwips(), QSize(12000, 7995));
-        QVERIFY(p.Child<QCheckBox>("Check4")->isChecked());
-        QVERIFY(!p.Child<QCheckBox>("Check5")->isChecked());
-        QVERIFY(p.Child<QCheckBox>("Check7")->isChecked());
-        // The restored tick went through the box's own handler, which rewrites the key.
-        QCOMPARE(p.Key("ExactFilename"), QStringLiteral("1"));
-        QCOMPARE(p.Key("ExactFilesize"), QStringLiteral("0"));
-        QCOMPARE(p.form->Layout().listWidth, 11400);
-        auto* list = p.Child<QTreeWidget>("ListView3");
-        QCOMPARE(list->columnWidth(0), TwipsToPixels(11400 * 7.0 / 8.0 - 100));
-    }
-
-    void maximisedAndMinimisedStatesKeepTheStoredSize() {
-        // Applying the state saves the geometry keys; the stored size must survive that.
-        Store({{"WindowState", QStringLiteral("1")},
-               {"FormWidth", QStringLiteral("12000")},
-               {"FormHeight", QStringLiteral("8000")}});
-        {
-            Program p;
-            QVERIFY(p.form->windowState() & Qt::WindowMinimized);
-            QCOMPARE(p.form->OuterSizeTwips(), QSize(12000, 7995));
-            QCOMPARE(p.Key("WindowState"), QStringLiteral("1"));
-        }
-        Store({{"WindowState", QStringLiteral("2")},
-               {"FormWidth", QStringLiteral("12000")},
-               {"FormHeight", QStringLiteral("8000")}});
-        Program p;
-        QVERIFY(p.form->windowState() & Qt::WindowMaximized);
-        QCOMPARE(p.form->OuterSizeTwips(), QSize(12000, 7995));
-        p.form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(p.form.get()));
-        QCOMPARE(p.Key("WindowState"), QStringLiteral("2"));
-    }
-
-    void unusableSettingsKeepTheDesign_data() {
-        QTest::addColumn<QString>("state");
-        QTest::addColumn<QString>("width");
-        QTest::addColumn<QString>("height");
-        QTest::addColumn<QString>("criterion");
-        QTest::newRow("empty") << ""
-                               << ""
-                               << ""
-                               << "";
-        QTest::newRow("words") << "normal"
-                               << "wide"
-                               << "tall"
-                               << "yes";
-        QTest::newRow("out of 16 bits") << "65536"
-                                        << "40000"
-                                        << "-40000"
-                                        << "70000";
-        QTest::newRow("unknown state, sizes off the screen") << "3"
-                                                             << "32767"
-                                                             << "20000"
-                                                             << "2";
-        QTest::newRow("negative") << "-1"
-                                  << "-12000"
-                                  << "0"
-                                  << "-1";
-    }
-
-    void unusableSettingsKeepTheDesign() {
-        QFETCH(QString, state);
-        QFETCH(QString, width);
-        QFETCH(QString, height);
-        QFETCH(QString, criterion);
-        Store({{"WindowState", state},
-               {"FormWidth", width},
-               {"FormHeight", height},
-               {"ExactFilename", criterion},
-               {"ExactFilesize", criterion},
-               {"SimilarFilename", criterion}});
-        Program p;
-        QCOMPARE(p.form->windowState(), Qt::WindowNoState);
-        QCOMPARE(p.form->size(), QSize(707, 416));
-        for (const char* name : {"Check4", "Check5", "Check7"})
-            QVERIFY(!p.Child<QCheckBox>(name)->isChecked());
-        // The usable design values replace the bad ones at once; the boxes' keys stay untouched.
-        QCOMPARE(p.Key("WindowState"), QStringLiteral("0"));
-        QCOMPARE(p.Key("FormWidth"), QStringLiteral("10605"));
-        QCOMPARE(p.Key("FormHeight"), QStringLiteral("6240"));
-        QCOMPARE(p.Key("ExactFilename"), criterion);
-        p.form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(p.form.get()));
-    }
-
-    void layoutFollowsEverySizeChange() {
-        Program p;
-        Form1& form = *p.form;
-        form.ApplyLayout(12000, 8000);
-        QCOMPARE(p.Child<QWidget>("ListView3")->geometry(), PixelRect(120, 240, 11400, 5300));
-        QCOMPARE(p.Child<QWidget>("Frame2")->geometry(), PixelRect(120, 1320, 11660, 5680));
-        QCOMPARE(p.Child<QWidget>("ProgressBar1")->geometry(), PixelRect(120, 7080, 11660, 375));
-        QCOMPARE(p.Key("WindowState"), QStringLiteral("0"));
-        QCOMPARE(p.Key("FormHeight"), QStringLiteral("8000"));
-        QCOMPARE(p.Key("FormWidth"), QStringLiteral("12000"));
-
-        // A real resize of the shown window goes the same way, and the column keeps its width.
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        auto* list = p.Child<QTreeWidget>("ListView3");
-        const int column = list->columnWidth(0);
-        form.resize(900, 600);
-        QTRY_COMPARE(p.Key("FormWidth"), QString::number(form.frameGeometry().width() * 15));
-        QCOMPARE(p.Key("FormHeight"), QString::number(form.frameGeometry().height() * 15));
-        QCOMPARE(form.Layout().listWidth, form.frameGeometry().width() * 15 - 600);
-        QCOMPARE(list->columnWidth(0), column);
-        QVERIFY(p.settings.Sync());
-
-        // The next start brings that size back.
-        const QSize outer = form.frameGeometry().size();
-        p.form.reset();
-        Program next;
-        QCOMPARE(next.form->frameGeometry().size(), outer);
-    }
-
-    void minimisingSavesTheStateAndKeepsTheLayout() {
-        Program p;
-        p.form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(p.form.get()));
-        const MainLayout before = p.form->Layout();
-        p.form->setWindowState(Qt::WindowMinimized);
-        QTRY_COMPARE(p.Key("WindowState"), QStringLiteral("1"));
-        QCOMPARE(p.form->Layout().listWidth, before.listWidth);
-        QCOMPARE(p.form->Layout().listHeight, before.listHeight);
-        QCOMPARE(p.Key("FormWidth"), QString::number(p.form->frameGeometry().width() * 15));
-    }
-
-    void criteriaAndStopButtonWriteTheirKeys() {
-        Program p;
-        p.form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(p.form.get()));
-        auto* box = p.Child<QCheckBox>("Check5");
-        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-        QCOMPARE(p.Key("ExactFilesize"), QStringLiteral("1"));
-        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-        QCOMPARE(p.Key("ExactFilesize"), QStringLiteral("0"));
-        QCOMPARE(p.Key("ExactFilename"), QString());
-
-        auto* stop = p.Child<QPushButton>("Check6");
-        p.form->SetRunning(true);
-        QVERIFY(stop->isVisible());
-        QVERIFY(!p.Child<QWidget>("Check1")->isVisible());
-        p.settings.WriteSetting(QStringLiteral("Stop"), QStringLiteral("False"));
-        QTest::mouseClick(stop, Qt::LeftButton);
-        QCOMPARE(p.Key("Stop"), QStringLiteral("True"));
-        QTest::mouseClick(stop, Qt::LeftButton);
-        QCOMPARE(p.Key("Stop"), QStringLiteral("True"));
-        QVERIFY(!stop->isDown());
-        QVERIFY(!stop->isChecked());
-        QVERIFY(p.form->Host().StopRequested());
-        p.form->SetRunning(false);
-        QVERIFY(!stop->isVisible());
-        QVERIFY(p.Child<QWidget>("Check1")->isVisible());
-    }
-
-    void pointers() {
+        QCOMPARE(order,
+                 u"Check2 Check1 Check3 ListView3 Check4 Check5 Check6 Check7"_s.split(u' '));
         // No cursor file next to the test program: every rule shows the default arrow.
-        QVERIFY(
-            !QFile::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/HAND-M.CUR")));
-        Program p;
         for (const char* name : {"Check1", "Check4", "ListView3", "Frame2", "Image6"})
-            QCOMPARE(p.Child<QWidget>(name)->cursor().shape(), Qt::ArrowCursor);
-
-        // Our hand pointer file: 32 x 32 with its hotspot at the fingertip.
-        const QString source = qEnvironmentVariable("TALLYROOK_SOURCE_DIR");
-        if (source.isEmpty())
-            QSKIP("TALLYROOK_SOURCE_DIR is not set");
-        const QCursor hand = CursorFromFile(source + QStringLiteral("/resources/HAND-M.CUR"));
-        QCOMPARE(hand.shape(), Qt::BitmapCursor);
+            QCOMPARE(p.Child(name)->cursor().shape(), Qt::ArrowCursor);
+        // Our hand pointer: 32 x 32 with its hotspot at the fingertip.
+        const QCursor hand = CursorFromFile(QFINDTESTDATA("../../resources/HAND-M.CUR"));
         QCOMPARE(hand.pixmap().size(), QSize(32, 32));
         QCOMPARE(hand.hotSpot(), QPoint(6, 0));
-        QCOMPARE(CursorFromFile(QStringLiteral("/nonexistent/HAND-M.CUR")).shape(),
-                 Qt::ArrowCursor);
+        QVERIFY(p.Show());
     }
 
-    void closingWritesNothingMore() {
+    void sizeChangesAreLaidOutAndSaved() {
         Program p;
-        p.form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(p.form.get()));
-        QVERIFY(p.form->Host().ProcessPendingEvents());
-        const QString width = p.Key("FormWidth");
-        QVERIFY(p.form->close());
-        QVERIFY(p.form->IsClosing());
-        QVERIFY(!p.form->Host().ProcessPendingEvents());
-        p.form->ApplyLayout(12000, 8000);
-        p.Child<QCheckBox>("Check4")->setChecked(true);
-        p.form->Host().ClearStopRequest();
-        p.form->Host().ShowMessage(QStringLiteral("late"), QStringLiteral("No dupes"));
-        QVERIFY(!p.form->Host().AskYesNo(QStringLiteral("late"), QStringLiteral("Question")));
-        QCOMPARE(p.Key("FormWidth"), width);
-        QCOMPARE(p.Key("ExactFilename"), QString());
-        QCOMPARE(p.Key("Stop"), QString());
-        QVERIFY(p.dialogs.shown.isEmpty());
+        Form1& form = *p.form;
+        // list width, list height, frame width, frame height, bar left, bar width, bar top
+        auto resize = [&](int width, int height) {
+            form.ApplyLayout(width, height);
+            const MainLayout& l = form.Layout();
+            return QList({l.listWidth, l.listHeight, l.frameWidth, l.frameHeight, l.progressLeft,
+                          l.progressWidth, l.progressTop});
+        };
+        QCOMPARE(resize(12000, 8000), QList({11400, 5300, 11660, 5680, 120, 11660, 7080}));
+        QCOMPARE(p.list->geometry(), PixelRect(120, 240, 11400, 5300));
+        QCOMPARE(p.Child("ProgressBar1")->geometry(), PixelRect(120, 7080, 11660, 375));
+        // Negative sizes are refused and the rest follows the kept ones; zero is a size.
+        QCOMPARE(resize(500, 2000), QList({11400, 5300, 11660, 5680, 120, 11660, 1080}));
+        QCOMPARE(resize(600, 2700), QList({0, 0, 260, 380, 120, 260, 1780}));
+
+        // A real resize of the shown window goes the same way, and the column keeps its width.
+        QVERIFY(p.Show());
+        const int column = p.list->columnWidth(0);
+        form.resize(900, 600);
+        const QSize outer = form.frameGeometry().size() * 15;
+        QTRY_COMPARE(p.Key("FormWidth"), QString::number(outer.width()));
+        QCOMPARE(p.Key("FormHeight"), QString::number(outer.height()));
+        QCOMPARE(p.list->columnWidth(0), column);
+
+        // Minimising saves the state and leaves the size alone.
+        form.setWindowState(Qt::WindowMinimized);
+        QTRY_COMPARE(p.Key("WindowState"), u"1"_s);
+        QCOMPARE(p.Key("FormWidth"), QString::number(outer.width()));
+        QVERIFY(p.settings.Sync());
+        p.form.reset();
+        QCOMPARE(Program().form->OuterSizeTwips(), outer);
     }
 
     void pendingEventsAreThrottled() {
@@ -323,19 +245,140 @@ private Q_SLOTS:
         SearchHost& host = p.form->Host();
         host.SetRunning(true);
         int handled = 0;
-        QMetaObject::invokeMethod(
-            this, [&] { ++handled; }, Qt::QueuedConnection);
-        // The first poll of a run lets events through; one right after it does not.
-        QVERIFY(host.ProcessPendingEvents());
-        QCOMPARE(handled, 1);
-        QMetaObject::invokeMethod(
-            this, [&] { ++handled; }, Qt::QueuedConnection);
-        QVERIFY(host.ProcessPendingEvents());
-        QCOMPARE(handled, 1);
-        QTest::qSleep(40);
-        QVERIFY(host.ProcessPendingEvents());
-        QCOMPARE(handled, 2);
-        host.SetRunning(false);
+        // The run's first poll lets events through, the next only once 30 ms have passed.
+        for (int expected : {1, 1, 3}) {
+            if (expected == 3)
+                QTest::qSleep(40);
+            QMetaObject::invokeMethod(
+                this, [&] { ++handled; }, Qt::QueuedConnection);
+            QVERIFY(host.ProcessPendingEvents());
+            QCOMPARE(handled, expected);
+        }
+    }
+
+    void drops_data() {
+        QTest::addColumn<QStringList>("paths");
+        QTest::addColumn<QStringList>("entries");
+        const QString music = tree.path(u"music"_s), docs = tree.path(u"docs"_s);
+        // A folder as it comes; a file stands for its folder, a file in the root (gone) for "/".
+        const QString photos = tree.path(u"photos/"_s), file = u"/tallyrook-no-such-file.txt"_s;
+        QTest::newRow("local")
+            << QStringList{music,  photos, docs + u"/report.txt"_s, docs + u"/notes.txt"_s,
+                           u"/"_s, file}
+            << QStringList{music, photos, docs, docs, u"/"_s, u"/"_s};
+        // Anything else ends the drop with the message, keeping what came before.
+        const QString error =
+            u"Error:You can not drag and drop virtual folders like My Documents. Instead browse to "
+            u"C:\\Documents and Settings\\Your Name\\My Documents, for example, or drag and drop "
+            u"subfolders within My Documents"_s;
+        QTest::newRow("trash") << QStringList{u"trash:/0-a.mp3"_s} << QStringList{error};
+        QTest::newRow("web after a folder")
+            << QStringList{music, u"https://example.org/a"_s, docs} << QStringList{music, error};
+        QTest::newRow("plain text") << QStringList{} << QStringList{error};
+    }
+
+    void drops() {
+        QFETCH(QStringList, paths);
+        QFETCH(QStringList, entries);
+        Program p;
+        QVERIFY(p.Show());
+        Drop(p.list, paths);
+        // The entries, then the messages shown.
+        QCOMPARE(p.list->Entries() + p.dialogs.shown, entries);
+        for (int i = 0; i < p.list->topLevelItemCount(); ++i)
+            QVERIFY(!p.list->topLevelItem(i)->icon(0).isNull());
+    }
+
+    void listKeysAndButtons() {
+        Program p;
+        QVERIFY(p.Show());
+        // Add Folder: cancelled first; one closing "/" goes, the root stays "/".
+        for (const QString& chosen : {QString(), u"/a/"_s, u"/b"_s, u"/"_s, u"/c"_s, u"/d"_s}) {
+            p.dialogs.folderToChoose = chosen;
+            QTest::mouseClick(p.Child("Check2"), Qt::LeftButton);
+        }
+        QCOMPARE(p.dialogs.browseTitles.first(), u"Please select folder to add:"_s);
+        QCOMPARE(p.list->Entries(), u"/a /b / /c /d"_s.split(u' '));
+        p.list->setFocus();
+        for (int row : {0, 2, 3})
+            p.list->topLevelItem(row)->setSelected(true);
+        QTest::keyClick(p.list, Qt::Key_Delete);
+        QCOMPARE(p.list->Entries(), u"/b /d"_s.split(u' '));
+        // Ctrl+Shift+A and Ctrl+Alt+A select nothing new; Ctrl+A alone selects all.
+        p.list->setCurrentItem(p.list->topLevelItem(1));
+        QTest::keyClick(p.list, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(p.list, Qt::Key_A, Qt::ControlModifier | Qt::AltModifier);
+        QCOMPARE(p.list->selectedItems().size(), 1);
+        QTest::keyClick(p.list, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(p.list->selectedItems().size(), 2);
+        QTest::keyClick(p.list, Qt::Key_Delete, Qt::ShiftModifier);  // the modifier is ignored
+        QVERIFY(p.list->Entries().isEmpty());
+        QVERIFY(p.dialogs.shown.isEmpty());
+    }
+
+    void findShowsTheDuplicatesInTheWindowsPlace() {
+        Program p;
+        p.settings.WriteSetting(u"Stop"_s, u"True"_s);  // a stale stop
+        // The run took its entries at the start: Clear List does not change its walk.
+        Find(p, "Check4", {u"photos"_s, u"docs"_s},
+             [&] { QTest::mouseClick(p.Child("Check3"), Qt::LeftButton); });
+        QCOMPARE(p.global.FileCount(), 4);
+        QVERIFY(p.list->Entries().isEmpty());
+        QVERIFY(p.dialogs.shown.isEmpty());
+        QCOMPARE(p.results.RowCount(), 2);
+        QVERIFY(p.form->ResultsWindow() && p.form->ResultsWindow()->isVisible());
+        QCOMPARE(p.form->ResultsWindow()->size(), p.form->size());
+        QVERIFY(!p.form->isVisible());
+        QCOMPARE(p.Key("Stop"), u"False"_s);
+        ExpectAtRest(p);
+    }
+
+    void stopButtonDuringTheWalk() {
+        Program p;
+        bool stopWasShown = false;
+        Find(p, "Check5", {u"music"_s, u"photos"_s}, [&] {
+            stopWasShown = p.Child("Check6")->isVisible() && !p.Child("Check1")->isVisible();
+            QTest::mouseClick(p.Child("Check6"), Qt::LeftButton);
+        });
+        QVERIFY(stopWasShown);
+        QCOMPARE(p.Key("Stop"), u"True"_s);
+        // Stopped: no message, no results window, the inventory cut short.
+        QVERIFY(p.dialogs.shown.isEmpty());
+        QVERIFY(!p.form->ResultsWindow() || !p.form->ResultsWindow()->isVisible());
+        QVERIFY(p.global.FileCount() < 42);
+        QVERIFY(p.form->isVisible());
+        ExpectAtRest(p);
+    }
+
+    void closingEndsTheProgramAtOnce() {
+        Program p;
+        // The criteria are saved on every change, until the window closes.
+        auto* box = p.Child<QCheckBox>("Check5");
+        box->click();
+        QCOMPARE(p.Key("ExactFilesize"), u"1"_s);
+        box->click();
+        QString width;
+        Find(p, "Check4", {u"music"_s, u"docs"_s}, [&] {
+            width = p.Key("FormWidth");
+            p.form->close();
+        });
+        // No "No dupes", no results window, the walk cut short.
+        QVERIFY(p.form->IsClosing());
+        QVERIFY(!p.form->ResultsWindow());
+        QVERIFY(p.global.FileCount() < 41);
+        QVERIFY(!QApplication::overrideCursor());
+        // Nothing more is written or shown.
+        SearchHost& host = p.form->Host();
+        QVERIFY(!host.ProcessPendingEvents());
+        p.form->ApplyLayout(12000, 8000);
+        box->setChecked(true);
+        p.settings.WriteSetting(u"Stop"_s, u"True"_s);
+        host.ClearStopRequest();
+        host.ShowMessage(u"late"_s, u"No dupes"_s);
+        QVERIFY(!host.AskYesNo(u"late"_s, u"Question"_s));
+        QCOMPARE(QStringList({p.Key("FormWidth"), p.Key("ExactFilesize"), p.Key("Stop")}),
+                 QStringList({width, u"0"_s, u"True"_s}));
+        QVERIFY(p.dialogs.shown.isEmpty());
     }
 };
 

@@ -2,86 +2,64 @@
 
 #include "search/file_functions.h"
 #include "search/formats.h"
-#include "search/result_list.h"
-#include "search/search_host.h"
 #include "search/similarity.h"
-#include "shared/global.h"
 
 namespace tallyrook::test {
 
-bool ReferencePasses::Listed(const QString& path, int firstRow) const {
-    for (int i = firstRow - 1; i < rows_.RowCount(); ++i) {
-        if (rows_.Row(i).path == path)
-            return true;
-    }
-    return false;
-}
-
-void ReferencePasses::AddRow(qsizetype k, const QString& type, const QString& color) {
-    ResultRow row;
-    row.path = global_.FullPath(k);
-    row.bytes = FileSize2(row.path).value_or(-1);
-    if (row.bytes >= 0)
-        row.sizeText = FormatSize(row.bytes);
-    row.modified = LastWriteTimeUtc(row.path);
-    if (row.modified.isValid())
-        row.modifiedText = GeneralDateText(FileTimeToDate(row.modified));
-    row.type = type;
-    rows_.AppendRow(row);
-    colors_.append(color);
-    ++rowsAdded_;
-}
-
-PassResult ReferencePasses::Run(Kind kind, int firstRow) {
-    const QString type = kind == Kind::Name   ? QStringLiteral("Name")
-                         : kind == Kind::Size ? QStringLiteral("Size")
-                                              : QStringLiteral("Close");
-    const QString strong = kind == Kind::Name   ? QStringLiteral("blue")
-                           : kind == Kind::Size ? QStringLiteral("red")
-                                                : QStringLiteral("green");
-    const int from = kind == Kind::Name ? 1 : std::max(firstRow, 1);
-    const qsizetype n = global_.FileCount();
+PassResult ReferencePasses::Run(QChar pass, int firstRow) {
+    const int k = int(QStringLiteral("NSC").indexOf(pass));
+    const QString type = QStringLiteral("Name Size Close").section(u' ', k, k);
+    const QString strong = QStringLiteral("blue red green").section(u' ', k, k);
+    const int from = k == 0 ? 1 : std::max(firstRow, 1);
+    const auto listed = [&](const QString& path) {
+        for (int i = from - 1; i < rows.RowCount(); ++i) {
+            if (rows.Row(i).path == path)
+                return true;
+        }
+        return false;
+    };
+    const auto addRow = [&](const QString& path, const QString& color) {
+        // Size and date asked of the file system now, not taken from the inventory.
+        const qint64 bytes = FileSize2(path).value_or(-1);
+        const QDateTime modified = LastWriteTimeUtc(path);
+        rows.AppendRow({path, bytes >= 0 ? FormatSize(bytes) : QString(),
+                        modified.isValid() ? GeneralDateText(FileTimeToDate(modified)) : QString(),
+                        type, bytes, modified});
+        global.SetRowColor(rowsAdded++, color);
+    };
+    const qsizetype n = global.FileCount();
     for (qsizetype a = 0; a < n; ++a) {
-        host_.SetProgress(int(double(a + 1) / double(n) * 100));
+        host.SetProgress(int(double(a + 1) / double(n) * 100));
         for (qsizetype b = a + 1; b < n; ++b) {
-            if (!host_.ProcessPendingEvents())
+            if (!host.ProcessPendingEvents())
                 return PassResult::Abandoned;
-            const QString& nameA = global_.FileNames.at(a);
-            const QString& nameB = global_.FileNames.at(b);
-            bool match = false;
-            switch (kind) {
-                case Kind::Name:
-                    match = nameA == nameB;
-                    break;
-                case Kind::Size:
-                    match = global_.FileSizes.at(a) != Global::NoSize &&
-                            global_.FileSizeText(a) == global_.FileSizeText(b);
-                    break;
-                case Kind::Close:
-                    match = nameA != nameB && NamesAreSimilar(nameA, nameB);
-                    break;
-            }
+            const QString& nameA = global.FileNames.at(a);
+            const QString& nameB = global.FileNames.at(b);
+            const bool match = k == 0   ? nameA == nameB
+                               : k == 1 ? global.FileSizes.at(a) != Global::NoSize &&
+                                              global.FileSizeText(a) == global.FileSizeText(b)
+                                        : nameA != nameB && NamesAreSimilar(nameA, nameB);
             if (!match)
                 continue;
-            if (host_.StopRequested())
+            if (host.StopRequested())
                 return PassResult::Stopped;
-            const QString pathA = global_.FullPath(a);
-            const QString pathB = global_.FullPath(b);
-            const bool addA = !Listed(pathA, from);
-            const bool addB = !Listed(pathB, from) && !(addA && pathA == pathB);
-            if (rowsAdded_ + int(addA) + int(addB) > rowLimit_)
+            const QString pathA = global.FullPath(a);
+            const QString pathB = global.FullPath(b);
+            const bool addA = !listed(pathA);
+            const bool addB = !listed(pathB) && !(addA && pathA == pathB);
+            if (rowsAdded + int(addA) + int(addB) > rowLimit)
                 return PassResult::RowsFull;
-            const QString color = strongTurn_ ? strong : QStringLiteral("light ") + strong;
+            const QString color = strongTurn ? strong : QStringLiteral("light ") + strong;
             if (addA) {
-                anchorAdded_ = true;
-                AddRow(a, type, color);
+                anchorAdded = true;
+                addRow(pathA, color);
             }
             if (addB)
-                AddRow(b, type, color);
+                addRow(pathB, color);
         }
-        if (anchorAdded_) {
-            anchorAdded_ = false;
-            strongTurn_ = !strongTurn_;
+        if (anchorAdded) {
+            anchorAdded = false;
+            strongTurn = !strongTurn;
         }
     }
     return PassResult::Completed;

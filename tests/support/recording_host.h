@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QList>
-#include <QString>
 #include <QStringList>
 #include <functional>
 
@@ -9,67 +7,78 @@
 
 namespace tallyrook::test {
 
-// A SearchHost without a window that writes down every call, in order, as a readable line:
-//   "filename?" "filesize?" "similar?" "entries?"   criteria and folder-list reads
-//   "caption:TEXT" "progress:N" "busy:1" "busy:0" "running:1" "running:0"
-//   "message:TITLE:TEXT" "ask:TITLE:TEXT" (followed by "answer:yes" or "answer:no")
-//   "events" "stop?" "clearstop" "results"
-// A test sets the criteria, the folder entries and the answers, and makes a stop or an
-// abandonment happen at a chosen poll, directly or from a callback.
+// A SearchHost without a window that writes down every call, in order, as a line: "filename?",
+// "filesize?", "similar?", "entries?", "caption:TEXT", "progress:N", "busy:1|0", "running:1|0",
+// "message:TITLE:TEXT", "ask:TITLE:TEXT" then "answer:yes|no", "events", "stop?", "clearstop",
+// "results".
 class RecordingHost : public SearchHost {
 public:
-    // What the host answers.
-    bool exactFilename = false;
-    bool exactFilesize = false;
-    bool similarFilename = false;
+    // What the host answers; AskYesNo takes `answers` first to last, then says Yes.
+    bool exactFilename = false, exactFilesize = false, similarFilename = false;
     QStringList folderEntries;
-    // Answers to AskYesNo, first to last; `defaultAnswer` once they run out.
     QList<bool> answers;
-    bool defaultAnswer = true;
-
-    // The stop request as the stop button would set it; ClearStopRequest clears it.
+    // The stop button's request. StopRequested() also reads true from poll `stopAtPoll` on, and
+    // ProcessPendingEvents() fails from call `abandonAtEvents` on (1-based; 0 for never).
     bool stopRequested = false;
-    // StopRequested() reads true from this poll on (1-based, counted over the host's life);
-    // 0 for never.
-    int stopAtPoll = 0;
-    // ProcessPendingEvents() returns false from this call on (1-based); 0 for never.
-    int abandonAtEvents = 0;
-    // Whether the criteria reads are written to `calls` (a walk reads Exact Filesize once per
-    // file, which swamps the log of a large tree).
-    bool logCriteria = true;
-
-    // Run inside the matching call, before it answers: a test can press "stop", delete a file
-    // or tick a box at that moment. The argument counts the calls of that kind, from 1.
-    std::function<void(int)> onEvents;
-    std::function<void(int)> onPoll;
-    std::function<void(int)> onExactFilesize;
-    std::function<void(const QString& text, const QString& title)> onMessage;
-
+    int stopAtPoll = 0, abandonAtEvents = 0;
+    bool logCriteria = true;  // off for large walks, which read Exact Filesize at every record
+    // Run inside the call before it answers, given the count of such calls (to press stop, say).
+    std::function<void(int)> onEvents, onPoll, onExactFilesize;
     QStringList calls;
-    int polls = 0;
-    int events = 0;
-    int filesizeReads = 0;
+    int polls = 0, events = 0, filesizeReads = 0;
 
-    // The recorded lines that start with `prefix`.
-    QStringList Calls(const QString& prefix) const;
-    // The messages shown, as "TITLE:TEXT".
-    QStringList Messages() const;
-    void Clear();
+    bool ExactFilename() override { return Criterion(u"filename?", exactFilename); }
+    bool ExactFilesize() override {
+        Count(u"filesize?", filesizeReads, onExactFilesize, logCriteria);
+        return exactFilesize;
+    }
+    bool SimilarFilename() override { return Criterion(u"similar?", similarFilename); }
+    QStringList FolderEntries() override {
+        calls.append(QStringLiteral("entries?"));
+        return folderEntries;
+    }
+    void SetCaption(const QString& caption) override { calls.append(u"caption:" + caption); }
+    void SetProgress(int value) override { calls.append(u"progress:" + QString::number(value)); }
+    void SetBusy(bool busy) override { calls.append(u"busy:" + QString::number(busy)); }
+    void SetRunning(bool running) override { calls.append(u"running:" + QString::number(running)); }
+    void ShowMessage(const QString& text, const QString& title) override {
+        calls.append(u"message:" + title + u':' + text);
+    }
+    bool AskYesNo(const QString& text, const QString& title) override {
+        calls.append(u"ask:" + title + u':' + text);
+        const bool yes = answers.isEmpty() || answers.takeFirst();
+        calls.append(yes ? QStringLiteral("answer:yes") : QStringLiteral("answer:no"));
+        return yes;
+    }
+    bool ProcessPendingEvents() override {
+        Count(u"events", events, onEvents);
+        return abandonAtEvents == 0 || events < abandonAtEvents;
+    }
+    void ClearStopRequest() override {
+        calls.append(QStringLiteral("clearstop"));
+        stopRequested = false;
+    }
+    bool StopRequested() override {
+        Count(u"stop?", polls, onPoll);
+        if (stopAtPoll > 0 && polls >= stopAtPoll)
+            stopRequested = true;
+        return stopRequested;
+    }
+    void ShowResults() override { calls.append(QStringLiteral("results")); }
 
-    bool ExactFilename() override;
-    bool ExactFilesize() override;
-    bool SimilarFilename() override;
-    QStringList FolderEntries() override;
-    void SetCaption(const QString& caption) override;
-    void SetProgress(int percent) override;
-    void SetBusy(bool busy) override;
-    void SetRunning(bool running) override;
-    void ShowMessage(const QString& text, const QString& title) override;
-    bool AskYesNo(const QString& text, const QString& title) override;
-    bool ProcessPendingEvents() override;
-    void ClearStopRequest() override;
-    bool StopRequested() override;
-    void ShowResults() override;
+private:
+    bool Criterion(QStringView line, bool value) {
+        if (logCriteria)
+            calls.append(line.toString());
+        return value;
+    }
+    void Count(QStringView line, int& n, const std::function<void(int)>& hook, bool log = true) {
+        ++n;
+        if (log)
+            calls.append(line.toString());
+        if (hook)
+            hook(n);
+    }
 };
 
 }  // namespace tallyrook::test

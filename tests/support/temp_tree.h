@@ -1,38 +1,35 @@
 #pragma once
 
+#include <sys/stat.h>
 #include <QDateTime>
-#include <QString>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace tallyrook::test {
 
-// A folder tree made at test time and removed afterwards. Relative paths use "/".
+// A folder tree made at test time and removed afterwards, whatever its names. Relative paths use
+// "/"; dir and file make the missing folders on the way.
 class TempTree {
 public:
-    TempTree();
+    ~TempTree();
 
-    bool isValid() const { return dir_.isValid(); }
-    // The root, without a closing "/".
+    // The root, without a closing "/", as text and as the file system spells it.
     QString root() const { return dir_.path(); }
+    QByteArray rawRoot() const { return QFile::encodeName(root()); }
     QString path(const QString& relative) const { return root() + u'/' + relative; }
 
-    // Makes the folder and its parents.
-    void dir(const QString& relative);
-    // Makes a file of `size` bytes (sparse, nothing is written), with its folders; `mtime` when
-    // valid becomes its last-write time.
+    void dir(const QString& relative) { QVERIFY(QDir().mkpath(path(relative))); }
+    // A sparse file of `size` bytes; `mtime`, when valid, becomes its last-write time.
     void file(const QString& relative, qint64 size = 0, const QDateTime& mtime = {});
-    // A symbolic link at `relative` pointing at `target` (taken as given).
-    void link(const QString& relative, const QString& target);
-    // A named pipe.
-    void fifo(const QString& relative);
-    // An empty file whose path below the root is given as raw bytes, for names that are not
-    // valid UTF-8. Its folders must exist.
-    void rawFile(const QByteArray& relative);
-    // The root as the file system spells it.
-    QByteArray rawRoot() const;
+    // A symbolic link to `target`, taken as given.
+    void link(const QString& at, const QString& target) { QVERIFY(QFile::link(target, path(at))); }
+    // An empty file, or given S_IFIFO a named pipe, named in raw bytes (which need not be UTF-8).
+    void rawFile(const QByteArray& relative, mode_t type = S_IFREG);
 
 private:
-    QTemporaryDir dir_;
+    QTemporaryDir dir_{QDir::tempPath() + u"/tallyrook-tree-XXXXXX"};
 };
 
 }  // namespace tallyrook::test

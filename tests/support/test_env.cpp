@@ -4,39 +4,22 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-namespace tallyrook::test {
-
-namespace {
-QTemporaryDir* home = nullptr;
-
-void SetEnv(const char* name, const QString& value) { qputenv(name, QFile::encodeName(value)); }
-}  // namespace
-
-void PrepareTestEnvironment(bool gui) {
-    static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/tallyrook-test-home-XXXXXX"));
-    home = &dir;
-    const QString root = dir.path();
-    for (const char* sub : {"config", "data", "cache", "runtime"})
-        QDir(root).mkpath(QString::fromLatin1(sub));
-    QFile::setPermissions(root + QStringLiteral("/runtime"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    SetEnv("HOME", root);
-    SetEnv("XDG_CONFIG_HOME", root + QStringLiteral("/config"));
-    SetEnv("XDG_DATA_HOME", root + QStringLiteral("/data"));
-    SetEnv("XDG_CACHE_HOME", root + QStringLiteral("/cache"));
-    SetEnv("XDG_RUNTIME_DIR", root + QStringLiteral("/runtime"));
+void tallyrook::test::PrepareTestEnvironment(bool gui) {
+    // Private to us, as Qt wants of a runtime folder.
+    static QTemporaryDir home(QDir::tempPath() + u"/tallyrook-test-home-XXXXXX");
+    for (const auto& [name, sub] : {std::pair{"HOME", ""},
+                                    {"XDG_RUNTIME_DIR", ""},
+                                    {"XDG_CONFIG_HOME", "/config"},
+                                    {"XDG_DATA_HOME", "/data"},
+                                    {"XDG_CACHE_HOME", "/cache"}}) {
+        QDir().mkpath(home.path() + QLatin1StringView(sub));
+        qputenv(name, QFile::encodeName(home.path() + QLatin1StringView(sub)));
+    }
     if (gui) {
-        const QString config = root + QStringLiteral("/offscreen.json");
-        QFile file(config);
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write(
-                R"({"screens":[{"name":"S","x":0,"y":0,"width":1600,"height":1200,"logicalDpi":96}]})");
-            file.close();
-        }
-        SetEnv("QT_QPA_PLATFORM", QStringLiteral("offscreen:configfile=") + config);
+        QFile config(home.path() + u"/offscreen.json");
+        if (config.open(QIODevice::WriteOnly))
+            config.write(R"({"screens":[{"name":"S","x":0,"y":0,"width":1600,"height":1200,)"
+                         R"("logicalDpi":96}]})");
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config.fileName()));
     }
 }
-
-QString TestHome() { return home ? home->path() : QString(); }
-
-}  // namespace tallyrook::test
