@@ -226,7 +226,7 @@ PassStatus QueueSubfolders(WalkQueue& queue, SearchHost& host) {
     auto enter = [&](QueuedFolder& folder) {
         if (!host.ProcessPendingEvents())
             return PassStatus::Abandoned;
-        scratch.clear();
+        scratch.resize(0);  // keeps the capacity, unlike clear()
         Listing listing;
         listing.scratch = &scratch;
         const PassStatus status = EnumerateFolder(folder, host, listing);
