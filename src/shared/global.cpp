@@ -40,6 +40,8 @@ void Global::ResetInventory() {
     FileSizes = {};
 }
 
-void Global::ResetRowColors() { RowColors = {}; }
+void Global::ResetRowColors() {
+    RowColors = {};
+}
 
 }  // namespace tallyrook
