@@ -382,13 +382,12 @@ void Form1::Check1_Click() {
         return;
     running_ = true;
     const QPointer<Form1> self(this);
-    const RunOutcome outcome = RunSearch(*host_, global_, results_);
+    RunSearch(*host_, global_, results_);
     if (!self)
         return;
     running_ = false;
     // However the run ended (abandoned runs make no further host call), the pointer is restored.
     host_->SetBusy(false);
-    Q_UNUSED(outcome);
 }
 
 void Form1::Check2_Click() {
