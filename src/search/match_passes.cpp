@@ -32,6 +32,7 @@ struct RunState {
     QLocale locale = QLocale::system();
     int rowLimit = MatchPasses::RowCapacity;
     int rowsAdded = 0;         // R: also the RowColors index of the next row
+    int groups = 0;            // number of the last group started
     bool strongTurn = false;   // T: the next group takes the strong colour of the pair
     bool anchorAdded = false;  // F: the current anchor added its own row
 };
@@ -77,6 +78,11 @@ public:
         }
         if (qint64(s_.rowsAdded) + addAnchor + addPartner > s_.rowLimit)
             return false;
+        if ((addAnchor || addPartner) && anchor != groupAnchor_) {
+            // The first row of an anchor's turn starts its group.
+            groupAnchor_ = anchor;
+            ++s_.groups;
+        }
         if (addAnchor) {
             AddRow(anchorPath);
             s_.anchorAdded = true;
@@ -107,6 +113,7 @@ private:
         if (row.modified.isValid())
             row.modifiedText = GeneralDateText(FileTimeToDate(row.modified), s_.locale);
         row.type = type_;
+        row.group = s_.groups;
         s_.rows.AppendRow(std::move(row));
         s_.global.SetRowColor(s_.rowsAdded, s_.strongTurn ? strong_ : light_);
         ++s_.rowsAdded;
@@ -119,6 +126,7 @@ private:
     const QString light_;
     QSet<QString> listed_;
     int lastPercent_ = -1;
+    qsizetype groupAnchor_ = -1;  // the anchor whose turn numbered the last group
 };
 
 // Entries with equal keys form a group; the first entry of a group is the anchor that adds it.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <limits>
 #include <memory>
 
 namespace tallyrook {
@@ -19,8 +20,11 @@ enum class PassResult {
 // live here and carry over from one pass to the next, so a run makes one object.
 class MatchPasses {
 public:
-    // One run adds at most this many rows (a 16-bit row counter).
+    // One run adds at most this many rows by default (a 16-bit row counter).
     static constexpr int RowCapacity = 32767;
+    // A row limit that never binds: the passes run to the end. A run adds at most one row per
+    // inventory entry and pass, far below it.
+    static constexpr int NoRowLimit = std::numeric_limits<int>::max();
 
     MatchPasses(SearchHost& host, Global& global, ResultList& rows);
     ~MatchPasses();
@@ -32,7 +36,8 @@ public:
     PassResult ExactFilesizePass(int firstRow);
     PassResult SimilarFilenamePass(int firstRow);
 
-    // A lower or higher cap than RowCapacity, for tests and benchmarks only.
+    // The most rows the passes of this run may add (at least 0): RowCapacity unless set, or
+    // NoRowLimit for every row. At the limit a pass ends with RowsFull.
     void SetRowLimit(int limit);
 
 private:

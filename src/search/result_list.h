@@ -14,6 +14,10 @@ struct ResultRow {
     QString type;          // "Name", "Size" or "Close"
     qint64 bytes = -1;     // the size itself, -1 when it could not be read
     QDateTime modified;    // UTC; invalid when it could not be read
+    // The rows one anchor's turn of a pass adds form a group; numbered from 1 in list order,
+    // across the passes of a run. Colours cannot tell groups apart: a listed anchor's partners
+    // share the colour of the group after them.
+    int group = 0;
     bool checked = false;
 };
 

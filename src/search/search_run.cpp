@@ -24,9 +24,9 @@ QString LargeInventoryQuestion(qsizetype entries, qsizetype files, const QLocale
            u"Would you like to proceed anyway?";
 }
 
-QString RowsFullMessage(const QLocale& locale) {
+QString RowsFullMessage(int rowLimit, const QLocale& locale) {
     return u"The results list is full: one search can list at most " %
-           GroupedNumber(MatchPasses::RowCapacity, locale) %
+           GroupedNumber(rowLimit, locale) %
            u" rows. Later matches were not listed. To see them, search fewer folders or tick "
            u"fewer options.";
 }
@@ -41,7 +41,8 @@ void BackToRest(SearchHost& host) {
 // How a run goes on after one of its steps.
 enum class Next { Continue, Rest, Abandon };
 
-Next AfterPass(PassResult result, SearchHost& host, const QLocale& locale, bool& rowsFull) {
+Next AfterPass(PassResult result, SearchHost& host, int rowLimit, const QLocale& locale,
+               bool& rowsFull) {
     switch (result) {
         case PassResult::Completed:
             return Next::Continue;
@@ -51,7 +52,7 @@ Next AfterPass(PassResult result, SearchHost& host, const QLocale& locale, bool&
             return Next::Abandon;
         case PassResult::RowsFull:
             // The passes end here, but the rows found are worth showing.
-            host.ShowMessage(RowsFullMessage(locale), AppTitle);
+            host.ShowMessage(RowsFullMessage(rowLimit, locale), AppTitle);
             rowsFull = true;
             return host.ProcessPendingEvents() ? Next::Continue : Next::Abandon;
     }
@@ -60,7 +61,8 @@ Next AfterPass(PassResult result, SearchHost& host, const QLocale& locale, bool&
 
 }  // namespace
 
-RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows, const QLocale& locale) {
+RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows, const QLocale& locale,
+                     int rowLimit) {
     // Taken once: entries removed from the list during the run must not shift the walk.
     const QStringList entries = host.FolderEntries();
     if (entries.isEmpty()) {
@@ -119,21 +121,22 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows, const Q
     }
 
     MatchPasses passes(host, global, rows);
+    passes.SetRowLimit(rowLimit);
     bool rowsFull = false;
     Next next = Next::Continue;
     if (host.ExactFilename()) {
         host.SetCaption(AppTitle + u" [Finding duplicates - Exact Filename]");
-        next = AfterPass(passes.ExactFilenamePass(), host, locale, rowsFull);
+        next = AfterPass(passes.ExactFilenamePass(), host, rowLimit, locale, rowsFull);
     }
     if (next == Next::Continue && !rowsFull && host.ExactFilesize()) {
         const int firstRow = rows.RowCount() + 1;
         host.SetCaption(AppTitle + u" [Finding duplicates - Exact Filesize]");
-        next = AfterPass(passes.ExactFilesizePass(firstRow), host, locale, rowsFull);
+        next = AfterPass(passes.ExactFilesizePass(firstRow), host, rowLimit, locale, rowsFull);
     }
     if (next == Next::Continue && !rowsFull && host.SimilarFilename()) {
         const int firstRow = rows.RowCount() + 1;
         host.SetCaption(AppTitle + u" [Finding duplicates - Similar Filename]");
-        next = AfterPass(passes.SimilarFilenamePass(firstRow), host, locale, rowsFull);
+        next = AfterPass(passes.SimilarFilenamePass(firstRow), host, rowLimit, locale, rowsFull);
     }
     if (next == Next::Abandon)
         return RunOutcome::Abandoned;

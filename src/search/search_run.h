@@ -2,6 +2,8 @@
 
 #include <QLocale>
 
+#include "match_passes.h"
+
 namespace tallyrook {
 
 class Global;
@@ -21,8 +23,10 @@ enum class RunOutcome {
 inline constexpr qsizetype LargeInventory = 20'000;
 
 // Everything the find button does, from the empty-list check to the hand-off or back to rest.
-// The locale groups the counts in the run's own messages.
+// The locale groups the counts in the run's own messages. rowLimit: the most rows the passes may
+// add (MatchPasses::NoRowLimit for all of them); the desktop program keeps the default.
 RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows,
-                     const QLocale& locale = QLocale::system());
+                     const QLocale& locale = QLocale::system(),
+                     int rowLimit = MatchPasses::RowCapacity);
 
 }  // namespace tallyrook

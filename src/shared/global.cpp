@@ -21,7 +21,7 @@ QString Global::RowColor(qsizetype k) const {
 }
 
 void Global::SetRowColor(qsizetype k, const QString& name) {
-    if (k < 0 || k >= RowColorCapacity)
+    if (k < 0)
         return;
     if (k >= RowColors.size())
         RowColors.resize(k + 1);

@@ -12,7 +12,8 @@ class Global {
 public:
     // Records beyond this many are refused: the walk stops and says so.
     static constexpr qsizetype InventoryCapacity = 1'000'001;
-    // RowColors has room for as many rows; a run adds far fewer (see the row cap of the passes).
+    // RowColors has room for as many rows; a capped run adds far fewer (see the row cap of the
+    // passes), and an uncapped one makes it grow as far as its rows go.
     static constexpr qsizetype RowColorCapacity = 1'000'001;
     // FileSizes value of a record made while Exact Filesize was unticked, or whose size could not
     // be read. Its text is the empty text.

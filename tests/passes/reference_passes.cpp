@@ -24,12 +24,13 @@ PassResult ReferencePasses::Run(QChar pass, int firstRow) {
         const QDateTime modified = LastWriteTimeUtc(path);
         rows.AppendRow({path, bytes >= 0 ? FormatSize(bytes) : QString(),
                         modified.isValid() ? GeneralDateText(FileTimeToDate(modified)) : QString(),
-                        type, bytes, modified});
+                        type, bytes, modified, groups});
         global.SetRowColor(rowsAdded++, color);
     };
     const qsizetype n = global.FileCount();
     for (qsizetype a = 0; a < n; ++a) {
         host.SetProgress(int(double(a + 1) / double(n) * 100));
+        bool groupStarted = false;
         for (qsizetype b = a + 1; b < n; ++b) {
             if (!host.ProcessPendingEvents())
                 return PassResult::Abandoned;
@@ -50,6 +51,10 @@ PassResult ReferencePasses::Run(QChar pass, int firstRow) {
             if (rowsAdded + int(addA) + int(addB) > rowLimit)
                 return PassResult::RowsFull;
             const QString color = strongTurn ? strong : QStringLiteral("light ") + strong;
+            if ((addA || addB) && !groupStarted) {
+                groupStarted = true;
+                ++groups;
+            }
             if (addA) {
                 anchorAdded = true;
                 addRow(pathA, color);

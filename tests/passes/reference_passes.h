@@ -19,6 +19,7 @@ struct ReferencePasses {
     ResultList& rows;
     int rowLimit = MatchPasses::RowCapacity;
     int rowsAdded = 0;         // R
+    int groups = 0;            // the last group's number
     bool strongTurn = false;   // T
     bool anchorAdded = false;  // F
 };

@@ -20,7 +20,8 @@ struct Setup {
 };
 
 struct Outcome {
-    QStringList rows;  // "path|type|colour" below Root, led by size and date (none: no such files)
+    // "path|type|colour|group" below Root, led by size and date (none: no such files)
+    QStringList rows;
     QList<PassResult> results;
     QStringList calls, progress;  // what the host was asked, in order; the bar's changes
 };
@@ -59,7 +60,7 @@ Outcome RunPasses(const QStringList& records, const QString& steps, bool referen
     for (int i = 0; i < rows.RowCount(); ++i) {
         const ResultRow& r = rows.Row(i);
         out.rows.append(r.sizeText + r.modifiedText + r.path.sliced(Root.size()) + u'|' + r.type +
-                        u'|' + global.RowColor(i));
+                        u'|' + global.RowColor(i) + u'|' + QString::number(r.group));
     }
     out.calls = host.calls;
     out.progress = host.calls.filter(u"progress:"_s);
@@ -100,22 +101,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("rows");
         QTest::newRow("two name groups, then sizes in light red")
             << u"a/x=1;b/x=2;c/q;d/x;a/y=3;b/y=4;c/z=9;d/w=9"_s
-            << u"a/x|Name|light blue;b/x|Name|light blue;d/x|Name|light blue;a/y|Name|blue;"
-               u"b/y|Name|blue;c/z|Size|light red;d/w|Size|light red"_s;
+            << u"a/x|Name|light blue|1;b/x|Name|light blue|1;d/x|Name|light blue|1;a/y|Name|blue|2;"
+               u"b/y|Name|blue|2;c/z|Size|light red|3;d/w|Size|light red|3"_s;
         QTest::newRow("alike in all three ways, one name group: sizes in red")
             << u"a/p q r=7;b/p q r=7;c/P Q R=7"_s
-            << u"a/p q r|Name|light blue;b/p q r|Name|light blue;a/p q r|Size|red;b/p q r|Size|red;"
-               u"c/P Q R|Size|red;a/p q r|Close|light green;c/P Q R|Close|light green;"
-               u"b/p q r|Close|green"_s;
-        // A~B, B~C, A not ~C: C joins under the listed anchor B, in the next new group's colour.
+            << u"a/p q r|Name|light blue|1;b/p q r|Name|light blue|1;a/p q r|Size|red|2;"
+               u"b/p q r|Size|red|2;c/P Q R|Size|red|2;a/p q r|Close|light green|3;"
+               u"c/P Q R|Close|light green|3;b/p q r|Close|green|4"_s;
+        // A~B, B~C, A not ~C: C joins under the listed anchor B, in the next new group's colour
+        // but a group of its own.
         QTest::newRow("similar in a chain")
             << u"m/p q;m/p q r;m/q r s;m/u v;m/u v w"_s
-            << u"m/p q|Close|light green;m/p q r|Close|light green;m/q r s|Close|green;"
-               u"m/u v|Close|green;m/u v w|Close|green"_s;
+            << u"m/p q|Close|light green|1;m/p q r|Close|light green|1;m/q r s|Close|green|2;"
+               u"m/u v|Close|green|3;m/u v w|Close|green|3"_s;
         // A file listed twice is one row per pass; unknown sizes are not equal sizes.
         QTest::newRow("same file recorded twice, sizes unknown")
             << u"m/a=5;m/a=5;p/b;q/c=0;r/d=0"_s
-            << u"m/a|Name|light blue;m/a|Size|red;q/c|Size|light red;r/d|Size|light red"_s;
+            << u"m/a|Name|light blue|1;m/a|Size|red|2;q/c|Size|light red|3;r/d|Size|light red|3"_s;
     }
     void examples() {
         QFETCH(QString, records);
@@ -123,9 +125,9 @@ private Q_SLOTS:
         QCOMPARE(RunPasses(records.split(u';'), u"N S C"_s, false).rows.join(u';'), rows);
     }
 
-    // On thousands of small random inventories the passes give exactly the rows, colours, results
-    // and progress of comparing every pair: passes in any order, odd first rows, small row caps,
-    // a stop pressed on seeing N rows.
+    // On thousands of small random inventories the passes give exactly the rows, colours, groups,
+    // results and progress of comparing every pair: passes in any order, odd first rows, small
+    // row caps or none, a stop pressed on seeing N rows.
     void equalToComparingEveryPair() {
         QRandomGenerator random(20240314);
         for (int round = 0; round < 3000; ++round) {
@@ -137,9 +139,11 @@ private Q_SLOTS:
                     steps.append(pass + QString::number(std::max(0, random.bounded(-400, 100))));
             if (random.bounded(2) == 0)
                 std::shuffle(steps.begin(), steps.end(), random);
-            const Setup setup{
-                random.bounded(4) == 0 ? random.bounded(12) : MatchPasses::RowCapacity,
-                random.bounded(4) == 0 ? random.bounded(10) : -1};
+            const int cap = random.bounded(6);
+            const Setup setup{cap == 0   ? random.bounded(12)
+                              : cap == 1 ? MatchPasses::NoRowLimit
+                                         : MatchPasses::RowCapacity,
+                              random.bounded(4) == 0 ? random.bounded(10) : -1};
             const Outcome want = RunPasses(records, steps.join(u' '), true, setup);
             const Outcome got = RunPasses(records, steps.join(u' '), false, setup);
             // A pass that finds nothing never reads the stop request.
