@@ -42,6 +42,13 @@ public:
 
     // The run found rows: the results window takes the main window's place.
     virtual void ShowResults() = 0;
+
+    // A folder the walk could not open or read (its path, without a closing "/", and the
+    // system's reason). The walk goes on and counts it as empty; a window stays silent here.
+    virtual void ReportUnreadableFolder(const QString& path, const QString& reason) {
+        Q_UNUSED(path);
+        Q_UNUSED(reason);
+    }
 };
 
 }  // namespace tallyrook

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QStringList>
+#include <algorithm>
 #include <functional>
 
 #include "search/search_host.h"
@@ -10,7 +12,7 @@ namespace tallyrook::test {
 // A SearchHost without a window that writes down every call, in order, as a line: "filename?",
 // "filesize?", "similar?", "entries?", "caption:TEXT", "progress:N", "busy:1|0", "running:1|0",
 // "message:TITLE:TEXT", "ask:TITLE:TEXT" then "answer:yes|no", "events", "stop?", "clearstop",
-// "results".
+// "results", "unreadable:PATH:REASON".
 class RecordingHost : public SearchHost {
 public:
     // What the host answers; AskYesNo takes `answers` first to last, then says Yes.
@@ -26,6 +28,19 @@ public:
     std::function<void(int)> onEvents, onPoll, onExactFilesize;
     QStringList calls;
     int polls = 0, events = 0, filesizeReads = 0;
+    // The longest stretch without a call of ProcessPendingEvents, from StartGapClock() on.
+    QElapsedTimer sinceEvents;
+    qint64 longestGapNs = 0;
+
+    void StartGapClock() {
+        longestGapNs = 0;
+        sinceEvents.start();
+    }
+    // The longest stretch so far in milliseconds, the one still open included.
+    double LongestGapMs() const {
+        const qint64 open = sinceEvents.isValid() ? sinceEvents.nsecsElapsed() : 0;
+        return double(std::max(longestGapNs, open)) / 1e6;
+    }
 
     bool ExactFilename() override { return Criterion(u"filename?", exactFilename); }
     bool ExactFilesize() override {
@@ -51,7 +66,13 @@ public:
         return yes;
     }
     bool ProcessPendingEvents() override {
+        const bool timed = sinceEvents.isValid();
+        if (timed)
+            longestGapNs = std::max(longestGapNs, sinceEvents.nsecsElapsed());
         Count(u"events", events, onEvents);
+        // The hook stands for the window's own work, which is no part of the gap.
+        if (timed)
+            sinceEvents.start();
         return abandonAtEvents == 0 || events < abandonAtEvents;
     }
     void ClearStopRequest() override {
@@ -65,6 +86,9 @@ public:
         return stopRequested;
     }
     void ShowResults() override { calls.append(QStringLiteral("results")); }
+    void ReportUnreadableFolder(const QString& path, const QString& reason) override {
+        calls.append(u"unreadable:" + path + u':' + reason);
+    }
 
 private:
     bool Criterion(QStringView line, bool value) {
