@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QIcon>
 #include <QPixmap>
 #include <QtEndian>
@@ -43,8 +44,17 @@ QCursor CursorFromFile(const QString& path) {
     return QCursor(picture, qBound(0, x, picture.width() - 1), qBound(0, y, picture.height() - 1));
 }
 
+QCursor HandCursor(const QString& programFolder) {
+    // An installed program finds its data in ../share/tallyrook, where the file system layout
+    // wants it, rather than beside the executables.
+    const QString besideProgram = programFolder + QStringLiteral("/HAND-M.CUR");
+    if (QFileInfo::exists(besideProgram))
+        return CursorFromFile(besideProgram);
+    return CursorFromFile(programFolder + QStringLiteral("/../share/tallyrook/HAND-M.CUR"));
+}
+
 QCursor HandCursor() {
-    return CursorFromFile(QCoreApplication::applicationDirPath() + QStringLiteral("/HAND-M.CUR"));
+    return HandCursor(QCoreApplication::applicationDirPath());
 }
 
 }  // namespace tallyrook

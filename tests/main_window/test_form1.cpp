@@ -199,9 +199,16 @@ private Q_SLOTS:
         for (const char* name : {"Check1", "Check4", "ListView3", "Frame2", "Image6"})
             QCOMPARE(p.Child(name)->cursor().shape(), Qt::ArrowCursor);
         // Our hand pointer: 32 x 32 with its hotspot at the fingertip.
-        const QCursor hand = CursorFromFile(QFINDTESTDATA("../../resources/HAND-M.CUR"));
+        const QString cursorFile = QFINDTESTDATA("../../resources/HAND-M.CUR");
+        const QCursor hand = CursorFromFile(cursorFile);
         QCOMPARE(hand.pixmap().size(), QSize(32, 32));
         QCOMPARE(hand.hotSpot(), QPoint(6, 0));
+        // An installed program keeps it in its shared data folder rather than beside itself.
+        test::TempTree installed;
+        installed.dir(u"usr/bin"_s);
+        installed.dir(u"usr/share/tallyrook"_s);
+        QVERIFY(QFile::copy(cursorFile, installed.path(u"usr/share/tallyrook/HAND-M.CUR"_s)));
+        QCOMPARE(HandCursor(installed.path(u"usr/bin"_s)).hotSpot(), QPoint(6, 0));
         QVERIFY(p.Show());
     }
 
