@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Installs what building and testing Tallyrook needs on Debian 12, skipping what is there.
+# Installs what building, testing and packaging Tallyrook needs on Debian 12, skipping what is
+# there.
 set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     fonts-liberation
+    dpkg-dev file
+    groff-base appstream desktop-file-utils
 )
 
 missing=()
