@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "trash/trash_writer.h"
+
 class QProgressDialog;
 class QWidget;
 
@@ -20,10 +22,9 @@ struct TrashFailure {
 };
 
 struct TrashOutcome {
-    bool confirmed = false;  // false: the user declined and nothing was touched
-    bool cancelled = false;  // the user cancelled part-way; the rest is among the failures
-    QStringList moved;       // original paths now in the Trash
-    QStringList trashed;     // where each of `moved` went, same order
+    bool confirmed = false;    // false: the user declined and nothing was touched
+    bool cancelled = false;    // the user cancelled part-way; the rest is among the failures
+    QList<TrashedFile> moved;  // the files now in the Trash, in request order
     QList<TrashFailure> failures;
 };
 
@@ -62,10 +63,6 @@ private:
     QWidget* parent_;
     QProgressDialog* progress_ = nullptr;
 };
-
-// The home Trash ($XDG_DATA_HOME/Trash with its "files" and "info" folders), created when absent.
-// The empty text when it cannot be made.
-QString EnsureHomeTrash();
 
 // True when `path` names an entry of the file system (a link counts, even a broken one).
 bool PathStillThere(const QString& path);

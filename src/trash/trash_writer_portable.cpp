@@ -1,0 +1,61 @@
+// The platform's own Trash (the Recycle Bin, the macOS Trash), through Qt.
+#include <QFile>
+#include <QFileInfo>
+
+#include "trash_writer.h"
+
+namespace tallyrook {
+
+struct TrashWriter::Impl {};
+
+TrashWriter::TrashWriter() : impl_(std::make_unique<Impl>()) {}
+TrashWriter::~TrashWriter() = default;
+
+bool TrashWriter::MoveToTrash(const QString& path, TrashedFile& moved, QString& reason) {
+    moved = {path, {}, {}};
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) {
+        reason = QStringLiteral("The file no longer exists.");
+        return false;
+    }
+    if (info.isDir() && !info.isSymLink()) {
+        reason = QStringLiteral("It is now a folder, not a file.");
+        return false;
+    }
+    QFile file(path);
+    if (!file.moveToTrash()) {
+        reason =
+            QStringLiteral("It could not be moved into the Trash: ") + file.errorString() + u'.';
+        return false;
+    }
+    // On success the file object names the file's place in the Trash.
+    moved.trashed = file.fileName();
+    return true;
+}
+
+bool TrashWriter::Restore(const TrashedFile& moved, QString& reason) {
+    if (moved.trashed.isEmpty() || !QFileInfo(moved.trashed).exists()) {
+        reason = QStringLiteral("It is no longer in the Trash.");
+        return false;
+    }
+    if (!QFileInfo(moved.original).absoluteDir().exists()) {
+        reason = QStringLiteral("Its folder no longer exists.");
+        return false;
+    }
+    const QFileInfo target(moved.original);
+    if (target.exists() || target.isSymLink()) {
+        reason = QStringLiteral("Another file now has its name.");
+        return false;
+    }
+    // QFile::rename never replaces an existing file.
+    QFile file(moved.trashed);
+    if (!file.rename(moved.original)) {
+        reason = QStringLiteral("It could not be put back: ") + file.errorString() + u'.';
+        return false;
+    }
+    if (!moved.record.isEmpty())
+        QFile::remove(moved.record);
+    return true;
+}
+
+}  // namespace tallyrook
