@@ -1,4 +1,5 @@
 // The platform's own Trash (the Recycle Bin, the macOS Trash), through Qt.
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
