@@ -2,8 +2,10 @@
 
 #include <signal.h>
 #include <unistd.h>
-#include <QThread>
 #include <csignal>
+
+#include "search/formats.h"
+#include "shared/global.h"
 
 namespace tallyrook::cli {
 
@@ -12,12 +14,17 @@ namespace {
 volatile std::sig_atomic_t interruptCount = 0;
 
 extern "C" void OnInterrupt(int) {
-    if (interruptCount > 0)
-        ::_exit(130);  // the user insists: do not wait for the next poll
+    if (interruptCount > 0) {
+        // The user insists: do not wait for the next poll, but leave the terminal tidy.
+        EraseProgressNow();
+        ::_exit(130);
+    }
     interruptCount = 1;
 }
 
 }  // namespace
+
+void (*pollHookForTests)() = nullptr;
 
 void InstallInterruptHandler() {
     struct sigaction action {};
@@ -35,21 +42,15 @@ void RestoreDefaultInterrupt() {
     std::signal(SIGINT, SIG_DFL);
 }
 
-void PrintError(const QString& text) {
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
-    std::fflush(stderr);
-}
-
-CliHost::CliHost(bool name, bool size, bool similar, QStringList folders)
-    : name_(name), size_(size), similar_(similar), folders_(std::move(folders)) {
+CliHost::CliHost(Criteria criteria, QStringList folders, Stderr& err, bool quiet,
+                 const Global& global)
+    : criteria_(criteria), folders_(std::move(folders)), err_(err), quiet_(quiet), global_(global) {
     timings_ = qEnvironmentVariableIntValue("TALLYROOK_TIMINGS") != 0;
-    // Test seam: slows every poll so that a test can interrupt a run that is surely under way.
-    pollDelayMs_ = qEnvironmentVariableIntValue("TALLYROOK_CLI_POLL_DELAY_MS");
     stageClock_.start();
 }
 
 void CliHost::SetCaption(const QString& caption) {
+    err_.SetCaption(caption);
     if (!timings_ || caption == stage_)
         return;
     EndTimings();
@@ -68,31 +69,31 @@ void CliHost::EndTimings() {
     else if (name == u"Tallyrook")
         name = seconds >= 0.001 ? QStringLiteral("between stages") : QString();
     if (!name.isEmpty())
-        PrintError(QStringLiteral("timing: %1 s  %2").arg(seconds, 0, 'f', 3).arg(name));
+        err_.Message(QStringLiteral("timing: %1 s  %2").arg(seconds, 0, 'f', 3).arg(name));
     stage_.clear();
     stageClock_.restart();
 }
 
 void CliHost::ShowMessage(const QString& text, const QString& title) {
-    QString shown = text;
-    // The desktop texts break lines with bare carriage returns, which a terminal would overprint.
-    shown.replace(u'\r', u'\n');
-    PrintError(u'[' + title + u"] " + shown);
+    if (quiet_ && title == u"No dupes")
+        return;
+    err_.Message(u'[' + title + u"] " + text);
 }
 
-bool CliHost::AskYesNo(const QString& text, const QString& title) {
-    ShowMessage(text + u" Yes", title);
+bool CliHost::AskYesNo(const QString&, const QString&) {
+    // The only question is the large-inventory warning, whose advice is about the desktop
+    // program's buttons; a command goes on and says what to expect.
+    if (!quiet_) {
+        err_.Message(u"tallyrook-cli: comparing " + GroupedNumber(global_.FileCount()) +
+                     u" files; this may take a while");
+    }
     return true;
 }
 
 bool CliHost::ProcessPendingEvents() {
-    if (pollDelayMs_ > 0) {
-        if (!pollDelayAnnounced_) {
-            PrintError(QStringLiteral("tallyrook-cli: poll delay active"));
-            pollDelayAnnounced_ = true;
-        }
-        QThread::msleep(static_cast<unsigned long>(pollDelayMs_));
-    }
+    if (pollHookForTests)
+        pollHookForTests();
+    err_.Poll();
     return !Interrupted();
 }
 

@@ -3,9 +3,13 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
-#include <cstdio>
 
 #include "search/search_host.h"
+#include "terminal.h"
+
+namespace tallyrook {
+class Global;
+}
 
 namespace tallyrook::cli {
 
@@ -17,19 +21,29 @@ bool Interrupted();
 // Back to the default reaction (used once the run is over and the rows are being written).
 void RestoreDefaultInterrupt();
 
-// The host of a headless run: criteria and folders from the command line, messages to stderr,
-// the large-inventory question answered Yes, the stop request set only by Ctrl-C.
+// Called at every poll of the run when set. Only test builds set it, to slow a run down.
+extern void (*pollHookForTests)();
+
+// The host of a headless run: criteria and folders from the command line, messages and progress
+// to stderr, the large-inventory question answered Yes with a note, the stop request set only by
+// Ctrl-C.
 class CliHost : public SearchHost {
 public:
-    CliHost(bool name, bool size, bool similar, QStringList folders);
+    struct Criteria {
+        bool name = false;
+        bool size = false;
+        bool similar = false;
+    };
+    // `quiet` leaves out the notes; `global` is the inventory the run fills.
+    CliHost(Criteria criteria, QStringList folders, Stderr& err, bool quiet, const Global& global);
 
-    bool ExactFilename() override { return name_; }
-    bool ExactFilesize() override { return size_; }
-    bool SimilarFilename() override { return similar_; }
+    bool ExactFilename() override { return criteria_.name; }
+    bool ExactFilesize() override { return criteria_.size; }
+    bool SimilarFilename() override { return criteria_.similar; }
     QStringList FolderEntries() override { return folders_; }
 
     void SetCaption(const QString& caption) override;
-    void SetProgress(int) override {}
+    void SetProgress(int percent) override { err_.SetProgress(percent); }
     void SetBusy(bool) override {}
     void SetRunning(bool) override {}
 
@@ -47,18 +61,14 @@ public:
     void EndTimings();
 
 private:
-    bool name_;
-    bool size_;
-    bool similar_;
+    Criteria criteria_;
     QStringList folders_;
+    Stderr& err_;
+    bool quiet_;
+    const Global& global_;
     bool timings_ = false;
     QElapsedTimer stageClock_;
     QString stage_;
-    int pollDelayMs_ = 0;
-    bool pollDelayAnnounced_ = false;
 };
-
-// Writes a line of text to stderr as UTF-8.
-void PrintError(const QString& text);
 
 }  // namespace tallyrook::cli

@@ -1,77 +1,129 @@
 #include "row_output.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QString>
+#include <unistd.h>
+#include <cerrno>
 
 #include "search/result_list.h"
 #include "shared/global.h"
+#include "terminal.h"
 
 namespace tallyrook::cli {
 
+void Output::Write(const QString& text) {
+    if (state_ != State::Open)
+        return;
+    buffer_ += text.toUtf8();
+    if (buffer_.size() >= 256 * 1024)
+        Flush();
+}
+
+void Output::Flush() {
+    qsizetype done = 0;
+    while (state_ == State::Open && done < buffer_.size()) {
+        const ssize_t n = ::write(fd_, buffer_.constData() + done, size_t(buffer_.size() - done));
+        if (n >= 0) {
+            done += n;
+        } else if (errno != EINTR) {
+            error_ = errno;
+            state_ = errno == EPIPE ? State::ReaderGone : State::Failed;
+        }
+    }
+    buffer_.resize(0);
+}
+
 namespace {
 
-QString TsvField(const QString& text) {
-    QString out;
-    out.reserve(text.size());
+void AppendTsvField(QString& out, QStringView text) {
     for (QChar c : text) {
-        if (c == u'\\')
-            out += u"\\\\";
-        else if (c == u'\t')
-            out += u"\\t";
-        else if (c == u'\n')
+        switch (c.unicode()) {
+            case u'\\':
+                out += u"\\\\";
+                break;
+            case u'\t':
+                out += u"\\t";
+                break;
+            case u'\n':
+                out += u"\\n";
+                break;
+            case u'\r':
+                out += u"\\r";
+                break;
+            default:
+                out += c;
+        }
+    }
+}
+
+// A JSON string. Beyond what JSON requires, C1 and bidirectional controls and lone surrogates are
+// escaped too, so the output is safe to show on a terminal; the value stays the same.
+void AppendJsonString(QString& out, QStringView text) {
+    out += u'"';
+    ForEachCharacter(text, [&out](char32_t c, QStringView raw) {
+        if (c == u'"' || c == u'\\') {
+            out += u'\\';
+            out += raw;
+        } else if (c == u'\n') {
             out += u"\\n";
+        } else if (c == u'\t') {
+            out += u"\\t";
+        } else if (c < 0x20 || (c >= 0x7F && c < 0xA0) || (c >= 0x202A && c <= 0x202E) ||
+                   (c >= 0x2066 && c <= 0x2069) || c == LoneSurrogate) {
+            out += QStringLiteral("\\u%1").arg(raw[0].unicode(), 4, 16, QChar(u'0'));
+        } else {
+            out += raw;
+        }
+    });
+    out += u'"';
+}
+
+void WriteTsv(const ResultList& rows, const Global& global, Output& out) {
+    QString line;
+    for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
+        const ResultRow& row = rows.Row(i);
+        line.resize(0);
+        for (QStringView field : {QStringView(row.path), QStringView(row.sizeText),
+                                  QStringView(row.modifiedText), QStringView(row.type)}) {
+            AppendTsvField(line, field);
+            line += u'\t';
+        }
+        AppendTsvField(line, global.RowColor(i));
+        line += u'\t' + QString::number(row.group) + u'\n';
+        out.Write(line);
+    }
+}
+
+void WriteJson(const ResultList& rows, const Global& global, Output& out) {
+    if (rows.RowCount() == 0) {
+        out.Write(QStringLiteral("[]\n"));
+        return;
+    }
+    QString line;
+    for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
+        const ResultRow& row = rows.Row(i);
+        line = i == 0 ? QStringLiteral("[\n{\"path\":") : QStringLiteral(",\n{\"path\":");
+        AppendJsonString(line, row.path);
+        line += u",\"size\":";
+        AppendJsonString(line, row.sizeText);
+        line += u",\"modified\":";
+        AppendJsonString(line, row.modifiedText);
+        line += u",\"type\":";
+        AppendJsonString(line, row.type);
+        line += u",\"colour\":";
+        AppendJsonString(line, global.RowColor(i));
+        line += u",\"group\":" + QString::number(row.group) + u",\"bytes\":" +
+                (row.bytes >= 0 ? QString::number(row.bytes) : QStringLiteral("null")) +
+                u",\"mtime\":";
+        if (row.modified.isValid())
+            AppendJsonString(line, row.modified.toUTC().toString(Qt::ISODate));
         else
-            out += c;
+            line += u"null";
+        line += u'}';
+        out.Write(line);
     }
-    return out;
+    out.Write(QStringLiteral("\n]\n"));
 }
 
-// A path on one line of the table: the characters that would break the line are shown escaped.
-QString TableField(const QString& text) {
-    QString out = text;
-    out.replace(u'\n', QStringLiteral("\\n"))
-        .replace(u'\t', QStringLiteral("\\t"))
-        .replace(u'\r', QStringLiteral("\\r"));
-    return out;
-}
-
-}  // namespace
-
-QByteArray TsvText(const ResultList& rows, const Global& global) {
-    QString out;
-    for (int i = 0; i < rows.RowCount(); ++i) {
-        const ResultRow& row = rows.Row(i);
-        out += TsvField(row.path) % u'\t' % TsvField(row.sizeText) % u'\t' %
-               TsvField(row.modifiedText) % u'\t' % TsvField(row.type) % u'\t' %
-               TsvField(global.RowColor(i)) % u'\n';
-    }
-    return out.toUtf8();
-}
-
-QByteArray JsonText(const ResultList& rows, const Global& global) {
-    QJsonArray array;
-    for (int i = 0; i < rows.RowCount(); ++i) {
-        const ResultRow& row = rows.Row(i);
-        QJsonObject object;
-        object.insert(QStringLiteral("path"), row.path);
-        object.insert(QStringLiteral("size"), row.sizeText);
-        object.insert(QStringLiteral("modified"), row.modifiedText);
-        object.insert(QStringLiteral("type"), row.type);
-        object.insert(QStringLiteral("colour"), global.RowColor(i));
-        object.insert(QStringLiteral("bytes"),
-                      row.bytes >= 0 ? QJsonValue(row.bytes) : QJsonValue(QJsonValue::Null));
-        object.insert(QStringLiteral("mtime"),
-                      row.modified.isValid()
-                          ? QJsonValue(row.modified.toUTC().toString(Qt::ISODate))
-                          : QJsonValue(QJsonValue::Null));
-        array.append(object);
-    }
-    return QJsonDocument(array).toJson(QJsonDocument::Indented);
-}
-
-QByteArray TableText(const ResultList& rows, const Global& global) {
+void WriteTable(const ResultList& rows, Output& out) {
     const QString typeHead = QStringLiteral("TYPE");
     const QString sizeHead = QStringLiteral("SIZE");
     const QString dateHead = QStringLiteral("MODIFIED");
@@ -87,19 +139,32 @@ QByteArray TableText(const ResultList& rows, const Global& global) {
     auto line = [&](const QString& type, const QString& size, const QString& date,
                     const QString& path) -> QString {
         return type.leftJustified(typeWidth) % u"  " % size.rightJustified(sizeWidth) % u"  " %
-               date.leftJustified(dateWidth) % u"  " % path % u'\n';
+               date.leftJustified(dateWidth) % u"  " % EscapeForTerminal(path) % u'\n';
     };
-    QString out = line(typeHead, sizeHead, dateHead, QStringLiteral("PATH"));
-    for (int i = 0; i < rows.RowCount(); ++i) {
+    out.Write(line(typeHead, sizeHead, dateHead, QStringLiteral("PATH")));
+    for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
         const ResultRow& row = rows.Row(i);
-        // A group is what the results window paints as one block: consecutive rows of one colour
-        // and one type.
-        if (i > 0 &&
-            (row.type != rows.Row(i - 1).type || global.RowColor(i) != global.RowColor(i - 1)))
-            out += u'\n';
-        out += line(row.type, row.sizeText, row.modifiedText, TableField(row.path));
+        const bool newGroup = i > 0 && row.group != rows.Row(i - 1).group;
+        out.Write((newGroup ? QStringLiteral("\n") : QString()) +
+                  line(row.type, row.sizeText, row.modifiedText, row.path));
     }
-    return out.toUtf8();
+}
+
+}  // namespace
+
+void WriteRows(Format format, const ResultList& rows, const Global& global, Output& out) {
+    switch (format) {
+        case Format::Table:
+            WriteTable(rows, out);
+            break;
+        case Format::Tsv:
+            WriteTsv(rows, global, out);
+            break;
+        case Format::Json:
+            WriteJson(rows, global, out);
+            break;
+    }
+    out.Flush();
 }
 
 }  // namespace tallyrook::cli

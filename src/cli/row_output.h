@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 namespace tallyrook {
 class Global;
@@ -9,14 +10,37 @@ class ResultList;
 
 namespace tallyrook::cli {
 
-// One line per row: path, size text, modified text, type, colour name, tab-separated, with
-// backslash, tab and newline inside a field written as \\, \t and \n. Scripts rely on this.
-QByteArray TsvText(const ResultList& rows, const Global& global);
+// Standard output, written in large blocks. A reader that goes away (`| head`) ends the writing
+// quietly; any other failure is kept for the exit status.
+class Output {
+public:
+    enum class State { Open, ReaderGone, Failed };
 
-// One JSON array of row objects.
-QByteArray JsonText(const ResultList& rows, const Global& global);
+    explicit Output(int fd) : fd_(fd) {}
+    // Appends; writes out once enough has gathered. Does nothing once writing has ended.
+    void Write(const QString& text);
+    // Writes out what is left.
+    void Flush();
+    State state() const { return state_; }
+    int error() const { return error_; }
 
-// A table for a person: a blank line wherever the results window would change colour or type.
-QByteArray TableText(const ResultList& rows, const Global& global);
+private:
+    int fd_;
+    QByteArray buffer_;
+    State state_ = State::Open;
+    int error_ = 0;
+};
+
+enum class Format { Table, Tsv, Json };
+
+// The fields of a TSV line, in order; `--header` prints them.
+inline constexpr char TsvHeader[] = "path\tsize\tmodified\ttype\tcolour\tgroup";
+
+// Writes the rows of a run, stopping early when the output ends.
+//  - Table: for a person; a blank line between groups, names shown escaped.
+//  - TSV: one line per row, fields as in TsvHeader; backslash, tab, newline and carriage return
+//    inside a field written as \\, \t, \n and \r. Scripts rely on this.
+//  - JSON: one array of row objects, one row per line; "[]" when there is none.
+void WriteRows(Format format, const ResultList& rows, const Global& global, Output& out);
 
 }  // namespace tallyrook::cli

@@ -1,6 +1,9 @@
+#include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
-#include <QJsonDocument>
+#include <unistd.h>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryFile>
 #include <QTest>
 
@@ -35,9 +38,11 @@ class TestCli : public QObject {
 
     tallyrook::test::TempTree tree_;
 
-    // In the tree, in a fixed zone and locale; `changes` are NAME=value settings on top, and
-    // NAME= removes one. HOME and the XDG folders are the test's own temporary ones.
-    void Start(QProcess& process, const QStringList& args, const QStringList& changes = {}) {
+    // tallyrook-cli (or `program`) in the tree, in a fixed zone and locale; `changes` are
+    // NAME=value settings on top, and NAME= removes one. HOME and the XDG folders are the test's
+    // own temporary ones.
+    void Start(QProcess& process, const QStringList& args, const QStringList& changes = {},
+               const QString& program = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const QString& change :
              QStringList{u"LC_NUMERIC="_qs, u"LC_TIME="_qs, u"LANG="_qs, u"LANGUAGE="_qs,
@@ -48,7 +53,7 @@ class TestCli : public QObject {
         }
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(tree_.root());
-        process.start(QStringLiteral(TALLYROOK_CLI_PATH), args);
+        process.start(program.isEmpty() ? QStringLiteral(TALLYROOK_CLI_PATH) : program, args);
     }
 
 private Q_SLOTS:
@@ -65,6 +70,11 @@ private Q_SLOTS:
         tree_.file(u"w2/we\\ird\tna\nme.txt"_qs, 1024, pi);
         tree_.file(u"u1/alone.txt"_qs, 10, pi);
         tree_.file(u"-x/alone.txt"_qs, 30, pi);
+        // Similar in a chain: the second group is one row, in the colour of the third.
+        for (const char16_t* name : {u"c1/a b c", u"c2/a b d", u"c3/b d e", u"c4/x y", u"c5/x y z"})
+            tree_.file(QString::fromUtf16(name), name[1] - u'0', pi);
+        tree_.file(u"e1/ev\x1b]0;t\x07il\r\u202Etxt.mp3"_qs, 1, pi);
+        tree_.file(u"e2/ev\x1b]0;t\x07il\r\u202Etxt.mp3"_qs, 1, pi);
         tree_.dir(u"bad"_qs);
         tree_.rawFile(QByteArray("bad/caf\xE9.mp3"));  // Latin-1, not UTF-8
     }
@@ -82,7 +92,7 @@ private Q_SLOTS:
                             const QString& err = {}) {
             QTest::newRow(name) << QString::fromUtf8(command) << exit << out << err;
         };
-        // A blank line between groups: another type, or the same type in another colour.
+        // A blank line between groups, also where two groups share a colour.
         row("table", "--name --size d1 d2 d4 d5", 0,
             u"TYPE     SIZE  MODIFIED              PATH\n"
             u"Name   1.5 MB  3/14/2004 2:05:31 PM  d1/Song One.mp3\n"
@@ -91,26 +101,60 @@ private Q_SLOTS:
             u"Size   1.5 MB  3/14/2004 2:05:31 PM  d2/Song One.mp3\n\n"
             u"Size  1 Bytes  1/5/2004              d4/other.txt\n"
             u"Size  1 Bytes  1/5/2004 9:07:03 AM   d5/another.doc\n"_qs);
+        row("tsv, groups of one colour", "--similar --tsv c1 c2 c3 c4 c5", 0,
+            u"c1/a b c\t1 Bytes\t3/14/2004 2:05:31 PM\tClose\tlight green\t1\n"
+            u"c2/a b d\t2 Bytes\t3/14/2004 2:05:31 PM\tClose\tlight green\t1\n"
+            u"c3/b d e\t3 Bytes\t3/14/2004 2:05:31 PM\tClose\tgreen\t2\n"
+            u"c4/x y\t4 Bytes\t3/14/2004 2:05:31 PM\tClose\tgreen\t3\n"
+            u"c5/x y z\t5 Bytes\t3/14/2004 2:05:31 PM\tClose\tgreen\t3\n"_qs);
+        row("table, groups of one colour", "--similar c1 c2 c3 c4 c5", 0,
+            u"TYPE      SIZE  MODIFIED              PATH\n"
+            u"Close  1 Bytes  3/14/2004 2:05:31 PM  c1/a b c\n"
+            u"Close  2 Bytes  3/14/2004 2:05:31 PM  c2/a b d\n\n"
+            u"Close  3 Bytes  3/14/2004 2:05:31 PM  c3/b d e\n\n"
+            u"Close  4 Bytes  3/14/2004 2:05:31 PM  c4/x y\n"
+            u"Close  5 Bytes  3/14/2004 2:05:31 PM  c5/x y z\n"_qs);
         // The second "Song One.mp3" joins its twin's similar group as a group of its own; the
-        // colour toggle runs on across the passes.
+        // colour toggle and the group numbers run on across the passes.
         row("tsv, escaped", "--name --size --similar --tsv d1 d2 d3 w1 w2", 0,
-            u"d1/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tName\tlight blue\n"
-            u"d2/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tName\tlight blue\n"
-            u"w1/we\\\\ird\\tna\\nme.txt\t4.77 MB\t3/14/2004 2:05:31 PM\tName\tblue\n"
-            u"w2/we\\\\ird\\tna\\nme.txt\t1 KB\t3/14/2004 2:05:31 PM\tName\tblue\n"
-            u"d1/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tSize\tlight red\n"
-            u"d2/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tSize\tlight red\n"
-            u"d1/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tClose\tgreen\n"
-            u"d3/song one.MP3\t2 KB\t3/14/2004 2:05:31 PM\tClose\tgreen\n"
-            u"d2/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tClose\tlight green\n"_qs);
-        // Raw characters in JSON, not the escapes of --tsv (compared after a parse).
-        row("json", "--name --json w1 w2", 0,
-            uR"([{"bytes":5000000,"colour":"light blue","modified":"3/14/2004 2:05:31 PM",)"
-            uR"("mtime":"2004-03-14T14:05:31Z","path":"w1/we\\ird\tna\nme.txt","size":"4.77 MB",)"
-            uR"("type":"Name"},{"bytes":1024,"colour":"light blue","modified":"3/14/2004 2:05:31 )"
-            uR"(PM","mtime":"2004-03-14T14:05:31Z","path":"w2/we\\ird\tna\nme.txt","size":"1 KB",)"
-            uR"("type":"Name"}])"_qs);
+            u"d1/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tName\tlight blue\t1\n"
+            u"d2/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tName\tlight blue\t1\n"
+            u"w1/we\\\\ird\\tna\\nme.txt\t4.77 MB\t3/14/2004 2:05:31 PM\tName\tblue\t2\n"
+            u"w2/we\\\\ird\\tna\\nme.txt\t1 KB\t3/14/2004 2:05:31 PM\tName\tblue\t2\n"
+            u"d1/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tSize\tlight red\t3\n"
+            u"d2/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tSize\tlight red\t3\n"
+            u"d1/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tClose\tgreen\t4\n"
+            u"d3/song one.MP3\t2 KB\t3/14/2004 2:05:31 PM\tClose\tgreen\t4\n"
+            u"d2/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tClose\tlight green\t5\n"_qs);
+        // Nothing a file is named reaches a terminal as a control sequence; TSV keeps all but the
+        // carriage return raw, JSON escapes what a terminal could act on.
+        row("table, controls in names", "--name e1 e2", 0,
+            u"TYPE     SIZE  MODIFIED              PATH\n"
+            u"Name  1 Bytes  3/14/2004 2:05:31 PM  e1/ev\\x1b]0;t\\x07il\\r\\u202etxt.mp3\n"
+            u"Name  1 Bytes  3/14/2004 2:05:31 PM  e2/ev\\x1b]0;t\\x07il\\r\\u202etxt.mp3\n"_qs);
+        row("tsv, controls in names", "--name --tsv e1 e2", 0,
+            u"e1/ev\x1b]0;t\x07il\\r\u202Etxt.mp3\t1 Bytes\t3/14/2004 2:05:31 PM\tName\tlight "
+            u"blue\t1\n"
+            u"e2/ev\x1b]0;t\x07il\\r\u202Etxt.mp3\t1 Bytes\t3/14/2004 2:05:31 PM\tName\tlight blue\t1\n"_qs);
+        row("json", "--name --json w1 w2 e1 e2", 0,
+            uR"([
+{"path":"w1/we\\ird\tna\nme.txt","size":"4.77 MB","modified":"3/14/2004 2:05:31 PM","type":"Name","colour":"light blue","group":1,"bytes":5000000,"mtime":"2004-03-14T14:05:31Z"},
+{"path":"w2/we\\ird\tna\nme.txt","size":"1 KB","modified":"3/14/2004 2:05:31 PM","type":"Name","colour":"light blue","group":1,"bytes":1024,"mtime":"2004-03-14T14:05:31Z"},
+)"
+            u"{\"path\":\"e1/ev\\u001b]0;t\\u0007il\\u000d\\u202etxt.mp3\",\"size\":\"1 "
+            u"Bytes\",\"modified\":\"3/14/2004 2:05:31 "
+            u"PM\",\"type\":\"Name\",\"colour\":\"blue\",\"group\":2,\"bytes\":1,\"mtime\":\"2004-"
+            u"03-14T14:05:31Z\"},\n"
+            u"{\"path\":\"e2/ev\\u001b]0;t\\u0007il\\u000d\\u202etxt.mp3\",\"size\":\"1 Bytes\",\"modified\":\"3/14/2004 2:05:31 PM\",\"type\":\"Name\",\"colour\":\"blue\",\"group\":2,\"bytes\":1,\"mtime\":\"2004-03-14T14:05:31Z\"}\n]\n"_qs);
+        row("json, nothing found", "--name --json u1 d4", 1, u"[]\n"_qs, NoDupes);
         row("nothing found", "--name --tsv u1 d4", 1, {}, NoDupes);
+        row("quiet", "-q --name --tsv u1 d4", 1, {}, {});
+        // The pair after the first would not fit: it is left out whole.
+        row("max rows", "--name --max-rows 3 --tsv d1 d2 w1 w2", 0,
+            u"d1/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tName\tlight blue\t1\n"
+            u"d2/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tName\tlight blue\t1\n"_qs,
+            u"[Tallyrook] The results list is full: one search can list at most 3 rows. Later "
+            u"matches were not listed. To see them, search fewer folders or tick fewer options.\n"_qs);
         row("missing folder", "--name u1 missing", 1, {},
             u"tallyrook-cli: 'missing' is not a folder; it adds no files\n" + NoDupes);
         row("no criterion", "d1 d2", 1, {},
@@ -123,24 +167,28 @@ private Q_SLOTS:
             u"if you would like it included next time you find dupes.\n" +
                 NoDupes);
         const QString usage =
-            u"\nusage: tallyrook-cli [--name] [--size] [--similar] [--tsv | --json] FOLDER...\n"
+            u"\nusage: tallyrook-cli [OPTION]... FOLDER...\n"
             u"Try 'tallyrook-cli --help' for more information.\n"_qs;
         row("no folder", "--name", 2, {}, u"tallyrook-cli: no folder given" + usage);
         row("nothing", "", 2, {}, u"tallyrook-cli: no folder given" + usage);
         row("unknown", "--name --bogus /", 2, {},
-            u"tallyrook-cli: unknown option '--bogus'" + usage);
+            u"tallyrook-cli: Unknown option 'bogus'." + usage);
         row("both formats", "--tsv --json /", 2, {},
             u"tallyrook-cli: --tsv and --json cannot be used together" + usage);
+        row("no rows", "--name --max-rows 0 /", 2, {},
+            u"tallyrook-cli: --max-rows takes a whole number of 1 or more" + usage);
+        row("all or some", "--name --all --max-rows 5 /", 2, {},
+            u"tallyrook-cli: --all and --max-rows cannot be used together" + usage);
         row("version", "--version", 0, u"tallyrook-cli 7.0\n"_qs);
         row("after --, a folder may begin with -", "--name --tsv u1 -- -x", 0,
-            u"u1/alone.txt\t10 Bytes\t3/14/2004 2:05:31 PM\tName\tlight blue\n"
-            u"-x/alone.txt\t30 Bytes\t3/14/2004 2:05:31 PM\tName\tlight blue\n"_qs);
+            u"u1/alone.txt\t10 Bytes\t3/14/2004 2:05:31 PM\tName\tlight blue\t1\n"
+            u"-x/alone.txt\t30 Bytes\t3/14/2004 2:05:31 PM\tName\tlight blue\t1\n"_qs);
         // Both copies of "Song One.mp3" with these size and date texts. The German locale need not
         // be installed: the texts come from Qt's own data.
         const auto songs = [](const char16_t* texts) -> QString {
             return u"d1/Song One.mp3\t" % QStringView(texts) %
-                   u"\tSize\tlight red\nd2/Song One.mp3\t" % QStringView(texts) %
-                   u"\tSize\tlight red\n";
+                   u"\tSize\tlight red\t1\nd2/Song One.mp3\t" % QStringView(texts) %
+                   u"\tSize\tlight red\t1\n";
         };
         row("german", "LC_ALL=de_DE.UTF-8 --size --tsv d1 d2", 0,
             songs(u"1,5 MB\t14.03.2004 14:05:31"));
@@ -162,10 +210,8 @@ private Q_SLOTS:
         QVERIFY(process.waitForFinished(60000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), exit);
-        QByteArray stdOut = process.readAllStandardOutput();
-        if (args.contains(u"--json"))
-            stdOut = QJsonDocument::fromJson(stdOut).toJson(QJsonDocument::Compact);
-        QVERIFY2(SameText(QString::fromUtf8(stdOut), out), "stdout differs (diff above)");
+        QVERIFY2(SameText(QString::fromUtf8(process.readAllStandardOutput()), out),
+                 "stdout differs (diff above)");
         QVERIFY2(SameText(QString::fromUtf8(process.readAllStandardError()), err),
                  "stderr differs (diff above)");
         // The desktop program's settings and Trash stay untouched.
@@ -178,7 +224,7 @@ private Q_SLOTS:
         QProcess process;
         // Every poll takes a while, so the run is surely under way when Ctrl-C comes.
         Start(process, u"--name --tsv d1 d2 d3 d4 d5"_qs.split(u' '),
-              {u"TALLYROOK_CLI_POLL_DELAY_MS=200"_qs});
+              {u"TALLYROOK_CLI_POLL_DELAY_MS=200"_qs}, QStringLiteral(TALLYROOK_SLOW_CLI_PATH));
         QVERIFY(process.waitForStarted());
         process.setReadChannel(QProcess::StandardError);
         QByteArray err;
@@ -194,6 +240,91 @@ private Q_SLOTS:
         QCOMPARE(process.readAllStandardOutput(), QByteArray());
         // At the next poll, not after the whole run (which takes seconds at this pace).
         QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    // On a terminal, one line on stderr rewrites itself, fits the width and is gone at the end;
+    // in a pipe there is none.
+    void progressOnlyOnATerminal() {
+        const QStringList args = u"--name --tsv d1 d2 d3 d4 d5"_qs.split(u' ');
+        const QStringList slow{u"TALLYROOK_CLI_POLL_DELAY_MS=40"_qs};
+        const QString rows =
+            u"d1/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tName\tlight blue\t1\n"
+            u"d2/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tName\tlight blue\t1\n"_qs;
+
+        int master = -1, slave = -1;
+        winsize size{};
+        size.ws_col = 30;
+        QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
+        QProcess process;
+        process.setChildProcessModifier([slave] { ::dup2(slave, STDERR_FILENO); });
+        QElapsedTimer clock;
+        clock.start();
+        Start(process, args, slow, QStringLiteral(TALLYROOK_SLOW_CLI_PATH));
+        QVERIFY(process.waitForFinished(60000));
+        const qint64 elapsed = clock.elapsed();
+        ::close(slave);
+        QByteArray terminal;
+        ::fcntl(master, F_SETFL, O_NONBLOCK);
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+            terminal.append(buffer, n);
+        ::close(master);
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(SameText(QString::fromUtf8(process.readAllStandardOutput()), rows));
+
+        QVERIFY2(terminal.startsWith("poll delay active\r\n") && terminal.endsWith("\r\x1b[K"),
+                 terminal.constData());
+        const QList<QByteArray> lines = terminal.mid(19).chopped(4).split('\r');
+        QVERIFY(lines.size() >= 2);
+        for (const QByteArray& line : lines.sliced(1)) {
+            const QString text = QString::fromUtf8(line);
+            QVERIFY2(text.contains(QRegularExpression(u"^Tallyrook.*  \\d+%\x1b\\[K$"_qs)) &&
+                         text.size() - 3 <= 29,
+                     qPrintable(text));
+        }
+        QVERIFY2(lines.size() - 1 <= elapsed / 100 + 1, terminal.constData());
+
+        QProcess piped;
+        Start(piped, args, slow, QStringLiteral(TALLYROOK_SLOW_CLI_PATH));
+        QVERIFY(piped.waitForFinished(60000));
+        QVERIFY(SameText(QString::fromUtf8(piped.readAllStandardOutput()), rows));
+        QCOMPARE(piped.readAllStandardError(), "poll delay active\n");
+    }
+
+    // Beyond the desktop program's 32,767 rows; and a reader that stops early.
+    void allRowsAndAClosedPipe() {
+        tallyrook::test::TempTree big;
+        // Name twins: 16,400 rows; all of one size: 16,400 more.
+        for (int i = 0; i < 8200; ++i) {
+            big.file(u"a/f%1"_qs.arg(i));
+            big.file(u"b/f%1"_qs.arg(i));
+        }
+        const QStringList args{u"--name"_qs, u"--size"_qs, u"--tsv"_qs, big.path(u"a"_qs),
+                               big.path(u"b"_qs)};
+        QProcess process;
+        for (const QString& all : {u"--all"_qs, u"--quiet"_qs}) {
+            Start(process, QStringList{all} + args);
+            QVERIFY(process.waitForFinished(60000));
+            QCOMPARE(process.exitCode(), 0);
+            const QList<QByteArray> lines = process.readAllStandardOutput().split('\n');
+            QCOMPARE(lines.size() - 1, all == u"--all" ? 32800 : 32767);
+            QCOMPARE(lines.at(lines.size() - 2).split('\t').sliced(3),
+                     (QList<QByteArray>{"Size", "light red", "8201"}));
+            QCOMPARE(process.readAllStandardError(),
+                     all == u"--all" ? QByteArray()
+                                     : "[Tallyrook] The results list is full: one search can list "
+                                       "at most 32,767 rows. Later matches were not listed. To see "
+                                       "them, search fewer folders or tick fewer options.\n");
+        }
+        // Quietly, with the status the rows gave, not killed by SIGPIPE.
+        Start(process,
+              QStringList{u"-c"_qs, u"\"$0\" \"$@\" | head -1 >/dev/null; echo ${PIPESTATUS[0]}"_qs,
+                          QStringLiteral(TALLYROOK_CLI_PATH), u"--all"_qs} +
+                  args,
+              {u"LC_ALL=C"_qs}, u"bash"_qs);
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.readAllStandardOutput(), "0\n");
+        QCOMPARE(process.readAllStandardError(), QByteArray());
     }
 };
 

@@ -1,0 +1,234 @@
+#include "cli_main.h"
+
+#include <signal.h>
+#include <unistd.h>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+#include "cli_host.h"
+#include "row_output.h"
+#include "search/file_functions.h"
+#include "search/match_passes.h"
+#include "search/result_list.h"
+#include "search/search_run.h"
+#include "shared/global.h"
+#include "terminal.h"
+
+namespace tallyrook::cli {
+
+namespace {
+
+constexpr int ExitRows = 0;
+constexpr int ExitNoRows = 1;
+constexpr int ExitUsage = 2;
+constexpr int ExitWriteFailed = 3;
+constexpr int ExitInterrupted = 130;
+
+const QString Usage = QStringLiteral("usage: tallyrook-cli [OPTION]... FOLDER...\n");
+
+struct OptionSpec {
+    QStringList names;
+    QString valueName;
+    QString help;
+};
+
+// In the order --help lists them.
+const QList<OptionSpec>& Options() {
+    static const QList<OptionSpec> options{
+        {{u"name"_qs}, {}, u"Exact Filename: files with the same name"_qs},
+        {{u"size"_qs}, {}, u"Exact Filesize: files with the same size in bytes"_qs},
+        {{u"similar"_qs}, {}, u"Similar Filename: names sharing more than half of their words"_qs},
+        {{u"tsv"_qs}, {}, u"one line per row, fields separated by tabs (see FIELDS)"_qs},
+        {{u"json"_qs}, {}, u"one JSON array of row objects, one row per line (see FIELDS)"_qs},
+        {{u"max-rows"_qs}, u"N"_qs, u"list at most N rows (N >= 1); the default is 32767"_qs},
+        {{u"all"_qs}, {}, u"list every row"_qs},
+        {{u"q"_qs, u"quiet"_qs}, {}, u"no progress and no notes; errors are still shown"_qs},
+        {{u"h"_qs, u"help"_qs}, {}, u"show this text"_qs},
+        {{u"version"_qs}, {}, u"show the version"_qs},
+    };
+    return options;
+}
+
+QString HelpText() {
+    QString options;
+    for (const OptionSpec& spec : Options()) {
+        QStringList spelled;
+        for (const QString& name : spec.names)
+            spelled.append((name.size() == 1 ? u"-" : u"--") + name);
+        QString left = spelled.join(u", ");
+        if (!spec.valueName.isEmpty())
+            left += u' ' + spec.valueName;
+        options += u"  " + left.leftJustified(16) + u' ' + spec.help + u'\n';
+    }
+    return Usage +
+           uR"(
+Finds duplicate files in the given folders and all their subfolders, by name and size only
+(file contents are never read), and prints one row per file of each duplicate group.
+
+OPTIONS
+)"_qs + options +
+           uR"(  --               every later argument is a folder
+
+Without --tsv or --json the rows are shown as a table, a blank line between groups, with
+control characters in names shown escaped (\x1b, \u202e). On a terminal a progress line is
+shown on stderr while the search runs.
+
+FIELDS
+  path      the file's full path
+  size      the size as text ("1.5 MB"), empty when unknown
+  modified  the last-modified date and time as text, empty when unknown
+  type      the criterion that matched: Name, Size or Close
+  colour    the row's colour in the desktop program
+  group     the group's number, from 1 in list order: a group is the rows one file's matches
+            add (the file itself unless already listed, then its partners)
+  bytes     (JSON only) the size in bytes, null when unknown
+  mtime     (JSON only) the last-modified time, ISO 8601 UTC, null when unknown
+In TSV, backslash, tab, newline and carriage return inside a field are written \\, \t, \n and
+\r. Sizes and dates as text follow the locale (LC_ALL, LC_NUMERIC, LC_TIME, LANG).
+
+EXIT STATUS
+  0  duplicates found          2  usage error
+  1  no duplicates found       3  the rows could not be written
+  130  interrupted by Ctrl-C
+A reader that stops early (| head) ends the command quietly with the status it would have had.
+)"_qs;
+}
+
+void PrintTo(FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+int UsageError(Stderr& err, const QString& problem) {
+    err.Message(u"tallyrook-cli: " + problem);
+    PrintTo(stderr, Usage + u"Try 'tallyrook-cli --help' for more information.\n");
+    return ExitUsage;
+}
+
+struct Request {
+    CliHost::Criteria criteria;
+    Format format = Format::Table;
+    int maxRows = MatchPasses::RowCapacity;
+    bool quiet = false;
+    QStringList folders;
+};
+
+// Fills `request`; returns an exit status when the command ends here (help, version, usage
+// error), -1 when the search is to run.
+int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
+    QCommandLineParser parser;
+    for (const OptionSpec& spec : Options()) {
+        QCommandLineOption option(spec.names, spec.help);
+        option.setValueName(spec.valueName);
+        parser.addOption(option);
+    }
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QFile::decodeName(argv[i]));
+    if (!parser.parse(arguments))
+        return UsageError(err, parser.errorText());
+    if (parser.isSet(u"help"_qs)) {
+        PrintTo(stdout, HelpText());
+        return 0;
+    }
+    if (parser.isSet(u"version"_qs)) {
+        PrintTo(stdout, QStringLiteral("tallyrook-cli " TALLYROOK_VERSION_TEXT "\n"));
+        return 0;
+    }
+    request.criteria = {parser.isSet(u"name"_qs), parser.isSet(u"size"_qs),
+                        parser.isSet(u"similar"_qs)};
+    if (parser.isSet(u"tsv"_qs) && parser.isSet(u"json"_qs))
+        return UsageError(err, QStringLiteral("--tsv and --json cannot be used together"));
+    request.format = parser.isSet(u"tsv"_qs)    ? Format::Tsv
+                     : parser.isSet(u"json"_qs) ? Format::Json
+                                                : Format::Table;
+    if (parser.isSet(u"all"_qs) && parser.isSet(u"max-rows"_qs))
+        return UsageError(err, QStringLiteral("--all and --max-rows cannot be used together"));
+    if (parser.isSet(u"all"_qs))
+        request.maxRows = MatchPasses::NoRowLimit;
+    if (parser.isSet(u"max-rows"_qs)) {
+        bool ok = false;
+        request.maxRows = parser.value(u"max-rows"_qs).toInt(&ok);
+        if (!ok || request.maxRows < 1)
+            return UsageError(err, QStringLiteral("--max-rows takes a whole number of 1 or more"));
+    }
+    request.quiet = parser.isSet(u"quiet"_qs);
+    request.folders = parser.positionalArguments();
+    if (request.folders.isEmpty())
+        return UsageError(err, QStringLiteral("no folder given"));
+    return -1;
+}
+
+}  // namespace
+
+int RunCli(int argc, char** argv) {
+    // First of all, so that an early Ctrl-C already takes the orderly way out.
+    InstallInterruptHandler();
+    // A reader that goes away shows as a failed write, which ends the output quietly.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    Request request;
+    {
+        Stderr plain(false);
+        const int status = ParseArguments(argc, argv, request, plain);
+        if (status >= 0)
+            return status;
+    }
+    Stderr err(!request.quiet);
+    // The search treats such an entry as an empty folder; a typing error should not pass for
+    // "no duplicates" unnoticed.
+    for (const QString& folder : request.folders) {
+        if (!IsFolder(folder))
+            err.Message(u"tallyrook-cli: '" + folder + u"' is not a folder; it adds no files");
+    }
+
+    QElapsedTimer total;
+    total.start();
+    Global global;
+    ResultRows rows;
+    CliHost host(request.criteria, request.folders, err, request.quiet, global);
+    const RunOutcome outcome = RunSearch(host, global, rows, QLocale::system(), request.maxRows);
+    host.EndTimings();
+    err.EraseProgress();
+    // From here on Ctrl-C simply ends the program, as it would for any other command.
+    RestoreDefaultInterrupt();
+    int status = ExitRows;
+    QElapsedTimer output;
+    output.start();
+    if (Interrupted() || outcome == RunOutcome::Stopped || outcome == RunOutcome::Abandoned) {
+        status = ExitInterrupted;
+    } else {
+        if (outcome != RunOutcome::ResultsShown)
+            status = ExitNoRows;
+        // JSON says "none" as an empty array; the other formats by printing nothing.
+        if (status == ExitRows || request.format == Format::Json) {
+            Output out(STDOUT_FILENO);
+            WriteRows(request.format, rows, global, out);
+            if (out.state() == Output::State::Failed) {
+                err.Message(u"tallyrook-cli: the rows could not be written: " +
+                            QString::fromLocal8Bit(std::strerror(out.error())));
+                status = ExitWriteFailed;
+            }
+        }
+    }
+    if (qEnvironmentVariableIntValue("TALLYROOK_TIMINGS") != 0) {
+        err.Message(QStringLiteral("timing: %1 s  output")
+                        .arg(static_cast<double>(output.nsecsElapsed()) / 1e9, 0, 'f', 3));
+        err.Message(QStringLiteral("timing: %1 s  total")
+                        .arg(static_cast<double>(total.nsecsElapsed()) / 1e9, 0, 'f', 3));
+    }
+    // Freeing a million records one by one takes a noticeable while; the system takes the
+    // memory back at once.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
+}
+
+}  // namespace tallyrook::cli

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QString>
+#include <QStringView>
+
+namespace tallyrook::cli {
+
+// Calls f(c, raw) for each character of the text: c its code point, or LoneSurrogate for half
+// a pair, and raw the code units it takes.
+inline constexpr char32_t LoneSurrogate = 0xFFFFFFFF;
+template <typename F>
+void ForEachCharacter(QStringView text, F f) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            f(QChar::surrogateToUcs4(c, text[i + 1]), text.sliced(i, 2));
+            ++i;
+        } else {
+            f(c.isSurrogate() ? LoneSurrogate : char32_t(c.unicode()), text.sliced(i, 1));
+        }
+    }
+}
+
+// The text with everything a terminal could act on shown escaped: C0 controls and DEL as \xHH
+// (tab, newline and carriage return as \t, \n and \r), C1 and bidirectional controls and lone
+// surrogates as \uHHHH. File names reach the user's terminal only through this.
+QString EscapeForTerminal(QStringView text);
+
+// Columns the text takes on a terminal: wide East Asian characters take two, combining marks none.
+int TerminalWidth(QStringView text);
+
+// Everything tallyrook-cli writes to stderr: messages and the progress line. Messages are always
+// escaped; the progress line is drawn only on a terminal, and erased before anything else is
+// written.
+class Stderr {
+public:
+    // `progress`: draw the progress line (stderr must also be a terminal).
+    explicit Stderr(bool progress);
+
+    void Message(const QString& text);
+
+    // Caption and percent as the desktop program shows them; drawn at most ten times a second.
+    void SetCaption(const QString& caption);
+    void SetProgress(int percent);
+    // Draws the line if it changed and its time has come. Cheap when nothing changed.
+    void Poll() {
+        if (dirty_)
+            DrawIfDue();
+    }
+    // Removes the line from the terminal (it comes back at the next change).
+    void EraseProgress();
+
+private:
+    void DrawIfDue();
+
+    bool progress_;
+    bool dirty_ = false;
+    QString caption_;
+    int percent_ = 0;
+    QElapsedTimer sinceDrawn_;
+};
+
+// Erases the progress line, from a signal handler too (async-signal-safe).
+void EraseProgressNow();
+
+}  // namespace tallyrook::cli
