@@ -7,8 +7,9 @@
 #
 # MIX (default sparse) is the generator's mix. ROUNDS (default 5) rounds, each running every
 # command once in turn; the table gives the median and the fastest round, in ms, of the whole
-# process. One more run of each tallyrook command reports its peak memory and, with
-# TALLYROOK_TIMINGS=1, the time of each stage. Trees are made under TMPDIR (default /tmp) and
+# process. The all-criteria run lists every row (--all). One more run of each tallyrook command
+# reports its rows, output size, peak memory and, with TALLYROOK_TIMINGS=1, the time of each
+# stage. Trees are made under TMPDIR (default /tmp) and
 # deleted afterwards, unless KEEP_TREES names a folder where they are kept and reused.
 set -euo pipefail
 
@@ -49,7 +50,7 @@ for n in "${counts[@]}"; do
             case $name in
             find-sizes) find "$tree" -type f -printf '%s %p\n' >/dev/null ;;
             find-names-uniq) find "$tree" -type f -printf '%f\n' | sort | uniq -d >/dev/null ;;
-            cli-all) "$cli" --name --size --similar --tsv "$tree" >/dev/null 2>&1 || true ;;
+            cli-all) "$cli" --all --name --size --similar --tsv "$tree" >/dev/null 2>&1 || true ;;
             cli-name) "$cli" --name --tsv "$tree" >/dev/null 2>&1 || true ;;
             esac
             times[$name]+="$(awk -v a="$start" -v b="$(now_ns)" 'BEGIN {printf "%.1f", (b - a) / 1e6}') "
@@ -61,10 +62,11 @@ for n in "${counts[@]}"; do
         printf '%-18s %s\n' "$name" "$(stats ${times[$name]})"
     done
 
-    for args in "--name --size --similar" "--name"; do
-        echo "-- tallyrook-cli $args --tsv: rows, peak memory, stages"
+    for args in "--all --name --size --similar" "--name"; do
+        echo "-- tallyrook-cli $args --tsv: rows, output size, peak memory, stages"
         # shellcheck disable=SC2086
-        rows=$("$cli" $args --tsv "$tree" 2>/dev/null | wc -l || true)
+        read -r rows bytes < <("$cli" $args --tsv "$tree" 2>/dev/null | wc -lc || true)
+        echo "output $bytes bytes"
         # shellcheck disable=SC2086
         /usr/bin/time -o "$work/time.txt" -f '%M' "$cli" $args --tsv "$tree" >/dev/null 2>&1 || true
         peak_kb=$(tail -1 "$work/time.txt")
