@@ -4,10 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -92,13 +95,13 @@ QList<Record> ReadRecords(const QByteArray& trash, const QByteArray& top,
         record.original = QByteArray::fromPercentEncoding(record.path);
         if (!record.original.startsWith('/'))
             record.original = top + '/' + record.original;
-        if (lines.value(0) != "[Trash Info]" || record.path.isEmpty() || !record.deleted.isValid())
-            qWarning() << "bad record" << entry << lines;
         if (!Exists(trash + "/files/" + record.name)) {
             if (leftovers)
                 leftovers->append(record.name);
             continue;
         }
+        if (lines.value(0) != "[Trash Info]" || record.path.isEmpty() || !record.deleted.isValid())
+            qWarning() << "bad record" << entry << lines;
         records.append(record);
     }
     return records;
@@ -114,6 +117,23 @@ QByteArrayList RestoreAll(const QByteArray& trash, const QByteArray& top) {
             restored.append(record.original);
     }
     return restored;
+}
+
+// The writer in a child process, as a request, with `home` as its home; as `user` when given.
+void StartPut(QProcess& put, const QByteArray& home, const QStringList& paths,
+              const passwd* user = nullptr) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"HOME"_s, Text(home));
+    env.insert(u"XDG_DATA_HOME"_s, Text(home + "/data"));
+    put.setProcessEnvironment(env);
+    if (!user) {
+        put.start(QStringLiteral(TRASH_PUT), paths);
+        return;
+    }
+    put.start(u"setpriv"_s,
+              QStringList{u"--reuid=%1"_s.arg(user->pw_uid), u"--regid=%1"_s.arg(user->pw_gid),
+                          u"--clear-groups"_s, QStringLiteral(TRASH_PUT)} +
+                  paths);
 }
 
 // A small file system of its own for one test, mounted only when running as root.
@@ -319,19 +339,92 @@ private Q_SLOTS:
         QVERIFY(::chmod(home.constData(), 0755) == 0);
 
         QProcess put;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"HOME"_s, Text(home));
-        env.insert(u"XDG_DATA_HOME"_s, Text(home + "/data"));
-        put.setProcessEnvironment(env);
-        put.start(u"setpriv"_s,
-                  {u"--reuid=%1"_s.arg(nobody->pw_uid), u"--regid=%1"_s.arg(nobody->pw_gid),
-                   u"--clear-groups"_s, QStringLiteral(TRASH_PUT), Text(home + "/music/song.mp3")});
+        StartPut(put, home, {Text(home + "/music/song.mp3")}, nobody);
         QVERIFY(put.waitForFinished(20'000));
         const QByteArray out = put.readAllStandardOutput();
         QVERIFY2(out.startsWith("failed\t") && out.contains(std::strerror(EACCES)),
                  out.constData());
         QCOMPARE(Read(home + "/music/song.mp3"), "song");
         QCOMPARE(Entries(home + "/data/Trash/info"), QByteArrayList{"x"});
+    }
+
+    void killedRequestLosesNothing() {
+        // A request killed at a random instant: every file is in place or in the Trash with a
+        // record that restores it, and at most one record, of the file that was about to move,
+        // is left over. The next request copes with it. TALLYROOK_KILL_RUNS runs (default 30).
+        const int runs = qEnvironmentVariableIsSet("TALLYROOK_KILL_RUNS")
+                             ? qEnvironmentVariableIntValue("TALLYROOK_KILL_RUNS")
+                             : 30;
+        const quint32 seed = QRandomGenerator::global()->generate();
+        QRandomGenerator random(seed);
+        int partial = 0, leftovers = 0;
+        qint64 perMove = 0;  // microseconds
+        for (int run = -1; run < runs; ++run) {
+            // On a file system in memory where possible: the instants that matter are the
+            // moves', not the disk's.
+            TmpfsMount mount("size=64m,mode=700");
+            QTemporaryDir plain;
+            const QByteArray home = mount.mounted() ? mount.path() : Raw(plain.path());
+            const QByteArray trash = home + "/data/Trash";
+            QStringList paths;
+            for (int k = 0; k < 300; ++k) {
+                const QByteArray path = home + "/music/" + QByteArray::number(k) +
+                                        (k % 3 ? "/cover.jpg" : "/track.mp3");
+                QVERIFY(Write(path, path));
+                paths.append(Text(path));
+            }
+            QProcess put;
+            StartPut(put, home, paths);
+            // After a random number of moves, at a random instant within the next; run -1
+            // measures how long a move takes.
+            QElapsedTimer timer;
+            timer.start();
+            if (run < 0) {
+                QVERIFY(put.waitForFinished());
+                perMove = timer.nsecsElapsed() / 1000 / paths.size();
+                continue;
+            }
+            const qsizetype after = random.bounded(int(paths.size()));
+            for (qsizetype seen = 0; seen < after && put.waitForReadyRead();)
+                seen += put.readAllStandardOutput().count('\n');
+            QThread::usleep(random.bounded(int(perMove) + 1));
+            put.kill();
+            QVERIFY(put.waitForFinished());
+
+            QByteArrayList left;
+            const QList<Record> records = ReadRecords(trash, {}, &left);
+            QStringList stayed;
+            for (const QString& path : paths) {
+                if (Exists(Raw(path))) {
+                    QCOMPARE(Read(Raw(path)), Raw(path));
+                    stayed.append(path);
+                }
+            }
+            QCOMPARE(records.size() + stayed.size(), paths.size());
+            for (const Record& record : records)
+                QCOMPARE(Read(trash + "/files/" + record.name), record.original);
+            QCOMPARE(Entries(trash + "/files").size(), records.size());
+            QVERIFY(left.size() <= 1);
+            // Killed between the record's creation and its rename, or while it was written.
+            for (const QByteArray& name : left) {
+                const QByteArray path =
+                    Read(trash + "/info/" + name + ".trashinfo").split('\n').value(1).mid(5);
+                QVERIFY(path.isEmpty() ||
+                        stayed.contains(Text(QByteArray::fromPercentEncoding(path))));
+            }
+            partial += !records.isEmpty() && !stayed.isEmpty();
+            leftovers += int(left.size());
+
+            QProcess next;
+            StartPut(next, home, stayed);
+            QVERIFY(next.waitForFinished());
+            QVERIFY(!next.readAllStandardOutput().contains("failed"));
+            QCOMPARE(RestoreAll(trash, {}).size(), paths.size());
+            for (const QString& path : paths)
+                QCOMPARE(Read(Raw(path)), Raw(path));
+        }
+        qInfo("%d runs (seed %u, %lld us a move): %d killed part-way, %d leaving a record", runs,
+              seed, perMove, partial, leftovers);
     }
 };
 
