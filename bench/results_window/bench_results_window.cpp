@@ -29,6 +29,7 @@ public:
     bool Advance(int) override { return true; }
     void EndProgress() override {}
     void ReportFailures(const QList<TrashFailure>& failures) override { failed = failures.size(); }
+    void ReportNotRestored(const QList<TrashFailure>&) override {}
     qsizetype failed = 0;
 };
 

@@ -1,7 +1,9 @@
 #include "form4.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QHash>
 #include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
@@ -140,6 +142,13 @@ Form4::Form4(ResultsModel& model, Global& global, QWidget* mainWindow)
         model_.SetCheckedByText(row.path, row.checked);
     });
 
+    undoAction_ = new QAction(QStringLiteral("Undo Last Trash Request"), this);
+    undoAction_->setObjectName(QStringLiteral("UndoAction"));
+    undoAction_->setShortcut(QKeySequence::Undo);
+    undoAction_->setEnabled(false);
+    addAction(undoAction_);
+    connect(undoAction_, &QAction::triggered, this, &Form4::UndoLastTrashRequest);
+
     ApplyLayout();
 }
 
@@ -157,6 +166,9 @@ void Form4::ShowInPlaceOf(QWidget* mainWindow) {
     // would have.
     setWindowState(Qt::WindowNoState);
     setGeometry(normal ? mainWindow->geometry() : mainWindow->normalGeometry());
+    // A new run's rows: the last request's files are no longer theirs to undo.
+    lastRequest_ = {};
+    undoAction_->setEnabled(false);
     setWindowState(shown);
     show();
     mainWindow->hide();
@@ -178,9 +190,19 @@ void Form4::Check2_Click() {
 void Form4::Check1_Click() {
     const QStringList requested = model_.UniqueCheckedPaths();
     if (!requested.isEmpty()) {
-        const TrashOutcome outcome = SendToRecycleBin(requested, *dialogs_);
-        if (outcome.confirmed)
+        TrashUndo before;
+        before.rows.reserve(model_.RowCount());
+        for (int k = 0; k < model_.RowCount(); ++k) {
+            before.rows.push_back(model_.Row(k));
+            before.colors.append(global_.RowColor(k));
+        }
+        TrashOutcome outcome = SendToRecycleBin(requested, *dialogs_);
+        if (outcome.confirmed) {
             RemoveCheckedRows(requested);
+            before.moved = std::move(outcome.moved);
+            lastRequest_ = std::move(before);
+            undoAction_->setEnabled(!lastRequest_.moved.isEmpty());
+        }
     }
     // Removed rows shift every position below them, so no group colour can stay right.
     global_.FillRowColors(QStringLiteral("white"));
@@ -190,6 +212,36 @@ void Form4::Check1_Click() {
 
 void Form4::Check3_Click() {
     model_.UncheckAll();
+}
+
+void Form4::UndoLastTrashRequest() {
+    const TrashUndo undo = std::exchange(lastRequest_, {});
+    undoAction_->setEnabled(false);
+    if (undo.moved.isEmpty())
+        return;
+    const RestoreOutcome outcome = RestoreFromTrash(undo.moved, *dialogs_);
+    const QSet<QString> back(outcome.restored.begin(), outcome.restored.end());
+
+    // The list as it was before the request, less the rows of files that did not come back;
+    // rows that stayed keep the marks given since.
+    QHash<QString, QList<int>> stayed;
+    for (int k = model_.RowCount() - 1; k >= 0; --k)
+        stayed[model_.Row(k).path].append(k);
+    std::vector<ResultRow> rows;
+    QStringList colors;
+    for (size_t k = 0; k < undo.rows.size(); ++k) {
+        const QString& path = undo.rows[k].path;
+        QList<int>* current = back.contains(path) ? nullptr : &stayed[path];
+        if (current && current->isEmpty())
+            continue;
+        rows.push_back(current ? model_.Row(current->takeLast()) : undo.rows[k]);
+        colors.append(undo.colors.value(qsizetype(k)));
+    }
+    model_.ClearRows();
+    for (size_t k = 0; k < rows.size(); ++k) {
+        global_.SetRowColor(qsizetype(k), colors.at(qsizetype(k)));
+        model_.AppendRow(std::move(rows[k]));
+    }
 }
 
 void Form4::RemoveCheckedRows(const QStringList& requested) {

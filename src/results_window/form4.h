@@ -3,7 +3,12 @@
 #include <QStringList>
 #include <QWidget>
 #include <memory>
+#include <vector>
 
+#include "search/result_list.h"
+#include "trash/trash_writer.h"
+
+class QAction;
 class QLabel;
 class QTreeView;
 
@@ -31,6 +36,9 @@ public:
     // The dialogs of a Trash request; nullptr goes back to the real ones. Not owned.
     void SetTrashDialogs(TrashDialogs* dialogs);
 
+    // "Undo Last Trash Request" (Ctrl+Z): enabled while the last request has files to put back.
+    QAction* UndoAction() const { return undoAction_; }
+
 public Q_SLOTS:
     // Back: the main window at this window's position and size; this window hides, rows kept.
     void Check2_Click();
@@ -38,6 +46,9 @@ public Q_SLOTS:
     void Check1_Click();
     // Clears every check mark.
     void Check3_Click();
+    // Puts the files of the last Trash request back, and their rows where they were with their
+    // marks and colours. One step: afterwards there is nothing to undo.
+    void UndoLastTrashRequest();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -58,6 +69,15 @@ private:
     PictureButton* check2_ = nullptr;
     PictureButton* check3_ = nullptr;
     QTreeView* listView1_ = nullptr;
+    // The last confirmed request's moves and the list as it was just before, until the next
+    // request or the next run.
+    struct TrashUndo {
+        QList<TrashedFile> moved;
+        std::vector<ResultRow> rows;
+        QStringList colors;
+    };
+    TrashUndo lastRequest_;
+    QAction* undoAction_ = nullptr;
     std::unique_ptr<TrashDialogs> ownDialogs_;
     TrashDialogs* dialogs_ = nullptr;
 };

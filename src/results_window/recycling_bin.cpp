@@ -70,6 +70,24 @@ TrashOutcome SendToRecycleBin(const QStringList& paths, TrashDialogs& dialogs) {
     return outcome;
 }
 
+RestoreOutcome RestoreFromTrash(const QList<TrashedFile>& moved, TrashDialogs& dialogs) {
+    RestoreOutcome outcome;
+    for (const TrashedFile& file : moved) {
+        QString reason;
+        if (TrashWriter::Restore(file, reason))
+            outcome.restored.append(file.original);
+        else if (PathStillThere(file.trashed))
+            outcome.failures.append(
+                {file.original,
+                 reason + QStringLiteral(" It is still in the ") + TrashName() + u'.'});
+        else
+            outcome.failures.append({file.original, reason});
+    }
+    if (!outcome.failures.isEmpty())
+        dialogs.ReportNotRestored(outcome.failures);
+    return outcome;
+}
+
 // Dialogs ----------------------------------------------------------------------------------------
 
 QtTrashDialogs::~QtTrashDialogs() {
@@ -94,6 +112,12 @@ QString QtTrashDialogs::FailureHeading(qsizetype count) {
         return QStringLiteral("1 file could not be moved to the ") + TrashName() + u':';
     return QLocale().toString(count) + QStringLiteral(" files could not be moved to the ") +
            TrashName() + u':';
+}
+
+QString QtTrashDialogs::NotRestoredHeading(qsizetype count) {
+    if (count == 1)
+        return QStringLiteral("1 file could not be put back:");
+    return QLocale().toString(count) + QStringLiteral(" files could not be put back:");
 }
 
 bool QtTrashDialogs::Confirm(const QStringList& paths) {
@@ -130,10 +154,20 @@ void QtTrashDialogs::EndProgress() {
 }
 
 void QtTrashDialogs::ReportFailures(const QList<TrashFailure>& failures) {
+    ShowFailures(Title(), FailureHeading(failures.size()), failures);
+}
+
+void QtTrashDialogs::ReportNotRestored(const QList<TrashFailure>& failures) {
+    ShowFailures(QStringLiteral("Undo Last Trash Request"), NotRestoredHeading(failures.size()),
+                 failures);
+}
+
+void QtTrashDialogs::ShowFailures(const QString& title, const QString& headingText,
+                                  const QList<TrashFailure>& failures) {
     QDialog dialog(parent_);
-    dialog.setWindowTitle(Title());
+    dialog.setWindowTitle(title);
     auto* layout = new QVBoxLayout(&dialog);
-    auto* heading = new QLabel(FailureHeading(failures.size()), &dialog);
+    auto* heading = new QLabel(headingText, &dialog);
     layout->addWidget(heading);
     auto* list = new QPlainTextEdit(&dialog);
     list->setObjectName(QStringLiteral("FailureList"));

@@ -40,6 +40,8 @@ public:
     virtual void EndProgress() = 0;
     // Called once, only when something could not be moved.
     virtual void ReportFailures(const QList<TrashFailure>& failures) = 0;
+    // Called once by an undo, only when something could not be put back.
+    virtual void ReportNotRestored(const QList<TrashFailure>& failures) = 0;
 };
 
 // Message boxes and a progress dialog that appears only when the request takes a while.
@@ -53,13 +55,18 @@ public:
     bool Advance(int done) override;
     void EndProgress() override;
     void ReportFailures(const QList<TrashFailure>& failures) override;
+    void ReportNotRestored(const QList<TrashFailure>& failures) override;
 
     // The texts, shared with the tests.
     static QString ConfirmText(const QStringList& paths);
     static QString FailureHeading(qsizetype count);
+    static QString NotRestoredHeading(qsizetype count);
     static QString Title();
 
 private:
+    void ShowFailures(const QString& title, const QString& heading,
+                      const QList<TrashFailure>& failures);
+
     QWidget* parent_;
     QProgressDialog* progress_ = nullptr;
 };
@@ -69,5 +76,16 @@ bool PathStillThere(const QString& path);
 
 // Asks once, then moves every path to the Trash. An empty list asks nothing.
 TrashOutcome SendToRecycleBin(const QStringList& paths, TrashDialogs& dialogs);
+
+// What an undo put back, and what it could not.
+struct RestoreOutcome {
+    QStringList restored;  // original paths that have their file again
+    QList<TrashFailure> failures;
+};
+
+// Puts every file of a request back at its original path and removes its record, without asking.
+// A file whose path is taken, whose folder is gone or that left the Trash stays where it is and is
+// named in one report; nothing is replaced or deleted.
+RestoreOutcome RestoreFromTrash(const QList<TrashedFile>& moved, TrashDialogs& dialogs);
 
 }  // namespace tallyrook

@@ -1,5 +1,6 @@
 #include <unistd.h>
 #include <QAbstractItemModelTester>
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QProcess>
@@ -43,6 +44,10 @@ struct FakeDialogs : TrashDialogs {
         for (const TrashFailure& failure : failures)
             reasons.insert(failure.path, failure.reason);
     }
+    void ReportNotRestored(const QList<TrashFailure>& failures) override {
+        notRestored.append(failures);
+    }
+    QList<QList<TrashFailure>> notRestored;  // one list per report
 };
 
 QString TrashRoot() {
@@ -306,6 +311,72 @@ private Q_SLOTS:
         QCOMPARE(f.Paths(), (QStringList{stuck, nowFolder, stuck, late}));
         QCOMPARE(f.Marks(), u"1111"_s);
         QVERIFY(f.AllWhite());
+    }
+
+    void undoPutsFilesAndRowsBack() {
+        Fixture f;
+        QAbstractItemModelTester tester(&f.model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const QString a = f.MakeFile(u"undo-a.mp3"_s, "a");
+        const QString b = f.MakeFile(u"undo-b.mp3"_s, "b");
+        const QString kept = f.MakeFile(u"undo-kept.mp3"_s);
+        for (const QString& path : {a, kept, a, b})
+            f.Add(path, path != kept);
+        const QStringList colors{u"light blue"_s, u"blue"_s, u"light blue"_s, u"blue"_s};
+        auto* undo = f.form.findChild<QAction*>(u"UndoAction"_s);
+        QVERIFY(!undo->isEnabled());
+        f.Click(u"Check1"_s);
+        QCOMPARE(f.Paths(), QStringList{kept});
+        QVERIFY(undo->isEnabled() && !QFile::exists(a));
+
+        // Ctrl+Z: the files and their rows come back where they were, marks and colours with
+        // them; the row that stayed keeps the mark given since.
+        f.model.SetCheckedByText(kept, true);
+        f.form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&f.form));
+        QTest::keyClick(&f.form, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f.Paths(), (QStringList{a, kept, a, b}));
+        QCOMPARE(f.Marks(), u"1111"_s);
+        for (int k = 0; k < 4; ++k)
+            QCOMPARE(f.global.RowColor(k), colors[k]);
+        QVERIFY(FindInTrash(a).isEmpty() && FindInTrash(b).isEmpty());
+        QCOMPARE(QFileInfo(a).size(), 1);
+        // One step only.
+        QVERIFY(!undo->isEnabled());
+        QTest::keyClick(&f.form, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f.model.RowCount(), 4);
+        QVERIFY(f.dialogs.notRestored.isEmpty());
+
+        // A request that failed in part; meanwhile one path is taken again, one folder is gone
+        // and one file has left the Trash. Those stay where they are, named in one report.
+        QVERIFY(QDir().mkpath(f.folder.filePath(u"undo-sub"_s)));
+        const QString gone = f.MakeFile(u"undo-gone.mp3"_s);
+        const QString folderGone = f.MakeFile(u"undo-sub/undo-d.mp3"_s);
+        const QString left = f.MakeFile(u"undo-left.mp3"_s);
+        f.Add(gone, true);
+        f.Add(folderGone, true);
+        f.Add(left, true);
+        f.model.SetCheckedByText(kept, false);
+        QVERIFY(QFile::remove(gone));
+        f.Click(u"Check1"_s);
+        QCOMPARE(f.Paths(), QStringList{kept});
+        QVERIFY(f.MakeFile(u"undo-b.mp3"_s, "new") == b);
+        QVERIFY(QDir(f.folder.filePath(u"undo-sub"_s)).removeRecursively());
+        const QString leftInTrash = FindInTrash(left);
+        QVERIFY(QFile::remove(leftInTrash) &&
+                QFile::remove(TrashRoot() + u"/info/undo-left.mp3.trashinfo"_s));
+        undo->trigger();
+        QCOMPARE(f.dialogs.notRestored.size(), 1);
+        QHash<QString, QString> reasons;
+        for (const TrashFailure& failure : f.dialogs.notRestored[0])
+            reasons.insert(failure.path, failure.reason);
+        QCOMPARE(reasons.size(), 3);
+        QVERIFY(reasons.value(b).contains(u"Another file"_s));
+        QVERIFY(reasons.value(folderGone).contains(u"folder"_s));
+        QVERIFY(reasons.value(left).contains(u"no longer in the Trash"_s));
+        QCOMPARE(f.Paths(), (QStringList{a, kept, a}));
+        QCOMPARE(QFileInfo(b).size(), 3);
+        QVERIFY(!FindInTrash(b).isEmpty());
     }
 
     void withoutATrashNothingIsTouched() {
