@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <pwd.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -11,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -33,23 +31,13 @@ QString Text(const QByteArray& path) {
 
 bool Write(const QByteArray& path, const QByteArray& content) {
     QDir().mkpath(Text(path.left(path.lastIndexOf('/'))));
-    FILE* file = std::fopen(path.constData(), "wb");
-    if (!file)
-        return false;
-    const bool written =
-        std::fwrite(content.constData(), 1, content.size(), file) == size_t(content.size());
-    return std::fclose(file) == 0 && written;
+    QFile file(Text(path));
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
 QByteArray Read(const QByteArray& path) {
-    QByteArray content;
-    if (FILE* file = std::fopen(path.constData(), "rb")) {
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-            content.append(buffer, qsizetype(n));
-        std::fclose(file);
-    }
-    return content;
+    QFile file(Text(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool Exists(const QByteArray& path) {
@@ -59,14 +47,11 @@ bool Exists(const QByteArray& path) {
 
 QByteArrayList Entries(const QByteArray& folder) {
     QByteArrayList names;
-    if (DIR* dir = ::opendir(folder.constData())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, ".."))
-                names.append(entry->d_name);
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
+    for (const QString& name :
+         QDir(Text(folder))
+             .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                        QDir::Name))
+        names.append(Raw(name));
     return names;
 }
 
