@@ -117,7 +117,8 @@ int main(int argc, char** argv) {
         if (minimal) {
             files = MinimalWalk(rawFolder.constData(), withSizes).files;
         } else {
-            tallyrook::AnalyzeFolder(folder, host, global);
+            tallyrook::WalkedFolders walked;
+            tallyrook::AnalyzeFolder(folder, host, global, walked);
             files = global.FileCount();
         }
         times.push_back(double(timer.nsecsElapsed()) / 1e6);

@@ -9,10 +9,18 @@ namespace tallyrook {
 // Small path and metadata helpers shared by the walk, the passes, the folder list and the
 // results window. Paths use "/"; none of these ever reads a file's contents.
 
+// A name or path as the file system spells it, decoded so that it encodes back to the same bytes
+// (QFile::encodeName). QString::fromUtf8 alone drops a leading byte-order mark, which would turn
+// the file "\uFEFF.key" into the hidden ".key" beside it.
+QString DecodeFileName(QByteArrayView bytes);
+
 // The text after the last "/"; the whole text when there is none.
 QString FileNameOf(const QString& path);
 // The text up to and including the last "/"; the empty text when there is none.
 QString FolderOf(const QString& path);
+// The look-ups below work for paths longer than the system's limit too: they then go through the
+// path one folder at a time.
+
 // True when the path names a folder (a link to a folder counts); false when it cannot be read.
 bool IsFolder(const QString& path);
 // True when the path's last-modified time can be read.

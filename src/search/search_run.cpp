@@ -82,12 +82,15 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows, const Q
     host.SetRunning(true);
     rows.ClearRows();
 
+    // Overlapping entries (a folder twice, a folder and its subfolder, a link to a listed folder)
+    // walk each folder once.
+    WalkedFolders walkedFolders;
     for (const QString& entry : entries) {
         if (host.StopRequested()) {
             BackToRest(host);
             return RunOutcome::Stopped;
         }
-        const WalkResult walked = AnalyzeFolder(entry, host, global);
+        const WalkResult walked = AnalyzeFolder(entry, host, global, walkedFolders);
         if (walked == WalkResult::Abandoned)
             return RunOutcome::Abandoned;
         if (walked == WalkResult::Stopped) {

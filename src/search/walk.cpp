@@ -4,10 +4,11 @@
 #include <QLocale>
 #include <QtGlobal>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
-#include <memory>
 #include <utility>
 
+#include "search/file_functions.h"
 #include "search/search_host.h"
 #include "shared/global.h"
 
@@ -28,188 +29,488 @@ namespace walk_detail {
 
 namespace {
 
-const QString SkipTitle = QStringLiteral("Skip");
+const QString AppTitle = QStringLiteral("Tallyrook");
 const QString SkipText = QStringLiteral(
     " has been skipped because it is unrecognizeable. This is probably because it contains "
     "strange characters. Please rename the file or folder if you would like it included next "
     "time you find dupes.");
 
-// Names on disk are UTF-8 on every desktop we run on; macOS also wants them composed.
-QString DecodeName(const char* name, qsizetype length) {
-#ifdef Q_OS_DARWIN
-    return QFile::decodeName(QByteArray(name, length));
-#else
-    return QString::fromUtf8(name, length);
-#endif
+// Inside one folder the host gets its events every this many entries, so that a folder of a
+// million files does not freeze the window. The host throttles by time itself; this only keeps
+// the calls cheap next to an entry.
+constexpr int EntriesPerEvents = 16;
+
+enum class PassStatus { Completed, Stopped, Abandoned, Full };
+enum class EntryKind { Other, Folder, File };
+
+QString WithoutClosingSlash(const QString& path) {
+    return path.size() > 1 && path.endsWith(u'/') ? path.chopped(1) : path;
 }
-
-// One folder's listing: subfolder names in the order met, and the folder's plain files.
-struct Listing {
-    std::vector<QByteArray> subfolders;
-    // File names, each ended by a NUL. Collected in a buffer shared by all folders, then copied
-    // at their exact size: a million names would otherwise keep the growth slack of every
-    // folder's buffer alive until the listing pass.
-    QByteArray* scratch = nullptr;
-    qsizetype fileCount = 0;
-};
-
-// Both walks file an entry that counts the same way; `name` must be NUL-terminated.
-void AddEntry(Listing& listing, bool isFolder, const char* name, qsizetype length) {
-    if (isFolder) {
-        listing.subfolders.emplace_back(name, length);
-    } else {
-        listing.scratch->append(name, length + 1);
-        ++listing.fileCount;
-    }
-}
-
-// Reads one folder, polling the stop request at every entry that counts. A folder that cannot
-// be read counts as empty. Names that are not valid UTF-8 are reported and left out: we could
-// neither show nor reliably compare them.
-PassStatus EnumerateFolder(const QueuedFolder& folder, SearchHost& host, Listing& listing);
 
 #ifdef TALLYROOK_POSIX_WALK
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
+using FolderId = std::pair<quint64, quint64>;  // st_dev, st_ino
 
-private:
-    int fd_;
-};
-
-class DirStream {
-public:
-    explicit DirStream(DIR* dir) : dir_(dir) {}
-    ~DirStream() {
-        if (dir_)
-            ::closedir(dir_);
-    }
-    DirStream(const DirStream&) = delete;
-    DirStream& operator=(const DirStream&) = delete;
-    DIR* get() const { return dir_; }
-
-private:
-    DIR* dir_;
-};
-
-int OpenFolder(const QByteArray& rawPath) {
-    return ::open(rawPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+bool Identify(int fd, FolderId& id) {
+    struct stat info;
+    if (::fstat(fd, &info) != 0)
+        return false;
+    id = {quint64(info.st_dev), quint64(info.st_ino)};
+    return true;
 }
 
-PassStatus EnumerateFolder(const QueuedFolder& folder, SearchHost& host, Listing& listing) {
-    Fd fd(OpenFolder(folder.rawPath));
-    if (fd.get() < 0)
-        return PassStatus::Completed;
-    DirStream dir(::fdopendir(fd.get()));
-    if (!dir.get())
-        return PassStatus::Completed;
-    fd.release();
-
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const char* name = entry->d_name;
-        // Hidden, and also "." and "..".
-        if (name[0] == '.')
-            continue;
-        unsigned char type = entry->d_type;
-        if (type == DT_UNKNOWN) {
-            // Some file systems leave the type out of the listing.
-            struct stat info;
-            if (::fstatat(::dirfd(dir.get()), name, &info, AT_SYMLINK_NOFOLLOW) != 0)
-                continue;
-            type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
-        }
-        // Links are neither followed nor recorded; fifos, sockets and devices are no files.
-        if (type != DT_DIR && type != DT_REG)
-            continue;
-        if (host.StopRequested())
-            return PassStatus::Stopped;
-        const qsizetype length = qsizetype(std::strlen(name));
-        if (!QByteArrayView(name, length).isValidUtf8()) {
-            host.ShowMessage(folder.path + QFile::decodeName(QByteArray(name, length)) + SkipText,
-                             SkipTitle);
-            continue;
-        }
-        AddEntry(listing, type == DT_DIR, name, length);
-    }
-    return PassStatus::Completed;
-}
-
-// Sizes of one folder's files, read from the metadata relative to the open folder.
-class FolderSizes {
+// The folders from the root down to the one being worked on, each opened relative to its parent
+// without following links, so that no path length limit applies and a folder swapped for a link
+// is never entered. At most MaxOpen descriptors are open at any depth: the shallowest are closed
+// and opened again from their parent ("..", or down from an open ancestor) when needed, each
+// checked against the identity it had.
+class FolderChain {
 public:
-    explicit FolderSizes(const QueuedFolder& folder) : folder_(folder) {}
-    qint64 SizeOf(const char* rawName) {
-        if (!opened_) {
-            opened_ = true;
-            fd_ = std::make_unique<Fd>(OpenFolder(folder_.rawPath));
+    static constexpr int MaxOpen = 64;
+
+    FolderChain() = default;
+    FolderChain(const FolderChain&) = delete;
+    FolderChain& operator=(const FolderChain&) = delete;
+    ~FolderChain() {
+        for (Frame& frame : frames_)
+            Close(frame);
+    }
+
+    // The root by its path: a folder-list entry that is a link is followed. 0 or an errno.
+    int OpenRoot(const QueuedFolder& root) {
+        const int fd = ::open(root.name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        return fd < 0 ? errno : Push(root.name, fd);
+    }
+
+    // A subfolder of the deepest folder becomes the deepest. 0 or an errno.
+    int Enter(const QueuedFolder& folder) {
+        const int parent = Fd();
+        if (parent < 0)
+            return EBADF;
+        const int fd = ::openat(parent, folder.name.constData(),
+                                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        return fd < 0 ? errno : Push(folder.name, fd);
+    }
+
+    // The same without opening it: the listing pass opens a folder only for the sizes.
+    void EnterUnopened(const QueuedFolder& folder) {
+        frames_.push_back({folder.name, {folder.device, folder.inode}, -1, !folder.opened});
+    }
+
+    // Back to the parent. `parentNeeded`: it will open more subfolders, so reopen it through the
+    // leaving folder's ".." if it was closed.
+    void Leave(bool parentNeeded) {
+        Frame leaving = std::move(frames_.back());
+        frames_.pop_back();
+        if (parentNeeded && !frames_.empty() && leaving.fd >= 0) {
+            Frame& parent = frames_.back();
+            if (parent.fd < 0 && !parent.lost) {
+                const int fd = ::openat(leaving.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                Adopt(frames_.size() - 1, fd);
+            }
         }
+        Close(leaving);
+    }
+
+    int Depth() const { return int(frames_.size()) - 1; }
+    FolderId Id() const { return frames_.back().id; }
+
+    // Reads the deepest folder's entries, giving each to `onEntry` until it answers false.
+    // 0 or the errno of a folder that could not be read to its end.
+    template <typename OnEntry>
+    int Read(OnEntry onEntry) {
+        const int fd = Fd();
+        if (fd < 0)
+            return EBADF;
+        // The copy keeps the chain's descriptor for opening the subfolders afterwards.
+        const int copy = ::dup(fd);
+        DIR* dir = copy < 0 ? nullptr : ::fdopendir(copy);
+        if (!dir) {
+            const int error = errno;
+            if (copy >= 0)
+                ::close(copy);
+            return error;
+        }
+        int error = 0;
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(dir);
+            if (!entry) {
+                error = errno;
+                break;
+            }
+            const char* name = entry->d_name;
+            EntryKind kind = EntryKind::Other;
+            unsigned char type = entry->d_type;
+            // Hidden, and also "." and "..".
+            if (name[0] != '.') {
+                if (type == DT_UNKNOWN) {
+                    // Some file systems leave the type out of the listing.
+                    struct stat info;
+                    if (::fstatat(fd, name, &info, AT_SYMLINK_NOFOLLOW) == 0)
+                        type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : 0;
+                }
+                // Links are neither followed nor recorded; fifos, sockets and devices are no
+                // files.
+                kind = type == DT_DIR   ? EntryKind::Folder
+                       : type == DT_REG ? EntryKind::File
+                                        : EntryKind::Other;
+            }
+            if (!onEntry(name, qsizetype(std::strlen(name)), kind))
+                break;
+        }
+        ::closedir(dir);
+        return error;
+    }
+
+    // A file's size in the deepest folder, or NoSize.
+    qint64 SizeOf(const char* name) {
+        const int fd = Fd();
         struct stat info;
-        if (fd_->get() < 0 || ::fstatat(fd_->get(), rawName, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+        if (fd < 0 || ::fstatat(fd, name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
             !S_ISREG(info.st_mode))
             return Global::NoSize;
         return qint64(info.st_size);
     }
 
 private:
-    const QueuedFolder& folder_;
-    bool opened_ = false;
-    std::unique_ptr<Fd> fd_;
+    struct Frame {
+        QByteArray name;
+        FolderId id;
+        int fd = -1;
+        bool lost = false;  // cannot be opened again as the folder it was
+    };
+
+    int Push(const QByteArray& name, int fd) {
+        frames_.push_back({name, {}, -1, false});
+        if (Adopt(frames_.size() - 1, fd))
+            return 0;
+        frames_.pop_back();
+        return EIO;
+    }
+
+    // The deepest folder's descriptor, opened again down from the nearest open ancestor when it
+    // was closed; -1 when that is no longer the same folder.
+    int Fd() {
+        if (frames_.empty())
+            return -1;
+        Frame& deepest = frames_.back();
+        if (deepest.fd >= 0 || deepest.lost)
+            return deepest.fd;
+        size_t open = frames_.size() - 1;
+        while (open > 0 && frames_[open].fd < 0)
+            --open;
+        for (size_t k = open + 1; k < frames_.size(); ++k) {
+            const int parent = frames_[k - 1].fd;
+            const int fd = parent < 0 ? -1
+                                      : ::openat(parent, frames_[k].name.constData(),
+                                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (!Adopt(k, fd)) {
+                deepest.lost = true;
+                return -1;
+            }
+        }
+        return deepest.fd;
+    }
+
+    // Gives frame `k` the descriptor if it is still the folder the frame was (any folder when the
+    // frame has no identity yet).
+    bool Adopt(size_t k, int fd) {
+        FolderId id;
+        if (fd < 0)
+            return false;
+        if (!Identify(fd, id) || (frames_[k].id != FolderId() && id != frames_[k].id)) {
+            ::close(fd);
+            return false;
+        }
+        frames_[k].id = id;
+        frames_[k].fd = fd;
+        ++open_;
+        firstMaybeOpen_ = std::min(firstMaybeOpen_, k);
+        while (open_ > MaxOpen) {
+            // The shallowest below the root: the deep end is where the work goes on.
+            size_t i = std::max<size_t>(firstMaybeOpen_, 1);
+            while (frames_[i].fd < 0)
+                ++i;
+            Close(frames_[i]);
+            firstMaybeOpen_ = i + 1;
+        }
+        return true;
+    }
+
+    void Close(Frame& frame) {
+        if (frame.fd >= 0) {
+            ::close(frame.fd);
+            frame.fd = -1;
+            --open_;
+        }
+    }
+
+    std::vector<Frame> frames_;
+    int open_ = 0;
+    // Every frame from 1 up to this one is closed.
+    size_t firstMaybeOpen_ = 1;
 };
 
-#else  // portable
+#else  // portable: Qt's file classes, whole paths
 
-PassStatus EnumerateFolder(const QueuedFolder& folder, SearchHost& host, Listing& listing) {
-    // Links are left out below by their own test: QDir's link filter also drops shortcuts,
-    // which are plain files.
-    QDirIterator it(folder.path, QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        const QFileInfo info = it.fileInfo();
-        const QString name = info.fileName();
-        if (name.startsWith(u'.') || info.isSymbolicLink() || info.isJunction() ||
-            (!info.isDir() && !info.isFile()))
-            continue;
-        if (host.StopRequested())
-            return PassStatus::Stopped;
-        const QByteArray raw = name.toUtf8();
-        if (QString::fromUtf8(raw) != name) {
-            host.ShowMessage(folder.path + name + SkipText, SkipTitle);
-            continue;
-        }
-        AddEntry(listing, info.isDir(), raw.constData(), raw.size());
-    }
-    return PassStatus::Completed;
-}
+using FolderId = QString;  // the canonical path
 
-class FolderSizes {
+// Same interface as above, by path. Qt has neither device and inode numbers nor opening relative
+// to a folder, so a folder is known by its canonical path (a bind mount of a listed folder is
+// walked again), a folder swapped for a link after it was checked is followed, and paths past
+// the system's limit cannot be opened.
+class FolderChain {
 public:
-    explicit FolderSizes(const QueuedFolder& folder) : folder_(folder) {}
-    qint64 SizeOf(const char* rawName) {
-        const QFileInfo info(folder_.path + QString::fromUtf8(rawName));
+    int OpenRoot(const QueuedFolder& root) { return Push(root.path, false); }
+    int Enter(const QueuedFolder& folder) { return Push(folder.path, true); }
+    void EnterUnopened(const QueuedFolder& folder) { frames_.push_back({folder.path, {}}); }
+    void Leave(bool) { frames_.pop_back(); }
+    int Depth() const { return int(frames_.size()) - 1; }
+    FolderId Id() const { return frames_.back().id; }
+
+    template <typename OnEntry>
+    int Read(OnEntry onEntry) {
+        // Links are left out below by their own test: QDir's link filter also drops shortcuts,
+        // which are plain files.
+        QDirIterator it(frames_.back().path, QDir::Dirs | QDir::Files | QDir::Hidden |
+                                                 QDir::System | QDir::NoDotAndDotDot);
+        while (it.hasNext()) {
+            it.next();
+            const QFileInfo info = it.fileInfo();
+            const QString name = info.fileName();
+            EntryKind kind = EntryKind::Other;
+            if (!name.startsWith(u'.') && !info.isSymbolicLink() && !info.isJunction())
+                kind = info.isDir()    ? EntryKind::Folder
+                       : info.isFile() ? EntryKind::File
+                                       : EntryKind::Other;
+            const QByteArray raw = QFile::encodeName(name);
+            if (!onEntry(raw.constData(), raw.size(), kind))
+                break;
+        }
+        return 0;
+    }
+
+    qint64 SizeOf(const char* name) {
+        const QFileInfo info(frames_.back().path + DecodeFileName(name));
         return info.isFile() && !info.isSymbolicLink() ? info.size() : Global::NoSize;
     }
 
 private:
-    const QueuedFolder& folder_;
+    struct Frame {
+        QString path;
+        FolderId id;
+    };
+
+    int Push(const QString& path, bool noLink) {
+        const QFileInfo info(WithoutClosingSlash(path));
+        if (!info.exists() || (noLink && info.isSymbolicLink()))
+            return ENOENT;
+        if (!info.isDir())
+            return ENOTDIR;
+        if (!info.isReadable())
+            return EACCES;
+        frames_.push_back({path, info.canonicalFilePath()});
+        return 0;
+    }
+
+    std::vector<Frame> frames_;
 };
 
 #endif
 
-struct Frame {
-    QString path;
-    QByteArray rawPath;
-    std::vector<QByteArray> subfolders;
-    size_t next = 0;
+bool EnterFirstTime(WalkedFolders& walked, const FolderChain& chain) {
+#ifdef TALLYROOK_POSIX_WALK
+    return walked.Enter(chain.Id().first, chain.Id().second);
+#else
+    return walked.Enter(chain.Id());
+#endif
+}
+
+void NoteIdentity(QueuedFolder& folder, const FolderChain& chain) {
+    folder.opened = true;
+#ifdef TALLYROOK_POSIX_WALK
+    folder.device = chain.Id().first;
+    folder.inode = chain.Id().second;
+#else
+    Q_UNUSED(chain);
+#endif
+}
+
+// The enumeration pass of one folder-list entry: every folder of the tree queued, depth-first
+// pre-order, each folder's listing read once and finished before any subfolder is entered, and
+// the folder's plain files kept for the listing pass. Iterative, so depth costs no stack.
+class Enumeration {
+public:
+    Enumeration(SearchHost& host, WalkedFolders& walked, FolderChain& chain, WalkQueue& queue,
+                qsizetype room)
+        : host_(host), walked_(walked), chain_(chain), queue_(queue), room_(room) {}
+
+    PassStatus Run() {
+        if (!host_.ProcessPendingEvents())
+            return PassStatus::Abandoned;
+        QueuedFolder& root = queue_.back();
+        const int error = chain_.OpenRoot(root);
+        if (error != 0) {
+            Report(root, error);
+            return PassStatus::Completed;
+        }
+        // A root walked before keeps its queue entry, empty: its progress and caption stay.
+        if (!EnterFirstTime(walked_, chain_))
+            return PassStatus::Completed;
+        NoteIdentity(root, chain_);
+
+        struct Level {
+            std::vector<QByteArray> subfolders;
+            size_t next = 0;
+        };
+        std::vector<Level> levels;
+        PassStatus status = ReadFolder(queue_.back());
+        levels.push_back({std::move(subfolders_)});
+        while (status == PassStatus::Completed && !levels.empty()) {
+            Level& level = levels.back();
+            if (level.next == level.subfolders.size()) {
+                levels.pop_back();
+                parentIndex_.pop_back();
+                if (levels.empty())
+                    break;
+                const Level& parent = levels.back();
+                chain_.Leave(parent.next < parent.subfolders.size());
+                continue;
+            }
+            QueuedFolder sub;
+            sub.name = std::exchange(level.subfolders[level.next++], {});
+            const QueuedFolder& parent = queue_[parentIndex_.back()];
+            sub.path = parent.path + DecodeFileName(sub.name) + u'/';
+            sub.depth = parent.depth + 1;
+            if (!host_.ProcessPendingEvents())
+                return PassStatus::Abandoned;
+            const int error = chain_.Enter(sub);
+            if (error != 0) {
+                // Counts as an empty folder: a step of the progress, no records.
+                Report(sub, error);
+                queue_.push_back(std::move(sub));
+                continue;
+            }
+            if (!EnterFirstTime(walked_, chain_)) {
+                chain_.Leave(level.next < level.subfolders.size());
+                continue;
+            }
+            NoteIdentity(sub, chain_);
+            queue_.push_back(std::move(sub));
+            parentIndex_.push_back(queue_.size() - 1);
+            status = ReadFolder(queue_.back());
+            levels.push_back({std::move(subfolders_)});
+        }
+        return status;
+    }
+
+    // The files queued reached the room left in the inventory: nothing more was read (Run()
+    // answered Full), and the listing pass still records what was queued.
+    bool Full() const { return full_; }
+
+private:
+    // Reads one folder, polling the stop request at every entry that counts. Names that are not
+    // valid UTF-8 are reported and left out: we could neither show nor reliably compare them.
+    PassStatus ReadFolder(QueuedFolder& folder) {
+        scratch_.resize(0);  // keeps the capacity, unlike clear()
+        subfolders_.clear();
+        PassStatus status = PassStatus::Completed;
+        int seen = 0;
+        qsizetype fileCount = 0;
+        const int error = chain_.Read([&](const char* name, qsizetype length, EntryKind kind) {
+            if (++seen % EntriesPerEvents == 0 && !host_.ProcessPendingEvents())
+                status = PassStatus::Abandoned;
+            else if (kind == EntryKind::Other)
+                return true;
+            else if (host_.StopRequested())
+                status = PassStatus::Stopped;
+            else if (!QByteArrayView(name, length).isValidUtf8())
+                host_.ShowMessage(
+                    folder.path + QFile::decodeName(QByteArray(name, length)) + SkipText,
+                    QStringLiteral("Skip"));
+            else if (kind == EntryKind::Folder)
+                subfolders_.emplace_back(name, length);
+            else if (queuedFiles_ == room_)
+                status = PassStatus::Full;
+            else {
+                scratch_.append(name, length + 1);
+                ++queuedFiles_;
+                ++fileCount;
+            }
+            return status == PassStatus::Completed;
+        });
+        if (error != 0)
+            Report(folder, error);
+        // Copied at its exact size: a million names would otherwise keep the growth slack of
+        // every folder's buffer alive until the listing pass.
+        folder.files = QByteArray(scratch_.constData(), scratch_.size());
+        folder.fileCount = fileCount;
+        full_ = status == PassStatus::Full;
+        return status;
+    }
+
+    void Report(const QueuedFolder& folder, int error) {
+        // Gone since its parent was read, or an entry that is no folder: nothing was missed.
+        if (error != ENOENT && error != ENOTDIR)
+            host_.ReportUnreadableFolder(WithoutClosingSlash(folder.path), qt_error_string(error));
+    }
+
+    SearchHost& host_;
+    WalkedFolders& walked_;
+    FolderChain& chain_;
+    WalkQueue& queue_;
+    const qsizetype room_;
+    qsizetype queuedFiles_ = 0;
+    bool full_ = false;
+    std::vector<size_t> parentIndex_{0};
+    QByteArray scratch_;
+    std::vector<QByteArray> subfolders_;
 };
+
+QString InventoryFullText(qsizetype capacity) {
+    return QStringLiteral(
+               "The file inventory is full at %1 files, the most one search can "
+               "compare. The rest of the folders was not searched, so their "
+               "duplicates are not shown. Please remove some folders from the list "
+               "and find dupes again.")
+        .arg(QLocale::system().toString(qlonglong(capacity)));
+}
+
+// Room for the records to come, so a million appends do not keep reallocating. Growth stays
+// geometric across many folder-list entries.
+void ReserveRecords(Global& global, qsizetype more) {
+    const qsizetype needed = std::min(global.FileCount() + more, global.Capacity());
+    const qsizetype capacity = global.FileNames.capacity();
+    if (needed <= capacity)
+        return;
+    const qsizetype target = capacity == 0 ? needed : std::max(needed, capacity + capacity / 4);
+    global.FileNames.reserve(target);
+    global.FileFolders.reserve(target);
+    global.FileSizes.reserve(target);
+}
+
+// The listing pass for one queued folder: a record for each of its files, in enumeration order.
+// Events and the stop request are also looked at within a large folder.
+PassStatus ListFiles(const QueuedFolder& folder, FolderChain& chain, SearchHost& host,
+                     Global& global) {
+    const char* name = folder.files.constData();
+    const char* end = name + folder.files.size();
+    for (int n = 1; name < end; ++n) {
+        if (n % EntriesPerEvents == 0) {
+            if (!host.ProcessPendingEvents())
+                return PassStatus::Abandoned;
+            if (host.StopRequested())
+                return PassStatus::Stopped;
+        }
+        const qsizetype length = qsizetype(std::strlen(name));
+        const qint64 size = host.ExactFilesize() ? chain.SizeOf(name) : Global::NoSize;
+        if (!global.AddRecord(folder.path, DecodeFileName(QByteArrayView(name, length)), size))
+            return PassStatus::Full;
+        name += length + 1;
+    }
+    return PassStatus::Completed;
+}
 
 }  // namespace
 
@@ -220,91 +521,12 @@ QString QueuePath(const QString& entry) {
     return copy + u'/';
 }
 
-PassStatus QueueSubfolders(WalkQueue& queue, SearchHost& host) {
-    std::vector<Frame> stack;
-    QByteArray scratch;
-    auto enter = [&](QueuedFolder& folder) {
-        if (!host.ProcessPendingEvents())
-            return PassStatus::Abandoned;
-        scratch.resize(0);  // keeps the capacity, unlike clear()
-        Listing listing;
-        listing.scratch = &scratch;
-        const PassStatus status = EnumerateFolder(folder, host, listing);
-        if (status != PassStatus::Completed)
-            return status;
-        folder.files = QByteArray(scratch.constData(), scratch.size());
-        folder.fileCount = listing.fileCount;
-        if (!listing.subfolders.empty())
-            stack.push_back({folder.path, folder.rawPath, std::move(listing.subfolders)});
-        return PassStatus::Completed;
-    };
-
-    PassStatus status = enter(queue.back());
-    while (status == PassStatus::Completed && !stack.empty()) {
-        Frame& top = stack.back();
-        if (top.next == top.subfolders.size()) {
-            stack.pop_back();
-            continue;
-        }
-        QByteArray& name = top.subfolders[top.next++];
-        QueuedFolder sub;
-        sub.path = top.path + DecodeName(name.constData(), name.size()) + u'/';
-        sub.rawPath = top.rawPath + name + '/';
-        name = QByteArray();
-        queue.push_back(std::move(sub));
-        status = enter(queue.back());
-    }
-    return status;
-}
-
-QStringList ListFiles(const QueuedFolder& folder) {
-    QStringList names;
-    names.reserve(folder.fileCount);
-    const char* name = folder.files.constData();
-    const char* end = name + folder.files.size();
-    while (name < end) {
-        const qsizetype length = qsizetype(std::strlen(name));
-        names.append(DecodeName(name, length));
-        name += length + 1;
-    }
-    return names;
-}
-
 }  // namespace walk_detail
-
-namespace {
 
 using namespace walk_detail;
 
-const QString AppTitle = QStringLiteral("Tallyrook");
-
-QString InventoryFullText() {
-    const QString cap = QLocale::system().toString(qlonglong(Global::InventoryCapacity));
-    return QStringLiteral(
-               "The file inventory is full at %1 files, the most one search can "
-               "compare. The rest of the folders was not searched, so their "
-               "duplicates are not shown. Please remove some folders from the list "
-               "and find dupes again.")
-        .arg(cap);
-}
-
-// Room for the records to come, so a million appends do not keep reallocating. Growth stays
-// geometric across many folder-list entries.
-void ReserveRecords(Global& global, qsizetype more) {
-    const qsizetype needed =
-        std::min(global.FileCount() + more, qsizetype(Global::InventoryCapacity));
-    const qsizetype capacity = global.FileNames.capacity();
-    if (needed <= capacity)
-        return;
-    const qsizetype target = capacity == 0 ? needed : std::max(needed, capacity + capacity / 4);
-    global.FileNames.reserve(target);
-    global.FileFolders.reserve(target);
-    global.FileSizes.reserve(target);
-}
-
-}  // namespace
-
-WalkResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global) {
+WalkResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global,
+                         WalkedFolders& walked) {
     host.SetProgress(0);
     if (folder.isEmpty())
         return WalkResult::Completed;
@@ -314,9 +536,16 @@ WalkResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
                     QStringLiteral(" folder]"));
 
     WalkQueue queue;
-    queue.push_back({root, QFile::encodeName(root), {}, 0});
-    switch (QueueSubfolders(queue, host)) {
+    QueuedFolder first;
+    first.path = root;
+    first.name = QFile::encodeName(root);
+    queue.push_back(std::move(first));
+    FolderChain chain;
+    Enumeration enumeration(host, walked, chain, queue,
+                            std::max<qsizetype>(0, global.Capacity() - global.FileCount()));
+    switch (enumeration.Run()) {
         case PassStatus::Completed:
+        case PassStatus::Full:
             break;
         case PassStatus::Stopped:
             return WalkResult::Stopped;
@@ -341,18 +570,26 @@ WalkResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
 
         // Taken out of the queue, so its names are freed as soon as it is listed.
         const QueuedFolder current = std::move(queue[size_t(i)]);
-        const QStringList names = ListFiles(current);
-        FolderSizes sizes(current);
-        const char* rawName = current.files.constData();
-        for (const QString& name : names) {
-            if (global.InventoryFull()) {
-                host.ShowMessage(InventoryFullText(), AppTitle);
-                return WalkResult::InventoryFull;
-            }
-            const qint64 size = host.ExactFilesize() ? sizes.SizeOf(rawName) : Global::NoSize;
-            global.AddRecord(current.path, name, size);
-            rawName += std::strlen(rawName) + 1;
+        if (current.depth > 0) {
+            while (chain.Depth() >= current.depth)
+                chain.Leave(false);
+            chain.EnterUnopened(current);
         }
+        switch (ListFiles(current, chain, host, global)) {
+            case PassStatus::Completed:
+                break;
+            case PassStatus::Stopped:
+                return WalkResult::Stopped;
+            case PassStatus::Abandoned:
+                return WalkResult::Abandoned;
+            case PassStatus::Full:
+                host.ShowMessage(InventoryFullText(global.Capacity()), AppTitle);
+                return WalkResult::InventoryFull;
+        }
+    }
+    if (enumeration.Full()) {
+        host.ShowMessage(InventoryFullText(global.Capacity()), AppTitle);
+        return WalkResult::InventoryFull;
     }
 
     host.SetProgress(100);

@@ -1,8 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
-#include <QStringList>
+#include <utility>
 #include <vector>
 
 namespace tallyrook {
@@ -17,11 +18,35 @@ enum class WalkResult {
     Abandoned,      // the host asked to give up at once (program ending)
 };
 
-// Walks one folder-list entry (its text as the list holds it) and appends a record for every
-// plain file of the folder and all its subfolders to the inventory.
-WalkResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global);
+// The folders entered so far in one search run. A folder met again, under another spelling, a
+// link, a bind mount or an overlapping folder-list entry, is skipped with its whole subtree, so
+// no file is ever listed as the duplicate of itself.
+class WalkedFolders {
+public:
+    // True the first time a folder is seen. POSIX: its device and inode numbers. The portable
+    // walk has neither and knows a folder by its canonical path: links are seen through, bind
+    // mounts are not.
+    bool Enter(quint64 device, quint64 inode) { return Insert(ids_, std::pair(device, inode)); }
+    bool Enter(const QString& canonicalPath) { return Insert(paths_, canonicalPath); }
 
-// The two passes of the walk, open for tests. AnalyzeFolder is all the rest of the program needs.
+private:
+    template <typename Set, typename Key>
+    static bool Insert(Set& set, const Key& key) {
+        const qsizetype before = set.size();
+        set.insert(key);
+        return set.size() != before;
+    }
+    QSet<std::pair<quint64, quint64>> ids_;
+    QSet<QString> paths_;
+};
+
+// Walks one folder-list entry (its text as the list holds it) and appends a record for every
+// plain file of the folder and all its subfolders to the inventory. `walked` lives for the whole
+// run.
+WalkResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global,
+                         WalkedFolders& walked);
+
+// The walk's pieces, open for tests. AnalyzeFolder is all the rest of the program needs.
 namespace walk_detail {
 
 // The queue path of a folder-list entry: one trailing "/" dropped, then one appended, so "/"
@@ -31,23 +56,18 @@ QString QueuePath(const QString& entry);
 // A folder waiting for the listing pass, with the plain files its enumeration found. Keeping
 // them spares the listing pass a second read of the folder.
 struct QueuedFolder {
-    QString path;        // ends with "/"; shared by the folder's records
-    QByteArray rawPath;  // the same path as the file system spells it, for opening it again
-    QByteArray files;    // file names as the file system spells them, each ended by a NUL
+    QString path;     // ends with "/"; shared by the folder's records
+    QByteArray name;  // as the file system spells it: relative to the parent, the whole path for
+                      // the root
+    int depth = 0;    // 0 for the root
+    quint64 device = 0, inode = 0;  // as the enumeration found it; the portable walk leaves 0
+    bool opened = false;            // false: it could not be read and counts as empty
+    QByteArray files;               // file names as the file system spells them, each NUL-ended
     qsizetype fileCount = 0;
 };
 
-// Folders in depth-first pre-order, root first. Unbounded: no folder is ever dropped.
+// Folders in depth-first pre-order, root first.
 using WalkQueue = std::vector<QueuedFolder>;
-
-enum class PassStatus { Completed, Stopped, Abandoned };
-
-// The enumeration pass for the folder at the back of the queue: appends its whole tree, each
-// folder's listing collected before any subfolder is entered. Iterative, so depth costs no stack.
-PassStatus QueueSubfolders(WalkQueue& queue, SearchHost& host);
-
-// The names of a queued folder's plain files, in enumeration order.
-QStringList ListFiles(const QueuedFolder& folder);
 
 }  // namespace walk_detail
 

@@ -12,6 +12,9 @@ class Global {
 public:
     // Records beyond this many are refused: the walk stops and says so.
     static constexpr qsizetype InventoryCapacity = 1'000'001;
+
+    // Tests give a small capacity, to reach the cap without a million files.
+    explicit Global(qsizetype capacity = InventoryCapacity) : capacity_(capacity) {}
     // RowColors has room for as many rows; a capped run adds far fewer (see the row cap of the
     // passes), and an uncapped one makes it grow as far as its rows go.
     static constexpr qsizetype RowColorCapacity = 1'000'001;
@@ -27,7 +30,8 @@ public:
     QList<qint64> FileSizes;     // bytes, or NoSize
 
     qsizetype FileCount() const { return FileNames.size(); }
-    bool InventoryFull() const { return FileCount() >= InventoryCapacity; }
+    qsizetype Capacity() const { return capacity_; }
+    bool InventoryFull() const { return FileCount() >= capacity_; }
 
     // Appends one record; false (and nothing recorded) when the inventory is full.
     bool AddRecord(const QString& folder, const QString& name, qint64 size);
@@ -49,6 +53,7 @@ public:
     void ResetRowColors();
 
 private:
+    qsizetype capacity_;
     QList<QString> RowColors;
 };
 

@@ -43,16 +43,19 @@ class TestRun : public QObject {
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY(big_.isValid());
-        // The same 10,000 names in both folders, plus one more in a subfolder: 20,001 files.
+        // 10,000 names in a, all but the last again in b and one in a subfolder of b: 20,000
+        // files; the last name once more in c.
         MakeEmptyFiles(big_.filePath(u"a"_qs), 10000);
-        MakeEmptyFiles(big_.filePath(u"b"_qs), 10000);
+        MakeEmptyFiles(big_.filePath(u"b"_qs), 9999);
         MakeEmptyFiles(big_.filePath(u"b/deeper"_qs), 1);
+        QVERIFY(QDir().mkpath(big_.filePath(u"c"_qs)));
+        QVERIFY(QFile(big_.filePath(u"c/f09999"_qs)).open(QFile::WriteOnly));
         // Two equal names, two equal sizes, two similar names.
         small_.file(u"one/Song One.mp3"_qs, 3000);
         small_.file(u"two/Song One.mp3"_qs, 4000);
         small_.file(u"two/song one.MP3"_qs, 5000);
         small_.file(u"two/notes.txt"_qs, 3000);
-        for (const QString& name : {u"one"_qs, u"two"_qs, u"a"_qs, u"b"_qs})
+        for (const QString& name : {u"one"_qs, u"two"_qs, u"a"_qs, u"b"_qs, u"c"_qs})
             short_[Caption % u" [Analyzing " % Folder(name) % u" folder]"] = name;
         short_[Caption] = u"Tallyrook"_qs;
         short_[Caption + u" [Finding duplicates - Exact Filename]"] = u"Name"_qs;
@@ -70,7 +73,7 @@ private Q_SLOTS:
              u"rows. Later matches were not listed. To see them, search fewer folders or tick "
              u"fewer options."_qs] = u"Full"_qs;
         for (const QString& count : {u"20,001"_qs, u"20.001"_qs})
-            short_[u"ask:Question:The 2 folder(s) you've selected contains " % count %
+            short_[u"ask:Question:The 3 folder(s) you've selected contains " % count %
                    u" files. This is over the recommended amount of 20,000. Please remove some "
                    u"folders from the list by selecting them and pressing 'Delete' on the keyboard "
                    u"or click 'Clear List'.\r\rYou can still proceed, but the duplicate finding "
@@ -102,25 +105,29 @@ private Q_SLOTS:
         QTest::newRow("stop in a pass: the rows stay, unshown")
             << u"one two | stop@Size"_qs
             << u"start one done two done Name Size rest = Stopped, 4 files, Name*2"_qs;
-        QTest::newRow("20,000 files, counted twice")
+        QTest::newRow("20,000 files")
+            << u"a b | none"_qs
+            << u"start a done b done Choose NoDupes rest = NoDuplicates, 20000 files"_qs;
+        QTest::newRow("a folder listed twice is walked once")
             << u"a a | none"_qs
-            << u"start a done a done Choose NoDupes rest = NoDuplicates, 20000 files"_qs;
+            << u"start a done a done Choose NoDupes rest = NoDuplicates, 10000 files"_qs;
         QTest::newRow("20,001 files, No")
-            << u"a b | none no de"_qs
-            << u"start a done b done Warning(20.001) answer:no rest = Declined, 20001 files"_qs;
+            << u"a b c | none no de"_qs
+            << u"start a done b done c done Warning(20.001) answer:no rest = Declined, 20001 "
+               u"files"_qs;
         // Exact Filesize (every file is empty) fills the list, so Similar Filename never runs.
-        QTest::newRow("row cap")
-            << u"a b"_qs
-            << u"start a done b done Warning(20,001) answer:yes Name Size Full results rest = "
-               u"ResultsShown, 20001 files, Name*20001, Size*12766"_qs;
+        QTest::newRow("row cap") << u"a b c"_qs
+                                 << u"start a done b done c done Warning(20,001) answer:yes Name "
+                                    u"Size Full results rest = "
+                                    u"ResultsShown, 20001 files, Name*20001, Size*12766"_qs;
         QTest::newRow("abandon in the walk")
             << u"one two | abandon@one"_qs << u"start one events = Abandoned, 0 files"_qs;
         QTest::newRow("abandon in a pass")
             << u"one two | abandon@Name"_qs
             << u"start one done two done Name events = Abandoned, 4 files"_qs;
         QTest::newRow("abandon at the question")
-            << u"a b | none abandon@answer:yes"_qs
-            << u"start a done b done Warning(20,001) answer:yes events = Abandoned, 20001 files"_qs;
+            << u"a b c | none abandon@answer:yes"_qs
+            << u"start a done b done c done Warning(20,001) answer:yes events = Abandoned, 20001 files"_qs;
     }
     void steps() {
         QFETCH(QString, setup);
