@@ -90,6 +90,11 @@ bool CliHost::AskYesNo(const QString&, const QString&) {
     return true;
 }
 
+void CliHost::ReportUnreadableFolder(const QString& path, const QString& reason) {
+    folderUnreadable_ = true;
+    err_.Message(u"tallyrook-cli: cannot read " + path + u": " + reason);
+}
+
 bool CliHost::ProcessPendingEvents() {
     if (pollHookForTests)
         pollHookForTests();

@@ -55,6 +55,9 @@ public:
     bool StopRequested() override { return Interrupted(); }
 
     void ShowResults() override {}
+    void ReportUnreadableFolder(const QString& path, const QString& reason) override;
+    // True once a folder could not be read.
+    bool FolderUnreadable() const { return folderUnreadable_; }
 
     // With TALLYROOK_TIMINGS=1 in the environment, each stage's time goes to stderr; the stages
     // are told apart by the captions the walk and the passes set.
@@ -66,6 +69,7 @@ private:
     Stderr& err_;
     bool quiet_;
     const Global& global_;
+    bool folderUnreadable_ = false;
     bool timings_ = false;
     QElapsedTimer stageClock_;
     QString stage_;

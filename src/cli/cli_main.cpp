@@ -1,19 +1,20 @@
 #include "cli_main.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QString>
 #include <QStringList>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 
 #include "cli_host.h"
 #include "row_output.h"
-#include "search/file_functions.h"
 #include "search/match_passes.h"
 #include "search/result_list.h"
 #include "search/search_run.h"
@@ -46,6 +47,7 @@ const QList<OptionSpec>& Options() {
         {{u"similar"_qs}, {}, u"Similar Filename: names sharing more than half of their words"_qs},
         {{u"tsv"_qs}, {}, u"one line per row, fields separated by tabs (see FIELDS)"_qs},
         {{u"json"_qs}, {}, u"one JSON array of row objects, one row per line (see FIELDS)"_qs},
+        {{u"header"_qs}, {}, u"with --tsv: the field names as the first line"_qs},
         {{u"max-rows"_qs}, u"N"_qs, u"list at most N rows, N >= 1 (default 32,767)"_qs},
         {{u"all"_qs}, {}, u"list every row"_qs},
         {{u"q"_qs, u"quiet"_qs}, {}, u"no progress and no notes; errors are still shown"_qs},
@@ -87,14 +89,21 @@ FIELDS
   colour    the row's colour in the desktop program
   group     the group's number, from 1 in list order: a group is the rows one file's matches
             add (the file itself unless already listed, then its partners)
-  bytes     (JSON only) the size in bytes, null when unknown
-  mtime     (JSON only) the last-modified time, ISO 8601 UTC, null when unknown
+  bytes     the size in bytes; empty in TSV, null in JSON when unknown
+  mtime     the last-modified time, ISO 8601 UTC; empty in TSV, null in JSON when unknown
 In TSV, backslash, tab, newline and carriage return inside a field are written \\, \t, \n and
 \r. Sizes and dates as text follow the locale (LC_ALL, LC_NUMERIC, LC_TIME, LANG).
 
+Recorded are the plain files (not links, not names beginning with ".") of each FOLDER and of
+every subfolder whose name does not begin with ".".
+
 EXIT STATUS
-  0  duplicates found          2  usage error
-  1  no duplicates found       3  the rows could not be written
+  0    duplicates found
+  1    no duplicates found
+  2    something was wrong with what was asked (no criterion, an unknown option, a FOLDER that
+       does not exist or is not a folder) or a folder could not be read; each is named on
+       stderr, and the rows found in the other folders are still printed
+  3    the rows could not be written
   130  interrupted by Ctrl-C
 A reader that stops early (| head) ends the command quietly with the status it would have had.
 )"_qs;
@@ -106,6 +115,16 @@ void PrintTo(FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
+// Why a FOLDER argument cannot be searched, in the system's words; empty when it can.
+QString FolderProblem(const QString& folder) {
+    struct stat info;
+    if (::stat(QFile::encodeName(folder).constData(), &info) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    if (!S_ISDIR(info.st_mode))
+        return QString::fromLocal8Bit(std::strerror(ENOTDIR));
+    return {};
+}
+
 int UsageError(Stderr& err, const QString& problem) {
     err.Message(u"tallyrook-cli: " + problem);
     PrintTo(stderr, Usage + u"Try 'tallyrook-cli --help' for more information.\n");
@@ -115,6 +134,7 @@ int UsageError(Stderr& err, const QString& problem) {
 struct Request {
     CliHost::Criteria criteria;
     Format format = Format::Table;
+    bool header = false;
     int maxRows = MatchPasses::RowCapacity;
     bool quiet = false;
     QStringList folders;
@@ -149,6 +169,9 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
     request.format = parser.isSet(u"tsv"_qs)    ? Format::Tsv
                      : parser.isSet(u"json"_qs) ? Format::Json
                                                 : Format::Table;
+    request.header = parser.isSet(u"header"_qs);
+    if (request.header && request.format != Format::Tsv)
+        return UsageError(err, QStringLiteral("--header goes with --tsv"));
     if (parser.isSet(u"all"_qs) && parser.isSet(u"max-rows"_qs))
         return UsageError(err, QStringLiteral("--all and --max-rows cannot be used together"));
     if (parser.isSet(u"all"_qs))
@@ -163,6 +186,8 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
     request.folders = parser.positionalArguments();
     if (request.folders.isEmpty())
         return UsageError(err, QStringLiteral("no folder given"));
+    if (!request.criteria.name && !request.criteria.size && !request.criteria.similar)
+        return UsageError(err, QStringLiteral("choose at least one of --name, --size, --similar"));
     return -1;
 }
 
@@ -182,19 +207,28 @@ int RunCli(int argc, char** argv) {
             return status;
     }
     Stderr err(!request.quiet);
-    // The search treats such an entry as an empty folder; a typing error should not pass for
-    // "no duplicates" unnoticed.
+    // A typing error must not pass for "no duplicates": it is named, and the others are searched.
+    bool badFolder = false;
+    QStringList folders;
     for (const QString& folder : request.folders) {
-        if (!IsFolder(folder))
-            err.Message(u"tallyrook-cli: '" + folder + u"' is not a folder; it adds no files");
+        const QString problem = FolderProblem(folder);
+        if (problem.isEmpty()) {
+            folders.append(folder);
+        } else {
+            err.Message(u"tallyrook-cli: cannot read " + folder + u": " + problem);
+            badFolder = true;
+        }
     }
 
     QElapsedTimer total;
     total.start();
     Global global;
     ResultRows rows;
-    CliHost host(request.criteria, request.folders, err, request.quiet, global);
-    const RunOutcome outcome = RunSearch(host, global, rows, QLocale::system(), request.maxRows);
+    CliHost host(request.criteria, folders, err, request.quiet, global);
+    // With nothing left to search there is no run, and nothing to say but the errors above.
+    const RunOutcome outcome =
+        folders.isEmpty() ? RunOutcome::EmptyFolderList
+                          : RunSearch(host, global, rows, QLocale::system(), request.maxRows);
     host.EndTimings();
     err.EraseProgress();
     // From here on Ctrl-C simply ends the program, as it would for any other command.
@@ -207,16 +241,18 @@ int RunCli(int argc, char** argv) {
     } else {
         if (outcome != RunOutcome::ResultsShown)
             status = ExitNoRows;
-        // JSON says "none" as an empty array; the other formats by printing nothing.
-        if (status == ExitRows || request.format == Format::Json) {
+        // JSON says "none" as an empty array, a TSV header stands alone; the table prints nothing.
+        if (status == ExitRows || request.format == Format::Json || request.header) {
             Output out(STDOUT_FILENO);
-            WriteRows(request.format, rows, global, out);
+            WriteRows(request.format, request.header, rows, global, out);
             if (out.state() == Output::State::Failed) {
                 err.Message(u"tallyrook-cli: the rows could not be written: " +
                             QString::fromLocal8Bit(std::strerror(out.error())));
                 status = ExitWriteFailed;
             }
         }
+        if (status != ExitWriteFailed && (badFolder || host.FolderUnreadable()))
+            status = ExitUsage;
     }
     if (qEnvironmentVariableIntValue("TALLYROOK_TIMINGS") != 0) {
         err.Message(QStringLiteral("timing: %1 s  output")

@@ -76,7 +76,14 @@ void AppendJsonString(QString& out, QStringView text) {
     out += u'"';
 }
 
-void WriteTsv(const ResultList& rows, const Global& global, Output& out) {
+// The time in ISO 8601 UTC, as JSON gives it too; the empty text when unknown.
+QString IsoTime(const QDateTime& utc) {
+    return utc.isValid() ? utc.toUTC().toString(Qt::ISODate) : QString();
+}
+
+void WriteTsv(bool header, const ResultList& rows, const Global& global, Output& out) {
+    if (header)
+        out.Write(QLatin1StringView(TsvHeader) + u'\n');
     QString line;
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
         const ResultRow& row = rows.Row(i);
@@ -87,7 +94,9 @@ void WriteTsv(const ResultList& rows, const Global& global, Output& out) {
             line += u'\t';
         }
         AppendTsvField(line, global.RowColor(i));
-        line += u'\t' + QString::number(row.group) + u'\n';
+        line += u'\t' + QString::number(row.group) + u'\t' +
+                (row.bytes >= 0 ? QString::number(row.bytes) : QString()) + u'\t' +
+                IsoTime(row.modified) + u'\n';
         out.Write(line);
     }
 }
@@ -114,7 +123,7 @@ void WriteJson(const ResultList& rows, const Global& global, Output& out) {
                 (row.bytes >= 0 ? QString::number(row.bytes) : QStringLiteral("null")) +
                 u",\"mtime\":";
         if (row.modified.isValid())
-            AppendJsonString(line, row.modified.toUTC().toString(Qt::ISODate));
+            AppendJsonString(line, IsoTime(row.modified));
         else
             line += u"null";
         line += u'}';
@@ -152,13 +161,14 @@ void WriteTable(const ResultList& rows, Output& out) {
 
 }  // namespace
 
-void WriteRows(Format format, const ResultList& rows, const Global& global, Output& out) {
+void WriteRows(Format format, bool header, const ResultList& rows, const Global& global,
+               Output& out) {
     switch (format) {
         case Format::Table:
             WriteTable(rows, out);
             break;
         case Format::Tsv:
-            WriteTsv(rows, global, out);
+            WriteTsv(header, rows, global, out);
             break;
         case Format::Json:
             WriteJson(rows, global, out);

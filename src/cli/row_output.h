@@ -34,13 +34,15 @@ private:
 enum class Format { Table, Tsv, Json };
 
 // The fields of a TSV line, in order; `--header` prints them.
-inline constexpr char TsvHeader[] = "path\tsize\tmodified\ttype\tcolour\tgroup";
+inline constexpr char TsvHeader[] = "path\tsize\tmodified\ttype\tcolour\tgroup\tbytes\tmtime";
 
-// Writes the rows of a run, stopping early when the output ends.
+// Writes the rows of a run, stopping early when the output ends. `header`: TSV begins with
+// the field names.
 //  - Table: for a person; a blank line between groups, names shown escaped.
 //  - TSV: one line per row, fields as in TsvHeader; backslash, tab, newline and carriage return
 //    inside a field written as \\, \t, \n and \r. Scripts rely on this.
 //  - JSON: one array of row objects, one row per line; "[]" when there is none.
-void WriteRows(Format format, const ResultList& rows, const Global& global, Output& out);
+void WriteRows(Format format, bool header, const ResultList& rows, const Global& global,
+               Output& out);
 
 }  // namespace tallyrook::cli
