@@ -223,7 +223,7 @@ int RunCli(int argc, char** argv) {
     QElapsedTimer total;
     total.start();
     Global global;
-    ResultRows rows;
+    CompactRows rows;
     CliHost host(request.criteria, folders, err, request.quiet, global);
     // With nothing left to search there is no run, and nothing to say but the errors above.
     const RunOutcome outcome =

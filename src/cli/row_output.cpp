@@ -2,8 +2,8 @@
 
 #include <unistd.h>
 #include <cerrno>
+#include <cstring>
 
-#include "search/result_list.h"
 #include "shared/global.h"
 #include "terminal.h"
 
@@ -29,6 +29,70 @@ void Output::Flush() {
         }
     }
     buffer_.resize(0);
+}
+
+namespace {
+
+constexpr qsizetype BlockSize = 1 << 20;
+
+// UTF-8 back to text, a leading byte-order mark kept (QString::fromUtf8 would drop it and so
+// name another file).
+QString DecodeKeepingBom(QByteArrayView bytes) {
+    QString text;
+    while (bytes.startsWith("\xEF\xBB\xBF")) {
+        text += QChar(0xFEFF);
+        bytes = bytes.sliced(3);
+    }
+    return text + QString::fromUtf8(bytes);
+}
+
+// The NUL-ended text at `at`, which then points past it.
+QString NextText(const char*& at) {
+    const qsizetype length = qsizetype(std::strlen(at));
+    const QString text = DecodeKeepingBom(QByteArrayView(at, length));
+    at += length + 1;
+    return text;
+}
+
+}  // namespace
+
+void CompactRows::AppendRow(ResultRow row) {
+    const QByteArray texts =
+        row.path.toUtf8() + '\0' + row.sizeText.toUtf8() + '\0' + row.modifiedText.toUtf8() + '\0';
+    if (blocks_.empty() || blocks_.back().size() + texts.size() > blocks_.back().capacity()) {
+        blocks_.emplace_back();
+        blocks_.back().reserve(std::max(BlockSize, texts.size()));
+    }
+    qsizetype type = types_.indexOf(row.type);
+    if (type < 0) {
+        type = types_.size();
+        types_.append(row.type);
+    }
+    entries_.push_back({quint32(blocks_.size() - 1), quint32(blocks_.back().size()), row.bytes,
+                        row.modified.isValid() ? row.modified.toMSecsSinceEpoch() : 0,
+                        qint32(row.group), quint16(type), row.modified.isValid(), row.checked});
+    blocks_.back().append(texts);
+}
+
+const ResultRow& CompactRows::Row(int index) const {
+    const Entry& entry = entries_.at(size_t(index));
+    const char* at = blocks_[entry.block].constData() + entry.offset;
+    current_.path = NextText(at);
+    current_.sizeText = NextText(at);
+    current_.modifiedText = NextText(at);
+    current_.type = types_.at(entry.type);
+    current_.bytes = entry.bytes;
+    current_.modified =
+        entry.timeValid ? QDateTime::fromMSecsSinceEpoch(entry.msecs, Qt::UTC) : QDateTime();
+    current_.group = entry.group;
+    current_.checked = entry.checked;
+    return current_;
+}
+
+void CompactRows::ClearRows() {
+    entries_.clear();
+    blocks_.clear();
+    types_.clear();
 }
 
 namespace {
@@ -151,9 +215,11 @@ void WriteTable(const ResultList& rows, Output& out) {
                date.leftJustified(dateWidth) % u"  " % EscapeForTerminal(path) % u'\n';
     };
     out.Write(line(typeHead, sizeHead, dateHead, QStringLiteral("PATH")));
+    int group = 0;
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
         const ResultRow& row = rows.Row(i);
-        const bool newGroup = i > 0 && row.group != rows.Row(i - 1).group;
+        const bool newGroup = i > 0 && row.group != group;
+        group = row.group;
         out.Write((newGroup ? QStringLiteral("\n") : QString()) +
                   line(row.type, row.sizeText, row.modifiedText, row.path));
     }

@@ -2,10 +2,13 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+#include <vector>
+
+#include "search/result_list.h"
 
 namespace tallyrook {
 class Global;
-class ResultList;
 }  // namespace tallyrook
 
 namespace tallyrook::cli {
@@ -29,6 +32,33 @@ private:
     QByteArray buffer_;
     State state_ = State::Open;
     int error_ = 0;
+};
+
+// The rows of a run, kept compactly: with every row listed, a million-file answer would otherwise
+// take more memory than the inventory it came from. Texts are held as UTF-8 in large blocks.
+class CompactRows : public ResultList {
+public:
+    int RowCount() const override { return int(entries_.size()); }
+    // The row rebuilt; the reference holds until the next call.
+    const ResultRow& Row(int index) const override;
+    void AppendRow(ResultRow row) override;
+    void ClearRows() override;
+
+private:
+    struct Entry {
+        quint32 block;
+        quint32 offset;  // of the path, the size text and the date text, each ended by a NUL
+        qint64 bytes;
+        qint64 msecs;  // the last write, UTC
+        qint32 group;
+        quint16 type;  // index into types_
+        bool timeValid;
+        bool checked;
+    };
+    std::vector<Entry> entries_;
+    std::vector<QByteArray> blocks_;
+    QStringList types_;
+    mutable ResultRow current_;
 };
 
 enum class Format { Table, Tsv, Json };
