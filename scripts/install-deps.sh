@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+    libqt6dbus6
     fonts-liberation
     dpkg-dev file
     groff-base appstream desktop-file-utils

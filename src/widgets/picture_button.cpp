@@ -1,9 +1,10 @@
-#include "picture_button.h"
+#include "widgets/picture_button.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QPixmap>
 #include <QtEndian>
 
@@ -22,6 +23,18 @@ void PictureButton::resizeEvent(QResizeEvent* event) {
     // The picture fills the face, leaving room for the bevel.
     setIconSize(size() - QSize(6, 6));
     QPushButton::resizeEvent(event);
+}
+
+void PictureButton::keyPressEvent(QKeyEvent* event) {
+    // A button that is not the dialog default ignores Enter; ours have no dialog to default in.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !event->isAutoRepeat() &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        click();
+        event->accept();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
 }
 
 QCursor CursorFromFile(const QString& path) {

@@ -7,7 +7,7 @@ namespace tallyrook {
 
 // A push button that shows one of our pictures instead of a caption and acts once per press.
 // `picture` is a resource path such as ":/artwork/find_dupes.svg"; the picture is drawn at the
-// button's size.
+// button's size. With the focus, Space and Enter press it.
 class PictureButton : public QPushButton {
     Q_OBJECT
 public:
@@ -15,6 +15,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString picture_;
