@@ -18,6 +18,8 @@ int main(int argc, char** argv) {
     tallyrook::SettingsStore settings;
     tallyrook::ResultsModel results(global);
     tallyrook::Form1 form1(global, settings, results);
+    // "Open with" from a file manager passes the folders (or files) as arguments.
+    form1.AddCommandLineFolders(QApplication::arguments().mid(1));
     form1.show();
     const int status = QApplication::exec();
     settings.Sync();

@@ -1,7 +1,9 @@
 #include "folder_list.h"
 
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPointer>
@@ -61,6 +63,29 @@ QString FolderListView::VirtualFolderMessage() {
         "subfolders within My Documents");
 }
 
+namespace {
+// A file stands for its folder, without the closing "/" unless that is the root.
+QString FolderOfFile(const QString& path) {
+    QString folder = FolderOf(path);
+    if (folder.size() > 1 && folder.endsWith(u'/'))
+        folder.chop(1);
+    return folder;
+}
+}  // namespace
+
+void FolderListView::AddCommandLinePaths(const QStringList& paths) {
+    for (const QString& given : paths) {
+        if (given.isEmpty())
+            continue;
+        // cleanPath drops a closing "/" but keeps the root.
+        const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(given));
+        const QFileInfo info(path);
+        // A path that does not exist is taken as given, as Add Folder would: a typing slip must
+        // not turn into a walk of its parent folder.
+        AddEntry(info.exists() && !info.isDir() ? FolderOfFile(path) : path);
+    }
+}
+
 void FolderListView::DropPaths(const QMimeData* data) {
     const QList<QUrl> urls = data && data->hasUrls() ? data->urls() : QList<QUrl>();
     bool failed = urls.isEmpty();
@@ -70,14 +95,8 @@ void FolderListView::DropPaths(const QMimeData* data) {
             failed = true;
             break;
         }
-        QString path = url.toLocalFile();
-        if (!IsFolder(path)) {
-            // A file stands for its folder, without the closing "/" unless that is the root.
-            path = FolderOf(path);
-            if (path.size() > 1 && path.endsWith(u'/'))
-                path.chop(1);
-        }
-        AddEntry(path);
+        const QString path = url.toLocalFile();
+        AddEntry(IsFolder(path) ? path : FolderOfFile(path));
     }
     if (!failed)
         return;

@@ -43,6 +43,11 @@ public:
     // without the closing "/"); anything else ends the drop with the virtual-folder message,
     // keeping the entries added before it.
     void DropPaths(const QMimeData* data);
+    // Folders named on the command line, in order: each made absolute and added as Add Folder
+    // adds a choice; a file adds its folder, as a drop does.
+    void AddCommandLinePaths(const QStringList& paths);
+    // Delete: the selected entries go, the others keep their order.
+    void RemoveSelectedEntries();
 
     static QString VirtualFolderMessage();
 
@@ -53,7 +58,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void RemoveSelectedEntries();
     void SelectAllEntries();
 
     const ImageList& images_;

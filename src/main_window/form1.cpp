@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -17,11 +18,11 @@
 #include "main_window/dialogs.h"
 #include "main_window/folder_list.h"
 #include "results_window/form4.h"
-#include "results_window/picture_button.h"
 #include "results_window/results_model.h"
 #include "search/search_run.h"
 #include "settings/settings_store.h"
 #include "shared/twips.h"
+#include "widgets/picture_button.h"
 
 namespace tallyrook {
 
@@ -91,15 +92,19 @@ void Form1::BuildControls() {
     check2_ = new PictureButton(QStringLiteral("Check2"),
                                 QStringLiteral(":/artwork/add_folder.svg"), this);
     SetTwipsGeometry(check2_, 4200, 120, 1455, 1095);
+    check2_->setAccessibleName(QStringLiteral("Add folder"));
     check1_ = new PictureButton(QStringLiteral("Check1"),
                                 QStringLiteral(":/artwork/find_dupes.svg"), this);
     SetTwipsGeometry(check1_, 5760, 120, 1455, 1095);
+    check1_->setAccessibleName(QStringLiteral("Find dupes"));
     check3_ = new PictureButton(QStringLiteral("Check3"),
                                 QStringLiteral(":/artwork/clear_list.svg"), this);
     SetTwipsGeometry(check3_, 7320, 120, 1455, 1095);
+    check3_->setAccessibleName(QStringLiteral("Clear list"));
     check6_ = new PictureButton(QStringLiteral("Check6"), QStringLiteral(":/artwork/stop_find.svg"),
                                 this);
     SetTwipsGeometry(check6_, 9480, 1440, 1455, 1095);
+    check6_->setAccessibleName(QStringLiteral("Stop find"));
     check6_->hide();
 
     const QFont font = CaptionFont();
@@ -149,6 +154,22 @@ void Form1::BuildControls() {
     setCursor(Qt::ArrowCursor);
     frame2_->setCursor(Qt::ArrowCursor);
     image6_->setCursor(Qt::ArrowCursor);
+
+    // The list's own menu does what the button and the Delete key do.
+    listView3_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* addFolder = new QAction(QStringLiteral("Add Folder\u2026"), listView3_);
+    addFolder->setObjectName(QStringLiteral("AddFolderAction"));
+    connect(addFolder, &QAction::triggered, this, &Form1::Check2_Click);
+    auto* remove = new QAction(QStringLiteral("Remove"), listView3_);
+    remove->setObjectName(QStringLiteral("RemoveAction"));
+    remove->setEnabled(false);
+    connect(remove, &QAction::triggered, listView3_, &FolderListView::RemoveSelectedEntries);
+    const auto updateRemove = [this, remove] {
+        remove->setEnabled(!listView3_->selectedItems().isEmpty());
+    };
+    connect(listView3_, &QTreeWidget::itemSelectionChanged, remove, updateRemove);
+    connect(listView3_->model(), &QAbstractItemModel::rowsRemoved, remove, updateRemove);
+    listView3_->addActions({addFolder, remove});
 
     connect(check1_, &QPushButton::clicked, this, &Form1::Check1_Click);
     connect(check2_, &QPushButton::clicked, this, &Form1::Check2_Click);
@@ -352,19 +373,23 @@ QStringList Form1::FolderEntries() const {
     return listView3_->Entries();
 }
 
+void Form1::AddCommandLineFolders(const QStringList& paths) {
+    listView3_->AddCommandLinePaths(paths);
+}
+
 void Form1::SetProgress(int percent) {
     progressBar1_->setValue(qBound(0, percent, 100));
 }
 
 void Form1::SetRunning(bool running) {
-    // Show the stop button before hiding Find, so the focus does not jump to another button.
-    if (running) {
-        check6_->show();
-        check1_->hide();
-    } else {
-        check1_->show();
-        check6_->hide();
-    }
+    // The button that takes the other's place takes its focus too: hiding a focused button would
+    // hand the focus to the next in the chain, where the next Space would clear the list or
+    // flip a criterion.
+    PictureButton* shown = running ? check6_ : check1_;
+    PictureButton* hidden = running ? check1_ : check6_;
+    shown->show();
+    shown->setFocus(Qt::OtherFocusReason);
+    hidden->hide();
 }
 
 void Form1::ShowResults() {

@@ -49,6 +49,8 @@ public:
     bool ExactFilesize() const;
     bool SimilarFilename() const;
     QStringList FolderEntries() const;
+    // The folders the program was started with, added to the folder list in order.
+    void AddCommandLineFolders(const QStringList& paths);
 
     void SetProgress(int percent);
     // Find hidden and stop shown while a run goes on; the reverse at rest.
