@@ -1,21 +1,36 @@
 #include "form4.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QGuiApplication>
 #include <QHash>
 #include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
 #include <QSet>
 #include <QTreeView>
+#include <QUrl>
+#include <utility>
 
-#include "picture_button.h"
+#ifdef TALLYROOK_HAVE_DBUS
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#endif
+
 #include "recycling_bin.h"
 #include "results_model.h"
+#include "search/file_functions.h"
 #include "shared/global.h"
 #include "shared/twips.h"
+#include "widgets/picture_button.h"
 
 namespace tallyrook {
 
@@ -25,33 +40,86 @@ QRect TwipsRect(int left, int top, int width, int height) {
     return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
 }
 
-// The space bar marks the current row, and with it every selected row, whatever column the
-// focus is in; the stock view only toggles when the focus sits on the check box's column.
+// The list of the results window. Space marks the current row's file whatever column has the
+// focus (the stock view toggles only on the check box's column); a double-click away from the
+// check box opens the file; the mouse's menu, the Menu key and Shift+F10 ask for the row menu.
 class ResultsView : public QTreeView {
 public:
-    using QTreeView::QTreeView;
+    ResultsView(Form4& form, QWidget* parent) : QTreeView(parent), form_(form) {}
 
 protected:
     void keyPressEvent(QKeyEvent* event) override {
+        // Some window systems send a menu event of their own just before the Menu key.
+        const bool menuShown = std::exchange(menuFromKeyboard_, false);
+        const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
         const bool space = event->key() == Qt::Key_Space || event->key() == Qt::Key_Select;
+        const bool menu = (event->key() == Qt::Key_Menu && modifiers == Qt::NoModifier) ||
+                          (event->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier);
+        if (menu) {
+            if (!menuShown || event->key() != Qt::Key_Menu)
+                OpenMenuAtCurrentRow();
+            event->accept();
+            return;
+        }
         const QModelIndex current = currentIndex();
-        if (!space || !current.isValid() || !model() ||
-            (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        if (!space || !current.isValid() || modifiers != Qt::NoModifier) {
             QTreeView::keyPressEvent(event);
             return;
         }
+        // The current row's file only: a selection of other rows keeps its marks.
         const QModelIndex box = current.siblingAtColumn(ResultsModel::FilenameColumn);
         const bool checked = box.data(Qt::CheckStateRole).toInt() == Qt::Checked;
-        const QVariant state = checked ? Qt::Unchecked : Qt::Checked;
-        // Paths first: setting a mark may reach rows the selection also names.
-        QList<QPersistentModelIndex> rows{box};
-        for (const QModelIndex& row : selectionModel()->selectedRows(ResultsModel::FilenameColumn))
-            rows.append(row);
-        for (const QPersistentModelIndex& row : rows)
-            model()->setData(row, state, Qt::CheckStateRole);
+        model()->setData(box, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
         event->accept();
     }
+
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        const QModelIndex index = indexAt(event->position().toPoint());
+        const bool onBox = index.isValid() && index.column() == ResultsModel::FilenameColumn &&
+                           CheckBoxRect(index).contains(event->position().toPoint());
+        // The check box's own double-click marks and unmarks; anywhere else it opens the file.
+        QTreeView::mouseDoubleClickEvent(event);
+        if (index.isValid() && !onBox && event->button() == Qt::LeftButton)
+            form_.OpenRow(index.row());
+    }
+
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        if (event->reason() == QContextMenuEvent::Keyboard) {
+            menuFromKeyboard_ = true;
+            OpenMenuAtCurrentRow();
+            return;
+        }
+        const QModelIndex index = indexAt(viewport()->mapFromGlobal(event->globalPos()));
+        form_.OpenRowMenu(index.isValid() ? index.row() : -1, event->globalPos());
+    }
+
+private:
+    QRect CheckBoxRect(const QModelIndex& index) const {
+        QStyleOptionViewItem option;
+        option.initFrom(this);
+        option.rect = visualRect(index);
+        option.features |= QStyleOptionViewItem::HasCheckIndicator;
+        return style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, this);
+    }
+
+    void OpenMenuAtCurrentRow() {
+        const QModelIndex current = currentIndex();
+        QRect place = current.isValid() ? visualRect(current.siblingAtColumn(0)) : QRect();
+        if (!place.isValid() || !viewport()->rect().intersects(place))
+            place = QRect(viewport()->rect().topLeft(), QSize(1, 1));
+        form_.OpenRowMenu(current.isValid() ? current.row() : -1,
+                          viewport()->mapToGlobal(place.bottomLeft()));
+    }
+
+    Form4& form_;
+    bool menuFromKeyboard_ = false;
 };
+
+void ShowPlainMessage(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
 
 }  // namespace
 
@@ -93,7 +161,7 @@ Form4::Form4(ResultsModel& model, Global& global, QWidget* mainWindow)
     check3_->setToolTip(QStringLiteral("Clear out all checkmarks."));
     check3_->setAccessibleName(QStringLiteral("Uncheck all"));
 
-    listView1_ = new ResultsView(this);
+    listView1_ = new ResultsView(*this, this);
     listView1_->setObjectName(QStringLiteral("ListView1"));
     listView1_->setGeometry(TwipsRect(120, 1320, 10095, 4455));
     QFont font;
@@ -130,6 +198,8 @@ Form4::Form4(ResultsModel& model, Global& global, QWidget* mainWindow)
     for (QWidget* widget : {static_cast<QWidget*>(check1_), static_cast<QWidget*>(check2_),
                             static_cast<QWidget*>(check3_), static_cast<QWidget*>(listView1_)})
         widget->setCursor(hand);
+
+    BuildRowMenu();
 
     connect(check1_, &QPushButton::clicked, this, &Form4::Check1_Click);
     connect(check2_, &QPushButton::clicked, this, &Form4::Check2_Click);
@@ -176,15 +246,102 @@ void Form4::ShowInPlaceOf(QWidget* mainWindow) {
 
 void Form4::Check2_Click() {
     if (mainWindow_) {
-        // Only the place and size go back; the main window keeps its own state.
+        // Only the place and size go back; the main window keeps its own state, except that it
+        // comes back restored when it was minimised at the hand-off: Back must leave a window
+        // on screen.
         const Qt::WindowStates state = windowState();
         const QRect place =
             state & (Qt::WindowMinimized | Qt::WindowMaximized) ? normalGeometry() : geometry();
-        if (!(mainWindow_->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)))
+        Qt::WindowStates mainState = mainWindow_->windowState();
+        if (!(state & Qt::WindowMinimized))
+            mainState &= ~Qt::WindowMinimized;
+        mainWindow_->setWindowState(mainState);
+        if (!(mainState & (Qt::WindowMinimized | Qt::WindowMaximized)))
             mainWindow_->setGeometry(place);
         mainWindow_->show();
     }
     hide();
+}
+
+void Form4::BuildRowMenu() {
+    // The list's menu, in order: a command is added here and nowhere else. Its text is also the
+    // name assistive technology reads out.
+    struct RowCommand {
+        const char* name;  // nullptr: a separator
+        QString text;
+        void (Form4::*run)(int row);
+        bool needsRow;
+    };
+    const RowCommand commands[] = {
+        {"OpenAction", QStringLiteral("Open"), &Form4::OpenRow, true},
+        {"ShowInFolderAction", QStringLiteral("Show in Folder"), &Form4::ShowRowInFolder, true},
+        {"CopyPathAction", QStringLiteral("Copy Path"), &Form4::CopyRowPath, true},
+    };
+    rowMenu_ = new QMenu(this);
+    rowMenu_->setObjectName(QStringLiteral("RowMenu"));
+    for (const RowCommand& command : commands) {
+        if (!command.name) {
+            rowMenu_->addSeparator();
+            continue;
+        }
+        QAction* action = rowMenu_->addAction(command.text);
+        action->setObjectName(QString::fromLatin1(command.name));
+        action->setData(command.needsRow);
+        connect(action, &QAction::triggered, this,
+                [this, run = command.run] { (this->*run)(menuRow_); });
+    }
+}
+
+void Form4::OpenRowMenu(int row, const QPoint& globalPos) {
+    menuRow_ = row >= 0 && row < model_.RowCount() ? row : -1;
+    for (QAction* action : rowMenu_->actions()) {
+        if (!action->isSeparator())
+            action->setEnabled(menuRow_ >= 0 || !action->data().toBool());
+    }
+    rowMenu_->exec(globalPos);
+}
+
+void Form4::OpenRow(int row) {
+    if (row < 0 || row >= model_.RowCount())
+        return;
+    const QString path = model_.Row(row).path;
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        ShowPlainMessage(this, QStringLiteral("Tallyrook"),
+                         QStringLiteral("No application could open \"") +
+                             QDir::toNativeSeparators(path) + QStringLiteral("\"."));
+}
+
+void Form4::ShowRowInFolder(int row) {
+    if (row < 0 || row >= model_.RowCount())
+        return;
+    const QString path = model_.Row(row).path;
+    const QUrl folder = QUrl::fromLocalFile(FolderOf(path));
+#ifdef TALLYROOK_HAVE_DBUS
+    // The file manager opens the folder with the file selected; without one on the bus, the
+    // folder alone.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected()) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.FileManager1"),
+            QStringLiteral("/org/freedesktop/FileManager1"),
+            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+        call << QStringList{QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)} << QString();
+        auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000), this);
+        connect(watcher, &QDBusPendingCallWatcher::finished, this,
+                [folder](QDBusPendingCallWatcher* done) {
+                    if (done->isError())
+                        QDesktopServices::openUrl(folder);
+                    done->deleteLater();
+                });
+        return;
+    }
+#endif
+    QDesktopServices::openUrl(folder);
+}
+
+void Form4::CopyRowPath(int row) {
+    if (row >= 0 && row < model_.RowCount())
+        QGuiApplication::clipboard()->setText(QDir::toNativeSeparators(model_.Row(row).path));
 }
 
 void Form4::Check1_Click() {

@@ -10,6 +10,7 @@
 
 class QAction;
 class QLabel;
+class QMenu;
 class QTreeView;
 
 namespace tallyrook {
@@ -39,6 +40,16 @@ public:
     // "Undo Last Trash Request" (Ctrl+Z): enabled while the last request has files to put back.
     QAction* UndoAction() const { return undoAction_; }
 
+    // The list's menu for the row at 0-based `row` (-1: no row), at `globalPos`. Its commands
+    // help the user choose; none of them changes a mark unless it says so.
+    void OpenRowMenu(int row, const QPoint& globalPos);
+    // The row's file in the desktop's default application.
+    void OpenRow(int row);
+    // The row's file in the file manager, or its folder where no file manager can point at it.
+    void ShowRowInFolder(int row);
+    // The row's path on the clipboard.
+    void CopyRowPath(int row);
+
 public Q_SLOTS:
     // Back: the main window at this window's position and size; this window hides, rows kept.
     void Check2_Click();
@@ -60,6 +71,7 @@ private:
     void ApplyLayout();
     // Takes out every row of a requested path whose file is gone now; the rest keep their marks.
     void RemoveCheckedRows(const QStringList& requested);
+    void BuildRowMenu();
 
     ResultsModel& model_;
     Global& global_;
@@ -78,6 +90,9 @@ private:
     };
     TrashUndo lastRequest_;
     QAction* undoAction_ = nullptr;
+
+    QMenu* rowMenu_ = nullptr;
+    int menuRow_ = -1;  // the row the open menu is for
     std::unique_ptr<TrashDialogs> ownDialogs_;
     TrashDialogs* dialogs_ = nullptr;
 };

@@ -123,6 +123,8 @@ QString QtTrashDialogs::NotRestoredHeading(qsizetype count) {
 bool QtTrashDialogs::Confirm(const QStringList& paths) {
     QMessageBox box(QMessageBox::NoIcon, Title(), ConfirmText(paths),
                     QMessageBox::Yes | QMessageBox::No, parent_);
+    // A file name that looks like markup is still just a name.
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
@@ -168,6 +170,8 @@ void QtTrashDialogs::ShowFailures(const QString& title, const QString& headingTe
     dialog.setWindowTitle(title);
     auto* layout = new QVBoxLayout(&dialog);
     auto* heading = new QLabel(headingText, &dialog);
+    heading->setObjectName(QStringLiteral("FailureHeading"));
+    heading->setTextFormat(Qt::PlainText);
     layout->addWidget(heading);
     auto* list = new QPlainTextEdit(&dialog);
     list->setObjectName(QStringLiteral("FailureList"));

@@ -143,23 +143,35 @@ const ResultRow& ResultsModel::Row(int index) const {
 void ResultsModel::AppendRow(ResultRow row) {
     beginInsertRows({}, RowCount(), RowCount());
     rows_.push_back(std::move(row));
+    RowsChanged();
     endInsertRows();
 }
 
 void ResultsModel::ClearRows() {
     beginResetModel();
     rows_.clear();
+    RowsChanged();
     endResetModel();
+}
+
+const QHash<QString, QList<int>>& ResultsModel::RowsByPath() const {
+    if (!rowsByPath_) {
+        rowsByPath_.emplace();
+        rowsByPath_->reserve(RowCount());
+        for (int k = 0; k < RowCount(); ++k)
+            (*rowsByPath_)[rows_[static_cast<size_t>(k)].path].append(k);
+    }
+    return *rowsByPath_;
 }
 
 void ResultsModel::SetCheckedByText(const QString& text, bool checked) {
     const QList<int> roles{Qt::CheckStateRole};
-    for (size_t k = 0; k < rows_.size(); ++k) {
-        ResultRow& row = rows_[k];
-        if (row.checked == checked || row.path != text)
+    for (const int k : RowsByPath().value(text)) {
+        ResultRow& row = rows_[static_cast<size_t>(k)];
+        if (row.checked == checked)
             continue;
         row.checked = checked;
-        const QModelIndex cell = index(static_cast<int>(k), FilenameColumn);
+        const QModelIndex cell = index(k, FilenameColumn);
         Q_EMIT dataChanged(cell, cell, roles);
     }
 }
@@ -206,6 +218,7 @@ void ResultsModel::RemoveRowsOfPaths(const QSet<QString>& paths) {
     if (static_cast<qsizetype>(blocks.size()) > MaxRemovalBlocks) {
         beginResetModel();
         rows_.erase(std::remove_if(rows_.begin(), rows_.end(), doomed), rows_.end());
+        RowsChanged();
         endResetModel();
         return;
     }
@@ -213,6 +226,7 @@ void ResultsModel::RemoveRowsOfPaths(const QSet<QString>& paths) {
     for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) {
         beginRemoveRows({}, it->first, it->second);
         rows_.erase(rows_.begin() + it->first, rows_.begin() + it->second + 1);
+        RowsChanged();
         endRemoveRows();
     }
 }

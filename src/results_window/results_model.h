@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QHash>
 #include <QSet>
 #include <QStringList>
 #include <optional>
@@ -59,8 +60,14 @@ public:
     static std::optional<QColor> BackgroundOf(const QString& name);
 
 private:
+    // The rows of each path, in list order; built on first use after the rows changed, so a
+    // mark costs the rows of its file, not a scan of the list.
+    const QHash<QString, QList<int>>& RowsByPath() const;
+    void RowsChanged() { rowsByPath_.reset(); }
+
     Global& global_;
     std::vector<ResultRow> rows_;
+    mutable std::optional<QHash<QString, QList<int>>> rowsByPath_;
 };
 
 }  // namespace tallyrook

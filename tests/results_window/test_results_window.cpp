@@ -2,7 +2,13 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QDBusConnection>
+#include <QDesktopServices>
 #include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -74,6 +80,61 @@ bool SetLocked(const QString& folder, bool locked) {
                                              (locked ? QFile::Permissions() : QFile::WriteOwner));
 }
 
+// What the desktop was asked to open, and what a file manager on the bus was asked to show.
+class Desktop : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+public:
+    QList<QUrl> opened;
+    QStringList shown;
+    Desktop() { QDesktopServices::setUrlHandler(u"file"_s, this, "Open"); }
+    ~Desktop() override { QDesktopServices::unsetUrlHandler(u"file"_s); }
+public Q_SLOTS:
+    void Open(const QUrl& url) { opened.append(url); }
+    void ShowItems(const QStringList& uris, const QString&) { shown += uris; }
+};
+
+// Answers the next modal dialog with `button` and keeps its text; the message box's format too.
+struct NextDialog {
+    QString text;
+    Qt::TextFormat format = Qt::AutoText;
+    explicit NextDialog(QMessageBox::StandardButton button) {
+        QTimer::singleShot(0, qApp, [this, button] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
+                text = box->text();
+                format = box->textFormat();
+                box->button(button)->click();
+            } else if (dialog) {
+                auto* heading = dialog->findChild<QLabel*>(u"FailureHeading"_s);
+                format = heading->textFormat();
+                text =
+                    heading->text() + u'\n' + dialog->findChild<QPlainTextEdit*>()->toPlainText();
+                qobject_cast<QDialog*>(dialog)->accept();
+            }
+        });
+    }
+};
+
+// Picks the command named `action` in the menu about to open; the texts of its enabled commands
+// come back in `enabled`.
+void ChooseFromMenu(const QString& action, QStringList* enabled = nullptr) {
+    QTimer::singleShot(0, qApp, [action, enabled] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        for (QAction* command : menu->actions())
+            if (enabled && command->isEnabled() && !command->isSeparator())
+                enabled->append(command->text());
+        if (auto* chosen = menu->findChild<QAction*>(action); chosen && chosen->isEnabled()) {
+            menu->setActiveAction(chosen);
+            QTest::keyClick(menu, Qt::Key_Return);
+        } else {
+            menu->close();
+        }
+    });
+}
+
 // The objects the desktop program wires together; files go where the test Trash can take them.
 struct Fixture {
     Global global;
@@ -127,22 +188,34 @@ class TestResultsWindow : public QObject {
 private Q_SLOTS:
     void paintsTheColourTableByRowPosition() {
         Fixture f;
-        // White, any other name and a row beyond RowColors keep the list's own colours.
+        // The six group colours paint with black text; white, any other name and a row beyond
+        // RowColors keep the list's own colours.
         const QStringList names{u"blue"_s,  u"light blue"_s,  u"red"_s,   u"light red"_s,
                                 u"green"_s, u"light green"_s, u"white"_s, u"Blue"_s};
-        const QList<QColor> backgrounds{{212, 234, 255}, {242, 242, 255}, {255, 212, 213},
-                                        {255, 233, 212}, {212, 255, 212}, {242, 255, 242}};
         for (const QString& name : names) {
             f.global.SetRowColor(f.model.RowCount(), name);
             f.model.AppendRow({});
         }
         f.model.AppendRow({});
+        QSet<QRgb> backgrounds;
         for (int k = 0; k < f.model.RowCount(); ++k) {
             const QModelIndex cell = f.model.index(k, k % ResultsModel::ColumnCount);
-            const bool ours = k < backgrounds.size();
-            QCOMPARE(cell.data(Qt::BackgroundRole), ours ? QBrush(backgrounds[k]) : QVariant());
+            const bool ours = k < 6;
+            QCOMPARE(cell.data(Qt::BackgroundRole).isValid(), ours);
             QCOMPARE(cell.data(Qt::ForegroundRole), ours ? QBrush(Qt::black) : QVariant());
+            if (ours)
+                backgrounds.insert(cell.data(Qt::BackgroundRole).value<QBrush>().color().rgb());
         }
+        QCOMPARE(backgrounds.size(), 6);
+        // Four headers; headers and cells left-aligned.
+        QStringList headers;
+        const QVariant left = QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+        for (int c = 0; c < ResultsModel::ColumnCount; ++c) {
+            headers.append(f.model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
+            QCOMPARE(f.model.headerData(c, Qt::Horizontal, Qt::TextAlignmentRole), left);
+            QCOMPARE(f.model.index(0, c).data(Qt::TextAlignmentRole), left);
+        }
+        QCOMPARE(headers, (QStringList{u"Filename"_s, u"Size"_s, u"Last Modified"_s, u"Type"_s}));
     }
 
     void windowFollowsItsDesign() {
@@ -192,6 +265,22 @@ private Q_SLOTS:
         list->setCurrentIndex(f.model.index(1, 3));
         QTest::keyClick(list, Qt::Key_Space);
         QCOMPARE(f.Marks(), u"0101"_s);
+        // However many rows are selected, Space marks the current row's file only.
+        list->selectAll();
+        list->selectionModel()->setCurrentIndex(f.model.index(3, 2), QItemSelectionModel::NoUpdate);
+        QTest::keyClick(list, Qt::Key_Space);
+        QCOMPARE(f.Marks(), u"0100"_s);
+
+        // A double-click opens the file and leaves the marks; on the box it marks and unmarks.
+        Desktop desktop;
+        for (const QPoint at : {sizeCell, box.center()}) {
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+            QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+            QCOMPARE(f.Marks(), u"0100"_s);
+        }
+        QCOMPARE(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(u"/m/Song.mp3"_s)});
 
         // Uncheck all clears only the marks; then Check1 asks nothing, yet the colours reset.
         f.Click(u"Check3"_s);
@@ -199,6 +288,100 @@ private Q_SLOTS:
         QCOMPARE(f.global.RowColor(1), u"blue"_s);
         f.Click(u"Check1"_s);
         QVERIFY(f.dialogs.confirmations.isEmpty() && f.AllWhite());
+    }
+
+    void rowMenuHelpsWithoutChangingMarks() {
+        // A bus of our own, which starts no service by itself, with a file manager on it.
+        QFile config(test::TestHome() + u"/bus.conf"_s);
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("<busconfig><type>session</type><listen>unix:dir=" +
+                     QFile::encodeName(test::TestHome()) +
+                     "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                     "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                     "<allow own=\"*\"/></policy></busconfig>");
+        config.close();
+        QProcess daemon;
+        daemon.start(u"dbus-daemon"_s, {u"--nofork"_s, u"--print-address=1"_s,
+                                        u"--config-file="_s + config.fileName()});
+        if (!daemon.waitForReadyRead(5000))
+            QSKIP("No D-Bus daemon can be started here.");
+        const QString address = QString::fromLatin1(daemon.readLine().trimmed());
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address.toLatin1());
+        Desktop desktop;
+        QDBusConnection fileManager = QDBusConnection::connectToBus(address, u"fm"_s);
+        const auto done = qScopeGuard([&daemon] {
+            QDBusConnection::disconnectFromBus(u"fm"_s);
+            daemon.kill();
+            daemon.waitForFinished();
+        });
+        QVERIFY(fileManager.registerObject(u"/org/freedesktop/FileManager1"_s, &desktop,
+                                           QDBusConnection::ExportAllSlots));
+        QVERIFY(fileManager.registerService(u"org.freedesktop.FileManager1"_s));
+
+        Fixture f;
+        for (const QString& path : {u"/m/a b.mp3"_s, u"/m/c.mp3"_s, u"/m/a b.mp3"_s})
+            f.Add(path, path.contains(u' '));
+        f.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        auto* list = f.form.findChild<QTreeView*>(u"ListView1"_s);
+        const auto rightClick = [list](QPoint at) {
+            QContextMenuEvent event(QContextMenuEvent::Mouse, at,
+                                    list->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(list->viewport(), &event);
+        };
+        list->setFocus();
+        list->setCurrentIndex(f.model.index(1, 2));
+        // The Menu key and Shift+F10 open it for the current row.
+        ChooseFromMenu(u"CopyPathAction"_s);
+        QTest::keyClick(list, Qt::Key_Menu);
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"/m/c.mp3"_s);
+        ChooseFromMenu(u"OpenAction"_s);
+        QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+        QCOMPARE(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(u"/m/c.mp3"_s)});
+        // The mouse's menu is for the row under the pointer: the file manager shows the file,
+        // or, when there is none, the desktop opens its folder.
+        ChooseFromMenu(u"ShowInFolderAction"_s);
+        rightClick(list->visualRect(f.model.index(0, 1)).center());
+        QTRY_COMPARE(desktop.shown, QStringList{u"file:///m/a%20b.mp3"_s});
+        QVERIFY(fileManager.unregisterService(u"org.freedesktop.FileManager1"_s));
+        ChooseFromMenu(u"ShowInFolderAction"_s);
+        rightClick(list->visualRect(f.model.index(2, 3)).center());
+        QTRY_COMPARE(desktop.opened.size(), 2);
+        QCOMPARE(desktop.opened.last(), QUrl::fromLocalFile(u"/m/"_s));
+        // Below the rows, no command that needs a row.
+        QStringList enabled{u"?"_s};
+        ChooseFromMenu(u"OpenAction"_s, &enabled);
+        rightClick(list->viewport()->rect().bottomLeft() + QPoint(5, -5));
+        QCOMPARE(enabled, QStringList{u"?"_s});
+        QCOMPARE(f.Marks(), u"101"_s);
+    }
+
+    void realDialogsShowTheirTextsPlain() {
+        QtTrashDialogs dialogs(nullptr);
+        const QString odd = u"/music/<s>old</s> mix.mp3"_s;
+        {
+            NextDialog no(QMessageBox::No);
+            QVERIFY(!dialogs.Confirm({odd}));
+            QCOMPARE(no.text,
+                     u"Are you sure you want to move \"/music/<s>old</s> mix.mp3\" to "
+                     u"the Trash?"_s);
+            QCOMPARE(no.format, Qt::PlainText);
+        }
+        {
+            NextDialog yes(QMessageBox::Yes);
+            QVERIFY(dialogs.Confirm({odd, u"/b"_s}));
+            QCOMPARE(yes.text, u"Are you sure you want to move these 2 files to the Trash?"_s);
+        }
+        for (const QString& heading : {u"1 file could not"_s, u"2 files could not"_s}) {
+            QList<TrashFailure> failures{{odd, u"<b>Busy</b>"_s}};
+            if (heading.startsWith(u'2'))
+                failures.append({u"/b"_s, u"Gone"_s});
+            NextDialog ok(QMessageBox::Ok);
+            dialogs.ReportFailures(failures);
+            QCOMPARE(ok.format, Qt::PlainText);
+            QVERIFY(ok.text.startsWith(heading + u" be moved to the Trash:\n"_s + odd +
+                                       u"\n    <b>Busy</b>\n"_s));
+        }
     }
 
     void handOffBackAndClose() {
@@ -220,10 +403,17 @@ private Q_SLOTS:
         QCOMPARE(f.Marks(), u"10"_s);
         QCOMPARE(f.global.RowColor(1), u"blue"_s);
 
-        // The window state goes forward with the hand-off.
+        // The window state goes forward with the hand-off; a minimised main window comes back
+        // restored once the user has restored the results window.
         f.mainWindow.showMaximized();
         f.form.ShowInPlaceOf(&f.mainWindow);
         QVERIFY(f.form.isMaximized() && !f.mainWindow.isVisible());
+        f.mainWindow.showMinimized();
+        f.form.ShowInPlaceOf(&f.mainWindow);
+        QVERIFY(f.form.isMinimized());
+        f.form.showNormal();
+        f.Click(u"Check2"_s);
+        QVERIFY(f.mainWindow.isVisible() && !f.mainWindow.isMinimized());
 
         // Closing ends the program, though another window is open.
         f.mainWindow.show();

@@ -15,6 +15,10 @@ void tallyrook::test::PrepareTestEnvironment(bool gui) {
         QDir().mkpath(home.path() + QLatin1StringView(sub));
         qputenv(name, QFile::encodeName(home.path() + QLatin1StringView(sub)));
     }
+    // No session bus: nothing a test does may reach the user's file manager. A test that needs a
+    // bus starts its own.
+    qputenv("DBUS_SESSION_BUS_ADDRESS",
+            "unix:path=" + QFile::encodeName(home.path() + u"/no-session-bus"));
     if (gui) {
         QFile config(home.path() + u"/offscreen.json");
         if (config.open(QIODevice::WriteOnly))

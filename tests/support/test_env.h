@@ -4,9 +4,10 @@
 
 namespace tallyrook::test {
 
-// Before the application object: HOME and the XDG folders into a temporary home, so no test
-// touches the user's settings, Trash or home; with `gui`, the offscreen platform on a 1600 x 1200
-// screen (its default 800 x 800 one would trip the small-screen rule).
+// Before the application object: HOME and the XDG folders into a temporary home and the session
+// bus pointed nowhere, so no test touches the user's settings, Trash, home or desktop; with `gui`,
+// the offscreen platform on a 1600 x 1200 screen (its default 800 x 800 one would trip the
+// small-screen rule).
 void PrepareTestEnvironment(bool gui);
 
 inline QString TestHome() {
