@@ -2,7 +2,8 @@
 //
 //   tallyrook-bench-walk [--engine tallyrook|minimal] [--sizes] [--runs N] FOLDER
 //
-// Prints one line of key=value figures. The first run is the one whose memory counts (later runs
+// Prints one line of key=value figures, among them the longest stretch of the walk without a call
+// of the host's pending-events hook. The first run is the one whose memory counts (later runs
 // reuse what it allocated); times are given per run, with their median and minimum.
 
 #include <sys/resource.h>
@@ -43,7 +44,18 @@ public:
         QTextStream(stderr) << title << ": " << text << '\n';
     }
     bool AskYesNo(const QString&, const QString&) override { return true; }
-    bool ProcessPendingEvents() override { return true; }
+    bool ProcessPendingEvents() override {
+        if (sinceEvents_.isValid())
+            longestGapNs_ = std::max(longestGapNs_, sinceEvents_.nsecsElapsed());
+        sinceEvents_.start();
+        return true;
+    }
+    // The longest stretch between two calls of ProcessPendingEvents, from Restart() on.
+    void Restart() {
+        longestGapNs_ = 0;
+        sinceEvents_.start();
+    }
+    qint64 LongestGapNs() const { return std::max(longestGapNs_, sinceEvents_.nsecsElapsed()); }
     void ClearStopRequest() override {}
     bool StopRequested() override {
         return store_.ReadSetting(QStringLiteral("Stop")) == QStringLiteral("True");
@@ -53,6 +65,8 @@ public:
 private:
     bool sizes_;
     tallyrook::SettingsStore store_;
+    QElapsedTimer sinceEvents_;
+    qint64 longestGapNs_ = 0;
 };
 
 long ResidentKb() {
@@ -110,6 +124,7 @@ int main(int argc, char** argv) {
     long long files = 0;
     long peakAfterFirst = 0;
     std::vector<double> times;
+    qint64 longestGapNs = 0;
     for (int run = 0; run < count; ++run) {
         global.ResetInventory();
         QElapsedTimer timer;
@@ -118,7 +133,9 @@ int main(int argc, char** argv) {
             files = MinimalWalk(rawFolder.constData(), withSizes).files;
         } else {
             tallyrook::WalkedFolders walked;
+            host.Restart();
             tallyrook::AnalyzeFolder(folder, host, global, walked);
+            longestGapNs = std::max(longestGapNs, host.LongestGapNs());
             files = global.FileCount();
         }
         times.push_back(double(timer.nsecsElapsed()) / 1e6);
@@ -136,6 +153,8 @@ int main(int argc, char** argv) {
     out << " median_ms=" << QString::number(sorted[sorted.size() / 2], 'f', 1)
         << " min_ms=" << QString::number(sorted.front(), 'f', 1) << " base_rss_kb=" << baseKb
         << " peak_rss_kb=" << peakAfterFirst;
+    if (!minimal)
+        out << " longest_events_gap_ms=" << QString::number(double(longestGapNs) / 1e6, 'f', 1);
     if (files > 0) {
         out << " bytes_per_file=" << (peakAfterFirst - baseKb) * 1024 / files
             << " peak_bytes_per_file=" << peakAfterFirst * 1024 / files;

@@ -2,7 +2,15 @@
 
 namespace tallyrook {
 
-SettingsStore::SettingsStore() : store_(QStringLiteral("Marwendel"), QStringLiteral("Tallyrook")) {}
+SettingsStore::SettingsStore() : store_(QStringLiteral("Marwendel"), QStringLiteral("Tallyrook")) {
+    flush_.setSingleShot(true);
+    flush_.setInterval(FlushDelayMs);
+    flush_.callOnTimeout([this] { Sync(); });
+}
+
+SettingsStore::~SettingsStore() {
+    Sync();
+}
 
 QString SettingsStore::ReadSetting(const QString& key) {
     auto it = values_.constFind(key);
@@ -15,10 +23,17 @@ QString SettingsStore::ReadSetting(const QString& key) {
 
 void SettingsStore::WriteSetting(const QString& key, const QString& value) {
     values_.insert(key, value);
-    store_.setValue(key, value);
+    unwritten_.insert(key, value);
+    // Not restarted by later writes: the first one of a stretch is on disk within the delay.
+    if (key != QLatin1String("Stop") && !flush_.isActive())
+        flush_.start();
 }
 
 bool SettingsStore::Sync() {
+    flush_.stop();
+    for (auto it = unwritten_.cbegin(); it != unwritten_.cend(); ++it)
+        store_.setValue(it.key(), it.value());
+    unwritten_.clear();
     store_.sync();
     return store_.status() == QSettings::NoError;
 }

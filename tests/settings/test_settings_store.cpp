@@ -33,6 +33,24 @@ private Q_SLOTS:
             QCOMPARE(again.ReadSetting(u"Key%1"_s.arg(i)), values[i]);
     }
 
+    // A criterion or the geometry is on disk within a second, with the other writes of that
+    // stretch; "Stop" alone waits for the next of them.
+    void writesReachTheFileWithinASecond() {
+        QFile::remove(conf);
+        const auto contents = [this] {
+            QFile file(conf);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        tallyrook::SettingsStore store;
+        store.WriteSetting(u"Stop"_s, u"True"_s);
+        QTest::qWait(2 * tallyrook::SettingsStore::FlushDelayMs);
+        QVERIFY(!QFile::exists(conf));
+        store.WriteSetting(u"FormWidth"_s, u"9000"_s);
+        store.WriteSetting(u"FormWidth"_s, u"9600"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(contents().contains("FormWidth=9600"), 1000);
+        QVERIFY(contents().contains("Stop=True"));
+    }
+
     // A folder where the file should be: not even root can write the store.
     void unwritableStoreKeepsValueInMemory() {
         QFile::remove(conf);
