@@ -1,7 +1,9 @@
 // The three match passes over a synthetic in-memory inventory, timed one by one.
-//   bench_passes [COUNT] [realistic|sparse] [--uncapped] [--similar-only]
+//   bench_passes [COUNT] [realistic|sparse] [--uncapped] [--similar-only] [--every-pair]
 // "realistic": music, camera photos, source trees and office documents, with many repeated
-// names and sizes. "sparse": few repeated names and sizes.
+// names and sizes. "sparse": few repeated names and sizes. --every-pair also runs the plain
+// method of the tests on a copy of the inventory, times it beside ours and compares the rows.
+// "gap" is the longest stretch of a pass without a call of the host's pending-events hook.
 #include <sys/resource.h>
 
 #include <QCoreApplication>
@@ -10,6 +12,7 @@
 #include <QTextStream>
 #include <climits>
 
+#include "passes/reference_passes.h"
 #include "search/match_passes.h"
 #include "search/result_list.h"
 #include "search/search_host.h"
@@ -31,10 +34,39 @@ public:
     void SetRunning(bool) override {}
     void ShowMessage(const QString&, const QString&) override {}
     bool AskYesNo(const QString&, const QString&) override { return true; }
-    bool ProcessPendingEvents() override { return true; }
+    bool ProcessPendingEvents() override {
+        if (measuring_)
+            Tick();
+        return true;
+    }
+
+    // The longest gap between calls of the hook from StartGaps to EndGaps, both ends included.
+    void StartGaps() {
+        measuring_ = true;
+        longestGap_ = 0;
+        clock_.start();
+        last_ = 0;
+    }
+    double EndGapsMs() {
+        Tick();
+        measuring_ = false;
+        return double(longestGap_) / 1e6;
+    }
     void ClearStopRequest() override {}
     bool StopRequested() override { return false; }
     void ShowResults() override {}
+
+private:
+    void Tick() {
+        const qint64 now = clock_.nsecsElapsed();
+        longestGap_ = std::max(longestGap_, now - last_);
+        last_ = now;
+    }
+
+    bool measuring_ = false;
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    qint64 longestGap_ = 0;
 };
 
 QString Number(quint32 n, int width = 0) {
@@ -109,6 +141,20 @@ long PeakKiB() {
     return usage.ru_maxrss;
 }
 
+// The rows of both runs, field by field, colours and groups included.
+bool SameRows(const ResultList& x, const Global& gx, const ResultList& y, const Global& gy) {
+    if (x.RowCount() != y.RowCount())
+        return false;
+    for (int i = 0; i < x.RowCount(); ++i) {
+        const ResultRow& a = x.Row(i);
+        const ResultRow& b = y.Row(i);
+        if (a.path != b.path || a.sizeText != b.sizeText || a.modifiedText != b.modifiedText ||
+            a.type != b.type || a.group != b.group || gx.RowColor(i) != gy.RowColor(i))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -116,6 +162,7 @@ int main(int argc, char** argv) {
     QStringList args = app.arguments().mid(1);
     const bool uncapped = args.removeAll(QStringLiteral("--uncapped")) > 0;
     const bool similarOnly = args.removeAll(QStringLiteral("--similar-only")) > 0;
+    const bool everyPair = args.removeAll(QStringLiteral("--every-pair")) > 0;
     const int count = args.value(0, QStringLiteral("100000")).toInt();
     const QString mix = args.value(1, QStringLiteral("realistic"));
 
@@ -129,26 +176,42 @@ int main(int argc, char** argv) {
     out << "inventory " << count << " " << mix << (uncapped ? " uncapped" : "")
         << ", peak before passes " << PeakKiB() / 1024 << " MiB\n";
 
+    const int rowLimit = uncapped ? MatchPasses::NoRowLimit : MatchPasses::RowCapacity;
+    Global plainGlobal = global;
     QuietHost host;
-    ResultRows rows;
+    ResultRows rows, plainRows;
     MatchPasses passes(host, global, rows);
-    if (uncapped)
-        passes.SetRowLimit(INT_MAX);
+    passes.SetRowLimit(rowLimit);
+    test::ReferencePasses plain{host, plainGlobal, plainRows, rowLimit};
     const char* outcomes[] = {"completed", "stopped", "row cap", "abandoned"};
-    auto timed = [&](const char* label, auto run) {
-        const int before = rows.RowCount();
+    auto timed = [&](const char* label, QChar pass) {
+        const int firstRow = rows.RowCount() + 1;
+        host.StartGaps();
         QElapsedTimer timer;
         timer.start();
-        const PassResult result = run();
-        out << label << ": " << timer.nsecsElapsed() / 1e6 << " ms, " << rows.RowCount() - before
-            << " rows, " << outcomes[int(result)] << ", peak " << PeakKiB() / 1024 << " MiB\n";
+        const PassResult result = pass == u'N'   ? passes.ExactFilenamePass()
+                                  : pass == u'S' ? passes.ExactFilesizePass(firstRow)
+                                                 : passes.SimilarFilenamePass(firstRow);
+        const double ms = double(timer.nsecsElapsed()) / 1e6;
+        out << label << ": " << ms << " ms, " << rows.RowCount() - firstRow + 1 << " rows, "
+            << outcomes[int(result)] << ", gap " << host.EndGapsMs() << " ms, peak "
+            << PeakKiB() / 1024 << " MiB";
+        if (everyPair) {
+            timer.start();
+            const PassResult plainResult = plain.Run(pass, plainRows.RowCount() + 1);
+            const double plainMs = double(timer.nsecsElapsed()) / 1e6;
+            out << "; every pair: " << plainMs << " ms (" << plainMs / ms << " x), rows "
+                << (plainResult == result && SameRows(rows, global, plainRows, plainGlobal)
+                        ? "identical"
+                        : "DIFFERENT");
+        }
+        out << "\n";
         out.flush();
-        return result;
     };
     if (!similarOnly) {
-        timed("Exact Filename", [&] { return passes.ExactFilenamePass(); });
-        timed("Exact Filesize", [&] { return passes.ExactFilesizePass(rows.RowCount() + 1); });
+        timed("Exact Filename", u'N');
+        timed("Exact Filesize", u'S');
     }
-    timed("Similar Filename", [&] { return passes.SimilarFilenamePass(rows.RowCount() + 1); });
+    timed("Similar Filename", u'C');
     return 0;
 }
