@@ -1,16 +1,21 @@
 // The three match passes over a synthetic in-memory inventory, timed one by one.
-//   bench_passes [COUNT] [realistic|sparse] [--uncapped] [--similar-only] [--every-pair]
+//   bench_passes [COUNT] [realistic|sparse|hostile] [--uncapped] [--similar-only] [--every-pair]
+//                [--cpu-gaps]
 // "realistic": music, camera photos, source trees and office documents, with many repeated
-// names and sizes. "sparse": few repeated names and sizes. --every-pair also runs the plain
-// method of the tests on a copy of the inventory, times it beside ours and compares the rows.
-// "gap" is the longest stretch of a pass without a call of the host's pending-events hook.
+// names and sizes. "sparse": few repeated names and sizes. "hostile": names that share many
+// common words but are never similar (about COUNT of them, a cube). --every-pair also runs the
+// plain method of the tests on a copy of the inventory, times it beside ours and compares the rows.
+// "gap" is the longest stretch of a pass without a call of the host's pending-events hook, in
+// wall time or, with --cpu-gaps, in CPU time.
 #include <sys/resource.h>
+#include <time.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTextStream>
 #include <climits>
+#include <cmath>
 
 #include "passes/reference_passes.h"
 #include "search/match_passes.h"
@@ -21,6 +26,13 @@
 using namespace tallyrook;
 
 namespace {
+
+// CPU time of this thread: steadier than the wall clock on a machine shared with other work.
+double CpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
 
 class QuietHost : public SearchHost {
 public:
@@ -45,7 +57,7 @@ public:
         measuring_ = true;
         longestGap_ = 0;
         clock_.start();
-        last_ = 0;
+        last_ = cpuGaps ? qint64(CpuMs() * 1e6) : 0;
     }
     double EndGapsMs() {
         Tick();
@@ -56,9 +68,13 @@ public:
     bool StopRequested() override { return false; }
     void ShowResults() override {}
 
+    // Gaps in this thread's CPU time rather than wall time: what the gap would be on an idle
+    // machine, at the price of a system call per hook call.
+    bool cpuGaps = false;
+
 private:
     void Tick() {
-        const qint64 now = clock_.nsecsElapsed();
+        const qint64 now = cpuGaps ? qint64(CpuMs() * 1e6) : clock_.nsecsElapsed();
         longestGap_ = std::max(longestGap_, now - last_);
         last_ = now;
     }
@@ -135,6 +151,25 @@ void Sparse(Global& global, int count, QRandomGenerator& random) {
     }
 }
 
+// Every word common, no similar pair: "a{i} b{j} c{k} d{(i+j+k) mod K}" for i, j, k below K,
+// K the cube root of the count (46 for 97,336 names).
+void Hostile(Global& global, int count, QRandomGenerator& random) {
+    const int k = int(std::lround(std::cbrt(double(count))));
+    int made = 0;
+    QString folderText;
+    for (int i = 0; i < k; ++i) {
+        for (int j = 0; j < k; ++j) {
+            for (int l = 0; l < k; ++l) {
+                if (made++ % 30 == 0)
+                    folderText = QStringLiteral("/data/h") + Number(quint32(made / 30)) + u'/';
+                const QString name =
+                    QStringLiteral("a%1 b%2 c%3 d%4").arg(i).arg(j).arg(l).arg((i + j + l) % k);
+                global.AddRecord(folderText, name, qint64(random.bounded(quint32(INT_MAX))) * 7);
+            }
+        }
+    }
+}
+
 long PeakKiB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -163,6 +198,7 @@ int main(int argc, char** argv) {
     const bool uncapped = args.removeAll(QStringLiteral("--uncapped")) > 0;
     const bool similarOnly = args.removeAll(QStringLiteral("--similar-only")) > 0;
     const bool everyPair = args.removeAll(QStringLiteral("--every-pair")) > 0;
+    const bool cpuGaps = args.removeAll(QStringLiteral("--cpu-gaps")) > 0;
     const int count = args.value(0, QStringLiteral("100000")).toInt();
     const QString mix = args.value(1, QStringLiteral("realistic"));
 
@@ -171,14 +207,17 @@ int main(int argc, char** argv) {
     QRandomGenerator random(42);
     if (mix == QStringLiteral("sparse"))
         Sparse(global, count, random);
+    else if (mix == QStringLiteral("hostile"))
+        Hostile(global, count, random);
     else
         Realistic(global, count, random);
-    out << "inventory " << count << " " << mix << (uncapped ? " uncapped" : "")
+    out << "inventory " << global.FileCount() << " " << mix << (uncapped ? " uncapped" : "")
         << ", peak before passes " << PeakKiB() / 1024 << " MiB\n";
 
     const int rowLimit = uncapped ? MatchPasses::NoRowLimit : MatchPasses::RowCapacity;
     Global plainGlobal = global;
     QuietHost host;
+    host.cpuGaps = cpuGaps;
     ResultRows rows, plainRows;
     MatchPasses passes(host, global, rows);
     passes.SetRowLimit(rowLimit);
@@ -189,13 +228,15 @@ int main(int argc, char** argv) {
         host.StartGaps();
         QElapsedTimer timer;
         timer.start();
+        const double cpuStart = CpuMs();
         const PassResult result = pass == u'N'   ? passes.ExactFilenamePass()
                                   : pass == u'S' ? passes.ExactFilesizePass(firstRow)
                                                  : passes.SimilarFilenamePass(firstRow);
         const double ms = double(timer.nsecsElapsed()) / 1e6;
-        out << label << ": " << ms << " ms, " << rows.RowCount() - firstRow + 1 << " rows, "
-            << outcomes[int(result)] << ", gap " << host.EndGapsMs() << " ms, peak "
-            << PeakKiB() / 1024 << " MiB";
+        out << label << ": " << ms << " ms (cpu " << CpuMs() - cpuStart << "), "
+            << rows.RowCount() - firstRow + 1 << " rows, " << outcomes[int(result)] << ", gap "
+            << host.EndGapsMs() << (cpuGaps ? " ms cpu, peak " : " ms, peak ") << PeakKiB() / 1024
+            << " MiB";
         if (everyPair) {
             timer.start();
             const PassResult plainResult = plain.Run(pass, plainRows.RowCount() + 1);

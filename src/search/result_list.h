@@ -2,7 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
-#include <vector>
+#include <deque>
 
 namespace tallyrook {
 
@@ -41,7 +41,7 @@ public:
     void ClearRows() override { rows_.clear(); }
 
 private:
-    std::vector<ResultRow> rows_;
+    std::deque<ResultRow> rows_;  // grows without moving a million rows at once
 };
 
 }  // namespace tallyrook

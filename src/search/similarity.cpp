@@ -92,7 +92,8 @@ int PreparedNames::Add(QStringView name) {
 }
 
 quint32 PreparedNames::Intern(QStringView upperWord) {
-    const size_t hash = qHash(upperWord);
+    // Seeded like Qt's own tables, so words crafted to collide cannot make the table quadratic.
+    const size_t hash = qHash(upperWord, QHashSeed::globalSeed());
     const size_t mask = table_.size() - 1;
     for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         const quint32 entry = table_[slot];
