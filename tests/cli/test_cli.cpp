@@ -310,6 +310,39 @@ private Q_SLOTS:
         QCOMPARE(piped.readAllStandardError(), "poll delay active\n");
     }
 
+    // A folder the walk cannot open is named, and the rest is still searched. Root may read
+    // anything, so as root the command runs as nobody.
+    void unreadableFolderIsNamed() {
+        QTemporaryDir dir(QDir::tempPath() + u"/tallyrook-unreadable-XXXXXX"_qs);
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                      QFile::ExeOwner | QFile::ReadOther |
+                                                      QFile::ExeOther));
+        for (const QString& name :
+             {u"open/a.txt"_qs, u"open/sub/a.txt"_qs, u"open/locked/a.txt"_qs}) {
+            QVERIFY(QDir(dir.path()).mkpath(QFileInfo(name).path()));
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QFile::setPermissions(dir.filePath(u"open/locked"_qs), {}));
+        QStringList args{QStringLiteral(TALLYROOK_CLI_PATH), u"--name"_qs, u"--tsv"_qs, u"open"_qs};
+        if (::geteuid() == 0)
+            args =
+                QStringList{u"--reuid=65534"_qs, u"--regid=65534"_qs, u"--clear-groups"_qs} + args;
+        QProcess process;
+        process.setWorkingDirectory(dir.path());
+        process.start(::geteuid() == 0 ? u"setpriv"_qs : args.takeFirst(), args);
+        QVERIFY(process.waitForFinished(60000));
+        QVERIFY(QFile::setPermissions(dir.filePath(u"open/locked"_qs),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QList<QByteArray> rows = process.readAllStandardOutput().split('\n');
+        QCOMPARE(rows.size(), 3);
+        QVERIFY2(rows[0].startsWith("open/a.txt\t") && rows[1].startsWith("open/sub/a.txt\t"),
+                 rows[0].constData());
+        QCOMPARE(process.readAllStandardError(),
+                 "tallyrook-cli: cannot read open/locked: Permission denied\n");
+        QCOMPARE(process.exitCode(), 2);
+    }
+
     // Beyond the desktop program's 32,767 rows; and a reader that stops early.
     void allRowsAndAClosedPipe() {
         tallyrook::test::TempTree big;
