@@ -13,6 +13,9 @@ namespace tallyrook {
 // (QFile::encodeName). QString::fromUtf8 alone drops a leading byte-order mark, which would turn
 // the file "\uFEFF.key" into the hidden ".key" beside it.
 QString DecodeFileName(QByteArrayView bytes);
+// A name as the file system spells it, for a message: what is valid UTF-8 decoded, every other
+// byte written \xHH, so a name that is not text is still shown as it is.
+QString DisplayFileName(QByteArrayView bytes);
 
 // The text after the last "/"; the whole text when there is none.
 QString FileNameOf(const QString& path);

@@ -427,7 +427,7 @@ private:
                 status = PassStatus::Stopped;
             else if (!QByteArrayView(name, length).isValidUtf8())
                 host_.ShowMessage(
-                    folder.path + QFile::decodeName(QByteArray(name, length)) + SkipText,
+                    folder.path + DisplayFileName(QByteArrayView(name, length)) + SkipText,
                     QStringLiteral("Skip"));
             else if (kind == EntryKind::Folder)
                 subfolders_.emplace_back(name, length);

@@ -170,7 +170,7 @@ private Q_SLOTS:
             u"[Tallyrook] The results list is full: one search can list at most 3 rows. Later "
             u"matches were not listed. To see them, search fewer folders or tick fewer options.\n"_qs);
         row("walk messages", "--name bad", 1, {},
-            u"[Skip] bad/caf\uFFFD.mp3 has been skipped because it is unrecognizeable. This is "
+            u"[Skip] bad/caf\\xe9.mp3 has been skipped because it is unrecognizeable. This is "
             u"probably because it contains strange characters. Please rename the file or folder "
             u"if you would like it included next time you find dupes.\n" +
                 NoDupes);
