@@ -204,7 +204,7 @@ struct Trash {
     void Scan() {
         scanned = true;
         for (const int folder : {files.get(), info.get()}) {
-            DIR* dir = ::fdopendir(::dup(folder));
+            DIR* dir = ::fdopendir(::fcntl(folder, F_DUPFD_CLOEXEC, 0));
             if (!dir)
                 continue;
             ::rewinddir(dir);
