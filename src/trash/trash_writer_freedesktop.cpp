@@ -9,7 +9,6 @@
 #include <QSet>
 #include <QStandardPaths>
 #include <QStorageInfo>
-#include <QStringDecoder>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +16,7 @@
 #include <ctime>
 #include <map>
 
+#include "search/file_functions.h"
 #include "trash_writer.h"
 
 namespace tallyrook {
@@ -32,12 +32,6 @@ constexpr qsizetype MaxExtension = 32;
 
 QByteArray Encode(const QString& path) {
     return QFile::encodeName(path);
-}
-
-// The inverse of Encode, keeping a leading byte-order mark that the stock decoder drops.
-QString Decode(const QByteArray& bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-    return decoder(bytes);
 }
 
 QString ErrorText(int error) {
@@ -272,7 +266,7 @@ struct TrashWriter::Impl {
         auto known = topOfDevice.find(device);
         if (known != topOfDevice.end())
             return known->second;
-        QByteArray top = Encode(QStorageInfo(Decode(folder)).rootPath());
+        QByteArray top = Encode(QStorageInfo(DecodeFileName(folder)).rootPath());
         topOfDevice.emplace(device, top);
         return top;
     }
@@ -373,8 +367,8 @@ struct TrashWriter::Impl {
             }
             trash.taken.insert(candidate);
             next = qMax(next, n + 1);
-            moved.trashed = Decode(trash.root + "/files/" + candidate);
-            moved.record = Decode(trash.root + "/info/" + recordName);
+            moved.trashed = DecodeFileName(QByteArray(trash.root + "/files/" + candidate));
+            moved.record = DecodeFileName(QByteArray(trash.root + "/info/" + recordName));
             return true;
         }
         reason = QStringLiteral("No free name could be found for it in the Trash.");
@@ -426,7 +420,7 @@ bool TrashWriter::MoveToTrash(const QString& path, TrashedFile& moved, QString& 
             return true;
         if (rename != EXDEV || tried > 0)
             return false;
-        Trash& own = impl_->TopTrash(Encode(QStorageInfo(Decode(folder)).rootPath()));
+        Trash& own = impl_->TopTrash(Encode(QStorageInfo(DecodeFileName(folder)).rootPath()));
         if (&own == trash)
             return false;
         trash = &own;

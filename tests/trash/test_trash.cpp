@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -14,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "search/file_functions.h"
 #include "support/test_env.h"
 #include "trash/trash_writer.h"
 
@@ -26,7 +26,7 @@ QByteArray Raw(const QString& path) {
     return QFile::encodeName(path);
 }
 QString Text(const QByteArray& path) {
-    return QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom)(path);
+    return DecodeFileName(path);
 }
 
 bool Write(const QByteArray& path, const QByteArray& content) {
