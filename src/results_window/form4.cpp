@@ -199,6 +199,13 @@ Form4::Form4(ResultsModel& model, Global& global, QWidget* mainWindow)
                             static_cast<QWidget*>(check3_), static_cast<QWidget*>(listView1_)})
         widget->setCursor(hand);
 
+    undoAction_ = new QAction(QStringLiteral("Undo Last Trash Request"), this);
+    undoAction_->setObjectName(QStringLiteral("UndoAction"));
+    undoAction_->setShortcut(QKeySequence::Undo);
+    undoAction_->setEnabled(false);
+    addAction(undoAction_);
+    connect(undoAction_, &QAction::triggered, this, &Form4::UndoLastTrashRequest);
+
     BuildRowMenu();
 
     connect(check1_, &QPushButton::clicked, this, &Form4::Check1_Click);
@@ -211,13 +218,6 @@ Form4::Form4(ResultsModel& model, Global& global, QWidget* mainWindow)
         const ResultRow& row = model_.Row(index.row());
         model_.SetCheckedByText(row.path, row.checked);
     });
-
-    undoAction_ = new QAction(QStringLiteral("Undo Last Trash Request"), this);
-    undoAction_->setObjectName(QStringLiteral("UndoAction"));
-    undoAction_->setShortcut(QKeySequence::Undo);
-    undoAction_->setEnabled(false);
-    addAction(undoAction_);
-    connect(undoAction_, &QAction::triggered, this, &Form4::UndoLastTrashRequest);
 
     ApplyLayout();
 }
@@ -290,12 +290,15 @@ void Form4::BuildRowMenu() {
         connect(action, &QAction::triggered, this,
                 [this, run = command.run] { (this->*run)(menuRow_); });
     }
+    // The window's Ctrl+Z, for no row in particular: enabled while there is something to undo.
+    rowMenu_->addSeparator();
+    rowMenu_->addAction(undoAction_);
 }
 
 void Form4::OpenRowMenu(int row, const QPoint& globalPos) {
     menuRow_ = row >= 0 && row < model_.RowCount() ? row : -1;
     for (QAction* action : rowMenu_->actions()) {
-        if (!action->isSeparator())
+        if (!action->isSeparator() && action != undoAction_)
             action->setEnabled(menuRow_ >= 0 || !action->data().toBool());
     }
     rowMenu_->exec(globalPos);
