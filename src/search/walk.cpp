@@ -94,7 +94,8 @@ public:
 
     // The same without opening it: the listing pass opens a folder only for the sizes.
     void EnterUnopened(const QueuedFolder& folder) {
-        frames_.push_back({folder.name, {folder.device, folder.inode}, -1, !folder.opened});
+        frames_.push_back(
+            {folder.name, {folder.device, folder.inode}, -1, nullptr, !folder.opened});
     }
 
     // Back to the parent. `parentNeeded`: it will open more subfolders, so reopen it through the
@@ -122,15 +123,13 @@ public:
         const int fd = Fd();
         if (fd < 0)
             return EBADF;
-        // The copy keeps the chain's descriptor for opening the subfolders afterwards.
-        const int copy = ::dup(fd);
-        DIR* dir = copy < 0 ? nullptr : ::fdopendir(copy);
-        if (!dir) {
-            const int error = errno;
-            if (copy >= 0)
-                ::close(copy);
-            return error;
-        }
+        // The stream owns the chain's descriptor from here on; both go together.
+        Frame& deepest = frames_.back();
+        if (!deepest.dir)
+            deepest.dir = ::fdopendir(fd);
+        DIR* dir = deepest.dir;
+        if (!dir)
+            return errno;
         int error = 0;
         for (;;) {
             errno = 0;
@@ -159,7 +158,6 @@ public:
             if (!onEntry(name, qsizetype(std::strlen(name)), kind))
                 break;
         }
-        ::closedir(dir);
         return error;
     }
 
@@ -178,11 +176,12 @@ private:
         QByteArray name;
         FolderId id;
         int fd = -1;
-        bool lost = false;  // cannot be opened again as the folder it was
+        DIR* dir = nullptr;  // once the folder is read; owns fd
+        bool lost = false;   // cannot be opened again as the folder it was
     };
 
     int Push(const QByteArray& name, int fd) {
-        frames_.push_back({name, {}, -1, false});
+        frames_.push_back({name, {}, -1, nullptr, false});
         if (Adopt(frames_.size() - 1, fd))
             return 0;
         frames_.pop_back();
@@ -240,7 +239,11 @@ private:
 
     void Close(Frame& frame) {
         if (frame.fd >= 0) {
-            ::close(frame.fd);
+            if (frame.dir)
+                ::closedir(frame.dir);
+            else
+                ::close(frame.fd);
+            frame.dir = nullptr;
             frame.fd = -1;
             --open_;
         }
