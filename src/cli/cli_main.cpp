@@ -15,6 +15,7 @@
 
 #include "cli_host.h"
 #include "row_output.h"
+#include "search/file_functions.h"
 #include "search/match_passes.h"
 #include "search/result_list.h"
 #include "search/search_run.h"
@@ -118,8 +119,15 @@ void PrintTo(FILE* stream, const QString& text) {
 // Why a FOLDER argument cannot be searched, in the system's words; empty when it can.
 QString FolderProblem(const QString& folder) {
     struct stat info;
-    if (::stat(QFile::encodeName(folder).constData(), &info) != 0)
+    if (::stat(QFile::encodeName(folder).constData(), &info) != 0) {
+        // Bytes that are not UTF-8 were decoded as replacement characters and name nothing.
+        if (folder.contains(QChar::ReplacementCharacter))
+            return QStringLiteral(
+                "its name cannot be read. This is probably because it contains strange "
+                "characters. Please rename the folder if you would like it included next time you "
+                "find dupes.");
         return QString::fromLocal8Bit(std::strerror(errno));
+    }
     if (!S_ISDIR(info.st_mode))
         return QString::fromLocal8Bit(std::strerror(ENOTDIR));
     return {};
@@ -151,7 +159,7 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
     }
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments.append(QFile::decodeName(argv[i]));
+        arguments.append(DecodeFileName(argv[i]));  // a leading byte-order mark kept
     if (!parser.parse(arguments))
         return UsageError(err, parser.errorText());
     if (parser.isSet(u"help"_qs)) {

@@ -184,7 +184,8 @@ QDateTime FileTimeToDate(const QDateTime& utc) {
 }
 
 QString GeneralDateText(const QDateTime& local, const QLocale& locale) {
-    if (!local.isValid())
+    // The date texts have four-digit years; a zone offset can push the last day past them.
+    if (!local.isValid() || local.date().year() < 1 || local.date().year() > 9999)
         return {};
     const DatePatterns& patterns = PatternsFor(locale);
     const QDate date = local.date();

@@ -76,12 +76,16 @@ private Q_SLOTS:
             tree_.file(QString::fromUtf16(name), name[1] - u'0', pi);
         tree_.file(u"e1/ev\x1b]0;t\x07il\r\u202Etxt.mp3"_qs, 1, pi);
         tree_.file(u"e2/ev\x1b]0;t\x07il\r\u202Etxt.mp3"_qs, 1, pi);
+        tree_.file(u"\uFEFFbom/x"_qs, 5, pi);
+        tree_.file(u"bom/x"_qs, 7, pi);
+        QVERIFY(::mkdir(QByteArray(tree_.rawRoot() + "/nu\xE9").constData(), 0755) == 0);
         tree_.dir(u"bad"_qs);
         tree_.rawFile(QByteArray("bad/caf\xE9.mp3"));  // Latin-1, not UTF-8
     }
     void cleanupTestCase() {
         // Qt cannot name it, so it would not clean it up.
         QCOMPARE(::unlink(QByteArray(tree_.rawRoot() + "/bad/caf\xE9.mp3").constData()), 0);
+        QCOMPARE(::rmdir(QByteArray(tree_.rawRoot() + "/nu\xE9").constData()), 0);
     }
 
     void runs_data() {
@@ -235,6 +239,31 @@ private Q_SLOTS:
         for (const char* folder : {"XDG_CONFIG_HOME", "XDG_DATA_HOME"})
             QVERIFY(QDir(qEnvironmentVariable(folder))
                         .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+    }
+
+    // A folder argument is the folder its bytes name: one that begins with a byte-order mark is
+    // not its twin without, and one that is not UTF-8 is said to be unreadable by its name.
+    void foldersByTheirBytes() {
+        QProcess cli;
+        Start(cli,
+              {u"-c"_qs,
+               u"exec \"$0\" --name --tsv \"$(printf '\\357\\273\\277bom')\" bom "
+               u"\"$(printf 'nu\\351')\""_qs,
+               QStringLiteral(TALLYROOK_CLI_PATH)},
+              {}, u"/bin/sh"_qs);
+        QVERIFY(cli.waitForFinished());
+        // As bytes: decoding would drop the mark at the start.
+        QCOMPARE(cli.readAllStandardOutput(),
+                 QStringView(u"\uFEFFbom/x\t5 Bytes\t3/14/2004 2:05:31 PM\tName\tlight "
+                             u"blue\t1\t5\t2004-03-14T14:05:31Z\n"
+                             u"bom/x\t7 Bytes\t3/14/2004 2:05:31 PM\tName\tlight "
+                             u"blue\t1\t7\t2004-03-14T14:05:31Z\n")
+                     .toUtf8());
+        QCOMPARE(QString::fromUtf8(cli.readAllStandardError()),
+                 u"tallyrook-cli: cannot read nu\uFFFD: its name cannot be read. This is probably "
+                 u"because it contains strange characters. Please rename the folder if you would "
+                 u"like it included next time you find dupes.\n"_qs);
+        QCOMPARE(cli.exitCode(), 2);
     }
 
     void interruptStopsWithoutRows() {

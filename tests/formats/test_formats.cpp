@@ -1,7 +1,11 @@
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 #include <ctime>
 
+#include "search/file_functions.h"
 #include "search/formats.h"
 #include "support/temp_tree.h"
 #include "support/test_env.h"
@@ -77,6 +81,24 @@ private Q_SLOTS:
                      LastModifiedText(tree.path(u"gone.mp3"_qs), US) + u'|' +
                      LastModifiedText({}, US),
                  u"3/14/2004 2:05:31 PM||"_qs);
+        // Times at and beyond what the texts can show; tmpfs keeps 64-bit times, ext4 clamps
+        // them.
+        QTemporaryDir shm(u"/dev/shm/tallyrook-dates-XXXXXX"_qs);
+        if (shm.isValid()) {
+            QStringList texts;
+            for (const qint64 seconds :
+                 {qint64(253'402'300'799), qint64(253'402'300'800),
+                  qint64(-11'644'473'600 + 5 * 3600), qint64(-11'644'473'601),
+                  std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::min()}) {
+                const QString path = shm.filePath(QString::number(seconds));
+                QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+                const timespec times[2] = {{0, UTIME_OMIT}, {time_t(seconds), 0}};
+                QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(path), times, 0) == 0);
+                texts << LastModifiedText(path, US);
+                QCOMPARE(LastWriteTimeUtc(path).isValid(), !texts.last().isEmpty());
+            }
+            QCOMPARE(texts.join(u'|'), u"12/31/9999 6:59:59 PM||1/1/1601|||"_qs);
+        }
         // With daylight saving, winter and summer files move by the same offset: today's.
         zone("CET-1CEST,M3.5.0,M10.5.0/3");
         const int now = QDateTime::currentDateTime().offsetFromUtc();
