@@ -5,6 +5,7 @@
 // removal. TRASHED files (default 1,000), all with the same name in their own folders, the way
 // duplicates are, go to a temporary Trash. Runs on the offscreen platform unless told otherwise.
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTreeView>
+#include <functional>
 
 #include "results_window/form4.h"
 #include "results_window/recycling_bin.h"
@@ -24,7 +26,7 @@ namespace {
 
 class YesDialogs : public TrashDialogs {
 public:
-    bool Confirm(const QStringList&) override { return true; }
+    bool Confirm(const TrashQuestion&) override { return true; }
     void BeginProgress(int) override {}
     bool Advance(int) override { return true; }
     void EndProgress() override {}
@@ -86,6 +88,10 @@ int main(int argc, char** argv) {
             row.sizeText = QStringLiteral("4.2 MB");
             row.modifiedText = QStringLiteral("3/10/2024 14:20:05");
             row.type = QStringLiteral("Name");
+            row.group = group + 1;
+            row.bytes = 4'200'000 + (k * 7919) % 1000;
+            row.modified =
+                QDateTime::fromSecsSinceEpoch(1'700'000'000 + (k * 104729) % 100'000, Qt::UTC);
             model.AppendRow(std::move(row));
             global.SetRowColor(k, QString::fromLatin1(colors[(k * 3 / rows) % 3][group % 2]));
         }
@@ -107,9 +113,40 @@ int main(int argc, char** argv) {
     Report("paint one page while scrolling", timer.nsecsElapsed() / qMax(1, pages));
     Out() << "  pages painted: " << pages << Qt::endl;
 
+    // The first mark builds the index of rows by path; the next ones use it.
     timer.restart();
     model.setData(model.index(rows / 2, 0), Qt::Checked, Qt::CheckStateRole);
-    Report("mark one row (scans every row)", timer.nsecsElapsed());
+    Report("mark one row, indexing rows by path", timer.nsecsElapsed());
+    timer.restart();
+    model.setData(model.index(rows / 3, 0), Qt::Checked, Qt::CheckStateRole);
+    Report("mark one more row", timer.nsecsElapsed());
+
+    // The row menu's marking commands, each followed by the repaint it causes.
+    const auto timed = [&](const char* what, const std::function<void()>& command) {
+        timer.restart();
+        command();
+        list->viewport()->repaint();
+        Report(what, timer.nsecsElapsed());
+    };
+    const QString folder = QStringLiteral("/home/user/Music/Artist 7/");
+    timed("check all in a folder", [&] { model.SetCheckedInFolder(folder, true); });
+    timed("uncheck all in a folder", [&] { model.SetCheckedInFolder(folder, false); });
+    timed("all but the newest", [&] { model.CheckAllBut(ResultsModel::Keeper::Newest); });
+    timed("all but the oldest", [&] { model.CheckAllBut(ResultsModel::Keeper::Oldest); });
+    timed("all but the largest", [&] { model.CheckAllBut(ResultsModel::Keeper::Largest); });
+    timed("all but the shortest path",
+          [&] { model.CheckAllBut(ResultsModel::Keeper::ShortestPath); });
+    {
+        const QStringList checked = model.UniqueCheckedPaths();
+        timer.restart();
+        const qint64 bytes = model.TotalBytes(checked);
+        const QStringList emptied =
+            model.GroupsLeftWithout(QSet<QString>(checked.begin(), checked.end()));
+        Report("confirmation's size and emptied groups", timer.nsecsElapsed());
+        Out() << "  " << checked.size() << " files, " << bytes << " bytes, " << emptied.size()
+              << " groups emptied" << Qt::endl;
+    }
+    model.UncheckAll();
 
     for (int k = 0; k < rows; k += 2)
         model.setData(model.index(k, 0), Qt::Checked, Qt::CheckStateRole);
@@ -129,12 +166,6 @@ int main(int argc, char** argv) {
     model.RemoveRowsOfPaths(few);
     QCoreApplication::processEvents();
     Report("remove 200 scattered paths", timer.nsecsElapsed(), few.size());
-
-    timer.restart();
-    global.FillRowColors(QStringLiteral("white"));
-    model.RowColorsChanged();
-    list->viewport()->repaint();
-    Report("reset colours and repaint", timer.nsecsElapsed());
 
     // Files named apart, then files named alike: for those the Trash has to find a free name.
     for (const bool alike : {false, true}) {

@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSet>
+#include <QToolTip>
 #include <QTreeView>
 #include <QUrl>
 #include <utility>
@@ -81,6 +82,25 @@ protected:
         QTreeView::mouseDoubleClickEvent(event);
         if (index.isValid() && !onBox && event->button() == Qt::LeftButton)
             form_.OpenRow(index.row());
+    }
+
+    bool viewportEvent(QEvent* event) override {
+        // The whole path shows only where the Filename cell cuts it.
+        if (event->type() == QEvent::ToolTip) {
+            const auto* help = static_cast<QHelpEvent*>(event);
+            const QModelIndex index = indexAt(help->pos());
+            if (index.isValid() && index.column() == ResultsModel::FilenameColumn) {
+                QStyleOptionViewItem option;
+                initViewItemOption(&option);
+                option.rect = visualRect(index);
+                if (itemDelegateForIndex(index)->sizeHint(option, index).width() <=
+                    option.rect.width()) {
+                    QToolTip::hideText();
+                    return true;
+                }
+            }
+        }
+        return QTreeView::viewportEvent(event);
     }
 
     void contextMenuEvent(QContextMenuEvent* event) override {
@@ -276,6 +296,21 @@ void Form4::BuildRowMenu() {
         {"OpenAction", QStringLiteral("Open"), &Form4::OpenRow, true},
         {"ShowInFolderAction", QStringLiteral("Show in Folder"), &Form4::ShowRowInFolder, true},
         {"CopyPathAction", QStringLiteral("Copy Path"), &Form4::CopyRowPath, true},
+        {nullptr, {}, nullptr, false},
+        {"CheckFolderAction", QStringLiteral("Check all in this folder"), &Form4::CheckFolder,
+         true},
+        {"UncheckFolderAction", QStringLiteral("Uncheck all in this folder"), &Form4::UncheckFolder,
+         true},
+        {nullptr, {}, nullptr, false},
+        {"KeepNewestAction", QStringLiteral("In every group, check all but the newest"),
+         &Form4::KeepNewest, false},
+        {"KeepOldestAction", QStringLiteral("In every group, check all but the oldest"),
+         &Form4::KeepOldest, false},
+        {"KeepLargestAction", QStringLiteral("In every group, check all but the largest"),
+         &Form4::KeepLargest, false},
+        {"KeepShortestPathAction",
+         QStringLiteral("In every group, check all but the one with the shortest path"),
+         &Form4::KeepShortestPath, false},
     };
     rowMenu_ = new QMenu(this);
     rowMenu_->setObjectName(QStringLiteral("RowMenu"));
@@ -295,10 +330,33 @@ void Form4::BuildRowMenu() {
     rowMenu_->addAction(undoAction_);
 }
 
+void Form4::CheckFolder(int row) {
+    if (row >= 0 && row < model_.RowCount())
+        model_.SetCheckedInFolder(FolderOf(model_.Row(row).path), true);
+}
+
+void Form4::UncheckFolder(int row) {
+    if (row >= 0 && row < model_.RowCount())
+        model_.SetCheckedInFolder(FolderOf(model_.Row(row).path), false);
+}
+
+void Form4::KeepNewest(int) {
+    model_.CheckAllBut(ResultsModel::Keeper::Newest);
+}
+void Form4::KeepOldest(int) {
+    model_.CheckAllBut(ResultsModel::Keeper::Oldest);
+}
+void Form4::KeepLargest(int) {
+    model_.CheckAllBut(ResultsModel::Keeper::Largest);
+}
+void Form4::KeepShortestPath(int) {
+    model_.CheckAllBut(ResultsModel::Keeper::ShortestPath);
+}
+
 void Form4::OpenRowMenu(int row, const QPoint& globalPos) {
     menuRow_ = row >= 0 && row < model_.RowCount() ? row : -1;
     for (QAction* action : rowMenu_->actions()) {
-        if (!action->isSeparator() && action != undoAction_)
+        if (action->data().isValid())
             action->setEnabled(menuRow_ >= 0 || !action->data().toBool());
     }
     rowMenu_->exec(globalPos);
@@ -349,25 +407,27 @@ void Form4::CopyRowPath(int row) {
 
 void Form4::Check1_Click() {
     const QStringList requested = model_.UniqueCheckedPaths();
-    if (!requested.isEmpty()) {
-        TrashUndo before;
-        before.rows.reserve(model_.RowCount());
-        for (int k = 0; k < model_.RowCount(); ++k) {
-            before.rows.push_back(model_.Row(k));
-            before.colors.append(global_.RowColor(k));
-        }
-        TrashOutcome outcome = SendToRecycleBin(requested, *dialogs_);
-        if (outcome.confirmed) {
-            RemoveCheckedRows(requested);
-            before.moved = std::move(outcome.moved);
-            lastRequest_ = std::move(before);
-            undoAction_->setEnabled(!lastRequest_.moved.isEmpty());
-        }
+    if (requested.isEmpty())
+        return;
+    TrashUndo before;
+    before.rows.reserve(model_.RowCount());
+    for (int k = 0; k < model_.RowCount(); ++k) {
+        before.rows.push_back(model_.Row(k));
+        before.colors.append(global_.RowColor(k));
     }
-    // Removed rows shift every position below them, so no group colour can stay right.
-    global_.FillRowColors(QStringLiteral("white"));
-    model_.RowColorsChanged();
-    listView1_->viewport()->update();
+    TrashQuestion question;
+    question.paths = requested;
+    question.bytes = model_.TotalBytes(requested);
+    question.emptiedGroups =
+        model_.GroupsLeftWithout(QSet<QString>(requested.begin(), requested.end()));
+    TrashOutcome outcome = SendToRecycleBin(question, *dialogs_);
+    if (outcome.confirmed) {
+        // The rows of files that went take their colours with them; the others keep theirs.
+        RemoveCheckedRows(requested);
+        before.moved = std::move(outcome.moved);
+        lastRequest_ = std::move(before);
+        undoAction_->setEnabled(!lastRequest_.moved.isEmpty());
+    }
 }
 
 void Form4::Check3_Click() {

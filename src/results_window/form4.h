@@ -49,6 +49,14 @@ public:
     void ShowRowInFolder(int row);
     // The row's path on the clipboard.
     void CopyRowPath(int row);
+    // Every row of a file in the row's folder or below it checked, or unchecked.
+    void CheckFolder(int row);
+    void UncheckFolder(int row);
+    // In every group, every file checked but one, the keeper; `row` is not used.
+    void KeepNewest(int row);
+    void KeepOldest(int row);
+    void KeepLargest(int row);
+    void KeepShortestPath(int row);
 
 public Q_SLOTS:
     // Back: the main window at this window's position and size; this window hides, rows kept.

@@ -11,6 +11,7 @@
 #include <QProgressDialog>
 #include <QVBoxLayout>
 
+#include "search/formats.h"
 #include "trash/trash_writer.h"
 
 namespace tallyrook {
@@ -34,9 +35,10 @@ bool PathStillThere(const QString& path) {
     return info.exists() || info.isSymLink();
 }
 
-TrashOutcome SendToRecycleBin(const QStringList& paths, TrashDialogs& dialogs) {
+TrashOutcome SendToRecycleBin(const TrashQuestion& question, TrashDialogs& dialogs) {
     TrashOutcome outcome;
-    if (paths.isEmpty() || !dialogs.Confirm(paths))
+    const QStringList& paths = question.paths;
+    if (paths.isEmpty() || !dialogs.Confirm(question))
         return outcome;
     outcome.confirmed = true;
 
@@ -98,13 +100,34 @@ QString QtTrashDialogs::Title() {
     return QStringLiteral("Move to ") + TrashName();
 }
 
-QString QtTrashDialogs::ConfirmText(const QStringList& paths) {
+QString QtTrashDialogs::ConfirmText(const TrashQuestion& question) {
+    const QStringList& paths = question.paths;
+    // The size as the list shows it; nothing for an unknown or empty total.
+    const QString size = FormatSize(question.bytes);
+    const QString amount = size.isEmpty() ? QString() : QStringLiteral(" (") + size + u')';
+    QString text;
     if (paths.size() == 1)
-        return QStringLiteral("Are you sure you want to move \"") +
-               QDir::toNativeSeparators(paths.first()) + QStringLiteral("\" to the ") +
-               TrashName() + u'?';
-    return QStringLiteral("Are you sure you want to move these ") +
-           QLocale().toString(paths.size()) + QStringLiteral(" files to the ") + TrashName() + u'?';
+        text = QStringLiteral("Are you sure you want to move \"") +
+               QDir::toNativeSeparators(paths.first()) + u'"' + amount;
+    else
+        text = QStringLiteral("Are you sure you want to move these ") +
+               QLocale().toString(paths.size()) + QStringLiteral(" files") + amount;
+    text += QStringLiteral(" to the ") + TrashName() + u'?';
+    const QStringList& emptied = question.emptiedGroups;
+    if (emptied.isEmpty())
+        return text;
+    // The first few names are enough to recognise the groups.
+    constexpr qsizetype named = 5;
+    QString names = emptied.mid(0, named).join(QStringLiteral(", "));
+    if (emptied.size() > named)
+        names += QStringLiteral(" and ") + QLocale().toString(emptied.size() - named) +
+                 QStringLiteral(" more");
+    if (emptied.size() == 1)
+        return text +
+               QStringLiteral("\n\nEvery file of 1 group is checked, so it keeps no copy: ") +
+               names;
+    return text + QStringLiteral("\n\nEvery file of ") + QLocale().toString(emptied.size()) +
+           QStringLiteral(" groups is checked, so none of them keeps a copy: ") + names;
 }
 
 QString QtTrashDialogs::FailureHeading(qsizetype count) {
@@ -120,8 +143,8 @@ QString QtTrashDialogs::NotRestoredHeading(qsizetype count) {
     return QLocale().toString(count) + QStringLiteral(" files could not be put back:");
 }
 
-bool QtTrashDialogs::Confirm(const QStringList& paths) {
-    QMessageBox box(QMessageBox::NoIcon, Title(), ConfirmText(paths),
+bool QtTrashDialogs::Confirm(const TrashQuestion& question) {
+    QMessageBox box(QMessageBox::NoIcon, Title(), ConfirmText(question),
                     QMessageBox::Yes | QMessageBox::No, parent_);
     // A file name that looks like markup is still just a name.
     box.setTextFormat(Qt::PlainText);

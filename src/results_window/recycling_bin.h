@@ -28,12 +28,19 @@ struct TrashOutcome {
     QList<TrashFailure> failures;
 };
 
+// What the one question of a request tells besides the files.
+struct TrashQuestion {
+    QStringList paths;
+    qint64 bytes = -1;          // the files' total size; -1 when not known
+    QStringList emptiedGroups;  // a file name of each group the request would leave without a file
+};
+
 // The dialogs of a request. The desktop program shows real ones; tests answer them in code.
 class TrashDialogs {
 public:
     virtual ~TrashDialogs() = default;
     // One question for the whole request; true to go ahead.
-    virtual bool Confirm(const QStringList& paths) = 0;
+    virtual bool Confirm(const TrashQuestion& question) = 0;
     // Progress over `total` files; Advance returns false once the user has cancelled.
     virtual void BeginProgress(int total) = 0;
     virtual bool Advance(int done) = 0;
@@ -50,7 +57,7 @@ public:
     explicit QtTrashDialogs(QWidget* parent) : parent_(parent) {}
     ~QtTrashDialogs() override;
 
-    bool Confirm(const QStringList& paths) override;
+    bool Confirm(const TrashQuestion& question) override;
     void BeginProgress(int total) override;
     bool Advance(int done) override;
     void EndProgress() override;
@@ -58,7 +65,7 @@ public:
     void ReportNotRestored(const QList<TrashFailure>& failures) override;
 
     // The texts, shared with the tests.
-    static QString ConfirmText(const QStringList& paths);
+    static QString ConfirmText(const TrashQuestion& question);
     static QString FailureHeading(qsizetype count);
     static QString NotRestoredHeading(qsizetype count);
     static QString Title();
@@ -75,7 +82,12 @@ private:
 bool PathStillThere(const QString& path);
 
 // Asks once, then moves every path to the Trash. An empty list asks nothing.
-TrashOutcome SendToRecycleBin(const QStringList& paths, TrashDialogs& dialogs);
+TrashOutcome SendToRecycleBin(const TrashQuestion& question, TrashDialogs& dialogs);
+inline TrashOutcome SendToRecycleBin(const QStringList& paths, TrashDialogs& dialogs) {
+    TrashQuestion question;
+    question.paths = paths;
+    return SendToRecycleBin(question, dialogs);
+}
 
 // What an undo put back, and what it could not.
 struct RestoreOutcome {

@@ -1,10 +1,12 @@
 #include "results_model.h"
 
 #include <QBrush>
+#include <QLocale>
 #include <algorithm>
 #include <array>
 #include <utility>
 
+#include "search/file_functions.h"
 #include "shared/global.h"
 
 namespace tallyrook {
@@ -60,8 +62,14 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     const ResultRow& row = rows_[static_cast<size_t>(index.row())];
     switch (role) {
         case Qt::ToolTipRole:
-            // Long paths are elided in the cell; the tip shows the whole path.
-            return index.column() == FilenameColumn ? QVariant(row.path) : QVariant();
+            // The whole path (the view shows it only where the cell cuts it) and the exact size.
+            if (index.column() == FilenameColumn)
+                return row.path;
+            if (index.column() == SizeColumn && row.bytes >= 0)
+                return QString(
+                    QLocale::system().toString(row.bytes) +
+                    (row.bytes == 1 ? QStringLiteral(" byte") : QStringLiteral(" bytes")));
+            return {};
         case Qt::DisplayRole:
             switch (index.column()) {
                 case FilenameColumn:
@@ -185,6 +193,117 @@ void ResultsModel::UncheckAll() {
                        {Qt::CheckStateRole});
 }
 
+void ResultsModel::SetRowMarks(const std::vector<signed char>& marks) {
+    int first = RowCount();
+    int last = -1;
+    for (int k = 0; k < RowCount(); ++k) {
+        ResultRow& row = rows_[static_cast<size_t>(k)];
+        const signed char mark = marks[static_cast<size_t>(k)];
+        if (mark < 0 || row.checked == (mark == 1))
+            continue;
+        row.checked = mark == 1;
+        first = std::min(first, k);
+        last = std::max(last, k);
+    }
+    if (last >= first)
+        Q_EMIT dataChanged(index(first, FilenameColumn), index(last, FilenameColumn),
+                           {Qt::CheckStateRole});
+}
+
+void ResultsModel::SetCheckedInFolder(const QString& folder, bool checked) {
+    // Every row of a file in the folder is itself in the folder, so the marks stay together.
+    // The folder ends with "/": "/a/b/" never takes in "/a/bc/".
+    std::vector<signed char> marks(rows_.size(), -1);
+    for (size_t k = 0; k < rows_.size(); ++k) {
+        if (rows_[k].path.startsWith(folder))
+            marks[k] = checked;
+    }
+    SetRowMarks(marks);
+}
+
+void ResultsModel::CheckAllBut(Keeper rule) {
+    // Whether row a beats row b; rows without the measure lose, a tie keeps b (the earlier).
+    const auto beats = [rule](const ResultRow& a, const ResultRow& b) {
+        switch (rule) {
+            case Keeper::Newest:
+            case Keeper::Oldest:
+                if (!a.modified.isValid() || !b.modified.isValid())
+                    return a.modified.isValid() && !b.modified.isValid();
+                return rule == Keeper::Newest ? a.modified > b.modified : a.modified < b.modified;
+            case Keeper::Largest:
+                return a.bytes > b.bytes;  // -1 (unknown) loses to any size
+            case Keeper::ShortestPath:
+                return a.path.size() < b.path.size();
+        }
+        return false;
+    };
+    std::vector<int> keeperOf;  // by group number: the keeper's row, or -1
+    for (int k = 0; k < RowCount(); ++k) {
+        const ResultRow& row = rows_[static_cast<size_t>(k)];
+        if (row.group <= 0)
+            continue;
+        if (static_cast<size_t>(row.group) >= keeperOf.size())
+            keeperOf.resize(static_cast<size_t>(row.group) + 1, -1);
+        int& keeper = keeperOf[static_cast<size_t>(row.group)];
+        if (keeper < 0 || beats(row, rows_[static_cast<size_t>(keeper)]))
+            keeper = k;
+    }
+    QSet<QString> keepers;
+    for (const int k : keeperOf) {
+        if (k >= 0)
+            keepers.insert(rows_[static_cast<size_t>(k)].path);
+    }
+    // Keepers win; every other file of a group is checked, on every row it has.
+    std::vector<signed char> marks(rows_.size(), -1);
+    const QHash<QString, QList<int>>& byPath = RowsByPath();
+    for (size_t k = 0; k < rows_.size(); ++k) {
+        if (rows_[k].group <= 0 || marks[k] >= 0)
+            continue;
+        const signed char mark = keepers.contains(rows_[k].path) ? 0 : 1;
+        for (const int same : byPath.value(rows_[k].path))
+            marks[static_cast<size_t>(same)] = mark;
+    }
+    SetRowMarks(marks);
+}
+
+qint64 ResultsModel::TotalBytes(const QStringList& paths) const {
+    qint64 total = -1;
+    const QHash<QString, QList<int>>& byPath = RowsByPath();
+    for (const QString& path : paths) {
+        const QList<int> rows = byPath.value(path);
+        if (rows.isEmpty())
+            continue;
+        const qint64 bytes = rows_[static_cast<size_t>(rows.first())].bytes;
+        if (bytes >= 0)
+            total = std::max<qint64>(total, 0) + bytes;
+    }
+    return total;
+}
+
+QStringList ResultsModel::GroupsLeftWithout(const QSet<QString>& paths) const {
+    // Groups in the order their first rows come, each with whether all its files are in `paths`.
+    QList<int> order;
+    QHash<int, std::pair<int, bool>> groups;  // group -> first row, every file requested
+    for (int k = 0; k < RowCount(); ++k) {
+        const ResultRow& row = rows_[static_cast<size_t>(k)];
+        if (row.group <= 0)
+            continue;
+        auto group = groups.find(row.group);
+        if (group == groups.end()) {
+            order.append(row.group);
+            group = groups.insert(row.group, {k, true});
+        }
+        group->second = group->second && paths.contains(row.path);
+    }
+    QStringList names;
+    for (const int group : std::as_const(order)) {
+        const auto [first, emptied] = groups.value(group);
+        if (emptied)
+            names.append(FileNameOf(rows_[static_cast<size_t>(first)].path));
+    }
+    return names;
+}
+
 QStringList ResultsModel::UniqueCheckedPaths() const {
     // Walk from the end so that the first sighting of a path is its last occurrence.
     QStringList result;
@@ -217,6 +336,10 @@ void ResultsModel::RemoveRowsOfPaths(const QSet<QString>& paths) {
     const auto doomed = [&paths](const ResultRow& row) { return paths.contains(row.path); };
     if (static_cast<qsizetype>(blocks.size()) > MaxRemovalBlocks) {
         beginResetModel();
+        std::vector<bool> removed(rows_.size());
+        for (size_t k = 0; k < rows_.size(); ++k)
+            removed[k] = doomed(rows_[k]);
+        global_.RemoveRowColors(removed);
         rows_.erase(std::remove_if(rows_.begin(), rows_.end(), doomed), rows_.end());
         RowsChanged();
         endResetModel();
@@ -226,16 +349,10 @@ void ResultsModel::RemoveRowsOfPaths(const QSet<QString>& paths) {
     for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) {
         beginRemoveRows({}, it->first, it->second);
         rows_.erase(rows_.begin() + it->first, rows_.begin() + it->second + 1);
+        global_.RemoveRowColors(it->first, it->second - it->first + 1);
         RowsChanged();
         endRemoveRows();
     }
-}
-
-void ResultsModel::RowColorsChanged() {
-    if (rows_.empty())
-        return;
-    Q_EMIT dataChanged(index(0, 0), index(RowCount() - 1, ColumnCount - 1),
-                       {Qt::BackgroundRole, Qt::ForegroundRole});
 }
 
 }  // namespace tallyrook

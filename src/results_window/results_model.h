@@ -47,13 +47,25 @@ public:
     // Clears every mark; nothing else changes.
     void UncheckAll();
 
+    // Every row whose file lies in `folder` (ending with "/") or below it gets `checked`.
+    void SetCheckedInFolder(const QString& folder, bool checked);
+    // Which file of a group stays when the others are checked.
+    enum class Keeper { Newest, Oldest, Largest, ShortestPath };
+    // In every group the keeper by `rule` (the first row on a tie; rows without the size or
+    // date lose to rows with one) is unchecked and every other file checked. A file that is the
+    // keeper of one group stays unchecked even where another group would check it, so no group
+    // is left without its keeper. Marks go to every row of a file.
+    void CheckAllBut(Keeper rule);
+
     // The checked rows' paths, each once, at the place of its last checked row, in list order.
     QStringList UniqueCheckedPaths() const;
-    // Removes every row whose path is in `paths`; all other rows keep their place order and mark.
+    // The total size of the files at `paths` as recorded by the run; -1 when none is known.
+    qint64 TotalBytes(const QStringList& paths) const;
+    // A file name from each group (its first row's), in list order, whose every file is in `paths`.
+    QStringList GroupsLeftWithout(const QSet<QString>& paths) const;
+    // Removes every row whose path is in `paths`; all other rows keep their order, mark and
+    // colour (RowColors entries leave with their rows).
     void RemoveRowsOfPaths(const QSet<QString>& paths);
-
-    // Tells the views that RowColors changed (after a delete resets it).
-    void RowColorsChanged();
 
     // The background a RowColors name paints; nothing for names outside the table ("white", the
     // empty text, anything else), which leaves the list's own colours.
@@ -64,6 +76,8 @@ private:
     // mark costs the rows of its file, not a scan of the list.
     const QHash<QString, QList<int>>& RowsByPath() const;
     void RowsChanged() { rowsByPath_.reset(); }
+    // Row k gets the mark marks[k] (0 or 1; -1 leaves it); one notice for the views.
+    void SetRowMarks(const std::vector<signed char>& marks);
 
     Global& global_;
     std::vector<ResultRow> rows_;

@@ -28,9 +28,21 @@ void Global::SetRowColor(qsizetype k, const QString& name) {
     RowColors[k] = name;
 }
 
-void Global::FillRowColors(const QString& name) {
-    for (QString& entry : RowColors)
-        entry = name;
+void Global::RemoveRowColors(qsizetype first, qsizetype count) {
+    first = qBound<qsizetype>(0, first, RowColors.size());
+    RowColors.remove(first, qBound<qsizetype>(0, count, RowColors.size() - first));
+}
+
+void Global::RemoveRowColors(const std::vector<bool>& removed) {
+    qsizetype kept = 0;
+    for (qsizetype k = 0; k < RowColors.size(); ++k) {
+        if (k < qsizetype(removed.size()) && removed[size_t(k)])
+            continue;
+        if (kept != k)
+            RowColors[kept] = std::move(RowColors[k]);
+        ++kept;
+    }
+    RowColors.resize(kept);
 }
 
 void Global::ResetInventory() {

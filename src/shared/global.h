@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <vector>
 
 namespace tallyrook {
 
@@ -45,8 +46,11 @@ public:
     void SetRowColor(qsizetype k, const QString& name);
     // Number of entries that hold a value (positions at or beyond read as the empty text).
     qsizetype RowColorsUsed() const { return RowColors.size(); }
-    // Every entry set so far becomes `name` (used after a delete: "white").
-    void FillRowColors(const QString& name);
+    // Rows leave the list: their entries go and the entries after them move up, so every row
+    // that stays keeps its colour. Positions past the entries set so far are ignored.
+    void RemoveRowColors(qsizetype first, qsizetype count);
+    // The same for every position whose `removed` entry is true, in one pass.
+    void RemoveRowColors(const std::vector<bool>& removed);
 
     // Start of a run: every list emptied, FileCount 0.
     void ResetInventory();

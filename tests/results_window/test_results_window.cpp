@@ -16,12 +16,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeView>
 #include <QUrl>
 
 #include "results_window/form4.h"
 #include "results_window/recycling_bin.h"
 #include "results_window/results_model.h"
+#include "search/formats.h"
 #include "shared/global.h"
 #include "support/test_env.h"
 
@@ -35,11 +37,13 @@ struct FakeDialogs : TrashDialogs {
     bool answer = true;
     int cancelAt = -1;  // Advance(cancelAt) reports a cancel
     QList<QStringList> confirmations;
+    QList<TrashQuestion> questions;
     int reports = 0;
     QHash<QString, QString> reasons;  // of the failures, by path
 
-    bool Confirm(const QStringList& paths) override {
-        confirmations.append(paths);
+    bool Confirm(const TrashQuestion& question) override {
+        confirmations.append(question.paths);
+        questions.append(question);
         return answer;
     }
     void BeginProgress(int) override {}
@@ -155,10 +159,15 @@ struct Fixture {
         const bool made = file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
         return made ? file.fileName() : QString();
     }
-    void Add(const QString& path, bool checked = false) {
+    void Add(const QString& path, bool checked = false, int group = 0, qint64 bytes = -1,
+             int day = 0) {
         ResultRow row;
         row.path = path;
         row.checked = checked;
+        row.group = group;
+        row.bytes = bytes;
+        if (day > 0)
+            row.modified = QDateTime(QDate(2024, 1, day), QTime(12, 0), Qt::UTC);
         model.AppendRow(row);
         global.SetRowColor(model.RowCount() - 1,
                            model.RowCount() % 2 ? u"light blue"_s : u"blue"_s);
@@ -175,11 +184,11 @@ struct Fixture {
             marks += model.IsChecked(k) ? u'1' : u'0';
         return marks;
     }
-    bool AllWhite() const {
-        for (int k = 0; k < global.RowColorsUsed(); ++k)
-            if (global.RowColor(k) != u"white"_s)
-                return false;
-        return true;
+    QStringList Colours() const {  // "path colour" of every row
+        QStringList colours;
+        for (int k = 0; k < model.RowCount(); ++k)
+            colours.append(model.Row(k).path + u' ' + global.RowColor(k));
+        return colours;
     }
     void Click(const QString& button) { form.findChild<QPushButton*>(button)->click(); }
 };
@@ -286,12 +295,13 @@ private Q_SLOTS:
         }
         QCOMPARE(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(u"/m/Song.mp3"_s)});
 
-        // Uncheck all clears only the marks; then Check1 asks nothing, yet the colours reset.
+        // Uncheck all clears only the marks; then Check1 asks nothing and changes nothing.
+        const QStringList colours = f.Colours();
         f.Click(u"Check3"_s);
         QCOMPARE(f.Marks(), u"0000"_s);
-        QCOMPARE(f.global.RowColor(1), u"blue"_s);
         f.Click(u"Check1"_s);
-        QVERIFY(f.dialogs.confirmations.isEmpty() && f.AllWhite());
+        QVERIFY(f.dialogs.confirmations.isEmpty());
+        QCOMPARE(f.Colours(), colours);
     }
 
     void rowMenuHelpsWithoutChangingMarks() {
@@ -352,20 +362,115 @@ private Q_SLOTS:
         rightClick(list->visualRect(f.model.index(2, 3)).center());
         QTRY_COMPARE(desktop.opened.size(), 2);
         QCOMPARE(desktop.opened.last(), QUrl::fromLocalFile(u"/m/"_s));
-        // Below the rows, no command that needs a row.
-        QStringList enabled{u"?"_s};
+        // Below the rows, only the commands that need no row.
+        QStringList enabled;
         ChooseFromMenu(u"OpenAction"_s, &enabled);
         rightClick(list->viewport()->rect().bottomLeft() + QPoint(5, -5));
-        QCOMPARE(enabled, QStringList{u"?"_s});
+        QCOMPARE(enabled.size(), 4);
+        QVERIFY(enabled.first().startsWith(u"In every group, check all but"_s));
         QCOMPARE(f.Marks(), u"101"_s);
+    }
+
+    void groupRules_data() {
+        QTest::addColumn<int>("rule");
+        QTest::addColumn<QString>("marks");
+        // Rows: /a/x (group 1, 400 bytes, day 3), /b/x (1, 200, 5), /c/x (1, 300, 1),
+        // /b/x again (2), /dd/x (2, no size, no date), /e/y and /f/y (3, equal).
+        // Ties go to the first row; rows without the measure lose; /b/x keeps group 2, so it
+        // stays unchecked where group 1 would check it.
+        using K = ResultsModel::Keeper;
+        QTest::newRow("newest") << int(K::Newest) << u"1010101"_s;
+        QTest::newRow("oldest") << int(K::Oldest) << u"1000101"_s;
+        QTest::newRow("largest") << int(K::Largest) << u"0010101"_s;
+        QTest::newRow("shortest path") << int(K::ShortestPath) << u"1010101"_s;
+    }
+
+    void groupRules() {
+        QFETCH(int, rule);
+        QFETCH(QString, marks);
+        Fixture f;
+        f.Add(u"/aa/x"_s, false, 1, 400, 3);
+        f.Add(u"/b/x"_s, false, 1, 200, 5);
+        f.Add(u"/c/x"_s, false, 1, 300, 1);
+        f.Add(u"/b/x"_s, false, 2, 200, 5);
+        f.Add(u"/dd/x"_s, false, 2);
+        f.Add(u"/e/y"_s, true, 3, 50, 2);  // a keeper the user had checked
+        f.Add(u"/f/y"_s, false, 3, 50, 2);
+        QAbstractItemModelTester tester(&f.model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        f.model.CheckAllBut(static_cast<ResultsModel::Keeper>(rule));
+        QCOMPARE(f.Marks(), marks);
+    }
+
+    void folderMarksAndTheWarningBeforeAGroupLosesEveryFile() {
+        Fixture f;
+        // Group 1 lies in /a/b and below it, group 2 in /a/bc, which /a/b must not take in.
+        for (const QString& path : {u"/a/b/x.jpg"_s, u"/a/b/sub/x.jpg"_s, u"/a/bc/y.txt"_s,
+                                    u"/a/b/y.txt"_s, u"/a/bc/z.txt"_s, u"/q/z.txt"_s})
+            f.Add(path, false, path.endsWith(u"x.jpg"_s) ? 1 : path.contains(u'y') ? 2 : 3, 1000);
+        f.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        auto* list = f.form.findChild<QTreeView*>(u"ListView1"_s);
+        list->setFocus();
+        list->setCurrentIndex(f.model.index(3, 0));
+        ChooseFromMenu(u"CheckFolderAction"_s);
+        QTest::keyClick(list, Qt::Key_Menu);
+        QCOMPARE(f.Marks(), u"110100"_s);
+        list->setCurrentIndex(f.model.index(1, 0));
+        ChooseFromMenu(u"UncheckFolderAction"_s);
+        QTest::keyClick(list, Qt::Key_Menu);
+        QCOMPARE(f.Marks(), u"100100"_s);
+
+        // Every file of groups 1 and 3 checked: one question, which says so; No changes nothing.
+        f.model.SetCheckedByText(u"/a/b/sub/x.jpg"_s, true);
+        f.model.SetCheckedByText(u"/a/bc/z.txt"_s, true);
+        f.model.SetCheckedByText(u"/q/z.txt"_s, true);
+        const QStringList colours = f.Colours();
+        f.dialogs.answer = false;
+        f.Click(u"Check1"_s);
+        QCOMPARE(f.dialogs.questions.size(), 1);
+        QCOMPARE(f.dialogs.questions[0].emptiedGroups, (QStringList{u"x.jpg"_s, u"z.txt"_s}));
+        QCOMPARE(f.dialogs.questions[0].bytes, 5000);
+        QCOMPARE(f.Colours(), colours);
+        QCOMPARE(f.Marks(), u"110111"_s);
+    }
+
+    void tipsGiveTheExactSizeAndTheCutPath() {
+        Fixture f;
+        f.Add(u"/music/an album with a long name/cover.jpg"_s, false, 1, 50'800);
+        QCOMPARE(f.model.index(0, ResultsModel::SizeColumn).data(Qt::ToolTipRole).toString(),
+                 QLocale::system().toString(50'800) + u" bytes"_s);
+        f.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        auto* list = f.form.findChild<QTreeView*>(u"ListView1"_s);
+        const auto tipAt = [list](const QModelIndex& cell) {
+            const QPoint at = list->visualRect(cell).center();
+            QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(list->viewport(), &help);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        // The whole path only where the column cuts it.
+        list->setColumnWidth(0, 1000);
+        QCOMPARE(tipAt(f.model.index(0, 0)), QString());
+        list->setColumnWidth(0, 80);
+        QCOMPARE(tipAt(f.model.index(0, 0)), f.model.Row(0).path);
+        QToolTip::hideText();
     }
 
     void realDialogsShowTheirTextsPlain() {
         QtTrashDialogs dialogs(nullptr);
         const QString odd = u"/music/<s>old</s> mix.mp3"_s;
+        const auto ask = [](const QStringList& paths, qint64 bytes = -1,
+                            const QStringList& emptied = {}) {
+            TrashQuestion question;
+            question.paths = paths;
+            question.bytes = bytes;
+            question.emptiedGroups = emptied;
+            return question;
+        };
         {
             NextDialog no(QMessageBox::No);
-            QVERIFY(!dialogs.Confirm({odd}));
+            QVERIFY(!dialogs.Confirm(ask({odd})));
             QCOMPARE(no.text,
                      u"Are you sure you want to move \"/music/<s>old</s> mix.mp3\" to "
                      u"the Trash?"_s);
@@ -373,9 +478,20 @@ private Q_SLOTS:
         }
         {
             NextDialog yes(QMessageBox::Yes);
-            QVERIFY(dialogs.Confirm({odd, u"/b"_s}));
+            QVERIFY(dialogs.Confirm(ask({odd, u"/b"_s})));
             QCOMPARE(yes.text, u"Are you sure you want to move these 2 files to the Trash?"_s);
         }
+        // The size as the list shows it, and the groups that would keep no file.
+        const QString size = FormatSize(12'400'000);
+        QCOMPARE(QtTrashDialogs::ConfirmText(ask({odd}, 12'400'000, {u"cover.jpg"_s})),
+                 u"Are you sure you want to move \""_s + odd + u"\" ("_s + size +
+                     u") to the Trash?\n\nEvery file of 1 group is checked, so it keeps no "
+                     u"copy: cover.jpg"_s);
+        const QStringList names = u"1 2 3 4 5 6 7"_s.split(u' ');
+        QCOMPARE(QtTrashDialogs::ConfirmText(ask({odd, odd}, 12'400'000, names)),
+                 u"Are you sure you want to move these 2 files ("_s + size +
+                     u") to the Trash?\n\nEvery file of 7 groups is checked, so none of them "
+                     u"keeps a copy: 1, 2, 3, 4, 5 and 2 more"_s);
         for (const QString& heading :
              {u"1 file could not be moved to the Trash:"_s,
               u"2 files could not be moved to the Trash:"_s, u"2 files could not be put back:"_s}) {
@@ -452,13 +568,13 @@ private Q_SLOTS:
         QAbstractItemModelTester tester(&f.model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
 
-        // Declined: nothing moves, every row keeps its mark.
+        // Declined: nothing moves, every row keeps its mark and colour.
+        const QStringList colours = f.Colours();
         f.dialogs.answer = false;
         f.Click(u"Check1"_s);
         QVERIFY(QFile::exists(a) && QFile::exists(b));
         QCOMPARE(f.Marks().left(11), u"10101010001"_s);
-        QCOMPARE(f.model.RowCount(), 10'050);
-        QVERIFY(f.AllWhite() && !f.model.index(10'040, 0).data(Qt::BackgroundRole).isValid());
+        QCOMPARE(f.Colours(), colours);
 
         // Confirmed: each path once, at its last checked row, with no limit on their number.
         f.dialogs.answer = true;
@@ -472,6 +588,12 @@ private Q_SLOTS:
         QCOMPARE(f.dialogs.reasons.size(), 2'008);  // the gone ones; every row of them goes
         QCOMPARE(f.Paths(), QStringList({c, otherCase, c}) + QStringList(8'035, u"/none"_s));
         QVERIFY(!f.Marks().contains(u'1'));
+        // The rows that stay keep their colours: they leave with their rows.
+        QStringList staying;
+        for (const QString& colour : colours)
+            if (!colour.startsWith(a) && !colour.startsWith(b) && !colour.startsWith(u"/gone"_s))
+                staying.append(colour);
+        QCOMPARE(f.Colours(), staying);
         QVERIFY(QFile::rename(FindInTrash(a), a));  // what a file manager does to restore
         QCOMPARE(QFileInfo(a).size(), 5);
     }
@@ -508,7 +630,6 @@ private Q_SLOTS:
         QVERIFY(FindInTrash(stuck).isEmpty() && !FindInTrash(moved).isEmpty());
         QCOMPARE(f.Paths(), (QStringList{stuck, nowFolder, stuck, late}));
         QCOMPARE(f.Marks(), u"1111"_s);
-        QVERIFY(f.AllWhite());
     }
 
     void undoPutsFilesAndRowsBack() {
