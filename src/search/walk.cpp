@@ -480,6 +480,21 @@ QString InventoryFullText(qsizetype capacity) {
         .arg(QLocale::system().toString(qlonglong(capacity)));
 }
 
+// How the walk ends when a pass did not complete; a full inventory is told to the user.
+WalkResult EndedEarly(PassStatus status, SearchHost& host, const Global& global) {
+    switch (status) {
+        case PassStatus::Stopped:
+            return WalkResult::Stopped;
+        case PassStatus::Abandoned:
+            return WalkResult::Abandoned;
+        case PassStatus::Full:
+        case PassStatus::Completed:
+            break;
+    }
+    host.ShowMessage(InventoryFullText(global.Capacity()), AppTitle);
+    return WalkResult::InventoryFull;
+}
+
 // Room for the records to come, so a million appends do not keep reallocating. Growth stays
 // geometric across many folder-list entries.
 void ReserveRecords(Global& global, qsizetype more) {
@@ -546,15 +561,9 @@ WalkResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
     FolderChain chain;
     Enumeration enumeration(host, walked, chain, queue,
                             std::max<qsizetype>(0, global.Capacity() - global.FileCount()));
-    switch (enumeration.Run()) {
-        case PassStatus::Completed:
-        case PassStatus::Full:
-            break;
-        case PassStatus::Stopped:
-            return WalkResult::Stopped;
-        case PassStatus::Abandoned:
-            return WalkResult::Abandoned;
-    }
+    const PassStatus enumerated = enumeration.Run();
+    if (enumerated == PassStatus::Stopped || enumerated == PassStatus::Abandoned)
+        return EndedEarly(enumerated, host, global);
 
     host.SetBusy(true);
     qsizetype files = 0;
@@ -578,22 +587,12 @@ WalkResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
                 chain.Leave(false);
             chain.EnterUnopened(current);
         }
-        switch (ListFiles(current, chain, host, global)) {
-            case PassStatus::Completed:
-                break;
-            case PassStatus::Stopped:
-                return WalkResult::Stopped;
-            case PassStatus::Abandoned:
-                return WalkResult::Abandoned;
-            case PassStatus::Full:
-                host.ShowMessage(InventoryFullText(global.Capacity()), AppTitle);
-                return WalkResult::InventoryFull;
-        }
+        const PassStatus listed = ListFiles(current, chain, host, global);
+        if (listed != PassStatus::Completed)
+            return EndedEarly(listed, host, global);
     }
-    if (enumeration.Full()) {
-        host.ShowMessage(InventoryFullText(global.Capacity()), AppTitle);
-        return WalkResult::InventoryFull;
-    }
+    if (enumeration.Full())
+        return EndedEarly(PassStatus::Full, host, global);
 
     host.SetProgress(100);
     host.SetCaption(AppTitle);
