@@ -2,7 +2,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDropEvent>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTimer>
 #include <functional>
 
@@ -193,6 +195,26 @@ private Q_SLOTS:
         p.list->topLevelItem(1)->setSelected(true);
         p.list->findChild<QAction*>(u"RemoveAction"_s)->trigger();
         QCOMPARE(p.list->Entries() + p.dialogs.shown, QStringList{u"/b"_s});
+    }
+
+    void realMessageBoxesShowPlainText() {
+        QtDialogs dialogs;
+        for (const bool question : {false, true}) {
+            QString text;
+            Qt::TextFormat format = Qt::AutoText;
+            QTimer::singleShot(0, qApp, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                text = box->text();
+                format = box->textFormat();
+                box->button(question ? QMessageBox::No : QMessageBox::Ok)->click();
+            });
+            if (question)
+                QVERIFY(!dialogs.AskYesNo(nullptr, u"<b>/a</b>\r2"_s, u"Question"_s));
+            else
+                dialogs.ShowMessage(nullptr, u"<b>/a</b>\r2"_s, u"Skip"_s);
+            QCOMPARE(text, u"<b>/a</b>\n2"_s);
+            QCOMPARE(format, Qt::PlainText);
+        }
     }
 
     void commandLineFolders() {
