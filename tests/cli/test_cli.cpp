@@ -158,9 +158,8 @@ private Q_SLOTS:
             u"03-14T14:05:31Z\"},\n"
             u"{\"path\":\"e2/ev\\u001b]0;t\\u0007il\\u000d\\u202etxt.mp3\",\"size\":\"1 Bytes\",\"modified\":\"3/14/2004 2:05:31 PM\",\"type\":\"Name\",\"colour\":\"blue\",\"group\":2,\"bytes\":1,\"mtime\":\"2004-03-14T14:05:31Z\"}\n]\n"_qs);
         row("json, nothing found", "--name --json u1 d4", 1, u"[]\n"_qs, NoDupes);
-        row("nothing found, header", "--name --tsv --header u1 d4", 1,
-            u"path\tsize\tmodified\ttype\tcolour\tgroup\tbytes\tmtime\n"_qs, NoDupes);
-        row("quiet", "-q --name --tsv u1 d4", 1, {}, {});
+        row("nothing found, header, quiet", "-q --name --tsv --header u1 d4", 1,
+            u"path\tsize\tmodified\ttype\tcolour\tgroup\tbytes\tmtime\n"_qs);
         // The pair after the first would not fit: it is left out whole.
         row("max rows", "--name --max-rows 3 --tsv d1 d2 w1 w2", 0,
             songs(u"Name", u"light blue", 1),
@@ -202,15 +201,11 @@ private Q_SLOTS:
                 Tsv(u"-x/alone.txt", u"30 Bytes", u"Name", u"light blue", 1, 30),
             u"tallyrook-cli: cannot read missing: No such file or directory\n"
             u"tallyrook-cli: cannot read d4/other.txt: Not a directory\n"_qs);
-        // The German locale need not be installed: the texts come from Qt's own data. Numbers and
-        // dates may come from different categories, in the zone five hours behind UTC.
-        const QString sizes = songs(u"Size", u"light red", 1);
-        row("german", "LC_ALL=de_DE.UTF-8 --size --tsv d1 d2", 0,
-            QString(sizes).replace(u"1.5 MB\t3/14/2004 2:05:31 PM"_qs,
-                                   u"1,5 MB\t14.03.2004 14:05:31"_qs));
+        // Numbers and dates from different categories (the German texts come from Qt's own data),
+        // in the zone five hours behind UTC.
         row("categories and zone",
             "LC_ALL= LANG=de_DE.UTF-8 LC_TIME=en_US.UTF-8 TZ=EST5 --size --tsv d1 d2", 0,
-            QString(sizes)
+            songs(u"Size", u"light red", 1)
                 .replace(u"1.5 MB\t3/14/2004 2:05:31"_qs, u"1,5 MB\t3/14/2004 9:05:31"_qs)
                 .replace(u" PM"_qs, u" AM"_qs));
     }
@@ -288,7 +283,6 @@ private Q_SLOTS:
         QCOMPARE(::kill(static_cast<pid_t>(piped.processId()), SIGINT), 0);
         QVERIFY(piped.waitForFinished(10000));
         QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(piped.exitStatus(), QProcess::NormalExit);
         QCOMPARE(piped.exitCode(), 130);
         QCOMPARE(piped.readAllStandardOutput(), QByteArray());
         QCOMPARE(piped.readAllStandardError(), "poll delay active\n");
@@ -314,8 +308,9 @@ private Q_SLOTS:
         }
         // Quietly, with the status the rows gave, not killed by SIGPIPE.
         Start(process,
-              QStringList{u"-c"_qs, u"\"$0\" \"$@\" | head -1 >/dev/null; echo ${PIPESTATUS[0]}"_qs,
-                          QStringLiteral(TALLYROOK_CLI_PATH), u"--all"_qs} +
+              QStringList{u"-c"_qs,
+                          u"\"$0\" --all \"$@\" | head -1 >/dev/null; echo ${PIPESTATUS[0]}"_qs,
+                          QStringLiteral(TALLYROOK_CLI_PATH)} +
                   args,
               {u"LC_ALL=C"_qs}, u"bash"_qs);
         QVERIFY(process.waitForFinished(60000));
