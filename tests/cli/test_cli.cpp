@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QProcess>
 #include <QRegularExpression>
@@ -80,10 +81,8 @@ private Q_SLOTS:
         tree_.rawFile(QByteArray("bad/caf\xE9.mp3"));  // Latin-1, not UTF-8
         for (const char16_t* name : {u"open/a.txt", u"open/sub/a.txt", u"open/locked/a.txt"})
             tree_.file(QString::fromUtf16(name), 1, pi);
-        QVERIFY(QFile::setPermissions(tree_.path(u"open/locked"_qs), {}));
-        QVERIFY(QFile::setPermissions(tree_.root(), QFile::ReadOwner | QFile::WriteOwner |
-                                                        QFile::ExeOwner | QFile::ReadOther |
-                                                        QFile::ExeOther));
+        QCOMPARE(::chmod(QByteArray(tree_.rawRoot() + "/open/locked").constData(), 0), 0);
+        QCOMPARE(::chmod(tree_.rawRoot().constData(), 0755), 0);  // for nobody, below
         // Name twins: 16,400 rows; all of one size: 16,400 more.
         for (int i = 0; i < 8200; ++i) {
             tree_.file(u"all/a/f%1"_qs.arg(i));
@@ -94,8 +93,7 @@ private Q_SLOTS:
         // Qt cannot name it, so it would not clean it up.
         QCOMPARE(::unlink(QByteArray(tree_.rawRoot() + "/bad/caf\xE9.mp3").constData()), 0);
         QCOMPARE(::rmdir(QByteArray(tree_.rawRoot() + "/nu\xE9").constData()), 0);
-        QVERIFY(QFile::setPermissions(tree_.path(u"open/locked"_qs),
-                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QCOMPARE(::chmod(QByteArray(tree_.rawRoot() + "/open/locked").constData(), 0700), 0);
     }
 
     void runs_data() {
@@ -300,11 +298,10 @@ private Q_SLOTS:
             QCOMPARE(lines.size() - 1, all == u"--all" ? 32800 : 32767);
             QCOMPARE(lines.at(lines.size() - 2).split('\t').sliced(3, 3),
                      (QList<QByteArray>{"Size", "light red", "8201"}));
-            QCOMPARE(process.readAllStandardError(),
+            QCOMPARE(process.readAllStandardError().left(72),
                      all == u"--all" ? QByteArray()
-                                     : "[Tallyrook] The results list is full: one search can list "
-                                       "at most 32,767 rows. Later matches were not listed. To see "
-                                       "them, search fewer folders or tick fewer options.\n");
+                                     : QByteArrayLiteral("[Tallyrook] The results list is full: "
+                                                         "one search can list at most 32,767"));
         }
         // Quietly, with the status the rows gave, not killed by SIGPIPE.
         Start(process,
