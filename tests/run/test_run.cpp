@@ -60,7 +60,6 @@ private Q_SLOTS:
         MakeFile(dir_.filePath(u"two/notes.txt"_qs), 3000);
         for (const QString& name : {u"one"_qs, u"two"_qs, u"a"_qs, u"b"_qs, u"c"_qs})
             captions_[Caption % u" [Analyzing " % dir_.filePath(name) % u" folder]"] = name;
-        captions_[Caption] = u"Tallyrook"_qs;
         captions_[Caption + u" [Finding duplicates - Exact Filename]"] = u"Name"_qs;
         captions_[Caption + u" [Finding duplicates - Exact Filesize]"] = u"Size"_qs;
         captions_[Caption + u" [Finding duplicates - Similar Filename]"] = u"Close"_qs;
@@ -91,8 +90,7 @@ private Q_SLOTS:
         // Exact Filesize (every file is empty) fills the list, so Similar Filename never runs.
         row("row cap", u"a b c",
             u"start a done b done c done [Question]20,001 answer:yes Name Size [Tallyrook]32,767 "
-            u"results rest = "
-            u"ResultsShown, 20001 files, Name*20001, Size*12766");
+            u"results rest = ResultsShown, 20001 files, Name*20001, Size*12766");
         row("abandon in the walk", u"one two abandon@one",
             u"start one events = Abandoned, 0 files");
         row("abandon in a pass", u"one two abandon@Name",
@@ -143,10 +141,10 @@ private Q_SLOTS:
                 calls.append(Short(call));
         }
         QString text = calls.join(u' ')
-                           .replace(u"running:0 Tallyrook progress:0 busy:0"_qs, u"rest"_qs)
+                           .replace(u"running:0 caption:Tallyrook progress:0 busy:0"_qs, u"rest"_qs)
                            .remove(u"progress:0 "_qs)
                            .replace(u"entries? clearstop running:1"_qs, u"start"_qs)
-                           .replace(u"busy:1 Tallyrook"_qs, u"done"_qs);
+                           .replace(u"busy:1 caption:Tallyrook"_qs, u"done"_qs);
         text += u" = " % QLatin1String(Outcomes[int(outcome)]) % u", " %
                 QString::number(global.FileCount()) % u" files";
         QMap<QString, int> types;
