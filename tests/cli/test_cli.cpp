@@ -1,11 +1,11 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QTest>
 
 #include "support/temp_tree.h"
@@ -14,22 +14,14 @@
 namespace {
 
 const QString NoDupes = u"[No dupes] No duplicate MP3s found.\n"_qs;
+const QString Usage =
+    u"\nusage: tallyrook-cli [OPTION]... FOLDER...\nTry 'tallyrook-cli --help' for more information.\n"_qs;
 
-// Whole outputs compared; where they differ, diff -u shows how.
-bool SameText(const QString& actual, const QString& expected) {
-    if (actual == expected)
-        return true;
-    QTemporaryFile file;
-    if (file.open() && file.write(expected.toUtf8()) >= 0 && file.flush()) {
-        QProcess diff;
-        diff.start(u"diff"_qs, QStringList{u"-u"_qs, u"--label=expected"_qs, u"--label=actual"_qs,
-                                           file.fileName(), u"-"_qs});
-        diff.write(actual.toUtf8());
-        diff.closeWriteChannel();
-        diff.waitForFinished();
-        qInfo().noquote() << diff.readAllStandardOutput();
-    }
-    return false;
+// A TSV row of a file modified when most of the tree's files were.
+QString Tsv(QStringView path, QStringView size, QStringView type, QStringView colour, int group,
+            qint64 bytes) {
+    return path % u'\t' % size % u"\t3/14/2004 2:05:31 PM\t" % type % u'\t' % colour % u'\t' %
+           QString::number(group) % u'\t' % QString::number(bytes) % u"\t2004-03-14T14:05:31Z\n";
 }
 
 }  // namespace
@@ -41,7 +33,7 @@ class TestCli : public QObject {
 
     // tallyrook-cli (or `program`) in the tree, in a fixed zone and locale; `changes` are
     // NAME=value settings on top, and NAME= removes one. HOME and the XDG folders are the test's
-    // own temporary ones.
+    // own temporary ones. Root may read anything, so as root the command runs as nobody.
     void Start(QProcess& process, const QStringList& args, const QStringList& changes = {},
                const QString& program = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -54,7 +46,13 @@ class TestCli : public QObject {
         }
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(tree_.root());
-        process.start(program.isEmpty() ? QStringLiteral(TALLYROOK_CLI_PATH) : program, args);
+        QStringList command =
+            QStringList{program.isEmpty() ? QStringLiteral(TALLYROOK_CLI_PATH) : program} + args;
+        if (::geteuid() == 0)
+            command = QStringList{u"setpriv"_qs, u"--reuid=65534"_qs, u"--regid=65534"_qs,
+                                  u"--clear-groups"_qs} +
+                      command;
+        process.start(command.takeFirst(), command);
     }
 
 private Q_SLOTS:
@@ -81,11 +79,21 @@ private Q_SLOTS:
         QVERIFY(::mkdir(QByteArray(tree_.rawRoot() + "/nu\xE9").constData(), 0755) == 0);
         tree_.dir(u"bad"_qs);
         tree_.rawFile(QByteArray("bad/caf\xE9.mp3"));  // Latin-1, not UTF-8
+        for (const char16_t* name : {u"open/a.txt", u"open/sub/a.txt", u"open/locked/a.txt"})
+            tree_.file(QString::fromUtf16(name), 1, pi);
+        QCOMPARE(::chmod(QByteArray(tree_.rawRoot() + "/open/locked").constData(), 0), 0);
+        QCOMPARE(::chmod(tree_.rawRoot().constData(), 0755), 0);  // for nobody, below
+        // Name twins: 16,400 rows; all of one size: 16,400 more.
+        for (int i = 0; i < 8200; ++i) {
+            tree_.file(u"all/a/f%1"_qs.arg(i));
+            tree_.file(u"all/b/f%1"_qs.arg(i));
+        }
     }
     void cleanupTestCase() {
         // Qt cannot name it, so it would not clean it up.
         QCOMPARE(::unlink(QByteArray(tree_.rawRoot() + "/bad/caf\xE9.mp3").constData()), 0);
         QCOMPARE(::rmdir(QByteArray(tree_.rawRoot() + "/nu\xE9").constData()), 0);
+        QCOMPARE(::chmod(QByteArray(tree_.rawRoot() + "/open/locked").constData(), 0700), 0);
     }
 
     void runs_data() {
@@ -106,14 +114,6 @@ private Q_SLOTS:
             u"Size   1.5 MB  3/14/2004 2:05:31 PM  d2/Song One.mp3\n\n"
             u"Size  1 Bytes  1/5/2004              d4/other.txt\n"
             u"Size  1 Bytes  1/5/2004 9:07:03 AM   d5/another.doc\n"_qs);
-        row("tsv, groups of one colour", "--similar --tsv c1 c2 c3 c4 c5", 0,
-            u"c1/a b c\t1 Bytes\t3/14/2004 2:05:31 PM\tClose\tlight "
-            u"green\t1\t1\t2004-03-14T14:05:31Z\n"
-            u"c2/a b d\t2 Bytes\t3/14/2004 2:05:31 PM\tClose\tlight "
-            u"green\t1\t2\t2004-03-14T14:05:31Z\n"
-            u"c3/b d e\t3 Bytes\t3/14/2004 2:05:31 PM\tClose\tgreen\t2\t3\t2004-03-14T14:05:31Z\n"
-            u"c4/x y\t4 Bytes\t3/14/2004 2:05:31 PM\tClose\tgreen\t3\t4\t2004-03-14T14:05:31Z\n"
-            u"c5/x y z\t5 Bytes\t3/14/2004 2:05:31 PM\tClose\tgreen\t3\t5\t2004-03-14T14:05:31Z\n"_qs);
         row("table, groups of one colour", "--similar c1 c2 c3 c4 c5", 0,
             u"TYPE      SIZE  MODIFIED              PATH\n"
             u"Close  1 Bytes  3/14/2004 2:05:31 PM  c1/a b c\n"
@@ -123,24 +123,18 @@ private Q_SLOTS:
             u"Close  5 Bytes  3/14/2004 2:05:31 PM  c5/x y z\n"_qs);
         // The second "Song One.mp3" joins its twin's similar group as a group of its own; the
         // colour toggle and the group numbers run on across the passes.
+        const auto songs = [](QStringView type, QStringView colour, int group) -> QString {
+            return Tsv(u"d1/Song One.mp3", u"1.5 MB", type, colour, group, 1572864) +
+                   Tsv(u"d2/Song One.mp3", u"1.5 MB", type, colour, group, 1572864);
+        };
         row("tsv, escaped", "--name --size --similar --tsv d1 d2 d3 w1 w2", 0,
-            u"d1/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tName\tlight "
-            u"blue\t1\t1572864\t2004-03-14T14:05:31Z\n"
-            u"d2/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tName\tlight "
-            u"blue\t1\t1572864\t2004-03-14T14:05:31Z\n"
-            u"w1/we\\\\ird\\tna\\nme.txt\t4.77 MB\t3/14/2004 2:05:31 "
-            u"PM\tName\tblue\t2\t5000000\t2004-03-14T14:05:31Z\n"
-            u"w2/we\\\\ird\\tna\\nme.txt\t1 KB\t3/14/2004 2:05:31 "
-            u"PM\tName\tblue\t2\t1024\t2004-03-14T14:05:31Z\n"
-            u"d1/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tSize\tlight "
-            u"red\t3\t1572864\t2004-03-14T14:05:31Z\n"
-            u"d2/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tSize\tlight "
-            u"red\t3\t1572864\t2004-03-14T14:05:31Z\n"
-            u"d1/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 "
-            u"PM\tClose\tgreen\t4\t1572864\t2004-03-14T14:05:31Z\n"
-            u"d3/song one.MP3\t2 KB\t3/14/2004 2:05:31 "
-            u"PM\tClose\tgreen\t4\t2048\t2004-03-14T14:05:31Z\n"
-            u"d2/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tClose\tlight green\t5\t1572864\t2004-03-14T14:05:31Z\n"_qs);
+            songs(u"Name", u"light blue", 1) +
+                Tsv(u"w1/we\\\\ird\\tna\\nme.txt", u"4.77 MB", u"Name", u"blue", 2, 5000000) +
+                Tsv(u"w2/we\\\\ird\\tna\\nme.txt", u"1 KB", u"Name", u"blue", 2, 1024) +
+                songs(u"Size", u"light red", 3) +
+                Tsv(u"d1/Song One.mp3", u"1.5 MB", u"Close", u"green", 4, 1572864) +
+                Tsv(u"d3/song one.MP3", u"2 KB", u"Close", u"green", 4, 2048) +
+                Tsv(u"d2/Song One.mp3", u"1.5 MB", u"Close", u"light green", 5, 1572864));
         // Nothing a file is named reaches a terminal as a control sequence; TSV keeps all but the
         // carriage return raw, JSON escapes what a terminal could act on.
         row("table, controls in names", "--name e1 e2", 0,
@@ -148,9 +142,9 @@ private Q_SLOTS:
             u"Name  1 Bytes  3/14/2004 2:05:31 PM  e1/ev\\x1b]0;t\\x07il\\r\\u202etxt.mp3\n"
             u"Name  1 Bytes  3/14/2004 2:05:31 PM  e2/ev\\x1b]0;t\\x07il\\r\\u202etxt.mp3\n"_qs);
         row("tsv, controls in names", "--name --tsv e1 e2", 0,
-            u"e1/ev\x1b]0;t\x07il\\r\u202Etxt.mp3\t1 Bytes\t3/14/2004 2:05:31 PM\tName\tlight "
-            u"blue\t1\t1\t2004-03-14T14:05:31Z\n"
-            u"e2/ev\x1b]0;t\x07il\\r\u202Etxt.mp3\t1 Bytes\t3/14/2004 2:05:31 PM\tName\tlight blue\t1\t1\t2004-03-14T14:05:31Z\n"_qs);
+            Tsv(u"e1/ev\x1b]0;t\x07il\\r\u202Etxt.mp3", u"1 Bytes", u"Name", u"light blue", 1, 1) +
+                Tsv(u"e2/ev\x1b]0;t\x07il\\r\u202Etxt.mp3", u"1 Bytes", u"Name", u"light blue", 1,
+                    1));
         row("json", "--name --json w1 w2 e1 e2", 0,
             uR"([
 {"path":"w1/we\\ird\tna\nme.txt","size":"4.77 MB","modified":"3/14/2004 2:05:31 PM","type":"Name","colour":"light blue","group":1,"bytes":5000000,"mtime":"2004-03-14T14:05:31Z"},
@@ -162,15 +156,11 @@ private Q_SLOTS:
             u"03-14T14:05:31Z\"},\n"
             u"{\"path\":\"e2/ev\\u001b]0;t\\u0007il\\u000d\\u202etxt.mp3\",\"size\":\"1 Bytes\",\"modified\":\"3/14/2004 2:05:31 PM\",\"type\":\"Name\",\"colour\":\"blue\",\"group\":2,\"bytes\":1,\"mtime\":\"2004-03-14T14:05:31Z\"}\n]\n"_qs);
         row("json, nothing found", "--name --json u1 d4", 1, u"[]\n"_qs, NoDupes);
-        row("nothing found", "--name --tsv u1 d4", 1, {}, NoDupes);
-        row("nothing found, header", "--name --tsv --header u1 d4", 1,
-            u"path\tsize\tmodified\ttype\tcolour\tgroup\tbytes\tmtime\n"_qs, NoDupes);
-        row("quiet", "-q --name --tsv u1 d4", 1, {}, {});
+        row("nothing found, header, quiet", "-q --name --tsv --header u1 d4", 1,
+            u"path\tsize\tmodified\ttype\tcolour\tgroup\tbytes\tmtime\n"_qs);
         // The pair after the first would not fit: it is left out whole.
         row("max rows", "--name --max-rows 3 --tsv d1 d2 w1 w2", 0,
-            u"d1/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tName\tlight "
-            u"blue\t1\t1572864\t2004-03-14T14:05:31Z\n"
-            u"d2/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tName\tlight blue\t1\t1572864\t2004-03-14T14:05:31Z\n"_qs,
+            songs(u"Name", u"light blue", 1),
             u"[Tallyrook] The results list is full: one search can list at most 3 rows. Later "
             u"matches were not listed. To see them, search fewer folders or tick fewer options.\n"_qs);
         row("walk messages", "--name bad", 1, {},
@@ -178,45 +168,44 @@ private Q_SLOTS:
             u"probably because it contains strange characters. Please rename the file or folder "
             u"if you would like it included next time you find dupes.\n" +
                 NoDupes);
-        const QString usage =
-            u"\nusage: tallyrook-cli [OPTION]... FOLDER...\n"
-            u"Try 'tallyrook-cli --help' for more information.\n"_qs;
-        row("no folder", "--name", 2, {}, u"tallyrook-cli: no folder given" + usage);
-        row("no criterion", "d1 d2", 2, {},
-            u"tallyrook-cli: choose at least one of --name, --size, --similar" + usage);
-        row("header without tsv", "--name --header /", 2, {},
-            u"tallyrook-cli: --header goes with --tsv" + usage);
-        row("nothing", "", 2, {}, u"tallyrook-cli: no folder given" + usage);
-        row("unknown", "--name --bogus /", 2, {},
-            u"tallyrook-cli: Unknown option 'bogus'." + usage);
-        row("both formats", "--tsv --json /", 2, {},
-            u"tallyrook-cli: --tsv and --json cannot be used together" + usage);
-        row("no rows", "--name --max-rows 0 /", 2, {},
-            u"tallyrook-cli: --max-rows takes a whole number of 1 or more" + usage);
-        row("all or some", "--name --all --max-rows 5 /", 2, {},
-            u"tallyrook-cli: --all and --max-rows cannot be used together" + usage);
-        row("version", "--version", 0, u"tallyrook-cli 7.0\n"_qs);
+        // A folder argument is the folder its bytes name: one that begins with a byte-order mark is
+        // not its twin without; one that is not UTF-8 is said to be unreadable by its name, and
+        // so is one the walk cannot open, while the rest is still searched.
+        row("folders by their bytes",
+            R"x(--name --tsv "$(printf '\357\273\277bom')" bom "$(printf 'nu\351')" open)x", 2,
+            Tsv(u"\uFEFFbom/x", u"5 Bytes", u"Name", u"light blue", 1, 5) +
+                Tsv(u"bom/x", u"7 Bytes", u"Name", u"light blue", 1, 7) +
+                Tsv(u"open/a.txt", u"1 Bytes", u"Name", u"blue", 2, 1) +
+                Tsv(u"open/sub/a.txt", u"1 Bytes", u"Name", u"blue", 2, 1),
+            u"tallyrook-cli: cannot read nu\uFFFD: its name cannot be read. This is probably "
+            u"because it contains strange characters. Please rename the folder if you would "
+            u"like it included next time you find dupes.\n"
+            u"tallyrook-cli: cannot read open/locked: Permission denied\n"_qs);
+        const auto usage = [&row](const char* name, const char* command, QStringView error) {
+            row(name, command, 2, {}, u"tallyrook-cli: " % error % Usage);
+        };
+        usage("nothing", "", u"no folder given");
+        usage("no criterion", "d1 d2", u"choose at least one of --name, --size, --similar");
+        usage("header without tsv", "--name --header /", u"--header goes with --tsv");
+        usage("unknown", "--name --bogus /", u"Unknown option 'bogus'.");
+        usage("both formats", "--tsv --json /", u"--tsv and --json cannot be used together");
+        usage("no rows", "--name --max-rows 0 /", u"--max-rows takes a whole number of 1 or more");
+        usage("all or some", "--name --all --max-rows 5 /",
+              u"--all and --max-rows cannot be used together");
         // Every folder that can be searched is, and its rows printed; but the answer is not clean.
         row("missing folder", "--name --tsv --header u1 missing d4/other.txt -- -x", 2,
-            u"path\tsize\tmodified\ttype\tcolour\tgroup\tbytes\tmtime\n"
-            u"u1/alone.txt\t10 Bytes\t3/14/2004 2:05:31 PM\tName\tlight "
-            u"blue\t1\t10\t2004-03-14T14:05:31Z\n"
-            u"-x/alone.txt\t30 Bytes\t3/14/2004 2:05:31 PM\tName\tlight blue\t1\t30\t2004-03-14T14:05:31Z\n"_qs,
+            u"path\tsize\tmodified\ttype\tcolour\tgroup\tbytes\tmtime\n" %
+                Tsv(u"u1/alone.txt", u"10 Bytes", u"Name", u"light blue", 1, 10) %
+                Tsv(u"-x/alone.txt", u"30 Bytes", u"Name", u"light blue", 1, 30),
             u"tallyrook-cli: cannot read missing: No such file or directory\n"
             u"tallyrook-cli: cannot read d4/other.txt: Not a directory\n"_qs);
-        // Both copies of "Song One.mp3" with these size and date texts. The German locale need not
-        // be installed: the texts come from Qt's own data.
-        const auto songs = [](const char16_t* texts) -> QString {
-            return u"d1/Song One.mp3\t" % QStringView(texts) %
-                   u"\tSize\tlight red\t1\t1572864\t2004-03-14T14:05:31Z\nd2/Song One.mp3\t" %
-                   QStringView(texts) % u"\tSize\tlight red\t1\t1572864\t2004-03-14T14:05:31Z\n";
-        };
-        row("german", "LC_ALL=de_DE.UTF-8 --size --tsv d1 d2", 0,
-            songs(u"1,5 MB\t14.03.2004 14:05:31"));
-        // Numbers and dates from different categories, in the zone five hours behind UTC.
+        // Numbers and dates from different categories (the German texts come from Qt's own data),
+        // in the zone five hours behind UTC.
         row("categories and zone",
             "LC_ALL= LANG=de_DE.UTF-8 LC_TIME=en_US.UTF-8 TZ=EST5 --size --tsv d1 d2", 0,
-            songs(u"1,5 MB\t3/14/2004 9:05:31 AM"));
+            songs(u"Size", u"light red", 1)
+                .replace(u"1.5 MB\t3/14/2004 2:05:31"_qs, u"1,5 MB\t3/14/2004 9:05:31"_qs)
+                .replace(u" PM"_qs, u" AM"_qs));
     }
     void runs() {
         QFETCH(QString, command);
@@ -226,79 +215,28 @@ private Q_SLOTS:
         QStringList args = command.split(u' ', Qt::SkipEmptyParts), env;
         while (!args.isEmpty() && args.first().contains(u'='))
             env.append(args.takeFirst());
+        // Through the shell, so that a folder argument can be any bytes.
         QProcess process;
-        Start(process, args, env);
+        Start(process,
+              {u"-c"_qs, u"exec \"$0\" "_qs + args.join(u' '), QStringLiteral(TALLYROOK_CLI_PATH)},
+              env, u"/bin/sh"_qs);
         QVERIFY(process.waitForFinished(60000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), exit);
-        QVERIFY2(SameText(QString::fromUtf8(process.readAllStandardOutput()), out),
-                 "stdout differs (diff above)");
-        QVERIFY2(SameText(QString::fromUtf8(process.readAllStandardError()), err),
-                 "stderr differs (diff above)");
+        // As bytes: decoding would drop a byte-order mark at the start.
+        QCOMPARE(process.readAllStandardOutput(), out.toUtf8());
+        QCOMPARE(process.readAllStandardError(), err.toUtf8());
         // The desktop program's settings and Trash stay untouched.
         for (const char* folder : {"XDG_CONFIG_HOME", "XDG_DATA_HOME"})
             QVERIFY(QDir(qEnvironmentVariable(folder))
                         .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
     }
 
-    // A folder argument is the folder its bytes name: one that begins with a byte-order mark is
-    // not its twin without, and one that is not UTF-8 is said to be unreadable by its name.
-    void foldersByTheirBytes() {
-        QProcess cli;
-        Start(cli,
-              {u"-c"_qs,
-               u"exec \"$0\" --name --tsv \"$(printf '\\357\\273\\277bom')\" bom "
-               u"\"$(printf 'nu\\351')\""_qs,
-               QStringLiteral(TALLYROOK_CLI_PATH)},
-              {}, u"/bin/sh"_qs);
-        QVERIFY(cli.waitForFinished());
-        // As bytes: decoding would drop the mark at the start.
-        QCOMPARE(cli.readAllStandardOutput(),
-                 QStringView(u"\uFEFFbom/x\t5 Bytes\t3/14/2004 2:05:31 PM\tName\tlight "
-                             u"blue\t1\t5\t2004-03-14T14:05:31Z\n"
-                             u"bom/x\t7 Bytes\t3/14/2004 2:05:31 PM\tName\tlight "
-                             u"blue\t1\t7\t2004-03-14T14:05:31Z\n")
-                     .toUtf8());
-        QCOMPARE(QString::fromUtf8(cli.readAllStandardError()),
-                 u"tallyrook-cli: cannot read nu\uFFFD: its name cannot be read. This is probably "
-                 u"because it contains strange characters. Please rename the folder if you would "
-                 u"like it included next time you find dupes.\n"_qs);
-        QCOMPARE(cli.exitCode(), 2);
-    }
-
-    void interruptStopsWithoutRows() {
-        QProcess process;
-        // Every poll takes a while, so the run is surely under way when Ctrl-C comes.
-        Start(process, u"--name --tsv d1 d2 d3 d4 d5"_qs.split(u' '),
-              {u"TALLYROOK_CLI_POLL_DELAY_MS=200"_qs}, QStringLiteral(TALLYROOK_SLOW_CLI_PATH));
-        QVERIFY(process.waitForStarted());
-        process.setReadChannel(QProcess::StandardError);
-        QByteArray err;
-        while (!err.contains("poll delay active") && process.waitForReadyRead(10000))
-            err += process.readAllStandardError();
-        QVERIFY2(err.contains("poll delay active"), err.constData());
-        QElapsedTimer clock;
-        clock.start();
-        QCOMPARE(::kill(static_cast<pid_t>(process.processId()), SIGINT), 0);
-        QVERIFY(process.waitForFinished(10000));
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process.exitCode(), 130);
-        QCOMPARE(process.readAllStandardOutput(), QByteArray());
-        // At the next poll, not after the whole run (which takes seconds at this pace).
-        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
-    }
-
-    // On a terminal, one line on stderr rewrites itself, fits the width and is gone at the end;
-    // in a pipe there is none.
+    // On a terminal, one line on stderr rewrites itself, fits the width and is gone at the end.
+    // In a pipe there is none; and there Ctrl-C ends the run at the next poll (not after the whole
+    // run, which takes seconds at this pace), without rows.
     void progressOnlyOnATerminal() {
         const QStringList args = u"--name --tsv d1 d2 d3 d4 d5"_qs.split(u' ');
-        const QStringList slow{u"TALLYROOK_CLI_POLL_DELAY_MS=40"_qs};
-        const QString rows =
-            u"d1/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tName\tlight blue\t1\t1572864\t"
-            u"2004-03-14T14:05:31Z\n"
-            u"d2/Song One.mp3\t1.5 MB\t3/14/2004 2:05:31 PM\tName\tlight blue\t1\t1572864\t"
-            u"2004-03-14T14:05:31Z\n"_qs;
-
         int master = -1, slave = -1;
         winsize size{};
         size.ws_col = 30;
@@ -307,7 +245,8 @@ private Q_SLOTS:
         process.setChildProcessModifier([slave] { ::dup2(slave, STDERR_FILENO); });
         QElapsedTimer clock;
         clock.start();
-        Start(process, args, slow, QStringLiteral(TALLYROOK_SLOW_CLI_PATH));
+        Start(process, args, {u"TALLYROOK_CLI_POLL_DELAY_MS=40"_qs},
+              QStringLiteral(TALLYROOK_SLOW_CLI_PATH));
         QVERIFY(process.waitForFinished(60000));
         const qint64 elapsed = clock.elapsed();
         ::close(slave);
@@ -318,8 +257,9 @@ private Q_SLOTS:
             terminal.append(buffer, n);
         ::close(master);
         QCOMPARE(process.exitCode(), 0);
-        QVERIFY(SameText(QString::fromUtf8(process.readAllStandardOutput()), rows));
-
+        QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()),
+                 Tsv(u"d1/Song One.mp3", u"1.5 MB", u"Name", u"light blue", 1, 1572864) +
+                     Tsv(u"d2/Song One.mp3", u"1.5 MB", u"Name", u"light blue", 1, 1572864));
         QVERIFY2(terminal.startsWith("poll delay active\r\n") && terminal.endsWith("\r\x1b[K"),
                  terminal.constData());
         const QList<QByteArray> lines = terminal.mid(19).chopped(4).split('\r');
@@ -333,55 +273,22 @@ private Q_SLOTS:
         QVERIFY2(lines.size() - 1 <= elapsed / 100 + 1, terminal.constData());
 
         QProcess piped;
-        Start(piped, args, slow, QStringLiteral(TALLYROOK_SLOW_CLI_PATH));
-        QVERIFY(piped.waitForFinished(60000));
-        QVERIFY(SameText(QString::fromUtf8(piped.readAllStandardOutput()), rows));
+        Start(piped, args, {u"TALLYROOK_CLI_POLL_DELAY_MS=200"_qs},
+              QStringLiteral(TALLYROOK_SLOW_CLI_PATH));
+        // Long enough for progress to show, were it shown here.
+        QVERIFY(!piped.waitForFinished(600));
+        clock.restart();
+        QCOMPARE(::kill(static_cast<pid_t>(piped.processId()), SIGINT), 0);
+        QVERIFY(piped.waitForFinished(10000));
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(piped.exitCode(), 130);
+        QCOMPARE(piped.readAllStandardOutput(), QByteArray());
         QCOMPARE(piped.readAllStandardError(), "poll delay active\n");
-    }
-
-    // A folder the walk cannot open is named, and the rest is still searched. Root may read
-    // anything, so as root the command runs as nobody.
-    void unreadableFolderIsNamed() {
-        QTemporaryDir dir(QDir::tempPath() + u"/tallyrook-unreadable-XXXXXX"_qs);
-        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
-                                                      QFile::ExeOwner | QFile::ReadOther |
-                                                      QFile::ExeOther));
-        for (const QString& name :
-             {u"open/a.txt"_qs, u"open/sub/a.txt"_qs, u"open/locked/a.txt"_qs}) {
-            QVERIFY(QDir(dir.path()).mkpath(QFileInfo(name).path()));
-            QFile file(dir.filePath(name));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-        }
-        QVERIFY(QFile::setPermissions(dir.filePath(u"open/locked"_qs), {}));
-        QStringList args{QStringLiteral(TALLYROOK_CLI_PATH), u"--name"_qs, u"--tsv"_qs, u"open"_qs};
-        if (::geteuid() == 0)
-            args =
-                QStringList{u"--reuid=65534"_qs, u"--regid=65534"_qs, u"--clear-groups"_qs} + args;
-        QProcess process;
-        process.setWorkingDirectory(dir.path());
-        process.start(::geteuid() == 0 ? u"setpriv"_qs : args.takeFirst(), args);
-        QVERIFY(process.waitForFinished(60000));
-        QVERIFY(QFile::setPermissions(dir.filePath(u"open/locked"_qs),
-                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        const QList<QByteArray> rows = process.readAllStandardOutput().split('\n');
-        QCOMPARE(rows.size(), 3);
-        QVERIFY2(rows[0].startsWith("open/a.txt\t") && rows[1].startsWith("open/sub/a.txt\t"),
-                 rows[0].constData());
-        QCOMPARE(process.readAllStandardError(),
-                 "tallyrook-cli: cannot read open/locked: Permission denied\n");
-        QCOMPARE(process.exitCode(), 2);
     }
 
     // Beyond the desktop program's 32,767 rows; and a reader that stops early.
     void allRowsAndAClosedPipe() {
-        tallyrook::test::TempTree big;
-        // Name twins: 16,400 rows; all of one size: 16,400 more.
-        for (int i = 0; i < 8200; ++i) {
-            big.file(u"a/f%1"_qs.arg(i));
-            big.file(u"b/f%1"_qs.arg(i));
-        }
-        const QStringList args{u"--name"_qs, u"--size"_qs, u"--tsv"_qs, big.path(u"a"_qs),
-                               big.path(u"b"_qs)};
+        const QStringList args = u"--name --size --tsv all/a all/b"_qs.split(u' ');
         QProcess process;
         for (const QString& all : {u"--all"_qs, u"--quiet"_qs}) {
             Start(process, QStringList{all} + args);
@@ -391,16 +298,16 @@ private Q_SLOTS:
             QCOMPARE(lines.size() - 1, all == u"--all" ? 32800 : 32767);
             QCOMPARE(lines.at(lines.size() - 2).split('\t').sliced(3, 3),
                      (QList<QByteArray>{"Size", "light red", "8201"}));
-            QCOMPARE(process.readAllStandardError(),
+            QCOMPARE(process.readAllStandardError().left(72),
                      all == u"--all" ? QByteArray()
-                                     : "[Tallyrook] The results list is full: one search can list "
-                                       "at most 32,767 rows. Later matches were not listed. To see "
-                                       "them, search fewer folders or tick fewer options.\n");
+                                     : QByteArrayLiteral("[Tallyrook] The results list is full: "
+                                                         "one search can list at most 32,767"));
         }
         // Quietly, with the status the rows gave, not killed by SIGPIPE.
         Start(process,
-              QStringList{u"-c"_qs, u"\"$0\" \"$@\" | head -1 >/dev/null; echo ${PIPESTATUS[0]}"_qs,
-                          QStringLiteral(TALLYROOK_CLI_PATH), u"--all"_qs} +
+              QStringList{u"-c"_qs,
+                          u"\"$0\" --all \"$@\" | head -1 >/dev/null; echo ${PIPESTATUS[0]}"_qs,
+                          QStringLiteral(TALLYROOK_CLI_PATH)} +
                   args,
               {u"LC_ALL=C"_qs}, u"bash"_qs);
         QVERIFY(process.waitForFinished(60000));
