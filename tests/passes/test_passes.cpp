@@ -13,10 +13,8 @@ namespace {
 const QString Root = u"/nonexistent-tallyrook-test/"_s;
 
 struct Outcome {
-    // "path|type|colour|group" below Root, led by size and date (none: no such files)
-    QStringList rows;
+    QStringList rows, calls, progress;  // "size date path|type|colour|group"; host calls; bar
     QList<PassResult> results;
-    QStringList calls, progress;  // what the host was asked, in order; the bar's changes
 };
 
 // Records are "folder/name", or "folder/name=size" for a recorded size. Steps are N, S or C,
@@ -71,11 +69,10 @@ QStringList RandomRecords(QRandomGenerator& random, int count, bool commonWords 
     QStringList records;
     while (records.size() < count) {
         QStringList words(1 + random.bounded(commonWords ? 7 : 4));
-        for (qsizetype i = 0; i < words.size(); ++i) {
+        for (qsizetype i = 0; i < words.size(); ++i)
             words[i] = commonWords ? QChar(char16_t(u'a' + random.bounded(int(i) + 1))) +
                                          QString::number(random.bounded(3))
                                    : vocabulary.at(random.bounded(vocabulary.size()));
-        }
         if (commonWords && random.bounded(8) == 0)
             words[0] = words[0].toUpper();
         QString path = folders.at(random.bounded(folders.size())) + words.join(u' ');
