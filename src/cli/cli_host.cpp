@@ -1,4 +1,4 @@
-#include "cli_host.h"
+#include "cli/cli_host.h"
 
 #include <signal.h>
 #include <unistd.h>

@@ -4,8 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "cli/terminal.h"
 #include "search/search_host.h"
-#include "terminal.h"
 
 namespace tallyrook {
 class Global;

@@ -1,4 +1,4 @@
-#include "cli_main.h"
+#include "cli/cli_main.h"
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -13,14 +13,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cli_host.h"
-#include "row_output.h"
+#include "cli/cli_host.h"
+#include "cli/row_output.h"
+#include "cli/terminal.h"
 #include "search/file_functions.h"
 #include "search/match_passes.h"
 #include "search/result_list.h"
 #include "search/search_run.h"
 #include "shared/global.h"
-#include "terminal.h"
 
 namespace tallyrook::cli {
 

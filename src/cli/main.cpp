@@ -1,4 +1,4 @@
-#include "cli_main.h"
+#include "cli/cli_main.h"
 
 int main(int argc, char** argv) {
     return tallyrook::cli::RunCli(argc, argv);

@@ -1,11 +1,11 @@
-#include "row_output.h"
+#include "cli/row_output.h"
 
 #include <unistd.h>
 #include <cerrno>
 #include <cstring>
 
+#include "cli/terminal.h"
 #include "shared/global.h"
-#include "terminal.h"
 
 namespace tallyrook::cli {
 

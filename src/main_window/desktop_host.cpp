@@ -1,4 +1,4 @@
-#include "desktop_host.h"
+#include "main_window/desktop_host.h"
 
 #include <QApplication>
 

@@ -1,4 +1,4 @@
-#include "folder_list.h"
+#include "main_window/folder_list.h"
 
 #include <QDir>
 #include <QDragEnterEvent>

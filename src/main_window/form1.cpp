@@ -1,4 +1,4 @@
-#include "form1.h"
+#include "main_window/form1.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "layout_rules.h"
+#include "main_window/layout_rules.h"
 
 #include <cmath>
 

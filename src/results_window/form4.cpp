@@ -1,4 +1,4 @@
-#include "form4.h"
+#include "results_window/form4.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -26,8 +26,8 @@
 #include <QDBusPendingCallWatcher>
 #endif
 
-#include "recycling_bin.h"
-#include "results_model.h"
+#include "results_window/recycling_bin.h"
+#include "results_window/results_model.h"
 #include "search/file_functions.h"
 #include "shared/global.h"
 #include "shared/twips.h"

@@ -1,4 +1,4 @@
-#include "recycling_bin.h"
+#include "results_window/recycling_bin.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>

@@ -1,4 +1,4 @@
-#include "results_model.h"
+#include "results_window/results_model.h"
 
 #include <QBrush>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "file_functions.h"
+#include "search/file_functions.h"
 
 #include <QFile>
 #include <QtGlobal>

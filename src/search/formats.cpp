@@ -1,4 +1,4 @@
-#include "formats.h"
+#include "search/formats.h"
 
 #include <QRegularExpression>
 #include <cstdlib>
@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "file_functions.h"
+#include "search/file_functions.h"
 
 namespace tallyrook {
 

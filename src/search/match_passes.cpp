@@ -1,4 +1,4 @@
-#include "match_passes.h"
+#include "search/match_passes.h"
 
 #include <QHash>
 #include <QLocale>
@@ -8,12 +8,12 @@
 #include <optional>
 #include <vector>
 
-#include "file_functions.h"
-#include "formats.h"
-#include "result_list.h"
-#include "search_host.h"
+#include "search/file_functions.h"
+#include "search/formats.h"
+#include "search/result_list.h"
+#include "search/search_host.h"
+#include "search/similarity.h"
 #include "shared/global.h"
-#include "similarity.h"
 
 // The passes give the rows of comparing every pair of inventory entries in order (anchor a, then
 // every later partner b), without comparing every pair: the exact passes group entries by

@@ -1,11 +1,11 @@
-#include "search_run.h"
+#include "search/search_run.h"
 
-#include "formats.h"
-#include "match_passes.h"
-#include "result_list.h"
-#include "search_host.h"
+#include "search/formats.h"
+#include "search/match_passes.h"
+#include "search/result_list.h"
+#include "search/search_host.h"
+#include "search/walk.h"
 #include "shared/global.h"
-#include "walk.h"
 
 namespace tallyrook {
 

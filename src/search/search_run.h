@@ -2,7 +2,7 @@
 
 #include <QLocale>
 
-#include "match_passes.h"
+#include "search/match_passes.h"
 
 namespace tallyrook {
 

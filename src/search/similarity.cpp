@@ -1,4 +1,4 @@
-#include "similarity.h"
+#include "search/similarity.h"
 
 #include <QHashFunctions>
 #include <algorithm>

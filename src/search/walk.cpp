@@ -1,4 +1,4 @@
-#include "walk.h"
+#include "search/walk.h"
 
 #include <QFile>
 #include <QLocale>

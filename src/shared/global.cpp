@@ -1,4 +1,4 @@
-#include "global.h"
+#include "shared/global.h"
 
 namespace tallyrook {
 

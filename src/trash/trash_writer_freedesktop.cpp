@@ -17,7 +17,7 @@
 #include <map>
 
 #include "search/file_functions.h"
-#include "trash_writer.h"
+#include "trash/trash_writer.h"
 
 namespace tallyrook {
 

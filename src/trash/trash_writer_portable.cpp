@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "trash_writer.h"
+#include "trash/trash_writer.h"
 
 namespace tallyrook {
 
