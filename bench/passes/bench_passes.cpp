@@ -222,14 +222,14 @@ int main(int argc, char** argv) {
     MatchPasses passes(host, global, rows);
     passes.SetRowLimit(rowLimit);
     test::ReferencePasses plain{host, plainGlobal, plainRows, rowLimit};
-    const char* outcomes[] = {"completed", "stopped", "row cap", "abandoned"};
+    const char* outcomes[] = {"completed", "stopped", "abandoned", "row cap"};  // by StepResult
     auto timed = [&](const char* label, QChar pass) {
         const int firstRow = rows.RowCount() + 1;
         host.StartGaps();
         QElapsedTimer timer;
         timer.start();
         const double cpuStart = CpuMs();
-        const PassResult result = pass == u'N'   ? passes.ExactFilenamePass()
+        const StepResult result = pass == u'N'   ? passes.ExactFilenamePass()
                                   : pass == u'S' ? passes.ExactFilesizePass(firstRow)
                                                  : passes.SimilarFilenamePass(firstRow);
         const double ms = double(timer.nsecsElapsed()) / 1e6;
@@ -239,7 +239,7 @@ int main(int argc, char** argv) {
             << " MiB";
         if (everyPair) {
             timer.start();
-            const PassResult plainResult = plain.Run(pass, plainRows.RowCount() + 1);
+            const StepResult plainResult = plain.Run(pass, plainRows.RowCount() + 1);
             const double plainMs = double(timer.nsecsElapsed()) / 1e6;
             out << "; every pair: " << plainMs << " ms (" << plainMs / ms << " x), rows "
                 << (plainResult == result && SameRows(rows, global, plainRows, plainGlobal)

@@ -154,9 +154,9 @@ private:
 // Entries with equal keys form a group; the first entry of a group is the anchor that adds it.
 // keyOf(k) gives the key of entry k, or nothing when the entry takes no part.
 template <typename Key, typename KeyOf>
-PassResult ExactPass(Pass& pass, KeyOf keyOf) {
+StepResult ExactPass(Pass& pass, KeyOf keyOf) {
     if (!pass.Prepare())
-        return PassResult::Abandoned;
+        return StepResult::Abandoned;
     Breather& breather = pass.Breath();
     const int n = int(pass.FileCount());
     std::vector<int> groupOf(size_t(n), -1);
@@ -166,7 +166,7 @@ PassResult ExactPass(Pass& pass, KeyOf keyOf) {
         groups.reserve(n);
         for (int k = 0; k < n; ++k) {
             if (!breather.Step())
-                return PassResult::Abandoned;
+                return StepResult::Abandoned;
             const std::optional<Key> key = keyOf(k);
             if (!key)
                 continue;
@@ -181,7 +181,7 @@ PassResult ExactPass(Pass& pass, KeyOf keyOf) {
     }
     // Freeing the table takes a while too.
     if (!breather.Now())
-        return PassResult::Abandoned;
+        return StepResult::Abandoned;
     // Members laid out group by group, each group in inventory order.
     std::vector<int> groupStart(groupSize.size() + 1, 0);
     for (size_t g = 0; g < groupSize.size(); ++g)
@@ -197,11 +197,11 @@ PassResult ExactPass(Pass& pass, KeyOf keyOf) {
     for (const int size : groupSize)
         matched += size > 1 ? size : 0;
     if (!pass.ReserveListed(matched))
-        return PassResult::Abandoned;
+        return StepResult::Abandoned;
 
     for (int a = 0; a < n; ++a) {
         if (!pass.StartAnchor(a))
-            return PassResult::Abandoned;
+            return StepResult::Abandoned;
         const int g = groupOf[size_t(a)];
         if (g < 0 || groupSize[size_t(g)] < 2)
             continue;
@@ -210,48 +210,48 @@ PassResult ExactPass(Pass& pass, KeyOf keyOf) {
             // A later member matches the members after it, all listed by now: the matches add
             // nothing, but the stop request is still read at them.
             if (rank + 1 < groupSize[size_t(g)] && pass.StopRequested())
-                return PassResult::Stopped;
+                return StepResult::Stopped;
             continue;
         }
         for (int i = 1; i < groupSize[size_t(g)]; ++i) {
             if (i > 1 && !pass.ProcessEvents())
-                return PassResult::Abandoned;
+                return StepResult::Abandoned;
             if (pass.StopRequested())
-                return PassResult::Stopped;
+                return StepResult::Stopped;
             if (!pass.AddPair(a, members[size_t(groupStart[size_t(g)] + i)]))
-                return PassResult::RowsFull;
+                return StepResult::Full;
         }
         pass.EndAnchor();
     }
-    return PassResult::Completed;
+    return StepResult::Completed;
 }
 
 // The similar pass: see SimilarSearch for how it finds the pairs without comparing every one.
 
-PassResult SimilarPass(Pass& pass, const Global& global, const QLocale& locale) {
+StepResult SimilarPass(Pass& pass, const Global& global, const QLocale& locale) {
     if (!pass.Prepare())
-        return PassResult::Abandoned;
+        return StepResult::Abandoned;
     const int n = int(pass.FileCount());
     if (n == 0)
-        return PassResult::Completed;
+        return StepResult::Completed;
     Breather& breather = pass.Breath();
     SimilarSearch search(locale);
     if (!search.Prepare(global, breather))
-        return PassResult::Abandoned;
+        return StepResult::Abandoned;
     static const std::vector<int> none;
     for (int a = 0; a < n; ++a) {
         if (!pass.StartAnchor(a))
-            return PassResult::Abandoned;
+            return StepResult::Abandoned;
         const std::vector<int>* probed =
             search.IsFirstOccurrence(a) ? search.FirstProbe(a, breather) : &none;
         if (!probed)
-            return PassResult::Abandoned;
+            return StepResult::Abandoned;
         const std::vector<int>& partners = *probed;
         if (!search.HasMatchAfter(a))
             continue;
         // The anchor's first match.
         if (pass.StopRequested())
-            return PassResult::Stopped;
+            return StepResult::Stopped;
         // The anchor's row comes with its first match's partner, unless that partner is listed
         // already: then the anchor's row is added alone, and the next partner at a later match.
         bool anchorAlone = false;
@@ -262,24 +262,24 @@ PassResult SimilarPass(Pass& pass, const Global& global, const QLocale& locale) 
                 const std::optional<bool> earlier =
                     search.HasMatchBetween(a, partners.front(), breather);
                 if (!earlier)
-                    return PassResult::Abandoned;
+                    return StepResult::Abandoned;
                 anchorAlone = *earlier;
             }
         }
         if (anchorAlone && !pass.AddPair(a, -1))
-            return PassResult::RowsFull;
+            return StepResult::Full;
         int lastAdded = -1;
         for (int b : partners) {
             if (pass.Listed(b))
                 continue;
             if (anchorAlone || lastAdded >= 0) {
                 if (!pass.ProcessEvents())
-                    return PassResult::Abandoned;
+                    return StepResult::Abandoned;
                 if (pass.StopRequested())
-                    return PassResult::Stopped;
+                    return StepResult::Stopped;
             }
             if (!pass.AddPair(a, b))
-                return PassResult::RowsFull;
+                return StepResult::Full;
             lastAdded = b;
         }
         // Matches after the last rows added still read the stop request.
@@ -288,18 +288,18 @@ PassResult SimilarPass(Pass& pass, const Global& global, const QLocale& locale) 
             const std::optional<bool> between =
                 search.HasMatchBetween(a, search.LatestMatch(a), breather);
             if (!between)
-                return PassResult::Abandoned;
+                return StepResult::Abandoned;
             laterMatches = *between;
         }
         if (laterMatches) {
             if (!pass.ProcessEvents())
-                return PassResult::Abandoned;
+                return StepResult::Abandoned;
             if (pass.StopRequested())
-                return PassResult::Stopped;
+                return StepResult::Stopped;
         }
         pass.EndAnchor();
     }
-    return PassResult::Completed;
+    return StepResult::Completed;
 }
 
 }  // namespace
@@ -317,7 +317,7 @@ void MatchPasses::SetRowLimit(int limit) {
     state_->run.rowLimit = std::max(limit, 0);
 }
 
-PassResult MatchPasses::ExactFilenamePass() {
+StepResult MatchPasses::ExactFilenamePass() {
     // "Already listed" looks at every row of the list.
     Pass pass(state_->run, QStringLiteral("Name"), QStringLiteral("blue"),
               QStringLiteral("light blue"), 1);
@@ -326,7 +326,7 @@ PassResult MatchPasses::ExactFilenamePass() {
         pass, [&global](int k) { return std::optional<QString>(global.FileNames.at(k)); });
 }
 
-PassResult MatchPasses::ExactFilesizePass(int firstRow) {
+StepResult MatchPasses::ExactFilesizePass(int firstRow) {
     Pass pass(state_->run, QStringLiteral("Size"), QStringLiteral("red"),
               QStringLiteral("light red"), firstRow);
     const Global& global = state_->run.global;
@@ -337,7 +337,7 @@ PassResult MatchPasses::ExactFilesizePass(int firstRow) {
     });
 }
 
-PassResult MatchPasses::SimilarFilenamePass(int firstRow) {
+StepResult MatchPasses::SimilarFilenamePass(int firstRow) {
     Pass pass(state_->run, QStringLiteral("Close"), QStringLiteral("green"),
               QStringLiteral("light green"), firstRow);
     return SimilarPass(pass, state_->run.global, state_->run.locale);

@@ -3,18 +3,13 @@
 #include <limits>
 #include <memory>
 
+#include "search/step_result.h"
+
 namespace tallyrook {
 
 class Global;
 class ResultList;
 class SearchHost;
-
-enum class PassResult {
-    Completed,
-    Stopped,    // the stop request was seen at a match
-    RowsFull,   // the next rows would not fit the row cap; the rows so far stay, nothing was shown
-    Abandoned,  // the host asked to give up at once (program ending)
-};
 
 // The three match passes of one run. The run-local row counter, colour toggle and anchor flag
 // live here and carry over from one pass to the next, so a run makes one object.
@@ -31,13 +26,13 @@ public:
     MatchPasses(const MatchPasses&) = delete;
     MatchPasses& operator=(const MatchPasses&) = delete;
 
-    PassResult ExactFilenamePass();
+    StepResult ExactFilenamePass();
     // firstRow: 1-based position of the first row that will belong to the pass.
-    PassResult ExactFilesizePass(int firstRow);
-    PassResult SimilarFilenamePass(int firstRow);
+    StepResult ExactFilesizePass(int firstRow);
+    StepResult SimilarFilenamePass(int firstRow);
 
     // The most rows the passes of this run may add (at least 0): RowCapacity unless set, or
-    // NoRowLimit for every row. At the limit a pass ends with RowsFull.
+    // NoRowLimit for every row. At the limit a pass ends with Full.
     void SetRowLimit(int limit);
 
 private:

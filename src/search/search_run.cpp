@@ -38,27 +38,6 @@ void BackToRest(SearchHost& host) {
     host.SetBusy(false);
 }
 
-// How a run goes on after one of its steps.
-enum class Next { Continue, Rest, Abandon };
-
-Next AfterPass(PassResult result, SearchHost& host, int rowLimit, const QLocale& locale,
-               bool& rowsFull) {
-    switch (result) {
-        case PassResult::Completed:
-            return Next::Continue;
-        case PassResult::Stopped:
-            return Next::Rest;
-        case PassResult::Abandoned:
-            return Next::Abandon;
-        case PassResult::RowsFull:
-            // The passes end here, but the rows found are worth showing.
-            host.ShowMessage(RowsFullMessage(rowLimit, locale), AppTitle);
-            rowsFull = true;
-            return host.ProcessPendingEvents() ? Next::Continue : Next::Abandon;
-    }
-    return Next::Continue;
-}
-
 }  // namespace
 
 RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows, const QLocale& locale,
@@ -90,15 +69,15 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows, const Q
             BackToRest(host);
             return RunOutcome::Stopped;
         }
-        const WalkResult walked = AnalyzeFolder(entry, host, global, walkedFolders);
-        if (walked == WalkResult::Abandoned)
+        const StepResult walked = AnalyzeFolder(entry, host, global, walkedFolders);
+        if (walked == StepResult::Abandoned)
             return RunOutcome::Abandoned;
-        if (walked == WalkResult::Stopped) {
+        if (walked == StepResult::Stopped) {
             BackToRest(host);
             return RunOutcome::Stopped;
         }
         // A full inventory was reported by the walk; the passes still run over what it holds.
-        if (walked == WalkResult::InventoryFull)
+        if (walked == StepResult::Full)
             break;
     }
 
@@ -125,28 +104,33 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows, const Q
 
     MatchPasses passes(host, global, rows);
     passes.SetRowLimit(rowLimit);
-    bool rowsFull = false;
-    Next next = Next::Continue;
+    StepResult passed = StepResult::Completed;
     if (host.ExactFilename()) {
         host.SetCaption(AppTitle + u" [Finding duplicates - Exact Filename]");
-        next = AfterPass(passes.ExactFilenamePass(), host, rowLimit, locale, rowsFull);
+        passed = passes.ExactFilenamePass();
     }
-    if (next == Next::Continue && !rowsFull && host.ExactFilesize()) {
+    if (passed == StepResult::Completed && host.ExactFilesize()) {
         const int firstRow = rows.RowCount() + 1;
         host.SetCaption(AppTitle + u" [Finding duplicates - Exact Filesize]");
-        next = AfterPass(passes.ExactFilesizePass(firstRow), host, rowLimit, locale, rowsFull);
+        passed = passes.ExactFilesizePass(firstRow);
     }
-    if (next == Next::Continue && !rowsFull && host.SimilarFilename()) {
+    if (passed == StepResult::Completed && host.SimilarFilename()) {
         const int firstRow = rows.RowCount() + 1;
         host.SetCaption(AppTitle + u" [Finding duplicates - Similar Filename]");
-        next = AfterPass(passes.SimilarFilenamePass(firstRow), host, rowLimit, locale, rowsFull);
+        passed = passes.SimilarFilenamePass(firstRow);
     }
-    if (next == Next::Abandon)
+    if (passed == StepResult::Abandoned)
         return RunOutcome::Abandoned;
-    if (next == Next::Rest) {
+    if (passed == StepResult::Stopped) {
         // A stop keeps the rows found so far but does not show them.
         BackToRest(host);
         return RunOutcome::Stopped;
+    }
+    if (passed == StepResult::Full) {
+        // The passes end here, but the rows found are worth showing.
+        host.ShowMessage(RowsFullMessage(rowLimit, locale), AppTitle);
+        if (!host.ProcessPendingEvents())
+            return RunOutcome::Abandoned;
     }
 
     RunOutcome outcome = RunOutcome::ResultsShown;

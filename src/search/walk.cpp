@@ -40,7 +40,6 @@ const QString SkipText = QStringLiteral(
 // the calls cheap next to an entry.
 constexpr int EntriesPerEvents = 16;
 
-enum class PassStatus { Completed, Stopped, Abandoned, Full };
 enum class EntryKind { Other, Folder, File };
 
 QString WithoutClosingSlash(const QString& path) {
@@ -349,18 +348,18 @@ public:
                 qsizetype room)
         : host_(host), walked_(walked), chain_(chain), queue_(queue), room_(room) {}
 
-    PassStatus Run() {
+    StepResult Run() {
         if (!host_.ProcessPendingEvents())
-            return PassStatus::Abandoned;
+            return StepResult::Abandoned;
         QueuedFolder& root = queue_.back();
         const int error = chain_.OpenRoot(root);
         if (error != 0) {
             Report(root, error);
-            return PassStatus::Completed;
+            return StepResult::Completed;
         }
         // A root walked before keeps its queue entry, empty: its progress and caption stay.
         if (!EnterFirstTime(walked_, chain_))
-            return PassStatus::Completed;
+            return StepResult::Completed;
         NoteIdentity(root, chain_);
 
         struct Level {
@@ -368,9 +367,9 @@ public:
             size_t next = 0;
         };
         std::vector<Level> levels;
-        PassStatus status = ReadFolder(queue_.back());
+        StepResult status = ReadFolder(queue_.back());
         levels.push_back({std::move(subfolders_)});
-        while (status == PassStatus::Completed && !levels.empty()) {
+        while (status == StepResult::Completed && !levels.empty()) {
             Level& level = levels.back();
             if (level.next == level.subfolders.size()) {
                 levels.pop_back();
@@ -387,7 +386,7 @@ public:
             sub.path = parent.path + DecodeFileName(sub.name) + u'/';
             sub.depth = parent.depth + 1;
             if (!host_.ProcessPendingEvents())
-                return PassStatus::Abandoned;
+                return StepResult::Abandoned;
             const int error = chain_.Enter(sub);
             if (error != 0) {
                 // Counts as an empty folder: a step of the progress, no records.
@@ -415,19 +414,19 @@ public:
 private:
     // Reads one folder, polling the stop request at every entry that counts. Names that are not
     // valid UTF-8 are reported and left out: we could neither show nor reliably compare them.
-    PassStatus ReadFolder(QueuedFolder& folder) {
+    StepResult ReadFolder(QueuedFolder& folder) {
         scratch_.resize(0);  // keeps the capacity, unlike clear()
         subfolders_.clear();
-        PassStatus status = PassStatus::Completed;
+        StepResult status = StepResult::Completed;
         int seen = 0;
         qsizetype fileCount = 0;
         const int error = chain_.Read([&](const char* name, qsizetype length, EntryKind kind) {
             if (++seen % EntriesPerEvents == 0 && !host_.ProcessPendingEvents())
-                status = PassStatus::Abandoned;
+                status = StepResult::Abandoned;
             else if (kind == EntryKind::Other)
                 return true;
             else if (host_.StopRequested())
-                status = PassStatus::Stopped;
+                status = StepResult::Stopped;
             else if (!QByteArrayView(name, length).isValidUtf8())
                 host_.ShowMessage(
                     folder.path + DisplayFileName(QByteArrayView(name, length)) + SkipText,
@@ -435,13 +434,13 @@ private:
             else if (kind == EntryKind::Folder)
                 subfolders_.emplace_back(name, length);
             else if (queuedFiles_ == room_)
-                status = PassStatus::Full;
+                status = StepResult::Full;
             else {
                 scratch_.append(name, length + 1);
                 ++queuedFiles_;
                 ++fileCount;
             }
-            return status == PassStatus::Completed;
+            return status == StepResult::Completed;
         });
         if (error != 0)
             Report(folder, error);
@@ -449,7 +448,7 @@ private:
         // every folder's buffer alive until the listing pass.
         folder.files = QByteArray(scratch_.constData(), scratch_.size());
         folder.fileCount = fileCount;
-        full_ = status == PassStatus::Full;
+        full_ = status == StepResult::Full;
         return status;
     }
 
@@ -481,18 +480,10 @@ QString InventoryFullText(qsizetype capacity) {
 }
 
 // How the walk ends when a pass did not complete; a full inventory is told to the user.
-WalkResult EndedEarly(PassStatus status, SearchHost& host, const Global& global) {
-    switch (status) {
-        case PassStatus::Stopped:
-            return WalkResult::Stopped;
-        case PassStatus::Abandoned:
-            return WalkResult::Abandoned;
-        case PassStatus::Full:
-        case PassStatus::Completed:
-            break;
-    }
-    host.ShowMessage(InventoryFullText(global.Capacity()), AppTitle);
-    return WalkResult::InventoryFull;
+StepResult EndedEarly(StepResult status, SearchHost& host, const Global& global) {
+    if (status == StepResult::Full)
+        host.ShowMessage(InventoryFullText(global.Capacity()), AppTitle);
+    return status;
 }
 
 // Room for the records to come, so a million appends do not keep reallocating. Growth stays
@@ -510,24 +501,24 @@ void ReserveRecords(Global& global, qsizetype more) {
 
 // The listing pass for one queued folder: a record for each of its files, in enumeration order.
 // Events and the stop request are also looked at within a large folder.
-PassStatus ListFiles(const QueuedFolder& folder, FolderChain& chain, SearchHost& host,
+StepResult ListFiles(const QueuedFolder& folder, FolderChain& chain, SearchHost& host,
                      Global& global) {
     const char* name = folder.files.constData();
     const char* end = name + folder.files.size();
     for (int n = 1; name < end; ++n) {
         if (n % EntriesPerEvents == 0) {
             if (!host.ProcessPendingEvents())
-                return PassStatus::Abandoned;
+                return StepResult::Abandoned;
             if (host.StopRequested())
-                return PassStatus::Stopped;
+                return StepResult::Stopped;
         }
         const qsizetype length = qsizetype(std::strlen(name));
         const qint64 size = host.ExactFilesize() ? chain.SizeOf(name) : Global::NoSize;
         if (!global.AddRecord(folder.path, DecodeFileName(QByteArrayView(name, length)), size))
-            return PassStatus::Full;
+            return StepResult::Full;
         name += length + 1;
     }
-    return PassStatus::Completed;
+    return StepResult::Completed;
 }
 
 }  // namespace
@@ -543,11 +534,11 @@ QString QueuePath(const QString& entry) {
 
 using namespace walk_detail;
 
-WalkResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global,
+StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global,
                          WalkedFolders& walked) {
     host.SetProgress(0);
     if (folder.isEmpty())
-        return WalkResult::Completed;
+        return StepResult::Completed;
 
     const QString root = QueuePath(folder);
     host.SetCaption(AppTitle + QStringLiteral(" [Analyzing ") + folder +
@@ -561,8 +552,8 @@ WalkResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
     FolderChain chain;
     Enumeration enumeration(host, walked, chain, queue,
                             std::max<qsizetype>(0, global.Capacity() - global.FileCount()));
-    const PassStatus enumerated = enumeration.Run();
-    if (enumerated == PassStatus::Stopped || enumerated == PassStatus::Abandoned)
+    const StepResult enumerated = enumeration.Run();
+    if (enumerated == StepResult::Stopped || enumerated == StepResult::Abandoned)
         return EndedEarly(enumerated, host, global);
 
     host.SetBusy(true);
@@ -574,9 +565,9 @@ WalkResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
     const qsizetype count = qsizetype(queue.size());
     for (qsizetype i = 0; i < count; ++i) {
         if (!host.ProcessPendingEvents())
-            return WalkResult::Abandoned;
+            return StepResult::Abandoned;
         if (host.StopRequested())
-            return WalkResult::Stopped;
+            return StepResult::Stopped;
         // The folder about to be listed still counts, so the first one shows 0.
         host.SetProgress(int(i * 100 / count));
 
@@ -587,16 +578,16 @@ WalkResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
                 chain.Leave(false);
             chain.EnterUnopened(current);
         }
-        const PassStatus listed = ListFiles(current, chain, host, global);
-        if (listed != PassStatus::Completed)
+        const StepResult listed = ListFiles(current, chain, host, global);
+        if (listed != StepResult::Completed)
             return EndedEarly(listed, host, global);
     }
     if (enumeration.Full())
-        return EndedEarly(PassStatus::Full, host, global);
+        return EndedEarly(StepResult::Full, host, global);
 
     host.SetProgress(100);
     host.SetCaption(AppTitle);
-    return WalkResult::Completed;
+    return StepResult::Completed;
 }
 
 }  // namespace tallyrook

@@ -6,17 +6,12 @@
 #include <utility>
 #include <vector>
 
+#include "search/step_result.h"
+
 namespace tallyrook {
 
 class Global;
 class SearchHost;
-
-enum class WalkResult {
-    Completed,
-    Stopped,        // the stop request was seen
-    InventoryFull,  // the inventory cap was reached; the user was told, the records so far stay
-    Abandoned,      // the host asked to give up at once (program ending)
-};
 
 // The folders entered so far in one search run. A folder met again, under another spelling, a
 // link, a bind mount or an overlapping folder-list entry, is skipped with its whole subtree, so
@@ -43,7 +38,7 @@ private:
 // Walks one folder-list entry (its text as the list holds it) and appends a record for every
 // plain file of the folder and all its subfolders to the inventory. `walked` lives for the whole
 // run.
-WalkResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global,
+StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global,
                          WalkedFolders& walked);
 
 // The walk's pieces, open for tests. AnalyzeFolder is all the rest of the program needs.

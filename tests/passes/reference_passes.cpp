@@ -6,7 +6,7 @@
 
 namespace tallyrook::test {
 
-PassResult ReferencePasses::Run(QChar pass, int firstRow) {
+StepResult ReferencePasses::Run(QChar pass, int firstRow) {
     const int k = int(QStringLiteral("NSC").indexOf(pass));
     const QString type = QStringLiteral("Name Size Close").section(u' ', k, k);
     const QString strong = QStringLiteral("blue red green").section(u' ', k, k);
@@ -33,7 +33,7 @@ PassResult ReferencePasses::Run(QChar pass, int firstRow) {
         bool groupStarted = false;
         for (qsizetype b = a + 1; b < n; ++b) {
             if (!host.ProcessPendingEvents())
-                return PassResult::Abandoned;
+                return StepResult::Abandoned;
             const QString& nameA = global.FileNames.at(a);
             const QString& nameB = global.FileNames.at(b);
             const bool match = k == 0   ? nameA == nameB
@@ -43,13 +43,13 @@ PassResult ReferencePasses::Run(QChar pass, int firstRow) {
             if (!match)
                 continue;
             if (host.StopRequested())
-                return PassResult::Stopped;
+                return StepResult::Stopped;
             const QString pathA = global.FullPath(a);
             const QString pathB = global.FullPath(b);
             const bool addA = !listed(pathA);
             const bool addB = !listed(pathB) && !(addA && pathA == pathB);
             if (rowsAdded + int(addA) + int(addB) > rowLimit)
-                return PassResult::RowsFull;
+                return StepResult::Full;
             const QString color = strongTurn ? strong : QStringLiteral("light ") + strong;
             if ((addA || addB) && !groupStarted) {
                 groupStarted = true;
@@ -67,7 +67,7 @@ PassResult ReferencePasses::Run(QChar pass, int firstRow) {
             strongTurn = !strongTurn;
         }
     }
-    return PassResult::Completed;
+    return StepResult::Completed;
 }
 
 }  // namespace tallyrook::test

@@ -12,7 +12,7 @@ namespace tallyrook::test {
 // by scanning the rows. The passes under test must give exactly its rows and RowColors.
 struct ReferencePasses {
     // pass: N (Exact Filename), S (Exact Filesize) or C (Similar Filename).
-    PassResult Run(QChar pass, int firstRow);
+    StepResult Run(QChar pass, int firstRow);
 
     SearchHost& host;
     Global& global;

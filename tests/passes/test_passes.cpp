@@ -14,7 +14,7 @@ const QString Root = u"/nonexistent-tallyrook-test/"_s;
 
 struct Outcome {
     QStringList rows, calls, progress;  // "size date path|type|colour|group"; host calls; bar
-    QList<PassResult> results;
+    QList<StepResult> results;
 };
 
 // Records are "folder/name", or "folder/name=size" for a recorded size. Steps are N, S or C,
@@ -45,7 +45,7 @@ Outcome RunPasses(const QStringList& records, const QString& steps, bool referen
                            : step[0] == u'N' ? passes.ExactFilenamePass()
                            : step[0] == u'S' ? passes.ExactFilesizePass(firstRow)
                                              : passes.SimilarFilenamePass(firstRow));
-        if (out.results.back() != PassResult::Completed)
+        if (out.results.back() != StepResult::Completed)
             break;
     }
     for (int i = 0; i < rows.RowCount(); ++i) {
@@ -156,7 +156,7 @@ private Q_SLOTS:
         for (int n = 1; n <= full.calls.count(u"events"_s); ++n) {
             const Outcome out =
                 RunPasses(records, u"N S C"_s, false, MatchPasses::RowCapacity, -1, n);
-            QCOMPARE(out.results.back(), PassResult::Abandoned);
+            QCOMPARE(out.results.back(), StepResult::Abandoned);
             QCOMPARE(out.calls.count(u"events"_s), n);
             QCOMPARE(out.calls.last(), u"events"_s);
         }

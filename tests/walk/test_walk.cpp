@@ -50,7 +50,7 @@ class TestWalk : public QObject {
     test::RecordingHost host;
     WalkedFolders walked;
 
-    WalkResult Walk(const QString& entry) { return AnalyzeFolder(entry, host, global, walked); }
+    StepResult Walk(const QString& entry) { return AnalyzeFolder(entry, host, global, walked); }
     void Fresh() {
         global = Global();
         host = test::RecordingHost();
@@ -74,7 +74,7 @@ private Q_SLOTS:
             QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Unsorted);
         const bool aFirst = listed.indexOf(u"A"_s) < listed.indexOf(u"B"_s);
         host.onExactFilesize = [this](int reads) { host.exactFilesize = reads >= 3; };
-        QCOMPARE(Walk(root), WalkResult::Completed);
+        QCOMPARE(Walk(root), StepResult::Completed);
         QCOMPARE(Recorded(global, root), aFirst ? u"r.txt= A/a.txt= A/A1/a1.txt=0 B/b.txt=0"_s
                                                 : u"r.txt= B/b.txt= A/a.txt=0 A/A1/a1.txt=0"_s);
         // Events once per folder in each pass; the folder being listed still counts.
@@ -91,9 +91,9 @@ private Q_SLOTS:
             test::RecordingHost stopped, abandoned;
             stopped.stopAtPoll = abandoned.abandonAtEvents = n;
             Global none;
-            QCOMPARE(AnalyzeFolder(root, stopped, none, walked = {}), WalkResult::Stopped);
+            QCOMPARE(AnalyzeFolder(root, stopped, none, walked = {}), StepResult::Stopped);
             QVERIFY(none.FileCount() == 0 && stopped.calls.last() == u"stop?"_s);
-            QCOMPARE(AnalyzeFolder(root, abandoned, none, walked = {}), WalkResult::Abandoned);
+            QCOMPARE(AnalyzeFolder(root, abandoned, none, walked = {}), StepResult::Abandoned);
             QVERIFY(abandoned.calls.last() == u"events"_s && abandoned.events == n);
             QCOMPARE(Log(stopped, root).remove(u" events"_s),
                      u"progress:0 caption:Tallyrook [Analyzing ~ folder]"_s);
@@ -102,7 +102,7 @@ private Q_SLOTS:
         // caption and progress stay where they were.
         Fresh();
         host.onEvents = [this](int n) { host.stopRequested = n == 4 + 3; };
-        QCOMPARE(Walk(root), WalkResult::Stopped);
+        QCOMPARE(Walk(root), StepResult::Stopped);
         QCOMPARE(global.FileNames, (QStringList{u"r.txt"_s, aFirst ? u"a.txt"_s : u"b.txt"_s}));
         QVERIFY(Log(host, root).endsWith(u"events progress:25 filesize? events"_s));
     }
@@ -128,10 +128,10 @@ private Q_SLOTS:
         host.onExactFilesize = [this](int) { QFile::remove(tree->path(u"late.txt"_s)); };
         ::setfsuid(65534);  // as nobody, root's permission bypass is gone (this thread only)
         const bool blocked = QDir(tree->path(u"locked"_s)).isEmpty();
-        const WalkResult result = Walk(root);
+        const StepResult result = Walk(root);
         ::setfsuid(0);
         ::chmod(locked, 0755);
-        QCOMPARE(result, WalkResult::Completed);
+        QCOMPARE(result, StepResult::Completed);
         QCOMPARE(Recorded(global, root).contains(u"locked/"_s), !blocked);
         QCOMPARE(Recorded(global, root).remove(u" locked/secret.txt=2"_s),
                  u"late.txt= music/big.iso=5368709123"_s);
@@ -212,7 +212,7 @@ private Q_SLOTS:
             if (entry == u"bound" && ::mount(QFile::encodeName(tree->path(u"in/A"_s)), bound,
                                              nullptr, MS_BIND, nullptr) != 0)
                 QSKIP("bind mounts need root (CAP_SYS_ADMIN) here");
-            QCOMPARE(Walk(entry == u"-" ? QString() : tree->path(entry)), WalkResult::Completed);
+            QCOMPARE(Walk(entry == u"-" ? QString() : tree->path(entry)), StepResult::Completed);
         }
         QCOMPARE(Recorded(global, root).remove(u"in/"_s), records);
         QVERIFY(host.calls.filter(u"message:"_s).isEmpty());
@@ -230,7 +230,7 @@ private Q_SLOTS:
             test::RecordingHost host;
             const bool full = room == 7;
             QCOMPARE(AnalyzeFolder(root, host, capped, walked = {}),
-                     full ? WalkResult::InventoryFull : WalkResult::Completed);
+                     full ? StepResult::Full : StepResult::Completed);
             QCOMPARE(capped.FileCount(), room + 1);
             QCOMPARE(host.calls.filter(u"message:"_s).size(), int(full));
             QVERIFY(!full || host.calls.last().startsWith(
@@ -258,7 +258,7 @@ private Q_SLOTS:
         for (int i = 0; i < boms.size(); ++i)
             tree->file(u"boms/"_s + boms[i], i + 1);
         host.exactFilesize = true;
-        QCOMPARE(Walk(root), WalkResult::Completed);
+        QCOMPARE(Walk(root), StepResult::Completed);
         QStringList records = Recorded(global, root).split(u' ');
         records.sort();
         QCOMPARE(records.join(u'|'),
@@ -277,7 +277,7 @@ private Q_SLOTS:
         // A folder-list entry that begins with the mark is that folder, not its twin.
         Fresh();
         host.exactFilesize = true;
-        QCOMPARE(Walk(tree->path(u"boms/"_s + bom + u"sub"_s)), WalkResult::Completed);
+        QCOMPARE(Walk(tree->path(u"boms/"_s + bom + u"sub"_s)), StepResult::Completed);
         QCOMPARE(Recorded(global, root), u"boms/\ufeffsub/s=6"_s);
     }
 
@@ -315,9 +315,9 @@ private Q_SLOTS:
             }
         };
         host.StartGapClock();
-        const WalkResult result = Walk(root);
+        const StepResult result = Walk(root);
         ::setrlimit(RLIMIT_NOFILE, &limit);
-        QCOMPARE(result, WalkResult::Completed);
+        QCOMPARE(result, StepResult::Completed);
         // Without events inside a folder the gap is at least 400 ms (40,000 entries at 10 µs);
         // the margin above the 100 ms target is for a loaded machine. The benchmark measures it.
         QVERIFY2(host.LongestGapMs() < 250, qPrintable(QString::number(host.LongestGapMs())));
