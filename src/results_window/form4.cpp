@@ -467,7 +467,7 @@ void Form4::UndoLastTrashRequest() {
 void Form4::RemoveCheckedRows(const QStringList& requested) {
     QSet<QString> gone;
     for (const QString& path : requested) {
-        if (!PathStillThere(path))
+        if (!ExistsWithoutFollowingLinks(path))
             gone.insert(path);
     }
     model_.RemoveRowsOfPaths(gone);

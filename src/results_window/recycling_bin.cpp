@@ -28,7 +28,7 @@ QString TrashName() {
 
 }  // namespace
 
-bool PathStillThere(const QString& path) {
+bool ExistsWithoutFollowingLinks(const QString& path) {
     if (path.isEmpty())
         return false;
     const QFileInfo info(path);
@@ -58,7 +58,7 @@ TrashOutcome SendToRecycleBin(const TrashQuestion& question, TrashDialogs& dialo
         QString reason;
         if (writer.MoveToTrash(paths.at(k), moved, reason))
             outcome.moved.append(moved);
-        else if (PathStillThere(paths.at(k)))
+        else if (ExistsWithoutFollowingLinks(paths.at(k)))
             outcome.failures.append(
                 {paths.at(k), reason + QStringLiteral(" It was left in place.")});
         else
@@ -78,7 +78,7 @@ RestoreOutcome RestoreFromTrash(const QList<TrashedFile>& moved, TrashDialogs& d
         QString reason;
         if (TrashWriter::Restore(file, reason))
             outcome.restored.append(file.original);
-        else if (PathStillThere(file.trashed))
+        else if (ExistsWithoutFollowingLinks(file.trashed))
             outcome.failures.append(
                 {file.original,
                  reason + QStringLiteral(" It is still in the ") + TrashName() + u'.'});

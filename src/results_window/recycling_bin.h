@@ -78,8 +78,9 @@ private:
     QProgressDialog* progress_ = nullptr;
 };
 
-// True when `path` names an entry of the file system (a link counts, even a broken one).
-bool PathStillThere(const QString& path);
+// True when `path` names an entry of the file system: a link counts as itself, even a broken one
+// (ExistsFollowingLinks would look through it). A link is what the Trash takes.
+bool ExistsWithoutFollowingLinks(const QString& path);
 
 // Asks once, then moves every path to the Trash. An empty list asks nothing.
 TrashOutcome SendToRecycleBin(const TrashQuestion& question, TrashDialogs& dialogs);

@@ -107,7 +107,7 @@ bool IsFolder(const QString& path) {
     return StatPath(path, info) && S_ISDIR(info.st_mode);
 }
 
-bool FileExists(const QString& path) {
+bool ExistsFollowingLinks(const QString& path) {
     struct stat info;
     return StatPath(path, info);
 }
@@ -135,7 +135,7 @@ bool IsFolder(const QString& path) {
     return !path.isEmpty() && QFileInfo(path).isDir();
 }
 
-bool FileExists(const QString& path) {
+bool ExistsFollowingLinks(const QString& path) {
     return !path.isEmpty() && QFileInfo(path).lastModified().isValid();
 }
 

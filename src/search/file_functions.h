@@ -26,8 +26,9 @@ QString FolderOf(const QString& path);
 
 // True when the path names a folder (a link to a folder counts); false when it cannot be read.
 bool IsFolder(const QString& path);
-// True when the path's last-modified time can be read.
-bool FileExists(const QString& path);
+// True when the path's last-modified time can be read: a link counts by what it points to, so a
+// broken link is false (compare ExistsWithoutFollowingLinks, for a file about to leave).
+bool ExistsFollowingLinks(const QString& path);
 // The file's size in bytes (64-bit), or nothing when its metadata cannot be read.
 std::optional<qint64> FileSize2(const QString& path);
 // The file's last-write time in UTC; invalid when it cannot be read.
