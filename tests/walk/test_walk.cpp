@@ -151,7 +151,8 @@ private Q_SLOTS:
 
         QVERIFY(IsFolder(tree->path(u"music/loop"_s)) && !IsFolder(tree->path(u"music/big.iso"_s)));
         QVERIFY(!IsFolder(QString()) && !ExistsFollowingLinks(QString()));
-        QVERIFY(ExistsFollowingLinks(tree->path(u"music"_s)) && !ExistsFollowingLinks(tree->path(u"music/broken"_s)));
+        QVERIFY(ExistsFollowingLinks(tree->path(u"music"_s)) &&
+                !ExistsFollowingLinks(tree->path(u"music/broken"_s)));
         QCOMPARE(FileSize2(tree->path(u"music/big.iso"_s)), std::optional<qint64>(big));
         QCOMPARE(FileSize2(tree->path(u"music"_s)), std::nullopt);
         if (!blocked)
@@ -327,7 +328,8 @@ private Q_SLOTS:
         QCOMPARE(global.FileSizes.at(deepest), 5000);
         QCOMPARE(FileSize2(path), 5000);
         QCOMPARE(LastWriteTimeUtc(path), written);
-        QVERIFY(IsFolder(FolderOf(path)) && ExistsFollowingLinks(path) && !ExistsFollowingLinks(path + u"x"_s));
+        QVERIFY(IsFolder(FolderOf(path)) && ExistsFollowingLinks(path) &&
+                !ExistsFollowingLinks(path + u"x"_s));
         // The records of one folder share its text rather than holding 40,000 copies.
         QCOMPARE(global.FileFolders.first().constData(), global.FileFolders[39'999].constData());
     }
