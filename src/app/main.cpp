@@ -5,12 +5,13 @@
 #include "results_window/results_model.h"
 #include "settings/settings_store.h"
 #include "shared/global.h"
+#include "shared/program.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Marwendel"));
-    QApplication::setApplicationName(QStringLiteral("Tallyrook"));
-    QApplication::setApplicationVersion(QStringLiteral(TALLYROOK_VERSION_TEXT));
+    QApplication::setOrganizationName(tallyrook::OrganizationName);
+    QApplication::setApplicationName(tallyrook::ProgramName);
+    QApplication::setApplicationVersion(tallyrook::ProgramVersion);
     QGuiApplication::setDesktopFileName(QStringLiteral("tallyrook"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/artwork/icon.svg")));
 

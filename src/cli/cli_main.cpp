@@ -21,6 +21,7 @@
 #include "search/result_list.h"
 #include "search/search_run.h"
 #include "shared/global.h"
+#include "shared/program.h"
 
 namespace tallyrook::cli {
 
@@ -167,7 +168,7 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
         return 0;
     }
     if (parser.isSet(u"version"_qs)) {
-        PrintTo(stdout, QStringLiteral("tallyrook-cli " TALLYROOK_VERSION_TEXT "\n"));
+        PrintTo(stdout, QStringLiteral("tallyrook-cli ") + ProgramVersion + u'\n');
         return 0;
     }
     request.criteria = {parser.isSet(u"name"_qs), parser.isSet(u"size"_qs),

@@ -30,16 +30,13 @@
 #include "results_window/results_model.h"
 #include "search/file_functions.h"
 #include "shared/global.h"
+#include "shared/program.h"
 #include "shared/twips.h"
 #include "widgets/picture_button.h"
 
 namespace tallyrook {
 
 namespace {
-
-QRect TwipsRect(int left, int top, int width, int height) {
-    return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
-}
 
 // The list of the results window. Space marks the current row's file whatever column has the
 // focus (the stock view toggles only on the check box's column); a double-click away from the
@@ -151,7 +148,7 @@ Form4::Form4(ResultsModel& model, Global& global, QWidget* mainWindow)
       ownDialogs_(std::make_unique<QtTrashDialogs>(this)),
       dialogs_(ownDialogs_.get()) {
     setObjectName(QStringLiteral("Form4"));
-    setWindowTitle(QStringLiteral("Tallyrook") + QStringLiteral(" 7.0"));
+    setWindowTitle(ProgramCaption());
     setWindowIcon(QIcon(QStringLiteral(":/artwork/icon.svg")));
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
@@ -367,7 +364,7 @@ void Form4::OpenRow(int row) {
         return;
     const QString path = model_.Row(row).path;
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        ShowPlainMessage(this, QStringLiteral("Tallyrook"),
+        ShowPlainMessage(this, ProgramName,
                          QStringLiteral("No application could open \"") +
                              QDir::toNativeSeparators(path) + QStringLiteral("\"."));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QRect>
+#include <QSize>
 #include <cmath>
 
 namespace tallyrook {
@@ -12,6 +14,14 @@ inline int TwipsToPixels(double twips) {
 }
 constexpr int PixelsToTwips(int pixels) {
     return pixels * TwipsPerPixel;
+}
+
+// A place and size given in twips, in pixels.
+inline QRect TwipsRect(int left, int top, int width, int height) {
+    return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
+}
+inline QSize TwipsSize(int width, int height) {
+    return {TwipsToPixels(width), TwipsToPixels(height)};
 }
 
 }  // namespace tallyrook
