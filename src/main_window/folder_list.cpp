@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include "main_window/dialogs.h"
+#include "main_window/form1_names.h"
 #include "search/file_functions.h"
 
 namespace tallyrook {
@@ -26,7 +27,7 @@ QIcon ImageList::image(int number) const {
 
 FolderListView::FolderListView(const ImageList& images, Dialogs& dialogs, QWidget* parent)
     : QTreeWidget(parent), images_(images), dialogs_(dialogs) {
-    setObjectName(QStringLiteral("ListView3"));
+    setObjectName(form1::FolderList);
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);

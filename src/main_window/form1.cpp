@@ -17,10 +17,12 @@
 #include "main_window/desktop_host.h"
 #include "main_window/dialogs.h"
 #include "main_window/folder_list.h"
+#include "main_window/form1_names.h"
 #include "results_window/form4.h"
 #include "results_window/results_model.h"
 #include "search/search_run.h"
 #include "settings/settings_store.h"
+#include "shared/program.h"
 #include "shared/twips.h"
 #include "widgets/picture_button.h"
 
@@ -52,11 +54,6 @@ QFont CaptionFont() {
     return font;
 }
 
-void SetTwipsGeometry(QWidget* widget, int left, int top, int width, int height) {
-    widget->setGeometry(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
-                        TwipsToPixels(height));
-}
-
 }  // namespace
 
 Form1::Form1(Global& global, SettingsStore& settings, ResultsModel& results, Dialogs* dialogs,
@@ -75,115 +72,117 @@ Form1::Form1(Global& global, SettingsStore& settings, ResultsModel& results, Dia
 Form1::~Form1() = default;
 
 void Form1::BuildControls() {
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(form1::Window);
     setWindowIcon(QIcon(QStringLiteral(":/artwork/icon.svg")));
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     white.setColor(QPalette::WindowText, Qt::black);
     setPalette(white);
     setAutoFillBackground(true);
-    resize(TwipsToPixels(kClientWidth), TwipsToPixels(kClientHeight));
+    resize(TwipsSize(kClientWidth, kClientHeight));
 
-    image6_ = new QLabel(this);
-    image6_->setObjectName(QStringLiteral("Image6"));
-    SetTwipsGeometry(image6_, -60, -60, 4185, 1380);
-    image6_->setPixmap(QIcon(QStringLiteral(":/artwork/banner.svg")).pixmap(QSize(279, 92)));
+    banner_ = new QLabel(this);
+    banner_->setObjectName(form1::Banner);
+    banner_->setGeometry(TwipsRect(-60, -60, 4185, 1380));
+    banner_->setPixmap(QIcon(QStringLiteral(":/artwork/banner.svg")).pixmap(QSize(279, 92)));
 
-    check2_ = new PictureButton(QStringLiteral("Check2"),
-                                QStringLiteral(":/artwork/add_folder.svg"), this);
-    SetTwipsGeometry(check2_, 4200, 120, 1455, 1095);
-    check2_->setAccessibleName(QStringLiteral("Add folder"));
-    check1_ = new PictureButton(QStringLiteral("Check1"),
-                                QStringLiteral(":/artwork/find_dupes.svg"), this);
-    SetTwipsGeometry(check1_, 5760, 120, 1455, 1095);
-    check1_->setAccessibleName(QStringLiteral("Find dupes"));
-    check3_ = new PictureButton(QStringLiteral("Check3"),
-                                QStringLiteral(":/artwork/clear_list.svg"), this);
-    SetTwipsGeometry(check3_, 7320, 120, 1455, 1095);
-    check3_->setAccessibleName(QStringLiteral("Clear list"));
-    check6_ = new PictureButton(QStringLiteral("Check6"), QStringLiteral(":/artwork/stop_find.svg"),
-                                this);
-    SetTwipsGeometry(check6_, 9480, 1440, 1455, 1095);
-    check6_->setAccessibleName(QStringLiteral("Stop find"));
-    check6_->hide();
+    addFolderButton_ =
+        new PictureButton(form1::AddFolderButton, QStringLiteral(":/artwork/add_folder.svg"), this);
+    addFolderButton_->setGeometry(TwipsRect(4200, 120, 1455, 1095));
+    addFolderButton_->setAccessibleName(QStringLiteral("Add folder"));
+    findButton_ =
+        new PictureButton(form1::FindButton, QStringLiteral(":/artwork/find_dupes.svg"), this);
+    findButton_->setGeometry(TwipsRect(5760, 120, 1455, 1095));
+    findButton_->setAccessibleName(QStringLiteral("Find dupes"));
+    clearListButton_ =
+        new PictureButton(form1::ClearListButton, QStringLiteral(":/artwork/clear_list.svg"), this);
+    clearListButton_->setGeometry(TwipsRect(7320, 120, 1455, 1095));
+    clearListButton_->setAccessibleName(QStringLiteral("Clear list"));
+    stopButton_ =
+        new PictureButton(form1::StopButton, QStringLiteral(":/artwork/stop_find.svg"), this);
+    stopButton_->setGeometry(TwipsRect(9480, 1440, 1455, 1095));
+    stopButton_->setAccessibleName(QStringLiteral("Stop find"));
+    stopButton_->hide();
 
     const QFont font = CaptionFont();
-    auto makeCriterion = [&](const QString& name, const QString& caption, int top, int width) {
+    auto makeCriterion = [&](QLatin1StringView name, const QString& caption, int top, int width) {
         auto* box = new QCheckBox(caption, this);
         box->setObjectName(name);
         box->setFont(font);
-        SetTwipsGeometry(box, 8880, top, width, 255);
+        box->setGeometry(TwipsRect(8880, top, width, 255));
         return box;
     };
-    check4_ = makeCriterion(QStringLiteral("Check4"), QStringLiteral("Exact Filename"), 120, 1815);
-    check5_ = makeCriterion(QStringLiteral("Check5"), QStringLiteral("Exact Filesize"), 480, 1695);
-    check7_ =
-        makeCriterion(QStringLiteral("Check7"), QStringLiteral("Similar Filename"), 840, 1815);
+    exactFilenameBox_ =
+        makeCriterion(form1::ExactFilenameBox, QStringLiteral("Exact Filename"), 120, 1815);
+    exactFilesizeBox_ =
+        makeCriterion(form1::ExactFilesizeBox, QStringLiteral("Exact Filesize"), 480, 1695);
+    similarFilenameBox_ =
+        makeCriterion(form1::SimilarFilenameBox, QStringLiteral("Similar Filename"), 840, 1815);
 
-    frame2_ = new QGroupBox(QStringLiteral("Folders to Find File Duplicates In:"), this);
-    frame2_->setObjectName(QStringLiteral("Frame2"));
-    frame2_->setFont(font);
-    QPalette grey = frame2_->palette();
+    folderFrame_ = new QGroupBox(QStringLiteral("Folders to Find File Duplicates In:"), this);
+    folderFrame_->setObjectName(form1::FolderFrame);
+    folderFrame_->setFont(font);
+    QPalette grey = folderFrame_->palette();
     grey.setColor(QPalette::WindowText, QColor(128, 128, 128));
-    frame2_->setPalette(grey);
+    folderFrame_->setPalette(grey);
 
-    imageList1_ = new ImageList(QStringLiteral("ImageList1"), this);
-    listView3_ = new FolderListView(*imageList1_, dialogs_, frame2_);
-    listView3_->setFont(font);
-    QPalette listPalette = listView3_->palette();
+    folderImages_ = new ImageList(form1::FolderImages, this);
+    folderList_ = new FolderListView(*folderImages_, dialogs_, folderFrame_);
+    folderList_->setFont(font);
+    QPalette listPalette = folderList_->palette();
     listPalette.setColor(QPalette::WindowText, Qt::black);
-    listView3_->setPalette(listPalette);
+    folderList_->setPalette(listPalette);
 
-    progressBar1_ = new QProgressBar(this);
-    progressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
-    progressBar1_->setRange(0, 100);
-    progressBar1_->setValue(0);
-    progressBar1_->setTextVisible(false);
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setObjectName(form1::ProgressBar);
+    progressBar_->setRange(0, 100);
+    progressBar_->setValue(0);
+    progressBar_->setTextVisible(false);
     PlaceWidgets();
 
-    setTabOrder(check2_, check1_);
-    setTabOrder(check1_, check3_);
-    setTabOrder(check3_, listView3_);
-    setTabOrder(listView3_, check4_);
-    setTabOrder(check4_, check5_);
-    setTabOrder(check5_, check6_);
-    setTabOrder(check6_, check7_);
+    setTabOrder(addFolderButton_, findButton_);
+    setTabOrder(findButton_, clearListButton_);
+    setTabOrder(clearListButton_, folderList_);
+    setTabOrder(folderList_, exactFilenameBox_);
+    setTabOrder(exactFilenameBox_, exactFilesizeBox_);
+    setTabOrder(exactFilesizeBox_, stopButton_);
+    setTabOrder(stopButton_, similarFilenameBox_);
 
     // The arrow over the window's background, the banner and the frame; the hand (set at start)
     // over everything that can be clicked.
     setCursor(Qt::ArrowCursor);
-    frame2_->setCursor(Qt::ArrowCursor);
-    image6_->setCursor(Qt::ArrowCursor);
+    folderFrame_->setCursor(Qt::ArrowCursor);
+    banner_->setCursor(Qt::ArrowCursor);
 
     // The list's own menu does what the button and the Delete key do.
-    listView3_->setContextMenuPolicy(Qt::ActionsContextMenu);
-    auto* addFolder = new QAction(QStringLiteral("Add Folder\u2026"), listView3_);
-    addFolder->setObjectName(QStringLiteral("AddFolderAction"));
-    connect(addFolder, &QAction::triggered, this, &Form1::Check2_Click);
-    auto* remove = new QAction(QStringLiteral("Remove"), listView3_);
-    remove->setObjectName(QStringLiteral("RemoveAction"));
+    folderList_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* addFolder = new QAction(QStringLiteral("Add Folder\u2026"), folderList_);
+    addFolder->setObjectName(form1::AddFolderAction);
+    connect(addFolder, &QAction::triggered, this, &Form1::OnAddFolder);
+    auto* remove = new QAction(QStringLiteral("Remove"), folderList_);
+    remove->setObjectName(form1::RemoveAction);
     remove->setEnabled(false);
-    connect(remove, &QAction::triggered, listView3_, &FolderListView::RemoveSelectedEntries);
+    connect(remove, &QAction::triggered, folderList_, &FolderListView::RemoveSelectedEntries);
     const auto updateRemove = [this, remove] {
-        remove->setEnabled(!listView3_->selectedItems().isEmpty());
+        remove->setEnabled(!folderList_->selectedItems().isEmpty());
     };
-    connect(listView3_, &QTreeWidget::itemSelectionChanged, remove, updateRemove);
-    connect(listView3_->model(), &QAbstractItemModel::rowsRemoved, remove, updateRemove);
-    listView3_->addActions({addFolder, remove});
+    connect(folderList_, &QTreeWidget::itemSelectionChanged, remove, updateRemove);
+    connect(folderList_->model(), &QAbstractItemModel::rowsRemoved, remove, updateRemove);
+    folderList_->addActions({addFolder, remove});
 
-    connect(check1_, &QPushButton::clicked, this, &Form1::Check1_Click);
-    connect(check2_, &QPushButton::clicked, this, &Form1::Check2_Click);
-    connect(check3_, &QPushButton::clicked, this, &Form1::Check3_Click);
-    connect(check6_, &QPushButton::clicked, this, &Form1::Check6_Click);
+    connect(findButton_, &QPushButton::clicked, this, &Form1::OnFind);
+    connect(addFolderButton_, &QPushButton::clicked, this, &Form1::OnAddFolder);
+    connect(clearListButton_, &QPushButton::clicked, this, &Form1::OnClearList);
+    connect(stopButton_, &QPushButton::clicked, this, &Form1::OnStop);
     auto saveOnChange = [this](QCheckBox* box, const QString& key) {
         connect(box, &QCheckBox::toggled, this, [this, key](bool checked) {
             if (!closing_)
                 settings_.WriteSetting(key, checked ? QStringLiteral("1") : QStringLiteral("0"));
         });
     };
-    saveOnChange(check4_, kExactFilename);
-    saveOnChange(check5_, kExactFilesize);
-    saveOnChange(check7_, kSimilarFilename);
+    saveOnChange(exactFilenameBox_, kExactFilename);
+    saveOnChange(exactFilesizeBox_, kExactFilesize);
+    saveOnChange(similarFilenameBox_, kSimilarFilename);
 }
 
 void Form1::StartUp() {
@@ -202,29 +201,30 @@ void Form1::StartUp() {
         move(whole.topLeft() + QPoint(TwipsToPixels(at.x()), TwipsToPixels(at.y())));
     }
 
-    check6_->move(check1_->pos());
+    stopButton_->move(findButton_->pos());
 
     const QCursor hand = HandCursor();
-    for (QWidget* widget : std::initializer_list<QWidget*>{check1_, check2_, check3_, check4_,
-                                                           check5_, check6_, check7_, listView3_})
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             findButton_, addFolderButton_, clearListButton_, exactFilenameBox_, exactFilesizeBox_,
+             stopButton_, similarFilenameBox_, folderList_})
         widget->setCursor(hand);
 
-    setWindowTitle(QStringLiteral("Tallyrook") + QStringLiteral(" 7.0"));
+    setWindowTitle(ProgramCaption());
 
     if (screen && screen->availableGeometry().width() <= 800)
         setWindowState(Qt::WindowMaximized);
 
-    listView3_->setColumnCount(1);
-    listView3_->setHeaderLabels({QStringLiteral("Folder")});
+    folderList_->setColumnCount(1);
+    folderList_->setHeaderLabels({QStringLiteral("Folder")});
 
     RestoreGeometry(stored);
 
-    listView3_->header()->setStretchLastSection(false);
-    listView3_->setColumnWidth(0, TwipsToPixels(FolderColumnWidth(layout_.listWidth)));
+    folderList_->header()->setStretchLastSection(false);
+    folderList_->setColumnWidth(0, TwipsToPixels(FolderColumnWidth(layout_.listWidth)));
 
-    RestoreCriterion(check4_, kExactFilename);
-    RestoreCriterion(check5_, kExactFilesize);
-    RestoreCriterion(check7_, kSimilarFilename);
+    RestoreCriterion(exactFilenameBox_, kExactFilename);
+    RestoreCriterion(exactFilesizeBox_, kExactFilesize);
+    RestoreCriterion(similarFilenameBox_, kSimilarFilename);
 }
 
 void Form1::RestoreGeometry(const StoredGeometry& stored) {
@@ -311,11 +311,11 @@ void Form1::ApplyLayout(int outerWidth, int outerHeight) {
 }
 
 void Form1::PlaceWidgets() {
-    SetTwipsGeometry(listView3_, kListLeft, kListTop, layout_.listWidth, layout_.listHeight);
-    SetTwipsGeometry(frame2_, layout_.frameLeft, kFrameTop, layout_.frameWidth,
-                     layout_.frameHeight);
-    SetTwipsGeometry(progressBar1_, layout_.progressLeft, layout_.progressTop,
-                     layout_.progressWidth, kProgressHeight);
+    folderList_->setGeometry(TwipsRect(kListLeft, kListTop, layout_.listWidth, layout_.listHeight));
+    folderFrame_->setGeometry(
+        TwipsRect(layout_.frameLeft, kFrameTop, layout_.frameWidth, layout_.frameHeight));
+    progressBar_->setGeometry(TwipsRect(layout_.progressLeft, layout_.progressTop,
+                                        layout_.progressWidth, kProgressHeight));
 }
 
 void Form1::resizeEvent(QResizeEvent* event) {
@@ -361,48 +361,48 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 bool Form1::ExactFilename() const {
-    return check4_->isChecked();
+    return exactFilenameBox_->isChecked();
 }
 bool Form1::ExactFilesize() const {
-    return check5_->isChecked();
+    return exactFilesizeBox_->isChecked();
 }
 bool Form1::SimilarFilename() const {
-    return check7_->isChecked();
+    return similarFilenameBox_->isChecked();
 }
 QStringList Form1::FolderEntries() const {
-    return listView3_->Entries();
+    return folderList_->Entries();
 }
 
 void Form1::AddCommandLineFolders(const QStringList& paths) {
-    listView3_->AddCommandLinePaths(paths);
+    folderList_->AddCommandLinePaths(paths);
 }
 
 void Form1::SetProgress(int percent) {
-    progressBar1_->setValue(qBound(0, percent, 100));
+    progressBar_->setValue(qBound(0, percent, 100));
 }
 
 void Form1::SetRunning(bool running) {
     // The button that takes the other's place takes its focus too: hiding a focused button would
     // hand the focus to the next in the chain, where the next Space would clear the list or
     // flip a criterion.
-    PictureButton* shown = running ? check6_ : check1_;
-    PictureButton* hidden = running ? check1_ : check6_;
+    PictureButton* shown = running ? stopButton_ : findButton_;
+    PictureButton* hidden = running ? findButton_ : stopButton_;
     shown->show();
     shown->setFocus(Qt::OtherFocusReason);
     hidden->hide();
 }
 
 void Form1::ShowResults() {
-    if (!form4_)
-        form4_ = std::make_unique<Form4>(results_, global_, this);
-    form4_->ShowInPlaceOf(this);
+    if (!resultsWindow_)
+        resultsWindow_ = std::make_unique<Form4>(results_, global_, this);
+    resultsWindow_->ShowInPlaceOf(this);
 }
 
 SearchHost& Form1::Host() {
     return *host_;
 }
 
-void Form1::Check1_Click() {
+void Form1::OnFind() {
     if (running_ || closing_)
         return;
     running_ = true;
@@ -415,21 +415,21 @@ void Form1::Check1_Click() {
     host_->SetBusy(false);
 }
 
-void Form1::Check2_Click() {
+void Form1::OnAddFolder() {
     QString path = dialogs_.BrowseForFolder(this, QStringLiteral("Please select folder to add:"));
     if (path.isEmpty())
         return;
     // One closing "/" goes; the root stays "/".
     if (path.size() > 1 && path.endsWith(u'/'))
         path.chop(1);
-    listView3_->AddEntry(path);
+    folderList_->AddEntry(path);
 }
 
-void Form1::Check3_Click() {
-    listView3_->clear();
+void Form1::OnClearList() {
+    folderList_->clear();
 }
 
-void Form1::Check6_Click() {
+void Form1::OnStop() {
     if (!closing_)
         settings_.WriteSetting(QStringLiteral("Stop"), QStringLiteral("True"));
 }

@@ -57,7 +57,7 @@ public:
     void SetRunning(bool running);
     // The results window, made on first use, takes this window's place.
     void ShowResults();
-    Form4* ResultsWindow() const { return form4_.get(); }
+    Form4* ResultsWindow() const { return resultsWindow_.get(); }
 
     SearchHost& Host();
     bool IsClosing() const { return closing_; }
@@ -83,10 +83,10 @@ private:
     void FitPendingOuterSize();
     void PlaceWidgets();
 
-    void Check1_Click();
-    void Check2_Click();
-    void Check3_Click();
-    void Check6_Click();
+    void OnFind();
+    void OnAddFolder();
+    void OnClearList();
+    void OnStop();
 
     Global& global_;
     SettingsStore& settings_;
@@ -94,20 +94,20 @@ private:
     std::unique_ptr<Dialogs> ownDialogs_;
     Dialogs& dialogs_;
     std::unique_ptr<DesktopHost> host_;
-    std::unique_ptr<Form4> form4_;
+    std::unique_ptr<Form4> resultsWindow_;
 
-    QLabel* image6_ = nullptr;
-    PictureButton* check1_ = nullptr;
-    PictureButton* check2_ = nullptr;
-    PictureButton* check3_ = nullptr;
-    PictureButton* check6_ = nullptr;
-    QCheckBox* check4_ = nullptr;
-    QCheckBox* check5_ = nullptr;
-    QCheckBox* check7_ = nullptr;
-    QGroupBox* frame2_ = nullptr;
-    ImageList* imageList1_ = nullptr;
-    FolderListView* listView3_ = nullptr;
-    QProgressBar* progressBar1_ = nullptr;
+    QLabel* banner_ = nullptr;
+    PictureButton* findButton_ = nullptr;
+    PictureButton* addFolderButton_ = nullptr;
+    PictureButton* clearListButton_ = nullptr;
+    PictureButton* stopButton_ = nullptr;
+    QCheckBox* exactFilenameBox_ = nullptr;
+    QCheckBox* exactFilesizeBox_ = nullptr;
+    QCheckBox* similarFilenameBox_ = nullptr;
+    QGroupBox* folderFrame_ = nullptr;
+    ImageList* folderImages_ = nullptr;
+    FolderListView* folderList_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
 
     MainLayout layout_;
     QSize savedOuter_;

@@ -11,6 +11,7 @@
 #include "main_window/dialogs.h"
 #include "main_window/folder_list.h"
 #include "main_window/form1.h"
+#include "main_window/form1_names.h"
 #include "results_window/form4.h"
 #include "results_window/results_model.h"
 #include "search/search_host.h"
@@ -45,12 +46,12 @@ struct Program {
     ResultsModel results{global};
     FakeDialogs dialogs;
     std::unique_ptr<Form1> form = std::make_unique<Form1>(global, settings, results, &dialogs);
-    FolderListView* list = form->findChild<FolderListView*>(u"ListView3"_s);
+    FolderListView* list = form->findChild<FolderListView*>(form1::FolderList);
 
     QString Key(const char* key) { return settings.ReadSetting(QString::fromLatin1(key)); }
     template <typename T = QWidget>
-    T* Child(const char* name) {
-        return form->findChild<T*>(QString::fromLatin1(name));
+    T* Child(QLatin1StringView name) {
+        return form->findChild<T*>(name);
     }
     bool Show() {
         form->show();
@@ -80,12 +81,12 @@ class TestForm1 : public QObject {
     void Find(Program& p, const QStringList& folders, const std::function<void()>& during,
               Qt::Key key = {}) {
         QVERIFY(p.Show());
-        p.Child<QCheckBox>("Check4")->setChecked(true);
+        p.Child<QCheckBox>(form1::ExactFilenameBox)->setChecked(true);
         for (const QString& folder : folders)
             p.list->AddEntry(tree.path(folder));
         QTimer::singleShot(0, this, during);
-        key ? QTest::keyClick(p.Child("Check1"), key)
-            : QTest::mouseClick(p.Child("Check1"), Qt::LeftButton);
+        key ? QTest::keyClick(p.Child(form1::FindButton), key)
+            : QTest::mouseClick(p.Child(form1::FindButton), Qt::LeftButton);
     }
 
 private Q_SLOTS:
@@ -119,7 +120,8 @@ private Q_SLOTS:
         Program p;
         const QSize outer = p.form->OuterSizeTwips();
         QString ticks;
-        for (const char* name : {"Check4", "Check5", "Check7"})
+        for (QLatin1StringView name :
+             {form1::ExactFilenameBox, form1::ExactFilesizeBox, form1::SimilarFilenameBox})
             ticks += p.Child<QCheckBox>(name)->isChecked() ? u'1' : u'0';
         // Qt's numbers for the states are the stored codes; what start-up applied is saved at once.
         const QString got = u"%1,%2,%3,"_s.arg(p.form->windowState().toInt())
@@ -184,7 +186,7 @@ private Q_SLOTS:
         // Cancelling adds nothing, one closing "/" goes, the root stays "/"; Enter presses too.
         for (const QString& chosen : {QString(), u"/a/"_s, u"/b"_s, u"/"_s, u"/c"_s}) {
             p.dialogs.folderToChoose = chosen;
-            QTest::keyClick(p.Child("Check2"), Qt::Key_Return);
+            QTest::keyClick(p.Child(form1::AddFolderButton), Qt::Key_Return);
         }
         QCOMPARE(p.list->Entries(), u"/a /b / /c"_s.split(u' '));
         // Delete and the menu's Remove take the selection.
@@ -193,7 +195,7 @@ private Q_SLOTS:
             p.list->topLevelItem(row)->setSelected(true);
         QTest::keyClick(p.list, Qt::Key_Delete);
         p.list->topLevelItem(1)->setSelected(true);
-        p.list->findChild<QAction*>(u"RemoveAction"_s)->trigger();
+        p.list->findChild<QAction*>(form1::RemoveAction)->trigger();
         QCOMPARE(p.list->Entries() + p.dialogs.shown, QStringList{u"/b"_s});
     }
 
@@ -235,7 +237,7 @@ private Q_SLOTS:
         QVERIFY(p.Show());
         p.form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(p.form.get()));
-        p.Child("Check1")->setFocus();
+        p.Child(form1::FindButton)->setFocus();
         // From the keyboard the stop button takes the focus, so the next Space stops the run
         // rather than clearing the list. Clear List during the run does not change its walk.
         QWidget* focusDuringRun = nullptr;
@@ -243,11 +245,11 @@ private Q_SLOTS:
             p, {u"photos"_s, u"docs"_s},
             [&] {
                 focusDuringRun = QApplication::focusWidget();
-                QTest::mouseClick(p.Child("Check3"), Qt::LeftButton);
+                QTest::mouseClick(p.Child(form1::ClearListButton), Qt::LeftButton);
             },
             Qt::Key_Space);
-        QCOMPARE(focusDuringRun, p.Child("Check6"));
-        QCOMPARE(p.form->focusWidget(), p.Child("Check1"));
+        QCOMPARE(focusDuringRun, p.Child(form1::StopButton));
+        QCOMPARE(p.form->focusWidget(), p.Child(form1::FindButton));
         QCOMPARE(p.global.FileCount() * 10 + p.results.RowCount(), 42);  // files, rows
         QVERIFY(p.list->Entries().isEmpty() && p.dialogs.shown.isEmpty() && !p.form->isVisible());
         QCOMPARE(p.form->ResultsWindow()->size(), p.form->size());
@@ -265,17 +267,18 @@ private Q_SLOTS:
             bool stopShown = false;
             QString width;
             Find(p, {u"music"_s, u"docs"_s}, [&] {
-                stopShown = p.Child("Check6")->isVisible() && !p.Child("Check1")->isVisible();
+                stopShown = p.Child(form1::StopButton)->isVisible() &&
+                            !p.Child(form1::FindButton)->isVisible();
                 width = p.Key("FormWidth");
                 closing ? void(p.form->close())
-                        : QTest::mouseClick(p.Child("Check6"), Qt::LeftButton);
+                        : QTest::mouseClick(p.Child(form1::StopButton), Qt::LeftButton);
             });
             QVERIFY(stopShown);
             // Cut short, with no message, no results window and the cursor back.
             QVERIFY(p.global.FileCount() < 41 && !QApplication::overrideCursor());
             QVERIFY(!p.form->ResultsWindow() || !p.form->ResultsWindow()->isVisible());
             // Criteria are saved on every change, until the window closes.
-            p.Child<QCheckBox>("Check5")->setChecked(true);
+            p.Child<QCheckBox>(form1::ExactFilesizeBox)->setChecked(true);
             QCOMPARE(p.Key("ExactFilesize"), closing ? QString() : u"1"_s);
             if (closing) {
                 QVERIFY(!p.form->Host().ProcessPendingEvents());
@@ -283,7 +286,7 @@ private Q_SLOTS:
                 p.form->Host().ShowMessage(u"late"_s, u"No dupes"_s);
                 QCOMPARE(p.Key("FormWidth"), width);
             } else {
-                QVERIFY(p.Key("Stop") == u"True"_s && p.Child("Check1")->isVisible());
+                QVERIFY(p.Key("Stop") == u"True"_s && p.Child(form1::FindButton)->isVisible());
             }
             QVERIFY(p.dialogs.shown.isEmpty());
         }
