@@ -67,10 +67,7 @@ QString FolderListView::VirtualFolderMessage() {
 namespace {
 // A file stands for its folder, without the closing "/" unless that is the root.
 QString FolderOfFile(const QString& path) {
-    QString folder = FolderOf(path);
-    if (folder.size() > 1 && folder.endsWith(u'/'))
-        folder.chop(1);
-    return folder;
+    return WithoutClosingSlash(FolderOf(path));
 }
 }  // namespace
 

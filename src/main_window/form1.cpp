@@ -20,6 +20,7 @@
 #include "main_window/form1_names.h"
 #include "results_window/form4.h"
 #include "results_window/results_model.h"
+#include "search/file_functions.h"
 #include "search/search_run.h"
 #include "settings/settings_store.h"
 #include "shared/program.h"
@@ -416,13 +417,10 @@ void Form1::OnFind() {
 }
 
 void Form1::OnAddFolder() {
-    QString path = dialogs_.BrowseForFolder(this, QStringLiteral("Please select folder to add:"));
-    if (path.isEmpty())
-        return;
-    // One closing "/" goes; the root stays "/".
-    if (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
-    folderList_->AddEntry(path);
+    const QString path =
+        dialogs_.BrowseForFolder(this, QStringLiteral("Please select folder to add:"));
+    if (!path.isEmpty())
+        folderList_->AddEntry(WithoutClosingSlash(path));
 }
 
 void Form1::OnClearList() {

@@ -63,6 +63,10 @@ QString FolderOf(const QString& path) {
     return path.first(path.lastIndexOf(u'/') + 1);
 }
 
+QString WithoutClosingSlash(const QString& path) {
+    return path.size() > 1 && path.endsWith(u'/') ? path.chopped(1) : path;
+}
+
 #ifdef TALLYROOK_POSIX_FILES
 
 namespace {

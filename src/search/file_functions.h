@@ -21,6 +21,8 @@ QString DisplayFileName(QByteArrayView bytes);
 QString FileNameOf(const QString& path);
 // The text up to and including the last "/"; the empty text when there is none.
 QString FolderOf(const QString& path);
+// A folder's path without one closing "/", as the folder list shows it; the root "/" stays.
+QString WithoutClosingSlash(const QString& path);
 // The look-ups below work for paths longer than the system's limit too: they then go through the
 // path one folder at a time.
 

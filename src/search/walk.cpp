@@ -42,10 +42,6 @@ constexpr int EntriesPerEvents = 16;
 
 enum class EntryKind { Other, Folder, File };
 
-QString WithoutClosingSlash(const QString& path) {
-    return path.size() > 1 && path.endsWith(u'/') ? path.chopped(1) : path;
-}
-
 #ifdef TALLYROOK_POSIX_WALK
 
 using FolderId = std::pair<quint64, quint64>;  // st_dev, st_ino
