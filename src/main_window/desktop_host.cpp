@@ -4,6 +4,7 @@
 
 #include "main_window/dialogs.h"
 #include "main_window/form1.h"
+#include "settings/setting_keys.h"
 #include "settings/settings_store.h"
 
 namespace tallyrook {
@@ -102,11 +103,11 @@ bool DesktopHost::ProcessPendingEvents() {
 
 void DesktopHost::ClearStopRequest() {
     if (!form_.IsClosing())
-        settings_.WriteSetting(QStringLiteral("Stop"), QStringLiteral("False"));
+        settings_.WriteSetting(setting_keys::Stop, QStringLiteral("False"));
 }
 
 bool DesktopHost::StopRequested() {
-    return settings_.ReadSetting(QStringLiteral("Stop")) == QLatin1String("True");
+    return settings_.ReadSetting(setting_keys::Stop) == QLatin1String("True");
 }
 
 void DesktopHost::ShowResults() {

@@ -22,6 +22,7 @@
 #include "results_window/results_model.h"
 #include "search/file_functions.h"
 #include "search/search_run.h"
+#include "settings/setting_keys.h"
 #include "settings/settings_store.h"
 #include "shared/program.h"
 #include "shared/twips.h"
@@ -30,10 +31,6 @@
 namespace tallyrook {
 
 namespace {
-
-const QString kExactFilename = QStringLiteral("ExactFilename");
-const QString kExactFilesize = QStringLiteral("ExactFilesize");
-const QString kSimilarFilename = QStringLiteral("SimilarFilename");
 
 // Design-time client area, in twips.
 constexpr int kClientWidth = 10605;
@@ -181,17 +178,17 @@ void Form1::BuildControls() {
                 settings_.WriteSetting(key, checked ? QStringLiteral("1") : QStringLiteral("0"));
         });
     };
-    saveOnChange(exactFilenameBox_, kExactFilename);
-    saveOnChange(exactFilesizeBox_, kExactFilesize);
-    saveOnChange(similarFilenameBox_, kSimilarFilename);
+    saveOnChange(exactFilenameBox_, setting_keys::ExactFilename);
+    saveOnChange(exactFilesizeBox_, setting_keys::ExactFilesize);
+    saveOnChange(similarFilenameBox_, setting_keys::SimilarFilename);
 }
 
 void Form1::StartUp() {
     QScreen* screen = this->screen();
     // Read before anything below changes the window: every change saves the geometry keys.
-    const StoredGeometry stored{settings_.ReadSetting(QStringLiteral("WindowState")),
-                                settings_.ReadSetting(QStringLiteral("FormWidth")),
-                                settings_.ReadSetting(QStringLiteral("FormHeight"))};
+    const StoredGeometry stored{settings_.ReadSetting(setting_keys::WindowState),
+                                settings_.ReadSetting(setting_keys::FormWidth),
+                                settings_.ReadSetting(setting_keys::FormHeight)};
 
     // Centred on the whole screen at the design size.
     if (screen) {
@@ -223,9 +220,9 @@ void Form1::StartUp() {
     folderList_->header()->setStretchLastSection(false);
     folderList_->setColumnWidth(0, TwipsToPixels(FolderColumnWidth(layout_.listWidth)));
 
-    RestoreCriterion(exactFilenameBox_, kExactFilename);
-    RestoreCriterion(exactFilesizeBox_, kExactFilesize);
-    RestoreCriterion(similarFilenameBox_, kSimilarFilename);
+    RestoreCriterion(exactFilenameBox_, setting_keys::ExactFilename);
+    RestoreCriterion(exactFilesizeBox_, setting_keys::ExactFilesize);
+    RestoreCriterion(similarFilenameBox_, setting_keys::SimilarFilename);
 }
 
 void Form1::RestoreGeometry(const StoredGeometry& stored) {
@@ -305,10 +302,10 @@ void Form1::ApplyLayout(int outerWidth, int outerHeight) {
     if (closing_)
         return;
     savedOuter_ = QSize(outerWidth, outerHeight);
-    settings_.WriteSetting(QStringLiteral("WindowState"),
+    settings_.WriteSetting(setting_keys::WindowState,
                            QString::number(WindowStateCode(windowState())));
-    settings_.WriteSetting(QStringLiteral("FormHeight"), QString::number(outerHeight));
-    settings_.WriteSetting(QStringLiteral("FormWidth"), QString::number(outerWidth));
+    settings_.WriteSetting(setting_keys::FormHeight, QString::number(outerHeight));
+    settings_.WriteSetting(setting_keys::FormWidth, QString::number(outerWidth));
 }
 
 void Form1::PlaceWidgets() {
@@ -429,7 +426,7 @@ void Form1::OnClearList() {
 
 void Form1::OnStop() {
     if (!closing_)
-        settings_.WriteSetting(QStringLiteral("Stop"), QStringLiteral("True"));
+        settings_.WriteSetting(setting_keys::Stop, QStringLiteral("True"));
 }
 
 }  // namespace tallyrook

@@ -1,5 +1,7 @@
 #include "settings/settings_store.h"
 
+#include "settings/setting_keys.h"
+
 namespace tallyrook {
 
 SettingsStore::SettingsStore() : store_(QStringLiteral("Marwendel"), QStringLiteral("Tallyrook")) {
@@ -25,7 +27,7 @@ void SettingsStore::WriteSetting(const QString& key, const QString& value) {
     values_.insert(key, value);
     unwritten_.insert(key, value);
     // Not restarted by later writes: the first one of a stretch is on disk within the delay.
-    if (key != QLatin1String("Stop") && !flush_.isActive())
+    if (key != setting_keys::Stop && !flush_.isActive())
         flush_.start();
 }
 

@@ -17,6 +17,7 @@ namespace tallyrook {
 // next flush: it is written twice per run, and each write to disk costs tens of milliseconds of
 // flushing. A store that cannot be written does not stop the program: the value lives on in
 // memory for this session.
+// Its keys are named in settings/setting_keys.h.
 class SettingsStore {
 public:
     static constexpr int FlushDelayMs = 500;

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// The keys of the settings store. Stored files and earlier versions know them by these exact
+// spellings, so they never change.
+namespace tallyrook::setting_keys {
+
+// The stop request ("True" or "False"): the stop button writes it and the run polls it, so the
+// store is the one channel between window and engine, and the engine needs no window at all.
+inline const QString Stop = QStringLiteral("Stop");
+
+// The three criteria, "1" or "0".
+inline const QString ExactFilename = QStringLiteral("ExactFilename");
+inline const QString ExactFilesize = QStringLiteral("ExactFilesize");
+inline const QString SimilarFilename = QStringLiteral("SimilarFilename");
+
+// The main window's state (0 normal, 1 minimised, 2 maximised) and outer size in twips.
+inline const QString WindowState = QStringLiteral("WindowState");
+inline const QString FormWidth = QStringLiteral("FormWidth");
+inline const QString FormHeight = QStringLiteral("FormHeight");
+
+}  // namespace tallyrook::setting_keys
