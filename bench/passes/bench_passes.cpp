@@ -20,8 +20,8 @@
 #include "passes/reference_passes.h"
 #include "search/match_passes.h"
 #include "search/result_list.h"
-#include "search/search_host.h"
 #include "shared/global.h"
+#include "support/recording_host.h"
 
 using namespace tallyrook;
 
@@ -33,57 +33,6 @@ double CpuMs() {
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
-
-class QuietHost : public SearchHost {
-public:
-    bool ExactFilename() override { return true; }
-    bool ExactFilesize() override { return true; }
-    bool SimilarFilename() override { return true; }
-    QStringList FolderEntries() override { return {}; }
-    void SetCaption(const QString&) override {}
-    void SetProgress(int) override {}
-    void SetBusy(bool) override {}
-    void SetRunning(bool) override {}
-    void ShowMessage(const QString&, const QString&) override {}
-    bool AskYesNo(const QString&, const QString&) override { return true; }
-    bool ProcessPendingEvents() override {
-        if (measuring_)
-            Tick();
-        return true;
-    }
-
-    // The longest gap between calls of the hook from StartGaps to EndGaps, both ends included.
-    void StartGaps() {
-        measuring_ = true;
-        longestGap_ = 0;
-        clock_.start();
-        last_ = cpuGaps ? qint64(CpuMs() * 1e6) : 0;
-    }
-    double EndGapsMs() {
-        Tick();
-        measuring_ = false;
-        return double(longestGap_) / 1e6;
-    }
-    void ClearStopRequest() override {}
-    bool StopRequested() override { return false; }
-    void ShowResults() override {}
-
-    // Gaps in this thread's CPU time rather than wall time: what the gap would be on an idle
-    // machine, at the price of a system call per hook call.
-    bool cpuGaps = false;
-
-private:
-    void Tick() {
-        const qint64 now = cpuGaps ? qint64(CpuMs() * 1e6) : clock_.nsecsElapsed();
-        longestGap_ = std::max(longestGap_, now - last_);
-        last_ = now;
-    }
-
-    bool measuring_ = false;
-    QElapsedTimer clock_;
-    qint64 last_ = 0;
-    qint64 longestGap_ = 0;
-};
 
 QString Number(quint32 n, int width = 0) {
     return QStringLiteral("%1").arg(n, width, 10, QChar(u'0'));
@@ -216,7 +165,9 @@ int main(int argc, char** argv) {
 
     const int rowLimit = uncapped ? MatchPasses::NoRowLimit : MatchPasses::RowCapacity;
     Global plainGlobal = global;
-    QuietHost host;
+    test::RecordingHost host;
+    host.log = test::RecordingHost::Log::Quiet;
+    host.exactFilename = host.exactFilesize = host.similarFilename = true;
     host.cpuGaps = cpuGaps;
     ResultRows rows, plainRows;
     MatchPasses passes(host, global, rows);
@@ -225,7 +176,7 @@ int main(int argc, char** argv) {
     const char* outcomes[] = {"completed", "stopped", "abandoned", "row cap"};  // by StepResult
     auto timed = [&](const char* label, QChar pass) {
         const int firstRow = rows.RowCount() + 1;
-        host.StartGaps();
+        host.StartGapClock();
         QElapsedTimer timer;
         timer.start();
         const double cpuStart = CpuMs();
@@ -235,7 +186,7 @@ int main(int argc, char** argv) {
         const double ms = double(timer.nsecsElapsed()) / 1e6;
         out << label << ": " << ms << " ms (cpu " << CpuMs() - cpuStart << "), "
             << rows.RowCount() - firstRow + 1 << " rows, " << outcomes[int(result)] << ", gap "
-            << host.EndGapsMs() << (cpuGaps ? " ms cpu, peak " : " ms, peak ") << PeakKiB() / 1024
+            << host.LongestGapMs() << (cpuGaps ? " ms cpu, peak " : " ms, peak ") << PeakKiB() / 1024
             << " MiB";
         if (everyPair) {
             timer.start();

@@ -18,56 +18,13 @@
 #include <vector>
 
 #include "minimal_walker.h"
-#include "search/search_host.h"
 #include "search/walk.h"
+#include "settings/setting_keys.h"
 #include "settings/settings_store.h"
 #include "shared/global.h"
+#include "support/recording_host.h"
 
 namespace {
-
-// What the desktop program's host does at the walk's calls, minus the window: the stop poll is a
-// read of the settings store, as it is there.
-class BenchHost : public tallyrook::SearchHost {
-public:
-    explicit BenchHost(bool sizes) : sizes_(sizes) {
-        store_.WriteSetting(QStringLiteral("Stop"), QStringLiteral("False"));
-    }
-    bool ExactFilename() override { return false; }
-    bool ExactFilesize() override { return sizes_; }
-    bool SimilarFilename() override { return false; }
-    QStringList FolderEntries() override { return {}; }
-    void SetCaption(const QString&) override {}
-    void SetProgress(int) override {}
-    void SetBusy(bool) override {}
-    void SetRunning(bool) override {}
-    void ShowMessage(const QString& text, const QString& title) override {
-        QTextStream(stderr) << title << ": " << text << '\n';
-    }
-    bool AskYesNo(const QString&, const QString&) override { return true; }
-    bool ProcessPendingEvents() override {
-        if (sinceEvents_.isValid())
-            longestGapNs_ = std::max(longestGapNs_, sinceEvents_.nsecsElapsed());
-        sinceEvents_.start();
-        return true;
-    }
-    // The longest stretch between two calls of ProcessPendingEvents, from Restart() on.
-    void Restart() {
-        longestGapNs_ = 0;
-        sinceEvents_.start();
-    }
-    qint64 LongestGapNs() const { return std::max(longestGapNs_, sinceEvents_.nsecsElapsed()); }
-    void ClearStopRequest() override {}
-    bool StopRequested() override {
-        return store_.ReadSetting(QStringLiteral("Stop")) == QStringLiteral("True");
-    }
-    void ShowResults() override {}
-
-private:
-    bool sizes_;
-    tallyrook::SettingsStore store_;
-    QElapsedTimer sinceEvents_;
-    qint64 longestGapNs_ = 0;
-};
 
 long ResidentKb() {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -118,13 +75,22 @@ int main(int argc, char** argv) {
     const int count = std::max(1, parser.value(runs).toInt());
 
     tallyrook::Global global;
-    BenchHost host(withSizes);
+    // What the desktop program's host does at the walk's calls, minus the window: the stop poll
+    // is a read of the settings store, as it is there.
+    tallyrook::test::RecordingHost host;
+    host.log = tallyrook::test::RecordingHost::Log::Quiet;
+    host.exactFilesize = withSizes;
+    tallyrook::SettingsStore store;
+    store.WriteSetting(tallyrook::setting_keys::Stop, QStringLiteral("False"));
+    host.onPoll = [&](int) {
+        host.stopRequested = store.ReadSetting(tallyrook::setting_keys::Stop) == u"True";
+    };
     const QByteArray rawFolder = QFile::encodeName(folder);
     const long baseKb = ResidentKb();
     long long files = 0;
     long peakAfterFirst = 0;
     std::vector<double> times;
-    qint64 longestGapNs = 0;
+    double longestGapMs = 0;
     for (int run = 0; run < count; ++run) {
         global.ResetInventory();
         QElapsedTimer timer;
@@ -133,9 +99,9 @@ int main(int argc, char** argv) {
             files = MinimalWalk(rawFolder.constData(), withSizes).files;
         } else {
             tallyrook::WalkedFolders walked;
-            host.Restart();
+            host.StartGapClock();
             tallyrook::AnalyzeFolder(folder, host, global, walked);
-            longestGapNs = std::max(longestGapNs, host.LongestGapNs());
+            longestGapMs = std::max(longestGapMs, host.LongestGapMs());
             files = global.FileCount();
         }
         times.push_back(double(timer.nsecsElapsed()) / 1e6);
@@ -154,11 +120,13 @@ int main(int argc, char** argv) {
         << " min_ms=" << QString::number(sorted.front(), 'f', 1) << " base_rss_kb=" << baseKb
         << " peak_rss_kb=" << peakAfterFirst;
     if (!minimal)
-        out << " longest_events_gap_ms=" << QString::number(double(longestGapNs) / 1e6, 'f', 1);
+        out << " longest_events_gap_ms=" << QString::number(longestGapMs, 'f', 1);
     if (files > 0) {
         out << " bytes_per_file=" << (peakAfterFirst - baseKb) * 1024 / files
             << " peak_bytes_per_file=" << peakAfterFirst * 1024 / files;
     }
     out << '\n';
+    for (const QString& call : std::as_const(host.calls))  // messages: a full inventory, say
+        QTextStream(stderr) << call << '\n';
     return 0;
 }

@@ -112,7 +112,7 @@ private Q_SLOTS:
         rows.AppendRow(old);
         const QStringList words = setup.split(u' ', Qt::SkipEmptyParts);
         test::RecordingHost host;
-        host.logCriteria = false;
+        host.log = test::RecordingHost::Log::NoCriteria;
         host.exactFilename = host.exactFilesize = host.similarFilename = !words.contains(u"none");
         host.answers = {!words.contains(u"no")};
         QString stopAt, abandonAt;

@@ -307,7 +307,7 @@ private Q_SLOTS:
         ::getrlimit(RLIMIT_NOFILE, &limit);
         const rlimit lower{std::min<rlim_t>(limit.rlim_cur, 1024), limit.rlim_max};
         ::setrlimit(RLIMIT_NOFILE, &lower);
-        host.logCriteria = false;
+        host.log = test::RecordingHost::Log::NoCriteria;
         host.exactFilesize = true;
         // Each poll and each size read costs 10 µs, as on a slow disk.
         host.onPoll = host.onExactFilesize = [](int) {
