@@ -186,8 +186,8 @@ int main(int argc, char** argv) {
         const double ms = double(timer.nsecsElapsed()) / 1e6;
         out << label << ": " << ms << " ms (cpu " << CpuMs() - cpuStart << "), "
             << rows.RowCount() - firstRow + 1 << " rows, " << outcomes[int(result)] << ", gap "
-            << host.LongestGapMs() << (cpuGaps ? " ms cpu, peak " : " ms, peak ") << PeakKiB() / 1024
-            << " MiB";
+            << host.LongestGapMs() << (cpuGaps ? " ms cpu, peak " : " ms, peak ")
+            << PeakKiB() / 1024 << " MiB";
         if (everyPair) {
             timer.start();
             const StepResult plainResult = plain.Run(pass, plainRows.RowCount() + 1);
