@@ -16,8 +16,9 @@
 #include <functional>
 
 #include "results_window/form4.h"
-#include "results_window/recycling_bin.h"
+#include "results_window/form4_names.h"
 #include "results_window/results_model.h"
+#include "results_window/trash_request.h"
 #include "shared/global.h"
 
 using namespace tallyrook;
@@ -67,7 +68,7 @@ int main(int argc, char** argv) {
     ResultsModel model(global);
     QWidget mainWindow;
     Form4 form(model, global, &mainWindow);
-    QTreeView* list = form.findChild<QTreeView*>(QStringLiteral("ListView1"));
+    QTreeView* list = form.findChild<QTreeView*>(form4::ResultList);
     form.resize(1000, 700);
     form.show();
     QCoreApplication::processEvents();
@@ -180,7 +181,7 @@ int main(int argc, char** argv) {
         }
         YesDialogs dialogs;
         timer.restart();
-        const TrashOutcome outcome = SendToRecycleBin(files, dialogs);
+        const TrashOutcome outcome = SendToTrash(files, dialogs);
         Report(alike ? "move same-named files to the Trash" : "move distinct files to the Trash",
                timer.nsecsElapsed(), files.size());
         Out() << "  moved " << outcome.moved.size() << ", failed " << dialogs.failed << Qt::endl;

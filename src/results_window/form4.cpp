@@ -26,8 +26,9 @@
 #include <QDBusPendingCallWatcher>
 #endif
 
-#include "results_window/recycling_bin.h"
+#include "results_window/form4_names.h"
 #include "results_window/results_model.h"
+#include "results_window/trash_request.h"
 #include "search/file_functions.h"
 #include "shared/global.h"
 #include "shared/program.h"
@@ -147,57 +148,57 @@ Form4::Form4(ResultsModel& model, Global& global, QWidget* mainWindow)
       mainWindow_(mainWindow),
       ownDialogs_(std::make_unique<QtTrashDialogs>(this)),
       dialogs_(ownDialogs_.get()) {
-    setObjectName(QStringLiteral("Form4"));
+    setObjectName(form4::Window);
     setWindowTitle(ProgramCaption());
     setWindowIcon(QIcon(QStringLiteral(":/artwork/icon.svg")));
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
     setAutoFillBackground(true);
-    resize(TwipsToPixels(12450), TwipsToPixels(7230));
+    resize(TwipsSize(12450, 7230));
 
-    image1_ = new QLabel(this);
-    image1_->setObjectName(QStringLiteral("Image1"));
-    image1_->setGeometry(TwipsRect(-60, -60, 4185, 1380));
-    image1_->setPixmap(QIcon(QStringLiteral(":/artwork/banner.svg")).pixmap(image1_->size()));
+    banner_ = new QLabel(this);
+    banner_->setObjectName(form4::Banner);
+    banner_->setGeometry(TwipsRect(-60, -60, 4185, 1380));
+    banner_->setPixmap(QIcon(QStringLiteral(":/artwork/banner.svg")).pixmap(banner_->size()));
 
-    check2_ = new PictureButton(QStringLiteral("Check2"),
-                                QStringLiteral(":/artwork/back_to_main.svg"), this);
-    check2_->setGeometry(TwipsRect(4200, 120, 2055, 1095));
-    check2_->setAccessibleName(QStringLiteral("Back to main"));
+    backButton_ =
+        new PictureButton(form4::BackButton, QStringLiteral(":/artwork/back_to_main.svg"), this);
+    backButton_->setGeometry(TwipsRect(4200, 120, 2055, 1095));
+    backButton_->setAccessibleName(QStringLiteral("Back to main"));
 
-    check1_ = new PictureButton(QStringLiteral("Check1"),
-                                QStringLiteral(":/artwork/send_to_recycling.svg"), this);
-    check1_->setGeometry(TwipsRect(6360, 120, 2175, 1095));
-    check1_->setToolTip(QStringLiteral("Delete checked files."));
-    check1_->setAccessibleName(QStringLiteral("Send to recycling"));
+    sendToTrashButton_ = new PictureButton(form4::SendToTrashButton,
+                                           QStringLiteral(":/artwork/send_to_recycling.svg"), this);
+    sendToTrashButton_->setGeometry(TwipsRect(6360, 120, 2175, 1095));
+    sendToTrashButton_->setToolTip(QStringLiteral("Delete checked files."));
+    sendToTrashButton_->setAccessibleName(QStringLiteral("Send to recycling"));
 
-    check3_ = new PictureButton(QStringLiteral("Check3"),
-                                QStringLiteral(":/artwork/uncheck_all.svg"), this);
-    check3_->setGeometry(TwipsRect(8640, 120, 2175, 1095));
-    check3_->setToolTip(QStringLiteral("Clear out all checkmarks."));
-    check3_->setAccessibleName(QStringLiteral("Uncheck all"));
+    uncheckAllButton_ = new PictureButton(form4::UncheckAllButton,
+                                          QStringLiteral(":/artwork/uncheck_all.svg"), this);
+    uncheckAllButton_->setGeometry(TwipsRect(8640, 120, 2175, 1095));
+    uncheckAllButton_->setToolTip(QStringLiteral("Clear out all checkmarks."));
+    uncheckAllButton_->setAccessibleName(QStringLiteral("Uncheck all"));
 
-    listView1_ = new ResultsView(*this, this);
-    listView1_->setObjectName(QStringLiteral("ListView1"));
-    listView1_->setGeometry(TwipsRect(120, 1320, 10095, 4455));
+    resultList_ = new ResultsView(*this, this);
+    resultList_->setObjectName(form4::ResultList);
+    resultList_->setGeometry(TwipsRect(120, 1320, 10095, 4455));
     QFont font;
     font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
     font.setPointSize(9);
     font.setBold(true);
-    listView1_->setFont(font);
-    listView1_->setModel(&model_);
-    listView1_->setRootIsDecorated(false);
-    listView1_->setItemsExpandable(false);
+    resultList_->setFont(font);
+    resultList_->setModel(&model_);
+    resultList_->setRootIsDecorated(false);
+    resultList_->setItemsExpandable(false);
     // Every row has the same height, so a long list scrolls without measuring each row.
-    listView1_->setUniformRowHeights(true);
-    listView1_->setAllColumnsShowFocus(true);
-    listView1_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    listView1_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    listView1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    listView1_->setSortingEnabled(false);
-    listView1_->setTextElideMode(Qt::ElideMiddle);
-    QHeaderView* header = listView1_->header();
+    resultList_->setUniformRowHeights(true);
+    resultList_->setAllColumnsShowFocus(true);
+    resultList_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    resultList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    resultList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    resultList_->setSortingEnabled(false);
+    resultList_->setTextElideMode(Qt::ElideMiddle);
+    QHeaderView* header = resultList_->header();
     header->setSectionsClickable(false);
     header->setSectionsMovable(false);
     header->setSortIndicatorShown(false);
@@ -205,19 +206,20 @@ Form4::Form4(ResultsModel& model, Global& global, QWidget* mainWindow)
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->setSectionResizeMode(QHeaderView::Interactive);
 
-    setTabOrder(check2_, check1_);
-    setTabOrder(check1_, check3_);
-    setTabOrder(check3_, listView1_);
+    setTabOrder(backButton_, sendToTrashButton_);
+    setTabOrder(sendToTrashButton_, uncheckAllButton_);
+    setTabOrder(uncheckAllButton_, resultList_);
 
     setCursor(Qt::ArrowCursor);
-    image1_->setCursor(Qt::ArrowCursor);
+    banner_->setCursor(Qt::ArrowCursor);
     const QCursor hand = HandCursor();
-    for (QWidget* widget : {static_cast<QWidget*>(check1_), static_cast<QWidget*>(check2_),
-                            static_cast<QWidget*>(check3_), static_cast<QWidget*>(listView1_)})
+    for (QWidget* widget :
+         {static_cast<QWidget*>(sendToTrashButton_), static_cast<QWidget*>(backButton_),
+          static_cast<QWidget*>(uncheckAllButton_), static_cast<QWidget*>(resultList_)})
         widget->setCursor(hand);
 
     undoAction_ = new QAction(QStringLiteral("Undo Last Trash Request"), this);
-    undoAction_->setObjectName(QStringLiteral("UndoAction"));
+    undoAction_->setObjectName(form4::UndoAction);
     undoAction_->setShortcut(QKeySequence::Undo);
     undoAction_->setEnabled(false);
     addAction(undoAction_);
@@ -225,11 +227,11 @@ Form4::Form4(ResultsModel& model, Global& global, QWidget* mainWindow)
 
     BuildRowMenu();
 
-    connect(check1_, &QPushButton::clicked, this, &Form4::Check1_Click);
-    connect(check2_, &QPushButton::clicked, this, &Form4::Check2_Click);
-    connect(check3_, &QPushButton::clicked, this, &Form4::Check3_Click);
+    connect(sendToTrashButton_, &QPushButton::clicked, this, &Form4::OnSendToTrash);
+    connect(backButton_, &QPushButton::clicked, this, &Form4::OnBack);
+    connect(uncheckAllButton_, &QPushButton::clicked, this, &Form4::OnUncheckAll);
     // A click on a row gives its mark to every row of the same file.
-    connect(listView1_, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+    connect(resultList_, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
         if (!index.isValid())
             return;
         const ResultRow& row = model_.Row(index.row());
@@ -261,7 +263,7 @@ void Form4::ShowInPlaceOf(QWidget* mainWindow) {
     mainWindow->hide();
 }
 
-void Form4::Check2_Click() {
+void Form4::OnBack() {
     if (mainWindow_) {
         // Only the place and size go back; the main window keeps its own state, except that it
         // comes back restored when it was minimised at the hand-off: Back must leave a window
@@ -284,40 +286,41 @@ void Form4::BuildRowMenu() {
     // The list's menu, in order: a command is added here and nowhere else. Its text is also the
     // name assistive technology reads out.
     struct RowCommand {
-        const char* name;  // nullptr: a separator
+        QLatin1StringView name;  // empty: a separator
         QString text;
         void (Form4::*run)(int row);
         bool needsRow;
     };
     const RowCommand commands[] = {
-        {"OpenAction", QStringLiteral("Open"), &Form4::OpenRow, true},
-        {"ShowInFolderAction", QStringLiteral("Show in Folder"), &Form4::ShowRowInFolder, true},
-        {"CopyPathAction", QStringLiteral("Copy Path"), &Form4::CopyRowPath, true},
-        {nullptr, {}, nullptr, false},
-        {"CheckFolderAction", QStringLiteral("Check all in this folder"), &Form4::CheckFolder,
+        {form4::OpenAction, QStringLiteral("Open"), &Form4::OpenRow, true},
+        {form4::ShowInFolderAction, QStringLiteral("Show in Folder"), &Form4::ShowRowInFolder,
          true},
-        {"UncheckFolderAction", QStringLiteral("Uncheck all in this folder"), &Form4::UncheckFolder,
+        {form4::CopyPathAction, QStringLiteral("Copy Path"), &Form4::CopyRowPath, true},
+        {{}, {}, nullptr, false},
+        {form4::CheckFolderAction, QStringLiteral("Check all in this folder"), &Form4::CheckFolder,
          true},
-        {nullptr, {}, nullptr, false},
-        {"KeepNewestAction", QStringLiteral("In every group, check all but the newest"),
+        {form4::UncheckFolderAction, QStringLiteral("Uncheck all in this folder"),
+         &Form4::UncheckFolder, true},
+        {{}, {}, nullptr, false},
+        {form4::KeepNewestAction, QStringLiteral("In every group, check all but the newest"),
          &Form4::KeepNewest, false},
-        {"KeepOldestAction", QStringLiteral("In every group, check all but the oldest"),
+        {form4::KeepOldestAction, QStringLiteral("In every group, check all but the oldest"),
          &Form4::KeepOldest, false},
-        {"KeepLargestAction", QStringLiteral("In every group, check all but the largest"),
+        {form4::KeepLargestAction, QStringLiteral("In every group, check all but the largest"),
          &Form4::KeepLargest, false},
-        {"KeepShortestPathAction",
+        {form4::KeepShortestPathAction,
          QStringLiteral("In every group, check all but the one with the shortest path"),
          &Form4::KeepShortestPath, false},
     };
     rowMenu_ = new QMenu(this);
-    rowMenu_->setObjectName(QStringLiteral("RowMenu"));
+    rowMenu_->setObjectName(form4::RowMenu);
     for (const RowCommand& command : commands) {
-        if (!command.name) {
+        if (command.name.isEmpty()) {
             rowMenu_->addSeparator();
             continue;
         }
         QAction* action = rowMenu_->addAction(command.text);
-        action->setObjectName(QString::fromLatin1(command.name));
+        action->setObjectName(command.name);
         action->setData(command.needsRow);
         connect(action, &QAction::triggered, this,
                 [this, run = command.run] { (this->*run)(menuRow_); });
@@ -402,7 +405,7 @@ void Form4::CopyRowPath(int row) {
         QGuiApplication::clipboard()->setText(QDir::toNativeSeparators(model_.Row(row).path));
 }
 
-void Form4::Check1_Click() {
+void Form4::OnSendToTrash() {
     const QStringList requested = model_.UniqueCheckedPaths();
     if (requested.isEmpty())
         return;
@@ -417,7 +420,7 @@ void Form4::Check1_Click() {
     question.bytes = model_.TotalBytes(requested);
     question.emptiedGroups =
         model_.GroupsLeftWithout(QSet<QString>(requested.begin(), requested.end()));
-    TrashOutcome outcome = SendToRecycleBin(question, *dialogs_);
+    TrashOutcome outcome = SendToTrash(question, *dialogs_);
     if (outcome.confirmed) {
         // The rows of files that went take their colours with them; the others keep theirs.
         RemoveCheckedRows(requested);
@@ -427,7 +430,7 @@ void Form4::Check1_Click() {
     }
 }
 
-void Form4::Check3_Click() {
+void Form4::OnUncheckAll() {
     model_.UncheckAll();
 }
 
@@ -488,15 +491,15 @@ void Form4::ApplyLayout() {
     const int listWidth = PixelsToTwips(outer.width()) - 360;
     const int listHeight = PixelsToTwips(outer.height()) - 1900;
     if (listWidth >= 0)
-        listView1_->resize(TwipsToPixels(listWidth), listView1_->height());
+        resultList_->resize(TwipsToPixels(listWidth), resultList_->height());
     if (listHeight >= 0)
-        listView1_->resize(listView1_->width(), TwipsToPixels(listHeight));
-    const int firstColumn = PixelsToTwips(listView1_->width()) - 4500;
+        resultList_->resize(resultList_->width(), TwipsToPixels(listHeight));
+    const int firstColumn = PixelsToTwips(resultList_->width()) - 4500;
     if (firstColumn >= 0)
-        listView1_->setColumnWidth(ResultsModel::FilenameColumn, TwipsToPixels(firstColumn));
-    listView1_->setColumnWidth(ResultsModel::SizeColumn, TwipsToPixels(1100));
-    listView1_->setColumnWidth(ResultsModel::ModifiedColumn, TwipsToPixels(2300));
-    listView1_->setColumnWidth(ResultsModel::TypeColumn, TwipsToPixels(700));
+        resultList_->setColumnWidth(ResultsModel::FilenameColumn, TwipsToPixels(firstColumn));
+    resultList_->setColumnWidth(ResultsModel::SizeColumn, TwipsToPixels(1100));
+    resultList_->setColumnWidth(ResultsModel::ModifiedColumn, TwipsToPixels(2300));
+    resultList_->setColumnWidth(ResultsModel::TypeColumn, TwipsToPixels(700));
 }
 
 void Form4::closeEvent(QCloseEvent* event) {

@@ -60,11 +60,11 @@ public:
 
 public Q_SLOTS:
     // Back: the main window at this window's position and size; this window hides, rows kept.
-    void Check2_Click();
+    void OnBack();
     // Sends the checked rows' files to the Trash in one request.
-    void Check1_Click();
+    void OnSendToTrash();
     // Clears every check mark.
-    void Check3_Click();
+    void OnUncheckAll();
     // Puts the files of the last Trash request back, and their rows where they were with their
     // marks and colours. One step: afterwards there is nothing to undo.
     void UndoLastTrashRequest();
@@ -84,11 +84,11 @@ private:
     ResultsModel& model_;
     Global& global_;
     QWidget* mainWindow_;
-    QLabel* image1_ = nullptr;
-    PictureButton* check1_ = nullptr;
-    PictureButton* check2_ = nullptr;
-    PictureButton* check3_ = nullptr;
-    QTreeView* listView1_ = nullptr;
+    QLabel* banner_ = nullptr;
+    PictureButton* sendToTrashButton_ = nullptr;
+    PictureButton* backButton_ = nullptr;
+    PictureButton* uncheckAllButton_ = nullptr;
+    QTreeView* resultList_ = nullptr;
     // The last confirmed request's moves and the list as it was just before, until the next
     // request or the next run.
     struct TrashUndo {

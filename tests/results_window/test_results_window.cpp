@@ -21,8 +21,9 @@
 #include <QUrl>
 
 #include "results_window/form4.h"
-#include "results_window/recycling_bin.h"
+#include "results_window/form4_names.h"
 #include "results_window/results_model.h"
+#include "results_window/trash_request.h"
 #include "search/formats.h"
 #include "shared/global.h"
 #include "support/test_env.h"
@@ -190,7 +191,7 @@ struct Fixture {
             colours.append(model.Row(k).path + u' ' + global.RowColor(k));
         return colours;
     }
-    void Click(const QString& button) { form.findChild<QPushButton*>(button)->click(); }
+    void Click(QLatin1StringView button) { form.findChild<QPushButton*>(button)->click(); }
 };
 
 }  // namespace
@@ -238,7 +239,7 @@ private Q_SLOTS:
         // The list follows the outer size, decorations included.
         f.form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.form));
-        auto* list = f.form.findChild<QTreeView*>(u"ListView1"_s);
+        auto* list = f.form.findChild<QTreeView*>(form4::ResultList);
         const QSize frame = f.form.frameGeometry().size() - f.form.size();
         const auto layoutAt = [&](int width, int height) {
             f.form.resize(QSize(width, height) - frame);
@@ -258,7 +259,7 @@ private Q_SLOTS:
             f.Add(path, f.model.RowCount() >= 2);
         f.form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.form));
-        auto* list = f.form.findChild<QTreeView*>(u"ListView1"_s);
+        auto* list = f.form.findChild<QTreeView*>(form4::ResultList);
 
         // Rows of one file can come in with different marks: a click on the row's text gives
         // that row's mark to the others of its path.
@@ -297,9 +298,9 @@ private Q_SLOTS:
 
         // Uncheck all clears only the marks; then Check1 asks nothing and changes nothing.
         const QStringList colours = f.Colours();
-        f.Click(u"Check3"_s);
+        f.Click(form4::UncheckAllButton);
         QCOMPARE(f.Marks(), u"0000"_s);
-        f.Click(u"Check1"_s);
+        f.Click(form4::SendToTrashButton);
         QVERIFY(f.dialogs.confirmations.isEmpty());
         QCOMPARE(f.Colours(), colours);
     }
@@ -337,7 +338,7 @@ private Q_SLOTS:
             f.Add(path, path.contains(u' '));
         f.form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.form));
-        auto* list = f.form.findChild<QTreeView*>(u"ListView1"_s);
+        auto* list = f.form.findChild<QTreeView*>(form4::ResultList);
         const auto rightClick = [list](QPoint at) {
             QContextMenuEvent event(QContextMenuEvent::Mouse, at,
                                     list->viewport()->mapToGlobal(at));
@@ -346,25 +347,25 @@ private Q_SLOTS:
         list->setFocus();
         list->setCurrentIndex(f.model.index(1, 2));
         // The Menu key and Shift+F10 open it for the current row.
-        ChooseFromMenu(u"CopyPathAction"_s);
+        ChooseFromMenu(form4::CopyPathAction);
         QTest::keyClick(list, Qt::Key_Menu);
         QCOMPARE(QGuiApplication::clipboard()->text(), u"/m/c.mp3"_s);
-        ChooseFromMenu(u"OpenAction"_s);
+        ChooseFromMenu(form4::OpenAction);
         QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
         QCOMPARE(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(u"/m/c.mp3"_s)});
         // The mouse's menu is for the row under the pointer: the file manager shows the file,
         // or, when there is none, the desktop opens its folder.
-        ChooseFromMenu(u"ShowInFolderAction"_s);
+        ChooseFromMenu(form4::ShowInFolderAction);
         rightClick(list->visualRect(f.model.index(0, 1)).center());
         QTRY_COMPARE(desktop.shown, QStringList{u"file:///m/a%20b.mp3"_s});
         QVERIFY(fileManager.unregisterService(u"org.freedesktop.FileManager1"_s));
-        ChooseFromMenu(u"ShowInFolderAction"_s);
+        ChooseFromMenu(form4::ShowInFolderAction);
         rightClick(list->visualRect(f.model.index(2, 3)).center());
         QTRY_COMPARE(desktop.opened.size(), 2);
         QCOMPARE(desktop.opened.last(), QUrl::fromLocalFile(u"/m/"_s));
         // Below the rows, only the commands that need no row.
         QStringList enabled;
-        ChooseFromMenu(u"OpenAction"_s, &enabled);
+        ChooseFromMenu(form4::OpenAction, &enabled);
         rightClick(list->viewport()->rect().bottomLeft() + QPoint(5, -5));
         QCOMPARE(enabled.size(), 4);
         QVERIFY(enabled.first().startsWith(u"In every group, check all but"_s));
@@ -410,14 +411,14 @@ private Q_SLOTS:
             f.Add(path, false, path.endsWith(u"x.jpg"_s) ? 1 : path.contains(u'y') ? 2 : 3, 1000);
         f.form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.form));
-        auto* list = f.form.findChild<QTreeView*>(u"ListView1"_s);
+        auto* list = f.form.findChild<QTreeView*>(form4::ResultList);
         list->setFocus();
         list->setCurrentIndex(f.model.index(3, 0));
-        ChooseFromMenu(u"CheckFolderAction"_s);
+        ChooseFromMenu(form4::CheckFolderAction);
         QTest::keyClick(list, Qt::Key_Menu);
         QCOMPARE(f.Marks(), u"110100"_s);
         list->setCurrentIndex(f.model.index(1, 0));
-        ChooseFromMenu(u"UncheckFolderAction"_s);
+        ChooseFromMenu(form4::UncheckFolderAction);
         QTest::keyClick(list, Qt::Key_Menu);
         QCOMPARE(f.Marks(), u"100100"_s);
 
@@ -427,7 +428,7 @@ private Q_SLOTS:
         f.model.SetCheckedByText(u"/q/z.txt"_s, true);
         const QStringList colours = f.Colours();
         f.dialogs.answer = false;
-        f.Click(u"Check1"_s);
+        f.Click(form4::SendToTrashButton);
         QCOMPARE(f.dialogs.questions.size(), 1);
         QCOMPARE(f.dialogs.questions[0].emptiedGroups, (QStringList{u"x.jpg"_s, u"z.txt"_s}));
         QCOMPARE(f.dialogs.questions[0].bytes, 5000);
@@ -442,7 +443,7 @@ private Q_SLOTS:
                  QLocale::system().toString(50'800) + u" bytes"_s);
         f.form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.form));
-        auto* list = f.form.findChild<QTreeView*>(u"ListView1"_s);
+        auto* list = f.form.findChild<QTreeView*>(form4::ResultList);
         const auto tipAt = [list](const QModelIndex& cell) {
             const QPoint at = list->visualRect(cell).center();
             QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
@@ -519,7 +520,7 @@ private Q_SLOTS:
         QCOMPARE(f.form.geometry(), QRect(100, 120, 700, 500));
 
         f.form.setGeometry(150, 160, 720, 510);
-        f.Click(u"Check2"_s);
+        f.Click(form4::BackButton);
         QVERIFY(f.mainWindow.isVisible() && !f.form.isVisible());
         QCOMPARE(f.mainWindow.geometry(), QRect(150, 160, 720, 510));
         // Hidden, the window keeps its rows, marks and colours until the next run.
@@ -536,7 +537,7 @@ private Q_SLOTS:
         f.form.ShowInPlaceOf(&f.mainWindow);
         QVERIFY(f.form.isMinimized());
         f.form.showNormal();
-        f.Click(u"Check2"_s);
+        f.Click(form4::BackButton);
         QVERIFY(f.mainWindow.isVisible() && !f.mainWindow.isMinimized());
 
         // Closing ends the program, though another window is open.
@@ -571,14 +572,14 @@ private Q_SLOTS:
         // Declined: nothing moves, every row keeps its mark and colour.
         const QStringList colours = f.Colours();
         f.dialogs.answer = false;
-        f.Click(u"Check1"_s);
+        f.Click(form4::SendToTrashButton);
         QVERIFY(QFile::exists(a) && QFile::exists(b));
         QCOMPARE(f.Marks().left(11), u"10101010001"_s);
         QCOMPARE(f.Colours(), colours);
 
         // Confirmed: each path once, at its last checked row, with no limit on their number.
         f.dialogs.answer = true;
-        f.Click(u"Check1"_s);
+        f.Click(form4::SendToTrashButton);
         QCOMPARE(f.dialogs.confirmations.size(), 2);
         QCOMPARE(f.dialogs.confirmations[1].size(), 2 + 2'008);
         QCOMPARE(f.dialogs.confirmations[1].mid(0, 3), (QStringList{b, a, u"/gone/10"_s}));
@@ -618,7 +619,7 @@ private Q_SLOTS:
             QSKIP("No way to make a folder unwritable here.");
         {
             const auto unlock = qScopeGuard([&] { SetLocked(locked, false); });
-            f.Click(u"Check1"_s);
+            f.Click(form4::SendToTrashButton);
         }
         QCOMPARE(f.dialogs.reports, 1);
         QVERIFY(f.dialogs.reasons.value(vanished).contains(u"no longer exists"_s));
@@ -642,9 +643,9 @@ private Q_SLOTS:
         for (const QString& path : {a, kept, a, b})
             f.Add(path, path != kept);
         const QStringList colors{u"light blue"_s, u"blue"_s, u"light blue"_s, u"blue"_s};
-        auto* undo = f.form.findChild<QAction*>(u"UndoAction"_s);
+        auto* undo = f.form.findChild<QAction*>(form4::UndoAction);
         QVERIFY(!undo->isEnabled());
-        f.Click(u"Check1"_s);
+        f.Click(form4::SendToTrashButton);
         QCOMPARE(f.Paths(), QStringList{kept});
         QVERIFY(undo->isEnabled() && !QFile::exists(a));
 
@@ -677,7 +678,7 @@ private Q_SLOTS:
         f.Add(left, true);
         f.model.SetCheckedByText(kept, false);
         QVERIFY(QFile::remove(gone));
-        f.Click(u"Check1"_s);
+        f.Click(form4::SendToTrashButton);
         QCOMPARE(f.Paths(), QStringList{kept});
         QVERIFY(f.MakeFile(u"undo-b.mp3"_s, "new") == b);
         QVERIFY(QDir(f.folder.filePath(u"undo-sub"_s)).removeRecursively());
@@ -685,8 +686,8 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(leftInTrash) &&
                 QFile::remove(TrashRoot() + u"/info/undo-left.mp3.trashinfo"_s));
         // This time from the list's menu.
-        auto* list = f.form.findChild<QTreeView*>(u"ListView1"_s);
-        ChooseFromMenu(u"UndoAction"_s);
+        auto* list = f.form.findChild<QTreeView*>(form4::ResultList);
+        ChooseFromMenu(form4::UndoAction);
         QTest::keyClick(list, Qt::Key_Menu);
         QCOMPARE(f.dialogs.notRestored.size(), 1);
         QHash<QString, QString> reasons;
@@ -708,7 +709,7 @@ private Q_SLOTS:
         Fixture f;
         const QString a = f.MakeFile(u"a.mp3"_s);
         f.Add(a, true);
-        f.Click(u"Check1"_s);
+        f.Click(form4::SendToTrashButton);
         QVERIFY(QDir(TrashRoot()).removeRecursively());
         QVERIFY(QFile::exists(a) && f.dialogs.reasons.value(a).contains(u"Trash"_s));
         QCOMPARE(f.Marks(), u"1"_s);

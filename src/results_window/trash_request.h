@@ -83,11 +83,11 @@ private:
 bool ExistsWithoutFollowingLinks(const QString& path);
 
 // Asks once, then moves every path to the Trash. An empty list asks nothing.
-TrashOutcome SendToRecycleBin(const TrashQuestion& question, TrashDialogs& dialogs);
-inline TrashOutcome SendToRecycleBin(const QStringList& paths, TrashDialogs& dialogs) {
+TrashOutcome SendToTrash(const TrashQuestion& question, TrashDialogs& dialogs);
+inline TrashOutcome SendToTrash(const QStringList& paths, TrashDialogs& dialogs) {
     TrashQuestion question;
     question.paths = paths;
-    return SendToRecycleBin(question, dialogs);
+    return SendToTrash(question, dialogs);
 }
 
 // What an undo put back, and what it could not.

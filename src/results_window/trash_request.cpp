@@ -1,4 +1,4 @@
-#include "results_window/recycling_bin.h"
+#include "results_window/trash_request.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -35,7 +35,7 @@ bool ExistsWithoutFollowingLinks(const QString& path) {
     return info.exists() || info.isSymLink();
 }
 
-TrashOutcome SendToRecycleBin(const TrashQuestion& question, TrashDialogs& dialogs) {
+TrashOutcome SendToTrash(const TrashQuestion& question, TrashDialogs& dialogs) {
     TrashOutcome outcome;
     const QStringList& paths = question.paths;
     if (paths.isEmpty() || !dialogs.Confirm(question))
