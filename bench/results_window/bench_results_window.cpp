@@ -172,9 +172,9 @@ int main(int argc, char** argv) {
     for (const bool alike : {false, true}) {
         QStringList files;
         for (int k = 0; k < trashed; ++k) {
-            const QString folder = home.path() + QStringLiteral("/photos/%1/%2").arg(alike).arg(k);
-            QDir().mkpath(folder);
-            QFile file(folder + (alike ? QStringLiteral("/cover.jpg")
+            const QString photos = home.path() + QStringLiteral("/photos/%1/%2").arg(alike).arg(k);
+            QDir().mkpath(photos);
+            QFile file(photos + (alike ? QStringLiteral("/cover.jpg")
                                        : QStringLiteral("/cover %1.jpg").arg(k)));
             if (file.open(QIODevice::WriteOnly))
                 files.append(file.fileName());

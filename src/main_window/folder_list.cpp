@@ -84,8 +84,8 @@ void FolderListView::AddCommandLinePaths(const QStringList& paths) {
     }
 }
 
-void FolderListView::DropPaths(const QMimeData* data) {
-    const QList<QUrl> urls = data && data->hasUrls() ? data->urls() : QList<QUrl>();
+void FolderListView::DropPaths(const QMimeData* mime) {
+    const QList<QUrl> urls = mime && mime->hasUrls() ? mime->urls() : QList<QUrl>();
     bool failed = urls.isEmpty();
     for (const QUrl& url : urls) {
         // Anything without a local path (trash:/, recent:/, a web address) cannot be walked.

@@ -42,7 +42,7 @@ public:
     // A drop of dragged data: local paths become entries (a folder as it is, a file as its folder
     // without the closing "/"); anything else ends the drop with the virtual-folder message,
     // keeping the entries added before it.
-    void DropPaths(const QMimeData* data);
+    void DropPaths(const QMimeData* mime);
     // Folders named on the command line, in order: each made absolute and added as Add Folder
     // adds a choice; a file adds its folder, as a drop does.
     void AddCommandLinePaths(const QStringList& paths);

@@ -348,8 +348,7 @@ public:
         if (!host_.ProcessPendingEvents())
             return StepResult::Abandoned;
         QueuedFolder& root = queue_.back();
-        const int error = chain_.OpenRoot(root);
-        if (error != 0) {
+        if (const int error = chain_.OpenRoot(root); error != 0) {
             Report(root, error);
             return StepResult::Completed;
         }

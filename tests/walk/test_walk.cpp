@@ -228,16 +228,16 @@ private Q_SLOTS:
         for (const int room : {1000, 7}) {
             Global capped(room + 1);
             capped.AddRecord(u"/earlier/"_s, u"x"_s, 1);
-            test::RecordingHost host;
+            test::RecordingHost cappedHost;
             const bool full = room == 7;
-            QCOMPARE(AnalyzeFolder(root, host, capped, walked = {}),
+            QCOMPARE(AnalyzeFolder(root, cappedHost, capped, walked = {}),
                      full ? StepResult::Full : StepResult::Completed);
             QCOMPARE(capped.FileCount(), room + 1);
-            QCOMPARE(host.calls.filter(u"message:"_s).size(), int(full));
-            QVERIFY(!full || host.calls.last().startsWith(
+            QCOMPARE(cappedHost.calls.filter(u"message:"_s).size(), int(full));
+            QVERIFY(!full || cappedHost.calls.last().startsWith(
                                  u"message:Tallyrook:The file inventory is full at "_s +
                                  QLocale::system().toString(8) + u" files"_s));
-            QVERIFY(!full || host.calls.filter(u"progress:"_s).size() == 1 + 3);
+            QVERIFY(!full || cappedHost.calls.filter(u"progress:"_s).size() == 1 + 3);
         }
     }
 
