@@ -7,27 +7,12 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/tallyrook-package-XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 # Nothing here may touch the real user's settings, Trash or home.
 export HOME=$scratch/home XDG_CONFIG_HOME=$scratch/config XDG_DATA_HOME=$scratch/data
-export XDG_RUNTIME_DIR=$scratch/run
-mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-export LC_ALL=C.UTF-8
+export XDG_RUNTIME_DIR=$scratch/run LC_ALL=C.UTF-8
+mkdir -p -m 700 "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
 
-skip() {
-    echo "SKIP: $*"
-    exit 77
-}
-need() {
-    command -v "$1" >/dev/null || skip "$1 is not installed"
-}
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-# Compares two texts whole and shows the difference.
-same() {
-    diff -u --label expected --label actual <(printf '%s\n' "$1") <(printf '%s\n' "$2") ||
-        fail "$3"
-}
+need() { command -v "$1" >/dev/null || { echo "SKIP: $1 is not installed"; exit 77; }; }
+fail() { echo "FAIL: $*" >&2; exit 1; }
+same() { diff -u --label expected --label actual <(cat <<<"$1") <(cat <<<"$2") || fail "$3"; }
 
 # The option names of a --help text: the lines that start with two blanks and a dash, up to the
 # gap before the description ("  -q, --quiet  ...", "  --max-rows <N>  ...").
@@ -53,65 +38,45 @@ case_man_pages_render() {
 }
 
 case_cli_man_page_lists_the_help_options() {
-    local cli=$1 page=$2
-    local from_help from_page
-    from_help=$("$cli" --help | help_options)
-    from_page=$(man_options "$page")
-    [ -n "$from_help" ] || fail "no option found in $cli --help"
-    same "$from_help" "$from_page" "the options of $page differ from those of tallyrook-cli --help"
+    local from_help
+    from_help=$("$1" --help | help_options)
+    [ -n "$from_help" ] || fail "no option found in $1 --help"
+    same "$from_help" "$(man_options "$2")" "the options of $2 differ from those of --help"
 }
 
-case_desktop_entry_is_valid() {
-    need desktop-file-validate
-    desktop-file-validate "$1"
-}
+case_desktop_entry_is_valid() { need desktop-file-validate && desktop-file-validate "$1"; }
 
 case_metainfo_is_valid() {
     need appstreamcli
-    local metainfo=$1 entry=$2
-    appstreamcli validate --no-net "$metainfo"
-    grep -q "<launchable type=\"desktop-id\">$(basename "$entry")</launchable>" "$metainfo" ||
-        fail "$metainfo does not name the desktop entry $(basename "$entry")"
+    appstreamcli validate --no-net "$1"
+    grep -q "<launchable type=\"desktop-id\">$(basename "$2")</launchable>" "$1" ||
+        fail "$1 does not name the desktop entry $(basename "$2")"
 }
 
 case_deb_installs_and_runs() {
     need dpkg-deb
-    local config=$1 cli=$2
-    cpack -G DEB --config "$config" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 ||
+    local cli=$2 deb root=$scratch/root status=0
+    cpack -G DEB --config "$1" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 ||
         { cat "$scratch/cpack.log"; fail "cpack failed"; }
-    local deb
     deb=$(echo "$scratch"/out/tallyrook_*.deb)
-    [ -f "$deb" ] || fail "cpack made no tallyrook_*.deb"
-
-    same "./usr/bin/tallyrook
-./usr/bin/tallyrook-cli
-./usr/share/applications/tallyrook.desktop
-./usr/share/icons/hicolor/scalable/apps/tallyrook.svg
-./usr/share/man/man1/tallyrook-cli.1.gz
-./usr/share/man/man1/tallyrook.1.gz
-./usr/share/metainfo/org.marwendel.tallyrook.metainfo.xml
-./usr/share/tallyrook/HAND-M.CUR" \
+    same "$(printf './usr/%s\n' bin/tallyrook bin/tallyrook-cli \
+        share/applications/tallyrook.desktop share/icons/hicolor/scalable/apps/tallyrook.svg \
+        share/man/man1/tallyrook-cli.1.gz share/man/man1/tallyrook.1.gz \
+        share/metainfo/org.marwendel.tallyrook.metainfo.xml share/tallyrook/HAND-M.CUR)" \
         "$(dpkg-deb -c "$deb" | grep -v '^d' | awk '{print $6}' | sort)" \
         "the package holds other files than expected"
-
     # What the binaries link, found by dpkg-shlibdeps, and what they load by name.
-    local depends
-    depends=$(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed -E 's/^ +//; s/ .*//' | sort -u)
-    for package in fonts-liberation libc6 libqt6core6 libqt6gui6 libqt6svg6 libqt6widgets6; do
-        grep -qx "$package" <<<"$depends" || fail "Depends lacks $package: $depends"
-    done
-
+    same "fonts-liberation libc6 libqt6core6 libqt6gui6 libqt6svg6 libqt6widgets6" \
+        "$(dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed -E 's/^ +//; s/ .*//' |
+            grep -xE 'fonts-liberation|libc6|libqt6(core|gui|svg|widgets)6' | sort -u | xargs)" \
+        "Depends lacks a package"
     # Installed into a scratch root, the programs run without the source or build tree.
-    local root=$scratch/root
     dpkg-deb -x "$deb" "$root"
     mkdir -p "$scratch/tree/a" "$scratch/tree/b"
-    printf 'x' >"$scratch/tree/a/song.mp3"
-    printf 'y' >"$scratch/tree/b/song.mp3"
-    same "$("$cli" --name --tsv "$scratch/tree")" \
-        "$("$root/usr/bin/tallyrook-cli" --name --tsv "$scratch/tree")" \
-        "the installed tallyrook-cli prints other rows than the built one"
+    printf 'x' >"$scratch/tree/a/song.mp3" && printf 'y' >"$scratch/tree/b/song.mp3"
+    same "$("$cli" --name --tsv "$scratch/tree")" "$("$root/usr/bin/tallyrook-cli" --name --tsv \
+        "$scratch/tree")" "the installed tallyrook-cli prints other rows than the built one"
     # The window comes up and stays up until it is ended.
-    local status=0
     QT_QPA_PLATFORM=offscreen timeout 3 "$root/usr/bin/tallyrook" >"$scratch/gui.log" 2>&1 ||
         status=$?
     [ "$status" -eq 124 ] || { cat "$scratch/gui.log"; fail "tallyrook ended with $status"; }
@@ -121,6 +86,4 @@ case_deb_installs_and_runs() {
     fi
 }
 
-name=$1
-shift
-"case_${name//-/_}" "$@"
+"case_${1//-/_}" "${@:2}"
