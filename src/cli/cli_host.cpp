@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 #include <csignal>
+#include <ctime>
 
 #include "search/formats.h"
 #include "shared/global.h"
@@ -26,6 +27,28 @@ extern "C" void OnInterrupt(int) {
 
 void (*pollHookForTests)() = nullptr;
 
+namespace {
+
+double CpuSeconds() {
+    return double(std::clock()) / CLOCKS_PER_SEC;
+}
+
+}  // namespace
+
+StageTimer::StageTimer() : cpuStart_(CpuSeconds()) {
+    wall_.start();
+}
+
+QString StageTimer::Lap(QStringView name) {
+    const double wall = double(wall_.nsecsElapsed()) / 1e9, cpu = CpuSeconds() - cpuStart_;
+    wall_.restart();
+    cpuStart_ += cpu;
+    return QStringLiteral("timing: %1 s  cpu %2 s  %3")
+        .arg(wall, 0, 'f', 3)
+        .arg(cpu, 0, 'f', 3)
+        .arg(name);
+}
+
 void InstallInterruptHandler() {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
@@ -46,32 +69,38 @@ CliHost::CliHost(Criteria criteria, QStringList folders, Stderr& err, bool quiet
                  const Global& global)
     : criteria_(criteria), folders_(std::move(folders)), err_(err), quiet_(quiet), global_(global) {
     timings_ = qEnvironmentVariableIntValue("TALLYROOK_TIMINGS") != 0;
-    stageClock_.start();
 }
 
-void CliHost::SetCaption(const QString& caption) {
-    err_.SetCaption(caption);
-    if (!timings_ || caption == stage_)
+void CliHost::SetStage(SearchStage stage) {
+    err_.ShowProgress(stage != SearchStage::Idle);
+    if (stage == stage_)
         return;
     EndTimings();
-    stage_ = caption;
+    stage_ = stage;
 }
 
 void CliHost::EndTimings() {
     if (!timings_)
         return;
-    const double seconds = static_cast<double>(stageClock_.nsecsElapsed()) / 1e9;
-    // "Tallyrook [Finding duplicates - Exact Filename]" names its stage by what is in brackets;
-    // the plain "Tallyrook" between stages is only worth a line when it took a while.
-    QString name = stage_;
-    if (name.startsWith(u"Tallyrook [") && name.endsWith(u']'))
-        name = name.sliced(11).chopped(1);
-    else if (name == u"Tallyrook")
-        name = seconds >= 0.001 ? QStringLiteral("between stages") : QString();
-    if (!name.isEmpty())
-        err_.Message(QStringLiteral("timing: %1 s  %2").arg(seconds, 0, 'f', 3).arg(name));
-    stage_.clear();
-    stageClock_.restart();
+    const char* name = nullptr;
+    switch (stage_) {
+        case SearchStage::Idle:
+            stageTimer_.Lap({});
+            return;
+        case SearchStage::Walk:
+            name = "walk";
+            break;
+        case SearchStage::ExactFilename:
+            name = "Exact Filename";
+            break;
+        case SearchStage::ExactFilesize:
+            name = "Exact Filesize";
+            break;
+        case SearchStage::SimilarFilename:
+            name = "Similar Filename";
+            break;
+    }
+    err_.Message(stageTimer_.Lap(QString::fromLatin1(name)));
 }
 
 void CliHost::ShowMessage(const QString& text, const QString& title) {

@@ -24,6 +24,19 @@ void RestoreDefaultInterrupt();
 // Called at every poll of the run when set. Only test builds set it, to slow a run down.
 extern void (*pollHookForTests)();
 
+// With TALLYROOK_TIMINGS=1 in the environment, the time of each stage goes to stderr, wall clock
+// and processor time (user and system) of the whole process: "timing: W s  cpu C s  NAME".
+class StageTimer {
+public:
+    StageTimer();
+    // The line for what has passed since the start or the last call; the clocks start again.
+    QString Lap(QStringView name);
+
+private:
+    QElapsedTimer wall_;
+    double cpuStart_ = 0;
+};
+
 // The host of a headless run: criteria and folders from the command line, messages and progress
 // to stderr, the large-inventory question answered Yes with a note, the stop request set only by
 // Ctrl-C.
@@ -42,7 +55,8 @@ public:
     bool SimilarFilename() override { return criteria_.similar; }
     QStringList FolderEntries() override { return folders_; }
 
-    void SetCaption(const QString& caption) override;
+    void SetStage(SearchStage stage) override;
+    void SetCaption(const QString& caption) override { err_.SetCaption(caption); }
     void SetProgress(int percent) override { err_.SetProgress(percent); }
     void SetBusy(bool) override {}
     void SetRunning(bool) override {}
@@ -59,8 +73,7 @@ public:
     // True once a folder could not be read.
     bool FolderUnreadable() const { return folderUnreadable_; }
 
-    // With TALLYROOK_TIMINGS=1 in the environment, each stage's time goes to stderr; the stages
-    // are told apart by the captions the walk and the passes set.
+    // With TALLYROOK_TIMINGS=1 in the environment, each stage's time goes to stderr.
     void EndTimings();
 
 private:
@@ -71,8 +84,8 @@ private:
     const Global& global_;
     bool folderUnreadable_ = false;
     bool timings_ = false;
-    QElapsedTimer stageClock_;
-    QString stage_;
+    StageTimer stageTimer_;
+    SearchStage stage_ = SearchStage::Idle;
 };
 
 }  // namespace tallyrook::cli

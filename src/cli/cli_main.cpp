@@ -229,8 +229,7 @@ int RunCli(int argc, char** argv) {
         }
     }
 
-    QElapsedTimer total;
-    total.start();
+    StageTimer total;
     Global global;
     CompactRows rows;
     CliHost host(request.criteria, folders, err, request.quiet, global);
@@ -243,8 +242,7 @@ int RunCli(int argc, char** argv) {
     // From here on Ctrl-C simply ends the program, as it would for any other command.
     RestoreDefaultInterrupt();
     int status = ExitRows;
-    QElapsedTimer output;
-    output.start();
+    StageTimer output;
     if (Interrupted() || outcome == RunOutcome::Stopped || outcome == RunOutcome::Abandoned) {
         status = ExitInterrupted;
     } else {
@@ -264,10 +262,8 @@ int RunCli(int argc, char** argv) {
             status = ExitUsage;
     }
     if (qEnvironmentVariableIntValue("TALLYROOK_TIMINGS") != 0) {
-        err.Message(QStringLiteral("timing: %1 s  output")
-                        .arg(static_cast<double>(output.nsecsElapsed()) / 1e9, 0, 'f', 3));
-        err.Message(QStringLiteral("timing: %1 s  total")
-                        .arg(static_cast<double>(total.nsecsElapsed()) / 1e9, 0, 'f', 3));
+        err.Message(output.Lap(u"output"));
+        err.Message(total.Lap(u"total"));
     }
     // Freeing a million records one by one takes a noticeable while; the system takes the
     // memory back at once.

@@ -116,6 +116,14 @@ void Stderr::Message(const QString& text) {
     WriteStderr(EscapeForTerminal(text).toUtf8() + '\n');
 }
 
+void Stderr::ShowProgress(bool shown) {
+    shown_ = shown;
+    if (!shown) {
+        EraseProgressNow();
+        dirty_ = false;
+    }
+}
+
 void Stderr::SetCaption(const QString& caption) {
     if (!progress_ || caption == caption_)
         return;
@@ -135,7 +143,7 @@ void Stderr::SetProgress(int percent) {
 void Stderr::DrawIfDue() {
     // Ten a second at most: more would only cost time and flicker. A run shorter than that shows
     // none at all.
-    if (sinceDrawn_.elapsed() < 100)
+    if (!shown_ || sinceDrawn_.elapsed() < 100)
         return;
     sinceDrawn_.restart();
     dirty_ = false;

@@ -40,6 +40,8 @@ public:
 
     void Message(const QString& text);
 
+    // The line is drawn only while a run is in one of its stages; false erases it for good.
+    void ShowProgress(bool shown);
     // Caption and percent as the desktop program shows them; drawn at most ten times a second.
     void SetCaption(const QString& caption);
     void SetProgress(int percent);
@@ -55,6 +57,7 @@ private:
     void DrawIfDue();
 
     bool progress_;
+    bool shown_ = false;
     bool dirty_ = false;
     QString caption_;
     int percent_ = 0;

@@ -5,6 +5,10 @@
 
 namespace tallyrook {
 
+// What a run is doing. Captions say it to a person; this says it to a host that shows it its own
+// way (tallyrook-cli's progress line and stage timings).
+enum class SearchStage { Idle, Walk, ExactFilename, ExactFilesize, SimilarFilename };
+
 // Everything a search run needs of a window. The desktop program, tallyrook-cli and the tests
 // each supply one, so the engine runs the same with or without a window system.
 class SearchHost {
@@ -19,6 +23,8 @@ public:
     // The folder-list entries' texts, in list order, taken once when the run starts.
     virtual QStringList FolderEntries() = 0;
 
+    // The run entered a stage, before the stage's caption; Idle when it is back at rest.
+    virtual void SetStage(SearchStage stage) { Q_UNUSED(stage); }
     virtual void SetCaption(const QString& caption) = 0;
     virtual void SetProgress(int percent) = 0;  // 0 to 100
     // Wait pointer on (walk) or back to normal (end of the run).

@@ -32,6 +32,7 @@ QString RowsFullMessage(int rowLimit, const QLocale& locale) {
 }
 
 void BackToRest(SearchHost& host) {
+    host.SetStage(SearchStage::Idle);
     host.SetRunning(false);
     host.SetCaption(AppTitle);
     host.SetProgress(0);
@@ -64,6 +65,7 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows, const Q
     // Overlapping entries (a folder twice, a folder and its subfolder, a link to a listed folder)
     // walk each folder once.
     WalkedFolders walkedFolders;
+    host.SetStage(SearchStage::Walk);
     for (const QString& entry : entries) {
         if (host.StopRequested()) {
             BackToRest(host);
@@ -106,16 +108,19 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows, const Q
     passes.SetRowLimit(rowLimit);
     StepResult passed = StepResult::Completed;
     if (host.ExactFilename()) {
+        host.SetStage(SearchStage::ExactFilename);
         host.SetCaption(AppTitle + u" [Finding duplicates - Exact Filename]");
         passed = passes.ExactFilenamePass();
     }
     if (passed == StepResult::Completed && host.ExactFilesize()) {
         const int firstRow = rows.RowCount() + 1;
+        host.SetStage(SearchStage::ExactFilesize);
         host.SetCaption(AppTitle + u" [Finding duplicates - Exact Filesize]");
         passed = passes.ExactFilesizePass(firstRow);
     }
     if (passed == StepResult::Completed && host.SimilarFilename()) {
         const int firstRow = rows.RowCount() + 1;
+        host.SetStage(SearchStage::SimilarFilename);
         host.SetCaption(AppTitle + u" [Finding duplicates - Similar Filename]");
         passed = passes.SimilarFilenamePass(firstRow);
     }
