@@ -43,4 +43,27 @@ struct FileMetadata {
 };
 FileMetadata ReadFileMetadata(const QString& path);
 
+// ReadFileMetadata for many files given by folder (ending with "/") and name, at the cost of a
+// look-up of the name alone: the last few folders read from stay open, so a folder's path is not
+// walked again for each of its files. The rows of one group lie in different folders, but the
+// groups after it mostly in the same ones.
+class FolderMetadataReader {
+public:
+    FolderMetadataReader() = default;
+    ~FolderMetadataReader();
+    FolderMetadataReader(const FolderMetadataReader&) = delete;
+    FolderMetadataReader& operator=(const FolderMetadataReader&) = delete;
+
+    FileMetadata Read(const QString& folder, const QString& name);
+
+private:
+    struct OpenFolder {
+        QString path;
+        int descriptor = -1;  // -1: could not be opened
+    };
+    static constexpr int Kept = 16;
+    OpenFolder folders_[Kept];
+    int next_ = 0;  // the slot to reuse next
+};
+
 }  // namespace tallyrook

@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QSet>
 #include <algorithm>
+#include <limits>
 #include <numeric>
 #include <optional>
 #include <vector>
@@ -25,6 +26,16 @@ namespace tallyrook {
 
 namespace {
 
+// A file's size and date as its first row read them; a file listed by more than one pass shows
+// the same in each of its rows.
+struct CachedMetadata {
+    static constexpr qint64 NotRead = -2;
+    static constexpr qint64 NoSize = -1;
+    static constexpr qint64 NoDate = std::numeric_limits<qint64>::min();
+    qint64 bytes = NotRead;
+    qint64 msecs = NoDate;  // the last write, UTC
+};
+
 // What the passes of one run share.
 struct RunState {
     SearchHost& host;
@@ -37,6 +48,7 @@ struct RunState {
     int groups = 0;            // number of the last group started
     bool strongTurn = false;   // T: the next group takes the strong colour of the pair
     bool anchorAdded = false;  // F: the current anchor added its own row
+    std::vector<CachedMetadata> metadata{};  // by inventory index
 };
 
 // One pass over the inventory: its row texts and the paths it has listed.
@@ -105,11 +117,11 @@ public:
             ++s_.groups;
         }
         if (addAnchor) {
-            AddRow(anchorPath);
+            AddRow(anchorPath, anchor);
             s_.anchorAdded = true;
         }
         if (addPartner)
-            AddRow(partnerPath);
+            AddRow(partnerPath, partner);
         return true;
     }
 
@@ -121,25 +133,72 @@ public:
         }
     }
 
+    // Gives the rows added so far their size and date and appends them to the list; every pass
+    // ends through here. Abandoned stays Abandoned, and no more rows are made then.
+    StepResult Finish(StepResult result) {
+        if (result == StepResult::Abandoned || !BuildRows())
+            return StepResult::Abandoned;
+        return result;
+    }
+
 private:
-    void AddRow(const QString& path) {
-        ResultRow row;
-        row.path = path;
-        // Size and date as they are now, not as the walk saw them.
-        const FileMetadata metadata = ReadFileMetadata(path);
-        row.bytes = metadata.size.value_or(-1);
-        if (row.bytes >= 0)
-            row.sizeText = FormatSize(row.bytes, s_.locale);
-        row.modified = metadata.modifiedUtc;
-        if (row.modified.isValid())
-            row.modifiedText = GeneralDateText(FileTimeToDate(row.modified), s_.locale);
-        row.type = type_;
-        row.group = s_.groups;
-        s_.rows.AppendRow(std::move(row));
+    void AddRow(const QString& path, qsizetype k) {
+        pending_.push_back({int(k), s_.groups});
         s_.global.SetRowColor(s_.rowsAdded, s_.strongTurn ? strong_ : light_);
         ++s_.rowsAdded;
         listed_.insert(path);
     }
+
+    // Rows show the size and date their files have as the pass ends, not as the walk saw them;
+    // a file listed by a later pass too shows the same again. The files are read once per run
+    // and in inventory order, so each folder is opened once for all its files: looking a million
+    // files up one by one by full path costs the system a walk of every path.
+    bool BuildRows() {
+        std::vector<CachedMetadata>& cache = s_.metadata;
+        cache.resize(size_t(FileCount()));
+        std::vector<int> unread;
+        for (const PendingRow& pending : pending_) {
+            if (cache[size_t(pending.file)].bytes == CachedMetadata::NotRead)
+                unread.push_back(pending.file);
+        }
+        std::sort(unread.begin(), unread.end());
+        unread.erase(std::unique(unread.begin(), unread.end()), unread.end());
+        FolderMetadataReader reader;
+        for (const int k : unread) {
+            const FileMetadata read =
+                reader.Read(s_.global.FileFolders.at(k), s_.global.FileNames.at(k));
+            CachedMetadata& cached = cache[size_t(k)];
+            cached.bytes = read.size.value_or(CachedMetadata::NoSize);
+            if (read.modifiedUtc.isValid())
+                cached.msecs = read.modifiedUtc.toMSecsSinceEpoch();
+            if (!s_.breather.Step(4))
+                return false;
+        }
+        for (const PendingRow& pending : pending_) {
+            const CachedMetadata& cached = cache[size_t(pending.file)];
+            ResultRow row;
+            row.path = s_.global.FullPath(pending.file);
+            row.bytes = cached.bytes;
+            if (row.bytes >= 0)
+                row.sizeText = FormatSize(row.bytes, s_.locale);
+            if (cached.msecs != CachedMetadata::NoDate) {
+                row.modified = QDateTime::fromMSecsSinceEpoch(cached.msecs, Qt::UTC);
+                row.modifiedText = GeneralDateText(FileTimeToDate(row.modified), s_.locale);
+            }
+            row.type = type_;
+            row.group = pending.group;
+            s_.rows.AppendRow(std::move(row));
+            if (!s_.breather.Step())
+                return false;
+        }
+        pending_.clear();
+        return true;
+    }
+
+    struct PendingRow {
+        int file;  // inventory index
+        int group;
+    };
 
     RunState& s_;
     const QString type_;
@@ -147,6 +206,7 @@ private:
     const QString light_;
     const int firstRow_;
     QSet<QString> listed_;
+    std::vector<PendingRow> pending_;  // rows added, still without their size and date
     int lastPercent_ = -1;
     qsizetype groupAnchor_ = -1;  // the anchor whose turn numbered the last group
 };
@@ -309,7 +369,7 @@ struct MatchPasses::State {
 };
 
 MatchPasses::MatchPasses(SearchHost& host, Global& global, ResultList& rows)
-    : state_(std::make_unique<State>(State{RunState{host, global, rows}})) {}
+    : state_(new State{RunState{host, global, rows}}) {}
 
 MatchPasses::~MatchPasses() = default;
 
@@ -322,8 +382,8 @@ StepResult MatchPasses::ExactFilenamePass() {
     Pass pass(state_->run, QStringLiteral("Name"), QStringLiteral("blue"),
               QStringLiteral("light blue"), 1);
     const Global& global = state_->run.global;
-    return ExactPass<QString>(
-        pass, [&global](int k) { return std::optional<QString>(global.FileNames.at(k)); });
+    return pass.Finish(ExactPass<QString>(
+        pass, [&global](int k) { return std::optional<QString>(global.FileNames.at(k)); }));
 }
 
 StepResult MatchPasses::ExactFilesizePass(int firstRow) {
@@ -331,16 +391,16 @@ StepResult MatchPasses::ExactFilesizePass(int firstRow) {
               QStringLiteral("light red"), firstRow);
     const Global& global = state_->run.global;
     // Entries without a recorded size match nothing: unknown sizes are not equal sizes.
-    return ExactPass<qint64>(pass, [&global](int k) {
+    return pass.Finish(ExactPass<qint64>(pass, [&global](int k) {
         const qint64 size = global.FileSizes.at(k);
         return size == Global::NoSize ? std::nullopt : std::optional<qint64>(size);
-    });
+    }));
 }
 
 StepResult MatchPasses::SimilarFilenamePass(int firstRow) {
     Pass pass(state_->run, QStringLiteral("Close"), QStringLiteral("green"),
               QStringLiteral("light green"), firstRow);
-    return SimilarPass(pass, state_->run.global, state_->run.locale);
+    return pass.Finish(SimilarPass(pass, state_->run.global, state_->run.locale));
 }
 
 }  // namespace tallyrook

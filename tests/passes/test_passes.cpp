@@ -32,7 +32,7 @@ Outcome RunPasses(const QStringList& records, const QString& steps, bool referen
     test::RecordingHost host;
     host.abandonAtEvents = abandonAt;
     host.onEvents = [&](int) {
-        host.stopRequested |= stopAtRows >= 0 && rows.RowCount() >= stopAtRows;
+        host.stopRequested |= stopAtRows >= 0 && global.RowColorsUsed() >= stopAtRows;
     };
     MatchPasses passes(host, global, rows);
     passes.SetRowLimit(rowLimit);
