@@ -87,7 +87,8 @@ public:
         return fd < 0 ? errno : Push(folder.name, fd);
     }
 
-    // The same without opening it: the listing pass opens a folder only for the sizes.
+    // The same without opening it: the listing pass opens a folder only for sizes that the
+    // enumeration did not read.
     void EnterUnopened(const QueuedFolder& folder) {
         frames_.push_back(
             {folder.name, {folder.device, folder.inode}, -1, nullptr, !folder.opened});
@@ -341,8 +342,13 @@ void NoteIdentity(QueuedFolder& folder, const FolderChain& chain) {
 class Enumeration {
 public:
     Enumeration(SearchHost& host, WalkedFolders& walked, FolderChain& chain, WalkQueue& queue,
-                qsizetype room)
-        : host_(host), walked_(walked), chain_(chain), queue_(queue), room_(room) {}
+                qsizetype room, bool readSizes)
+        : host_(host),
+          walked_(walked),
+          chain_(chain),
+          queue_(queue),
+          room_(room),
+          readSizes_(readSizes) {}
 
     StepResult Run() {
         if (!host_.ProcessPendingEvents())
@@ -411,6 +417,7 @@ private:
     // valid UTF-8 are reported and left out: we could neither show nor reliably compare them.
     StepResult ReadFolder(QueuedFolder& folder) {
         scratch_.resize(0);  // keeps the capacity, unlike clear()
+        sizes_.clear();
         subfolders_.clear();
         StepResult status = StepResult::Completed;
         int seen = 0;
@@ -432,6 +439,9 @@ private:
                 status = StepResult::Full;
             else {
                 scratch_.append(name, length + 1);
+                // While the folder is open anyway: the listing pass then need not open it again.
+                if (readSizes_)
+                    sizes_.push_back(chain_.SizeOf(name));
                 ++queuedFiles_;
                 ++fileCount;
             }
@@ -442,6 +452,7 @@ private:
         // Copied at its exact size: a million names would otherwise keep the growth slack of
         // every folder's buffer alive until the listing pass.
         folder.files = QByteArray(scratch_.constData(), scratch_.size());
+        folder.sizes.assign(sizes_.begin(), sizes_.end());
         folder.fileCount = fileCount;
         full_ = status == StepResult::Full;
         return status;
@@ -458,10 +469,12 @@ private:
     FolderChain& chain_;
     WalkQueue& queue_;
     const qsizetype room_;
+    const bool readSizes_;
     qsizetype queuedFiles_ = 0;
     bool full_ = false;
     std::vector<size_t> parentIndex_{0};
     QByteArray scratch_;
+    std::vector<qint64> sizes_;
     std::vector<QByteArray> subfolders_;
 };
 
@@ -508,7 +521,10 @@ StepResult ListFiles(const QueuedFolder& folder, FolderChain& chain, SearchHost&
                 return StepResult::Stopped;
         }
         const qsizetype length = qsizetype(std::strlen(name));
-        const qint64 size = host.ExactFilesize() ? chain.SizeOf(name) : Global::NoSize;
+        // Exact Filesize as it is now: a size read while it was ticked goes unused once it is not.
+        qint64 size = Global::NoSize;
+        if (host.ExactFilesize())
+            size = folder.sizes.empty() ? chain.SizeOf(name) : folder.sizes[size_t(n - 1)];
         if (!global.AddRecord(folder.path, DecodeFileName(QByteArrayView(name, length)), size))
             return StepResult::Full;
         name += length + 1;
@@ -546,7 +562,8 @@ StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
     queue.push_back(std::move(first));
     FolderChain chain;
     Enumeration enumeration(host, walked, chain, queue,
-                            std::max<qsizetype>(0, global.Capacity() - global.FileCount()));
+                            std::max<qsizetype>(0, global.Capacity() - global.FileCount()),
+                            host.ExactFilesize());
     const StepResult enumerated = enumeration.Run();
     if (enumerated == StepResult::Stopped || enumerated == StepResult::Abandoned)
         return EndedEarly(enumerated, host, global);

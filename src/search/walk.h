@@ -59,6 +59,9 @@ struct QueuedFolder {
     bool opened = false;            // false: it could not be read and counts as empty
     QByteArray files;               // file names as the file system spells them, each NUL-ended
     qsizetype fileCount = 0;
+    // Their sizes as the enumeration read them (NoSize: unreadable), when Exact Filesize was
+    // ticked as the walk began; empty otherwise.
+    std::vector<qint64> sizes;
 };
 
 // Folders in depth-first pre-order, root first.

@@ -64,8 +64,9 @@ private Q_SLOTS:
         Fresh();
     }
 
-    // Records folder by folder in depth-first pre-order, Exact Filesize read at every record
-    // (here ticked at the third); hidden entries are neither recorded, entered nor polled at.
+    // Records folder by folder in depth-first pre-order, Exact Filesize read as the walk begins
+    // and at every record (here ticked at the third); hidden entries are neither recorded,
+    // entered nor polled at.
     void exampleTree() {
         for (const char* name : {"r.txt", "A/a.txt", "A/A1/a1.txt", "B/b.txt", ".hidden",
                                  ".git/config", ".git/objects/x", "A/.DS_Store"})
@@ -73,16 +74,18 @@ private Q_SLOTS:
         const QStringList listed =
             QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Unsorted);
         const bool aFirst = listed.indexOf(u"A"_s) < listed.indexOf(u"B"_s);
-        host.onExactFilesize = [this](int reads) { host.exactFilesize = reads >= 3; };
+        host.onExactFilesize = [this](int reads) { host.exactFilesize = reads >= 1 + 3; };
         QCOMPARE(Walk(root), StepResult::Completed);
         QCOMPARE(Recorded(global, root), aFirst ? u"r.txt= A/a.txt= A/A1/a1.txt=0 B/b.txt=0"_s
                                                 : u"r.txt= B/b.txt= A/a.txt=0 A/A1/a1.txt=0"_s);
         // Events once per folder in each pass; the folder being listed still counts.
-        QCOMPARE(Log(host, root),
-                 u"progress:0 caption:Tallyrook [Analyzing ~ folder] events events events events "
-                 u"busy:1 events progress:0 filesize? events progress:25 filesize? events "
-                 u"progress:50 filesize? events progress:75 filesize? progress:100 "
-                 u"caption:Tallyrook"_s);
+        QCOMPARE(
+            Log(host, root),
+            u"progress:0 caption:Tallyrook [Analyzing ~ folder] filesize? events events events "
+            u"events "
+            u"busy:1 events progress:0 filesize? events progress:25 filesize? events "
+            u"progress:50 filesize? events progress:75 filesize? progress:100 "
+            u"caption:Tallyrook"_s);
         QCOMPARE(host.polls, 7 + 4);  // seven entries and four folders
 
         // A stop at any poll of the enumeration pass leaves no record; after an abandonment no
@@ -96,7 +99,7 @@ private Q_SLOTS:
             QCOMPARE(AnalyzeFolder(root, abandoned, none, walked = {}), StepResult::Abandoned);
             QVERIFY(abandoned.calls.last() == u"events"_s && abandoned.events == n);
             QCOMPARE(Log(stopped, root).remove(u" events"_s),
-                     u"progress:0 caption:Tallyrook [Analyzing ~ folder]"_s);
+                     u"progress:0 caption:Tallyrook [Analyzing ~ folder] filesize?"_s);
         }
         // A stop during the listing, before the third folder, keeps the folders listed so far;
         // caption and progress stay where they were.
@@ -121,11 +124,14 @@ private Q_SLOTS:
         tree->file(u"locked/secret.txt"_s, 2);
         const QByteArray locked = QFile::encodeName(tree->path(u"locked"_s));
         QVERIFY(::chmod(tree->rawRoot().constData(), 0777) == 0 && ::chmod(locked, 0) == 0);
-        host.exactFilesize = true;
         // One subfolder goes before the subfolders are read; the first record's file after it
-        // was listed, before its size is read.
+        // was listed, before its size is read (Exact Filesize ticked after the enumeration, so
+        // the listing pass reads the sizes).
         host.onEvents = [this](int n) { QVERIFY(n != 2 || QDir(root).rmdir(u"gone"_s)); };
-        host.onExactFilesize = [this](int) { QFile::remove(tree->path(u"late.txt"_s)); };
+        host.onExactFilesize = [this](int n) {
+            host.exactFilesize = n > 1;
+            QVERIFY(n != 2 || QFile::remove(tree->path(u"late.txt"_s)));
+        };
         ::setfsuid(65534);  // as nobody, root's permission bypass is gone (this thread only)
         const bool blocked = QDir(tree->path(u"locked"_s)).isEmpty();
         const StepResult result = Walk(root);
@@ -162,7 +168,8 @@ private Q_SLOTS:
     // Overlapping entries (a bind mount too) walk each folder once; the first spelling met keeps
     // the records. Entries are below the tree, "-" for none; none, a missing folder and a file add
     // nothing. A folder swapped for a link after its parent was read is not followed, and one
-    // swapped between the two passes gives no size from wherever the link points.
+    // swapped between the two passes gives no size from wherever the link points: the size read
+    // before the swap, or none when Exact Filesize was ticked after it.
     void entries_data() {
         QTest::addColumn<QString>("entries");
         QTest::addColumn<int>("swapAtEvents");
@@ -184,10 +191,14 @@ private Q_SLOTS:
 #endif
         QTest::newRow("bind mount") << u"in bound"_s << 0 << bound;
         QTest::newRow("nothing to walk") << u"- missing in/r.txt in"_s << 0 << once;
-        // Events: 1 A, 2 before A1 is opened, 3 and 4 the listing of A and A1.
+        // Events: 1 A, 2 before A1 is opened, 3 and 4 the listing of A and A1. At -4 the swap
+        // also ticks Exact Filesize, so the listing pass reads the size.
         QTest::newRow("swapped before opened") << u"in/A"_s << 2 << u"A/a.txt=2"_s;
 #ifndef TALLYROOK_PORTABLE_WALK  // the portable walk reads sizes by path, through the link
-        QTest::newRow("swapped before sizes") << u"in/A"_s << 4 << u"A/a.txt=2 A/A1/a1.txt="_s;
+        QTest::newRow("swapped, sizes read before")
+            << u"in/A"_s << 4 << u"A/a.txt=2 A/A1/a1.txt=3"_s;
+        QTest::newRow("swapped, then sizes ticked")
+            << u"in/A"_s << -4 << u"A/a.txt= A/A1/a1.txt="_s;
 #endif
     }
     void entries() {
@@ -199,9 +210,10 @@ private Q_SLOTS:
         tree->file(u"in/A/A1/a1.txt"_s, 3);
         tree->file(u"elsewhere/a1.txt"_s, 9);
         tree->link(u"link"_s, tree->path(u"in"_s));
-        host.exactFilesize = true;
+        host.exactFilesize = swapAtEvents >= 0;
         host.onEvents = [&](int n) {
-            if (n == swapAtEvents) {
+            if (n == std::abs(swapAtEvents)) {
+                host.exactFilesize = true;
                 QVERIFY(QDir(root).rename(u"in/A/A1"_s, u"moved"_s));
                 tree->link(u"in/A/A1"_s, tree->path(u"elsewhere"_s));
             }
@@ -308,9 +320,10 @@ private Q_SLOTS:
         const rlimit lower{std::min<rlim_t>(limit.rlim_cur, 1024), limit.rlim_max};
         ::setrlimit(RLIMIT_NOFILE, &lower);
         host.log = test::RecordingHost::Log::NoCriteria;
-        host.exactFilesize = true;
-        // Each poll and each size read costs 10 µs, as on a slow disk.
-        host.onPoll = host.onExactFilesize = [](int) {
+        // Each poll and each size read costs 10 µs, as on a slow disk. Exact Filesize is ticked
+        // after the enumeration: the listing pass reads the sizes, down from the root again.
+        host.onPoll = host.onExactFilesize = [this](int) {
+            host.exactFilesize = host.filesizeReads > 1;
             for (QDeadlineTimer wait(std::chrono::microseconds(10), Qt::PreciseTimer);
                  !wait.hasExpired();) {
             }
