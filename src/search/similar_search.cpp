@@ -27,18 +27,38 @@ void SimilarSearch::ForEachWordSet(size_t k, size_t last, F f) const {
 bool SimilarSearch::Prepare(const Global& global, Breather& breather) {
     const int n = int(global.FileCount());
     nameOf_.resize(size_t(n));
+    // Distinct names first, with their characters and words in all, so the prepared names can
+    // take room for everything at once: growing a list of a million words by itself would copy
+    // it all between two pending-events calls.
+    std::vector<int> firstEntry;
+    qsizetype nameCharacters = 0, nameWords = 0;
     {
-        QHash<QString, int> numbers;
+        // Views of the inventory's names: freeing a million copies would take a while too.
+        QHash<QStringView, int> numbers;
         numbers.reserve(n);
         for (int k = 0; k < n; ++k) {
             if (!breather.Step())
                 return false;
             const QString& name = global.FileNames.at(k);
             auto it = numbers.find(name);
-            if (it == numbers.end())
-                it = numbers.insert(name, prepared_.Add(name));
+            if (it == numbers.end()) {
+                it = numbers.insert(name, int(firstEntry.size()));
+                firstEntry.push_back(k);
+                nameCharacters += name.size();
+                nameWords += name.count(u' ') + 1;
+            }
             nameOf_[size_t(k)] = *it;
         }
+    }
+    if (!breather.Now())
+        return false;
+    prepared_.Reserve(qsizetype(firstEntry.size()), nameCharacters, nameWords);
+    if (!breather.Now())
+        return false;
+    for (const int k : firstEntry) {
+        if (!breather.Step())
+            return false;
+        prepared_.Add(global.FileNames.at(k));
     }
     if (!breather.Now())
         return false;
@@ -53,15 +73,22 @@ bool SimilarSearch::Prepare(const Global& global, Breather& breather) {
         ++occStart_[size_t(u) + 1];
     for (int u = 0; u < m; ++u)
         occStart_[size_t(u) + 1] += occStart_[size_t(u)];
+    if (!breather.Now())
+        return false;
     occ_.resize(size_t(n));
     {
         std::vector<int> fill(occStart_.begin(), occStart_.end() - 1);
-        for (int k = 0; k < n; ++k)
+        for (int k = 0; k < n; ++k) {
+            if (!breather.Step())
+                return false;
             occ_[size_t(fill[size_t(nameOf_[size_t(k)])]++)] = k;
+        }
     }
 
     frequency_.assign(size_t(prepared_.DistinctWordCount()), 0);
     for (int u = 0; u < m; ++u) {
+        if (!breather.Step(qint64(prepared_.Words(u).size())))
+            return false;
         for (const PreparedNames::Word& w : prepared_.Words(u))
             ++frequency_[w.id];
     }
@@ -71,6 +98,7 @@ bool SimilarSearch::Prepare(const Global& global, Breather& breather) {
     // The keys of every name, and how many names have each key.
     std::vector<quint32> keyStart(size_t(m) + 1, 0);
     std::vector<quint32> keys;
+    keys.reserve(size_t(nameWords));  // the words; sets of words may still grow it
     std::vector<quint32> keyFrequency(frequency_.begin(), frequency_.end());
     for (int u = 0; u < m; ++u) {
         if (!breather.Step(prepared_.Words(u).size()))
@@ -108,14 +136,26 @@ bool SimilarSearch::Prepare(const Global& global, Breather& breather) {
     if (!breather.Now())
         return false;
 
+    // Fresh memory costs a page fault a page: the lists of a million names are laid out one at a
+    // time, with events between.
     const size_t keyCount = keyFrequency.size();
     postStart_.assign(keyCount + 1, 0);
     for (size_t key = 0; key < keyCount; ++key)
         postStart_[key + 1] = postStart_[key] + keyFrequency[key];
+    if (!breather.Now())
+        return false;
     live_.resize(postStart_.back());
+    if (!breather.Now())
+        return false;
     byLatest_.resize(postStart_.back());
+    if (!breather.Now())
+        return false;
     liveEnd_.assign(postStart_.begin(), postStart_.end() - 1);
+    if (!breather.Now())
+        return false;
     for (int u = 0; u < m; ++u) {
+        if (!breather.Step(keyStart[size_t(u) + 1] - keyStart[size_t(u)]))
+            return false;
         for (quint32 i = keyStart[size_t(u)]; i < keyStart[size_t(u) + 1]; ++i)
             live_[liveEnd_[keys[i]]++] = u;
     }
@@ -125,6 +165,8 @@ bool SimilarSearch::Prepare(const Global& global, Breather& breather) {
     std::vector<quint32> fill(postStart_.begin(), postStart_.end() - 1);
     for (int k = n - 1; k >= 0; --k) {
         const int u = nameOf_[size_t(k)];
+        if (!breather.Step())
+            return false;
         if (LastOcc(u) != k)
             continue;
         for (quint32 i = keyStart[size_t(u)]; i < keyStart[size_t(u) + 1]; ++i)

@@ -3,6 +3,8 @@
 #include <QHashFunctions>
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <utility>
 
 namespace tallyrook {
 
@@ -49,11 +51,28 @@ bool IsAscii(QStringView text) {
 
 }  // namespace
 
-PreparedNames::PreparedNames(const QLocale& locale) : locale_(locale), table_(1024, 0) {
+PreparedNames::PreparedNames(const QLocale& locale) : locale_(locale) {
+    for (Shard& shard : shards_)
+        shard.slots.assign(8, 0);
     // Where the locale upper-cases ASCII letters like the C locale does, ASCII words skip the
     // locale's (allocating) upper-casing. Turkish, for one, maps "i" to a dotted capital I.
     const QString lower = QStringLiteral("abcdefghijklmnopqrstuvwxyz");
     asciiUpperIsPlain_ = locale_.toUpper(lower) == lower.toUpper();
+}
+
+void PreparedNames::Reserve(qsizetype names, qsizetype characters, qsizetype words) {
+    const auto more = [](auto& list, qsizetype count) {
+        list.reserve(list.size() + size_t(count));
+    };
+    more(wordCounts_, names);
+    more(starts_, names);
+    more(words_, words);
+    // Distinct words are no more, nor longer, than those of the names (unless upper-casing
+    // lengthens one, as "\u00df" to "SS": then a list may still grow).
+    more(text_, characters);
+    more(wordOffsets_, words);
+    more(wordLengths_, words);
+    more(wordHashes_, words);
 }
 
 int PreparedNames::Add(QStringView name) {
@@ -94,9 +113,9 @@ int PreparedNames::Add(QStringView name) {
 quint32 PreparedNames::Intern(QStringView upperWord) {
     // Seeded like Qt's own tables, so words crafted to collide cannot make the table quadratic.
     const size_t hash = qHash(upperWord, QHashSeed::globalSeed());
-    const size_t mask = table_.size() - 1;
-    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        const quint32 entry = table_[slot];
+    Shard& shard = shards_[hash >> (std::numeric_limits<size_t>::digits - ShardBits)];
+    for (size_t mask = shard.slots.size() - 1, slot = hash & mask;; slot = (slot + 1) & mask) {
+        const quint32 entry = shard.slots[slot];
         if (entry == 0)
             break;
         const quint32 id = entry - 1;
@@ -111,25 +130,27 @@ quint32 PreparedNames::Intern(QStringView upperWord) {
     wordHashes_.push_back(hash);
     for (QChar c : upperWord)
         text_.push_back(c.unicode());
-    if ((wordLengths_.size()) * 2 > table_.size())
-        Grow();
-    else {
-        size_t slot = hash & mask;
-        while (table_[slot] != 0)
-            slot = (slot + 1) & mask;
-        table_[slot] = id + 1;
-    }
+    if (++shard.words * 2 > shard.slots.size())
+        Grow(shard);
+    const size_t mask = shard.slots.size() - 1;
+    size_t slot = hash & mask;
+    while (shard.slots[slot] != 0)
+        slot = (slot + 1) & mask;
+    shard.slots[slot] = id + 1;
     return id;
 }
 
-void PreparedNames::Grow() {
-    table_.assign(table_.size() * 2, 0);
-    const size_t mask = table_.size() - 1;
-    for (quint32 id = 0; id < wordHashes_.size(); ++id) {
-        size_t slot = wordHashes_[id] & mask;
-        while (table_[slot] != 0)
+void PreparedNames::Grow(Shard& shard) {
+    const std::vector<quint32> old = std::exchange(shard.slots, {});
+    shard.slots.assign(old.size() * 2, 0);
+    const size_t mask = shard.slots.size() - 1;
+    for (const quint32 entry : old) {
+        if (entry == 0)
+            continue;
+        size_t slot = wordHashes_[entry - 1] & mask;
+        while (shard.slots[slot] != 0)
             slot = (slot + 1) & mask;
-        table_[slot] = id + 1;
+        shard.slots[slot] = entry;
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <array>
 #include <span>
 #include <vector>
 
@@ -31,6 +32,10 @@ public:
 
     explicit PreparedNames(const QLocale& locale = QLocale::system());
 
+    // Room for this many more names, with at most this many characters and words in all, so
+    // that no list is copied to a larger one while names are added (the caller lets the window
+    // breathe between adds, not inside one).
+    void Reserve(qsizetype names, qsizetype characters, qsizetype words);
     // Adds a name and returns its number (0, 1, 2, ... in the order added).
     int Add(QStringView name);
 
@@ -47,19 +52,26 @@ public:
     bool Similar(int first, int second) const;
 
 private:
+    // The word table is split by the top bits of a word's hash into shards that grow on their
+    // own: growing one rehashes a few thousand words, never a million at once.
+    static constexpr int ShardBits = 8;
+    struct Shard {
+        std::vector<quint32> slots;  // word numbers + 1 (0 = free slot), open addressing
+        size_t words = 0;
+    };
+
     quint32 Intern(QStringView upperWord);
-    void Grow();
+    void Grow(Shard& shard);
 
     QLocale locale_;
     bool asciiUpperIsPlain_ = true;  // the locale upper-cases a-z to A-Z (not so in Turkish)
 
-    // The dictionary of upper-cased words: their characters back to back, and an open-addressed
-    // table of word numbers + 1 (0 = free slot).
+    // The dictionary of upper-cased words: their characters back to back, and the word table.
     std::vector<char16_t> text_;
     std::vector<quint32> wordOffsets_;
     std::vector<quint32> wordLengths_;
     std::vector<size_t> wordHashes_;
-    std::vector<quint32> table_;
+    std::array<Shard, 1 << ShardBits> shards_;
 
     std::vector<Word> words_;
     std::vector<size_t> starts_{0};
