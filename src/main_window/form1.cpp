@@ -26,6 +26,7 @@
 #include "settings/settings_store.h"
 #include "shared/program.h"
 #include "shared/twips.h"
+#include "widgets/hand_pointer.h"
 #include "widgets/picture_button.h"
 
 namespace tallyrook {

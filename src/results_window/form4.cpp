@@ -33,6 +33,7 @@
 #include "shared/global.h"
 #include "shared/program.h"
 #include "shared/twips.h"
+#include "widgets/hand_pointer.h"
 #include "widgets/picture_button.h"
 
 namespace tallyrook {
