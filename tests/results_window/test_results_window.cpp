@@ -19,6 +19,7 @@
 #include <QToolTip>
 #include <QTreeView>
 #include <QUrl>
+#include <optional>
 
 #include "results_window/form4.h"
 #include "results_window/form4_names.h"
@@ -37,13 +38,11 @@ namespace {
 struct FakeDialogs : TrashDialogs {
     bool answer = true;
     int cancelAt = -1;  // Advance(cancelAt) reports a cancel
-    QList<QStringList> confirmations;
     QList<TrashQuestion> questions;
     int reports = 0;
     QHash<QString, QString> reasons;  // of the failures, by path
 
     bool Confirm(const TrashQuestion& question) override {
-        confirmations.append(question.paths);
         questions.append(question);
         return answer;
     }
@@ -160,16 +159,22 @@ struct Fixture {
         const bool made = file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
         return made ? file.fileName() : QString();
     }
+    QTreeView* list = form.findChild<QTreeView*>(form4::ResultList);
+    std::optional<QAbstractItemModelTester> tester;
+
+    void TestModel() {
+        tester.emplace(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    }
+    bool Show() {
+        form.show();
+        form.activateWindow();
+        return QTest::qWaitForWindowActive(&form);
+    }
     void Add(const QString& path, bool checked = false, int group = 0, qint64 bytes = -1,
              int day = 0) {
-        ResultRow row;
-        row.path = path;
-        row.checked = checked;
-        row.group = group;
-        row.bytes = bytes;
-        if (day > 0)
-            row.modified = QDateTime(QDate(2024, 1, day), QTime(12, 0), Qt::UTC);
-        model.AppendRow(row);
+        const QDateTime modified(QDate(2024, 1, qMax(day, 1)), QTime(12, 0), Qt::UTC);
+        model.AppendRow(
+            {path, {}, {}, {}, bytes, day > 0 ? modified : QDateTime(), group, checked});
         global.SetRowColor(model.RowCount() - 1,
                            model.RowCount() % 2 ? u"light blue"_s : u"blue"_s);
     }
@@ -234,12 +239,17 @@ private Q_SLOTS:
 
     void windowFollowsItsDesign() {
         Fixture f;
-        QVERIFY(!f.form.findChild<QLabel*>(u"Image1"_s)->pixmap().isNull());
+        QVERIFY(f.Show());
+        // Tab visits the buttons, then the list.
+        f.form.findChild<QWidget*>(form4::BackButton)->setFocus();
+        QStringList visited;
+        for (int i = 0; i < 4; ++i, QTest::keyClick(f.form.focusWidget(), Qt::Key_Tab))
+            visited.append(f.form.focusWidget()->objectName());
+        QCOMPARE(visited, (QStringList{form4::BackButton, form4::SendToTrashButton,
+                                       form4::UncheckAllButton, form4::ResultList}));
 
         // The list follows the outer size, decorations included.
-        f.form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
-        auto* list = f.form.findChild<QTreeView*>(form4::ResultList);
+        QTreeView* list = f.list;
         const QSize frame = f.form.frameGeometry().size() - f.form.size();
         const auto layoutAt = [&](int width, int height) {
             f.form.resize(QSize(width, height) - frame);
@@ -257,9 +267,8 @@ private Q_SLOTS:
         Fixture f;
         for (const QString& path : {u"/m/Song.mp3"_s, u"/m/song.mp3"_s, u"/m/Song.mp3"_s, u"/o"_s})
             f.Add(path, f.model.RowCount() >= 2);
-        f.form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
-        auto* list = f.form.findChild<QTreeView*>(form4::ResultList);
+        QVERIFY(f.Show());
+        QTreeView* list = f.list;
 
         // Rows of one file can come in with different marks: a click on the row's text gives
         // that row's mark to the others of its path.
@@ -301,7 +310,7 @@ private Q_SLOTS:
         f.Click(form4::UncheckAllButton);
         QCOMPARE(f.Marks(), u"0000"_s);
         f.Click(form4::SendToTrashButton);
-        QVERIFY(f.dialogs.confirmations.isEmpty());
+        QVERIFY(f.dialogs.questions.isEmpty());
         QCOMPARE(f.Colours(), colours);
     }
 
@@ -336,9 +345,8 @@ private Q_SLOTS:
         Fixture f;
         for (const QString& path : {u"/m/a b.mp3"_s, u"/m/c.mp3"_s, u"/m/a b.mp3"_s})
             f.Add(path, path.contains(u' '));
-        f.form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
-        auto* list = f.form.findChild<QTreeView*>(form4::ResultList);
+        QVERIFY(f.Show());
+        QTreeView* list = f.list;
         const auto rightClick = [list](QPoint at) {
             QContextMenuEvent event(QContextMenuEvent::Mouse, at,
                                     list->viewport()->mapToGlobal(at));
@@ -397,8 +405,7 @@ private Q_SLOTS:
         f.Add(u"/dd/x"_s, false, 2);
         f.Add(u"/e/y"_s, true, 3, 50, 2);  // a keeper the user had checked
         f.Add(u"/f/y"_s, false, 3, 50, 2);
-        QAbstractItemModelTester tester(&f.model,
-                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        f.TestModel();
         f.model.CheckAllBut(static_cast<ResultsModel::Keeper>(rule));
         QCOMPARE(f.Marks(), marks);
     }
@@ -409,9 +416,8 @@ private Q_SLOTS:
         for (const QString& path : {u"/a/b/x.jpg"_s, u"/a/b/sub/x.jpg"_s, u"/a/bc/y.txt"_s,
                                     u"/a/b/y.txt"_s, u"/a/bc/z.txt"_s, u"/q/z.txt"_s})
             f.Add(path, false, path.endsWith(u"x.jpg"_s) ? 1 : path.contains(u'y') ? 2 : 3, 1000);
-        f.form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
-        auto* list = f.form.findChild<QTreeView*>(form4::ResultList);
+        QVERIFY(f.Show());
+        QTreeView* list = f.list;
         list->setFocus();
         list->setCurrentIndex(f.model.index(3, 0));
         ChooseFromMenu(form4::CheckFolderAction);
@@ -441,9 +447,8 @@ private Q_SLOTS:
         f.Add(u"/music/an album with a long name/cover.jpg"_s, false, 1, 50'800);
         QCOMPARE(f.model.index(0, ResultsModel::SizeColumn).data(Qt::ToolTipRole).toString(),
                  QLocale::system().toString(50'800) + u" bytes"_s);
-        f.form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
-        auto* list = f.form.findChild<QTreeView*>(form4::ResultList);
+        QVERIFY(f.Show());
+        QTreeView* list = f.list;
         const auto tipAt = [list](const QModelIndex& cell) {
             const QPoint at = list->visualRect(cell).center();
             QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
@@ -461,17 +466,10 @@ private Q_SLOTS:
     void realDialogsShowTheirTextsPlain() {
         QtTrashDialogs dialogs(nullptr);
         const QString odd = u"/music/<s>old</s> mix.mp3"_s;
-        const auto ask = [](const QStringList& paths, qint64 bytes = -1,
-                            const QStringList& emptied = {}) {
-            TrashQuestion question;
-            question.paths = paths;
-            question.bytes = bytes;
-            question.emptiedGroups = emptied;
-            return question;
-        };
+        using Ask = TrashQuestion;
         {
             NextDialog no(QMessageBox::No);
-            QVERIFY(!dialogs.Confirm(ask({odd})));
+            QVERIFY(!dialogs.Confirm(Ask{{odd}, -1, {}}));
             QCOMPARE(no.text,
                      u"Are you sure you want to move \"/music/<s>old</s> mix.mp3\" to "
                      u"the Trash?"_s);
@@ -479,17 +477,17 @@ private Q_SLOTS:
         }
         {
             NextDialog yes(QMessageBox::Yes);
-            QVERIFY(dialogs.Confirm(ask({odd, u"/b"_s})));
+            QVERIFY(dialogs.Confirm(Ask{{odd, u"/b"_s}, -1, {}}));
             QCOMPARE(yes.text, u"Are you sure you want to move these 2 files to the Trash?"_s);
         }
         // The size as the list shows it, and the groups that would keep no file.
         const QString size = FormatSize(12'400'000);
-        QCOMPARE(QtTrashDialogs::ConfirmText(ask({odd}, 12'400'000, {u"cover.jpg"_s})),
+        QCOMPARE(QtTrashDialogs::ConfirmText(Ask{{odd}, 12'400'000, {u"cover.jpg"_s}}),
                  u"Are you sure you want to move \""_s + odd + u"\" ("_s + size +
                      u") to the Trash?\n\nEvery file of 1 group is checked, so it keeps no "
                      u"copy: cover.jpg"_s);
         const QStringList names = u"1 2 3 4 5 6 7"_s.split(u' ');
-        QCOMPARE(QtTrashDialogs::ConfirmText(ask({odd, odd}, 12'400'000, names)),
+        QCOMPARE(QtTrashDialogs::ConfirmText(Ask{{odd, odd}, 12'400'000, names}),
                  u"Are you sure you want to move these 2 files ("_s + size +
                      u") to the Trash?\n\nEvery file of 7 groups is checked, so none of them "
                      u"keeps a copy: 1, 2, 3, 4, 5 and 2 more"_s);
@@ -566,8 +564,7 @@ private Q_SLOTS:
         // one by one, and more rows than the old 10,000-entry colour reset reached.
         for (int k = f.model.RowCount(); k < 10'050; ++k)
             f.Add(k % 5 ? u"/none"_s : u"/gone/%1"_s.arg(k), k % 5 == 0);
-        QAbstractItemModelTester tester(&f.model,
-                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        f.TestModel();
 
         // Declined: nothing moves, every row keeps its mark and colour.
         const QStringList colours = f.Colours();
@@ -580,9 +577,9 @@ private Q_SLOTS:
         // Confirmed: each path once, at its last checked row, with no limit on their number.
         f.dialogs.answer = true;
         f.Click(form4::SendToTrashButton);
-        QCOMPARE(f.dialogs.confirmations.size(), 2);
-        QCOMPARE(f.dialogs.confirmations[1].size(), 2 + 2'008);
-        QCOMPARE(f.dialogs.confirmations[1].mid(0, 3), (QStringList{b, a, u"/gone/10"_s}));
+        QCOMPARE(f.dialogs.questions.size(), 2);
+        QCOMPARE(f.dialogs.questions[1].paths.size(), 2 + 2'008);
+        QCOMPARE(f.dialogs.questions[1].paths.mid(0, 3), (QStringList{b, a, u"/gone/10"_s}));
         QVERIFY(!QFile::exists(a) && !QFile::exists(b) && !FindInTrash(b).isEmpty());
         QVERIFY(QFile::exists(c) && QFile::exists(otherCase));
         QVERIFY(!QFileInfo::exists(cwd.path() + u"/files"_s));
@@ -601,8 +598,7 @@ private Q_SLOTS:
 
     void failuresAreReportedAndOnlyGoneFilesLeaveTheList() {
         Fixture f;
-        QAbstractItemModelTester tester(&f.model,
-                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        f.TestModel();
         const QString vanished = f.MakeFile(u"vanished.mp3"_s);
         const QString moved = f.MakeFile(u"moved.mp3"_s);
         const QString late = f.MakeFile(u"late.mp3"_s);
@@ -635,8 +631,7 @@ private Q_SLOTS:
 
     void undoPutsFilesAndRowsBack() {
         Fixture f;
-        QAbstractItemModelTester tester(&f.model,
-                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        f.TestModel();
         const QString a = f.MakeFile(u"undo-a.mp3"_s, "a");
         const QString b = f.MakeFile(u"undo-b.mp3"_s, "b");
         const QString kept = f.MakeFile(u"undo-kept.mp3"_s);
@@ -652,8 +647,7 @@ private Q_SLOTS:
         // Ctrl+Z: the files and their rows come back where they were, marks and colours with
         // them; the row that stayed keeps the mark given since.
         f.model.SetCheckedByText(kept, true);
-        f.form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&f.form));
+        QVERIFY(f.Show());
         QTest::keyClick(&f.form, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(f.Paths(), (QStringList{a, kept, a, b}));
         QCOMPARE(f.Marks(), u"1111"_s);
@@ -686,7 +680,7 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(leftInTrash) &&
                 QFile::remove(TrashRoot() + u"/info/undo-left.mp3.trashinfo"_s));
         // This time from the list's menu.
-        auto* list = f.form.findChild<QTreeView*>(form4::ResultList);
+        QTreeView* list = f.list;
         ChooseFromMenu(form4::UndoAction);
         QTest::keyClick(list, Qt::Key_Menu);
         QCOMPARE(f.dialogs.notRestored.size(), 1);
