@@ -28,6 +28,9 @@ QString WithoutClosingSlash(const QString& path);
 
 // True when the path names a folder (a link to a folder counts); false when it cannot be read.
 bool IsFolder(const QString& path);
+// The three look-ups below are kept for the tests and their every-pair method, which ask the file
+// system anew for each row; the program reads both columns at once with ReadFileMetadata.
+
 // True when the path's last-modified time can be read: a link counts by what it points to, so a
 // broken link is false (compare ExistsWithoutFollowingLinks, for a file about to leave).
 bool ExistsFollowingLinks(const QString& path);
@@ -36,7 +39,7 @@ std::optional<qint64> FileSize2(const QString& path);
 // The file's last-write time in UTC; invalid when it cannot be read.
 QDateTime LastWriteTimeUtc(const QString& path);
 
-// Both of the above with one look-up, for the columns of a result row.
+// Size and last-write time with one look-up, for the columns of a result row.
 struct FileMetadata {
     std::optional<qint64> size;
     QDateTime modifiedUtc;

@@ -23,7 +23,8 @@ QDateTime FileTimeToDate(const QDateTime& utc);
 // the time to the second; midnight shows the date alone, the zero date (1899-12-30) the time alone.
 QString GeneralDateText(const QDateTime& local, const QLocale& locale = QLocale::system());
 
-// General date text of the file's last write; the empty text when it cannot be read.
+// General date text of the file's last write; the empty text when it cannot be read. For the
+// tests: a row's text is made from the metadata the passes read once.
 QString LastModifiedText(const QString& path, const QLocale& locale = QLocale::system());
 
 }  // namespace tallyrook

@@ -10,6 +10,9 @@
 
 namespace tallyrook {
 
+// The rule pair by pair, as written. The passes use PreparedNames below; these three are kept as
+// the plain method the tests and the pass benchmark compare every pair with.
+
 // The words of a name: split at every blank (code 32) and nowhere else; empty words count.
 QStringList SplitWords(const QString& name);
 // Matches of the first list's words in the second (ignoring case, locale-aware upper-casing),

@@ -18,10 +18,10 @@ struct ReferencePasses {
     Global& global;
     ResultList& rows;
     int rowLimit = MatchPasses::RowCapacity;
-    int rowsAdded = 0;         // R
-    int groups = 0;            // the last group's number
-    bool strongTurn = false;   // T
-    bool anchorAdded = false;  // F
+    int rowsAdded = 0;
+    int groups = 0;  // the last group's number
+    bool strongTurn = false;
+    bool anchorAdded = false;
 };
 
 }  // namespace tallyrook::test
