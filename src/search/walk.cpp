@@ -494,19 +494,6 @@ StepResult EndedEarly(StepResult status, SearchHost& host, const Global& global)
     return status;
 }
 
-// Room for the records to come, so a million appends do not keep reallocating. Growth stays
-// geometric across many folder-list entries.
-void ReserveRecords(Global& global, qsizetype more) {
-    const qsizetype needed = std::min(global.FileCount() + more, global.Capacity());
-    const qsizetype capacity = global.FileNames.capacity();
-    if (needed <= capacity)
-        return;
-    const qsizetype target = capacity == 0 ? needed : std::max(needed, capacity + capacity / 4);
-    global.FileNames.reserve(target);
-    global.FileFolders.reserve(target);
-    global.FileSizes.reserve(target);
-}
-
 // The listing pass for one queued folder: a record for each of its files, in enumeration order.
 // Events and the stop request are also looked at within a large folder.
 StepResult ListFiles(const QueuedFolder& folder, FolderChain& chain, SearchHost& host,
@@ -572,7 +559,7 @@ StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
     qsizetype files = 0;
     for (const QueuedFolder& queued : queue)
         files += queued.fileCount;
-    ReserveRecords(global, files);
+    global.Reserve(files);
 
     const qsizetype count = qsizetype(queue.size());
     for (qsizetype i = 0; i < count; ++i) {

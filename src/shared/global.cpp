@@ -1,8 +1,21 @@
 #include "shared/global.h"
 
+#include <algorithm>
+
 namespace tallyrook {
 
-bool Global::AddRecord(const QString& folder, const QString& name, qint64 size) {
+void FileInventory::Reserve(qsizetype more) {
+    const qsizetype needed = std::min(FileCount() + more, capacity_);
+    const qsizetype capacity = FileNames.capacity();
+    if (needed <= capacity)
+        return;
+    const qsizetype target = capacity == 0 ? needed : std::max(needed, capacity + capacity / 4);
+    FileNames.reserve(target);
+    FileFolders.reserve(target);
+    FileSizes.reserve(target);
+}
+
+bool FileInventory::AddRecord(const QString& folder, const QString& name, qint64 size) {
     if (InventoryFull())
         return false;
     FileFolders.append(folder);
@@ -11,49 +24,49 @@ bool Global::AddRecord(const QString& folder, const QString& name, qint64 size) 
     return true;
 }
 
-QString Global::FileSizeText(qsizetype k) const {
+QString FileInventory::FileSizeText(qsizetype k) const {
     const qint64 size = FileSizes.at(k);
     return size == NoSize ? QString() : QString::number(size);
 }
 
-QString Global::RowColor(qsizetype k) const {
-    return k >= 0 && k < RowColors.size() ? RowColors.at(k) : QString();
-}
-
-void Global::SetRowColor(qsizetype k, const QString& name) {
-    if (k < 0)
-        return;
-    if (k >= RowColors.size())
-        RowColors.resize(k + 1);
-    RowColors[k] = name;
-}
-
-void Global::RemoveRowColors(qsizetype first, qsizetype count) {
-    first = qBound<qsizetype>(0, first, RowColors.size());
-    RowColors.remove(first, qBound<qsizetype>(0, count, RowColors.size() - first));
-}
-
-void Global::RemoveRowColors(const std::vector<bool>& removed) {
-    qsizetype kept = 0;
-    for (qsizetype k = 0; k < RowColors.size(); ++k) {
-        if (k < qsizetype(removed.size()) && removed[size_t(k)])
-            continue;
-        if (kept != k)
-            RowColors[kept] = std::move(RowColors[k]);
-        ++kept;
-    }
-    RowColors.resize(kept);
-}
-
-void Global::ResetInventory() {
+void FileInventory::ResetInventory() {
     // Release the storage too: a run over a million files should not pin its memory forever.
     FileNames = {};
     FileFolders = {};
     FileSizes = {};
 }
 
-void Global::ResetRowColors() {
-    RowColors = {};
+QString RowColors::RowColor(qsizetype k) const {
+    return k >= 0 && k < colors_.size() ? colors_.at(k) : QString();
+}
+
+void RowColors::SetRowColor(qsizetype k, const QString& name) {
+    if (k < 0)
+        return;
+    if (k >= colors_.size())
+        colors_.resize(k + 1);
+    colors_[k] = name;
+}
+
+void RowColors::RemoveRowColors(qsizetype first, qsizetype count) {
+    first = qBound<qsizetype>(0, first, colors_.size());
+    colors_.remove(first, qBound<qsizetype>(0, count, colors_.size() - first));
+}
+
+void RowColors::RemoveRowColors(const std::vector<bool>& removed) {
+    qsizetype kept = 0;
+    for (qsizetype k = 0; k < colors_.size(); ++k) {
+        if (k < qsizetype(removed.size()) && removed[size_t(k)])
+            continue;
+        if (kept != k)
+            colors_[kept] = std::move(colors_[k]);
+        ++kept;
+    }
+    colors_.resize(kept);
+}
+
+void RowColors::ResetRowColors() {
+    colors_ = {};
 }
 
 }  // namespace tallyrook

@@ -6,26 +6,22 @@
 
 namespace tallyrook {
 
-// The file inventory and the per-row colour names of the last search run. The application owns
-// one instance for its whole life; the walk fills the inventory, the match passes fill RowColors,
-// the results window reads RowColors. Tests make their own.
-class Global {
+// The files the last search run found: one record per plain file, index = the order in which the
+// walk found it. The walk fills it, the match passes read it.
+class FileInventory {
 public:
     // Records beyond this many are refused: the walk stops and says so.
     static constexpr qsizetype InventoryCapacity = 1'000'001;
-
-    // Tests give a small capacity, to reach the cap without a million files.
-    explicit Global(qsizetype capacity = InventoryCapacity) : capacity_(capacity) {}
-    // RowColors has room for as many rows; a capped run adds far fewer (see the row cap of the
-    // passes), and an uncapped one makes it grow as far as its rows go.
-    static constexpr qsizetype RowColorCapacity = 1'000'001;
     // FileSizes value of a record made while Exact Filesize was unticked, or whose size could not
     // be read. Its text is the empty text.
     static constexpr qint64 NoSize = -1;
 
-    // Parallel lists, one entry per record, index = order in which the walk found the file.
-    // Storage grows on demand. Records of one folder share the folder's text (implicit sharing),
-    // so a million records stay small. Sizes are kept as numbers; FileSizeText gives the text.
+    // Tests give a small capacity, to reach the cap without a million files.
+    explicit FileInventory(qsizetype capacity = InventoryCapacity) : capacity_(capacity) {}
+
+    // Parallel lists, one entry per record. Storage grows on demand. Records of one folder share
+    // the folder's text (implicit sharing), so a million records stay small. Sizes are kept as
+    // numbers; FileSizeText gives the text.
     QList<QString> FileNames;
     QList<QString> FileFolders;  // ends with "/"
     QList<qint64> FileSizes;     // bytes, or NoSize
@@ -34,6 +30,9 @@ public:
     qsizetype Capacity() const { return capacity_; }
     bool InventoryFull() const { return FileCount() >= capacity_; }
 
+    // Room for `more` records beyond those held (never past the capacity), so that a million
+    // appends do not keep reallocating; growth stays geometric across many calls.
+    void Reserve(qsizetype more);
     // Appends one record; false (and nothing recorded) when the inventory is full.
     bool AddRecord(const QString& folder, const QString& name, qint64 size);
 
@@ -41,24 +40,43 @@ public:
     // Decimal text of the size, or the empty text for NoSize.
     QString FileSizeText(qsizetype k) const;
 
-    // Colour name of the row at 0-based position k; the empty text where nothing was set.
+    // Start of a run: every list emptied, FileCount 0.
+    void ResetInventory();
+
+private:
+    qsizetype capacity_;
+};
+
+// The colour name of every result row ("blue", "light blue", ... "white"), by its 0-based
+// position in the results list. The match passes write it, the results window paints and keeps
+// it in step with its rows.
+class RowColors {
+public:
+    // Room for as many rows; a capped run adds far fewer (see the row cap of the passes), and an
+    // uncapped one makes it grow as far as its rows go.
+    static constexpr qsizetype RowColorCapacity = 1'000'001;
+
+    // Colour name of the row at position k; the empty text where nothing was set.
     QString RowColor(qsizetype k) const;
     void SetRowColor(qsizetype k, const QString& name);
     // Number of entries that hold a value (positions at or beyond read as the empty text).
-    qsizetype RowColorsUsed() const { return RowColors.size(); }
+    qsizetype RowColorsUsed() const { return colors_.size(); }
     // Rows leave the list: their entries go and the entries after them move up, so every row
     // that stays keeps its colour. Positions past the entries set so far are ignored.
     void RemoveRowColors(qsizetype first, qsizetype count);
     // The same for every position whose `removed` entry is true, in one pass.
     void RemoveRowColors(const std::vector<bool>& removed);
-
-    // Start of a run: every list emptied, FileCount 0.
-    void ResetInventory();
     void ResetRowColors();
 
 private:
-    qsizetype capacity_;
-    QList<QString> RowColors;
+    QList<QString> colors_;
+};
+
+// What the search run leaves for the windows: the file inventory and the row colours of the last
+// run. The application owns one for its whole life; tests make their own.
+class Global : public FileInventory, public RowColors {
+public:
+    using FileInventory::FileInventory;
 };
 
 }  // namespace tallyrook
