@@ -1,7 +1,5 @@
 #pragma once
 
-#include <time.h>
-
 #include <QElapsedTimer>
 #include <QStringList>
 #include <algorithm>
@@ -15,11 +13,10 @@ namespace tallyrook::test {
 // in order, one line each: "filename?", "filesize?", "similar?", "entries?", "caption:TEXT",
 // "progress:N", "busy:1|0", "running:1|0", "message:TITLE:TEXT", "ask:TITLE:TEXT" then
 // "answer:yes|no", "events", "stop?", "clearstop", "results", "unreadable:PATH:REASON".
-// With `log` at Quiet it writes down only messages, questions and unreadable folders: a
-// do-nothing host whose cost a benchmark can ignore.
 class RecordingHost : public SearchHost {
 public:
-    // Quiet for benchmarks; NoCriteria for large walks, which read Exact Filesize at every record.
+    // Quiet writes down only messages, questions and unreadable folders: a benchmark's host.
+    // NoCriteria is for large walks, which read Exact Filesize at every record.
     enum class Log { All, NoCriteria, Quiet } log = Log::All;
     // What the host answers; AskYesNo takes `answers` first to last, then says Yes.
     bool exactFilename = false, exactFilesize = false, similarFilename = false;
@@ -33,36 +30,46 @@ public:
     std::function<void(int)> onEvents, onPoll, onExactFilesize;
     QStringList calls;
     int polls = 0, events = 0, filesizeReads = 0;
-    // The gaps below in this thread's CPU time rather than wall time: what they would be on an
-    // idle machine, at the price of a system call per event.
-    bool cpuGaps = false;
 
-    // The longest stretch without a call of ProcessPendingEvents is measured from here on.
+    // The longest stretch without a call of ProcessPendingEvents, measured from here on.
     void StartGapClock() {
         longestGapNs_ = 0;
-        gapStartNs_ = NowNs();
-        timing_ = true;
+        sinceEvents_.start();
     }
     // The longest stretch so far in milliseconds, the one still open included.
     double LongestGapMs() const {
-        const qint64 open = timing_ ? NowNs() - gapStartNs_ : 0;
+        const qint64 open = sinceEvents_.isValid() ? sinceEvents_.nsecsElapsed() : 0;
         return double(std::max(longestGapNs_, open)) / 1e6;
     }
 
-    bool ExactFilename() override { return Criterion(u"filename?", exactFilename); }
+    bool ExactFilename() override {
+        Note(u"filename?", Log::All);
+        return exactFilename;
+    }
     bool ExactFilesize() override {
-        Count(u"filesize?", filesizeReads, onExactFilesize, log == Log::All);
+        Count(u"filesize?", filesizeReads, onExactFilesize, Log::All);
         return exactFilesize;
     }
-    bool SimilarFilename() override { return Criterion(u"similar?", similarFilename); }
+    bool SimilarFilename() override {
+        Note(u"similar?", Log::All);
+        return similarFilename;
+    }
     QStringList FolderEntries() override {
-        Routine(QStringLiteral("entries?"));
+        Note(u"entries?");
         return folderEntries;
     }
-    void SetCaption(const QString& caption) override { Routine(u"caption:" + caption); }
-    void SetProgress(int value) override { Routine(u"progress:" + QString::number(value)); }
-    void SetBusy(bool busy) override { Routine(u"busy:" + QString::number(busy)); }
-    void SetRunning(bool running) override { Routine(u"running:" + QString::number(running)); }
+    void SetCaption(const QString& text) override {
+        Note([&]() -> QString { return u"caption:" + text; });
+    }
+    void SetProgress(int n) override {
+        Note([n]() -> QString { return u"progress:" + QString::number(n); });
+    }
+    void SetBusy(bool on) override {
+        Note([on]() -> QString { return u"busy:" + QString::number(on); });
+    }
+    void SetRunning(bool on) override {
+        Note([on]() -> QString { return u"running:" + QString::number(on); });
+    }
     void ShowMessage(const QString& text, const QString& title) override {
         calls.append(u"message:" + title + u':' + text);
     }
@@ -73,61 +80,51 @@ public:
         return yes;
     }
     bool ProcessPendingEvents() override {
-        if (timing_)
-            longestGapNs_ = std::max(longestGapNs_, NowNs() - gapStartNs_);
-        Count(u"events", events, onEvents, log != Log::Quiet);
+        const bool timed = sinceEvents_.isValid();
+        if (timed)
+            longestGapNs_ = std::max(longestGapNs_, sinceEvents_.nsecsElapsed());
+        Count(u"events", events, onEvents);
         // The hook stands for the window's own work, which is no part of the gap.
-        if (timing_)
-            gapStartNs_ = NowNs();
+        if (timed)
+            sinceEvents_.start();
         return abandonAtEvents == 0 || events < abandonAtEvents;
     }
     void ClearStopRequest() override {
-        Routine(QStringLiteral("clearstop"));
+        Note(u"clearstop");
         stopRequested = false;
     }
     bool StopRequested() override {
-        Count(u"stop?", polls, onPoll, log != Log::Quiet);
+        Count(u"stop?", polls, onPoll);
         if (stopAtPoll > 0 && polls >= stopAtPoll)
             stopRequested = true;
         return stopRequested;
     }
-    void ShowResults() override { Routine(QStringLiteral("results")); }
+    void ShowResults() override { Note(u"results"); }
     void ReportUnreadableFolder(const QString& path, const QString& reason) override {
         calls.append(u"unreadable:" + path + u':' + reason);
     }
 
 private:
-    void Routine(const QString& line) {
-        if (log != Log::Quiet)
-            calls.append(line);
+    // The line is made and written down only when `log` is `upTo` or says more, so that a quiet
+    // host costs a benchmark nothing.
+    template <typename MakeLine>
+    void Note(MakeLine line, Log upTo = Log::NoCriteria) {
+        if (log <= upTo)
+            calls.append(QString(line()));
     }
-    bool Criterion(QStringView line, bool value) {
-        if (log == Log::All)
-            calls.append(line.toString());
-        return value;
+    void Note(const char16_t* line, Log upTo = Log::NoCriteria) {
+        Note([line] { return QString::fromUtf16(line); }, upTo);
     }
-    void Count(QStringView line, int& n, const std::function<void(int)>& hook, bool logged) {
+    void Count(const char16_t* line, int& n, const std::function<void(int)>& hook,
+               Log upTo = Log::NoCriteria) {
         ++n;
-        if (logged)
-            calls.append(line.toString());
+        Note(line, upTo);
         if (hook)
             hook(n);
     }
-    qint64 NowNs() const {
-        if (!cpuGaps)
-            return clock_.nsecsElapsed();
-        timespec t{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-        return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
-    }
 
-    QElapsedTimer clock_ = [] {
-        QElapsedTimer started;
-        started.start();
-        return started;
-    }();
-    bool timing_ = false;
-    qint64 gapStartNs_ = 0, longestGapNs_ = 0;
+    QElapsedTimer sinceEvents_;
+    qint64 longestGapNs_ = 0;
 };
 
 }  // namespace tallyrook::test
