@@ -44,10 +44,10 @@ struct RunState {
     Breather breather{host};
     QLocale locale = QLocale::system();
     int rowLimit = MatchPasses::RowCapacity;
-    int rowsAdded = 0;         // also the RowColors index of the next row
-    int groups = 0;            // number of the last group started
-    bool strongTurn = false;   // the next group takes the strong colour of the pair
-    bool anchorAdded = false;  // the current anchor added its own row
+    int rowsAdded = 0;                       // also the RowColors index of the next row
+    int groups = 0;                          // number of the last group started
+    bool strongTurn = false;                 // the next group takes the strong colour of the pair
+    bool anchorAdded = false;                // the current anchor added its own row
     std::vector<CachedMetadata> metadata{};  // by inventory index
 };
 
