@@ -8,15 +8,8 @@
 #include "cli/cli_main.h"
 
 int main(int argc, char** argv) {
-    static const int delayMs = qEnvironmentVariableIntValue("TALLYROOK_CLI_POLL_DELAY_MS");
-    tallyrook::cli::pollHookForTests = [] {
-        static bool announced = false;
-        if (!announced) {
-            announced = true;
-            static const char text[] = "poll delay active\n";
-            (void)!::write(STDERR_FILENO, text, sizeof text - 1);
-        }
-        QThread::msleep(static_cast<unsigned long>(delayMs));
-    };
+    static const auto delayMs = ulong(qEnvironmentVariableIntValue("TALLYROOK_CLI_POLL_DELAY_MS"));
+    (void)!::write(STDERR_FILENO, "poll delay active\n", 18);
+    tallyrook::cli::pollHookForTests = [] { QThread::msleep(delayMs); };
     return tallyrook::cli::RunCli(argc, argv);
 }
