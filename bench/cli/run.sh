@@ -7,7 +7,10 @@
 #
 # MIX (default sparse) is the generator's mix. ROUNDS (default 5) rounds, each running every
 # command once in turn; the table gives the median and the fastest round, in ms, of the whole
-# process. The all-criteria run lists every row (--all). One more run of each tallyrook command
+# process, and the median processor time (user + system), which a machine busy with other work
+# inflates far less than the wall clock. COMMANDS picks some of find-sizes, find-names-uniq,
+# cli-all and cli-name; OLD_CLI=PATH adds old-all, that binary's all-criteria run, to compare a
+# change in the same rounds. The all-criteria run lists every row (--all). One more run of each tallyrook command
 # reports its rows, output size, peak memory and, with TALLYROOK_TIMINGS=1, the time of each
 # stage. Trees are made under TMPDIR (default /tmp) and
 # deleted afterwards, unless KEEP_TREES names a folder where they are kept and reused.
@@ -28,6 +31,7 @@ done
 now_ns() { date +%s%N; }
 # median and minimum of the numbers given
 stats() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END {printf "%9.1f %9.1f", v[int((NR+1)/2)], v[1]}'; }
+median() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END {printf "%9.1f", v[int((NR+1)/2)]}'; }
 
 for n in "${counts[@]}"; do
     work=$(mktemp -d "${TMPDIR:-/tmp}/tallyrook-bench-cli-XXXXXX")
@@ -42,24 +46,30 @@ for n in "${counts[@]}"; do
     fi
     for _ in 1 2; do find "$tree" -printf '%s\n' >/dev/null; done  # warm the cache
 
-    names=(find-sizes find-names-uniq cli-all cli-name)
-    declare -A times=()
+    read -r -a names <<<"${COMMANDS:-find-sizes find-names-uniq cli-all cli-name}"
+    [[ -n ${OLD_CLI:-} ]] && names+=(old-all)
+    declare -A times=() cpu=()
+    echo "load before: $(uptime)"
     for ((r = 0; r < rounds; r++)); do
         for name in "${names[@]}"; do
-            start=$(now_ns)
             case $name in
-            find-sizes) find "$tree" -type f -printf '%s %p\n' >/dev/null ;;
-            find-names-uniq) find "$tree" -type f -printf '%f\n' | sort | uniq -d >/dev/null ;;
-            cli-all) "$cli" --all --name --size --similar --tsv "$tree" >/dev/null 2>&1 || true ;;
-            cli-name) "$cli" --name --tsv "$tree" >/dev/null 2>&1 || true ;;
+            find-sizes) command="find \"\$0\" -type f -printf '%s %p\\n'" ;;
+            find-names-uniq) command="find \"\$0\" -type f -printf '%f\\n' | sort | uniq -d" ;;
+            cli-all) command="'$cli' --all --name --size --similar --tsv \"\$0\"" ;;
+            cli-name) command="'$cli' --name --tsv \"\$0\"" ;;
+            old-all) command="'$OLD_CLI' --all --name --size --similar --tsv \"\$0\"" ;;
             esac
+            start=$(now_ns)
+            /usr/bin/time -o "$work/cpu.txt" -f '%U %S' bash -c "$command >/dev/null 2>&1" "$tree" || true
             times[$name]+="$(awk -v a="$start" -v b="$(now_ns)" 'BEGIN {printf "%.1f", (b - a) / 1e6}') "
+            cpu[$name]+="$(awk '{printf "%.1f", ($1 + $2) * 1000}' "$work/cpu.txt") "
         done
+        echo "round $((r + 1)) done: $(uptime)"
     done
-    printf '%-18s %9s %9s\n' command median_ms best_ms
+    printf '%-18s %9s %9s %9s\n' command median_ms best_ms cpu_ms
     for name in "${names[@]}"; do
         # shellcheck disable=SC2086
-        printf '%-18s %s\n' "$name" "$(stats ${times[$name]})"
+        printf '%-18s %s %s\n' "$name" "$(stats ${times[$name]})" "$(median ${cpu[$name]})"
     done
 
     for args in "--all --name --size --similar" "--name"; do
