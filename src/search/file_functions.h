@@ -39,6 +39,10 @@ std::optional<qint64> FileSize2(const QString& path);
 // The file's last-write time in UTC; invalid when it cannot be read.
 QDateTime LastWriteTimeUtc(const QString& path);
 
+// Whether a last-write time can be shown: 1601 to 9999. Others (a tmpfs date near the 64-bit
+// limit, say) read as unknown.
+bool DateCanBeShown(qint64 secondsSinceEpoch);
+
 // Size and last-write time with one look-up, for the columns of a result row.
 struct FileMetadata {
     std::optional<qint64> size;

@@ -9,19 +9,9 @@
 #include <utility>
 
 #include "search/file_functions.h"
+#include "search/folder_chain.h"
 #include "search/search_host.h"
 #include "shared/global.h"
-
-#if defined(Q_OS_UNIX) && !defined(TALLYROOK_PORTABLE_WALK)
-#define TALLYROOK_POSIX_WALK 1
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#else
-#include <QDirIterator>
-#include <QFileInfo>
-#endif
 
 namespace tallyrook {
 
@@ -39,302 +29,6 @@ const QString SkipText = QStringLiteral(
 // million files does not freeze the window. The host throttles by time itself; this only keeps
 // the calls cheap next to an entry.
 constexpr int EntriesPerEvents = 16;
-
-enum class EntryKind { Other, Folder, File };
-
-#ifdef TALLYROOK_POSIX_WALK
-
-using FolderId = std::pair<quint64, quint64>;  // st_dev, st_ino
-
-bool Identify(int fd, FolderId& id) {
-    struct stat info;
-    if (::fstat(fd, &info) != 0)
-        return false;
-    id = {quint64(info.st_dev), quint64(info.st_ino)};
-    return true;
-}
-
-// The folders from the root down to the one being worked on, each opened relative to its parent
-// without following links, so that no path length limit applies and a folder swapped for a link
-// is never entered. At most MaxOpen descriptors are open at any depth: the shallowest are closed
-// and opened again from their parent ("..", or down from an open ancestor) when needed, each
-// checked against the identity it had.
-class FolderChain {
-public:
-    static constexpr int MaxOpen = 64;
-
-    FolderChain() = default;
-    FolderChain(const FolderChain&) = delete;
-    FolderChain& operator=(const FolderChain&) = delete;
-    ~FolderChain() {
-        for (Frame& frame : frames_)
-            Close(frame);
-    }
-
-    // The root by its path: a folder-list entry that is a link is followed. 0 or an errno.
-    int OpenRoot(const QueuedFolder& root) {
-        const int fd = ::open(root.name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        return fd < 0 ? errno : Push(root.name, fd);
-    }
-
-    // A subfolder of the deepest folder becomes the deepest. 0 or an errno.
-    int Enter(const QueuedFolder& folder) {
-        const int parent = Fd();
-        if (parent < 0)
-            return EBADF;
-        const int fd = ::openat(parent, folder.name.constData(),
-                                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        return fd < 0 ? errno : Push(folder.name, fd);
-    }
-
-    // The same without opening it: the listing pass opens a folder only for sizes that the
-    // enumeration did not read.
-    void EnterUnopened(const QueuedFolder& folder) {
-        frames_.push_back(
-            {folder.name, {folder.device, folder.inode}, -1, nullptr, !folder.opened});
-    }
-
-    // Back to the parent. `parentNeeded`: it will open more subfolders, so reopen it through the
-    // leaving folder's ".." if it was closed.
-    void Leave(bool parentNeeded) {
-        Frame leaving = std::move(frames_.back());
-        frames_.pop_back();
-        if (parentNeeded && !frames_.empty() && leaving.fd >= 0) {
-            Frame& parent = frames_.back();
-            if (parent.fd < 0 && !parent.lost) {
-                const int fd = ::openat(leaving.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-                Adopt(frames_.size() - 1, fd);
-            }
-        }
-        Close(leaving);
-    }
-
-    int Depth() const { return int(frames_.size()) - 1; }
-    FolderId Id() const { return frames_.back().id; }
-
-    // Reads the deepest folder's entries, giving each to `onEntry` until it answers false.
-    // 0 or the errno of a folder that could not be read to its end.
-    template <typename OnEntry>
-    int Read(OnEntry onEntry) {
-        const int fd = Fd();
-        if (fd < 0)
-            return EBADF;
-        // The stream owns the chain's descriptor from here on; both go together.
-        Frame& deepest = frames_.back();
-        if (!deepest.dir)
-            deepest.dir = ::fdopendir(fd);
-        DIR* dir = deepest.dir;
-        if (!dir)
-            return errno;
-        int error = 0;
-        for (;;) {
-            errno = 0;
-            const dirent* entry = ::readdir(dir);
-            if (!entry) {
-                error = errno;
-                break;
-            }
-            const char* name = entry->d_name;
-            EntryKind kind = EntryKind::Other;
-            unsigned char type = entry->d_type;
-            // Hidden, and also "." and "..".
-            if (name[0] != '.') {
-                if (type == DT_UNKNOWN) {
-                    // Some file systems leave the type out of the listing.
-                    struct stat info;
-                    if (::fstatat(fd, name, &info, AT_SYMLINK_NOFOLLOW) == 0)
-                        type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : 0;
-                }
-                // Links are neither followed nor recorded; fifos, sockets and devices are no
-                // files.
-                kind = type == DT_DIR   ? EntryKind::Folder
-                       : type == DT_REG ? EntryKind::File
-                                        : EntryKind::Other;
-            }
-            if (!onEntry(name, qsizetype(std::strlen(name)), kind))
-                break;
-        }
-        return error;
-    }
-
-    // A file's size in the deepest folder, or NoSize.
-    qint64 SizeOf(const char* name) {
-        const int fd = Fd();
-        struct stat info;
-        if (fd < 0 || ::fstatat(fd, name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(info.st_mode))
-            return Global::NoSize;
-        return qint64(info.st_size);
-    }
-
-private:
-    struct Frame {
-        QByteArray name;
-        FolderId id;
-        int fd = -1;
-        DIR* dir = nullptr;  // once the folder is read; owns fd
-        bool lost = false;   // cannot be opened again as the folder it was
-    };
-
-    int Push(const QByteArray& name, int fd) {
-        frames_.push_back({name, {}, -1, nullptr, false});
-        if (Adopt(frames_.size() - 1, fd))
-            return 0;
-        frames_.pop_back();
-        return EIO;
-    }
-
-    // The deepest folder's descriptor, opened again down from the nearest open ancestor when it
-    // was closed; -1 when that is no longer the same folder.
-    int Fd() {
-        if (frames_.empty())
-            return -1;
-        Frame& deepest = frames_.back();
-        if (deepest.fd >= 0 || deepest.lost)
-            return deepest.fd;
-        size_t open = frames_.size() - 1;
-        while (open > 0 && frames_[open].fd < 0)
-            --open;
-        for (size_t k = open + 1; k < frames_.size(); ++k) {
-            const int parent = frames_[k - 1].fd;
-            const int fd = parent < 0 ? -1
-                                      : ::openat(parent, frames_[k].name.constData(),
-                                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (!Adopt(k, fd)) {
-                deepest.lost = true;
-                return -1;
-            }
-        }
-        return deepest.fd;
-    }
-
-    // Gives frame `k` the descriptor if it is still the folder the frame was (any folder when the
-    // frame has no identity yet).
-    bool Adopt(size_t k, int fd) {
-        FolderId id;
-        if (fd < 0)
-            return false;
-        if (!Identify(fd, id) || (frames_[k].id != FolderId() && id != frames_[k].id)) {
-            ::close(fd);
-            return false;
-        }
-        frames_[k].id = id;
-        frames_[k].fd = fd;
-        ++open_;
-        firstMaybeOpen_ = std::min(firstMaybeOpen_, k);
-        while (open_ > MaxOpen) {
-            // The shallowest below the root: the deep end is where the work goes on.
-            size_t i = std::max<size_t>(firstMaybeOpen_, 1);
-            while (frames_[i].fd < 0)
-                ++i;
-            Close(frames_[i]);
-            firstMaybeOpen_ = i + 1;
-        }
-        return true;
-    }
-
-    void Close(Frame& frame) {
-        if (frame.fd >= 0) {
-            if (frame.dir)
-                ::closedir(frame.dir);
-            else
-                ::close(frame.fd);
-            frame.dir = nullptr;
-            frame.fd = -1;
-            --open_;
-        }
-    }
-
-    std::vector<Frame> frames_;
-    int open_ = 0;
-    // Every frame from 1 up to this one is closed.
-    size_t firstMaybeOpen_ = 1;
-};
-
-#else  // portable: Qt's file classes, whole paths
-
-using FolderId = QString;  // the canonical path
-
-// Same interface as above, by path. Qt has neither device and inode numbers nor opening relative
-// to a folder, so a folder is known by its canonical path (a bind mount of a listed folder is
-// walked again), a folder swapped for a link after it was checked is followed, and paths past
-// the system's limit cannot be opened.
-class FolderChain {
-public:
-    int OpenRoot(const QueuedFolder& root) { return Push(root.path, false); }
-    int Enter(const QueuedFolder& folder) { return Push(folder.path, true); }
-    void EnterUnopened(const QueuedFolder& folder) { frames_.push_back({folder.path, {}}); }
-    void Leave(bool) { frames_.pop_back(); }
-    int Depth() const { return int(frames_.size()) - 1; }
-    FolderId Id() const { return frames_.back().id; }
-
-    template <typename OnEntry>
-    int Read(OnEntry onEntry) {
-        // Links are left out below by their own test: QDir's link filter also drops shortcuts,
-        // which are plain files.
-        QDirIterator it(frames_.back().path, QDir::Dirs | QDir::Files | QDir::Hidden |
-                                                 QDir::System | QDir::NoDotAndDotDot);
-        while (it.hasNext()) {
-            it.next();
-            const QFileInfo info = it.fileInfo();
-            const QString name = info.fileName();
-            EntryKind kind = EntryKind::Other;
-            if (!name.startsWith(u'.') && !info.isSymbolicLink() && !info.isJunction())
-                kind = info.isDir()    ? EntryKind::Folder
-                       : info.isFile() ? EntryKind::File
-                                       : EntryKind::Other;
-            const QByteArray raw = QFile::encodeName(name);
-            if (!onEntry(raw.constData(), raw.size(), kind))
-                break;
-        }
-        return 0;
-    }
-
-    qint64 SizeOf(const char* name) {
-        const QFileInfo info(frames_.back().path + DecodeFileName(name));
-        return info.isFile() && !info.isSymbolicLink() ? info.size() : Global::NoSize;
-    }
-
-private:
-    struct Frame {
-        QString path;
-        FolderId id;
-    };
-
-    int Push(const QString& path, bool noLink) {
-        const QFileInfo info(WithoutClosingSlash(path));
-        if (!info.exists() || (noLink && info.isSymbolicLink()))
-            return ENOENT;
-        if (!info.isDir())
-            return ENOTDIR;
-        if (!info.isReadable())
-            return EACCES;
-        frames_.push_back({path, info.canonicalFilePath()});
-        return 0;
-    }
-
-    std::vector<Frame> frames_;
-};
-
-#endif
-
-bool EnterFirstTime(WalkedFolders& walked, const FolderChain& chain) {
-#ifdef TALLYROOK_POSIX_WALK
-    return walked.Enter(chain.Id().first, chain.Id().second);
-#else
-    return walked.Enter(chain.Id());
-#endif
-}
-
-void NoteIdentity(QueuedFolder& folder, const FolderChain& chain) {
-    folder.opened = true;
-#ifdef TALLYROOK_POSIX_WALK
-    folder.device = chain.Id().first;
-    folder.inode = chain.Id().second;
-#else
-    Q_UNUSED(chain);
-#endif
-}
 
 // The enumeration pass of one folder-list entry: every folder of the tree queued, depth-first
 // pre-order, each folder's listing read once and finished before any subfolder is entered, and
@@ -359,9 +53,9 @@ public:
             return StepResult::Completed;
         }
         // A root walked before keeps its queue entry, empty: its progress and caption stay.
-        if (!EnterFirstTime(walked_, chain_))
+        if (!chain_.EnterFirstTime(walked_))
             return StepResult::Completed;
-        NoteIdentity(root, chain_);
+        chain_.NoteIdentity(root);
 
         struct Level {
             std::vector<QByteArray> subfolders;
@@ -395,11 +89,11 @@ public:
                 queue_.push_back(std::move(sub));
                 continue;
             }
-            if (!EnterFirstTime(walked_, chain_)) {
+            if (!chain_.EnterFirstTime(walked_)) {
                 chain_.Leave(level.next < level.subfolders.size());
                 continue;
             }
-            NoteIdentity(sub, chain_);
+            chain_.NoteIdentity(sub);
             queue_.push_back(std::move(sub));
             parentIndex_.push_back(queue_.size() - 1);
             status = ReadFolder(queue_.back());

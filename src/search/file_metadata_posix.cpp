@@ -1,0 +1,136 @@
+// The file metadata look-ups with the POSIX calls: stat() and look-ups relative to an open folder,
+// which also reach paths past the system's length limit.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <iterator>
+
+#include "search/file_functions.h"
+
+namespace tallyrook {
+
+namespace {
+
+// Opens the folder named by the first `length` bytes of `path` one name at a time, each relative to
+// the one before, so that no call sees more than one name: for paths past the system's length
+// limit. Links on the way are followed, as a look-up of the whole path would. -1 when a folder on
+// the way cannot be opened.
+int OpenFolderByParts(const QByteArray& path, qsizetype length) {
+    int folder = ::open(path.startsWith('/') ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (qsizetype start = 0; folder >= 0 && start < length;) {
+        qsizetype end = path.indexOf('/', start);
+        if (end < 0 || end > length)
+            end = length;
+        if (end > start) {
+            const QByteArray name = path.sliced(start, end - start);
+            const int next = ::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            ::close(folder);
+            folder = next;
+        }
+        start = end + 1;
+    }
+    return folder;
+}
+
+// stat() for a path past the system's length limit.
+bool StatLongPath(const QByteArray& path, struct stat& info) {
+    const qsizetype last = path.lastIndexOf('/');
+    const int folder = OpenFolderByParts(path, last);
+    if (folder < 0)
+        return false;
+    const QByteArray leaf = path.sliced(last + 1);
+    const bool ok = ::fstatat(folder, leaf.isEmpty() ? "." : leaf.constData(), &info, 0) == 0;
+    ::close(folder);
+    return ok;
+}
+
+// stat() follows links, as opening the path would.
+bool StatPath(const QString& path, struct stat& info) {
+    if (path.isEmpty())
+        return false;
+    const QByteArray raw = QFile::encodeName(path);
+    if (::stat(raw.constData(), &info) == 0)
+        return true;
+    return errno == ENAMETOOLONG && StatLongPath(raw, info);
+}
+
+FileMetadata MetadataOf(const struct stat& info) {
+    FileMetadata result;
+    // A folder has no size of its own to compare.
+    if (!S_ISDIR(info.st_mode))
+        result.size = qint64(info.st_size);
+    const qint64 seconds = info.st_mtim.tv_sec;
+    if (DateCanBeShown(seconds)) {
+        // tv_nsec is never negative, so this floors correctly for times before 1970 too.
+        const qint64 msecs = seconds * 1000 + info.st_mtim.tv_nsec / 1'000'000;
+        result.modifiedUtc = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+    }
+    return result;
+}
+
+}  // namespace
+
+bool IsFolder(const QString& path) {
+    struct stat info;
+    return StatPath(path, info) && S_ISDIR(info.st_mode);
+}
+
+bool ExistsFollowingLinks(const QString& path) {
+    struct stat info;
+    return StatPath(path, info);
+}
+
+FileMetadata ReadFileMetadata(const QString& path) {
+    struct stat info;
+    if (!StatPath(path, info))
+        return {};
+    return MetadataOf(info);
+}
+
+FolderMetadataReader::~FolderMetadataReader() {
+    for (const OpenFolder& folder : folders_) {
+        if (folder.descriptor >= 0)
+            ::close(folder.descriptor);
+    }
+}
+
+FileMetadata FolderMetadataReader::Read(const QString& folder, const QString& name) {
+    // The inventory's files of one folder share its path text, so most matches are found by
+    // its address.
+    const auto same = [&folder](const QString& path) {
+        return !path.isNull() && path.size() == folder.size() &&
+               (path.constData() == folder.constData() || path == folder);
+    };
+    const OpenFolder* open = std::find_if(std::begin(folders_), std::end(folders_),
+                                          [&same](const OpenFolder& f) { return same(f.path); });
+    if (open == std::end(folders_)) {
+        OpenFolder& slot = folders_[next_];
+        next_ = (next_ + 1) % Kept;
+        if (slot.descriptor >= 0)
+            ::close(slot.descriptor);
+        slot.path = folder;
+#ifdef O_PATH
+        // Like a look-up by path, this needs only the right to pass through the folders.
+        constexpr int flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+#else
+        constexpr int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
+        const QByteArray raw = QFile::encodeName(folder);
+        slot.descriptor = raw.isEmpty() ? -1 : ::open(raw.constData(), flags);
+        if (slot.descriptor < 0 && errno == ENAMETOOLONG)
+            slot.descriptor = OpenFolderByParts(raw, raw.size());
+        open = &slot;
+    }
+    struct stat info;
+    // Anything unusual (a folder that cannot be opened, a name that is not there) gets the
+    // answer of the look-up by the whole path.
+    if (open->descriptor < 0 || name.isEmpty() ||
+        ::fstatat(open->descriptor, QFile::encodeName(name).constData(), &info, 0) != 0)
+        return ReadFileMetadata(folder + name);
+    return MetadataOf(info);
+}
+
+}  // namespace tallyrook
