@@ -30,6 +30,7 @@ namespace {
 // the same in each of its rows.
 struct CachedMetadata {
     static constexpr qint64 NotRead = -2;
+    static constexpr qint64 Wanted = -3;  // to be read as the pass ends
     static constexpr qint64 NoSize = -1;
     static constexpr qint64 NoDate = std::numeric_limits<qint64>::min();
     qint64 bytes = NotRead;
@@ -136,7 +137,7 @@ public:
     // Gives the rows added so far their size and date and appends them to the list; every pass
     // ends through here. Abandoned stays Abandoned, and no more rows are made then.
     StepResult Finish(StepResult result) {
-        if (result == StepResult::Abandoned || !BuildRows())
+        if (result == StepResult::Abandoned || !BuildRows() || !ForgetListed())
             return StepResult::Abandoned;
         return result;
     }
@@ -156,22 +157,34 @@ private:
     bool BuildRows() {
         std::vector<CachedMetadata>& cache = s_.metadata;
         cache.resize(size_t(FileCount()));
-        std::vector<int> unread;
+        qsizetype wanted = 0;
         for (const PendingRow& pending : pending_) {
-            if (cache[size_t(pending.file)].bytes == CachedMetadata::NotRead)
-                unread.push_back(pending.file);
+            qint64& bytes = cache[size_t(pending.file)].bytes;
+            if (bytes == CachedMetadata::NotRead) {
+                bytes = CachedMetadata::Wanted;
+                ++wanted;
+            }
+            if (!s_.breather.Step())
+                return false;
         }
-        std::sort(unread.begin(), unread.end());
-        unread.erase(std::unique(unread.begin(), unread.end()), unread.end());
+        // A scan in inventory order rather than a sort of the wanted files: sorting a million
+        // indices is one long stretch without pending events.
         FolderMetadataReader reader;
-        for (const int k : unread) {
+        for (qsizetype k = 0; wanted > 0 && k < FileCount(); ++k) {
+            CachedMetadata& cached = cache[size_t(k)];
+            if (cached.bytes != CachedMetadata::Wanted) {
+                if (!s_.breather.Step())
+                    return false;
+                continue;
+            }
+            --wanted;
             const FileMetadata read =
                 reader.Read(s_.global.FileFolders.at(k), s_.global.FileNames.at(k));
-            CachedMetadata& cached = cache[size_t(k)];
             cached.bytes = read.size.value_or(CachedMetadata::NoSize);
             if (read.modifiedUtc.isValid())
                 cached.msecs = read.modifiedUtc.toMSecsSinceEpoch();
-            if (!s_.breather.Step(4))
+            // A look-up may wait on the disk: a few between pending events, as in the walk.
+            if (!s_.breather.Step(256))
                 return false;
         }
         for (const PendingRow& pending : pending_) {
@@ -192,6 +205,16 @@ private:
                 return false;
         }
         pending_.clear();
+        return true;
+    }
+
+    // A million listed paths freed at once would be one long stretch without pending events.
+    bool ForgetListed() {
+        for (auto it = listed_.begin(); it != listed_.end();) {
+            it = listed_.erase(it);
+            if (!s_.breather.Step())
+                return false;
+        }
         return true;
     }
 
