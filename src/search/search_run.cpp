@@ -6,12 +6,13 @@
 #include "search/search_host.h"
 #include "search/walk.h"
 #include "shared/global.h"
+#include "shared/program.h"
 
 namespace tallyrook {
 
 namespace {
 
-const QString AppTitle = QStringLiteral("Tallyrook");
+const QString AppTitle = ProgramName;
 
 QString LargeInventoryQuestion(qsizetype entries, qsizetype files, const QLocale& locale) {
     return u"The " % QString::number(entries) % u" folder(s) you've selected contains " %

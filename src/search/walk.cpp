@@ -12,6 +12,7 @@
 #include "search/folder_chain.h"
 #include "search/search_host.h"
 #include "shared/global.h"
+#include "shared/program.h"
 
 namespace tallyrook {
 
@@ -19,7 +20,7 @@ namespace walk_detail {
 
 namespace {
 
-const QString AppTitle = QStringLiteral("Tallyrook");
+const QString AppTitle = ProgramName;
 const QString SkipText = QStringLiteral(
     " has been skipped because it is unrecognizeable. This is probably because it contains "
     "strange characters. Please rename the file or folder if you would like it included next "

@@ -1,10 +1,11 @@
 #include "settings/settings_store.h"
 
 #include "settings/setting_keys.h"
+#include "shared/program.h"
 
 namespace tallyrook {
 
-SettingsStore::SettingsStore() : store_(QStringLiteral("Marwendel"), QStringLiteral("Tallyrook")) {
+SettingsStore::SettingsStore() : store_(OrganizationName, ProgramName) {
     flush_.setSingleShot(true);
     flush_.setInterval(FlushDelayMs);
     flush_.callOnTimeout([this] { Sync(); });

@@ -7,7 +7,8 @@
 
 namespace tallyrook {
 
-// The program's persistent text values: organisation "Marwendel", application "Tallyrook"
+// The program's persistent text values, under the organisation and program names of
+// shared/program.h
 // (~/.config/Marwendel/Tallyrook.conf on Linux, the registry on Windows), one text per key.
 //
 // Every key read once is kept in memory and every write goes to memory first, so the stop poll,
