@@ -16,9 +16,9 @@ public:
     virtual ~SearchHost() = default;
 
     // The criteria boxes, read at the moments the run and the walk read them.
-    virtual bool ExactFilename() = 0;    // Check4
-    virtual bool ExactFilesize() = 0;    // Check5, read at every record of the walk
-    virtual bool SimilarFilename() = 0;  // Check7
+    virtual bool ExactFilename() = 0;
+    virtual bool ExactFilesize() = 0;  // read at every record of the walk
+    virtual bool SimilarFilename() = 0;
 
     // The folder-list entries' texts, in list order, taken once when the run starts.
     virtual QStringList FolderEntries() = 0;
