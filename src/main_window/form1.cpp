@@ -85,22 +85,22 @@ void Form1::BuildControls() {
     banner_->setGeometry(TwipsRect(-60, -60, 4185, 1380));
     banner_->setPixmap(QIcon(QStringLiteral(":/artwork/banner.svg")).pixmap(QSize(279, 92)));
 
-    addFolderButton_ =
-        new PictureButton(form1::AddFolderButton, QStringLiteral(":/artwork/add_folder.svg"), this);
-    addFolderButton_->setGeometry(TwipsRect(4200, 120, 1455, 1095));
-    addFolderButton_->setAccessibleName(QStringLiteral("Add folder"));
-    findButton_ =
-        new PictureButton(form1::FindButton, QStringLiteral(":/artwork/find_dupes.svg"), this);
-    findButton_->setGeometry(TwipsRect(5760, 120, 1455, 1095));
-    findButton_->setAccessibleName(QStringLiteral("Find dupes"));
-    clearListButton_ =
-        new PictureButton(form1::ClearListButton, QStringLiteral(":/artwork/clear_list.svg"), this);
-    clearListButton_->setGeometry(TwipsRect(7320, 120, 1455, 1095));
-    clearListButton_->setAccessibleName(QStringLiteral("Clear list"));
-    stopButton_ =
-        new PictureButton(form1::StopButton, QStringLiteral(":/artwork/stop_find.svg"), this);
-    stopButton_->setGeometry(TwipsRect(9480, 1440, 1455, 1095));
-    stopButton_->setAccessibleName(QStringLiteral("Stop find"));
+    // The picture buttons: object name, artwork, where (twips), and the name a screen reader says.
+    const auto button = [this](QLatin1StringView name, const QString& artwork, int left, int top,
+                               const QString& spoken) {
+        auto* made = new PictureButton(name, QStringLiteral(":/artwork/") + artwork, this);
+        made->setGeometry(TwipsRect(left, top, 1455, 1095));
+        made->setAccessibleName(spoken);
+        return made;
+    };
+    addFolderButton_ = button(form1::AddFolderButton, QStringLiteral("add_folder.svg"), 4200, 120,
+                              QStringLiteral("Add folder"));
+    findButton_ = button(form1::FindButton, QStringLiteral("find_dupes.svg"), 5760, 120,
+                         QStringLiteral("Find dupes"));
+    clearListButton_ = button(form1::ClearListButton, QStringLiteral("clear_list.svg"), 7320, 120,
+                              QStringLiteral("Clear list"));
+    stopButton_ = button(form1::StopButton, QStringLiteral("stop_find.svg"), 9480, 1440,
+                         QStringLiteral("Stop find"));
     stopButton_->hide();
 
     const QFont font = CaptionFont();
