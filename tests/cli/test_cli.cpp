@@ -165,24 +165,30 @@ private Q_SLOTS:
             u"probably because it contains strange characters. Please rename the file or folder "
             u"if you would like it included next time you find dupes.\n" +
                 NoDupes);
-        // A folder argument is the folder its bytes name (a byte-order mark kept); one not UTF-8
-        // or not readable is named as such, and the rest still searched.
+        // A folder argument is the folder its bytes name (a byte-order mark kept, "--" ends the
+        // options); every folder that can be searched is, but the answer is not clean.
         row("folders by their bytes",
-            R"x(--name --tsv "$(printf '\357\273\277bom')" bom "$(printf 'nu\351')" open)x", 2,
-            Tsv(u"\uFEFFbom/x", u"5 Bytes", u"Name", u"light blue", 1, 5) +
+            R"x(--name --tsv --header "$(printf '\357\273\277bom')" bom "$(printf 'nu\351')" )x"
+            "open missing d4/other.txt u1 -- -x",
+            2,
+            u"path\tsize\tmodified\ttype\tcolour\tgroup\tbytes\tmtime\n"_qs +
+                Tsv(u"\uFEFFbom/x", u"5 Bytes", u"Name", u"light blue", 1, 5) +
                 Tsv(u"bom/x", u"7 Bytes", u"Name", u"light blue", 1, 7) +
                 Tsv(u"open/a.txt", u"1 Bytes", u"Name", u"blue", 2, 1) +
-                Tsv(u"open/sub/a.txt", u"1 Bytes", u"Name", u"blue", 2, 1),
+                Tsv(u"open/sub/a.txt", u"1 Bytes", u"Name", u"blue", 2, 1) +
+                Tsv(u"u1/alone.txt", u"10 Bytes", u"Name", u"light blue", 3, 10) +
+                Tsv(u"-x/alone.txt", u"30 Bytes", u"Name", u"light blue", 3, 30),
             u"tallyrook-cli: cannot read nu\uFFFD: its name cannot be read. This is probably "
             u"because it contains strange characters. Please rename the folder if you would "
             u"like it included next time you find dupes.\n"
+            u"tallyrook-cli: cannot read missing: No such file or directory\n"
+            u"tallyrook-cli: cannot read d4/other.txt: Not a directory\n"
             u"tallyrook-cli: cannot read open/locked: Permission denied\n"_qs);
         // clang-format off
         for (const auto& [name, command, error] : std::initializer_list<std::array<const char*, 3>>{
-                 {"nothing", "", "no folder given"},
+                 {"nothing", "", "no folder given"}, {"unknown", "--name --bogus /", "Unknown option 'bogus'."},
                  {"no criterion", "d1 d2", "choose at least one of --name, --size, --similar"},
                  {"header without tsv", "--name --header /", "--header goes with --tsv"},
-                 {"unknown", "--name --bogus /", "Unknown option 'bogus'."},
                  {"both formats", "--tsv --json /", "--tsv and --json cannot be used together"},
                  {"no rows", "--name --max-rows 0 /", "--max-rows takes a whole number of 1 or more"},
                  {"all or some", "--name --all --max-rows 5 /", "--all and --max-rows cannot be used together"}})
@@ -194,13 +200,6 @@ private Q_SLOTS:
         row("capped", "--name --size --tsv all/a all/b | sed -n '$=;$p' | cut -f 4-6", 0,
             u"32767\nSize\tlight red\t8201\n"_qs, full(u"32,767"));
         row("closed pipe", "--all --name --size --tsv all/a all/b | head -1 >/dev/null", 0, {});
-        // Every folder that can be searched is, and its rows printed; but the answer is not clean.
-        row("missing folder", "--name --tsv --header u1 missing d4/other.txt -- -x", 2,
-            u"path\tsize\tmodified\ttype\tcolour\tgroup\tbytes\tmtime\n" %
-                Tsv(u"u1/alone.txt", u"10 Bytes", u"Name", u"light blue", 1, 10) %
-                Tsv(u"-x/alone.txt", u"30 Bytes", u"Name", u"light blue", 1, 30),
-            u"tallyrook-cli: cannot read missing: No such file or directory\n"
-            u"tallyrook-cli: cannot read d4/other.txt: Not a directory\n"_qs);
         // Numbers and dates from different categories, in the zone five hours behind UTC.
         row("categories and zone",
             "LC_ALL= LANG=de_DE.UTF-8 LC_TIME=en_US.UTF-8 TZ=EST5 --size --tsv d1 d2", 0,

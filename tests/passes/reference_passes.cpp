@@ -12,10 +12,9 @@ StepResult ReferencePasses::Run(QChar pass, int firstRow) {
     const QString strong = QStringLiteral("blue red green").section(u' ', k, k);
     const int from = k == 0 ? 1 : std::max(firstRow, 1);
     const auto listed = [&](const QString& path) {
-        for (int i = from - 1; i < rows.RowCount(); ++i) {
+        for (int i = from - 1; i < rows.RowCount(); ++i)
             if (rows.Row(i).path == path)
                 return true;
-        }
         return false;
     };
     const auto addRow = [&](const QString& path, const QString& color) {
@@ -34,8 +33,7 @@ StepResult ReferencePasses::Run(QChar pass, int firstRow) {
         for (qsizetype b = a + 1; b < n; ++b) {
             if (!host.ProcessPendingEvents())
                 return StepResult::Abandoned;
-            const QString& nameA = global.FileNames.at(a);
-            const QString& nameB = global.FileNames.at(b);
+            const QString &nameA = global.FileNames.at(a), &nameB = global.FileNames.at(b);
             const bool match = k == 0   ? nameA == nameB
                                : k == 1 ? global.FileSizes.at(a) != Global::NoSize &&
                                               global.FileSizeText(a) == global.FileSizeText(b)
@@ -44,28 +42,21 @@ StepResult ReferencePasses::Run(QChar pass, int firstRow) {
                 continue;
             if (host.StopRequested())
                 return StepResult::Stopped;
-            const QString pathA = global.FullPath(a);
-            const QString pathB = global.FullPath(b);
+            const QString pathA = global.FullPath(a), pathB = global.FullPath(b);
             const bool addA = !listed(pathA);
             const bool addB = !listed(pathB) && !(addA && pathA == pathB);
             if (rowsAdded + int(addA) + int(addB) > rowLimit)
                 return StepResult::Full;
             const QString color = strongTurn ? strong : QStringLiteral("light ") + strong;
-            if ((addA || addB) && !groupStarted) {
-                groupStarted = true;
+            if ((addA || addB) && !std::exchange(groupStarted, true))
                 ++groups;
-            }
-            if (addA) {
-                anchorAdded = true;
-                addRow(pathA, color);
-            }
+            if (addA)
+                anchorAdded = true, addRow(pathA, color);
             if (addB)
                 addRow(pathB, color);
         }
-        if (anchorAdded) {
-            anchorAdded = false;
+        if (std::exchange(anchorAdded, false))
             strongTurn = !strongTurn;
-        }
     }
     return StepResult::Completed;
 }

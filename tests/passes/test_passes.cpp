@@ -23,11 +23,10 @@ struct Outcome {
 Outcome RunPasses(const QStringList& records, const QString& steps, bool reference,
                   int rowLimit = MatchPasses::RowCapacity, int stopAtRows = -1, int abandonAt = 0) {
     Global global;
-    for (const QString& record : records) {
-        const QString name = record.section(u'/', -1);
-        global.AddRecord(Root + record.section(u'/', 0, -2) + u'/', name.section(u'=', 0, 0),
-                         name.contains(u'=') ? name.section(u'=', 1).toLongLong() : Global::NoSize);
-    }
+    for (const QString& record : records)
+        global.AddRecord(
+            Root + record.section(u'/', 0, -2) + u'/', record.section(u'/', -1).section(u'=', 0, 0),
+            record.contains(u'=') ? record.section(u'=', 1).toLongLong() : Global::NoSize);
     ResultRows rows;
     test::RecordingHost host;
     host.abandonAtEvents = abandonAt;
@@ -48,11 +47,10 @@ Outcome RunPasses(const QStringList& records, const QString& steps, bool referen
         if (out.results.back() != StepResult::Completed)
             break;
     }
-    for (int i = 0; i < rows.RowCount(); ++i) {
-        const ResultRow& r = rows.Row(i);
-        out.rows.append(r.sizeText + r.modifiedText + r.path.sliced(Root.size()) + u'|' + r.type +
-                        u'|' + global.RowColor(i) + u'|' + QString::number(r.group));
-    }
+    for (int i = 0; i < rows.RowCount(); ++i)
+        out.rows.append(rows.Row(i).sizeText + rows.Row(i).modifiedText +
+                        rows.Row(i).path.sliced(Root.size()) + u'|' + rows.Row(i).type + u'|' +
+                        global.RowColor(i) + u'|' + QString::number(rows.Row(i).group));
     out.calls = host.calls;
     out.progress = host.calls.filter(u"progress:"_s);
     out.progress.erase(std::unique(out.progress.begin(), out.progress.end()), out.progress.end());
@@ -91,32 +89,20 @@ class TestPasses : public QObject {
 
 private Q_SLOTS:
     // The rules on small cases, all three passes run: files and rows separated by ";".
-    void examples_data() {
-        QTest::addColumn<QString>("records");
-        QTest::addColumn<QString>("rows");
-        QTest::newRow("two name groups, then sizes in light red")
-            << u"a/x=1;b/x=2;c/q;d/x;a/y=3;b/y=4;c/z=9;d/w=9"_s
-            << u"a/x|Name|light blue|1;b/x|Name|light blue|1;d/x|Name|light blue|1;a/y|Name|blue|2;"
-               u"b/y|Name|blue|2;c/z|Size|light red|3;d/w|Size|light red|3"_s;
-        QTest::newRow("alike in all three ways, one name group: sizes in red")
-            << u"a/p q r=7;b/p q r=7;c/P Q R=7"_s
-            << u"a/p q r|Name|light blue|1;b/p q r|Name|light blue|1;a/p q r|Size|red|2;"
-               u"b/p q r|Size|red|2;c/P Q R|Size|red|2;a/p q r|Close|light green|3;"
-               u"c/P Q R|Close|light green|3;b/p q r|Close|green|4"_s;
-        // A~B, B~C, A not ~C: C joins under anchor B, next colour but a group of its own.
-        QTest::newRow("similar in a chain")
-            << u"m/p q;m/p q r;m/q r s;m/u v;m/u v w"_s
-            << u"m/p q|Close|light green|1;m/p q r|Close|light green|1;m/q r s|Close|green|2;"
-               u"m/u v|Close|green|3;m/u v w|Close|green|3"_s;
-        // A file listed twice is one row per pass; unknown sizes are not equal sizes.
-        QTest::newRow("same file recorded twice, sizes unknown")
-            << u"m/a=5;m/a=5;p/b;q/c=0;r/d=0"_s
-            << u"m/a|Name|light blue|1;m/a|Size|red|2;q/c|Size|light red|3;r/d|Size|light red|3"_s;
-    }
     void examples() {
-        QFETCH(QString, records);
-        QFETCH(QString, rows);
-        QCOMPARE(RunPasses(records.split(u';'), u"N S C"_s, false).rows.join(u';'), rows);
+        const std::pair<QString, QString> cases[] = {
+            {u"a/p q r=7;b/p q r=7;c/P Q R=7"_s,  // alike in all three ways
+             u"a/p q r|Name|light blue|1;b/p q r|Name|light blue|1;a/p q r|Size|red|2;"
+             u"b/p q r|Size|red|2;c/P Q R|Size|red|2;a/p q r|Close|light green|3;"
+             u"c/P Q R|Close|light green|3;b/p q r|Close|green|4"_s},
+            // A~B, B~C, A not ~C: C joins under anchor B, next colour but a group of its own.
+            {u"m/p q;m/p q r;m/q r s;m/u v;m/u v w;a/x=1;b/x=2;a/y=3;b/y=4;c/z=9;d/w=9"_s,
+             u"a/x|Name|light blue|1;b/x|Name|light blue|1;a/y|Name|blue|2;b/y|Name|blue|2;"
+             u"c/z|Size|light red|3;d/w|Size|light red|3;m/p q|Close|green|4;"
+             u"m/p q r|Close|green|4;m/q r s|Close|light green|5;m/u v|Close|light green|6;"
+             u"m/u v w|Close|light green|6"_s}};
+        for (const auto& [records, rows] : cases)
+            QCOMPARE(RunPasses(records.split(u';'), u"N S C"_s, false).rows.join(u';'), rows);
     }
 
     // On thousands of small random inventories the passes give exactly the rows, colours, groups,
