@@ -51,9 +51,8 @@ struct FileMetadata {
 FileMetadata ReadFileMetadata(const QString& path);
 
 // ReadFileMetadata for many files given by folder (ending with "/") and name, at the cost of a
-// look-up of the name alone: the last few folders read from stay open, so a folder's path is not
-// walked again for each of its files. The rows of one group lie in different folders, but the
-// groups after it mostly in the same ones.
+// look-up of the name alone: the folder read from last stays open, so files asked for folder by
+// folder (in inventory order) walk each folder's path once.
 class FolderMetadataReader {
 public:
     FolderMetadataReader() = default;
@@ -64,13 +63,8 @@ public:
     FileMetadata Read(const QString& folder, const QString& name);
 
 private:
-    struct OpenFolder {
-        QString path;
-        int descriptor = -1;  // -1: could not be opened
-    };
-    static constexpr int Kept = 16;
-    OpenFolder folders_[Kept];
-    int next_ = 0;  // the slot to reuse next
+    QString folder_;
+    int descriptor_ = -1;  // -1: none open, or it could not be opened
 };
 
 }  // namespace tallyrook

@@ -4,9 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QFile>
-#include <algorithm>
 #include <cerrno>
-#include <iterator>
 
 #include "search/file_functions.h"
 
@@ -91,27 +89,18 @@ FileMetadata ReadFileMetadata(const QString& path) {
 }
 
 FolderMetadataReader::~FolderMetadataReader() {
-    for (const OpenFolder& folder : folders_) {
-        if (folder.descriptor >= 0)
-            ::close(folder.descriptor);
-    }
+    if (descriptor_ >= 0)
+        ::close(descriptor_);
 }
 
 FileMetadata FolderMetadataReader::Read(const QString& folder, const QString& name) {
-    // The inventory's files of one folder share its path text, so most matches are found by
-    // its address.
-    const auto same = [&folder](const QString& path) {
-        return !path.isNull() && path.size() == folder.size() &&
-               (path.constData() == folder.constData() || path == folder);
-    };
-    const OpenFolder* open = std::find_if(std::begin(folders_), std::end(folders_),
-                                          [&same](const OpenFolder& f) { return same(f.path); });
-    if (open == std::end(folders_)) {
-        OpenFolder& slot = folders_[next_];
-        next_ = (next_ + 1) % Kept;
-        if (slot.descriptor >= 0)
-            ::close(slot.descriptor);
-        slot.path = folder;
+    // The inventory's files of one folder share its path text: compared by address first.
+    const bool same = !folder_.isNull() && folder_.size() == folder.size() &&
+                      (folder_.constData() == folder.constData() || folder_ == folder);
+    if (!same) {
+        if (descriptor_ >= 0)
+            ::close(descriptor_);
+        folder_ = folder;
 #ifdef O_PATH
         // Like a look-up by path, this needs only the right to pass through the folders.
         constexpr int flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
@@ -119,16 +108,15 @@ FileMetadata FolderMetadataReader::Read(const QString& folder, const QString& na
         constexpr int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 #endif
         const QByteArray raw = QFile::encodeName(folder);
-        slot.descriptor = raw.isEmpty() ? -1 : ::open(raw.constData(), flags);
-        if (slot.descriptor < 0 && errno == ENAMETOOLONG)
-            slot.descriptor = OpenFolderByParts(raw, raw.size());
-        open = &slot;
+        descriptor_ = raw.isEmpty() ? -1 : ::open(raw.constData(), flags);
+        if (descriptor_ < 0 && errno == ENAMETOOLONG)
+            descriptor_ = OpenFolderByParts(raw, raw.size());
     }
     struct stat info;
     // Anything unusual (a folder that cannot be opened, a name that is not there) gets the
     // answer of the look-up by the whole path.
-    if (open->descriptor < 0 || name.isEmpty() ||
-        ::fstatat(open->descriptor, QFile::encodeName(name).constData(), &info, 0) != 0)
+    if (descriptor_ < 0 || name.isEmpty() ||
+        ::fstatat(descriptor_, QFile::encodeName(name).constData(), &info, 0) != 0)
         return ReadFileMetadata(folder + name);
     return MetadataOf(info);
 }
