@@ -1,12 +1,9 @@
-#include <pwd.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <cerrno>
@@ -22,12 +19,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray Raw(const QString& path) {
-    return QFile::encodeName(path);
-}
-QString Text(const QByteArray& path) {
-    return DecodeFileName(path);
-}
+const auto Raw = &QFile::encodeName;
+const auto Text = [](const QByteArray& path) { return DecodeFileName(path); };
 
 bool Write(const QByteArray& path, const QByteArray& content) {
     QDir().mkpath(Text(path.left(path.lastIndexOf('/'))));
@@ -47,30 +40,27 @@ struct Record {
 };
 
 // A Trash as a file manager reads it: the header, a percent-encoded Path= and a local
-// DeletionDate. A record it cannot read is skipped, so its file counts as lost; `leftovers` gets
-// the records whose file is not in "files". With `restore`, puts each file back and keeps only
-// the records it restored.
+// DeletionDate; a record it cannot read counts as lost. `leftovers` gets the records whose file is
+// not in "files"; `restore` puts each file back and keeps only the records it restored.
 QList<Record> ReadRecords(const QByteArray& trash, const QByteArray& top,
                           QList<Record>* leftovers = nullptr, bool restore = false) {
     QList<Record> records;
     for (const QString& entry : QDir(Text(trash + "/info")).entryList(QDir::Files | QDir::Hidden)) {
         const QByteArray info = trash + "/info/" + Raw(entry),
                          file = trash + "/files/" + Raw(entry.chopped(10));
-        const QByteArrayList lines = Read(info).split('\n');
-        Record record;
-        for (const QByteArray& line : lines) {
-            if (line.startsWith("Path="))
-                record.path = line.mid(5);
-            if (line.startsWith("DeletionDate="))
-                record.deleted = QDateTime::fromString(QString::fromLatin1(line.mid(13)),
-                                                       u"yyyy-MM-dd'T'HH:mm:ss"_s);
-        }
-        const QByteArray path = QByteArray::fromPercentEncoding(record.path);
-        record.original = path.startsWith('/') ? path : top + '/' + path;
+        const QByteArray text = '\n' + Read(info);
+        const auto field = [&](const QByteArray& key) {
+            const qsizetype at = text.indexOf(QByteArray('\n' + key + '='));
+            return at < 0 ? QByteArray() : text.mid(at + key.size() + 2).split('\n').first();
+        };
+        const QByteArray path = QByteArray::fromPercentEncoding(field("Path"));
+        const Record record{field("Path"), path.startsWith('/') ? path : top + '/' + path,
+                            QDateTime::fromString(QString::fromLatin1(field("DeletionDate")),
+                                                  u"yyyy-MM-dd'T'HH:mm:ss"_s)};
         if (!QFile::exists(Text(file))) {
             if (leftovers)
                 leftovers->append(record);
-        } else if (lines.value(0) == "[Trash Info]" && !record.path.isEmpty() &&
+        } else if (text.startsWith("\n[Trash Info]\n") && !record.path.isEmpty() &&
                    record.deleted.isValid() &&
                    (!restore || (::rename(file.constData(), record.original.constData()) == 0 &&
                                  ::unlink(info.constData()) == 0))) {
@@ -80,18 +70,13 @@ QList<Record> ReadRecords(const QByteArray& trash, const QByteArray& top,
     return records;
 }
 
-// The writer in a child process, as a request, with `home` as its home; as `user` when given.
-void StartPut(QProcess& put, const QByteArray& home, QStringList args,
-              const passwd* user = nullptr) {
+// The writer in a child process, as a request, with `home` as its home.
+void StartPut(QProcess& put, const QByteArray& home, const QStringList& paths) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"HOME"_s, Text(home));
     env.insert(u"XDG_DATA_HOME"_s, Text(home + "/data"));
     put.setProcessEnvironment(env);
-    if (user)
-        args = QStringList{u"--reuid=%1"_s.arg(user->pw_uid), u"--regid=%1"_s.arg(user->pw_gid),
-                           u"--clear-groups"_s, QStringLiteral(TRASH_PUT)} +
-               args;
-    put.start(user ? u"setpriv"_s : QStringLiteral(TRASH_PUT), args);
+    put.start(QStringLiteral(TRASH_PUT), paths);
 }
 
 // A small file system of its own for one test, mounted only when running as root.
@@ -127,14 +112,12 @@ private Q_SLOTS:
         const QByteArray trash = Raw(test::TestHome()) + "/data/Trash";
         // What earlier requests and other programs left: two trashed covers, a file without a
         // record and a record without its file.
-        for (const QByteArray name : {"cover.jpg", "cover.2.jpg", "cover.3.jpg", "cover.4.jpg"}) {
-            if (name != "cover.4.jpg")
-                QVERIFY(Write(trash + "/files/" + name, "old " + name));
-            if (name != "cover.3.jpg")
-                QVERIFY(Write(trash + "/info/" + name + ".trashinfo",
-                              "[Trash Info]\nPath=" + root + "/old/" + name +
-                                  "\nDeletionDate=2024-01-02T03:04:05\n"));
-        }
+        for (const QByteArray name : {"cover.jpg", "cover.2.jpg", "cover.3.jpg"})
+            QVERIFY(Write(trash + "/files/" + name, "old " + name));
+        for (const QByteArray name : {"cover.jpg", "cover.2.jpg", "cover.4.jpg"})
+            QVERIFY(Write(trash + "/info/" + name + ".trashinfo",
+                          "[Trash Info]\nPath=" + root + "/old/" + name +
+                              "\nDeletionDate=2024-01-02T03:04:05\n"));
         QVERIFY(QDir().mkpath(Text(root + "/old")));
 
         // Numbered after the highest number in the Trash; too long for a record (255 bytes at
@@ -143,13 +126,10 @@ private Q_SLOTS:
         const QByteArray cjk = QString(82, QChar(0x4E2D)).toUtf8();  // 246 bytes
         const QList<std::pair<QByteArray, QByteArray>> cases{
             {"cover.jpg", "cover.5.jpg"},
-            {"cover.jpg", "cover.6.jpg"},
-            {"cover.jpg", "cover.7.jpg"},
             {"50% off & #1?\n.mp3", "50% off & #1?\n.mp3"},
             {u"\uFEFFbom.txt"_s.toUtf8(), u"\uFEFFbom.txt"_s.toUtf8()},
             {longName, QByteArray(241, 'x') + ".mp3"},
             {longName, QByteArray(239, 'x') + ".2.mp3"},
-            {cjk, cjk.left(81 * 3)},
             {cjk + ".flac", cjk.left(80 * 3) + ".flac"}};
         const auto pathOf = [&](qsizetype i) -> QByteArray {
             return root + '/' + QByteArray::number(i) + '/' + cases.value(i).first;
@@ -180,28 +160,27 @@ private Q_SLOTS:
 
         // Names another program claims after this writer looked each cost one attempt, and the
         // writer gives up after a bounded number, leaving the file where it is.
-        for (int n = 8; n < 1000; ++n)
+        for (int n = 6; n < 1000; ++n)
             QVERIFY(Write(trash + "/info/cover." + QByteArray::number(n) + ".jpg.trashinfo", ""));
-        const QByteArray last = root + "/last/cover.jpg";
-        QVERIFY(Write(last, "last"));
-        QVERIFY(!writer.MoveToTrash(Text(last), moved, reason));
+        QVERIFY(!writer.MoveToTrash(Text(pathOf(0)), moved, reason));
         QVERIFY2(reason.contains(u"free name"_s), qPrintable(reason));
-        QCOMPARE(Read(last), "last");
+        QCOMPARE(Read(pathOf(0)), pathOf(0));
     }
 
+    // By the shared folder .Trash: none, sticky, not sticky (plain) or a link; or with no Trash to
+    // be made (blocked) or the drive full.
     void topFolderTrashes_data() {
-        QTest::addColumn<QByteArray>("setup");
         QTest::addColumn<QByteArray>("expected");  // the Trash used, or the reason it failed
-        QTest::newRow("no shared folder") << QByteArray() << QByteArray(".Trash-%1");
-        QTest::newRow("shared, sticky") << QByteArray("sticky") << QByteArray(".Trash/%1");
-        QTest::newRow("shared, not sticky") << QByteArray("plain") << QByteArray(".Trash-%1");
-        QTest::newRow("shared, a link") << QByteArray("link") << QByteArray(".Trash-%1");
-        QTest::newRow("none can be made") << QByteArray("blocked") << QByteArray("no Trash");
-        QTest::newRow("drive full") << QByteArray("full") << QByteArray(std::strerror(ENOSPC));
+        QTest::newRow("none") << QByteArray(".Trash-%1");
+        QTest::newRow("sticky") << QByteArray(".Trash/%1");
+        QTest::newRow("plain") << QByteArray(".Trash-%1");
+        QTest::newRow("link") << QByteArray(".Trash-%1");
+        QTest::newRow("blocked") << QByteArray("no Trash");
+        QTest::newRow("full") << QByteArray(std::strerror(ENOSPC));
     }
 
     void topFolderTrashes() {
-        QFETCH(QByteArray, setup);
+        const QByteArray setup = QTest::currentDataTag();
         QFETCH(QByteArray, expected);
         TmpfsMount mount("size=256k,mode=755");
         if (!mount.mounted)
@@ -227,47 +206,20 @@ private Q_SLOTS:
         TrashedFile moved;
         QString reason;
         const bool ok = writer.MoveToTrash(Text(song), moved, reason);
-        if (!expected.startsWith(".Trash")) {
-            QVERIFY2(!ok && reason.contains(QString::fromUtf8(expected)), qPrintable(reason));
-            QCOMPARE(Read(song), "song");
-            QVERIFY(!QFile::exists(Text(top + "/.Trash-" + uid + "/info/song.mp3.trashinfo")));
-            return;
-        }
-        QVERIFY2(ok, qPrintable(reason));
+        QVERIFY2(ok ? expected.startsWith(".Trash") : reason.contains(QString::fromUtf8(expected)),
+                 qPrintable(reason));
         const QByteArray used = top + '/' + QByteArray(expected).replace("%1", uid);
-        QCOMPARE(Raw(moved.trashed), used + "/files/song.mp3");
         struct stat st;
-        QVERIFY(::lstat(used.constData(), &st) == 0 && (st.st_mode & 07777) == 0700);
-        // Relative to the top folder, so that the drive can be mounted anywhere.
-        const QList<Record> restored = ReadRecords(used, top, nullptr, true);
-        QVERIFY(restored.size() == 1 && restored[0].path == "music/song.mp3");
+        if (ok) {
+            QCOMPARE(Raw(moved.trashed), used + "/files/song.mp3");
+            QVERIFY(::lstat(used.constData(), &st) == 0 && (st.st_mode & 07777) == 0700);
+            // Relative to the top folder, so that the drive can be mounted anywhere.
+            const QList<Record> restored = ReadRecords(used, top, nullptr, true);
+            QVERIFY(restored.size() == 1 && restored[0].path == "music/song.mp3");
+        } else {
+            QVERIFY(!QFile::exists(Text(top + "/.Trash-" + uid + "/info/song.mp3.trashinfo")));
+        }
         QCOMPARE(Read(song), "song");
-    }
-
-    void unwritableRecordFolder() {
-        // A Trash left owned by root: its user cannot write records there. Run as that user.
-        const passwd* nobody = ::getpwnam("nobody");
-        if (::geteuid() != 0 || nobody == nullptr)
-            QSKIP("Needs root to run the writer as the unprivileged user \"nobody\".");
-        QTemporaryDir base;
-        const QByteArray home = Raw(base.path());
-        QVERIFY(Write(home + "/music/song.mp3", "song"));
-        QVERIFY(Write(home + "/data/Trash/files/x", "") && Write(home + "/data/Trash/info/x", ""));
-        for (const char* path : {"", "/music", "/music/song.mp3", "/data/Trash/files"})
-            QVERIFY(::chown(QByteArray(home + path).constData(), nobody->pw_uid, nobody->pw_gid) ==
-                    0);
-        QVERIFY(::chmod(home.constData(), 0755) == 0 &&
-                ::chmod(QByteArray(home + "/data").constData(), 0755) == 0);
-
-        QProcess put;
-        StartPut(put, home, {Text(home + "/music/song.mp3")}, nobody);
-        QVERIFY(put.waitForFinished(20'000));
-        const QByteArray out = put.readAllStandardOutput();
-        QVERIFY2(out.startsWith("failed\t") && out.contains(std::strerror(EACCES)),
-                 out.constData());
-        QCOMPARE(Read(home + "/music/song.mp3"), "song");
-        QCOMPARE(QDir(Text(home + "/data/Trash/info")).entryList(QDir::Files | QDir::Hidden),
-                 QStringList{u"x"_s});
     }
 
     void killedRequestLosesNothing() {
@@ -278,7 +230,6 @@ private Q_SLOTS:
         const int runs = asked > 0 ? asked : 30;
         const quint32 seed = QRandomGenerator::global()->generate();
         QRandomGenerator random(seed);
-        int partial = 0, leftovers = 0;
         qint64 perMove = 0;  // microseconds
         for (int run = -1; run < runs; ++run) {
             // In memory where possible: the instants that matter are the moves', not the disk's.
@@ -314,11 +265,9 @@ private Q_SLOTS:
             // Killed between the record's creation and its rename, or while it was written.
             QList<Record> left;
             ReadRecords(trash, {}, &left);
-            QVERIFY(left.size() <= 1);
-            for (const Record& record : left)
-                QVERIFY(record.path.isEmpty() || stayed.contains(Text(record.original)));
-            partial += !stayed.isEmpty() && stayed.size() < paths.size();
-            leftovers += int(left.size());
+            QVERIFY(left.isEmpty() ||
+                    (left.size() == 1 &&
+                     (left[0].path.isEmpty() || stayed.contains(Text(left[0].original)))));
 
             // Lost, copied or misfiled files show in the count or the contents.
             QProcess next;
@@ -329,8 +278,7 @@ private Q_SLOTS:
             for (const QString& path : paths)
                 QCOMPARE(Read(Raw(path)), Raw(path));
         }
-        qInfo("%d runs (seed %u, %lld us a move): %d killed part-way, %d leaving a record", runs,
-              seed, perMove, partial, leftovers);
+        qInfo("%d runs (seed %u, %lld us a move)", runs, seed, perMove);
     }
 };
 

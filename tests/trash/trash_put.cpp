@@ -1,6 +1,5 @@
 // Moves each path given to the Trash with one writer, as a request does, and prints a line per
-// path: "moved<TAB>TRASHED" or "failed<TAB>REASON". Run by the tests under another user, or
-// killed part-way.
+// path: "moved<TAB>TRASHED" or "failed<TAB>REASON". Killed part-way by the tests.
 #include <QCoreApplication>
 #include <QTextStream>
 
@@ -13,11 +12,8 @@ int main(int argc, char** argv) {
     for (const QString& path : QCoreApplication::arguments().mid(1)) {
         tallyrook::TrashedFile moved;
         QString reason;
-        if (writer.MoveToTrash(path, moved, reason))
-            out << "moved\t" << moved.trashed << '\n';
-        else
-            out << "failed\t" << reason << '\n';
-        out.flush();
+        const bool ok = writer.MoveToTrash(path, moved, reason);
+        out << (ok ? "moved\t" : "failed\t") << (ok ? moved.trashed : reason) << Qt::endl;
     }
     return 0;
 }
