@@ -35,14 +35,6 @@ class TestRun : public QObject {
                            : QDir::tempPath() + u"/tallyrook-run-XXXXXX"_qs};
     QHash<QString, QString> captions_;  // by the short names a transcript gives them
 
-    // A caption by its short name; a message by its title and the count in it, if any.
-    QString Short(const QString& call) const {
-        static const QRegularExpression count(u"\\d[\\d,.]*\\d"_qs);
-        if (call.startsWith(u"message:") || call.startsWith(u"ask:"))
-            return u'[' % call.section(u':', 1, 1) % u']' % count.match(call).captured();
-        return captions_.value(call, call);
-    }
-
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY(dir_.isValid());
@@ -133,12 +125,18 @@ private Q_SLOTS:
             host, global, rows, QLocale(words.contains(u"de") ? u"de_DE"_qs : u"en_US"_qs));
 
         // The calls a user would notice (no polls, no progress steps but the reset, no event
-        // processing but a last one), then the outcome, the inventory and the rows' types.
+        // processing but a last one), captions by their short names, messages by their titles and
+        // counts; then the outcome, the inventory and the rows' types.
+        static const QRegularExpression number(u"\\d[\\d,.]*\\d"_qs);
         QStringList calls;
         for (const QString& call : std::as_const(host.calls)) {
-            if ((call != u"events" || &call == &host.calls.constLast()) && call != u"stop?" &&
-                (!call.startsWith(u"progress:") || call == u"progress:0"))
-                calls.append(Short(call));
+            if ((call == u"events" && &call != &host.calls.constLast()) || call == u"stop?" ||
+                (call.startsWith(u"progress:") && call != u"progress:0"))
+                continue;
+            calls.append(call.startsWith(u"message:") || call.startsWith(u"ask:")
+                             ? u'[' % call.section(u':', 1, 1) % u']' %
+                                   number.match(call).captured()
+                             : captions_.value(call, call));
         }
         QString text = calls.join(u' ')
                            .replace(u"running:0 caption:Tallyrook progress:0 busy:0"_qs, u"rest"_qs)
