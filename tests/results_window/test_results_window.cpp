@@ -207,8 +207,7 @@ class TestResultsWindow : public QObject {
 private Q_SLOTS:
     void paintsTheColourTableByRowPosition() {
         Fixture f;
-        // The six group colours paint with black text; white, any other name and a row beyond
-        // RowColors keep the list's own colours.
+        // Six colours with black text; white, other names and rows past RowColors: the list's own.
         for (const QString& name : {u"blue"_s, u"light blue"_s, u"red"_s, u"light red"_s,
                                     u"green"_s, u"light green"_s, u"white"_s, u"Blue"_s}) {
             f.global.SetRowColor(f.model.RowCount(), name);
@@ -236,7 +235,22 @@ private Q_SLOTS:
 
     void windowFollowsItsDesign() {
         Fixture f;
+        f.Add(u"/music/an album with a long name/cover.jpg"_s, false, 1, 50'800);
+        QCOMPARE(f.model.index(0, ResultsModel::SizeColumn).data(Qt::ToolTipRole).toString(),
+                 QLocale::system().toString(50'800) + u" bytes"_s);
         QVERIFY(f.Show());
+        QTreeView* list = f.list;
+        // Tips give the whole path only where the column cuts it.
+        const auto tipAt = [list](int width) {
+            list->setColumnWidth(0, width);
+            const QPoint at = list->visualRect(list->model()->index(0, 0)).center();
+            QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(list->viewport(), &help);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        QCOMPARE(tipAt(1000), QString());
+        QCOMPARE(tipAt(80), f.model.Row(0).path);
+        QToolTip::hideText();
         // Tab visits the buttons, then the list.
         f.form.findChild<QWidget*>(form4::BackButton)->setFocus();
         QStringList visited;
@@ -246,7 +260,6 @@ private Q_SLOTS:
                                        form4::UncheckAllButton, form4::ResultList}));
 
         // The list follows the outer size, decorations included.
-        QTreeView* list = f.list;
         const QSize frame = f.form.frameGeometry().size() - f.form.size();
         const auto layoutAt = [&](int width, int height) {
             f.form.resize(QSize(width, height) - frame);
@@ -267,8 +280,7 @@ private Q_SLOTS:
         QVERIFY(f.Show());
         QTreeView* list = f.list;
 
-        // Rows of one file can come in with different marks: a click on the row's text gives
-        // that row's mark to the others of its path.
+        // A click on the row's text gives its mark to the other rows of its path.
         const QPoint sizeCell = list->visualRect(f.model.index(2, 1)).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, sizeCell);
         QCOMPARE(f.Marks(), u"1011"_s);
@@ -353,8 +365,7 @@ private Q_SLOTS:
         ChooseFromMenu(form4::OpenAction);
         QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
         QCOMPARE(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(u"/m/c.mp3"_s)});
-        // The mouse's menu is for the row under the pointer: the file manager shows the file,
-        // or, when there is none, the desktop opens its folder.
+        // The mouse's menu: the file manager shows the file, or else the desktop opens its folder.
         ChooseFromMenu(form4::ShowInFolderAction);
         rightClick(list->visualRect(f.model.index(0, 1)).center());
         QTRY_COMPARE(desktop.shown, QStringList{u"file:///m/a%20b.mp3"_s});
@@ -422,27 +433,6 @@ private Q_SLOTS:
         QCOMPARE(f.dialogs.questions[0].bytes, 5000);
     }
 
-    void tipsGiveTheExactSizeAndTheCutPath() {
-        Fixture f;
-        f.Add(u"/music/an album with a long name/cover.jpg"_s, false, 1, 50'800);
-        QCOMPARE(f.model.index(0, ResultsModel::SizeColumn).data(Qt::ToolTipRole).toString(),
-                 QLocale::system().toString(50'800) + u" bytes"_s);
-        QVERIFY(f.Show());
-        QTreeView* list = f.list;
-        const auto tipAt = [list](const QModelIndex& cell) {
-            const QPoint at = list->visualRect(cell).center();
-            QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
-            QApplication::sendEvent(list->viewport(), &help);
-            return QToolTip::isVisible() ? QToolTip::text() : QString();
-        };
-        // The whole path only where the column cuts it.
-        list->setColumnWidth(0, 1000);
-        QCOMPARE(tipAt(f.model.index(0, 0)), QString());
-        list->setColumnWidth(0, 80);
-        QCOMPARE(tipAt(f.model.index(0, 0)), f.model.Row(0).path);
-        QToolTip::hideText();
-    }
-
     void realDialogsShowTheirTextsPlain() {
         QtTrashDialogs dialogs(nullptr);
         const QString odd = u"/music/<s>old</s> mix.mp3"_s;
@@ -499,8 +489,7 @@ private Q_SLOTS:
         QCOMPARE(f.Colours() << f.Marks(),
                  (QStringList{u"/a light blue"_s, u"/b blue"_s, u"10"_s}));
 
-        // The window state goes forward with the hand-off; a minimised main window comes back
-        // restored once the user has restored the results window.
+        // The window state goes forward; Back restores the main window if this one is restored.
         f.mainWindow.showMaximized();
         f.form.ShowInPlaceOf(&f.mainWindow);
         QVERIFY(f.form.isMaximized() && !f.mainWindow.isVisible());
@@ -618,8 +607,7 @@ private Q_SLOTS:
         QCOMPARE(f.Paths(), QStringList{kept});
         QVERIFY(undo->isEnabled() && !QFile::exists(a));
 
-        // Ctrl+Z: the files and their rows come back where they were, marks and colours with
-        // them; the row that stayed keeps the mark given since.
+        // Ctrl+Z: files and rows come back with marks and colours; the kept row keeps its new mark.
         f.model.SetCheckedByText(kept, true);
         QVERIFY(f.Show());
         QTest::keyClick(&f.form, Qt::Key_Z, Qt::ControlModifier);
