@@ -40,10 +40,7 @@ struct FakeDialogs : TrashDialogs {
     int reports = 0;
     QHash<QString, QString> reasons;  // of the failures, by path
 
-    bool Confirm(const TrashQuestion& question) override {
-        questions.append(question);
-        return answer;
-    }
+    bool Confirm(const TrashQuestion& q) override { return questions.append(q), answer; }
     void BeginProgress(int) override {}
     bool Advance(int done) override { return done != cancelAt; }
     void EndProgress() override {}
@@ -173,20 +170,20 @@ struct Fixture {
                            model.RowCount() % 2 ? u"light blue"_s : u"blue"_s);
     }
     template <typename Of>
-    QStringList Each(Of of) const {
+    QStringList All(Of of) const {
         QStringList all;
         for (int k = 0; k < model.RowCount(); ++k)
             all.append(of(k));
         return all;
     }
     QStringList Paths() const {
-        return Each([this](int k) { return model.Row(k).path; });
+        return All([this](int k) { return model.Row(k).path; });
     }
     QString Marks() const {  // "1" for a checked row, "0" for the others
-        return Each([this](int k) { return model.IsChecked(k) ? u"1"_s : u"0"_s; }).join(u""_s);
+        return All([this](int k) { return model.IsChecked(k) ? u"1"_s : u"0"_s; }).join(u""_s);
     }
     QStringList Colours() const {  // "path colour" of every row
-        return Each(
+        return All(
             [this](int k) -> QString { return model.Row(k).path + u' ' + global.RowColor(k); });
     }
     void Click(QLatin1StringView button) { form.findChild<QPushButton*>(button)->click(); }
@@ -511,9 +508,8 @@ private Q_SLOTS:
         // Qt 6.4 puts files into "files" under the current folder when the home Trash's parent
         // is missing; the request must make the Trash first.
         QTemporaryDir cwd;
-        const QString before = QDir::currentPath();
+        const auto restore = qScopeGuard([was = QDir::currentPath()] { QDir::setCurrent(was); });
         QVERIFY(QDir::setCurrent(cwd.path()));
-        const auto restore = qScopeGuard([&] { QDir::setCurrent(before); });
         QVERIFY(QDir(test::TestHome() + u"/data"_s).removeRecursively());
         Fixture f;
         const QString a = f.MakeFile(u"a song.mp3"_s, "first");
