@@ -9,10 +9,8 @@
 
 namespace tallyrook::test {
 
-// The one SearchHost without a window, for the tests and the benchmarks. It writes down its calls,
-// in order, one line each: "filename?", "filesize?", "similar?", "entries?", "caption:TEXT",
-// "progress:N", "busy:1|0", "running:1|0", "message:TITLE:TEXT", "ask:TITLE:TEXT" then
-// "answer:yes|no", "events", "stop?", "clearstop", "results", "unreadable:PATH:REASON".
+// The one SearchHost without a window, for the tests and the benchmarks. It writes down its calls
+// in `calls`, in order, one line each ("progress:25", "events", "ask:TITLE:TEXT", ...).
 class RecordingHost : public SearchHost {
 public:
     // Quiet writes down only messages, questions and unreadable folders: a benchmark's host.
@@ -22,19 +20,18 @@ public:
     bool exactFilename = false, exactFilesize = false, similarFilename = false;
     QStringList folderEntries;
     QList<bool> answers;
-    // The stop button's request. StopRequested() also reads true from poll `stopAtPoll` on, and
-    // ProcessPendingEvents() fails from call `abandonAtEvents` on (1-based; 0 for never).
+    // The stop button's request; ProcessPendingEvents() fails from call `abandonAtEvents` on
+    // (1-based; 0 for never).
     bool stopRequested = false;
-    int stopAtPoll = 0, abandonAtEvents = 0;
+    int abandonAtEvents = 0;
     // Run inside the call before it answers, given the count of such calls (to press stop, say).
     std::function<void(int)> onEvents, onPoll, onExactFilesize;
     QStringList calls;
     int polls = 0, events = 0, filesizeReads = 0;
 
-    // The longest stretch without a call of ProcessPendingEvents, measured from here on, on the
-    // wall clock or, for a test that must not fail on a busy machine, in this thread's CPU time.
-    enum class Clock { Wall, ThreadCpu };
-    void StartGapClock(Clock clock = Clock::Wall) {
+    // The longest stretch without a call of ProcessPendingEvents from here on, by `clock` (a test
+    // that must not fail on a busy machine gives CLOCK_THREAD_CPUTIME_ID).
+    void StartGapClock(clockid_t clock = CLOCK_MONOTONIC) {
         clock_ = clock;
         longestGapNs_ = 0;
         gapStartNs_ = NowNs(clock);
@@ -43,40 +40,23 @@ public:
         const qint64 open = gapStartNs_ >= 0 ? NowNs(clock_) - gapStartNs_ : 0;
         return double(std::max(longestGapNs_, open)) / 1e6;
     }
-    static qint64 NowNs(Clock clock) {
+    static qint64 NowNs(clockid_t clock) {
         timespec now{};
-        ::clock_gettime(clock == Clock::Wall ? CLOCK_MONOTONIC : CLOCK_THREAD_CPUTIME_ID, &now);
+        ::clock_gettime(clock, &now);
         return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
     }
 
-    bool ExactFilename() override {
-        Note(u"filename?", Log::All);
-        return exactFilename;
-    }
+    bool ExactFilename() override { return Noted(u"filename?", exactFilename, Log::All); }
     bool ExactFilesize() override {
         Count(u"filesize?", filesizeReads, onExactFilesize, Log::All);
         return exactFilesize;
     }
-    bool SimilarFilename() override {
-        Note(u"similar?", Log::All);
-        return similarFilename;
-    }
-    QStringList FolderEntries() override {
-        Note(u"entries?");
-        return folderEntries;
-    }
-    void SetCaption(const QString& text) override {
-        Note([&]() -> QString { return u"caption:" + text; });
-    }
-    void SetProgress(int n) override {
-        Note([n]() -> QString { return u"progress:" + QString::number(n); });
-    }
-    void SetBusy(bool on) override {
-        Note([on]() -> QString { return u"busy:" + QString::number(on); });
-    }
-    void SetRunning(bool on) override {
-        Note([on]() -> QString { return u"running:" + QString::number(on); });
-    }
+    bool SimilarFilename() override { return Noted(u"similar?", similarFilename, Log::All); }
+    QStringList FolderEntries() override { return Noted(u"entries?", folderEntries); }
+    void SetCaption(const QString& text) override { Note(u"caption:", text); }
+    void SetProgress(int n) override { Note(u"progress:", n); }
+    void SetBusy(bool on) override { Note(u"busy:", int(on)); }
+    void SetRunning(bool on) override { Note(u"running:", int(on)); }
     void ShowMessage(const QString& text, const QString& title) override {
         calls.append(u"message:" + title + u':' + text);
     }
@@ -102,8 +82,6 @@ public:
     }
     bool StopRequested() override {
         Count(u"stop?", polls, onPoll);
-        if (stopAtPoll > 0 && polls >= stopAtPoll)
-            stopRequested = true;
         return stopRequested;
     }
     void ShowResults() override { Note(u"results"); }
@@ -112,17 +90,26 @@ public:
     }
 
 private:
-    // The line is made and written down only when `log` is `upTo` or says more, so that a quiet
+    // A line is made and written down only when `log` is `upTo` or says more, so that a quiet
     // host costs a benchmark nothing.
-    template <typename MakeLine>
-    void Note(MakeLine line, Log upTo = Log::NoCriteria) {
+    void Note(QStringView line, Log upTo = Log::NoCriteria) {
         if (log <= upTo)
-            calls.append(QString(line()));
+            calls.append(line.toString());
     }
-    void Note(const char16_t* line, Log upTo = Log::NoCriteria) {
-        Note([line] { return QString::fromUtf16(line); }, upTo);
+    void Note(QStringView prefix, const QString& text) {
+        if (log <= Log::NoCriteria)
+            calls.append(prefix + text);
     }
-    void Count(const char16_t* line, int& n, const std::function<void(int)>& hook,
+    void Note(QStringView prefix, int n) {
+        if (log <= Log::NoCriteria)
+            calls.append(prefix + QString::number(n));
+    }
+    template <typename T>
+    T Noted(QStringView line, const T& answer, Log upTo = Log::NoCriteria) {
+        Note(line, upTo);
+        return answer;
+    }
+    void Count(QStringView line, int& n, const std::function<void(int)>& hook,
                Log upTo = Log::NoCriteria) {
         ++n;
         Note(line, upTo);
@@ -130,7 +117,7 @@ private:
             hook(n);
     }
 
-    Clock clock_ = Clock::Wall;
+    clockid_t clock_ = CLOCK_MONOTONIC;
     qint64 gapStartNs_ = -1, longestGapNs_ = 0;
 };
 

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -13,7 +14,8 @@ namespace tallyrook::test {
 // "/"; dir and file make the missing folders on the way.
 class TempTree {
 public:
-    ~TempTree();
+    // By rm: QDir cannot name entries that are not UTF-8, nor reach past the path limit.
+    ~TempTree() { QProcess::execute(u"rm"_qs, {u"-rf"_qs, u"--"_qs, root()}); }
 
     // The root, without a closing "/", as text and as the file system spells it.
     QString root() const { return dir_.path(); }
@@ -22,11 +24,19 @@ public:
 
     void dir(const QString& relative) { QVERIFY(QDir().mkpath(path(relative))); }
     // A sparse file of `size` bytes; `mtime`, when valid, becomes its last-write time.
-    void file(const QString& relative, qint64 size = 0, const QDateTime& mtime = {});
-    // A symbolic link to `target`, taken as given.
+    void file(const QString& relative, qint64 size = 0, const QDateTime& mtime = {}) {
+        QFile f(path(relative));
+        QDir().mkpath(QFileInfo(f).path());
+        QVERIFY2(f.open(QIODevice::WriteOnly) && f.resize(size), qPrintable(f.fileName()));
+        if (mtime.isValid())
+            QVERIFY(f.setFileTime(mtime, QFileDevice::FileModificationTime));
+    }
     void link(const QString& at, const QString& target) { QVERIFY(QFile::link(target, path(at))); }
     // An empty file, or given S_IFIFO a named pipe, named in raw bytes (which need not be UTF-8).
-    void rawFile(const QByteArray& relative, mode_t type = S_IFREG);
+    void rawFile(const QByteArray& relative, mode_t type = S_IFREG) {
+        QVERIFY2(::mknod(QByteArray(rawRoot() + '/' + relative).constData(), type | 0600, 0) == 0,
+                 relative.constData());
+    }
 
 private:
     QTemporaryDir dir_{QDir::tempPath() + u"/tallyrook-tree-XXXXXX"};
