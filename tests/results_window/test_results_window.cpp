@@ -123,15 +123,12 @@ void ChooseFromMenu(const QString& action, QStringList* enabled = nullptr) {
         for (QAction* command : menu->actions()) {
             if (enabled && command->isEnabled() && !command->isSeparator())
                 enabled->append(command->text());
-            if (command->objectName() == action)
+            if (command->objectName() == action && command->isEnabled())
                 chosen = command;
         }
-        if (chosen && chosen->isEnabled()) {
+        if (chosen)
             menu->setActiveAction(chosen);
-            QTest::keyClick(menu, Qt::Key_Return);
-        } else {
-            menu->close();
-        }
+        QTest::keyClick(menu, chosen ? Qt::Key_Return : Qt::Key_Escape);
     });
 }
 
