@@ -43,8 +43,7 @@ StepResult ReferencePasses::Run(QChar pass, int firstRow) {
             if (host.StopRequested())
                 return StepResult::Stopped;
             const QString pathA = global.FullPath(a), pathB = global.FullPath(b);
-            const bool addA = !listed(pathA);
-            const bool addB = !listed(pathB) && !(addA && pathA == pathB);
+            const bool addA = !listed(pathA), addB = !listed(pathB) && !(addA && pathA == pathB);
             if (rowsAdded + int(addA) + int(addB) > rowLimit)
                 return StepResult::Full;
             const QString color = strongTurn ? strong : QStringLiteral("light ") + strong;
@@ -55,8 +54,7 @@ StepResult ReferencePasses::Run(QChar pass, int firstRow) {
             if (addB)
                 addRow(pathB, color);
         }
-        if (std::exchange(anchorAdded, false))
-            strongTurn = !strongTurn;
+        strongTurn ^= std::exchange(anchorAdded, false);
     }
     return StepResult::Completed;
 }

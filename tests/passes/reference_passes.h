@@ -18,10 +18,8 @@ struct ReferencePasses {
     Global& global;
     ResultList& rows;
     int rowLimit = MatchPasses::RowCapacity;
-    int rowsAdded = 0;
-    int groups = 0;  // the last group's number
-    bool strongTurn = false;
-    bool anchorAdded = false;
+    int rowsAdded = 0, groups = 0;  // groups: the last group's number
+    bool strongTurn = false, anchorAdded = false;
 };
 
 }  // namespace tallyrook::test

@@ -17,11 +17,10 @@ struct Outcome {
     QList<StepResult> results;
 };
 
-// Records are "folder/name", or "folder/name=size" for a recorded size. Steps are N, S or C,
-// each possibly with a number that picks a first row before the row count plus 1. The user
-// presses stop on seeing `stopAtRows` rows.
+// Records are "folder/name[=size]". Steps are N, S or C, each maybe with a number that picks a
+// first row up to the row count plus 1. The user presses stop on seeing `stopAtRows` rows.
 Outcome RunPasses(const QStringList& records, const QString& steps, bool reference,
-                  int rowLimit = MatchPasses::RowCapacity, int stopAtRows = -1, int abandonAt = 0) {
+                  int rowLimit = MatchPasses::RowCapacity, int abandonAt = 0, int stopAtRows = -1) {
     Global global;
     for (const QString& record : records)
         global.AddRecord(
@@ -119,13 +118,12 @@ private Q_SLOTS:
                     steps.append(pass + QString::number(std::max(0, random.bounded(-400, 100))));
             if (random.bounded(2) == 0)
                 std::shuffle(steps.begin(), steps.end(), random);
-            const int cap = random.bounded(6);
-            const int limit = cap == 0   ? random.bounded(12)
-                              : cap == 1 ? MatchPasses::NoRowLimit
-                                         : MatchPasses::RowCapacity;
+            const int cap = random.bounded(6), limit = cap == 0   ? random.bounded(12)
+                                                       : cap == 1 ? MatchPasses::NoRowLimit
+                                                                  : MatchPasses::RowCapacity;
             const int stopAt = random.bounded(4) == 0 ? random.bounded(10) : -1;
-            const Outcome want = RunPasses(records, steps.join(u' '), true, limit, stopAt);
-            const Outcome got = RunPasses(records, steps.join(u' '), false, limit, stopAt);
+            const Outcome want = RunPasses(records, steps.join(u' '), true, limit, 0, stopAt);
+            const Outcome got = RunPasses(records, steps.join(u' '), false, limit, 0, stopAt);
             // A pass that finds nothing never reads the stop request.
             QVERIFY2(got.rows == want.rows && got.results == want.results &&
                          got.progress == want.progress &&
@@ -138,10 +136,9 @@ private Q_SLOTS:
     void abandonedAnywhere() {
         QRandomGenerator random(99);
         const QStringList records = RandomRecords(random, 80);
-        const Outcome full = RunPasses(records, u"N S C"_s, false);
-        for (int n = 1; n <= full.calls.count(u"events"_s); ++n) {
-            const Outcome out =
-                RunPasses(records, u"N S C"_s, false, MatchPasses::RowCapacity, -1, n);
+        const qsizetype events = RunPasses(records, u"N S C"_s, false).calls.count(u"events"_s);
+        for (int n = 1; n <= events; ++n) {
+            const Outcome out = RunPasses(records, u"N S C"_s, false, MatchPasses::RowCapacity, n);
             QCOMPARE(out.results.back(), StepResult::Abandoned);
             QCOMPARE(out.calls.count(u"events"_s), n);
             QCOMPARE(out.calls.last(), u"events"_s);
