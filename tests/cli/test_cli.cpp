@@ -94,11 +94,10 @@ private Q_SLOTS:
                             const QString& err = {}) {
             QTest::newRow(name) << QString::fromUtf8(command) << exit << out << err;
         };
-        const auto full = [](QStringView most) -> QString {
-            return u"[Tallyrook] The results list is full: one search can list at most " % most %
-                   u" rows. Later matches were not listed. To see them, search fewer folders or "
-                   u"tick fewer options.\n";
-        };
+        const QString full =
+            u"[Tallyrook] The results list is full: one search can list at most %1"
+            u" rows. Later matches were not listed. To see them, search fewer "
+            u"folders or tick fewer options.\n"_qs;
         // A blank line between groups, also where two groups share a colour.
         row("table", "--name --size d1 d2 d4 d5", 0,
             u"TYPE     SIZE  MODIFIED              PATH\n"
@@ -140,22 +139,19 @@ private Q_SLOTS:
                 Tsv(u"d3/song one.MP3", u"2 KB", u"Close", u"green", 6, 2048) +
                 Tsv(u"d2/Song One.mp3", u"1.5 MB", u"Close", u"light green", 7, 1572864));
         const QString jsonEvil = u"e1/ev\\u001b]0;t\\u0007il\\u000d\\u202etxt.mp3"_qs;
-        row("json", "--name --json w1 w2 e1 e2", 0,
-            u"[\n" %
-                Tsv(u"w1/we\\\\ird\\tna\\nme.txt", u"4.77 MB", u"Name", u"light blue", 1, 5000000,
-                    true) %
-                u",\n" %
-                Tsv(u"w2/we\\\\ird\\tna\\nme.txt", u"1 KB", u"Name", u"light blue", 1, 1024, true) %
-                u",\n" % Tsv(jsonEvil, u"1 Bytes", u"Name", u"blue", 2, 1, true) % u",\n" %
-                Tsv(QString(jsonEvil).replace(1, 1, u'2'), u"1 Bytes", u"Name", u"blue", 2, 1,
-                    true) %
-                u"\n]\n");
+        const QStringList json{
+            Tsv(u"w1/we\\\\ird\\tna\\nme.txt", u"4.77 MB", u"Name", u"light blue", 1, 5000000,
+                true),
+            Tsv(u"w2/we\\\\ird\\tna\\nme.txt", u"1 KB", u"Name", u"light blue", 1, 1024, true),
+            Tsv(jsonEvil, u"1 Bytes", u"Name", u"blue", 2, 1, true),
+            Tsv(QString(jsonEvil).replace(1, 1, u'2'), u"1 Bytes", u"Name", u"blue", 2, 1, true)};
+        row("json", "--name --json w1 w2 e1 e2", 0, u"[\n" + json.join(u",\n") + u"\n]\n");
         row("json, nothing found", "--name --json u1 d4", 1, u"[]\n"_qs, NoDupes);
         row("nothing found, header, quiet", "-q --name --tsv --header u1 d4", 1,
             u"path\tsize\tmodified\ttype\tcolour\tgroup\tbytes\tmtime\n"_qs);
         // The pair after the first would not fit: it is left out whole.
         row("max rows", "--name --max-rows 3 --tsv d1 d2 w1 w2", 0,
-            songs(u"Name", u"light blue", 1), full(u"3"));
+            songs(u"Name", u"light blue", 1), full.arg(3));
         // A folder argument is the folder its bytes name (a byte-order mark kept, "--" ends the
         // options); every folder that can be searched is, but the answer is not clean.
         row("folders by their bytes",
@@ -191,7 +187,7 @@ private Q_SLOTS:
         row("every row", "--all --name --size --tsv all/a all/b | sed -n '$=;$p' | cut -f 4-6", 0,
             u"32800\nSize\tlight red\t8201\n"_qs);
         row("capped", "--name --size --tsv all/a all/b | sed -n '$=;$p' | cut -f 4-6", 0,
-            u"32767\nSize\tlight red\t8201\n"_qs, full(u"32,767"));
+            u"32767\nSize\tlight red\t8201\n"_qs, full.arg(u"32,767"));
         row("closed pipe", "--all --name --size --tsv all/a all/b | head -1 >/dev/null", 0, {});
         // Numbers and dates from different categories, in the zone five hours behind UTC.
         row("categories and zone",
