@@ -6,7 +6,6 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
-#include <functional>
 
 #include "main_window/dialogs.h"
 #include "main_window/folder_list.h"
@@ -76,17 +75,6 @@ class TestForm1 : public QObject {
     Q_OBJECT
 
     test::TempTree tree;
-
-    // Presses Find (by Space) on `folders`; `during` runs at the run's first look at events.
-    void Find(Program& p, const QStringList& folders, const std::function<void()>& during) {
-        QVERIFY(p.Show());
-        p.Child(form1::FindButton)->setFocus();
-        p.Child<QCheckBox>(form1::ExactFilenameBox)->setChecked(true);
-        for (const QString& folder : folders)
-            p.list->AddEntry(tree.path(folder));
-        QTimer::singleShot(0, this, during);
-        QTest::keyClick(p.Child(form1::FindButton), Qt::Key_Space);
-    }
 
 private Q_SLOTS:
     void initTestCase() {
@@ -230,7 +218,12 @@ private Q_SLOTS:
             QWidget* focusDuringRun = nullptr;
             bool stopShown = false;
             QString width;
-            Find(p, {u"music"_s, u"photos"_s, u"docs"_s}, [&] {
+            QVERIFY(p.Show());
+            p.Child(form1::FindButton)->setFocus();
+            p.Child<QCheckBox>(form1::ExactFilenameBox)->setChecked(true);
+            for (const QString& folder : {u"music"_s, u"photos"_s, u"docs"_s})
+                p.list->AddEntry(tree.path(folder));
+            QTimer::singleShot(0, this, [&] {  // at the run's first look at events
                 focusDuringRun = QApplication::focusWidget();
                 stopShown = p.Child(form1::StopButton)->isVisible() &&
                             !p.Child(form1::FindButton)->isVisible();
@@ -240,6 +233,7 @@ private Q_SLOTS:
                     : QTest::mouseClick(p.Child(mode ? form1::StopButton : form1::ClearListButton),
                                         Qt::LeftButton);
             });
+            QTest::keyClick(p.Child(form1::FindButton), Qt::Key_Space);
             QVERIFY(stopShown && p.dialogs.shown.isEmpty());
             QCOMPARE(focusDuringRun, p.Child(form1::StopButton));
             if (mode == 0) {
