@@ -78,8 +78,8 @@ private:
     QProgressDialog* progress_ = nullptr;
 };
 
-// True when `path` names an entry of the file system: a link counts as itself, even a broken one
-// (ExistsFollowingLinks would look through it). A link is what the Trash takes.
+// True when `path` names an entry of the file system: a link counts as itself, even a broken one,
+// since a link is what the Trash takes.
 bool ExistsWithoutFollowingLinks(const QString& path);
 
 // Asks once, then moves every path to the Trash. An empty list asks nothing.

@@ -28,12 +28,9 @@ QString WithoutClosingSlash(const QString& path);
 
 // True when the path names a folder (a link to a folder counts); false when it cannot be read.
 bool IsFolder(const QString& path);
-// The three look-ups below are kept for the tests and their every-pair method, which ask the file
+// The two look-ups below are kept for the tests and their every-pair method, which ask the file
 // system anew for each row; the program reads both columns at once with ReadFileMetadata.
 
-// True when the path's last-modified time can be read: a link counts by what it points to, so a
-// broken link is false (compare ExistsWithoutFollowingLinks, for a file about to leave).
-bool ExistsFollowingLinks(const QString& path);
 // The file's size in bytes (64-bit), or nothing when its metadata cannot be read.
 std::optional<qint64> FileSize2(const QString& path);
 // The file's last-write time in UTC; invalid when it cannot be read.

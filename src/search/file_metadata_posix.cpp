@@ -76,11 +76,6 @@ bool IsFolder(const QString& path) {
     return StatPath(path, info) && S_ISDIR(info.st_mode);
 }
 
-bool ExistsFollowingLinks(const QString& path) {
-    struct stat info;
-    return StatPath(path, info);
-}
-
 FileMetadata ReadFileMetadata(const QString& path) {
     struct stat info;
     if (!StatPath(path, info))

@@ -10,10 +10,6 @@ bool IsFolder(const QString& path) {
     return !path.isEmpty() && QFileInfo(path).isDir();
 }
 
-bool ExistsFollowingLinks(const QString& path) {
-    return !path.isEmpty() && QFileInfo(path).lastModified().isValid();
-}
-
 FileMetadata ReadFileMetadata(const QString& path) {
     if (path.isEmpty())
         return {};
