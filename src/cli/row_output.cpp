@@ -2,25 +2,49 @@
 
 #include <unistd.h>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
+#include <string_view>
 
 #include "cli/terminal.h"
 #include "shared/global.h"
 
 namespace tallyrook::cli {
 
-void Output::Write(const QString& text) {
-    if (state_ != State::Open)
-        return;
-    buffer_ += text.toUtf8();
-    if (buffer_.size() >= 256 * 1024)
+namespace {
+
+constexpr qsizetype OutputBlock = 256 * 1024;
+
+}  // namespace
+
+void Output::Write(QStringView text) {
+    const QByteArray bytes = text.toUtf8();
+    char* at = Room(bytes.size());
+    std::memcpy(at, bytes.constData(), size_t(bytes.size()));
+    Commit(at + bytes.size());
+}
+
+char* Output::Room(qsizetype bytes) {
+    if (used_ + bytes > capacity_) {
+        Flush();
+        if (bytes > capacity_) {
+            capacity_ = std::max(bytes, 2 * OutputBlock);
+            buffer_ = std::make_unique<char[]>(size_t(capacity_));
+        }
+    }
+    return buffer_.get() + used_;
+}
+
+void Output::Commit(const char* end) {
+    used_ = end - buffer_.get();
+    if (used_ >= OutputBlock)
         Flush();
 }
 
 void Output::Flush() {
     qsizetype done = 0;
-    while (state_ == State::Open && done < buffer_.size()) {
-        const ssize_t n = ::write(fd_, buffer_.constData() + done, size_t(buffer_.size() - done));
+    while (state_ == State::Open && done < used_) {
+        const ssize_t n = ::write(fd_, buffer_.get() + done, size_t(used_ - done));
         if (n >= 0) {
             done += n;
         } else if (errno != EINTR) {
@@ -28,7 +52,7 @@ void Output::Flush() {
             state_ = errno == EPIPE ? State::ReaderGone : State::Failed;
         }
     }
-    buffer_.resize(0);
+    used_ = 0;
 }
 
 namespace {
@@ -46,76 +70,126 @@ QString DecodeKeepingBom(QByteArrayView bytes) {
     return text + QString::fromUtf8(bytes);
 }
 
-// The NUL-ended text at `at`, which then points past it.
-QString NextText(const char*& at) {
-    const qsizetype length = qsizetype(std::strlen(at));
-    const QString text = DecodeKeepingBom(QByteArrayView(at, length));
-    at += length + 1;
-    return text;
-}
-
 }  // namespace
 
+quint32 CompactRows::Intern(std::vector<Text>& texts, QHash<qint64, quint32>& ids, qint64 key,
+                            QStringView text) {
+    const auto it = ids.constFind(key);
+    // The same number gives the same text, unless the time zone changed in between.
+    if (it != ids.cend() && QAnyStringView::equal(QUtf8StringView(TextBytes(texts[*it])), text))
+        return *it;
+    const QByteArray bytes = text.toUtf8();
+    const quint32 id = quint32(texts.size());
+    texts.push_back({key, quint32(texts_.size()), quint32(bytes.size())});
+    texts_.append(bytes);
+    ids.insert(key, id);
+    return id;
+}
+
 void CompactRows::AppendRow(ResultRow row) {
-    const QByteArray texts =
-        row.path.toUtf8() + '\0' + row.sizeText.toUtf8() + '\0' + row.modifiedText.toUtf8() + '\0';
-    if (blocks_.empty() || blocks_.back().size() + texts.size() > blocks_.back().capacity()) {
+    const QByteArray path = row.path.toUtf8() + '\0';
+    if (blocks_.empty() || blocks_.back().size() + path.size() > blocks_.back().capacity()) {
         blocks_.emplace_back();
-        blocks_.back().reserve(std::max(BlockSize, texts.size()));
+        blocks_.back().reserve(std::max(BlockSize, path.size()));
     }
     qsizetype type = types_.indexOf(row.type);
     if (type < 0) {
         type = types_.size();
         types_.append(row.type);
     }
-    entries_.push_back({quint32(blocks_.size() - 1), quint32(blocks_.back().size()), row.bytes,
-                        row.modified.isValid() ? row.modified.toMSecsSinceEpoch() : 0,
-                        qint32(row.group), quint16(type), row.modified.isValid(), row.checked});
-    blocks_.back().append(texts);
+    const quint32 size = Intern(sizes_, sizeIds_, row.bytes, row.sizeText);
+    const quint32 date =
+        Intern(dates_, dateIds_, row.modified.isValid() ? row.modified.toMSecsSinceEpoch() : NoDate,
+               row.modifiedText);
+    entries_.push_back({quint32(blocks_.size() - 1), quint32(blocks_.back().size()), size, date,
+                        qint32(row.group), quint16(type), row.checked});
+    blocks_.back().append(path);
+}
+
+CompactRows::Parts CompactRows::RowParts(int index) const {
+    const Entry& entry = entries_[size_t(index)];
+    const Text& size = sizes_[entry.size];
+    const Text& date = dates_[entry.date];
+    return {QByteArrayView(blocks_[entry.block].constData() + entry.offset),
+            TextBytes(size),
+            TextBytes(date),
+            types_.at(entry.type),
+            size.key,
+            date.key == NoDate ? std::nullopt : std::optional<qint64>(date.key),
+            entry.group};
 }
 
 const ResultRow& CompactRows::Row(int index) const {
-    const Entry& entry = entries_.at(size_t(index));
-    const char* at = blocks_[entry.block].constData() + entry.offset;
-    current_.path = NextText(at);
-    current_.sizeText = NextText(at);
-    current_.modifiedText = NextText(at);
-    current_.type = types_.at(entry.type);
-    current_.bytes = entry.bytes;
+    const Parts parts = RowParts(index);
+    current_.path = DecodeKeepingBom(parts.path);
+    current_.sizeText = DecodeKeepingBom(parts.sizeText);
+    current_.modifiedText = DecodeKeepingBom(parts.dateText);
+    current_.type = types_.at(entries_[size_t(index)].type);
+    current_.bytes = parts.bytes;
     current_.modified =
-        entry.timeValid ? QDateTime::fromMSecsSinceEpoch(entry.msecs, Qt::UTC) : QDateTime();
-    current_.group = entry.group;
-    current_.checked = entry.checked;
+        parts.msecs ? QDateTime::fromMSecsSinceEpoch(*parts.msecs, Qt::UTC) : QDateTime();
+    current_.group = parts.group;
+    current_.checked = entries_[size_t(index)].checked;
     return current_;
 }
 
 void CompactRows::ClearRows() {
     entries_.clear();
     blocks_.clear();
+    sizes_.clear();
+    dates_.clear();
+    sizeIds_.clear();
+    dateIds_.clear();
+    texts_.clear();
     types_.clear();
 }
 
 namespace {
 
-void AppendTsvField(QString& out, QStringView text) {
-    for (QChar c : text) {
-        switch (c.unicode()) {
-            case u'\\':
-                out += u"\\\\";
-                break;
-            case u'\t':
-                out += u"\\t";
-                break;
-            case u'\n':
-                out += u"\\n";
-                break;
-            case u'\r':
-                out += u"\\r";
-                break;
-            default:
-                out += c;
-        }
+// The field writers put their text at `at` and return its end. The caller makes room for six
+// bytes per byte or code unit of text (the longest escape, \uHHHH), and for the numbers.
+
+char* PutTsv(char* at, char c) {
+    switch (c) {
+        case '\\':
+            *at++ = '\\';
+            *at++ = '\\';
+            break;
+        case '\t':
+            *at++ = '\\';
+            *at++ = 't';
+            break;
+        case '\n':
+            *at++ = '\\';
+            *at++ = 'n';
+            break;
+        case '\r':
+            *at++ = '\\';
+            *at++ = 'r';
+            break;
+        default:
+            *at++ = c;
     }
+    return at;
+}
+
+// UTF-8 text; backslash, tab, newline and carriage return escaped.
+char* PutTsv(char* at, QByteArrayView utf8) {
+    for (const char c : utf8)
+        at = PutTsv(at, c);
+    return at;
+}
+
+// The text in UTF-8 as QString::toUtf8 gives it, escaped the same way. ASCII goes straight
+// through; from the first other character on, Qt encodes the rest.
+char* PutTsv(char* at, QStringView text) {
+    const char16_t* units = text.utf16();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (units[i] >= 0x80)
+            return PutTsv(at, QByteArrayView(text.sliced(i).toUtf8()));
+        at = PutTsv(at, char(units[i]));
+    }
+    return at;
 }
 
 // A JSON string. Beyond what JSON requires, C1 and bidirectional controls and lone surrogates are
@@ -140,60 +214,185 @@ void AppendJsonString(QString& out, QStringView text) {
     out += u'"';
 }
 
-// The time in ISO 8601 UTC, as JSON gives it too; the empty text when unknown.
-QString IsoTime(const QDateTime& utc) {
-    return utc.isValid() ? utc.toUTC().toString(Qt::ISODate) : QString();
+// An ASCII character of a JSON string, escaped as AppendJsonString does.
+char* PutJsonAscii(char* at, char c) {
+    static constexpr char Hex[] = "0123456789abcdef";
+    if (c == '"' || c == '\\') {
+        *at++ = '\\';
+        *at++ = c;
+    } else if (c == '\n') {
+        *at++ = '\\';
+        *at++ = 'n';
+    } else if (c == '\t') {
+        *at++ = '\\';
+        *at++ = 't';
+    } else if (c < 0x20 || c == 0x7F) {
+        std::memcpy(at, "\\u00", 4);
+        at[4] = Hex[c >> 4];
+        at[5] = Hex[c & 0xF];
+        at += 6;
+    } else {
+        *at++ = c;
+    }
+    return at;
 }
 
-void WriteTsv(bool header, const ResultList& rows, const Global& global, Output& out) {
+// The rest of a JSON string, from its first character beyond ASCII, with its closing quote.
+char* PutJsonRest(char* at, QStringView rest) {
+    QString text;
+    AppendJsonString(text, rest);
+    const QByteArray bytes = text.toUtf8();
+    std::memcpy(at, bytes.constData() + 1, size_t(bytes.size() - 1));  // past the opening quote
+    return at + bytes.size() - 1;
+}
+
+char* PutJson(char* at, QStringView text) {
+    *at++ = '"';
+    const char16_t* units = text.utf16();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (units[i] >= 0x80)
+            return PutJsonRest(at, text.sliced(i));
+        at = PutJsonAscii(at, char(units[i]));
+    }
+    *at++ = '"';
+    return at;
+}
+
+char* PutJson(char* at, QByteArrayView utf8) {
+    *at++ = '"';
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        if (uchar(utf8[i]) >= 0x80)
+            return PutJsonRest(at, DecodeKeepingBom(utf8.sliced(i)));
+        at = PutJsonAscii(at, utf8[i]);
+    }
+    *at++ = '"';
+    return at;
+}
+
+char* PutNumber(char* at, qint64 value) {
+    return std::to_chars(at, at + 20, value).ptr;
+}
+
+char* PutTwoDigits(char* at, int value) {
+    *at++ = char('0' + value / 10);
+    *at++ = char('0' + value % 10);
+    return at;
+}
+
+// The time in ISO 8601 UTC exactly as QDateTime::toString(Qt::ISODate) gives it, without its
+// cost per row.
+char* PutIsoTime(char* at, qint64 msecs) {
+    const qint64 seconds = msecs / 1000 - (msecs % 1000 < 0);
+    const qint64 days = seconds / 86400 - (seconds % 86400 < 0);
+    const int second = int(seconds - days * 86400);
+    // The civil date of a count of days since 1970-01-01, in the proleptic Gregorian calendar.
+    const qint64 shifted = days + 719468;  // days since 0000-03-01
+    const qint64 era = (shifted >= 0 ? shifted : shifted - 146096) / 146097;
+    const qint64 dayOfEra = shifted - era * 146097;
+    const qint64 yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const qint64 monthFromMarch = (5 * dayOfYear + 2) / 153;
+    const int day = int(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
+    const int month = int(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
+    const qint64 year = yearOfEra + era * 400 + (month <= 2);
+    if (year < 1 || year > 9999) {  // Qt's own answer, which may be the empty text
+        const QByteArray text =
+            QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC).toString(Qt::ISODate).toUtf8();
+        std::memcpy(at, text.constData(), size_t(text.size()));
+        return at + text.size();
+    }
+    at = PutTwoDigits(at, int(year / 100));
+    at = PutTwoDigits(at, int(year % 100));
+    *at++ = '-';
+    at = PutTwoDigits(at, month);
+    *at++ = '-';
+    at = PutTwoDigits(at, day);
+    *at++ = 'T';
+    at = PutTwoDigits(at, second / 3600);
+    *at++ = ':';
+    at = PutTwoDigits(at, second / 60 % 60);
+    *at++ = ':';
+    at = PutTwoDigits(at, second % 60);
+    *at++ = 'Z';
+    return at;
+}
+
+// Room for a row whose texts take these many bytes or code units.
+qsizetype RowRoom(const CompactRows::Parts& row, QStringView colour) {
+    return 6 * (row.path.size() + row.sizeText.size() + row.dateText.size() + row.type.size() +
+                colour.size()) +
+           160;
+}
+
+void WriteTsv(bool header, const CompactRows& rows, const Global& global, Output& out) {
     if (header)
-        out.Write(QLatin1StringView(TsvHeader) + u'\n');
-    QString line;
+        out.Write(QString(QLatin1StringView(TsvHeader) + u'\n'));
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
-        const ResultRow& row = rows.Row(i);
-        line.resize(0);
-        for (QStringView field : {QStringView(row.path), QStringView(row.sizeText),
-                                  QStringView(row.modifiedText), QStringView(row.type)}) {
-            AppendTsvField(line, field);
-            line += u'\t';
-        }
-        AppendTsvField(line, global.RowColor(i));
-        line += u'\t' + QString::number(row.group) + u'\t' +
-                (row.bytes >= 0 ? QString::number(row.bytes) : QString()) + u'\t' +
-                IsoTime(row.modified) + u'\n';
-        out.Write(line);
+        const CompactRows::Parts row = rows.RowParts(i);
+        const QString colour = global.RowColor(i);
+        char* at = out.Room(RowRoom(row, colour));
+        at = PutTsv(at, row.path);
+        *at++ = '\t';
+        at = PutTsv(at, row.sizeText);
+        *at++ = '\t';
+        at = PutTsv(at, row.dateText);
+        *at++ = '\t';
+        at = PutTsv(at, row.type);
+        *at++ = '\t';
+        at = PutTsv(at, colour);
+        *at++ = '\t';
+        at = PutNumber(at, row.group);
+        *at++ = '\t';
+        if (row.bytes >= 0)
+            at = PutNumber(at, row.bytes);
+        *at++ = '\t';
+        if (row.msecs)
+            at = PutIsoTime(at, *row.msecs);
+        *at++ = '\n';
+        out.Commit(at);
     }
 }
 
-void WriteJson(const ResultList& rows, const Global& global, Output& out) {
+void WriteJson(const CompactRows& rows, const Global& global, Output& out) {
     if (rows.RowCount() == 0) {
-        out.Write(QStringLiteral("[]\n"));
+        out.Write(u"[]\n");
         return;
     }
-    QString line;
+    auto put = [](char* at, std::string_view text) {
+        std::memcpy(at, text.data(), text.size());
+        return at + text.size();
+    };
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
-        const ResultRow& row = rows.Row(i);
-        line = i == 0 ? QStringLiteral("[\n{\"path\":") : QStringLiteral(",\n{\"path\":");
-        AppendJsonString(line, row.path);
-        line += u",\"size\":";
-        AppendJsonString(line, row.sizeText);
-        line += u",\"modified\":";
-        AppendJsonString(line, row.modifiedText);
-        line += u",\"type\":";
-        AppendJsonString(line, row.type);
-        line += u",\"colour\":";
-        AppendJsonString(line, global.RowColor(i));
-        line += u",\"group\":" + QString::number(row.group) + u",\"bytes\":" +
-                (row.bytes >= 0 ? QString::number(row.bytes) : QStringLiteral("null")) +
-                u",\"mtime\":";
-        if (row.modified.isValid())
-            AppendJsonString(line, IsoTime(row.modified));
-        else
-            line += u"null";
-        line += u'}';
-        out.Write(line);
+        const CompactRows::Parts row = rows.RowParts(i);
+        const QString colour = global.RowColor(i);
+        char* at = out.Room(RowRoom(row, colour));
+        at = put(at, i == 0 ? "[\n{\"path\":" : ",\n{\"path\":");
+        at = PutJson(at, row.path);
+        at = put(at, ",\"size\":");
+        at = PutJson(at, row.sizeText);
+        at = put(at, ",\"modified\":");
+        at = PutJson(at, row.dateText);
+        at = put(at, ",\"type\":");
+        at = PutJson(at, row.type);
+        at = put(at, ",\"colour\":");
+        at = PutJson(at, colour);
+        at = put(at, ",\"group\":");
+        at = PutNumber(at, row.group);
+        at = put(at, ",\"bytes\":");
+        at = row.bytes >= 0 ? PutNumber(at, row.bytes) : put(at, "null");
+        at = put(at, ",\"mtime\":");
+        if (row.msecs) {
+            *at++ = '"';
+            at = PutIsoTime(at, *row.msecs);
+            *at++ = '"';
+        } else {
+            at = put(at, "null");
+        }
+        *at++ = '}';
+        out.Commit(at);
     }
-    out.Write(QStringLiteral("\n]\n"));
+    out.Write(u"\n]\n");
 }
 
 void WriteTable(const ResultList& rows, Output& out) {
@@ -220,14 +419,15 @@ void WriteTable(const ResultList& rows, Output& out) {
         const ResultRow& row = rows.Row(i);
         const bool newGroup = i > 0 && row.group != group;
         group = row.group;
-        out.Write((newGroup ? QStringLiteral("\n") : QString()) +
-                  line(row.type, row.sizeText, row.modifiedText, row.path));
+        if (newGroup)
+            out.Write(u"\n");
+        out.Write(line(row.type, row.sizeText, row.modifiedText, row.path));
     }
 }
 
 }  // namespace
 
-void WriteRows(Format format, bool header, const ResultList& rows, const Global& global,
+void WriteRows(Format format, bool header, const CompactRows& rows, const Global& global,
                Output& out) {
     switch (format) {
         case Format::Table:

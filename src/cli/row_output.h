@@ -1,8 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
+#include <deque>
+#include <limits>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "search/result_list.h"
@@ -20,8 +25,12 @@ public:
     enum class State { Open, ReaderGone, Failed };
 
     explicit Output(int fd) : fd_(fd) {}
-    // Appends; writes out once enough has gathered. Does nothing once writing has ended.
-    void Write(const QString& text);
+    // Appends the text as UTF-8; writes out once enough has gathered.
+    void Write(QStringView text);
+    // Room for `bytes` more at the end of the buffer; what is written there counts once Commit
+    // is given its end. Once writing has ended the buffer is simply dropped at the next flush.
+    char* Room(qsizetype bytes);
+    void Commit(const char* end);
     // Writes out what is left.
     void Flush();
     State state() const { return state_; }
@@ -29,13 +38,16 @@ public:
 
 private:
     int fd_;
-    QByteArray buffer_;
+    std::unique_ptr<char[]> buffer_;
+    qsizetype capacity_ = 0;
+    qsizetype used_ = 0;
     State state_ = State::Open;
     int error_ = 0;
 };
 
 // The rows of a run, kept compactly: with every row listed, a million-file answer would otherwise
-// take more memory than the inventory it came from. Texts are held as UTF-8 in large blocks.
+// take more memory than the inventory it came from. Size and date texts are kept once each, as
+// UTF-8, however many rows show them.
 class CompactRows : public ResultList {
 public:
     int RowCount() const override { return int(entries_.size()); }
@@ -44,19 +56,48 @@ public:
     void AppendRow(ResultRow row) override;
     void ClearRows() override;
 
+    // The parts of a row as the writers need them, without rebuilding it.
+    struct Parts {
+        QByteArrayView path;
+        QByteArrayView sizeText;
+        QByteArrayView dateText;
+        QStringView type;
+        qint64 bytes;
+        std::optional<qint64> msecs;  // the last write, UTC
+        int group;
+    };
+    Parts RowParts(int index) const;
+
 private:
+    // A size or date text, by the number it was made from: many rows share one.
+    struct Text {
+        qint64 key;  // the size in bytes, or the date in msecs (NoDate when unknown)
+        quint32 offset;
+        quint32 length;
+    };
+    static constexpr qint64 NoDate = std::numeric_limits<qint64>::min();
+    quint32 Intern(std::vector<Text>& texts, QHash<qint64, quint32>& ids, qint64 key,
+                   QStringView text);
+    QByteArrayView TextBytes(const Text& text) const {
+        return QByteArrayView(texts_.constData() + text.offset, text.length);
+    }
+
     struct Entry {
         quint32 block;
-        quint32 offset;  // of the path, the size text and the date text, each ended by a NUL
-        qint64 bytes;
-        qint64 msecs;  // the last write, UTC
+        quint32 offset;  // of the path, ended by a NUL
+        quint32 size;    // into sizes_
+        quint32 date;    // into dates_
         qint32 group;
-        quint16 type;  // index into types_
-        bool timeValid;
+        quint16 type;  // into types_
         bool checked;
     };
-    std::vector<Entry> entries_;
+    std::deque<Entry> entries_;  // grows without moving a million rows at once
     std::vector<QByteArray> blocks_;
+    std::vector<Text> sizes_;
+    std::vector<Text> dates_;
+    QHash<qint64, quint32> sizeIds_;
+    QHash<qint64, quint32> dateIds_;
+    QByteArray texts_;
     QStringList types_;
     mutable ResultRow current_;
 };
@@ -72,7 +113,7 @@ inline constexpr char TsvHeader[] = "path\tsize\tmodified\ttype\tcolour\tgroup\t
 //  - TSV: one line per row, fields as in TsvHeader; backslash, tab, newline and carriage return
 //    inside a field written as \\, \t, \n and \r. Scripts rely on this.
 //  - JSON: one array of row objects, one row per line; "[]" when there is none.
-void WriteRows(Format format, bool header, const ResultList& rows, const Global& global,
+void WriteRows(Format format, bool header, const CompactRows& rows, const Global& global,
                Output& out);
 
 }  // namespace tallyrook::cli
