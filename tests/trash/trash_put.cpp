@@ -1,5 +1,6 @@
-// Moves each path given to the Trash with one writer, as a request does, and prints a line per
-// path: "moved<TAB>TRASHED" or "failed<TAB>REASON". Killed part-way by the tests.
+// Moves each path after the first to the Trash, with one writer as a request does, and prints a
+// line per path: "moved<TAB>TRASHED" or "failed<TAB>REASON". The first is the data folder that
+// holds the Trash. Killed part-way by the tests.
 #include <QCoreApplication>
 #include <QTextStream>
 
@@ -7,9 +8,10 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    qputenv("XDG_DATA_HOME", argv[1]);
     QTextStream out(stdout);
     tallyrook::TrashWriter writer;
-    for (const QString& path : QCoreApplication::arguments().mid(1)) {
+    for (const QString& path : QCoreApplication::arguments().mid(2)) {
         tallyrook::TrashedFile moved;
         QString reason;
         const bool ok = writer.MoveToTrash(path, moved, reason);
