@@ -82,7 +82,7 @@ void Realistic(Global& global, int count, QRandomGenerator& random) {
                                             : QStringLiteral(" final.docx"));
             size = 10'000 + random.bounded(200'000);
         }
-        global.AddRecord(folderText, name, size);
+        global.inventory.AddRecord(folderText, name, size);
     }
 }
 
@@ -96,7 +96,7 @@ void Sparse(Global& global, int count, QRandomGenerator& random) {
         const QString name = kind == 0   ? QStringLiteral("IMG_") + id + QStringLiteral(".JPG")
                              : kind == 1 ? QStringLiteral("track ") + id + QStringLiteral(".mp3")
                                          : QStringLiteral("notes-") + id + QStringLiteral(".txt");
-        global.AddRecord(folderText, name, qint64(random.bounded(quint32(INT_MAX))) * 7);
+        global.inventory.AddRecord(folderText, name, qint64(random.bounded(quint32(INT_MAX))) * 7);
     }
 }
 
@@ -113,7 +113,8 @@ void Hostile(Global& global, int count, QRandomGenerator& random) {
                     folderText = QStringLiteral("/data/h") + Number(quint32(made / 30)) + u'/';
                 const QString name =
                     QStringLiteral("a%1 b%2 c%3 d%4").arg(i).arg(j).arg(l).arg((i + j + l) % k);
-                global.AddRecord(folderText, name, qint64(random.bounded(quint32(INT_MAX))) * 7);
+                global.inventory.AddRecord(folderText, name,
+                                           qint64(random.bounded(quint32(INT_MAX))) * 7);
             }
         }
     }
@@ -133,7 +134,8 @@ bool SameRows(const ResultList& x, const Global& gx, const ResultList& y, const 
         const ResultRow& a = x.Row(i);
         const ResultRow& b = y.Row(i);
         if (a.path != b.path || a.sizeText != b.sizeText || a.modifiedText != b.modifiedText ||
-            a.type != b.type || a.group != b.group || gx.RowColor(i) != gy.RowColor(i))
+            a.type != b.type || a.group != b.group ||
+            gx.rowColors.RowColor(i) != gy.rowColors.RowColor(i))
             return false;
     }
     return true;
@@ -160,8 +162,8 @@ int main(int argc, char** argv) {
         Hostile(global, count, random);
     else
         Realistic(global, count, random);
-    out << "inventory " << global.FileCount() << " " << mix << (uncapped ? " uncapped" : "")
-        << ", peak before passes " << PeakKiB() / 1024 << " MiB\n";
+    out << "inventory " << global.inventory.FileCount() << " " << mix
+        << (uncapped ? " uncapped" : "") << ", peak before passes " << PeakKiB() / 1024 << " MiB\n";
 
     const int rowLimit = uncapped ? MatchPasses::NoRowLimit : MatchPasses::RowCapacity;
     Global plainGlobal = global;

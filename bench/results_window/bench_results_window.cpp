@@ -94,7 +94,8 @@ int main(int argc, char** argv) {
             row.modified =
                 QDateTime::fromSecsSinceEpoch(1'700'000'000 + (k * 104729) % 100'000, Qt::UTC);
             model.AppendRow(std::move(row));
-            global.SetRowColor(k, QString::fromLatin1(colors[(k * 3 / rows) % 3][group % 2]));
+            global.rowColors.SetRowColor(
+                k, QString::fromLatin1(colors[(k * 3 / rows) % 3][group % 2]));
         }
         ++group;
     }

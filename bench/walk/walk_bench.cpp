@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     std::vector<double> times;
     double longestGapMs = 0;
     for (int run = 0; run < count; ++run) {
-        global.ResetInventory();
+        global.inventory.ResetInventory();
         QElapsedTimer timer;
         timer.start();
         if (minimal) {
@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
             host.StartGapClock();
             tallyrook::AnalyzeFolder(folder, host, global, walked);
             longestGapMs = std::max(longestGapMs, host.LongestGapMs());
-            files = global.FileCount();
+            files = global.inventory.FileCount();
         }
         times.push_back(double(timer.nsecsElapsed()) / 1e6);
         if (run == 0)

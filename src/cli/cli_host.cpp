@@ -113,7 +113,7 @@ bool CliHost::AskYesNo(const QString&, const QString&) {
     // The only question is the large-inventory warning, whose advice is about the desktop
     // program's buttons; a command goes on and says what to expect.
     if (!quiet_) {
-        err_.Message(u"tallyrook-cli: comparing " + GroupedNumber(global_.FileCount()) +
+        err_.Message(u"tallyrook-cli: comparing " + GroupedNumber(global_.inventory.FileCount()) +
                      u" files; this may take a while");
     }
     return true;

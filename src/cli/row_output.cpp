@@ -330,7 +330,7 @@ void WriteTsv(bool header, const CompactRows& rows, const Global& global, Output
         out.Write(QString(QLatin1StringView(TsvHeader) + u'\n'));
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
         const CompactRows::Parts row = rows.RowParts(i);
-        const QString colour = global.RowColor(i);
+        const QString colour = global.rowColors.RowColor(i);
         char* at = out.Room(RowRoom(row, colour));
         at = PutTsv(at, row.path);
         *at++ = '\t';
@@ -365,7 +365,7 @@ void WriteJson(const CompactRows& rows, const Global& global, Output& out) {
     };
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
         const CompactRows::Parts row = rows.RowParts(i);
-        const QString colour = global.RowColor(i);
+        const QString colour = global.rowColors.RowColor(i);
         char* at = out.Room(RowRoom(row, colour));
         at = put(at, i == 0 ? "[\n{\"path\":" : ",\n{\"path\":");
         at = PutJson(at, row.path);

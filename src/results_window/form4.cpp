@@ -414,7 +414,7 @@ void Form4::OnSendToTrash() {
     before.rows.reserve(model_.RowCount());
     for (int k = 0; k < model_.RowCount(); ++k) {
         before.rows.push_back(model_.Row(k));
-        before.colors.append(global_.RowColor(k));
+        before.colors.append(global_.rowColors.RowColor(k));
     }
     TrashQuestion question;
     question.paths = requested;
@@ -460,7 +460,7 @@ void Form4::UndoLastTrashRequest() {
     }
     model_.ClearRows();
     for (size_t k = 0; k < rows.size(); ++k) {
-        global_.SetRowColor(qsizetype(k), colors.at(qsizetype(k)));
+        global_.rowColors.SetRowColor(qsizetype(k), colors.at(qsizetype(k)));
         model_.AppendRow(std::move(rows[k]));
     }
 }

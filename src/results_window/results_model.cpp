@@ -89,11 +89,11 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
         case Qt::BackgroundRole:
-            if (const auto color = BackgroundOf(global_.RowColor(index.row())))
+            if (const auto color = BackgroundOf(global_.rowColors.RowColor(index.row())))
                 return QBrush(*color);
             return {};
         case Qt::ForegroundRole:
-            if (BackgroundOf(global_.RowColor(index.row())))
+            if (BackgroundOf(global_.rowColors.RowColor(index.row())))
                 return QBrush(Qt::black);
             return {};
     }
@@ -339,7 +339,7 @@ void ResultsModel::RemoveRowsOfPaths(const QSet<QString>& paths) {
         std::vector<bool> removed(rows_.size());
         for (size_t k = 0; k < rows_.size(); ++k)
             removed[k] = doomed(rows_[k]);
-        global_.RemoveRowColors(removed);
+        global_.rowColors.RemoveRowColors(removed);
         rows_.erase(std::remove_if(rows_.begin(), rows_.end(), doomed), rows_.end());
         RowsChanged();
         endResetModel();
@@ -349,7 +349,7 @@ void ResultsModel::RemoveRowsOfPaths(const QSet<QString>& paths) {
     for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) {
         beginRemoveRows({}, it->first, it->second);
         rows_.erase(rows_.begin() + it->first, rows_.begin() + it->second + 1);
-        global_.RemoveRowColors(it->first, it->second - it->first + 1);
+        global_.rowColors.RemoveRowColors(it->first, it->second - it->first + 1);
         RowsChanged();
         endRemoveRows();
     }

@@ -42,7 +42,7 @@ public:
     // 0 or the errno of a folder that could not be read to its end.
     using OnEntry = std::function<bool(const char* name, qsizetype length, EntryKind kind)>;
     int Read(const OnEntry& onEntry);
-    // A file's size in the deepest folder, or Global::NoSize.
+    // A file's size in the deepest folder, or FileInventory::NoSize.
     qint64 SizeOf(const char* name);
 
 private:

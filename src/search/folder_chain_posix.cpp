@@ -130,7 +130,7 @@ public:
         struct stat info;
         if (fd < 0 || ::fstatat(fd, name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
             !S_ISREG(info.st_mode))
-            return Global::NoSize;
+            return FileInventory::NoSize;
         return qint64(info.st_size);
     }
 

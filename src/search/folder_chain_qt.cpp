@@ -50,7 +50,7 @@ public:
 
     qint64 SizeOf(const char* name) {
         const QFileInfo info(frames_.back().path + DecodeFileName(name));
-        return info.isFile() && !info.isSymbolicLink() ? info.size() : Global::NoSize;
+        return info.isFile() && !info.isSymbolicLink() ? info.size() : FileInventory::NoSize;
     }
 
 private:

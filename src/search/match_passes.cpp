@@ -75,7 +75,7 @@ public:
         return true;
     }
 
-    qsizetype FileCount() const { return s_.global.FileCount(); }
+    qsizetype FileCount() const { return s_.global.inventory.FileCount(); }
     Breather& Breath() { return s_.breather; }
     // Room for this many more listed paths at once: growing the table by itself rehashes it all
     // between two pending-events calls.
@@ -95,18 +95,18 @@ public:
     bool ProcessEvents() { return s_.host.ProcessPendingEvents(); }
     bool StopRequested() { return s_.host.StopRequested(); }
 
-    bool Listed(qsizetype k) const { return listed_.contains(s_.global.FullPath(k)); }
+    bool Listed(qsizetype k) const { return listed_.contains(s_.global.inventory.FullPath(k)); }
 
     // The rows of a matched pair: the anchor's unless listed, then the partner's unless listed
     // (partner < 0: none). False when they would not fit: then neither is added, so a group never
     // ends in an anchor whose partner is missing.
     bool AddPair(qsizetype anchor, qsizetype partner) {
-        const QString anchorPath = s_.global.FullPath(anchor);
+        const QString anchorPath = s_.global.inventory.FullPath(anchor);
         const bool addAnchor = !listed_.contains(anchorPath);
         QString partnerPath;
         bool addPartner = false;
         if (partner >= 0) {
-            partnerPath = s_.global.FullPath(partner);
+            partnerPath = s_.global.inventory.FullPath(partner);
             addPartner =
                 !listed_.contains(partnerPath) && !(addAnchor && partnerPath == anchorPath);
         }
@@ -145,7 +145,7 @@ public:
 private:
     void AddRow(const QString& path, qsizetype k) {
         pending_.push_back({int(k), s_.groups});
-        s_.global.SetRowColor(s_.rowsAdded, s_.strongTurn ? strong_ : light_);
+        s_.global.rowColors.SetRowColor(s_.rowsAdded, s_.strongTurn ? strong_ : light_);
         ++s_.rowsAdded;
         listed_.insert(path);
     }
@@ -178,8 +178,8 @@ private:
                 continue;
             }
             --wanted;
-            const FileMetadata read =
-                reader.Read(s_.global.FileFolders.at(k), s_.global.FileNames.at(k));
+            const FileMetadata read = reader.Read(s_.global.inventory.FileFolders.at(k),
+                                                  s_.global.inventory.FileNames.at(k));
             cached.bytes = read.size.value_or(CachedMetadata::NoSize);
             if (read.modifiedUtc.isValid())
                 cached.msecs = read.modifiedUtc.toMSecsSinceEpoch();
@@ -190,7 +190,7 @@ private:
         for (const PendingRow& pending : pending_) {
             const CachedMetadata& cached = cache[size_t(pending.file)];
             ResultRow row;
-            row.path = s_.global.FullPath(pending.file);
+            row.path = s_.global.inventory.FullPath(pending.file);
             row.bytes = cached.bytes;
             if (row.bytes >= 0)
                 row.sizeText = FormatSize(row.bytes, s_.locale);
@@ -405,8 +405,9 @@ StepResult MatchPasses::ExactFilenamePass() {
     Pass pass(state_->run, QStringLiteral("Name"), QStringLiteral("blue"),
               QStringLiteral("light blue"), 1);
     const Global& global = state_->run.global;
-    return pass.Finish(ExactPass<QString>(
-        pass, [&global](int k) { return std::optional<QString>(global.FileNames.at(k)); }));
+    return pass.Finish(ExactPass<QString>(pass, [&global](int k) {
+        return std::optional<QString>(global.inventory.FileNames.at(k));
+    }));
 }
 
 StepResult MatchPasses::ExactFilesizePass(int firstRow) {
@@ -415,8 +416,8 @@ StepResult MatchPasses::ExactFilesizePass(int firstRow) {
     const Global& global = state_->run.global;
     // Entries without a recorded size match nothing: unknown sizes are not equal sizes.
     return pass.Finish(ExactPass<qint64>(pass, [&global](int k) {
-        const qint64 size = global.FileSizes.at(k);
-        return size == Global::NoSize ? std::nullopt : std::optional<qint64>(size);
+        const qint64 size = global.inventory.FileSizes.at(k);
+        return size == FileInventory::NoSize ? std::nullopt : std::optional<qint64>(size);
     }));
 }
 

@@ -57,8 +57,8 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows, const Q
         return RunOutcome::EmptyFolderList;
     }
 
-    global.ResetRowColors();
-    global.ResetInventory();
+    global.rowColors.ResetRowColors();
+    global.inventory.ResetInventory();
     host.ClearStopRequest();
     host.SetRunning(true);
     rows.ClearRows();
@@ -84,10 +84,10 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows, const Q
             break;
     }
 
-    if (global.FileCount() > LargeInventory) {
-        const bool proceed =
-            host.AskYesNo(LargeInventoryQuestion(entries.size(), global.FileCount(), locale),
-                          QStringLiteral("Question"));
+    if (global.inventory.FileCount() > LargeInventory) {
+        const bool proceed = host.AskYesNo(
+            LargeInventoryQuestion(entries.size(), global.inventory.FileCount(), locale),
+            QStringLiteral("Question"));
         if (!host.ProcessPendingEvents())
             return RunOutcome::Abandoned;
         if (!proceed) {

@@ -25,7 +25,7 @@ void SimilarSearch::ForEachWordSet(size_t k, size_t last, F f) const {
 }
 
 bool SimilarSearch::Prepare(const Global& global, Breather& breather) {
-    const int n = int(global.FileCount());
+    const int n = int(global.inventory.FileCount());
     nameOf_.resize(size_t(n));
     // Distinct names first, with their characters and words in all, so the prepared names can
     // take room for everything at once: growing a list of a million words by itself would copy
@@ -39,7 +39,7 @@ bool SimilarSearch::Prepare(const Global& global, Breather& breather) {
         for (int k = 0; k < n; ++k) {
             if (!breather.Step())
                 return false;
-            const QString& name = global.FileNames.at(k);
+            const QString& name = global.inventory.FileNames.at(k);
             auto it = numbers.find(name);
             if (it == numbers.end()) {
                 it = numbers.insert(name, int(firstEntry.size()));
@@ -58,7 +58,7 @@ bool SimilarSearch::Prepare(const Global& global, Breather& breather) {
     for (const int k : firstEntry) {
         if (!breather.Step())
             return false;
-        prepared_.Add(global.FileNames.at(k));
+        prepared_.Add(global.inventory.FileNames.at(k));
     }
     if (!breather.Now())
         return false;

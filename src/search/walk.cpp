@@ -185,7 +185,7 @@ QString InventoryFullText(qsizetype capacity) {
 // How the walk ends when a pass did not complete; a full inventory is told to the user.
 StepResult EndedEarly(StepResult status, SearchHost& host, const Global& global) {
     if (status == StepResult::Full)
-        host.ShowMessage(InventoryFullText(global.Capacity()), AppTitle);
+        host.ShowMessage(InventoryFullText(global.inventory.Capacity()), AppTitle);
     return status;
 }
 
@@ -204,10 +204,11 @@ StepResult ListFiles(const QueuedFolder& folder, FolderChain& chain, SearchHost&
         }
         const qsizetype length = qsizetype(std::strlen(name));
         // Exact Filesize as it is now: a size read while it was ticked goes unused once it is not.
-        qint64 size = Global::NoSize;
+        qint64 size = FileInventory::NoSize;
         if (host.ExactFilesize())
             size = folder.sizes.empty() ? chain.SizeOf(name) : folder.sizes[size_t(n - 1)];
-        if (!global.AddRecord(folder.path, DecodeFileName(QByteArrayView(name, length)), size))
+        if (!global.inventory.AddRecord(folder.path, DecodeFileName(QByteArrayView(name, length)),
+                                        size))
             return StepResult::Full;
         name += length + 1;
     }
@@ -243,9 +244,10 @@ StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
     first.name = QFile::encodeName(root);
     queue.push_back(std::move(first));
     FolderChain chain;
-    Enumeration enumeration(host, walked, chain, queue,
-                            std::max<qsizetype>(0, global.Capacity() - global.FileCount()),
-                            host.ExactFilesize());
+    Enumeration enumeration(
+        host, walked, chain, queue,
+        std::max<qsizetype>(0, global.inventory.Capacity() - global.inventory.FileCount()),
+        host.ExactFilesize());
     const StepResult enumerated = enumeration.Run();
     if (enumerated == StepResult::Stopped || enumerated == StepResult::Abandoned)
         return EndedEarly(enumerated, host, global);
@@ -254,7 +256,7 @@ StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
     qsizetype files = 0;
     for (const QueuedFolder& queued : queue)
         files += queued.fileCount;
-    global.Reserve(files);
+    global.inventory.Reserve(files);
 
     const qsizetype count = qsizetype(queue.size());
     for (qsizetype i = 0; i < count; ++i) {

@@ -74,9 +74,12 @@ private:
 
 // What the search run leaves for the windows: the file inventory and the row colours of the last
 // run. The application owns one for its whole life; tests make their own.
-class Global : public FileInventory, public RowColors {
+class Global {
 public:
-    using FileInventory::FileInventory;
+    explicit Global(qsizetype capacity = FileInventory::InventoryCapacity) : inventory(capacity) {}
+
+    FileInventory inventory;
+    RowColors rowColors;
 };
 
 }  // namespace tallyrook

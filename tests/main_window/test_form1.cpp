@@ -239,7 +239,8 @@ private Q_SLOTS:
             if (mode == 0) {
                 // The results window takes the main window's place.
                 QCOMPARE(p.form->focusWidget(), p.Child(form1::FindButton));
-                QCOMPARE(p.global.FileCount() * 100 + p.results.RowCount(), 4442);  // files, rows
+                QCOMPARE(p.global.inventory.FileCount() * 100 + p.results.RowCount(),
+                         4442);  // files, rows
                 QVERIFY(p.list->Entries().isEmpty() && !p.form->isVisible() &&
                         p.Key("Stop") == u"False"_s);
                 // Closing the hidden main window ends the program.
@@ -249,7 +250,7 @@ private Q_SLOTS:
                 continue;
             }
             // Cut short, with no message, no results window and the cursor back.
-            QVERIFY(p.global.FileCount() < 44 && !QApplication::overrideCursor());
+            QVERIFY(p.global.inventory.FileCount() < 44 && !QApplication::overrideCursor());
             QVERIFY(!p.form->ResultsWindow() || !p.form->ResultsWindow()->isVisible());
             // Criteria are saved on every change, until the window closes.
             p.Child<QCheckBox>(form1::ExactFilesizeBox)->setChecked(true);

@@ -24,25 +24,28 @@ StepResult ReferencePasses::Run(QChar pass, int firstRow) {
         rows.AppendRow({path, bytes >= 0 ? FormatSize(bytes) : QString(),
                         modified.isValid() ? GeneralDateText(FileTimeToDate(modified)) : QString(),
                         type, bytes, modified, groups});
-        global.SetRowColor(rowsAdded++, color);
+        global.rowColors.SetRowColor(rowsAdded++, color);
     };
-    const qsizetype n = global.FileCount();
+    const qsizetype n = global.inventory.FileCount();
     for (qsizetype a = 0; a < n; ++a) {
         host.SetProgress(int(double(a + 1) / double(n) * 100));
         bool groupStarted = false;
         for (qsizetype b = a + 1; b < n; ++b) {
             if (!host.ProcessPendingEvents())
                 return StepResult::Abandoned;
-            const QString &nameA = global.FileNames.at(a), &nameB = global.FileNames.at(b);
-            const bool match = k == 0   ? nameA == nameB
-                               : k == 1 ? global.FileSizes.at(a) != Global::NoSize &&
-                                              global.FileSizeText(a) == global.FileSizeText(b)
-                                        : nameA != nameB && NamesAreSimilar(nameA, nameB);
+            const QString &nameA = global.inventory.FileNames.at(a),
+                          &nameB = global.inventory.FileNames.at(b);
+            const bool match =
+                k == 0   ? nameA == nameB
+                : k == 1 ? global.inventory.FileSizes.at(a) != FileInventory::NoSize &&
+                               global.inventory.FileSizeText(a) == global.inventory.FileSizeText(b)
+                         : nameA != nameB && NamesAreSimilar(nameA, nameB);
             if (!match)
                 continue;
             if (host.StopRequested())
                 return StepResult::Stopped;
-            const QString pathA = global.FullPath(a), pathB = global.FullPath(b);
+            const QString pathA = global.inventory.FullPath(a),
+                          pathB = global.inventory.FullPath(b);
             const bool addA = !listed(pathA), addB = !listed(pathB) && !(addA && pathA == pathB);
             if (rowsAdded + int(addA) + int(addB) > rowLimit)
                 return StepResult::Full;

@@ -23,14 +23,14 @@ Outcome RunPasses(const QStringList& records, const QString& steps, bool referen
                   int rowLimit = MatchPasses::RowCapacity, int abandonAt = 0, int stopAtRows = -1) {
     Global global;
     for (const QString& record : records)
-        global.AddRecord(
+        global.inventory.AddRecord(
             Root + record.section(u'/', 0, -2) + u'/', record.section(u'/', -1).section(u'=', 0, 0),
-            record.contains(u'=') ? record.section(u'=', 1).toLongLong() : Global::NoSize);
+            record.contains(u'=') ? record.section(u'=', 1).toLongLong() : FileInventory::NoSize);
     ResultRows rows;
     test::RecordingHost host;
     host.abandonAtEvents = abandonAt;
     host.onEvents = [&](int) {
-        host.stopRequested |= stopAtRows >= 0 && global.RowColorsUsed() >= stopAtRows;
+        host.stopRequested |= stopAtRows >= 0 && global.rowColors.RowColorsUsed() >= stopAtRows;
     };
     MatchPasses passes(host, global, rows);
     passes.SetRowLimit(rowLimit);
@@ -49,7 +49,7 @@ Outcome RunPasses(const QStringList& records, const QString& steps, bool referen
     for (int i = 0; i < rows.RowCount(); ++i)
         out.rows.append(rows.Row(i).sizeText + rows.Row(i).modifiedText +
                         rows.Row(i).path.sliced(Root.size()) + u'|' + rows.Row(i).type + u'|' +
-                        global.RowColor(i) + u'|' + QString::number(rows.Row(i).group));
+                        global.rowColors.RowColor(i) + u'|' + QString::number(rows.Row(i).group));
     out.calls = host.calls;
     out.progress = host.calls.filter(u"progress:"_s);
     out.progress.erase(std::unique(out.progress.begin(), out.progress.end()), out.progress.end());

@@ -163,8 +163,8 @@ struct Fixture {
         const QDateTime modified(QDate(2024, 1, qMax(day, 1)), QTime(12, 0), Qt::UTC);
         model.AppendRow(
             {path, {}, {}, {}, bytes, day > 0 ? modified : QDateTime(), group, checked});
-        global.SetRowColor(model.RowCount() - 1,
-                           model.RowCount() % 2 ? u"light blue"_s : u"blue"_s);
+        global.rowColors.SetRowColor(model.RowCount() - 1,
+                                     model.RowCount() % 2 ? u"light blue"_s : u"blue"_s);
     }
     template <typename Of>
     QStringList All(Of of) const {
@@ -180,8 +180,9 @@ struct Fixture {
         return All([this](int k) { return model.IsChecked(k) ? u"1"_s : u"0"_s; }).join(u""_s);
     }
     QStringList Colours() const {  // "path colour" of every row
-        return All(
-            [this](int k) -> QString { return model.Row(k).path + u' ' + global.RowColor(k); });
+        return All([this](int k) -> QString {
+            return model.Row(k).path + u' ' + global.rowColors.RowColor(k);
+        });
     }
     void Click(QLatin1StringView button) { form.findChild<QPushButton*>(button)->click(); }
     // Picks `action` from the list's menu, opened with the Menu key on `row`.
@@ -204,7 +205,7 @@ private Q_SLOTS:
         // Six colours with black text; white, other names and rows past RowColors: the list's own.
         for (const QString& name : {u"blue"_s, u"light blue"_s, u"red"_s, u"light red"_s,
                                     u"green"_s, u"light green"_s, u"white"_s, u"Blue"_s}) {
-            f.global.SetRowColor(f.model.RowCount(), name);
+            f.global.rowColors.SetRowColor(f.model.RowCount(), name);
             f.model.AppendRow({});
         }
         f.model.AppendRow({});

@@ -97,8 +97,8 @@ private Q_SLOTS:
         QFETCH(QString, transcript);
         // What an earlier run left: a file, a row and its colour.
         Global global;
-        QVERIFY(global.AddRecord(u"/m/"_qs, u"x.mp3"_qs, 5));
-        global.SetRowColor(0, u"light blue"_qs);
+        QVERIFY(global.inventory.AddRecord(u"/m/"_qs, u"x.mp3"_qs, 5));
+        global.rowColors.SetRowColor(0, u"light blue"_qs);
         ResultRows rows;
         ResultRow old;
         old.type = u"Old"_qs;
@@ -144,11 +144,11 @@ private Q_SLOTS:
                            .replace(u"entries? clearstop running:1"_qs, u"start"_qs)
                            .replace(u"busy:1 caption:Tallyrook"_qs, u"done"_qs);
         QCOMPARE(text % u" = " % QLatin1String(Outcomes[int(outcome)]) % u", " %
-                     QString::number(global.FileCount()) % u" files, " %
+                     QString::number(global.inventory.FileCount()) % u" files, " %
                      QString::number(rows.RowCount()) % u" rows",
                  transcript);
         // A colour for every row and none beyond: no earlier run's colour is left over.
-        QCOMPARE(global.RowColorsUsed(), rows.RowCount());
+        QCOMPARE(global.rowColors.RowColorsUsed(), rows.RowCount());
     }
 };
 

@@ -29,8 +29,9 @@ const QString SkipText = u" has been skipped because it is unrecognizeable."_s;
 // The records in order, as "path=size" below `root`; the size is empty when none was read.
 QString Recorded(const Global& global, const QString& root) {
     QStringList records;
-    for (qsizetype k = 0; k < global.FileCount(); ++k)
-        records.append(global.FullPath(k).sliced(root.size() + 1) + u'=' + global.FileSizeText(k));
+    for (qsizetype k = 0; k < global.inventory.FileCount(); ++k)
+        records.append(global.inventory.FullPath(k).sliced(root.size() + 1) + u'=' +
+                       global.inventory.FileSizeText(k));
     return records.join(u' ');
 }
 
@@ -51,7 +52,7 @@ class TestWalk : public QObject {
     WalkedFolders walked;
 
     StepResult Walk(const QString& entry) { return AnalyzeFolder(entry, host, global, walked); }
-    void Fresh(qsizetype capacity = Global::InventoryCapacity) {
+    void Fresh(qsizetype capacity = FileInventory::InventoryCapacity) {
         global = Global(capacity);
         host = test::RecordingHost();
         walked = WalkedFolders();
@@ -80,7 +81,8 @@ private Q_SLOTS:
         Fresh();
         host.onEvents = [this](int n) { host.stopRequested = n == 4 + 3; };
         QCOMPARE(Walk(root), StepResult::Stopped);
-        QCOMPARE(global.FileNames, (QStringList{u"r.txt"_s, aFirst ? u"a.txt"_s : u"b.txt"_s}));
+        QCOMPARE(global.inventory.FileNames,
+                 (QStringList{u"r.txt"_s, aFirst ? u"a.txt"_s : u"b.txt"_s}));
         QVERIFY(Log(host, root).endsWith(u"events progress:25 filesize? events"_s));
     }
 
@@ -188,10 +190,10 @@ private Q_SLOTS:
             tree->file(u"sub%1/f%2"_s.arg(i / 5).arg(i % 5));
         for (const int room : {1000, 7}) {
             Fresh(room + 1);
-            global.AddRecord(u"/earlier/"_s, u"x"_s, 1);
+            global.inventory.AddRecord(u"/earlier/"_s, u"x"_s, 1);
             const bool full = room == 7;
             QCOMPARE(Walk(root), full ? StepResult::Full : StepResult::Completed);
-            QCOMPARE(global.FileCount(), room + 1);
+            QCOMPARE(global.inventory.FileCount(), room + 1);
             QCOMPARE(host.calls.filter(u"message:"_s).size(), int(full));
             QVERIFY(!full || (host.calls.last().startsWith(
                                   u"message:Tallyrook:The file inventory is full at "_s +
@@ -224,8 +226,8 @@ private Q_SLOTS:
                  u"boms/\ufeff.key=1|boms/\ufeff=2|boms/\ufeffsub/s=4|"
                  u"boms/\ufeff\ufeffx=3|good.txt=0|sub/ok\u00e9\u6f22.txt=0"_s);
         // Each path gives back the bytes it was found under.
-        for (qsizetype k = 0; k < global.FileCount(); ++k)
-            QCOMPARE(FileSize2(global.FullPath(k)), global.FileSizes.at(k));
+        for (qsizetype k = 0; k < global.inventory.FileCount(); ++k)
+            QCOMPARE(FileSize2(global.inventory.FullPath(k)), global.inventory.FileSizes.at(k));
         // Shown as they are: the bytes that are not text written \xHH.
         const QString log = Log(host, root);
         QVERIFY(log.contains(u"message:Skip:~/sub/\\xed\\xa0\\x80"_s + SkipText) &&
@@ -272,10 +274,10 @@ private Q_SLOTS:
         QCOMPARE(result, StepResult::Completed);
         // Without events inside a folder it is 400 ms or more; in CPU time, so load cannot fail it.
         QVERIFY2(host.LongestGapMs() < 250, qPrintable(QString::number(host.LongestGapMs())));
-        QCOMPARE(global.FileCount(), 40'000 + 1);
-        const qsizetype deepest = global.FileNames.indexOf(u"at5000"_s);
-        QCOMPARE(global.FileSizes.at(deepest), 5000);
-        QCOMPARE(LastWriteTimeUtc(global.FullPath(deepest)), written);
+        QCOMPARE(global.inventory.FileCount(), 40'000 + 1);
+        const qsizetype deepest = global.inventory.FileNames.indexOf(u"at5000"_s);
+        QCOMPARE(global.inventory.FileSizes.at(deepest), 5000);
+        QCOMPARE(LastWriteTimeUtc(global.inventory.FullPath(deepest)), written);
     }
 };
 
