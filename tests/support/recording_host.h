@@ -14,8 +14,7 @@ namespace tallyrook::test {
 class RecordingHost : public SearchHost {
 public:
     // Quiet writes down only messages, questions and unreadable folders: a benchmark's host.
-    // NoCriteria is for large walks, which read Exact Filesize at every record.
-    enum class Log { All, NoCriteria, Quiet } log = Log::All;
+    enum class Log { All, Quiet } log = Log::All;
     // What the host answers; AskYesNo takes `answers` first to last, then says Yes.
     bool exactFilename = false, exactFilesize = false, similarFilename = false;
     QStringList folderEntries;
@@ -37,8 +36,7 @@ public:
         gapStartNs_ = NowNs(clock);
     }
     double LongestGapMs() const {
-        const qint64 open = gapStartNs_ >= 0 ? NowNs(clock_) - gapStartNs_ : 0;
-        return double(std::max(longestGapNs_, open)) / 1e6;
+        return double(std::max(longestGapNs_, NowNs(clock_) - gapStartNs_)) / 1e6;
     }
     static qint64 NowNs(clockid_t clock) {
         timespec now{};
@@ -46,79 +44,64 @@ public:
         return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
     }
 
-    bool ExactFilename() override { return Noted(u"filename?", exactFilename, Log::All); }
+    bool ExactFilename() override { return Noted(u"filename?"_qs, exactFilename); }
     bool ExactFilesize() override {
-        Count(u"filesize?", filesizeReads, onExactFilesize, Log::All);
+        Count(u"filesize?"_qs, filesizeReads, onExactFilesize);
         return exactFilesize;
     }
-    bool SimilarFilename() override { return Noted(u"similar?", similarFilename, Log::All); }
-    QStringList FolderEntries() override { return Noted(u"entries?", folderEntries); }
-    void SetCaption(const QString& text) override { Note(u"caption:", text); }
-    void SetProgress(int n) override { Note(u"progress:", n); }
-    void SetBusy(bool on) override { Note(u"busy:", int(on)); }
-    void SetRunning(bool on) override { Note(u"running:", int(on)); }
+    bool SimilarFilename() override { return Noted(u"similar?"_qs, similarFilename); }
+    QStringList FolderEntries() override { return Noted(u"entries?"_qs, folderEntries); }
+    void SetCaption(const QString& text) override { Note(u"caption:" + text); }
+    void SetProgress(int n) override { Note(u"progress:" + QString::number(n)); }
+    void SetBusy(bool on) override { Note(u"busy:" + QString::number(on)); }
+    void SetRunning(bool on) override { Note(u"running:" + QString::number(on)); }
     void ShowMessage(const QString& text, const QString& title) override {
         calls.append(u"message:" + title + u':' + text);
     }
     bool AskYesNo(const QString& text, const QString& title) override {
         calls.append(u"ask:" + title + u':' + text);
-        const bool yes = answers.isEmpty() || answers.takeFirst();
-        calls.append(yes ? QStringLiteral("answer:yes") : QStringLiteral("answer:no"));
-        return yes;
+        return answers.isEmpty() || answers.takeFirst();
     }
     bool ProcessPendingEvents() override {
-        const bool timed = gapStartNs_ >= 0;
-        if (timed)
-            longestGapNs_ = std::max(longestGapNs_, NowNs(clock_) - gapStartNs_);
-        Count(u"events", events, onEvents);
+        longestGapNs_ = std::max(longestGapNs_, NowNs(clock_) - gapStartNs_);
+        Count(u"events"_qs, events, onEvents);
         // The hook stands for the window's own work, which is no part of the gap.
-        if (timed)
-            gapStartNs_ = NowNs(clock_);
+        gapStartNs_ = NowNs(clock_);
         return abandonAtEvents == 0 || events < abandonAtEvents;
     }
     void ClearStopRequest() override {
-        Note(u"clearstop");
+        Note(u"clearstop"_qs);
         stopRequested = false;
     }
     bool StopRequested() override {
-        Count(u"stop?", polls, onPoll);
+        Count(u"stop?"_qs, polls, onPoll);
         return stopRequested;
     }
-    void ShowResults() override { Note(u"results"); }
+    void ShowResults() override { Note(u"results"_qs); }
     void ReportUnreadableFolder(const QString& path, const QString& reason) override {
         calls.append(u"unreadable:" + path + u':' + reason);
     }
 
 private:
-    // A line is made and written down only when `log` is `upTo` or says more, so that a quiet
-    // host costs a benchmark nothing.
-    void Note(QStringView line, Log upTo = Log::NoCriteria) {
-        if (log <= upTo)
-            calls.append(line.toString());
-    }
-    void Note(QStringView prefix, const QString& text) {
-        if (log <= Log::NoCriteria)
-            calls.append(prefix + text);
-    }
-    void Note(QStringView prefix, int n) {
-        if (log <= Log::NoCriteria)
-            calls.append(prefix + QString::number(n));
+    // A quiet host writes down nothing at the calls a walk or a pass makes by the million.
+    void Note(const QString& line) {
+        if (log == Log::All)
+            calls.append(line);
     }
     template <typename T>
-    T Noted(QStringView line, const T& answer, Log upTo = Log::NoCriteria) {
-        Note(line, upTo);
+    T Noted(const QString& line, const T& answer) {
+        Note(line);
         return answer;
     }
-    void Count(QStringView line, int& n, const std::function<void(int)>& hook,
-               Log upTo = Log::NoCriteria) {
+    void Count(const QString& line, int& n, const std::function<void(int)>& hook) {
         ++n;
-        Note(line, upTo);
+        Note(line);
         if (hook)
             hook(n);
     }
 
     clockid_t clock_ = CLOCK_MONOTONIC;
-    qint64 gapStartNs_ = -1, longestGapNs_ = 0;
+    qint64 gapStartNs_ = NowNs(clock_), longestGapNs_ = 0;
 };
 
 }  // namespace tallyrook::test

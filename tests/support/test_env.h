@@ -21,7 +21,6 @@ inline QString TestHome() {
         tallyrook::test::PrepareTestEnvironment(gui);       \
         AppClass app(argc, argv);                           \
         TestObject tc;                                      \
-        QTEST_SET_MAIN_SOURCE_PATH                          \
         return QTest::qExec(&tc, argc, argv);               \
     }
 

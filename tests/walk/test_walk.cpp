@@ -24,7 +24,6 @@ namespace {
 #define TALLYROOK_PORTABLE_WALK 0
 #endif
 constexpr bool Portable = TALLYROOK_PORTABLE_WALK;
-const QString SkipText = u" has been skipped because it is unrecognizeable."_s;
 
 // The records in order, as "path=size" below `root`; the size is empty when none was read.
 QString Recorded(const Global& global, const QString& root) {
@@ -33,11 +32,6 @@ QString Recorded(const Global& global, const QString& root) {
         records.append(global.inventory.FullPath(k).sliced(root.size() + 1) + u'=' +
                        global.inventory.FileSizeText(k));
     return records.join(u' ');
-}
-
-// The host's calls without the stop polls, on one line, with the tree's root written "~".
-QString Log(const test::RecordingHost& host, const QString& root) {
-    return host.calls.join(u' ').remove(u" stop?"_s).replace(root, u"~"_s);
 }
 
 }  // namespace
@@ -81,16 +75,13 @@ private Q_SLOTS:
         Fresh();
         host.onEvents = [this](int n) { host.stopRequested = n == 4 + 3; };
         QCOMPARE(Walk(root), StepResult::Stopped);
-        QCOMPARE(global.inventory.FileNames,
-                 (QStringList{u"r.txt"_s, aFirst ? u"a.txt"_s : u"b.txt"_s}));
-        QVERIFY(Log(host, root).endsWith(u"events progress:25 filesize? events"_s));
+        QCOMPARE(Recorded(global, root), aFirst ? u"r.txt= A/a.txt="_s : u"r.txt= B/b.txt="_s);
     }
 
     // Links (a cycle among them), a fifo, a folder that cannot be listed and entries that vanish
     // during the walk are left out or lose their size.
-    void hostileEntriesAndFileFunctions() {
-        const qint64 big = (qint64(5) << 30) + 3;
-        tree->file(u"music/big.iso"_s, big);
+    void hostileEntries() {
+        tree->file(u"music/big.iso"_s, (qint64(5) << 30) + 3);
         tree->link(u"music/loop"_s, tree->path(u"music"_s));
         tree->link(u"music/alias.iso"_s, tree->path(u"music/big.iso"_s));
         tree->link(u"music/broken"_s, tree->path(u"nowhere"_s));
@@ -122,10 +113,6 @@ private Q_SLOTS:
         QCOMPARE(host.calls.filter(u"unreadable:"_s).join(u' '),
                  reported ? u"unreadable:"_s + tree->path(u"locked"_s) + u":Permission denied"_s
                           : QString());
-        // Every folder is a step of the progress, the locked and the vanished one too.
-        QCOMPARE(host.calls.filter(u"progress:"_s).size(), 1 + 4 + 1);
-        QVERIFY(IsFolder(tree->path(u"music/loop"_s)) && !IsFolder(tree->path(u"music/big.iso"_s)));
-        QCOMPARE(FileSize2(tree->path(u"music/big.iso"_s)), big);
     }
 
     // Overlapping entries walk each folder once, the first spelling met keeping the records; none
@@ -195,10 +182,8 @@ private Q_SLOTS:
             QCOMPARE(Walk(root), full ? StepResult::Full : StepResult::Completed);
             QCOMPARE(global.inventory.FileCount(), room + 1);
             QCOMPARE(host.calls.filter(u"message:"_s).size(), int(full));
-            QVERIFY(!full || (host.calls.last().startsWith(
-                                  u"message:Tallyrook:The file inventory is full at "_s +
-                                  QLocale::system().toString(8) + u" files"_s) &&
-                              host.calls.filter(u"progress:"_s).size() == 1 + 3));
+            QVERIFY(!full || host.calls.last().contains(u"full at "_s + QLocale().toString(8)));
+            QVERIFY(!full || host.calls.filter(u"progress:"_s).size() == 1 + 3);
         }
     }
 
@@ -208,14 +193,12 @@ private Q_SLOTS:
     void namesKeptByteForByte() {
         if (Portable)
             QSKIP("the portable walk's names are always Unicode");
-        tree->file(u"good.txt"_s);
         tree->file(u"sub/ok\u00e9\u6f22.txt"_s);
         QVERIFY(::mkdir(QByteArray(tree->rawRoot() + "/dir\xe9"), 0755) == 0);
         for (const char* name : {"bad\xff.txt", "dir\xe9/inside.txt", ".hidden\xff", "sub/\xc0\xaf",
                                  "sub/\xed\xa0\x80"})
             tree->rawFile(name);
-        const QString bom = u"\ufeff"_s;
-        const QStringList boms{bom + u".key"_s, bom, bom + bom + u"x"_s, bom + u"sub/s"_s};
+        const QStringList boms{u"\ufeff.key"_s, u"\ufeff"_s, u"\ufeff\ufeffx"_s, u"\ufeffsub/s"_s};
         for (int i = 0; i < boms.size(); ++i)
             tree->file(u"boms/"_s + boms[i], i + 1);
         host.exactFilesize = true;
@@ -224,16 +207,16 @@ private Q_SLOTS:
         records.sort();
         QCOMPARE(records.join(u'|'),
                  u"boms/\ufeff.key=1|boms/\ufeff=2|boms/\ufeffsub/s=4|"
-                 u"boms/\ufeff\ufeffx=3|good.txt=0|sub/ok\u00e9\u6f22.txt=0"_s);
+                 u"boms/\ufeff\ufeffx=3|sub/ok\u00e9\u6f22.txt=0"_s);
         // Each path gives back the bytes it was found under.
         for (qsizetype k = 0; k < global.inventory.FileCount(); ++k)
             QCOMPARE(FileSize2(global.inventory.FullPath(k)), global.inventory.FileSizes.at(k));
         // Shown as they are: the bytes that are not text written \xHH.
-        const QString log = Log(host, root);
-        QVERIFY(log.contains(u"message:Skip:~/sub/\\xed\\xa0\\x80"_s + SkipText) &&
-                log.contains(u"message:Skip:~/dir\\xe9"_s + SkipText) && log.count(SkipText) == 4);
+        const QString log = host.calls.join(u' ').replace(root, u"~"_s);
+        QVERIFY(log.contains(u"Skip:~/sub/\\xed\\xa0\\x80 has been skipped"_s) &&
+                log.contains(u"Skip:~/dir\\xe9 has been skipped"_s) && log.count(u"skipped") == 4);
         Fresh();
-        QCOMPARE(Walk(tree->path(u"boms/"_s + bom + u"sub"_s)), StepResult::Completed);
+        QCOMPARE(Walk(tree->path(u"boms/\ufeffsub"_s)), StepResult::Completed);
         QCOMPARE(Recorded(global, root), u"boms/\ufeffsub/s="_s);
     }
 
@@ -259,7 +242,6 @@ private Q_SLOTS:
         ::getrlimit(RLIMIT_NOFILE, &limit);
         const rlimit lower{std::min<rlim_t>(limit.rlim_cur, 1024), limit.rlim_max};
         ::setrlimit(RLIMIT_NOFILE, &lower);
-        host.log = test::RecordingHost::Log::NoCriteria;
         // Each poll and each size read costs 10 µs, as on a slow disk. Exact Filesize is ticked
         // after the enumeration: the listing pass reads the sizes, down from the root again.
         host.onPoll = host.onExactFilesize = [this](int) {
