@@ -200,6 +200,7 @@ private:
             }
             row.type = type_;
             row.group = pending.group;
+            row.file = pending.file;
             s_.rows.AppendRow(std::move(row));
             if (!s_.breather.Step())
                 return false;

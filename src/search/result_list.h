@@ -19,6 +19,10 @@ struct ResultRow {
     // share the colour of the group after them.
     int group = 0;
     bool checked = false;
+    // The file's record in the run's inventory; -1 for a row the passes did not make. A list may
+    // keep it instead of the path: the inventory gives the path again as long as the run's
+    // inventory lasts.
+    qsizetype file = -1;
 };
 
 // The rows of a run, in the order added. The match passes need only these operations, so they
