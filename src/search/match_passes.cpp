@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QSet>
 #include <algorithm>
+#include <bit>
 #include <limits>
 #include <numeric>
 #include <optional>
@@ -37,6 +38,82 @@ struct CachedMetadata {
     qint64 msecs = NoDate;  // the last write, UTC
 };
 
+// Records that share a full path are one file, listed once by a pass and never as its own
+// duplicate. The walk enters every folder once, so only a folder listing read while the folder
+// changes (a name met twice) or a hand-made inventory holds a path twice. Names hold no "/" and
+// folders end with one, so equal paths are equal folders with equal names.
+class SamePath {
+public:
+    // False when the run was abandoned meanwhile.
+    bool Find(const FileInventory& inventory, Breather& breather) {
+        const int n = int(inventory.FileCount());
+        // Folders numbered; the records of one folder come together and share its text, so the
+        // table is asked about once a folder.
+        std::vector<int> folderOf(static_cast<size_t>(n));
+        QHash<QString, int> folders;
+        const QChar* lastText = nullptr;
+        qsizetype lastSize = -1;
+        int id = -1;
+        for (int k = 0; k < n; ++k) {
+            const QString& folder = inventory.FileFolders.at(k);
+            if (folder.constData() != lastText || folder.size() != lastSize) {
+                auto it = folders.find(folder);
+                if (it == folders.end())
+                    it = folders.insert(folder, int(folders.size()));
+                id = *it;
+                lastText = folder.constData();
+                lastSize = folder.size();
+            }
+            folderOf[size_t(k)] = id;
+            if (!breather.Step())
+                return false;
+        }
+        // The records folder by folder, each folder's in inventory order.
+        std::vector<int> end(size_t(folders.size()) + 1, 0);
+        for (const int f : folderOf)
+            ++end[size_t(f) + 1];
+        std::partial_sum(end.begin(), end.end(), end.begin());
+        std::vector<int> order(static_cast<size_t>(n));
+        for (int k = 0; k < n; ++k)
+            order[size_t(end[size_t(folderOf[size_t(k)])]++)] = k;
+        if (!breather.Now())
+            return false;
+        // A name met again in its folder: an open-addressed table of the folder's names.
+        std::vector<int> slots;
+        for (size_t f = 0, begin = 0; f + 1 < end.size(); begin = size_t(end[f++])) {
+            if (size_t(end[f]) - begin < 2)
+                continue;
+            const size_t mask = std::bit_ceil(2 * (size_t(end[f]) - begin)) - 1;
+            slots.assign(mask + 1, -1);
+            for (size_t i = begin; i < size_t(end[f]); ++i) {
+                const int k = order[i];
+                const QString& name = inventory.FileNames.at(k);
+                size_t slot = qHash(name) & mask;
+                while (slots[slot] >= 0 && inventory.FileNames.at(slots[slot]) != name)
+                    slot = (slot + 1) & mask;
+                if (slots[slot] < 0) {
+                    slots[slot] = k;
+                } else {
+                    if (first_.empty()) {
+                        first_.resize(size_t(n));
+                        std::iota(first_.begin(), first_.end(), 0);
+                    }
+                    first_[size_t(k)] = slots[slot];
+                }
+                if (!breather.Step())
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    // The first record with the path of record k.
+    qsizetype First(qsizetype k) const { return first_.empty() ? k : first_[size_t(k)]; }
+
+private:
+    std::vector<int> first_;  // by record; empty while every path is unique
+};
+
 // What the passes of one run share.
 struct RunState {
     SearchHost& host;
@@ -50,9 +127,10 @@ struct RunState {
     bool strongTurn = false;                 // the next group takes the strong colour of the pair
     bool anchorAdded = false;                // the current anchor added its own row
     std::vector<CachedMetadata> metadata{};  // by inventory index
+    std::optional<SamePath> samePath{};      // found as the first pass begins
 };
 
-// One pass over the inventory: its row texts and the paths it has listed.
+// One pass over the inventory: its row texts and the files it has listed.
 class Pass {
 public:
     Pass(RunState& state, QString type, QString strong, QString light, int firstRow)
@@ -67,8 +145,19 @@ public:
     bool Prepare() {
         if (!s_.breather.Now())
             return false;
+        if (!s_.samePath) {
+            s_.samePath.emplace();
+            if (!s_.samePath->Find(s_.global.inventory, s_.breather))
+                return false;
+        }
+        listed_.assign(size_t(FileCount()), false);
         for (int i = firstRow_ - 1; i < s_.rows.RowCount(); ++i) {
-            listed_.insert(s_.rows.Row(i).path);
+            // The passes' rows say which file they show; another row only its path.
+            const ResultRow& row = s_.rows.Row(i);
+            if (row.file >= 0 && row.file < FileCount())
+                listed_[size_t(s_.samePath->First(row.file))] = true;
+            else
+                listedPaths_.insert(row.path);
             if (!s_.breather.Step())
                 return false;
         }
@@ -77,12 +166,6 @@ public:
 
     qsizetype FileCount() const { return s_.global.inventory.FileCount(); }
     Breather& Breath() { return s_.breather; }
-    // Room for this many more listed paths at once: growing the table by itself rehashes it all
-    // between two pending-events calls.
-    bool ReserveListed(qsizetype more) {
-        listed_.reserve(listed_.size() + more);
-        return s_.breather.Now();
-    }
     // The progress of the anchor, then pending events; false when the run must be abandoned.
     bool StartAnchor(qsizetype a) {
         const int percent = int(double(a + 1) / double(FileCount()) * 100);
@@ -95,21 +178,19 @@ public:
     bool ProcessEvents() { return s_.host.ProcessPendingEvents(); }
     bool StopRequested() { return s_.host.StopRequested(); }
 
-    bool Listed(qsizetype k) const { return listed_.contains(s_.global.inventory.FullPath(k)); }
+    bool Listed(qsizetype k) const {
+        return listed_[size_t(s_.samePath->First(k))] ||
+               (!listedPaths_.isEmpty() && listedPaths_.contains(s_.global.inventory.FullPath(k)));
+    }
 
     // The rows of a matched pair: the anchor's unless listed, then the partner's unless listed
     // (partner < 0: none). False when they would not fit: then neither is added, so a group never
     // ends in an anchor whose partner is missing.
     bool AddPair(qsizetype anchor, qsizetype partner) {
-        const QString anchorPath = s_.global.inventory.FullPath(anchor);
-        const bool addAnchor = !listed_.contains(anchorPath);
-        QString partnerPath;
-        bool addPartner = false;
-        if (partner >= 0) {
-            partnerPath = s_.global.inventory.FullPath(partner);
-            addPartner =
-                !listed_.contains(partnerPath) && !(addAnchor && partnerPath == anchorPath);
-        }
+        const bool addAnchor = !Listed(anchor);
+        const bool addPartner =
+            partner >= 0 && !Listed(partner) &&
+            !(addAnchor && s_.samePath->First(partner) == s_.samePath->First(anchor));
         if (qint64(s_.rowsAdded) + addAnchor + addPartner > s_.rowLimit)
             return false;
         if ((addAnchor || addPartner) && anchor != groupAnchor_) {
@@ -118,11 +199,11 @@ public:
             ++s_.groups;
         }
         if (addAnchor) {
-            AddRow(anchorPath, anchor);
+            AddRow(anchor);
             s_.anchorAdded = true;
         }
         if (addPartner)
-            AddRow(partnerPath, partner);
+            AddRow(partner);
         return true;
     }
 
@@ -137,17 +218,17 @@ public:
     // Gives the rows added so far their size and date and appends them to the list; every pass
     // ends through here. Abandoned stays Abandoned, and no more rows are made then.
     StepResult Finish(StepResult result) {
-        if (result == StepResult::Abandoned || !BuildRows() || !ForgetListed())
+        if (result == StepResult::Abandoned || !BuildRows())
             return StepResult::Abandoned;
         return result;
     }
 
 private:
-    void AddRow(const QString& path, qsizetype k) {
+    void AddRow(qsizetype k) {
         pending_.push_back({int(k), s_.groups});
         s_.global.rowColors.SetRowColor(s_.rowsAdded, s_.strongTurn ? strong_ : light_);
         ++s_.rowsAdded;
-        listed_.insert(path);
+        listed_[size_t(s_.samePath->First(k))] = true;
     }
 
     // Rows show the size and date their files have as the pass ends, not as the walk saw them;
@@ -209,16 +290,6 @@ private:
         return true;
     }
 
-    // A million listed paths freed at once would be one long stretch without pending events.
-    bool ForgetListed() {
-        for (auto it = listed_.begin(); it != listed_.end();) {
-            it = listed_.erase(it);
-            if (!s_.breather.Step())
-                return false;
-        }
-        return true;
-    }
-
     struct PendingRow {
         int file;  // inventory index
         int group;
@@ -229,7 +300,8 @@ private:
     const QString strong_;
     const QString light_;
     const int firstRow_;
-    QSet<QString> listed_;
+    std::vector<bool> listed_;         // by the first record of each path
+    QSet<QString> listedPaths_;        // rows in the list that do not say their file
     std::vector<PendingRow> pending_;  // rows added, still without their size and date
     int lastPercent_ = -1;
     qsizetype groupAnchor_ = -1;  // the anchor whose turn numbered the last group
@@ -277,11 +349,6 @@ StepResult ExactPass(Pass& pass, KeyOf keyOf) {
             members[size_t(groupStart[size_t(g)] + seen[size_t(g)]++)] = k;
     }
     std::fill(seen.begin(), seen.end(), 0);
-    qsizetype matched = 0;
-    for (const int size : groupSize)
-        matched += size > 1 ? size : 0;
-    if (!pass.ReserveListed(matched))
-        return StepResult::Abandoned;
 
     for (int a = 0; a < n; ++a) {
         if (!pass.StartAnchor(a))
