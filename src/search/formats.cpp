@@ -67,6 +67,23 @@ qint64 RoundedQuotient(qint64 size, qint64 unit, int decimals) {
     return whole * scale + (rest * scale + unit / 2) / unit;
 }
 
+// A size rounded in its band: the text depends on nothing else.
+struct RoundedSize {
+    enum Band { Bytes, KB, MB, GB } band;
+    qint64 value;  // bytes, whole KB, hundredths of MB or of GB
+};
+
+RoundedSize Rounded(qint64 size) {
+    // The band is chosen on the exact size, before any rounding: 1,048,575 is "1,024 KB".
+    if (size < KiB)
+        return {RoundedSize::Bytes, size};
+    if (size < MiB)
+        return {RoundedSize::KB, RoundedQuotient(size, KiB, 0)};
+    if (size < GiB)
+        return {RoundedSize::MB, RoundedQuotient(size, MiB, 2)};
+    return {RoundedSize::GB, RoundedQuotient(size, GiB, 2)};
+}
+
 // "#,###.##": always the decimal separator, then up to two decimals without trailing zeros.
 QString TwoDecimals(qint64 hundredths, const QLocale& locale) {
     QString out = Grouped(hundredths / 100, locale) + locale.decimalPoint();
@@ -117,6 +134,20 @@ QString TimeToSecondPattern(const QString& longTime) {
     return out.simplified();
 }
 
+QString SizeText(RoundedSize size, const QLocale& locale) {
+    switch (size.band) {
+        case RoundedSize::Bytes:
+            return Grouped(size.value, locale) + u" Bytes";
+        case RoundedSize::KB:
+            return Grouped(size.value, locale) + u" KB";
+        case RoundedSize::MB:
+            return TwoDecimals(size.value, locale) + u" MB";
+        case RoundedSize::GB:
+            break;
+    }
+    return TwoDecimals(size.value, locale) + u" GB";
+}
+
 struct DatePatterns {
     QString date;
     QString time;
@@ -155,6 +186,23 @@ int CurrentUtcOffset() {
     return offset;
 }
 
+// The general date text of `local` from the texts of its date and of its time to the second.
+template <typename DateText, typename TimeText>
+QString ComposedDate(const QDateTime& local, DateText dateText, TimeText timeText) {
+    // The date texts have four-digit years; a zone offset can push the last day past them.
+    if (!local.isValid() || local.date().year() < 1 || local.date().year() > 9999)
+        return {};
+    const QDate date = local.date();
+    const QTime time = local.time();
+    // To the second: fractions are cut, as a file manager shows them.
+    const QTime second(time.hour(), time.minute(), time.second());
+    if (date == ZeroDate)
+        return timeText(second);
+    if (second == QTime(0, 0))
+        return dateText(date);
+    return dateText(date) + u' ' + timeText(second);
+}
+
 }  // namespace
 
 QString GroupedNumber(qint64 value, const QLocale& locale) {
@@ -162,16 +210,7 @@ QString GroupedNumber(qint64 value, const QLocale& locale) {
 }
 
 QString FormatSize(qint64 size, const QLocale& locale) {
-    // The band is chosen on the exact size, before any rounding: 1,048,575 is "1,024 KB".
-    if (size <= 0)
-        return {};
-    if (size < KiB)
-        return Grouped(size, locale) + u" Bytes";
-    if (size < MiB)
-        return Grouped(RoundedQuotient(size, KiB, 0), locale) + u" KB";
-    if (size < GiB)
-        return TwoDecimals(RoundedQuotient(size, MiB, 2), locale) + u" MB";
-    return TwoDecimals(RoundedQuotient(size, GiB, 2), locale) + u" GB";
+    return size <= 0 ? QString() : SizeText(Rounded(size), locale);
 }
 
 QDateTime FileTimeToDate(const QDateTime& utc) {
@@ -184,19 +223,44 @@ QDateTime FileTimeToDate(const QDateTime& utc) {
 }
 
 QString GeneralDateText(const QDateTime& local, const QLocale& locale) {
-    // The date texts have four-digit years; a zone offset can push the last day past them.
-    if (!local.isValid() || local.date().year() < 1 || local.date().year() > 9999)
-        return {};
     const DatePatterns& patterns = PatternsFor(locale);
-    const QDate date = local.date();
-    const QTime time = local.time();
-    // To the second: fractions are cut, as a file manager shows them.
-    const QTime second(time.hour(), time.minute(), time.second());
-    if (date == ZeroDate)
-        return locale.toString(second, patterns.time);
-    if (second == QTime(0, 0))
-        return locale.toString(date, patterns.date);
-    return locale.toString(date, patterns.date) + u' ' + locale.toString(second, patterns.time);
+    return ComposedDate(
+        local, [&](QDate date) { return locale.toString(date, patterns.date); },
+        [&](QTime time) { return locale.toString(time, patterns.time); });
+}
+
+RowTexts::RowTexts(const QLocale& locale)
+    : locale_(locale),
+      datePattern_(PatternsFor(locale).date),
+      timePattern_(PatternsFor(locale).time) {}
+
+QString RowTexts::Size(qint64 size) {
+    if (size <= 0)
+        return {};
+    const RoundedSize rounded = Rounded(size);
+    const qint64 key = rounded.value * 4 + rounded.band;
+    auto it = sizes_.find(key);
+    if (it == sizes_.end())
+        it = sizes_.insert(key, SizeText(rounded, locale_));
+    return *it;
+}
+
+QString RowTexts::Date(const QDateTime& local) {
+    return ComposedDate(
+        local,
+        [this](QDate date) {
+            auto it = days_.find(date.toJulianDay());
+            if (it == days_.end())
+                it = days_.insert(date.toJulianDay(), locale_.toString(date, datePattern_));
+            return *it;
+        },
+        [this](QTime time) {
+            const int second = time.msecsSinceStartOfDay() / 1000;
+            auto it = times_.find(second);
+            if (it == times_.end())
+                it = times_.insert(second, locale_.toString(time, timePattern_));
+            return *it;
+        });
 }
 
 QString LastModifiedText(const QString& path, const QLocale& locale) {

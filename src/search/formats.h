@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QLocale>
 #include <QString>
 
@@ -22,6 +23,24 @@ QDateTime FileTimeToDate(const QDateTime& utc);
 // The general date text of a local wall-clock time: short date with a four-digit year, one blank,
 // the time to the second; midnight shows the date alone, the zero date (1899-12-30) the time alone.
 QString GeneralDateText(const QDateTime& local, const QLocale& locale = QLocale::system());
+
+// FormatSize and GeneralDateText for the many rows of a search run, in one locale: each text is
+// made once for every rounded size, every day and every time of day, and the locale's patterns
+// are asked for once.
+class RowTexts {
+public:
+    explicit RowTexts(const QLocale& locale);
+    QString Size(qint64 size);
+    QString Date(const QDateTime& local);
+
+private:
+    QLocale locale_;
+    QString datePattern_;
+    QString timePattern_;
+    QHash<qint64, QString> sizes_;  // by rounded size and band
+    QHash<qint64, QString> days_;   // by Julian day
+    QHash<int, QString> times_;     // by second of the day
+};
 
 // General date text of the file's last write; the empty text when it cannot be read. For the
 // tests: a row's text is made from the metadata the passes read once.

@@ -121,6 +121,7 @@ struct RunState {
     ResultList& rows;
     Breather breather{host};
     QLocale locale = QLocale::system();
+    RowTexts texts{locale};
     int rowLimit = MatchPasses::RowCapacity;
     int rowsAdded = 0;                       // also the RowColors index of the next row
     int groups = 0;                          // number of the last group started
@@ -273,11 +274,10 @@ private:
             ResultRow row;
             row.path = s_.global.inventory.FullPath(pending.file);
             row.bytes = cached.bytes;
-            if (row.bytes >= 0)
-                row.sizeText = FormatSize(row.bytes, s_.locale);
+            row.sizeText = s_.texts.Size(row.bytes);
             if (cached.msecs != CachedMetadata::NoDate) {
                 row.modified = QDateTime::fromMSecsSinceEpoch(cached.msecs, Qt::UTC);
-                row.modifiedText = GeneralDateText(FileTimeToDate(row.modified), s_.locale);
+                row.modifiedText = s_.texts.Date(FileTimeToDate(row.modified));
             }
             row.type = type_;
             row.group = pending.group;
