@@ -269,10 +269,12 @@ private:
             if (!s_.breather.Step(256))
                 return false;
         }
+        const bool wantsPaths = s_.rows.WantsPaths();
         for (const PendingRow& pending : pending_) {
             const CachedMetadata& cached = cache[size_t(pending.file)];
             ResultRow row;
-            row.path = s_.global.inventory.FullPath(pending.file);
+            if (wantsPaths)
+                row.path = s_.global.inventory.FullPath(pending.file);
             row.bytes = cached.bytes;
             row.sizeText = s_.texts.Size(row.bytes);
             if (cached.msecs != CachedMetadata::NoDate) {

@@ -34,6 +34,9 @@ public:
     virtual const ResultRow& Row(int index) const = 0;  // 0-based
     virtual void AppendRow(ResultRow row) = 0;
     virtual void ClearRows() = 0;
+    // False for a list that makes each row's path from the inventory through ResultRow::file: the
+    // passes then leave the path empty, sparing a million paths built only to be dropped.
+    virtual bool WantsPaths() const { return true; }
 };
 
 // A plain in-memory list, for tallyrook-cli and the tests.
