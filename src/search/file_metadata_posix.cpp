@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QFile>
+#include <QStringEncoder>
+#include <QVarLengthArray>
 #include <cerrno>
 
 #include "search/file_functions.h"
@@ -107,11 +109,14 @@ FileMetadata FolderMetadataReader::Read(const QString& folder, const QString& na
         if (descriptor_ < 0 && errno == ENAMETOOLONG)
             descriptor_ = OpenFolderByParts(raw, raw.size());
     }
+    // The name as QFile::encodeName spells it, without a block from the heap for every file.
+    QStringEncoder encoder(QStringEncoder::System, QStringEncoder::Flag::Stateless);
+    QVarLengthArray<char, 1024> raw(encoder.requiredSpace(name.size()) + 1);
+    *encoder.appendToBuffer(raw.data(), name) = '\0';
     struct stat info;
     // Anything unusual (a folder that cannot be opened, a name that is not there) gets the
     // answer of the look-up by the whole path.
-    if (descriptor_ < 0 || name.isEmpty() ||
-        ::fstatat(descriptor_, QFile::encodeName(name).constData(), &info, 0) != 0)
+    if (descriptor_ < 0 || name.isEmpty() || ::fstatat(descriptor_, raw.constData(), &info, 0) != 0)
         return ReadFileMetadata(folder + name);
     return MetadataOf(info);
 }
