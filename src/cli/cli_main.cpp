@@ -231,7 +231,7 @@ int RunCli(int argc, char** argv) {
 
     StageTimer total;
     Global global;
-    CompactRows rows;
+    CompactRows rows(global.inventory);
     CliHost host(request.criteria, folders, err, request.quiet, global);
     // With nothing left to search there is no run, and nothing to say but the errors above.
     const RunOutcome outcome =

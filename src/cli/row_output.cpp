@@ -57,10 +57,7 @@ void Output::Flush() {
 
 namespace {
 
-constexpr qsizetype BlockSize = 1 << 20;
-
-// UTF-8 back to text, a leading byte-order mark kept (QString::fromUtf8 would drop it and so
-// name another file).
+// UTF-8 back to text, a leading byte-order mark kept (QString::fromUtf8 would drop it).
 QString DecodeKeepingBom(QByteArrayView bytes) {
     QString text;
     while (bytes.startsWith("\xEF\xBB\xBF")) {
@@ -70,76 +67,134 @@ QString DecodeKeepingBom(QByteArrayView bytes) {
     return text + QString::fromUtf8(bytes);
 }
 
+qint64 FlooredSeconds(qint64 msecs) {
+    return msecs / 1000 - (msecs % 1000 < 0);
+}
+
+// Whether the UTF-8 text and the text are the same.
+bool SameText(QByteArrayView utf8, QStringView text) {
+    const bool sameAscii =
+        utf8.size() == text.size() &&
+        std::equal(utf8.begin(), utf8.end(), text.begin(), [](char byte, QChar c) {
+            return uchar(byte) < 0x80 && uchar(byte) == c.unicode();
+        });
+    return sameAscii || QAnyStringView::equal(QUtf8StringView(utf8), text);
+}
+
 }  // namespace
 
-quint32 CompactRows::Intern(std::vector<Text>& texts, QHash<qint64, quint32>& ids, qint64 key,
-                            QStringView text) {
-    const auto it = ids.constFind(key);
+quint32 CompactRows::Intern(std::vector<Text>& texts, QHash<qint64, quint32>& ids, quint32& last,
+                            qint64 key, QStringView text) {
     // The same number gives the same text, unless the time zone changed in between.
-    if (it != ids.cend() && QAnyStringView::equal(QUtf8StringView(TextBytes(texts[*it])), text))
-        return *it;
+    auto same = [&](quint32 id) {
+        return texts[id].key == key && SameText(TextBytes(texts[id]), text);
+    };
+    if (last != NoFile && same(last))
+        return last;
+    const auto it = ids.constFind(key);
+    if (it != ids.cend() && same(*it))
+        return last = *it;
     const QByteArray bytes = text.toUtf8();
-    const quint32 id = quint32(texts.size());
+    last = quint32(texts.size());
     texts.push_back({key, quint32(texts_.size()), quint32(bytes.size())});
     texts_.append(bytes);
-    ids.insert(key, id);
-    return id;
+    ids.insert(key, last);
+    return last;
 }
 
 void CompactRows::AppendRow(ResultRow row) {
-    const QByteArray path = row.path.toUtf8() + '\0';
-    if (blocks_.empty() || blocks_.back().size() + path.size() > blocks_.back().capacity()) {
-        blocks_.emplace_back();
-        blocks_.back().reserve(std::max(BlockSize, path.size()));
-    }
     qsizetype type = types_.indexOf(row.type);
     if (type < 0) {
         type = types_.size();
         types_.append(row.type);
     }
-    const quint32 size = Intern(sizes_, sizeIds_, row.bytes, row.sizeText);
+    const bool recorded =
+        row.file >= 0 && row.file < inventory_.FileCount() && row.file < qsizetype(NoFile);
+    if (!recorded)
+        otherPaths_.insert(RowCount(), row.path);
+    const quint32 size = Intern(sizes_, sizeIds_, lastSize_, row.bytes, row.sizeText);
     const quint32 date =
-        Intern(dates_, dateIds_, row.modified.isValid() ? row.modified.toMSecsSinceEpoch() : NoDate,
+        Intern(dates_, dateIds_, lastDate_,
+               row.modified.isValid() ? FlooredSeconds(row.modified.toMSecsSinceEpoch()) : NoDate,
                row.modifiedText);
-    entries_.push_back({quint32(blocks_.size() - 1), quint32(blocks_.back().size()), size, date,
-                        qint32(row.group), quint16(type), row.checked});
-    blocks_.back().append(path);
+    entries_.push_back({recorded ? quint32(row.file) : NoFile, size, date, qint32(row.group),
+                        quint16(type), row.checked});
 }
 
 CompactRows::Parts CompactRows::RowParts(int index) const {
     const Entry& entry = entries_[size_t(index)];
     const Text& size = sizes_[entry.size];
     const Text& date = dates_[entry.date];
-    return {QByteArrayView(blocks_[entry.block].constData() + entry.offset),
-            TextBytes(size),
-            TextBytes(date),
-            types_.at(entry.type),
-            size.key,
-            date.key == NoDate ? std::nullopt : std::optional<qint64>(date.key),
-            entry.group};
+    Parts parts{{},
+                {},
+                TextBytes(size),
+                TextBytes(date),
+                types_.at(entry.type),
+                size.key,
+                date.key == NoDate ? std::nullopt : std::optional<qint64>(date.key),
+                entry.group};
+    if (entry.file == NoFile) {
+        parts.folder = otherPaths_.find(index).value();
+    } else {
+        parts.folder = inventory_.FileFolders.at(entry.file);
+        parts.name = inventory_.FileNames.at(entry.file);
+    }
+    return parts;
+}
+
+namespace {
+
+// A hint only: without it the rows come out the same, more slowly.
+void PrefetchMemory(const void* address) {
+#if defined(__GNUC__)
+    __builtin_prefetch(address);
+#else
+    Q_UNUSED(address);
+#endif
+}
+
+}  // namespace
+
+void CompactRows::Prefetch(int index) const {
+    // In two steps: the list entries of a row further on, then the texts of a nearer one, whose
+    // entries came in meanwhile.
+    constexpr int Far = 16, Near = 8;
+    if (index + Far < RowCount() && entries_[size_t(index + Far)].file != NoFile) {
+        const quint32 file = entries_[size_t(index + Far)].file;
+        PrefetchMemory(&inventory_.FileFolders.at(file));
+        PrefetchMemory(&inventory_.FileNames.at(file));
+    }
+    if (index + Near < RowCount() && entries_[size_t(index + Near)].file != NoFile) {
+        const quint32 file = entries_[size_t(index + Near)].file;
+        PrefetchMemory(inventory_.FileFolders.at(file).constData());
+        PrefetchMemory(inventory_.FileNames.at(file).constData());
+    }
 }
 
 const ResultRow& CompactRows::Row(int index) const {
     const Parts parts = RowParts(index);
-    current_.path = DecodeKeepingBom(parts.path);
+    const Entry& entry = entries_[size_t(index)];
+    current_.path = parts.folder + parts.name;
     current_.sizeText = DecodeKeepingBom(parts.sizeText);
     current_.modifiedText = DecodeKeepingBom(parts.dateText);
-    current_.type = types_.at(entries_[size_t(index)].type);
+    current_.type = types_.at(entry.type);
     current_.bytes = parts.bytes;
     current_.modified =
-        parts.msecs ? QDateTime::fromMSecsSinceEpoch(*parts.msecs, Qt::UTC) : QDateTime();
+        parts.seconds ? QDateTime::fromSecsSinceEpoch(*parts.seconds, Qt::UTC) : QDateTime();
     current_.group = parts.group;
-    current_.checked = entries_[size_t(index)].checked;
+    current_.checked = entry.checked;
+    current_.file = entry.file == NoFile ? -1 : qsizetype(entry.file);
     return current_;
 }
 
 void CompactRows::ClearRows() {
     entries_.clear();
-    blocks_.clear();
+    otherPaths_.clear();
     sizes_.clear();
     dates_.clear();
     sizeIds_.clear();
     dateIds_.clear();
+    lastSize_ = lastDate_ = NoFile;
     texts_.clear();
     types_.clear();
 }
@@ -237,33 +292,37 @@ char* PutJsonAscii(char* at, char c) {
     return at;
 }
 
-// The rest of a JSON string, from its first character beyond ASCII, with its closing quote.
-char* PutJsonRest(char* at, QStringView rest) {
-    QString text;
-    AppendJsonString(text, rest);
-    const QByteArray bytes = text.toUtf8();
-    std::memcpy(at, bytes.constData() + 1, size_t(bytes.size() - 1));  // past the opening quote
-    return at + bytes.size() - 1;
+// A JSON string the slow way, for text beyond ASCII.
+char* PutJsonSlowly(char* at, QStringView text) {
+    QString json;
+    AppendJsonString(json, text);
+    const QByteArray bytes = json.toUtf8();
+    std::memcpy(at, bytes.constData(), size_t(bytes.size()));
+    return at + bytes.size();
 }
 
-char* PutJson(char* at, QStringView text) {
+// A JSON string of the two texts one after the other.
+char* PutJson(char* at, QStringView first, QStringView second = {}) {
+    char* const start = at;
     *at++ = '"';
-    const char16_t* units = text.utf16();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (units[i] >= 0x80)
-            return PutJsonRest(at, text.sliced(i));
-        at = PutJsonAscii(at, char(units[i]));
+    for (const QStringView text : {first, second}) {
+        for (const QChar c : text) {
+            if (c.unicode() >= 0x80)
+                return PutJsonSlowly(start, QString(first + second));
+            at = PutJsonAscii(at, char(c.unicode()));
+        }
     }
     *at++ = '"';
     return at;
 }
 
 char* PutJson(char* at, QByteArrayView utf8) {
+    char* const start = at;
     *at++ = '"';
-    for (qsizetype i = 0; i < utf8.size(); ++i) {
-        if (uchar(utf8[i]) >= 0x80)
-            return PutJsonRest(at, DecodeKeepingBom(utf8.sliced(i)));
-        at = PutJsonAscii(at, utf8[i]);
+    for (const char c : utf8) {
+        if (uchar(c) >= 0x80)
+            return PutJsonSlowly(start, DecodeKeepingBom(utf8));
+        at = PutJsonAscii(at, c);
     }
     *at++ = '"';
     return at;
@@ -281,8 +340,7 @@ char* PutTwoDigits(char* at, int value) {
 
 // The time in ISO 8601 UTC exactly as QDateTime::toString(Qt::ISODate) gives it, without its
 // cost per row.
-char* PutIsoTime(char* at, qint64 msecs) {
-    const qint64 seconds = msecs / 1000 - (msecs % 1000 < 0);
+char* PutIsoTime(char* at, qint64 seconds) {
     const qint64 days = seconds / 86400 - (seconds % 86400 < 0);
     const int second = int(seconds - days * 86400);
     // The civil date of a count of days since 1970-01-01, in the proleptic Gregorian calendar.
@@ -298,7 +356,7 @@ char* PutIsoTime(char* at, qint64 msecs) {
     const qint64 year = yearOfEra + era * 400 + (month <= 2);
     if (year < 1 || year > 9999) {  // Qt's own answer, which may be the empty text
         const QByteArray text =
-            QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC).toString(Qt::ISODate).toUtf8();
+            QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC).toString(Qt::ISODate).toUtf8();
         std::memcpy(at, text.constData(), size_t(text.size()));
         return at + text.size();
     }
@@ -320,8 +378,8 @@ char* PutIsoTime(char* at, qint64 msecs) {
 
 // Room for a row whose texts take these many bytes or code units.
 qsizetype RowRoom(const CompactRows::Parts& row, QStringView colour) {
-    return 6 * (row.path.size() + row.sizeText.size() + row.dateText.size() + row.type.size() +
-                colour.size()) +
+    return 6 * (row.folder.size() + row.name.size() + row.sizeText.size() + row.dateText.size() +
+                row.type.size() + colour.size()) +
            160;
 }
 
@@ -329,10 +387,12 @@ void WriteTsv(bool header, const CompactRows& rows, const Global& global, Output
     if (header)
         out.Write(QString(QLatin1StringView(TsvHeader) + u'\n'));
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
+        rows.Prefetch(i);
         const CompactRows::Parts row = rows.RowParts(i);
         const QString colour = global.rowColors.RowColor(i);
         char* at = out.Room(RowRoom(row, colour));
-        at = PutTsv(at, row.path);
+        at = PutTsv(at, row.folder);
+        at = PutTsv(at, row.name);
         *at++ = '\t';
         at = PutTsv(at, row.sizeText);
         *at++ = '\t';
@@ -347,8 +407,8 @@ void WriteTsv(bool header, const CompactRows& rows, const Global& global, Output
         if (row.bytes >= 0)
             at = PutNumber(at, row.bytes);
         *at++ = '\t';
-        if (row.msecs)
-            at = PutIsoTime(at, *row.msecs);
+        if (row.seconds)
+            at = PutIsoTime(at, *row.seconds);
         *at++ = '\n';
         out.Commit(at);
     }
@@ -364,11 +424,12 @@ void WriteJson(const CompactRows& rows, const Global& global, Output& out) {
         return at + text.size();
     };
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
+        rows.Prefetch(i);
         const CompactRows::Parts row = rows.RowParts(i);
         const QString colour = global.rowColors.RowColor(i);
         char* at = out.Room(RowRoom(row, colour));
         at = put(at, i == 0 ? "[\n{\"path\":" : ",\n{\"path\":");
-        at = PutJson(at, row.path);
+        at = PutJson(at, row.folder, row.name);
         at = put(at, ",\"size\":");
         at = PutJson(at, row.sizeText);
         at = put(at, ",\"modified\":");
@@ -382,9 +443,9 @@ void WriteJson(const CompactRows& rows, const Global& global, Output& out) {
         at = put(at, ",\"bytes\":");
         at = row.bytes >= 0 ? PutNumber(at, row.bytes) : put(at, "null");
         at = put(at, ",\"mtime\":");
-        if (row.msecs) {
+        if (row.seconds) {
             *at++ = '"';
-            at = PutIsoTime(at, *row.msecs);
+            at = PutIsoTime(at, *row.seconds);
             *at++ = '"';
         } else {
             at = put(at, "null");

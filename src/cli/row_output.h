@@ -13,6 +13,7 @@
 #include "search/result_list.h"
 
 namespace tallyrook {
+class FileInventory;
 class Global;
 }  // namespace tallyrook
 
@@ -46,57 +47,68 @@ private:
 };
 
 // The rows of a run, kept compactly: with every row listed, a million-file answer would otherwise
-// take more memory than the inventory it came from. Size and date texts are kept once each, as
-// UTF-8, however many rows show them.
+// take more memory than the inventory it came from. A row keeps its file's inventory record, not
+// its path; size and date texts are kept once each, as UTF-8, however many rows show them.
 class CompactRows : public ResultList {
 public:
+    // The inventory of the run: it must stay as it is while the rows are kept.
+    explicit CompactRows(const FileInventory& inventory) : inventory_(inventory) {}
+
     int RowCount() const override { return int(entries_.size()); }
-    // The row rebuilt; the reference holds until the next call.
+    // The row rebuilt, its date to the second; the reference holds until the next call.
     const ResultRow& Row(int index) const override;
     void AppendRow(ResultRow row) override;
     void ClearRows() override;
 
     // The parts of a row as the writers need them, without rebuilding it.
     struct Parts {
-        QByteArrayView path;
+        QStringView folder;  // the path is folder + name
+        QStringView name;
         QByteArrayView sizeText;
         QByteArrayView dateText;
         QStringView type;
         qint64 bytes;
-        std::optional<qint64> msecs;  // the last write, UTC
+        std::optional<qint64> seconds;  // the last write since 1970, UTC
         int group;
     };
     Parts RowParts(int index) const;
+    // Asks the processor early for what the rows after `index` will read: their texts lie all
+    // over the inventory, and waiting for each in turn is most of the time of writing them.
+    void Prefetch(int index) const;
 
 private:
-    // A size or date text, by the number it was made from: many rows share one.
+    // A size or date text, by the number it was made from: many rows share one. Dates are kept to
+    // the second, as every output shows them.
     struct Text {
-        qint64 key;  // the size in bytes, or the date in msecs (NoDate when unknown)
+        qint64 key;  // the size in bytes, or the date in seconds since 1970 (NoDate when unknown)
         quint32 offset;
         quint32 length;
     };
     static constexpr qint64 NoDate = std::numeric_limits<qint64>::min();
-    quint32 Intern(std::vector<Text>& texts, QHash<qint64, quint32>& ids, qint64 key,
+    static constexpr quint32 NoFile = std::numeric_limits<quint32>::max();
+    quint32 Intern(std::vector<Text>& texts, QHash<qint64, quint32>& ids, quint32& last, qint64 key,
                    QStringView text);
     QByteArrayView TextBytes(const Text& text) const {
         return QByteArrayView(texts_.constData() + text.offset, text.length);
     }
 
     struct Entry {
-        quint32 block;
-        quint32 offset;  // of the path, ended by a NUL
-        quint32 size;    // into sizes_
-        quint32 date;    // into dates_
+        quint32 file;  // inventory index, or NoFile: the path is in otherPaths_
+        quint32 size;  // into sizes_
+        quint32 date;  // into dates_
         qint32 group;
         quint16 type;  // into types_
         bool checked;
     };
-    std::deque<Entry> entries_;  // grows without moving a million rows at once
-    std::vector<QByteArray> blocks_;
+    const FileInventory& inventory_;
+    std::deque<Entry> entries_;       // grows without moving a million rows at once
+    QHash<int, QString> otherPaths_;  // by row, for rows without an inventory record
     std::vector<Text> sizes_;
     std::vector<Text> dates_;
     QHash<qint64, quint32> sizeIds_;
     QHash<qint64, quint32> dateIds_;
+    quint32 lastSize_ = NoFile;  // the text the last row took: neighbours often share it
+    quint32 lastDate_ = NoFile;
     QByteArray texts_;
     QStringList types_;
     mutable ResultRow current_;
