@@ -71,35 +71,17 @@ qint64 FlooredSeconds(qint64 msecs) {
     return msecs / 1000 - (msecs % 1000 < 0);
 }
 
-// Whether the UTF-8 text and the text are the same.
-bool SameText(QByteArrayView utf8, QStringView text) {
-    const bool sameAscii =
-        utf8.size() == text.size() &&
-        std::equal(utf8.begin(), utf8.end(), text.begin(), [](char byte, QChar c) {
-            return uchar(byte) < 0x80 && uchar(byte) == c.unicode();
-        });
-    return sameAscii || QAnyStringView::equal(QUtf8StringView(utf8), text);
-}
-
 }  // namespace
 
-quint32 CompactRows::Intern(std::vector<Text>& texts, QHash<qint64, quint32>& ids, quint32& last,
-                            qint64 key, QStringView text) {
-    // The same number gives the same text, unless the time zone changed in between.
-    auto same = [&](quint32 id) {
-        return texts[id].key == key && SameText(TextBytes(texts[id]), text);
-    };
-    if (last != NoFile && same(last))
-        return last;
-    const auto it = ids.constFind(key);
-    if (it != ids.cend() && same(*it))
-        return last = *it;
-    const QByteArray bytes = text.toUtf8();
-    last = quint32(texts.size());
-    texts.push_back({key, quint32(texts_.size()), quint32(bytes.size())});
-    texts_.append(bytes);
-    ids.insert(key, last);
-    return last;
+quint32 CompactRows::Intern(const QString& text) {
+    auto it = textIds_.constFind(text);
+    if (it != textIds_.cend())
+        return *it;
+    const quint32 id = quint32(textStarts_.size() - 1);
+    texts_.append(text.toUtf8());
+    textStarts_.push_back(quint32(texts_.size()));
+    textIds_.insert(text, id);
+    return id;
 }
 
 void CompactRows::AppendRow(ResultRow row) {
@@ -112,26 +94,27 @@ void CompactRows::AppendRow(ResultRow row) {
         row.file >= 0 && row.file < inventory_.FileCount() && row.file < qsizetype(NoFile);
     if (!recorded)
         otherPaths_.insert(RowCount(), row.path);
-    const quint32 size = Intern(sizes_, sizeIds_, lastSize_, row.bytes, row.sizeText);
-    const quint32 date =
-        Intern(dates_, dateIds_, lastDate_,
-               row.modified.isValid() ? FlooredSeconds(row.modified.toMSecsSinceEpoch()) : NoDate,
-               row.modifiedText);
-    entries_.push_back({recorded ? quint32(row.file) : NoFile, size, date, qint32(row.group),
-                        quint16(type), row.checked});
+    auto intern = [this](LastText& last, const QString& text) {
+        if (last.id == NoFile || last.text != text)
+            last = {text, Intern(text)};
+        return last.id;
+    };
+    entries_.push_back(
+        {row.bytes,
+         row.modified.isValid() ? FlooredSeconds(row.modified.toMSecsSinceEpoch()) : NoDate,
+         recorded ? quint32(row.file) : NoFile, intern(lastSize_, row.sizeText),
+         intern(lastDate_, row.modifiedText), qint32(row.group), quint8(type), row.checked});
 }
 
 CompactRows::Parts CompactRows::RowParts(int index) const {
     const Entry& entry = entries_[size_t(index)];
-    const Text& size = sizes_[entry.size];
-    const Text& date = dates_[entry.date];
     Parts parts{{},
                 {},
-                TextBytes(size),
-                TextBytes(date),
+                TextBytes(entry.size),
+                TextBytes(entry.date),
                 types_.at(entry.type),
-                size.key,
-                date.key == NoDate ? std::nullopt : std::optional<qint64>(date.key),
+                entry.bytes,
+                entry.seconds == NoDate ? std::nullopt : std::optional<qint64>(entry.seconds),
                 entry.group};
     if (entry.file == NoFile) {
         parts.folder = otherPaths_.find(index).value();
@@ -190,11 +173,9 @@ const ResultRow& CompactRows::Row(int index) const {
 void CompactRows::ClearRows() {
     entries_.clear();
     otherPaths_.clear();
-    sizes_.clear();
-    dates_.clear();
-    sizeIds_.clear();
-    dateIds_.clear();
-    lastSize_ = lastDate_ = NoFile;
+    textIds_.clear();
+    textStarts_ = {0};
+    lastSize_ = lastDate_ = {};
     texts_.clear();
     types_.clear();
 }

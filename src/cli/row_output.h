@@ -77,39 +77,39 @@ public:
     void Prefetch(int index) const;
 
 private:
-    // A size or date text, by the number it was made from: many rows share one. Dates are kept to
-    // the second, as every output shows them.
-    struct Text {
-        qint64 key;  // the size in bytes, or the date in seconds since 1970 (NoDate when unknown)
-        quint32 offset;
-        quint32 length;
-    };
     static constexpr qint64 NoDate = std::numeric_limits<qint64>::min();
     static constexpr quint32 NoFile = std::numeric_limits<quint32>::max();
-    quint32 Intern(std::vector<Text>& texts, QHash<qint64, quint32>& ids, quint32& last, qint64 key,
-                   QStringView text);
-    QByteArrayView TextBytes(const Text& text) const {
-        return QByteArrayView(texts_.constData() + text.offset, text.length);
+    // The index of the text in texts_, added when new.
+    quint32 Intern(const QString& text);
+    QByteArrayView TextBytes(quint32 id) const {
+        return QByteArrayView(texts_.constData() + textStarts_[id],
+                              textStarts_[id + 1] - textStarts_[id]);
     }
 
     struct Entry {
-        quint32 file;  // inventory index, or NoFile: the path is in otherPaths_
-        quint32 size;  // into sizes_
-        quint32 date;  // into dates_
+        qint64 bytes;
+        qint64 seconds;  // NoDate when unknown
+        quint32 file;    // inventory index, or NoFile: the path is in otherPaths_
+        quint32 size;    // size and date texts, by Intern
+        quint32 date;
         qint32 group;
-        quint16 type;  // into types_
+        quint8 type;  // into types_
         bool checked;
     };
     const FileInventory& inventory_;
     std::deque<Entry> entries_;       // grows without moving a million rows at once
     QHash<int, QString> otherPaths_;  // by row, for rows without an inventory record
-    std::vector<Text> sizes_;
-    std::vector<Text> dates_;
-    QHash<qint64, quint32> sizeIds_;
-    QHash<qint64, quint32> dateIds_;
-    quint32 lastSize_ = NoFile;  // the text the last row took: neighbours often share it
-    quint32 lastDate_ = NoFile;
+    // Size and date texts, each kept once in UTF-8: many rows share them.
+    QHash<QString, quint32> textIds_;
     QByteArray texts_;
+    std::vector<quint32> textStarts_{0};  // text i is from textStarts_[i] to textStarts_[i + 1]
+    // The texts of the last row: neighbours often share them.
+    struct LastText {
+        QString text;
+        quint32 id = NoFile;
+    };
+    LastText lastSize_;
+    LastText lastDate_;
     QStringList types_;
     mutable ResultRow current_;
 };
