@@ -12,7 +12,8 @@
 # cli-all and cli-name; OLD_CLI=PATH adds old-all, that binary's all-criteria run, to compare a
 # change in the same rounds. The all-criteria run lists every row (--all). One more run of each tallyrook command
 # reports its rows, output size, peak memory and, with TALLYROOK_TIMINGS=1, the time of each
-# stage. Trees are made under TMPDIR (default /tmp) and
+# stage, and OLD_CLI's peak memory; REFERENCE=FILE compares both all-criteria outputs with FILE
+# byte for byte. Trees are made under TMPDIR (default /tmp) and
 # deleted afterwards, unless KEEP_TREES names a folder where they are kept and reused.
 set -euo pipefail
 
@@ -55,9 +56,9 @@ for n in "${counts[@]}"; do
             case $name in
             find-sizes) command="find \"\$0\" -type f -printf '%s %p\\n'" ;;
             find-names-uniq) command="find \"\$0\" -type f -printf '%f\\n' | sort | uniq -d" ;;
-            cli-all) command="'$cli' --all --name --size --similar --tsv \"\$0\"" ;;
+            cli-all) command="'$cli' --all --name --size --similar --tsv -q \"\$0\"" ;;
             cli-name) command="'$cli' --name --tsv \"\$0\"" ;;
-            old-all) command="'$OLD_CLI' --all --name --size --similar --tsv \"\$0\"" ;;
+            old-all) command="'$OLD_CLI' --all --name --size --similar --tsv -q \"\$0\"" ;;
             esac
             start=$(now_ns)
             /usr/bin/time -o "$work/cpu.txt" -f '%U %S' bash -c "$command >/dev/null 2>&1" "$tree" || true
@@ -84,6 +85,20 @@ for n in "${counts[@]}"; do
         # shellcheck disable=SC2086
         TALLYROOK_TIMINGS=1 "$cli" $args --tsv "$tree" 2>&1 >/dev/null | grep '^timing:' || true
     done
+    if [[ -n ${OLD_CLI:-} ]]; then
+        /usr/bin/time -o "$work/time.txt" -f '%M' "$OLD_CLI" --all --name --size --similar --tsv -q \
+            "$tree" >/dev/null 2>&1 || true
+        peak_kb=$(tail -1 "$work/time.txt")
+        echo "-- old --all: peak RSS $peak_kb KB = $(( peak_kb * 1024 / n )) bytes per file"
+    fi
+    if [[ -n ${REFERENCE:-} ]]; then
+        for tool in "$cli" ${OLD_CLI:+"$OLD_CLI"}; do
+            if "$tool" --all --name --size --similar --tsv -q "$tree" 2>/dev/null |
+                cmp - "$REFERENCE"; then
+                echo "$tool --all: output identical to $REFERENCE"
+            fi
+        done
+    fi
     rm -rf "$work"
     trap - EXIT
 done
