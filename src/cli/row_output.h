@@ -59,6 +59,8 @@ public:
     const ResultRow& Row(int index) const override;
     void AppendRow(ResultRow row) override;
     void ClearRows() override;
+    // The path comes from the inventory.
+    bool WantsPaths() const override { return false; }
 
     // The parts of a row as the writers need them, without rebuilding it.
     struct Parts {
