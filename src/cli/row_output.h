@@ -61,6 +61,10 @@ public:
     void ClearRows() override;
     // The path comes from the inventory.
     bool WantsPaths() const override { return false; }
+    qsizetype RowFile(int index) const override {
+        const quint32 file = entries_[size_t(index)].file;
+        return file == NoFile ? -1 : qsizetype(file);
+    }
 
     // The parts of a row as the writers need them, without rebuilding it.
     struct Parts {

@@ -154,11 +154,11 @@ public:
         listed_.assign(size_t(FileCount()), false);
         for (int i = firstRow_ - 1; i < s_.rows.RowCount(); ++i) {
             // The passes' rows say which file they show; another row only its path.
-            const ResultRow& row = s_.rows.Row(i);
-            if (row.file >= 0 && row.file < FileCount())
-                listed_[size_t(s_.samePath->First(row.file))] = true;
+            const qsizetype file = s_.rows.RowFile(i);
+            if (file >= 0 && file < FileCount())
+                listed_[size_t(s_.samePath->First(file))] = true;
             else
-                listedPaths_.insert(row.path);
+                listedPaths_.insert(s_.rows.Row(i).path);
             if (!s_.breather.Step())
                 return false;
         }

@@ -37,6 +37,8 @@ public:
     // False for a list that makes each row's path from the inventory through ResultRow::file: the
     // passes then leave the path empty, sparing a million paths built only to be dropped.
     virtual bool WantsPaths() const { return true; }
+    // ResultRow::file of a row, for a list that can give it without rebuilding the row.
+    virtual qsizetype RowFile(int index) const { return Row(index).file; }
 };
 
 // A plain in-memory list, for tallyrook-cli and the tests.
