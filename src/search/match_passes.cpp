@@ -78,7 +78,8 @@ public:
             order[size_t(end[size_t(folderOf[size_t(k)])]++)] = k;
         if (!breather.Now())
             return false;
-        // A name met again in its folder: an open-addressed table of the folder's names.
+        // A name met again in its folder: an open-addressed table of the folder's names, seeded
+        // like Qt's own, so that names made to collide cannot make it quadratic.
         std::vector<int> slots;
         for (size_t f = 0, begin = 0; f + 1 < end.size(); begin = size_t(end[f++])) {
             if (size_t(end[f]) - begin < 2)
@@ -88,7 +89,7 @@ public:
             for (size_t i = begin; i < size_t(end[f]); ++i) {
                 const int k = order[i];
                 const QString& name = inventory.FileNames.at(k);
-                size_t slot = qHash(name) & mask;
+                size_t slot = qHash(name, QHashSeed::globalSeed()) & mask;
                 while (slots[slot] >= 0 && inventory.FileNames.at(slots[slot]) != name)
                     slot = (slot + 1) & mask;
                 if (slots[slot] < 0) {
