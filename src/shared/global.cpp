@@ -43,8 +43,12 @@ QString RowColors::RowColor(qsizetype k) const {
 void RowColors::SetRowColor(qsizetype k, const QString& name) {
     if (k < 0)
         return;
-    if (k >= colors_.size())
+    if (k >= colors_.size()) {
+        // Rows come one at a time: grow geometrically, not by one entry per row.
+        if (k >= colors_.capacity())
+            colors_.reserve(std::max(k + 1, colors_.capacity() * 2));
         colors_.resize(k + 1);
+    }
     colors_[k] = name;
 }
 
