@@ -113,6 +113,8 @@ private Q_SLOTS:
         QCOMPARE(host.calls.filter(u"unreadable:"_s).join(u' '),
                  reported ? u"unreadable:"_s + tree->path(u"locked"_s) + u":Permission denied"_s
                           : QString());
+        // A dropped link to a folder is a folder, not a file whose folder gets listed instead.
+        QVERIFY(IsFolder(tree->path(u"music/loop"_s)) && !IsFolder(tree->path(u"music/big.iso"_s)));
     }
 
     // Overlapping entries walk each folder once, the first spelling met keeping the records; none
