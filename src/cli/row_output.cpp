@@ -57,16 +57,6 @@ void Output::Flush() {
 
 namespace {
 
-// UTF-8 back to text, a leading byte-order mark kept (QString::fromUtf8 would drop it).
-QString DecodeKeepingBom(QByteArrayView bytes) {
-    QString text;
-    while (bytes.startsWith("\xEF\xBB\xBF")) {
-        text += QChar(0xFEFF);
-        bytes = bytes.sliced(3);
-    }
-    return text + QString::fromUtf8(bytes);
-}
-
 qint64 FlooredSeconds(qint64 msecs) {
     return msecs / 1000 - (msecs % 1000 < 0);
 }
@@ -82,15 +72,15 @@ void PrefetchMemory(const void* address) {
 
 }  // namespace
 
-quint32 CompactRows::Intern(const QString& text) {
+quint32 CompactRows::Intern(const QString& text, quint32& last) {
+    if (last != NoText && texts_.at(last) == text)
+        return last;
     auto it = textIds_.constFind(text);
-    if (it != textIds_.cend())
-        return *it;
-    const quint32 id = quint32(textStarts_.size() - 1);
-    texts_.append(text.toUtf8());
-    textStarts_.push_back(quint32(texts_.size()));
-    textIds_.insert(text, id);
-    return id;
+    if (it == textIds_.cend()) {
+        it = textIds_.insert(text, quint32(texts_.size()));
+        texts_.append(text);
+    }
+    return last = *it;
 }
 
 void CompactRows::AppendRow(ResultRow row) {
@@ -99,51 +89,36 @@ void CompactRows::AppendRow(ResultRow row) {
         type = types_.size();
         types_.append(row.type);
     }
-    const bool recorded =
-        row.file >= 0 && row.file < inventory_.FileCount() && row.file < qsizetype(NoFile);
-    if (!recorded)
-        otherPaths_.insert(RowCount(), row.path);
-    auto intern = [this](LastText& last, const QString& text) {
-        if (last.id == NoFile || last.text != text)
-            last = {text, Intern(text)};
-        return last.id;
-    };
+    Q_ASSERT(row.file >= 0 && row.file < inventory_.FileCount());
     entries_.push_back(
         {row.bytes,
          row.modified.isValid() ? FlooredSeconds(row.modified.toMSecsSinceEpoch()) : NoDate,
-         recorded ? quint32(row.file) : NoFile, intern(lastSize_, row.sizeText),
-         intern(lastDate_, row.modifiedText), qint32(row.group), quint8(type), row.checked});
+         quint32(row.file), Intern(row.sizeText, lastSize_), Intern(row.modifiedText, lastDate_),
+         qint32(row.group), quint8(type), row.checked});
 }
 
 CompactRows::Parts CompactRows::RowParts(int index) const {
     const Entry& entry = entries_[size_t(index)];
-    Parts parts{{},
-                {},
-                TextBytes(entry.size),
-                TextBytes(entry.date),
-                types_.at(entry.type),
-                entry.bytes,
-                entry.seconds == NoDate ? std::nullopt : std::optional<qint64>(entry.seconds),
-                entry.group};
-    if (entry.file == NoFile) {
-        parts.folder = otherPaths_.find(index).value();
-    } else {
-        parts.folder = inventory_.FileFolders.at(entry.file);
-        parts.name = inventory_.FileNames.at(entry.file);
-    }
-    return parts;
+    return {inventory_.FileFolders.at(entry.file),
+            inventory_.FileNames.at(entry.file),
+            texts_.at(entry.size),
+            texts_.at(entry.date),
+            types_.at(entry.type),
+            entry.bytes,
+            entry.seconds == NoDate ? std::nullopt : std::optional<qint64>(entry.seconds),
+            entry.group};
 }
 
 void CompactRows::Prefetch(int index) const {
     // In two steps: the list entries of a row further on, then the texts of a nearer one, whose
     // entries came in meanwhile.
     constexpr int Far = 16, Near = 8;
-    if (index + Far < RowCount() && entries_[size_t(index + Far)].file != NoFile) {
+    if (index + Far < RowCount()) {
         const quint32 file = entries_[size_t(index + Far)].file;
         PrefetchMemory(&inventory_.FileFolders.at(file));
         PrefetchMemory(&inventory_.FileNames.at(file));
     }
-    if (index + Near < RowCount() && entries_[size_t(index + Near)].file != NoFile) {
+    if (index + Near < RowCount()) {
         const quint32 file = entries_[size_t(index + Near)].file;
         PrefetchMemory(inventory_.FileFolders.at(file).constData());
         PrefetchMemory(inventory_.FileNames.at(file).constData());
@@ -154,25 +129,23 @@ const ResultRow& CompactRows::Row(int index) const {
     const Parts parts = RowParts(index);
     const Entry& entry = entries_[size_t(index)];
     current_.path = parts.folder + parts.name;
-    current_.sizeText = DecodeKeepingBom(parts.sizeText);
-    current_.modifiedText = DecodeKeepingBom(parts.dateText);
+    current_.sizeText = texts_.at(entry.size);
+    current_.modifiedText = texts_.at(entry.date);
     current_.type = types_.at(entry.type);
     current_.bytes = parts.bytes;
     current_.modified =
         parts.seconds ? QDateTime::fromSecsSinceEpoch(*parts.seconds, Qt::UTC) : QDateTime();
     current_.group = parts.group;
     current_.checked = entry.checked;
-    current_.file = entry.file == NoFile ? -1 : qsizetype(entry.file);
+    current_.file = entry.file;
     return current_;
 }
 
 void CompactRows::ClearRows() {
     entries_.clear();
-    otherPaths_.clear();
     textIds_.clear();
-    textStarts_ = {0};
-    lastSize_ = lastDate_ = {};
     texts_.clear();
+    lastSize_ = lastDate_ = NoText;
     types_.clear();
 }
 
@@ -288,18 +261,6 @@ char* PutJson(char* at, QStringView first, QStringView second = {}) {
                 return PutJsonSlowly(start, QString(first + second));
             at = PutJsonAscii(at, char(c.unicode()));
         }
-    }
-    *at++ = '"';
-    return at;
-}
-
-char* PutJson(char* at, QByteArrayView utf8) {
-    char* const start = at;
-    *at++ = '"';
-    for (const char c : utf8) {
-        if (uchar(c) >= 0x80)
-            return PutJsonSlowly(start, DecodeKeepingBom(utf8));
-        at = PutJsonAscii(at, c);
     }
     *at++ = '"';
     return at;

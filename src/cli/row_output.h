@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -48,7 +47,8 @@ private:
 
 // The rows of a run, kept compactly: with every row listed, a million-file answer would otherwise
 // take more memory than the inventory it came from. A row keeps its file's inventory record, not
-// its path; size and date texts are kept once each, as UTF-8, however many rows show them.
+// its path (every row of a run comes from the passes, which say it); size and date texts are kept
+// once each, however many rows show them.
 class CompactRows : public ResultList {
 public:
     // The inventory of the run: it must stay as it is while the rows are kept.
@@ -61,17 +61,14 @@ public:
     void ClearRows() override;
     // The path comes from the inventory.
     bool WantsPaths() const override { return false; }
-    qsizetype RowFile(int index) const override {
-        const quint32 file = entries_[size_t(index)].file;
-        return file == NoFile ? -1 : qsizetype(file);
-    }
+    qsizetype RowFile(int index) const override { return entries_[size_t(index)].file; }
 
     // The parts of a row as the writers need them, without rebuilding it.
     struct Parts {
         QStringView folder;  // the path is folder + name
         QStringView name;
-        QByteArrayView sizeText;
-        QByteArrayView dateText;
+        QStringView sizeText;
+        QStringView dateText;
         QStringView type;
         qint64 bytes;
         std::optional<qint64> seconds;  // the last write since 1970, UTC
@@ -84,18 +81,15 @@ public:
 
 private:
     static constexpr qint64 NoDate = std::numeric_limits<qint64>::min();
-    static constexpr quint32 NoFile = std::numeric_limits<quint32>::max();
-    // The index of the text in texts_, added when new.
-    quint32 Intern(const QString& text);
-    QByteArrayView TextBytes(quint32 id) const {
-        return QByteArrayView(texts_.constData() + textStarts_[id],
-                              textStarts_[id + 1] - textStarts_[id]);
-    }
+    static constexpr quint32 NoText = std::numeric_limits<quint32>::max();
+    // The index of the text in texts_, added when new; `last` is the caller's previous answer,
+    // tried first because neighbouring rows often share their texts.
+    quint32 Intern(const QString& text, quint32& last);
 
     struct Entry {
         qint64 bytes;
         qint64 seconds;  // NoDate when unknown
-        quint32 file;    // inventory index, or NoFile: the path is in otherPaths_
+        quint32 file;    // inventory index
         quint32 size;    // size and date texts, by Intern
         quint32 date;
         qint32 group;
@@ -103,19 +97,12 @@ private:
         bool checked;
     };
     const FileInventory& inventory_;
-    std::deque<Entry> entries_;       // grows without moving a million rows at once
-    QHash<int, QString> otherPaths_;  // by row, for rows without an inventory record
-    // Size and date texts, each kept once in UTF-8: many rows share them.
+    std::deque<Entry> entries_;  // grows without moving a million rows at once
+    // Size and date texts, each kept once: many rows share them.
     QHash<QString, quint32> textIds_;
-    QByteArray texts_;
-    std::vector<quint32> textStarts_{0};  // text i is from textStarts_[i] to textStarts_[i + 1]
-    // The texts of the last row: neighbours often share them.
-    struct LastText {
-        QString text;
-        quint32 id = NoFile;
-    };
-    LastText lastSize_;
-    LastText lastDate_;
+    QStringList texts_;
+    quint32 lastSize_ = NoText;
+    quint32 lastDate_ = NoText;
     QStringList types_;
     mutable ResultRow current_;
 };

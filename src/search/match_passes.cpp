@@ -2,7 +2,6 @@
 
 #include <QHash>
 #include <QLocale>
-#include <QSet>
 #include <algorithm>
 #include <bit>
 #include <limits>
@@ -153,13 +152,11 @@ public:
                 return false;
         }
         listed_.assign(size_t(FileCount()), false);
+        // The list is emptied as the run begins, so its rows are this run's and say their file.
         for (int i = firstRow_ - 1; i < s_.rows.RowCount(); ++i) {
-            // The passes' rows say which file they show; another row only its path.
             const qsizetype file = s_.rows.RowFile(i);
-            if (file >= 0 && file < FileCount())
-                listed_[size_t(s_.samePath->First(file))] = true;
-            else
-                listedPaths_.insert(s_.rows.Row(i).path);
+            Q_ASSERT(file >= 0 && file < FileCount());
+            listed_[size_t(s_.samePath->First(file))] = true;
             if (!s_.breather.Step())
                 return false;
         }
@@ -180,10 +177,7 @@ public:
     bool ProcessEvents() { return s_.host.ProcessPendingEvents(); }
     bool StopRequested() { return s_.host.StopRequested(); }
 
-    bool Listed(qsizetype k) const {
-        return listed_[size_t(s_.samePath->First(k))] ||
-               (!listedPaths_.isEmpty() && listedPaths_.contains(s_.global.inventory.FullPath(k)));
-    }
+    bool Listed(qsizetype k) const { return listed_[size_t(s_.samePath->First(k))]; }
 
     // The rows of a matched pair: the anchor's unless listed, then the partner's unless listed
     // (partner < 0: none). False when they would not fit: then neither is added, so a group never
@@ -304,7 +298,6 @@ private:
     const QString light_;
     const int firstRow_;
     std::vector<bool> listed_;         // by the first record of each path
-    QSet<QString> listedPaths_;        // rows in the list that do not say their file
     std::vector<PendingRow> pending_;  // rows added, still without their size and date
     int lastPercent_ = -1;
     qsizetype groupAnchor_ = -1;  // the anchor whose turn numbered the last group
