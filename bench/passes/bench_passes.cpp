@@ -1,9 +1,11 @@
 // The three match passes over a synthetic in-memory inventory, timed one by one.
-//   bench_passes [COUNT] [realistic|sparse|hostile] [--uncapped] [--similar-only] [--every-pair]
-//                [--cpu-gaps]
+//   bench_passes [COUNT] [realistic|sparse|music|hostile|eighty] [--uncapped] [--similar-only]
+//                [--every-pair] [--cpu-gaps]
 // "realistic": music, camera photos, source trees and office documents, with many repeated
-// names and sizes. "sparse": few repeated names and sizes. "hostile": names that share many
-// common words but are never similar (about COUNT of them, a cube). --every-pair also runs the
+// names and sizes. "sparse": few repeated names and sizes. "music": the tree generator's music
+// library mix (seed 1), made in memory in the order the generator makes it. "hostile": names
+// that share many common words but are never similar (about COUNT of them, a cube). "eighty":
+// names of 80 two-letter words of 400, any two sharing about a fifth. --every-pair also runs the
 // plain method of the tests on a copy of the inventory, times it beside ours and compares the rows.
 // "gap" is the longest stretch of a pass without a call of the host's pending-events hook, in
 // wall time or, with --cpu-gaps, in CPU time.
@@ -16,12 +18,14 @@
 #include <QTextStream>
 #include <climits>
 #include <cmath>
+#include <unordered_set>
 
 #include "passes/reference_passes.h"
 #include "search/match_passes.h"
 #include "search/result_list.h"
 #include "shared/global.h"
 #include "support/recording_host.h"
+#include "tree_shapes.h"
 
 using namespace tallyrook;
 
@@ -120,6 +124,51 @@ void Hostile(Global& global, int count, QRandomGenerator& random) {
     }
 }
 
+// The generator's tree as inventory records, folder by folder as it makes them.
+class InventorySink : public bench::TreeSink {
+public:
+    explicit InventorySink(Global& global) : global_(global) {}
+    bool MakeFolder(const std::string&) override { return true; }
+    Made MakeFile(const std::string& folder, const std::string& name, int64_t size) override {
+        if (folder != folder_) {
+            folder_ = folder;
+            folderText_ = QString::fromStdString(folder) + u'/';
+            names_.clear();
+        }
+        if (!names_.insert(name).second)
+            return Made::AlreadyThere;
+        global_.inventory.AddRecord(folderText_, QString::fromStdString(name), size);
+        return Made::Yes;
+    }
+
+private:
+    Global& global_;
+    std::string folder_;
+    QString folderText_;
+    std::unordered_set<std::string> names_;
+};
+
+void Music(Global& global, int count) {
+    InventorySink sink(global);
+    bench::MakeTree(sink, "/data/music", count, bench::Mix::Music, 1);
+}
+
+// Names of 80 distinct two-letter words of 400 ("aa" to "pj"): two names share 16 words on
+// average, far from the 41 that would make them similar.
+void Eighty(Global& global, int count, QRandomGenerator& random) {
+    QStringList vocabulary;
+    for (int i = 0; i < 400; ++i)
+        vocabulary.append(QString(QChar(u'a' + i / 26)) + QChar(u'a' + i % 26));
+    QString folderText;
+    for (int k = 0; k < count; ++k) {
+        if (k % 30 == 0)
+            folderText = QStringLiteral("/data/e") + Number(quint32(k / 30)) + u'/';
+        std::shuffle(vocabulary.begin(), vocabulary.end(), random);
+        global.inventory.AddRecord(folderText, vocabulary.mid(0, 80).join(u' '),
+                                   qint64(random.bounded(quint32(INT_MAX))) * 7);
+    }
+}
+
 long PeakKiB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -160,6 +209,10 @@ int main(int argc, char** argv) {
         Sparse(global, count, random);
     else if (mix == QStringLiteral("hostile"))
         Hostile(global, count, random);
+    else if (mix == QStringLiteral("music"))
+        Music(global, count);
+    else if (mix == QStringLiteral("eighty"))
+        Eighty(global, count, random);
     else
         Realistic(global, count, random);
     out << "inventory " << global.inventory.FileCount() << " " << mix
