@@ -1,37 +1,331 @@
 #include "search/similar_search.h"
 
+#include <QHash>
 #include <algorithm>
+#include <bit>
+#include <limits>
+#include <span>
 
 #include "search/breather.h"
 #include "shared/global.h"
 
 namespace tallyrook {
 
-template <typename F>
-void SimilarSearch::ForEachWordSet(size_t k, size_t last, F f) const {
-    const auto id = [this](size_t i) { return byRarity_[i].id; };
-    for (size_t i1 = 0; i1 + k - 1 <= last; ++i1) {
-        if (!Common(id(i1)))
-            continue;
-        for (size_t i2 = i1 + 1; i2 + k - 2 <= last; ++i2) {
-            if (k == 2) {
-                f(WordSet{id(i1), id(i2), NoWord});
-                continue;
-            }
-            for (size_t i3 = i2 + 1; i3 <= last; ++i3)
-                f(WordSet{id(i1), id(i2), id(i3)});
-        }
-    }
+namespace {
+
+// The splitmix64 finaliser: numbers that differ in any bit land in unrelated places.
+quint64 Scramble(quint64 x) {
+    x ^= x >> 30;
+    x *= 0xbf58476d1ce4e5b9ULL;
+    x ^= x >> 27;
+    x *= 0x94d049bb133111ebULL;
+    return x ^ (x >> 31);
 }
 
+// A pair's third word.
+constexpr quint32 NoWord = std::numeric_limits<quint32>::max();
+
+// The hash of a set of words, rarest first, which picks its bucket.
+quint64 SetCode(quint32 first, quint32 second, quint32 third) {
+    return Scramble((quint64(first) << 32 | second) ^ quint64(third) * 0x9e3779b97f4a7c15ULL);
+}
+
+// Bits set in x (std::popcount calls a library routine where the processor is not known to have
+// the instruction).
+int BitCount(quint64 x) {
+    x -= (x >> 1) & 0x5555555555555555ULL;
+    x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+    x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0fULL;
+    return int((x * 0x0101010101010101ULL) >> 56);
+}
+
+// A word's bit in a name's signature.
+int SignatureBit(quint32 word) {
+    return int(Scramble(word) & 63);
+}
+
+}  // namespace
+
+struct SimilarSearch::Index {
+    // Names with more words never list sets: their sets grow as the cube of the words, and such
+    // names are rare.
+    static constexpr int MaxSetWords = 48;
+    static constexpr quint32 NoKey = std::numeric_limits<quint32>::max();
+
+    // Words.
+    std::vector<quint32> frequency;  // word -> number of names that have it
+    std::vector<quint16> cap;        // word -> the most times one name has it (at most 65535)
+    quint32 commonWord = 8;          // words in at least this many names are common
+    std::vector<quint8> readBy;      // word -> bit k - 2: an anchor that reads k-sets has it
+
+    // Names.
+    struct NameInfo {
+        quint64 signature;  // bit SignatureBit(w) for each of its words
+        int stamp;          // the anchor that last looked at it
+        quint32 words : 31;
+        quint32 found : 1;
+    };
+    std::vector<NameInfo> info;
+    std::vector<quint8> probeSize;  // the size of the sets it reads, or 0 when it counts
+    // Names with at most this many words list their pairs, and their triples.
+    int maxPairedWords = 0;
+    int maxTripledWords = 0;
+
+    // Sets are hashed into 2^bucketBits buckets; those that get a list have a key, numbered
+    // through the bits and the running counts of every 64 buckets.
+    struct Buckets {
+        quint64 shared;  // bit b: bucket 64 i + b has a key
+        quint32 before;  // keys of the buckets before
+    };
+    int bucketBits = 6;
+    std::vector<Buckets> buckets;
+    quint32 sharedBuckets = 0;
+
+    // Keys below the number of words are words, the rest buckets. Every list is in name order,
+    // that is latest last occurrence first.
+    std::vector<quint32> postStart;  // key -> its first index in byLatest and live
+    std::vector<int> byLatest;       // names with the key
+    std::vector<int> live;           // of those, the names not found yet that still occur
+    std::vector<quint32> liveEnd;
+
+    // What each name reads as an anchor: the keys from probeKeys[probeStart[u]] on, and the most
+    // the words shared through each can be worth.
+    std::vector<quint32> probeStart;
+    std::vector<quint32> probeKeys;
+    std::vector<quint8> probeWorth;
+
+    // Counting: what each name shares with the anchor, and the names that share anything.
+    std::vector<quint32> shares;
+    std::vector<int> counted;
+
+    // One name's words, rarest first, and what its words from each place on are worth, by their
+    // counts in the name and by their caps.
+    struct RankedWord {
+        quint64 order;  // the word's frequency, then its number
+        quint32 id;
+        quint32 count;
+        quint32 cap;
+    };
+    std::vector<RankedWord> ranked;
+    std::vector<quint32> countFrom;
+    std::vector<quint32> capFrom;
+
+    void Rank(const PreparedNames& names, int u) {
+        const std::span<const PreparedNames::Word> words = names.Words(u);
+        const size_t d = words.size();
+        ranked.resize(d);
+        countFrom.resize(d + 1);
+        capFrom.resize(d + 1);
+        // By insertion: names have few words.
+        for (size_t i = 0; i < d; ++i) {
+            const PreparedNames::Word& w = words[i];
+            const RankedWord word{quint64(frequency[w.id]) << 32 | w.id, w.id, w.count, cap[w.id]};
+            size_t j = i;
+            for (; j > 0 && ranked[j - 1].order > word.order; --j)
+                ranked[j] = ranked[j - 1];
+            ranked[j] = word;
+        }
+        countFrom[d] = capFrom[d] = 0;
+        for (size_t i = d; i-- > 0;) {
+            countFrom[i] = countFrom[i + 1] + ranked[i].count;
+            capFrom[i] = capFrom[i + 1] + ranked[i].cap;
+        }
+    }
+
+    bool Common(quint32 word) const { return frequency[word] >= commonWord; }
+
+    // Whether name u lists sets: two common words, and not too many words.
+    bool ListsSets(const PreparedNames& names, int u) const {
+        if (names.WordCount(u) > std::max(maxPairedWords, maxTripledWords))
+            return false;
+        int common = 0;
+        for (const PreparedNames::Word& w : names.Words(u))
+            common += Common(w.id);
+        return common >= 2;
+    }
+
+    // Calls f(code, countWorth) for every set of k (2 or 3) of the ranked words whose rarest is
+    // common and whose worth by caps is at least `least`: the caps of all but its last word plus
+    // the caps from its last word on. countWorth is the same by counts. With `readOnly`, only
+    // sets of words that some anchor reading k-sets has.
+    template <typename F>
+    void ForEachSet(int k, quint32 least, bool readOnly, F f) const {
+        const auto skip = [&](size_t i) {
+            return readOnly && !(readBy[ranked[i].id] & (1 << (k - 2)));
+        };
+        const size_t d = ranked.size();
+        for (size_t i1 = 0; i1 + 1 < d && capFrom[i1] >= least; ++i1) {
+            const RankedWord& w1 = ranked[i1];
+            if (!Common(w1.id) || skip(i1))
+                continue;
+            for (size_t i2 = i1 + 1; i2 < d && w1.cap + capFrom[i2] >= least; ++i2) {
+                const RankedWord& w2 = ranked[i2];
+                if (skip(i2))
+                    continue;
+                if (k == 2) {
+                    f(SetCode(w1.id, w2.id, NoWord), w1.count + countFrom[i2]);
+                    continue;
+                }
+                const quint32 caps = w1.cap + w2.cap;
+                for (size_t i3 = i2 + 1; i3 < d && caps + capFrom[i3] >= least; ++i3) {
+                    if (!skip(i3))
+                        f(SetCode(w1.id, w2.id, ranked[i3].id),
+                          w1.count + w2.count + countFrom[i3]);
+                }
+            }
+        }
+    }
+
+    // How many sets ForEachSet(k, least, false, ...) calls f with.
+    quint64 CountSets(int k, quint32 least) const {
+        // The places from which the caps are worth at least `worth`: a first stretch of them.
+        const auto reaching = [this](quint32 worth) {
+            size_t end = 0;
+            while (end + 1 < capFrom.size() && capFrom[end] >= worth)
+                ++end;
+            return end;
+        };
+        const size_t d = ranked.size();
+        quint64 sets = 0;
+        for (size_t i1 = 0; i1 + 1 < d && capFrom[i1] >= least; ++i1) {
+            if (!Common(ranked[i1].id))
+                continue;
+            const quint32 cap1 = ranked[i1].cap;
+            if (k == 2) {
+                sets += std::max(reaching(least - std::min(least, cap1)), i1 + 1) - (i1 + 1);
+                continue;
+            }
+            for (size_t i2 = i1 + 1; i2 < d && cap1 + capFrom[i2] >= least; ++i2) {
+                const quint32 caps = cap1 + ranked[i2].cap;
+                sets += std::max(reaching(least - std::min(least, caps)), i2 + 1) - (i2 + 1);
+            }
+        }
+        return sets;
+    }
+
+    // Calls f(code, worth) for every set the ranked name u lists; worth: the set's worth by
+    // counts when u reads it as an anchor, else 0.
+    template <typename F>
+    void ForEachListedSet(const PreparedNames& names, int u, F f) const {
+        const int words = names.WordCount(u);
+        const quint32 least = quint32(words) / 2 + 1;
+        const int reads = probeSize[size_t(u)];
+        for (int k = 2; k <= 3; ++k) {
+            if (words <= (k == 2 ? maxPairedWords : maxTripledWords)) {
+                ForEachSet(k, least, true, [&](quint64 code, quint32 worth) {
+                    f(code, k == reads && worth >= least ? worth : 0);
+                });
+            }
+        }
+    }
+
+    // The size of the sets name u reads as an anchor, or 0 when it counts.
+    int FindProbeSize(const PreparedNames& names, int u) const {
+        const int words = names.WordCount(u);
+        const quint32 least = quint32(words) / 2 + 1;
+        quint32 top[2] = {0, 0};
+        for (const PreparedNames::Word& w : names.Words(u)) {
+            if (w.count > top[0])
+                top[1] = std::exchange(top[0], w.count);
+            else
+                top[1] = std::max(top[1], w.count);
+        }
+        if (top[0] + top[1] < least && 2 * words - 1 <= maxTripledWords)
+            return 3;
+        if (top[0] < least && 2 * words - 1 <= maxPairedWords)
+            return 2;
+        return 0;
+    }
+
+    size_t Bucket(quint64 code) const { return size_t(code >> (64 - bucketBits)); }
+
+    // The key of a set's bucket, or NoKey.
+    quint32 SetKey(quint64 code) const {
+        const size_t bucket = Bucket(code);
+        const Buckets& block = buckets[bucket / 64];
+        const quint64 bit = quint64(1) << (bucket % 64);
+        if (!(block.shared & bit))
+            return NoKey;
+        return quint32(frequency.size()) + block.before +
+               quint32(BitCount(block.shared & (bit - 1)));
+    }
+
+    // The keys of the sets the ranked name u lists (first all the codes, then their look-ups, so
+    // that the look-ups do not wait for each other); in `read` and `readWorth`, those it reads.
+    std::vector<quint64> codes;
+    std::vector<quint32> worths;
+    std::vector<quint32> keys;
+    std::vector<quint32> read;
+    std::vector<quint8> readWorth;
+    const std::vector<quint32>& ListedKeys(const PreparedNames& names, int u) {
+        codes.clear();
+        worths.clear();
+        ForEachListedSet(names, u, [this](quint64 code, quint32 worth) {
+            codes.push_back(code);
+            worths.push_back(worth);
+        });
+        keys.clear();
+        read.clear();
+        readWorth.clear();
+        for (size_t i = 0; i < codes.size(); ++i) {
+            const quint32 key = SetKey(codes[i]);
+            if (key == NoKey)
+                continue;
+            keys.push_back(key);
+            if (worths[i] > 0) {
+                read.push_back(key);
+                readWorth.push_back(quint8(worths[i]));
+            }
+        }
+        return keys;
+    }
+};
+
+// What the anchor reads: its keys with their bounds, read in one go.
+struct SimilarSearch::Probe {
+    struct Key {
+        quint32 key;
+        quint32 worth;  // the most the words shared through the key can be worth
+        quint32 start;  // the key's lists: byLatest from start to end, live to liveEnd
+        quint32 end;
+        quint32 liveEnd;
+        int first;  // byLatest[start]
+    };
+    bool counting = false;
+    std::vector<Key> keys;
+
+    // The anchor's signature, and what its words of each signature bit are worth.
+    quint64 signature = 0;
+    quint32 worthAt[64] = {};
+    quint32 words = 0;
+
+    // Whether v can share more than half of the larger word count, by the signatures.
+    bool MayBeSimilar(const Index::NameInfo& v) const {
+        quint32 most = 0;
+        for (quint64 both = signature & v.signature; both != 0; both &= both - 1)
+            most += worthAt[std::countr_zero(both)];
+        return 2 * quint64(most) > std::max(words, quint32(v.words));
+    }
+};
+
+SimilarSearch::SimilarSearch(const QLocale& locale)
+    : prepared_(locale), index_(std::make_unique<Index>()), probe_(std::make_unique<Probe>()) {}
+
+SimilarSearch::~SimilarSearch() = default;
+
 bool SimilarSearch::Prepare(const Global& global, Breather& breather) {
+    return NumberNames(global, breather) && CountWords(breather) && ChooseSetLimits(breather) &&
+           FindSharedBuckets(breather) && BuildLists(breather);
+}
+
+bool SimilarSearch::NumberNames(const Global& global, Breather& breather) {
     const int n = int(global.inventory.FileCount());
     nameOf_.resize(size_t(n));
     // Distinct names first, with their characters and words in all, so the prepared names can
     // take room for everything at once: growing a list of a million words by itself would copy
     // it all between two pending-events calls.
-    std::vector<int> firstEntry;
     qsizetype nameCharacters = 0, nameWords = 0;
+    int m = 0;
     {
         // Views of the inventory's names: freeing a million copies would take a while too.
         QHash<QStringView, int> numbers;
@@ -42,8 +336,7 @@ bool SimilarSearch::Prepare(const Global& global, Breather& breather) {
             const QString& name = global.inventory.FileNames.at(k);
             auto it = numbers.find(name);
             if (it == numbers.end()) {
-                it = numbers.insert(name, int(firstEntry.size()));
-                firstEntry.push_back(k);
+                it = numbers.insert(name, m++);
                 nameCharacters += name.size();
                 nameWords += name.count(u' ') + 1;
             }
@@ -52,24 +345,23 @@ bool SimilarSearch::Prepare(const Global& global, Breather& breather) {
     }
     if (!breather.Now())
         return false;
-    prepared_.Reserve(qsizetype(firstEntry.size()), nameCharacters, nameWords);
-    if (!breather.Now())
-        return false;
-    for (const int k : firstEntry) {
-        if (!breather.Step())
-            return false;
-        prepared_.Add(global.inventory.FileNames.at(k));
+    // Renumbered by the last occurrence, latest first.
+    {
+        std::vector<int> number(size_t(m), -1);
+        int next = 0;
+        for (int k = n - 1; k >= 0; --k) {
+            if (!breather.Step())
+                return false;
+            int& u = number[size_t(nameOf_[size_t(k)])];
+            if (u < 0)
+                u = next++;
+            nameOf_[size_t(k)] = u;
+        }
     }
     if (!breather.Now())
         return false;
-    const int m = prepared_.NameCount();
-    // Words in fewer names are read from their own list, never first in a set: an anchor
-    // reads at most this many candidates per rare word, while every set listed costs each
-    // name that has it a table look-up. Small inventories list sets sooner.
-    commonWord_ = quint32(std::clamp(m / 64, 8, 128));
-
     occStart_.assign(size_t(m) + 1, 0);
-    for (int u : nameOf_)
+    for (const int u : nameOf_)
         ++occStart_[size_t(u) + 1];
     for (int u = 0; u < m; ++u)
         occStart_[size_t(u) + 1] += occStart_[size_t(u)];
@@ -84,217 +376,409 @@ bool SimilarSearch::Prepare(const Global& global, Breather& breather) {
             occ_[size_t(fill[size_t(nameOf_[size_t(k)])]++)] = k;
         }
     }
+    lastOcc_.resize(size_t(m));
+    for (int u = 0; u < m; ++u)
+        lastOcc_[size_t(u)] = occ_[size_t(occStart_[size_t(u) + 1] - 1)];
+    if (!breather.Now())
+        return false;
+    prepared_.Reserve(m, nameCharacters, nameWords);
+    if (!breather.Now())
+        return false;
+    for (int u = 0; u < m; ++u) {
+        if (!breather.Step())
+            return false;
+        prepared_.Add(global.inventory.FileNames.at(lastOcc_[size_t(u)]));
+    }
+    latestSimilar_.assign(size_t(m), -1);
+    return breather.Now();
+}
 
-    frequency_.assign(size_t(prepared_.DistinctWordCount()), 0);
+bool SimilarSearch::CountWords(Breather& breather) {
+    Index& x = *index_;
+    const int m = prepared_.NameCount();
+    const size_t words = size_t(prepared_.DistinctWordCount());
+    x.frequency.assign(words, 0);
+    x.cap.assign(words, 1);
+    x.info.resize(size_t(m));
+    for (int u = 0; u < m; ++u) {
+        if (!breather.Step(qint64(prepared_.Words(u).size())))
+            return false;
+        quint64 signature = 0;
+        for (const PreparedNames::Word& w : prepared_.Words(u)) {
+            ++x.frequency[w.id];
+            x.cap[w.id] = quint16(std::clamp<quint32>(w.count, x.cap[w.id], 65535));
+            signature |= quint64(1) << SignatureBit(w.id);
+        }
+        x.info[size_t(u)] = {signature, -1, quint32(prepared_.WordCount(u)), 0};
+    }
+    // Words in fewer names are read from their own list, never as the first of a set: an anchor
+    // reads at most this many candidates per rare word, while every set listed costs each name
+    // that has it. Small inventories list sets sooner.
+    x.commonWord = quint32(std::clamp(m / 64, 8, 32));
+    return breather.Now();
+}
+
+bool SimilarSearch::ChooseSetLimits(Breather& breather) {
+    Index& x = *index_;
+    const int m = prepared_.NameCount();
+    // Names are taken by word count, fewest first, as long as their sets stay within the budget:
+    // each costs 8 bytes, and a look by every anchor that reads it.
+    const quint64 budget = 48 * quint64(m) + (1 << 20);
+    x.maxPairedWords = x.maxTripledWords = Index::MaxSetWords;
+    std::vector<int> wordsStart(Index::MaxSetWords + 2, 0);
+    for (int u = 0; u < m; ++u) {
+        if (x.ListsSets(prepared_, u))
+            ++wordsStart[size_t(prepared_.WordCount(u)) + 1];
+    }
+    for (size_t w = 1; w < wordsStart.size(); ++w)
+        wordsStart[w] += wordsStart[w - 1];
+    std::vector<int> byWords(size_t(wordsStart.back()));
+    {
+        std::vector<int> fill(wordsStart.begin(), wordsStart.end() - 1);
+        for (int u = 0; u < m; ++u) {
+            if (x.ListsSets(prepared_, u))
+                byWords[size_t(fill[size_t(prepared_.WordCount(u))]++)] = u;
+        }
+    }
+    if (!breather.Now())
+        return false;
+    quint64 sets[2] = {0, 0};  // pairs and triples of the names so far
+    int longest[2] = {0, 0};
+    bool open[2] = {true, true};
+    for (int w = 2; w <= Index::MaxSetWords && (open[0] || open[1]); ++w) {
+        // The sets of all common words at most, and only if that is over the budget, counted.
+        quint64 most[2] = {sets[0], sets[1]};
+        for (int i = wordsStart[size_t(w)]; i < wordsStart[size_t(w) + 1]; ++i) {
+            quint64 common = 0;
+            for (const PreparedNames::Word& word : prepared_.Words(byWords[size_t(i)]))
+                common += x.Common(word.id);
+            most[0] += common * (common - 1) / 2;
+            most[1] += common * (common - 1) * (common - 2) / 6;
+        }
+        if ((open[0] && most[0] > budget) || (open[1] && most[1] > budget)) {
+            for (int i = wordsStart[size_t(w)]; i < wordsStart[size_t(w) + 1]; ++i) {
+                x.Rank(prepared_, byWords[size_t(i)]);
+                for (int k = 2; k <= 3; ++k) {
+                    if (open[k - 2])
+                        sets[k - 2] += x.CountSets(k, quint32(w) / 2 + 1);
+                }
+                if (!breather.Step(qint64(x.ranked.size() * x.ranked.size())))
+                    return false;
+            }
+        } else {
+            sets[0] = most[0];
+            sets[1] = most[1];
+        }
+        for (int k = 0; k < 2; ++k) {
+            open[k] = open[k] && sets[k] <= budget;
+            if (open[k])
+                longest[k] = w;
+        }
+    }
+    x.maxPairedWords = longest[0];
+    x.maxTripledWords = longest[1];
+    // Which sets each anchor reads, and the words of those that read pairs, and triples.
+    x.readBy.assign(size_t(prepared_.DistinctWordCount()), 0);
+    x.probeSize.resize(size_t(m));
+    for (int u = 0; u < m; ++u) {
+        const int k = x.FindProbeSize(prepared_, u);
+        x.probeSize[size_t(u)] = quint8(k);
+        if (k > 0) {
+            for (const PreparedNames::Word& w : prepared_.Words(u))
+                x.readBy[w.id] |= quint8(1 << (k - 2));
+        }
+    }
+    // About as many buckets as sets listed.
+    x.bucketBits = std::max(6, int(std::bit_width(sets[0] + sets[1])));
+    return breather.Now();
+}
+
+bool SimilarSearch::FindSharedBuckets(Breather& breather) {
+    Index& x = *index_;
+    const int m = prepared_.NameCount();
+    // The buckets that some name reads and another lists too (a name reads only sets it lists
+    // itself): only those get a list.
+    std::vector<quint64> shared(size_t(1) << (x.bucketBits - 6), 0);
+    {
+        std::vector<quint64> once(shared.size(), 0);
+        std::vector<quint64> read(shared.size(), 0);
+        for (int u = 0; u < m; ++u) {
+            if (!x.ListsSets(prepared_, u))
+                continue;
+            x.Rank(prepared_, u);
+            qint64 sets = 0;
+            x.ForEachListedSet(prepared_, u, [&](quint64 code, quint32 worth) {
+                const size_t b = x.Bucket(code);
+                const quint64 bit = quint64(1) << (b % 64);
+                if (once[b / 64] & bit)
+                    shared[b / 64] |= bit;
+                once[b / 64] |= bit;
+                if (worth > 0)
+                    read[b / 64] |= bit;
+                ++sets;
+            });
+            if (!breather.Step(qint64(x.ranked.size()) + sets))
+                return false;
+        }
+        for (size_t i = 0; i < read.size(); ++i)
+            shared[i] &= read[i];
+    }
+    if (!breather.Now())
+        return false;
+    x.buckets.resize(shared.size());
+    for (size_t i = 0; i < shared.size(); ++i) {
+        x.buckets[i] = {shared[i], x.sharedBuckets};
+        x.sharedBuckets += quint32(BitCount(shared[i]));
+    }
+    return breather.Now();
+}
+
+bool SimilarSearch::BuildLists(Breather& breather) {
+    Index& x = *index_;
+    const int m = prepared_.NameCount();
+    const size_t keyCount = x.frequency.size() + x.sharedBuckets;
+    // How many names each key lists; what each anchor reads; the keys of every name's sets, kept
+    // until the lists are filled.
+    std::vector<quint32> listed(keyCount, 0);
+    std::copy(x.frequency.begin(), x.frequency.end(), listed.begin());
+    std::vector<quint32> setStart(size_t(m) + 1, 0);
+    std::vector<quint32> sets;
+    x.probeStart.assign(size_t(m) + 1, 0);
+    for (int u = 0; u < m; ++u) {
+        x.probeStart[size_t(u)] = quint32(x.probeKeys.size());
+        setStart[size_t(u)] = quint32(sets.size());
+        const int reads = x.probeSize[size_t(u)];
+        const bool lists = x.sharedBuckets > 0 && x.ListsSets(prepared_, u);
+        if (reads == 0 && !lists)
+            continue;
+        x.Rank(prepared_, u);
+        // A rare rarest shared word: its own list.
+        const quint32 least = quint32(prepared_.WordCount(u)) / 2 + 1;
+        for (size_t i = 0; reads > 0 && i < x.ranked.size() && x.countFrom[i] >= least; ++i) {
+            if (!x.Common(x.ranked[i].id)) {
+                x.probeKeys.push_back(x.ranked[i].id);
+                x.probeWorth.push_back(quint8(x.countFrom[i]));
+            }
+        }
+        if (lists) {
+            for (const quint32 key : x.ListedKeys(prepared_, u)) {
+                ++listed[key];
+                sets.push_back(key);
+            }
+            x.probeKeys.insert(x.probeKeys.end(), x.read.begin(), x.read.end());
+            x.probeWorth.insert(x.probeWorth.end(), x.readWorth.begin(), x.readWorth.end());
+        }
+        if (!breather.Step(qint64(x.ranked.size() + x.codes.size())))
+            return false;
+    }
+    x.probeStart[size_t(m)] = quint32(x.probeKeys.size());
+    setStart[size_t(m)] = quint32(sets.size());
+    if (!breather.Now())
+        return false;
+    // Fresh memory costs a page fault a page: the lists of a million names are laid out one at a
+    // time, with events between.
+    x.postStart.assign(keyCount + 1, 0);
+    for (size_t key = 0; key < keyCount; ++key)
+        x.postStart[key + 1] = x.postStart[key] + listed[key];
+    if (!breather.Now())
+        return false;
+    x.byLatest.resize(x.postStart.back());
+    if (!breather.Now())
+        return false;
+    std::copy(x.postStart.begin(), x.postStart.end() - 1, listed.begin());
     for (int u = 0; u < m; ++u) {
         if (!breather.Step(qint64(prepared_.Words(u).size())))
             return false;
         for (const PreparedNames::Word& w : prepared_.Words(u))
-            ++frequency_[w.id];
+            x.byLatest[listed[w.id]++] = u;
+        for (quint32 i = setStart[size_t(u)]; i < setStart[size_t(u) + 1]; ++i)
+            x.byLatest[listed[sets[i]]++] = u;
     }
+    std::vector<quint32>().swap(sets);
+    std::vector<quint32>().swap(listed);
     if (!breather.Now())
         return false;
-
-    // The keys of every name, and how many names have each key.
-    std::vector<quint32> keyStart(size_t(m) + 1, 0);
-    std::vector<quint32> keys;
-    keys.reserve(size_t(nameWords));  // the words; sets of words may still grow it
-    std::vector<quint32> keyFrequency(frequency_.begin(), frequency_.end());
-    for (int u = 0; u < m; ++u) {
-        if (!breather.Step(prepared_.Words(u).size()))
+    // The live lists start as copies.
+    x.live.resize(x.byLatest.size());
+    for (size_t i = 0; i < x.byLatest.size(); i += 1 << 18) {
+        if (!breather.Now())
             return false;
-        int common = 0;
-        for (const PreparedNames::Word& w : prepared_.Words(u)) {
-            keys.push_back(w.id);
-            common += Common(w.id);
+        const size_t end = std::min(x.byLatest.size(), i + (1 << 18));
+        std::copy(x.byLatest.begin() + qsizetype(i), x.byLatest.begin() + qsizetype(end),
+                  x.live.begin() + qsizetype(i));
+    }
+    x.liveEnd.assign(x.postStart.begin() + 1, x.postStart.end());
+    return breather.Now();
+}
+
+int SimilarSearch::NamesAfter(int k) const {
+    return int(
+        std::partition_point(lastOcc_.begin(), lastOcc_.end(), [k](int last) { return last > k; }) -
+        lastOcc_.begin());
+}
+
+void SimilarSearch::SelectProbe(int u) {
+    const Index& x = *index_;
+    Probe& p = *probe_;
+    // Only the last anchor's bits need clearing.
+    for (quint64 bits = p.signature; bits != 0; bits &= bits - 1)
+        p.worthAt[std::countr_zero(bits)] = 0;
+    p.signature = x.info[size_t(u)].signature;
+    p.words = quint32(prepared_.WordCount(u));
+    for (const PreparedNames::Word& w : prepared_.Words(u))
+        p.worthAt[SignatureBit(w.id)] += w.count;
+    p.counting = x.probeSize[size_t(u)] == 0;
+    p.keys.clear();
+    for (quint32 i = x.probeStart[size_t(u)]; i < x.probeStart[size_t(u) + 1]; ++i) {
+        const quint32 key = x.probeKeys[i];
+        p.keys.push_back(
+            {key, x.probeWorth[i], x.postStart[key], x.postStart[key + 1], x.liveEnd[key], 0});
+    }
+    for (Probe::Key& key : p.keys)
+        key.first = key.start < key.end ? x.byLatest[key.start] : std::numeric_limits<int>::max();
+}
+
+bool SimilarSearch::CountShares(int u, int a, Breather& breather) {
+    Index& x = *index_;
+    if (x.shares.empty())
+        x.shares.assign(size_t(prepared_.NameCount()), 0);
+    x.counted.clear();
+    const int later = NamesAfter(a);
+    for (const PreparedNames::Word& w : prepared_.Words(u)) {
+        for (quint32 i = x.postStart[w.id]; i < x.postStart[w.id + 1]; ++i) {
+            if (!breather.Step())
+                return false;
+            const int v = x.byLatest[i];
+            if (v >= later)
+                break;
+            if (x.shares[size_t(v)] == 0)
+                x.counted.push_back(v);
+            x.shares[size_t(v)] += w.count;
         }
-        keyStart[size_t(u) + 1] = quint32(keys.size());
-        // Every set starts with a common word, and the rest are no rarer.
-        if (common < 2)
-            continue;
-        RankWords(u);
-        const auto list = [&](const WordSet& set) {
-            const qsizetype known = setKeys_.size();
-            quint32& key = setKeys_[set];
-            if (setKeys_.size() != known) {
-                key = quint32(keyFrequency.size());
-                keyFrequency.push_back(0);
-            }
-            keys.push_back(key);
-            ++keyFrequency[key];
-        };
-        // A partner of an anchor that probes sets shares more than half of its own words.
-        const size_t d = byRarity_.size();
-        const size_t words = size_t(prepared_.WordCount(u));
-        for (size_t k = 2; k <= 3; ++k) {
-            const size_t shared = std::max(k, words / 2 + 1);
-            if (d >= shared && words <= (k == 2 ? MaxPairedWords : MaxTripledWords))
-                ForEachWordSet(k, d + k - 1 - shared, list);
-        }
-        keyStart[size_t(u) + 1] = quint32(keys.size());
     }
-    if (!breather.Now())
-        return false;
-
-    // Fresh memory costs a page fault a page: the lists of a million names are laid out one at a
-    // time, with events between.
-    const size_t keyCount = keyFrequency.size();
-    postStart_.assign(keyCount + 1, 0);
-    for (size_t key = 0; key < keyCount; ++key)
-        postStart_[key + 1] = postStart_[key] + keyFrequency[key];
-    if (!breather.Now())
-        return false;
-    live_.resize(postStart_.back());
-    if (!breather.Now())
-        return false;
-    byLatest_.resize(postStart_.back());
-    if (!breather.Now())
-        return false;
-    liveEnd_.assign(postStart_.begin(), postStart_.end() - 1);
-    if (!breather.Now())
-        return false;
-    for (int u = 0; u < m; ++u) {
-        if (!breather.Step(keyStart[size_t(u) + 1] - keyStart[size_t(u)]))
-            return false;
-        for (quint32 i = keyStart[size_t(u)]; i < keyStart[size_t(u) + 1]; ++i)
-            live_[liveEnd_[keys[i]]++] = u;
-    }
-    if (!breather.Now())
-        return false;
-    // Names by their last occurrence, latest first: each entry that is its name's last.
-    std::vector<quint32> fill(postStart_.begin(), postStart_.end() - 1);
-    for (int k = n - 1; k >= 0; --k) {
-        const int u = nameOf_[size_t(k)];
-        if (!breather.Step())
-            return false;
-        if (LastOcc(u) != k)
-            continue;
-        for (quint32 i = keyStart[size_t(u)]; i < keyStart[size_t(u) + 1]; ++i)
-            byLatest_[fill[keys[i]]++] = u;
-    }
-    if (!breather.Now())
-        return false;
-
-    found_.assign(size_t(m), 0);
-    stamp_.assign(size_t(m), -1);
-    latestSimilar_.assign(size_t(m), -1);
     return true;
 }
 
+bool SimilarSearch::SharesEnough(int u, int v, quint32 shares) const {
+    return 2 * quint64(shares) > quint64(std::max(prepared_.WordCount(u), prepared_.WordCount(v)));
+}
+
 const std::vector<int>* SimilarSearch::FirstProbe(int a, Breather& breather) {
+    Index& x = *index_;
     const int u = NameOf(a);
     partners_.clear();
     SelectProbe(u);
-    const quint32 maxWords = 2 * quint32(prepared_.WordCount(u)) - 1;
     int latest = -1;
-    for (quint32 key : probe_) {
-        // Names found earlier drop out of the list as it is read.
-        int* out = live_.data() + postStart_[key];
-        for (int* p = out; p != live_.data() + liveEnd_[key]; ++p) {
-            if (!breather.Step())
-                return nullptr;
-            const int v = *p;
-            if (found_[size_t(v)])
+    const auto addPartners = [&](int v) {
+        x.info[size_t(v)].found = 1;
+        const int* first = occ_.data() + occStart_[size_t(v)];
+        const int* last = occ_.data() + occStart_[size_t(v) + 1];
+        partners_.insert(partners_.end(), std::upper_bound(first, last, a), last);
+    };
+    if (probe_->counting) {
+        if (!CountShares(u, a, breather))
+            return nullptr;
+        for (const int v : x.counted) {
+            const quint32 shares = std::exchange(x.shares[size_t(v)], 0);
+            if (v == u || !SharesEnough(u, v, shares))
                 continue;
-            *out++ = v;
-            if (v == u || stamp_[size_t(v)] == u)
-                continue;
-            stamp_[size_t(v)] = u;
-            if (quint32(prepared_.WordCount(v)) > maxWords || !prepared_.Similar(u, v))
-                continue;
-            found_[size_t(v)] = 1;
-            latest = std::max(latest, LastOcc(v));
-            const int* first = occ_.data() + occStart_[size_t(v)];
-            const int* last = occ_.data() + occStart_[size_t(v) + 1];
-            partners_.insert(partners_.end(), std::upper_bound(first, last, a), last);
+            latest = std::max(latest, lastOcc_[size_t(v)]);
+            if (!x.info[size_t(v)].found)
+                addPartners(v);
         }
-        liveEnd_[key] = quint32(out - live_.data());
+    } else {
+        const int current = NamesAfter(a - 1);  // the names that occur at a or later
+        for (const Probe::Key& key : probe_->keys) {
+            // Names found earlier drop out of the list as it is read, and so do names that
+            // occur no more: the list is latest first, and anchors only move on.
+            int* out = x.live.data() + key.start;
+            for (int *p = out, *end = x.live.data() + key.liveEnd; p != end; ++p) {
+                if (!breather.Step())
+                    return nullptr;
+                const int v = *p;
+                if (v >= current)
+                    break;
+                Index::NameInfo& info = x.info[size_t(v)];
+                if (info.found)
+                    continue;
+                *out++ = v;
+                if (v == u || info.stamp == u || info.words >= 2 * key.worth)
+                    continue;
+                info.stamp = u;
+                if (!probe_->MayBeSimilar(info) || !prepared_.Similar(u, v))
+                    continue;
+                latest = std::max(latest, lastOcc_[size_t(v)]);
+                addPartners(v);
+            }
+            x.liveEnd[key.key] = quint32(out - x.live.data());
+        }
+        // The latest occurrence of any similar name, found ones included: read until nothing
+        // later than the best so far is left.
+        int later = NamesAfter(std::max(latest, a));
+        for (const Probe::Key& key : probe_->keys) {
+            if (key.first >= later)
+                continue;
+            for (quint32 i = key.start; i < key.end; ++i) {
+                if (!breather.Step())
+                    return nullptr;
+                const int v = x.byLatest[i];
+                if (v >= later)
+                    break;
+                Index::NameInfo& info = x.info[size_t(v)];
+                if (v == u || info.stamp == u || info.words >= 2 * key.worth)
+                    continue;
+                info.stamp = u;
+                if (probe_->MayBeSimilar(info) && prepared_.Similar(u, v)) {
+                    latest = lastOcc_[size_t(v)];
+                    later = v;
+                    break;
+                }
+            }
+        }
     }
     if (!breather.Step(qint64(partners_.size())))
         return nullptr;
     std::sort(partners_.begin(), partners_.end());
-
-    // The latest occurrence of any similar name, found ones included: lists ordered latest
-    // first, read until nothing later than the best so far is left.
-    for (quint32 key : probe_) {
-        for (quint32 i = postStart_[key]; i < postStart_[key + 1]; ++i) {
-            if (!breather.Step())
-                return nullptr;
-            const int v = byLatest_[i];
-            if (LastOcc(v) <= std::max(latest, a))
-                break;
-            if (v == u || stamp_[size_t(v)] == u)
-                continue;
-            stamp_[size_t(v)] = u;
-            if (quint32(prepared_.WordCount(v)) <= maxWords && prepared_.Similar(u, v)) {
-                latest = LastOcc(v);
-                break;
-            }
-        }
-    }
     latestSimilar_[size_t(u)] = latest > a ? latest : -1;
     return &partners_;
 }
 
 std::optional<bool> SimilarSearch::HasMatchBetween(int a, int end, Breather& breather) {
+    Index& x = *index_;
     const int u = NameOf(a);
     SelectProbe(u);
-    const quint32 maxWords = 2 * quint32(prepared_.WordCount(u)) - 1;
-    for (quint32 key : probe_) {
-        for (quint32 i = postStart_[key]; i < postStart_[key + 1]; ++i) {
+    const auto occursBetween = [&](int v) {
+        const int* last = occ_.data() + occStart_[size_t(v) + 1];
+        const int* next =
+            std::upper_bound(static_cast<const int*>(occ_.data() + occStart_[size_t(v)]), last, a);
+        return next != last && *next < end;
+    };
+    if (probe_->counting) {
+        if (!CountShares(u, a, breather))
+            return std::nullopt;
+        bool found = false;
+        for (const int v : x.counted) {
+            const quint32 shares = std::exchange(x.shares[size_t(v)], 0);
+            found = found || (v != u && SharesEnough(u, v, shares) && occursBetween(v));
+        }
+        return found;
+    }
+    const int later = NamesAfter(a);
+    for (const Probe::Key& key : probe_->keys) {
+        for (quint32 i = key.start; i < key.end; ++i) {
             if (!breather.Step())
                 return std::nullopt;
-            const int v = byLatest_[i];
-            if (LastOcc(v) <= a)
+            const int v = x.byLatest[i];
+            if (v >= later)
                 break;
-            if (v == u || quint32(prepared_.WordCount(v)) > maxWords)
+            if (v == u || x.info[size_t(v)].words >= 2 * key.worth)
                 continue;
-            const int* last = occ_.data() + occStart_[size_t(v) + 1];
-            const int* next = std::upper_bound(
-                static_cast<const int*>(occ_.data() + occStart_[size_t(v)]), last, a);
-            if (next != last && *next < end && prepared_.Similar(u, v))
+            if (occursBetween(v) && probe_->MayBeSimilar(x.info[size_t(v)]) &&
+                prepared_.Similar(u, v))
                 return true;
         }
     }
     return false;
-}
-
-void SimilarSearch::RankWords(int u) {
-    const std::span<const PreparedNames::Word> words = prepared_.Words(u);
-    byRarity_.assign(words.begin(), words.end());
-    std::sort(byRarity_.begin(), byRarity_.end(),
-              [this](const PreparedNames::Word& x, const PreparedNames::Word& y) {
-                  const quint32 fx = frequency_[x.id], fy = frequency_[y.id];
-                  return fx != fy ? fx < fy : x.id < y.id;
-              });
-}
-
-void SimilarSearch::SelectProbe(int u) {
-    RankWords(u);
-    probe_.clear();
-    const quint64 words = quint64(prepared_.WordCount(u));
-    const size_t d = byRarity_.size();
-    if (words >= 2 && d == words && 2 * words - 1 <= MaxPairedWords) {
-        const size_t t = d / 2 + 1;
-        const size_t k = t >= 3 && 2 * words - 1 <= MaxTripledWords ? 3 : 2;
-        for (size_t i = 0; i <= d - t; ++i) {
-            if (!Common(byRarity_[i].id))
-                probe_.push_back(byRarity_[i].id);
-        }
-        ForEachWordSet(k, d + k - 1 - t, [this](const WordSet& set) {
-            const auto it = setKeys_.constFind(set);
-            if (it != setKeys_.cend())
-                probe_.push_back(*it);
-        });
-        return;
-    }
-    quint64 weight = 0;
-    for (const PreparedNames::Word& w : byRarity_) {
-        if (2 * weight >= words)
-            break;
-        probe_.push_back(w.id);
-        weight += w.count;
-    }
 }
 
 }  // namespace tallyrook

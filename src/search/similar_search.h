@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QHash>
 #include <QLocale>
-#include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -15,30 +14,39 @@ class Global;
 
 // The similar pass. A pair (a, b), a < b, matches when the names differ and the anchor's name
 // is similar to the partner's. Whether it does depends only on the two names, so the work is
-// done on distinct names, each with its occurrences in inventory order.
+// done on distinct names, each with its occurrences in inventory order. Names are numbered by
+// their last occurrence, latest first.
 //
 // At the first occurrence a of a name u the pass finds every name v similar to u that has not
-// been found before and lists all occurrences of v after a. Found names leave the candidate index
+// been found before and lists all occurrences of v after a. Found names leave the candidate lists
 // for good: all their later occurrences are listed, and anchors only look forward. So later
 // occurrences of u never add partners, and only need to know whether any similar name occurs
-// after them (the latest such occurrence, found once per name).
+// after them: the latest such occurrence, found once per name.
 //
-// Candidates come from an index whose keys are upper-cased words and sets of two or three of
-// them; a probe reads the lists of a few keys that every similar name must have. Words are ranked
-// rarest first (fewest names, then word number), the same order for every name.
-// - u has no repeated word and d >= 2 words: a similar v shares more than half of them, at least
-//   t = d / 2 + 1 distinct words, and more than half of its own W words. The k rarest shared
-//   words sit within u's first d + k - 1 - t ranks, and within v's first d' + k - 1 - s (d'
-//   distinct words, s = max(k, W / 2 + 1)). So v lists its sets of k words from that range, and
-//   u probes its own: triples when t >= 3 (in sets like "a1 b2 c3 d4" even a pair is common),
-//   pairs otherwise. A set begins with a common word; a rare rarest shared word is found through
-//   its own short list, which u probes instead.
-// - Otherwise (a repeated word counts more than once): u probes its rarest words that make up at
-//   least half of its words; without one of them too few could match.
-// Either way a partner has fewer than twice the anchor's words.
+// Candidates come from lists of names under keys: upper-cased words, and sets of two or three of
+// them (a set join with prefix filtering). Words are ranked rarest first (fewest names, then word
+// number), the same order for every name. With u's words in that order, each worth its count
+// in u (a repeated word counts each time), a similar v shares words worth at least
+// t = W / 2 + 1 of u's W, and more than half of v's own word count. So if s1, s2, s3 are the
+// rarest shared words, s1 sits where u's words from there on are worth t or more, s2 where
+// c(s1) + (words from s2 on) >= t, s3 where c(s1) + c(s2) + (words from s3 on) >= t; and v has
+// fewer than twice that sum of words. v lists its sets by the same rule against its own word
+// count, each word weighted by the most times any name has it, since the anchor's counts are
+// not known then.
+// - A rare rarest shared word is found through its own list, short, that lists every name.
+// - Otherwise u reads sets of three common words when no two of its words are worth t (so a
+//   similar name shares three), else pairs when no one word is: the sets of its rarest shared
+//   words. Names with few enough words for the inventory's budget list their sets, and u reads
+//   sets only if every name that could be similar to it (fewer than 2W words) lists them.
+//   Sets are hashed into buckets; only buckets that some name reads and another lists get a list.
+// - Otherwise u counts, over the lists of all its words, what each name shares with it.
+// Each candidate's words are first checked against a 64-bit signature of the anchor's words.
 class SimilarSearch {
 public:
-    explicit SimilarSearch(const QLocale& locale) : prepared_(locale) {}
+    explicit SimilarSearch(const QLocale& locale);
+    ~SimilarSearch();
+    SimilarSearch(const SimilarSearch&) = delete;
+    SimilarSearch& operator=(const SimilarSearch&) = delete;
 
     // False when the run was abandoned meanwhile.
     bool Prepare(const Global& global, Breather& breather);
@@ -58,53 +66,35 @@ public:
     std::optional<bool> HasMatchBetween(int a, int end, Breather& breather);
 
 private:
-    // Names with more distinct words list no pairs (at most 36 a name) or no triples (at most
-    // 20); an anchor probes them only when none of its possible partners can have that many.
-    static constexpr size_t MaxPairedWords = 15;
-    static constexpr size_t MaxTripledWords = 7;
+    struct Index;
+    struct Probe;
 
-    // Two or three words, rarest first (third: none for a pair).
-    struct WordSet {
-        quint32 first, second, third;
-        friend bool operator==(const WordSet&, const WordSet&) = default;
-        friend size_t qHash(const WordSet& set, size_t seed) {
-            return qHashMulti(seed, set.first, set.second, set.third);
-        }
-    };
+    // The steps of Prepare; each false when the run was abandoned meanwhile.
+    bool NumberNames(const Global& global, Breather& breather);
+    bool CountWords(Breather& breather);
+    bool ChooseSetLimits(Breather& breather);
+    bool FindSharedBuckets(Breather& breather);
+    bool BuildLists(Breather& breather);
 
-    // Calls f for every set of k (2 or 3) ranked words whose rarest is common and whose positions
-    // are at most `last`.
-    template <typename F>
-    void ForEachWordSet(size_t k, size_t last, F f) const;
-    static constexpr quint32 NoWord = std::numeric_limits<quint32>::max();
-
-    int LastOcc(int u) const { return occ_[occStart_[size_t(u) + 1] - 1]; }
-    bool Common(quint32 word) const { return frequency_[word] >= commonWord_; }
-
-    // The distinct words of u, rarest first.
-    void RankWords(int u);
-
-    // The keys whose lists hold every name similar to u (see the class comment).
+    // The number of names that occur after entry k: names are numbered by their last occurrence,
+    // latest first, so these are the names below that number.
+    int NamesAfter(int k) const;
+    // What u reads as an anchor at entry a.
     void SelectProbe(int u);
+    // What every name that occurs after entry a shares with u, over the lists of u's words;
+    // false when abandoned.
+    bool CountShares(int u, int a, Breather& breather);
+    bool SharesEnough(int u, int v, quint32 shares) const;
 
     PreparedNames prepared_;
     std::vector<int> nameOf_;         // entry -> name number
     std::vector<int> occStart_;       // name -> its first index in occ_
     std::vector<int> occ_;            // entries of each name, in inventory order
-    std::vector<quint32> frequency_;  // word -> number of names containing it
-    quint32 commonWord_ = 8;
-    QHash<WordSet, quint32> setKeys_;  // keys below the word count are words, the rest sets
-    std::vector<quint32> postStart_;   // key -> its first index in live_ and byLatest_
-    std::vector<int> live_;            // names with the key, not found yet
-    std::vector<quint32> liveEnd_;
-    std::vector<int> byLatest_;  // names with the key, latest last occurrence first
-    std::vector<char> found_;
-    std::vector<int> stamp_;          // the anchor name that last looked at a name
+    std::vector<int> lastOcc_;        // name -> its last entry
     std::vector<int> latestSimilar_;  // latest occurrence of a name similar to it, or -1
-
-    std::vector<PreparedNames::Word> byRarity_;
-    std::vector<quint32> probe_;
     std::vector<int> partners_;
+    std::unique_ptr<Index> index_;
+    std::unique_ptr<Probe> probe_;
 };
 
 }  // namespace tallyrook
