@@ -5,16 +5,17 @@
 #   bench/cli/run.sh [BUILD_DIR] [FILE_COUNTS...]
 #   e.g. MIX=sparse bench/cli/run.sh build/release 100000 1000000
 #
-# MIX (default sparse) is the generator's mix. ROUNDS (default 5) rounds, each running every
-# command once in turn; the table gives the median and the fastest round, in ms, of the whole
-# process, and the median processor time (user + system), which a machine busy with other work
-# inflates far less than the wall clock. COMMANDS picks some of find-sizes, find-names-uniq,
-# cli-all and cli-name; OLD_CLI=PATH adds old-all, that binary's all-criteria run, to compare a
-# change in the same rounds. The all-criteria run lists every row (--all). One more run of each tallyrook command
-# reports its rows, output size, peak memory and, with TALLYROOK_TIMINGS=1, the time of each
-# stage, and OLD_CLI's peak memory; REFERENCE=FILE compares both all-criteria outputs with FILE
-# byte for byte. Trees are made under TMPDIR (default /tmp) and
-# deleted afterwards, unless KEEP_TREES names a folder where they are kept and reused.
+# MIX (default sparse) is the generator's mix: realistic, sparse or music. ROUNDS (default 5)
+# rounds, each running every command once in turn; the table gives the median and the fastest
+# round, in ms, of the whole process, and the median processor time (user + system), which a
+# machine busy with other work inflates far less than the wall clock. COMMANDS picks some of
+# find-sizes, find-names-uniq, cli-all and cli-name; OLD_CLI=PATH adds old-all, that binary's
+# all-criteria run, to compare a change in the same rounds. The all-criteria run lists every row
+# (--all). One more run of each tallyrook command reports its rows, output size, peak memory and,
+# with TALLYROOK_TIMINGS=1, the time of each stage, and OLD_CLI's peak memory; REFERENCE=FILE
+# compares both all-criteria outputs with FILE byte for byte. Trees are made under TMPDIR
+# (default /tmp) and deleted afterwards, unless KEEP_TREES names a folder where they are kept and
+# reused.
 set -euo pipefail
 
 build=${1:-build/release}

@@ -10,7 +10,6 @@
 #include "shared/global.h"
 
 namespace tallyrook {
-
 namespace {
 
 // The splitmix64 finaliser: numbers that differ in any bit land in unrelated places.
@@ -62,10 +61,12 @@ struct SimilarSearch::Index {
     struct NameInfo {
         quint64 signature;  // bit SignatureBit(w) for each of its words
         int stamp;          // the anchor that last looked at it
-        quint32 words : 31;
-        quint32 found : 1;
+        quint32 words;
     };
     std::vector<NameInfo> info;
+    // Found names, a bit each: a list read checks it first, without the look at the name.
+    std::vector<quint64> found;
+    bool Found(int v) const { return found[size_t(v) / 64] >> (v % 64) & 1; }
     std::vector<quint8> probeSize;  // the size of the sets it reads, or 0 when it counts
     // Names with at most this many words list their pairs, and their triples.
     int maxPairedWords = 0;
@@ -77,16 +78,20 @@ struct SimilarSearch::Index {
         quint64 shared;  // bit b: bucket 64 i + b has a key
         quint32 before;  // keys of the buckets before
     };
+    static constexpr int MaxBucketBits = 26;
     int bucketBits = 6;
     std::vector<Buckets> buckets;
     quint32 sharedBuckets = 0;
 
     // Keys below the number of words are words, the rest buckets. Every list is in name order,
     // that is latest last occurrence first.
-    std::vector<quint32> postStart;  // key -> its first index in byLatest and live
-    std::vector<int> byLatest;       // names with the key
-    std::vector<int> live;           // of those, the names not found yet that still occur
-    std::vector<quint32> liveEnd;
+    struct Bounds {
+        quint32 start;    // the first index in byLatest and live; the next key's is the end
+        quint32 liveEnd;  // the end of the live names
+    };
+    std::vector<Bounds> lists;  // by key, and one more for the end
+    std::vector<int> byLatest;  // names with the key
+    std::vector<int> live;      // of those, the names not found yet that still occur
 
     // What each name reads as an anchor: the keys from probeKeys[probeStart[u]] on, and the most
     // the words shared through each can be worth.
@@ -239,45 +244,37 @@ struct SimilarSearch::Index {
 
     size_t Bucket(quint64 code) const { return size_t(code >> (64 - bucketBits)); }
 
+    // A set's code, and its worth when the name reads it, else 0.
+    struct Code {
+        quint64 code;
+        quint32 worth;
+    };
+    std::vector<Code> codes;
+
+    // A filter of the buckets with a key: two bits of one word for each (a power of two words).
+    std::vector<quint64> filter;
+    struct FilterPlace {
+        size_t word;
+        quint64 bits;
+    };
+    FilterPlace FilterPlaceOf(size_t bucket) const {
+        const quint64 h = Scramble(bucket);
+        return {size_t(h >> 12) & (filter.size() - 1),
+                quint64(1) << (h & 63) | quint64(1) << (h >> 6 & 63)};
+    }
+
     // The key of a set's bucket, or NoKey.
     quint32 SetKey(quint64 code) const {
         const size_t bucket = Bucket(code);
+        if (const FilterPlace place = FilterPlaceOf(bucket);
+            (filter[place.word] & place.bits) != place.bits)
+            return NoKey;
         const Buckets& block = buckets[bucket / 64];
         const quint64 bit = quint64(1) << (bucket % 64);
         if (!(block.shared & bit))
             return NoKey;
         return quint32(frequency.size()) + block.before +
                quint32(BitCount(block.shared & (bit - 1)));
-    }
-
-    // The keys of the sets the ranked name u lists (first all the codes, then their look-ups, so
-    // that the look-ups do not wait for each other); in `read` and `readWorth`, those it reads.
-    std::vector<quint64> codes;
-    std::vector<quint32> worths;
-    std::vector<quint32> keys;
-    std::vector<quint32> read;
-    std::vector<quint8> readWorth;
-    const std::vector<quint32>& ListedKeys(const PreparedNames& names, int u) {
-        codes.clear();
-        worths.clear();
-        ForEachListedSet(names, u, [this](quint64 code, quint32 worth) {
-            codes.push_back(code);
-            worths.push_back(worth);
-        });
-        keys.clear();
-        read.clear();
-        readWorth.clear();
-        for (size_t i = 0; i < codes.size(); ++i) {
-            const quint32 key = SetKey(codes[i]);
-            if (key == NoKey)
-                continue;
-            keys.push_back(key);
-            if (worths[i] > 0) {
-                read.push_back(key);
-                readWorth.push_back(quint8(worths[i]));
-            }
-        }
-        return keys;
     }
 };
 
@@ -400,6 +397,7 @@ bool SimilarSearch::CountWords(Breather& breather) {
     x.frequency.assign(words, 0);
     x.cap.assign(words, 1);
     x.info.resize(size_t(m));
+    x.found.assign(size_t(m) / 64 + 1, 0);
     for (int u = 0; u < m; ++u) {
         if (!breather.Step(qint64(prepared_.Words(u).size())))
             return false;
@@ -409,7 +407,7 @@ bool SimilarSearch::CountWords(Breather& breather) {
             x.cap[w.id] = quint16(std::clamp<quint32>(w.count, x.cap[w.id], 65535));
             signature |= quint64(1) << SignatureBit(w.id);
         }
-        x.info[size_t(u)] = {signature, -1, quint32(prepared_.WordCount(u)), 0};
+        x.info[size_t(u)] = {signature, -1, quint32(prepared_.WordCount(u))};
     }
     // Words in fewer names are read from their own list, never as the first of a set: an anchor
     // reads at most this many candidates per rare word, while every set listed costs each name
@@ -427,6 +425,8 @@ bool SimilarSearch::ChooseSetLimits(Breather& breather) {
     x.maxPairedWords = x.maxTripledWords = Index::MaxSetWords;
     std::vector<int> wordsStart(Index::MaxSetWords + 2, 0);
     for (int u = 0; u < m; ++u) {
+        if (!breather.Step())
+            return false;
         if (x.ListsSets(prepared_, u))
             ++wordsStart[size_t(prepared_.WordCount(u)) + 1];
     }
@@ -436,6 +436,8 @@ bool SimilarSearch::ChooseSetLimits(Breather& breather) {
     {
         std::vector<int> fill(wordsStart.begin(), wordsStart.end() - 1);
         for (int u = 0; u < m; ++u) {
+            if (!breather.Step())
+                return false;
             if (x.ListsSets(prepared_, u))
                 byWords[size_t(fill[size_t(prepared_.WordCount(u))]++)] = u;
         }
@@ -449,6 +451,8 @@ bool SimilarSearch::ChooseSetLimits(Breather& breather) {
         // The sets of all common words at most, and only if that is over the budget, counted.
         quint64 most[2] = {sets[0], sets[1]};
         for (int i = wordsStart[size_t(w)]; i < wordsStart[size_t(w) + 1]; ++i) {
+            if (!breather.Step())
+                return false;
             quint64 common = 0;
             for (const PreparedNames::Word& word : prepared_.Words(byWords[size_t(i)]))
                 common += x.Common(word.id);
@@ -481,6 +485,8 @@ bool SimilarSearch::ChooseSetLimits(Breather& breather) {
     x.readBy.assign(size_t(prepared_.DistinctWordCount()), 0);
     x.probeSize.resize(size_t(m));
     for (int u = 0; u < m; ++u) {
+        if (!breather.Step())
+            return false;
         const int k = x.FindProbeSize(prepared_, u);
         x.probeSize[size_t(u)] = quint8(k);
         if (k > 0) {
@@ -488,8 +494,11 @@ bool SimilarSearch::ChooseSetLimits(Breather& breather) {
                 x.readBy[w.id] |= quint8(1 << (k - 2));
         }
     }
-    // About as many buckets as sets listed.
-    x.bucketBits = std::max(6, int(std::bit_width(sets[0] + sets[1])));
+    // About as many buckets as sets listed; for a few sets, four times as many, so that sets
+    // rarely share a bucket even then.
+    const quint64 listed = sets[0] + sets[1];
+    x.bucketBits = std::clamp(int(std::bit_width(listed < (1 << 16) ? 4 * listed : listed)), 12,
+                              Index::MaxBucketBits);
     return breather.Now();
 }
 
@@ -500,8 +509,11 @@ bool SimilarSearch::FindSharedBuckets(Breather& breather) {
     // itself): only those get a list.
     std::vector<quint64> shared(size_t(1) << (x.bucketBits - 6), 0);
     {
-        std::vector<quint64> once(shared.size(), 0);
-        std::vector<quint64> read(shared.size(), 0);
+        // Of every 64 buckets, those listed once, twice and read, side by side.
+        struct Seen {
+            quint64 once, twice, read;
+        };
+        std::vector<Seen> seen(shared.size(), {0, 0, 0});
         for (int u = 0; u < m; ++u) {
             if (!x.ListsSets(prepared_, u))
                 continue;
@@ -510,18 +522,18 @@ bool SimilarSearch::FindSharedBuckets(Breather& breather) {
             x.ForEachListedSet(prepared_, u, [&](quint64 code, quint32 worth) {
                 const size_t b = x.Bucket(code);
                 const quint64 bit = quint64(1) << (b % 64);
-                if (once[b / 64] & bit)
-                    shared[b / 64] |= bit;
-                once[b / 64] |= bit;
+                Seen& block = seen[b / 64];
+                block.twice |= block.once & bit;
+                block.once |= bit;
                 if (worth > 0)
-                    read[b / 64] |= bit;
+                    block.read |= bit;
                 ++sets;
             });
             if (!breather.Step(qint64(x.ranked.size()) + sets))
                 return false;
         }
-        for (size_t i = 0; i < read.size(); ++i)
-            shared[i] &= read[i];
+        for (size_t i = 0; i < seen.size(); ++i)
+            shared[i] = seen[i].twice & seen[i].read;
     }
     if (!breather.Now())
         return false;
@@ -529,6 +541,18 @@ bool SimilarSearch::FindSharedBuckets(Breather& breather) {
     for (size_t i = 0; i < shared.size(); ++i) {
         x.buckets[i] = {shared[i], x.sharedBuckets};
         x.sharedBuckets += quint32(BitCount(shared[i]));
+    }
+    if (!breather.Now())
+        return false;
+    // Most sets listed have no key; a filter of about a byte a key, small enough to stay in the
+    // processor's cache, answers for most of them without a look at the buckets.
+    x.filter.assign(std::bit_ceil(size_t(x.sharedBuckets) / 8 + 1), 0);
+    for (size_t i = 0; i < shared.size(); ++i) {
+        for (quint64 bits = shared[i]; bits != 0; bits &= bits - 1) {
+            const Index::FilterPlace place =
+                x.FilterPlaceOf(i * 64 + size_t(std::countr_zero(bits)));
+            x.filter[place.word] |= place.bits;
+        }
     }
     return breather.Now();
 }
@@ -560,15 +584,28 @@ bool SimilarSearch::BuildLists(Breather& breather) {
                 x.probeWorth.push_back(quint8(x.countFrom[i]));
             }
         }
+        qint64 listedSets = 0;
         if (lists) {
-            for (const quint32 key : x.ListedKeys(prepared_, u)) {
+            // First the codes, then their look-ups, so that the look-ups do not wait for each
+            // other.
+            x.codes.clear();
+            x.ForEachListedSet(prepared_, u, [&x](quint64 code, quint32 worth) {
+                x.codes.push_back({code, worth});
+            });
+            for (const Index::Code& code : x.codes) {
+                const quint32 key = x.SetKey(code.code);
+                if (key == Index::NoKey)
+                    continue;
                 ++listed[key];
                 sets.push_back(key);
+                if (code.worth > 0) {
+                    x.probeKeys.push_back(key);
+                    x.probeWorth.push_back(quint8(code.worth));
+                }
             }
-            x.probeKeys.insert(x.probeKeys.end(), x.read.begin(), x.read.end());
-            x.probeWorth.insert(x.probeWorth.end(), x.readWorth.begin(), x.readWorth.end());
+            listedSets = qint64(x.codes.size());
         }
-        if (!breather.Step(qint64(x.ranked.size() + x.codes.size())))
+        if (!breather.Step(qint64(x.ranked.size()) + listedSets))
             return false;
     }
     x.probeStart[size_t(m)] = quint32(x.probeKeys.size());
@@ -577,15 +614,17 @@ bool SimilarSearch::BuildLists(Breather& breather) {
         return false;
     // Fresh memory costs a page fault a page: the lists of a million names are laid out one at a
     // time, with events between.
-    x.postStart.assign(keyCount + 1, 0);
+    x.lists.resize(keyCount + 1);
+    x.lists[0].start = 0;
     for (size_t key = 0; key < keyCount; ++key)
-        x.postStart[key + 1] = x.postStart[key] + listed[key];
+        x.lists[key].liveEnd = x.lists[key + 1].start = x.lists[key].start + listed[key];
     if (!breather.Now())
         return false;
-    x.byLatest.resize(x.postStart.back());
+    x.byLatest.resize(x.lists.back().start);
     if (!breather.Now())
         return false;
-    std::copy(x.postStart.begin(), x.postStart.end() - 1, listed.begin());
+    for (size_t key = 0; key < keyCount; ++key)
+        listed[key] = x.lists[key].start;
     for (int u = 0; u < m; ++u) {
         if (!breather.Step(qint64(prepared_.Words(u).size())))
             return false;
@@ -607,7 +646,6 @@ bool SimilarSearch::BuildLists(Breather& breather) {
         std::copy(x.byLatest.begin() + qsizetype(i), x.byLatest.begin() + qsizetype(end),
                   x.live.begin() + qsizetype(i));
     }
-    x.liveEnd.assign(x.postStart.begin() + 1, x.postStart.end());
     return breather.Now();
 }
 
@@ -631,8 +669,8 @@ void SimilarSearch::SelectProbe(int u) {
     p.keys.clear();
     for (quint32 i = x.probeStart[size_t(u)]; i < x.probeStart[size_t(u) + 1]; ++i) {
         const quint32 key = x.probeKeys[i];
-        p.keys.push_back(
-            {key, x.probeWorth[i], x.postStart[key], x.postStart[key + 1], x.liveEnd[key], 0});
+        p.keys.push_back({key, x.probeWorth[i], x.lists[key].start, x.lists[key + 1].start,
+                          x.lists[key].liveEnd, 0});
     }
     for (Probe::Key& key : p.keys)
         key.first = key.start < key.end ? x.byLatest[key.start] : std::numeric_limits<int>::max();
@@ -645,7 +683,7 @@ bool SimilarSearch::CountShares(int u, int a, Breather& breather) {
     x.counted.clear();
     const int later = NamesAfter(a);
     for (const PreparedNames::Word& w : prepared_.Words(u)) {
-        for (quint32 i = x.postStart[w.id]; i < x.postStart[w.id + 1]; ++i) {
+        for (quint32 i = x.lists[w.id].start; i < x.lists[w.id + 1].start; ++i) {
             if (!breather.Step())
                 return false;
             const int v = x.byLatest[i];
@@ -670,7 +708,7 @@ const std::vector<int>* SimilarSearch::FirstProbe(int a, Breather& breather) {
     SelectProbe(u);
     int latest = -1;
     const auto addPartners = [&](int v) {
-        x.info[size_t(v)].found = 1;
+        x.found[size_t(v) / 64] |= quint64(1) << (v % 64);
         const int* first = occ_.data() + occStart_[size_t(v)];
         const int* last = occ_.data() + occStart_[size_t(v) + 1];
         partners_.insert(partners_.end(), std::upper_bound(first, last, a), last);
@@ -683,7 +721,7 @@ const std::vector<int>* SimilarSearch::FirstProbe(int a, Breather& breather) {
             if (v == u || !SharesEnough(u, v, shares))
                 continue;
             latest = std::max(latest, lastOcc_[size_t(v)]);
-            if (!x.info[size_t(v)].found)
+            if (!x.Found(v))
                 addPartners(v);
         }
     } else {
@@ -698,11 +736,13 @@ const std::vector<int>* SimilarSearch::FirstProbe(int a, Breather& breather) {
                 const int v = *p;
                 if (v >= current)
                     break;
-                Index::NameInfo& info = x.info[size_t(v)];
-                if (info.found)
+                if (x.Found(v))
                     continue;
                 *out++ = v;
-                if (v == u || info.stamp == u || info.words >= 2 * key.worth)
+                if (v == u)
+                    continue;
+                Index::NameInfo& info = x.info[size_t(v)];
+                if (info.stamp == u || info.words >= 2 * key.worth)
                     continue;
                 info.stamp = u;
                 if (!probe_->MayBeSimilar(info) || !prepared_.Similar(u, v))
@@ -710,7 +750,7 @@ const std::vector<int>* SimilarSearch::FirstProbe(int a, Breather& breather) {
                 latest = std::max(latest, lastOcc_[size_t(v)]);
                 addPartners(v);
             }
-            x.liveEnd[key.key] = quint32(out - x.live.data());
+            x.lists[key.key].liveEnd = quint32(out - x.live.data());
         }
         // The latest occurrence of any similar name, found ones included: read until nothing
         // later than the best so far is left.
