@@ -373,6 +373,8 @@ bool SimilarSearch::NumberNames(const Global& global, Breather& breather) {
             occ_[size_t(fill[size_t(nameOf_[size_t(k)])]++)] = k;
         }
     }
+    afterEntry_ = -1;
+    afterNames_ = m;
     lastOcc_.resize(size_t(m));
     for (int u = 0; u < m; ++u)
         lastOcc_[size_t(u)] = occ_[size_t(occStart_[size_t(u) + 1] - 1)];
@@ -410,9 +412,10 @@ bool SimilarSearch::CountWords(Breather& breather) {
         x.info[size_t(u)] = {signature, -1, quint32(prepared_.WordCount(u))};
     }
     // Words in fewer names are read from their own list, never as the first of a set: an anchor
-    // reads at most this many candidates per rare word, while every set listed costs each name
-    // that has it. Small inventories list sets sooner.
-    x.commonWord = quint32(std::clamp(m / 64, 8, 32));
+    // reads at most this many candidates per rare word, most of them turned away by their
+    // signature, while every set listed costs each name that has it. Small inventories list sets
+    // sooner.
+    x.commonWord = quint32(std::clamp(m / 64, 8, 128));
     return breather.Now();
 }
 
@@ -649,10 +652,19 @@ bool SimilarSearch::BuildLists(Breather& breather) {
     return breather.Now();
 }
 
-int SimilarSearch::NamesAfter(int k) const {
-    return int(
-        std::partition_point(lastOcc_.begin(), lastOcc_.end(), [k](int last) { return last > k; }) -
-        lastOcc_.begin());
+int SimilarSearch::NamesAfter(int k) {
+    // The pass asks about entries in inventory order, mostly: a cursor moves down the names.
+    if (k < afterEntry_) {
+        afterEntry_ = k;
+        afterNames_ = int(std::partition_point(lastOcc_.begin(), lastOcc_.end(),
+                                               [k](int last) { return last > k; }) -
+                          lastOcc_.begin());
+    }
+    for (; afterEntry_ < k; ++afterEntry_) {
+        if (afterNames_ > 0 && lastOcc_[size_t(afterNames_ - 1)] == afterEntry_ + 1)
+            --afterNames_;
+    }
+    return afterNames_;
 }
 
 void SimilarSearch::SelectProbe(int u) {
@@ -754,7 +766,11 @@ const std::vector<int>* SimilarSearch::FirstProbe(int a, Breather& breather) {
         }
         // The latest occurrence of any similar name, found ones included: read until nothing
         // later than the best so far is left.
-        int later = NamesAfter(std::max(latest, a));
+        int later = latest > a
+                        ? int(std::partition_point(lastOcc_.begin(), lastOcc_.end(),
+                                                   [latest](int last) { return last > latest; }) -
+                              lastOcc_.begin())
+                        : NamesAfter(a);
         for (const Probe::Key& key : probe_->keys) {
             if (key.first >= later)
                 continue;

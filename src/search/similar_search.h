@@ -78,7 +78,7 @@ private:
 
     // The number of names that occur after entry k: names are numbered by their last occurrence,
     // latest first, so these are the names below that number.
-    int NamesAfter(int k) const;
+    int NamesAfter(int k);
     // What u reads as an anchor at entry a.
     void SelectProbe(int u);
     // What every name that occurs after entry a shares with u, over the lists of u's words;
@@ -93,6 +93,8 @@ private:
     std::vector<int> lastOcc_;        // name -> its last entry
     std::vector<int> latestSimilar_;  // latest occurrence of a name similar to it, or -1
     std::vector<int> partners_;
+    int afterEntry_ = -1;  // NamesAfter's last question and answer
+    int afterNames_ = 0;
     std::unique_ptr<Index> index_;
     std::unique_ptr<Probe> probe_;
 };
