@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
     // is a read of the settings store, as it is there.
     tallyrook::test::RecordingHost host;
     host.log = tallyrook::test::RecordingHost::Log::Quiet;
-    host.exactFilesize = withSizes;
+    host.options.criteria.exactFilesize = withSizes;
     tallyrook::SettingsStore store;
     store.WriteSetting(tallyrook::setting_keys::Stop, QStringLiteral("False"));
     host.onPoll = [&](int) {
@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
         } else {
             tallyrook::WalkedFolders walked;
             host.StartGapClock();
-            tallyrook::AnalyzeFolder(folder, host, global, walked);
+            tallyrook::AnalyzeFolder(folder, host, global, walked, host.options);
             longestGapMs = std::max(longestGapMs, host.LongestGapMs());
             files = global.inventory.FileCount();
         }
