@@ -180,7 +180,9 @@ int main(int argc, char** argv) {
         }
         YesDialogs dialogs;
         timer.restart();
-        const TrashOutcome outcome = SendToTrash(files, dialogs);
+        TrashQuestion question;
+        question.paths = files;
+        const TrashOutcome outcome = SendToTrash(question, dialogs);
         Report(alike ? "move same-named files to the Trash" : "move distinct files to the Trash",
                timer.nsecsElapsed(), files.size());
         Out() << "  moved " << outcome.moved.size() << ", failed " << dialogs.failed << Qt::endl;

@@ -42,7 +42,6 @@ public:
 
     // The resize rules for an outer size of W x H twips, then the three geometry keys.
     void ApplyLayout(int outerWidth, int outerHeight);
-    const MainLayout& Layout() const { return layout_; }
     // The window's outer size (its frame included) in twips.
     QSize OuterSizeTwips() const;
 

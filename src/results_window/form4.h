@@ -36,9 +36,6 @@ public:
     // The dialogs of a Trash request; nullptr goes back to the real ones. Not owned.
     void SetTrashDialogs(TrashDialogs* dialogs);
 
-    // "Undo Last Trash Request" (Ctrl+Z): enabled while the last request has files to put back.
-    QAction* UndoAction() const { return undoAction_; }
-
     // The list's menu for the row at 0-based `row` (-1: no row), at `globalPos`. Its commands
     // help the user choose; none of them changes a mark unless it says so.
     void OpenRowMenu(int row, const QPoint& globalPos);

@@ -2,7 +2,7 @@
 
 #include "search/file_functions.h"
 #include "search/formats.h"
-#include "search/similarity.h"
+#include "support/reference_rule.h"
 
 #include <array>
 

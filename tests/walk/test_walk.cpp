@@ -12,6 +12,7 @@
 #include "search/walk.h"
 #include "shared/global.h"
 #include "support/recording_host.h"
+#include "support/reference_rule.h"
 #include "support/temp_tree.h"
 #include "support/test_env.h"
 
