@@ -1,11 +1,11 @@
 #include <QApplication>
-#include <QIcon>
 
 #include "main_window/form1.h"
 #include "results_window/results_model.h"
 #include "settings/settings_store.h"
 #include "shared/global.h"
 #include "shared/program.h"
+#include "widgets/window_look.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(tallyrook::ProgramName);
     QApplication::setApplicationVersion(tallyrook::ProgramVersion);
     QGuiApplication::setDesktopFileName(QStringLiteral("tallyrook"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/artwork/icon.svg")));
+    QApplication::setWindowIcon(tallyrook::WindowIcon());
 
     tallyrook::Global global;
     tallyrook::SettingsStore settings;

@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QIcon>
@@ -28,6 +27,7 @@
 #include "shared/twips.h"
 #include "widgets/hand_pointer.h"
 #include "widgets/picture_button.h"
+#include "widgets/window_look.h"
 
 namespace tallyrook {
 
@@ -42,16 +42,6 @@ constexpr int kListTop = 240;
 constexpr int kProgressHeight = 375;
 // After the first show, how long the window manager has to tell us its frame size.
 constexpr int kFrameWaitMs = 2000;
-
-QFont CaptionFont() {
-    const QString family = QFontDatabase::hasFamily(QStringLiteral("Arial"))
-                               ? QStringLiteral("Arial")
-                               : QStringLiteral("Liberation Sans");
-    QFont font(family);
-    font.setPointSize(9);
-    font.setBold(true);
-    return font;
-}
 
 }  // namespace
 
@@ -72,7 +62,7 @@ Form1::~Form1() = default;
 
 void Form1::BuildControls() {
     setObjectName(form1::Window);
-    setWindowIcon(QIcon(QStringLiteral(":/artwork/icon.svg")));
+    setWindowIcon(WindowIcon());
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     white.setColor(QPalette::WindowText, Qt::black);

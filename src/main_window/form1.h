@@ -6,8 +6,8 @@
 #include <memory>
 #include <optional>
 
-#include "main_window/layout_rules.h"
 #include "search/run_options.h"
+#include "widgets/layout_rules.h"
 
 class QCheckBox;
 class QGroupBox;

@@ -13,7 +13,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QMessageBox>
 #include <QSet>
 #include <QToolTip>
 #include <QTreeView>
@@ -33,7 +32,9 @@
 #include "shared/program.h"
 #include "shared/twips.h"
 #include "widgets/hand_pointer.h"
+#include "widgets/layout_rules.h"
 #include "widgets/picture_button.h"
+#include "widgets/window_look.h"
 
 namespace tallyrook {
 
@@ -133,12 +134,6 @@ private:
     bool menuFromKeyboard_ = false;
 };
 
-void ShowPlainMessage(QWidget* parent, const QString& title, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
-}
-
 }  // namespace
 
 Form4::Form4(ResultsModel& model, QWidget* mainWindow)
@@ -149,7 +144,7 @@ Form4::Form4(ResultsModel& model, QWidget* mainWindow)
       dialogs_(ownDialogs_.get()) {
     setObjectName(form4::Window);
     setWindowTitle(ProgramCaption());
-    setWindowIcon(QIcon(QStringLiteral(":/artwork/icon.svg")));
+    setWindowIcon(WindowIcon());
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
@@ -180,12 +175,8 @@ Form4::Form4(ResultsModel& model, QWidget* mainWindow)
 
     resultList_ = new ResultsView(*this, this);
     resultList_->setObjectName(form4::ResultList);
-    resultList_->setGeometry(TwipsRect(120, 1320, 10095, 4455));
-    QFont font;
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    font.setPointSize(9);
-    font.setBold(true);
-    resultList_->setFont(font);
+    resultList_->setGeometry(TwipsRect(120, 1320, layout_.listWidth, layout_.listHeight));
+    resultList_->setFont(CaptionFont());
     resultList_->setModel(&model_);
     resultList_->setRootIsDecorated(false);
     resultList_->setItemsExpandable(false);
@@ -366,9 +357,9 @@ void Form4::OpenRow(int row) {
         return;
     const QString path = model_.Row(row).path;
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        ShowPlainMessage(this, ProgramName,
-                         QStringLiteral("No application could open \"") +
-                             QDir::toNativeSeparators(path) + QStringLiteral("\"."));
+        ShowMessageBox(this, ProgramName,
+                       QStringLiteral("No application could open \"") +
+                           QDir::toNativeSeparators(path) + QStringLiteral("\"."));
 }
 
 void Form4::ShowRowInFolder(int row) {
@@ -480,18 +471,13 @@ void Form4::ApplyLayout() {
     // The rules work on the outer size in twips; a size that comes out negative (a tiny or
     // minimised window) leaves that measure as it was.
     const QSize outer = frameGeometry().size();
-    const int listWidth = PixelsToTwips(outer.width()) - 360;
-    const int listHeight = PixelsToTwips(outer.height()) - 1900;
-    if (listWidth >= 0)
-        resultList_->resize(TwipsToPixels(listWidth), resultList_->height());
-    if (listHeight >= 0)
-        resultList_->resize(resultList_->width(), TwipsToPixels(listHeight));
-    const int firstColumn = PixelsToTwips(resultList_->width()) - 4500;
-    if (firstColumn >= 0)
-        resultList_->setColumnWidth(ResultsModel::FilenameColumn, TwipsToPixels(firstColumn));
-    resultList_->setColumnWidth(ResultsModel::SizeColumn, TwipsToPixels(1100));
-    resultList_->setColumnWidth(ResultsModel::ModifiedColumn, TwipsToPixels(2300));
-    resultList_->setColumnWidth(ResultsModel::TypeColumn, TwipsToPixels(700));
+    ApplyResultsResizeRules(layout_, PixelsToTwips(outer.width()), PixelsToTwips(outer.height()));
+    resultList_->resize(TwipsToPixels(layout_.listWidth), TwipsToPixels(layout_.listHeight));
+    resultList_->setColumnWidth(ResultsModel::FilenameColumn, TwipsToPixels(layout_.filenameWidth));
+    resultList_->setColumnWidth(ResultsModel::SizeColumn, TwipsToPixels(ResultsLayout::SizeWidth));
+    resultList_->setColumnWidth(ResultsModel::ModifiedColumn,
+                                TwipsToPixels(ResultsLayout::ModifiedWidth));
+    resultList_->setColumnWidth(ResultsModel::TypeColumn, TwipsToPixels(ResultsLayout::TypeWidth));
 }
 
 void Form4::closeEvent(QCloseEvent* event) {

@@ -6,13 +6,13 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QVBoxLayout>
 
 #include "search/formats.h"
 #include "trash/trash_writer.h"
+#include "widgets/window_look.h"
 
 namespace tallyrook {
 
@@ -144,12 +144,7 @@ QString QtTrashDialogs::NotRestoredHeading(qsizetype count) {
 }
 
 bool QtTrashDialogs::Confirm(const TrashQuestion& question) {
-    QMessageBox box(QMessageBox::NoIcon, Title(), ConfirmText(question),
-                    QMessageBox::Yes | QMessageBox::No, parent_);
-    // A file name that looks like markup is still just a name.
-    box.setTextFormat(Qt::PlainText);
-    box.setDefaultButton(QMessageBox::Yes);
-    return box.exec() == QMessageBox::Yes;
+    return AskYesNoBox(parent_, Title(), ConfirmText(question));
 }
 
 void QtTrashDialogs::BeginProgress(int total) {
