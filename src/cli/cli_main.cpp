@@ -16,10 +16,10 @@
 #include "cli/cli_host.h"
 #include "cli/row_output.h"
 #include "cli/terminal.h"
-#include "search/file_functions.h"
 #include "search/result_list.h"
 #include "search/run_options.h"
 #include "search/search_run.h"
+#include "shared/file_names.h"
 #include "shared/global.h"
 #include "shared/program.h"
 

@@ -9,14 +9,6 @@ namespace tallyrook {
 // Small path and metadata helpers shared by the walk, the passes, the folder list and the
 // results window. Paths use "/"; none of these ever reads a file's contents.
 
-// A name or path as the file system spells it, decoded so that it encodes back to the same bytes
-// (QFile::encodeName). QString::fromUtf8 alone drops a leading byte-order mark, which would turn
-// the file "\uFEFF.key" into the hidden ".key" beside it.
-QString DecodeFileName(QByteArrayView bytes);
-// A name as the file system spells it, for a message: what is valid UTF-8 decoded, every other
-// byte written \xHH, so a name that is not text is still shown as it is.
-QString DisplayFileName(QByteArrayView bytes);
-
 // The text after the last "/"; the whole text when there is none.
 QString FileNameOf(const QString& path);
 // The text up to and including the last "/"; the empty text when there is none.

@@ -21,10 +21,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-#ifndef TALLYROOK_PORTABLE_WALK
-#define TALLYROOK_PORTABLE_WALK 0
+#ifndef TALLYROOK_PORTABLE
+#define TALLYROOK_PORTABLE 0
 #endif
-constexpr bool Portable = TALLYROOK_PORTABLE_WALK;
+constexpr bool Portable = TALLYROOK_PORTABLE;
 
 // The records in order, as "path=size" below `root`; the size is empty when none was read.
 QString Recorded(const Global& global, const QString& root) {
