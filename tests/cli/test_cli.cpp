@@ -246,10 +246,8 @@ private Q_SLOTS:
     }
 
     // On a terminal, one line on stderr rewrites itself, fits the width and is gone at the end,
-    // also when SIGTERM or SIGHUP ends the run; a SIGINT ignored by the caller (a script's
-    // background job) stays ignored. In a pipe there is no progress line; and there Ctrl-C ends
-    // the run at its next poll, without rows. Every folder opened takes a while, so the run is
-    // surely under way meanwhile.
+    // also when SIGTERM or SIGHUP ends the run; an ignored SIGINT (a script's background job)
+    // stays ignored. In a pipe there is none, and Ctrl-C ends the run at its next poll, rowless.
     void progressOnlyOnATerminal() {
         const QString args = u"--name --tsv d1 d2 d3 d4 d5"_qs;
         // Each update is "\r", at most 29 characters, then "erase to the end of the line".

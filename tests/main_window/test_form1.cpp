@@ -222,9 +222,8 @@ private Q_SLOTS:
                      .join(u'\n'));
     }
 
-    // The program as a user starts it: --help and --version answer without a display; without
-    // one, or when it cannot be opened, the program says what it needs; Qt's own options are
-    // taken, others refused. (A folder that is not there: listKeysButtonsAndCommandLine.)
+    // As a user starts it: --help and --version need no display; without one, or when it cannot
+    // be opened, the program says what it needs; Qt's own options are taken, others refused.
     void commandLine() {
         const QString needs = u"Tallyrook's window needs a desktop session. Start it from one"_s;
         const QString usage = u"usage: tallyrook [OPTION]... [FOLDER]...\n"_s;

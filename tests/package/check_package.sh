@@ -28,9 +28,6 @@ man_options() {
         grep -E '^-' | sort -u
 }
 
-# The version tallyrook-cli (the first argument) says it is.
-version_of() { "$1" --version | sed 's/^tallyrook-cli //'; }
-
 case_man_pages_render() {
     need groff
     for page in "$@"; do
@@ -51,13 +48,10 @@ case_desktop_entry_is_valid() { need desktop-file-validate && desktop-file-valid
 
 case_metainfo_is_valid() {
     need appstreamcli
-    local version
-    version=$(version_of "$1")
-    shift
-    appstreamcli validate --no-net --pedantic "$1"
-    grep -q "<launchable type=\"desktop-id\">$(basename "$2")</launchable>" "$1" ||
-        fail "$1 does not name the desktop entry $(basename "$2")"
-    grep -q "<release version=\"$version\"" "$1" || fail "$1 has no release $version"
+    appstreamcli validate --no-net --pedantic "$2"
+    grep -q "<launchable type=\"desktop-id\">$(basename "$3")</launchable>" "$2" ||
+        fail "$2 does not name the desktop entry $(basename "$3")"
+    grep -q "<release version=\"$("$1" --version | cut -d' ' -f2)\"" "$2" || fail "$2: not $1's version"
 }
 
 case_deb_installs_and_runs() {
