@@ -81,8 +81,8 @@ struct ContentsProgress {
 
 // Limits for special callers; the defaults suit everyone else.
 struct ContentsOptions {
-    qint64 maxChunk = 1 << 20;      // the largest read; the first read of a file is 4 KiB
-    qint64 memoryBudget = 8 << 20;  // chunks held for comparison at once, beyond two
+    qint64 maxChunk = 128 << 10;    // the largest read; the first read of a file is 4 KiB
+    qint64 memoryBudget = 1 << 20;  // chunks held for comparison at once, beyond two
     int maxOpenFiles = 0;           // 0: a quarter of the descriptor limit, at most 64
     // Called on the checking thread after each chunk is read (for tests that change a file while
     // it is read).

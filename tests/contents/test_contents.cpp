@@ -267,7 +267,8 @@ private Q_SLOTS:
             const ContentsResult& result = results.files[size_t(k)];
             QCOMPARE(Verdict(result), u"%1/1"_s.arg(results.files[size_t(k % 2500)].copySet));
         }
-        QVERIFY(results.bytesRead <= count * size * 11 / 10);
+        // Each file once, and some last chunks again: 2,500 of them do not fit in memory at once.
+        QVERIFY(results.bytesRead <= count * size * 12 / 10);
     }
 
     // Stop ends the check before its next read, and leaves no thread behind. Sets concluded
