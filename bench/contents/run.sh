@@ -104,6 +104,7 @@ measure() {  # PHASE NAME
     local line
     line=$(grep '^wall_ms ' "$work/err" | tail -1)
     echo "$1 $2: $line"
+    # shellcheck disable=SC2086 # the figures, one word each
     set -- "$1" "$2" $line
     local phase=$1 name=$2
     shift 2
