@@ -25,6 +25,8 @@ namespace {
 
 // The first read of a file: a file system's page. Files of one size mostly differ here already.
 constexpr qint64 FirstChunk = 4096;
+// How many files ahead of the reading the disk is asked to start.
+constexpr size_t PrefetchAhead = 32;
 
 struct Counters {
     std::atomic<qint64> filesDone{0}, filesTotal{0}, bytesDone{0}, bytesTotal{0};
@@ -250,10 +252,24 @@ private:
                 total += SizeOf(order[b]) * qint64(e - b);
         }
         counters_.bytesTotal = total;
+        size_t prefetched = 0;
         for (size_t b = 0, e = 0; b < order.size() && !Stopping(); b = e) {
             const qint64 size = SizeOf(order[b]);
             for (e = b + 1; e < order.size() && SizeOf(order[e]) == size;)
                 ++e;
+            // Files read one by one wait for the disk one by one: it is asked early for the first
+            // chunks of the next few, so that it works on several at once.
+            for (prefetched = std::max(prefetched, b);
+                 prefetched < order.size() && prefetched < b + PrefetchAhead; ++prefetched) {
+                const int u = order[prefetched];
+                const qint64 bytes = SizeOf(u);
+                const bool shared =
+                    (prefetched > 0 && SizeOf(order[prefetched - 1]) == bytes) ||
+                    (prefetched + 1 < order.size() && SizeOf(order[prefetched + 1]) == bytes);
+                if (shared && bytes > 0)
+                    Prefetch(PathText(units_[size_t(u)].firstPath),
+                             std::min(bytes, options_.maxChunk));
+            }
             std::vector<int> group(order.begin() + qsizetype(b), order.begin() + qsizetype(e));
             if (group.size() == 1 || size == 0)
                 Conclude(group, 0);

@@ -48,6 +48,9 @@ qint64 DataFrom(OpenedFile& file, qint64 offset);
 // Whether the open file and the path are still the file `look` saw, unchanged.
 bool StillSame(OpenedFile* file, const QString& path, const Look& look);
 
+// Asks the system to start reading the first `length` bytes of a file that is read soon, so that
+// the disk works on several files at once. Reads nothing into the program.
+void Prefetch(const QString& path, qint64 length);
 // How many files the check may keep open at once.
 int OpenFileLimit();
 

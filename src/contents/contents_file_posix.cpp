@@ -134,6 +134,15 @@ bool StillSame(OpenedFile* file, const QString& path, const Look& look) {
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && Unchanged(info, look);
 }
 
+void Prefetch(const QString& path, qint64 length) {
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOATIME);
+    if (fd < 0)
+        return;
+    ::posix_fadvise(fd, 0, off_t(length), POSIX_FADV_WILLNEED);
+    ::close(fd);
+}
+
 int OpenFileLimit() {
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
