@@ -35,6 +35,7 @@
 
 #include "contents/contents_check.h"
 #include "search/result_list.h"
+#include "search/run_options.h"
 #include "search/search_run.h"
 #include "shared/global.h"
 #include "support/recording_host.h"
@@ -133,11 +134,13 @@ int Check(const QStringList& folders) {
     ResultRows rows;
     test::RecordingHost host;
     host.log = test::RecordingHost::Log::Quiet;
-    host.exactFilesize = true;
+    host.options.criteria.exactFilesize = true;
+    host.options.rowLimit = RunOptions::NoRowLimit;
+    host.options.locale = QLocale::c();
     host.folderEntries = folders;
     QElapsedTimer clock;
     clock.start();
-    RunSearch(host, global, rows, QLocale::c(), MatchPasses::NoRowLimit);
+    RunSearch(host, global, rows, host.options);
     const qint64 searchMs = clock.elapsed();
     QList<ContentsFile> files;
     files.reserve(rows.RowCount());
