@@ -25,25 +25,11 @@
 #include <string>
 #include <vector>
 
+#include "tree_generator/rng.h"
+
 namespace {
 
-// splitmix64, as in tallyrook-gen-tree.
-class Rng {
-public:
-    explicit Rng(uint64_t seed) : state_(seed) {}
-    uint64_t Next() {
-        uint64_t z = (state_ += 0x9e3779b97f4a7c15ULL);
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-        return z ^ (z >> 31);
-    }
-    int64_t Range(int64_t low, int64_t high) {
-        return low + int64_t(Next() % uint64_t(high - low + 1));
-    }
-
-private:
-    uint64_t state_;
-};
+using tallyrook::bench::Rng;
 
 constexpr int64_t KB = 1000, MB = 1000 * 1000;
 

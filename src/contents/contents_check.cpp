@@ -217,10 +217,10 @@ private:
             Path& path = paths_[size_t(p)];
             const int next = path.nextInUnit;
             path.nextInUnit = -1;
-            bool added = false;
-            names.insert(ResolvedName(PathText(p)));
-            if (qsizetype(names.size()) > count && quint64(count) < links) {
-                added = true;
+            const QString name = ResolvedName(PathText(p));
+            const bool added = !names.contains(name) && quint64(count) < links;
+            names.insert(name);
+            if (added) {
                 if (last >= 0)
                     paths_[size_t(last)].nextInUnit = p;
                 last = p;
