@@ -41,6 +41,7 @@ void Report(const char* what, qint64 nanoseconds, qsizetype count, qsizetype fai
 
 qsizetype Request(const QStringList& files) {
     TrashWriter writer;
+    writer.Plan(files);
     qsizetype failed = 0;
     for (const QString& path : files) {
         TrashedFile moved;

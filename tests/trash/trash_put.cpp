@@ -11,7 +11,9 @@ int main(int argc, char** argv) {
     qputenv("XDG_DATA_HOME", argv[1]);
     QTextStream out(stdout);
     tallyrook::TrashWriter writer;
-    for (const QString& path : QCoreApplication::arguments().mid(2)) {
+    const QStringList paths = QCoreApplication::arguments().mid(2);
+    writer.Plan(paths);
+    for (const QString& path : paths) {
         tallyrook::TrashedFile moved;
         QString reason;
         const bool ok = writer.MoveToTrash(path, moved, reason);
