@@ -405,6 +405,7 @@ struct TrashWriter::Impl {
     QByteArray homeCanonical;  // the home Trash folder without links, once it exists
     std::map<QByteArray, std::unique_ptr<Trash>> byTop;  // top-folder Trashes, by top folder
     std::map<dev_t, QByteArray> topOfDevice;
+    QHash<QByteArray, QByteArray> canonicalFolders;
     QList<QByteArray> plan;  // the request's paths, in order
     QHash<QByteArray, qsizetype> planned;
     qsizetype batch = FirstBatch;
@@ -496,15 +497,39 @@ struct TrashWriter::Impl {
         return device == homeDevice ? own : TopTrash(TopOf(folder, device));
     }
 
+    // `folder` without links, "." or ".."; empty when it cannot be read. A folder that is no link
+    // is its parent's canonical path and its name, so that a request of many folders looks at
+    // each once.
+    QByteArray Canonical(const QByteArray& folder) {
+        if (const auto known = canonicalFolders.constFind(folder); known != canonicalFolders.cend())
+            return *known;
+        const qsizetype slash = folder.lastIndexOf('/');
+        const QByteArray name = folder.mid(slash + 1);
+        const QByteArray parent = slash > 0 ? Canonical(folder.left(slash)) : QByteArray("/");
+        struct stat st;
+        QByteArray canonical;
+        if (slash >= 0 && !parent.isEmpty() && !name.isEmpty() && name != "." && name != ".." &&
+            ::lstat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            canonical = (parent == "/" ? QByteArray() : parent) + '/' + name;
+        } else if (char* real = ::realpath(folder.constData(), nullptr)) {
+            canonical = real;
+            ::free(real);
+        }
+        if (canonicalFolders.size() > 100'000)
+            canonicalFolders.clear();
+        canonicalFolders.insert(folder, canonical);
+        return canonical;
+    }
+
     // True when `folder` lies in the "files" or "info" of the home Trash or of a top folder's
     // Trash, any user's: what is there is in the Trash already, and a record sent there would
     // orphan its file.
     bool InTrash(const QByteArray& folder, dev_t device) {
-        char* real = ::realpath(folder.constData(), nullptr);
-        if (!real)
+        QByteArray canonical = Canonical(folder);
+        if (canonical.isEmpty())
             return false;
-        const QByteArray canonical = QByteArray(real) + '/';
-        ::free(real);
+        if (!canonical.endsWith('/'))
+            canonical += '/';
         Home();
         for (const char* sub : {"/files/", "/info/"}) {
             if (!homeCanonical.isEmpty() && canonical.startsWith(QByteArray(homeCanonical + sub)))

@@ -48,55 +48,38 @@ private Q_SLOTS:
         QVERIFY(contents().contains("Stop=True"));
     }
 
-    // Linked into a dotfiles folder: the file behind the link takes the values, the link stays.
-    void linkToAFileKeepsItsLink() {
-        QTemporaryDir dotfiles;
-        const QString target = dotfiles.filePath(u"Tallyrook.conf"_s);
-        QFile file(target);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[General]\nExactFilename=1\n"));
-        file.close();
-        QFile::remove(conf);
-        QVERIFY(QDir().mkpath(QFileInfo(conf).path()) && QFile::link(target, conf));
-        {
-            tallyrook::SettingsStore store;
-            QCOMPARE(store.ReadSetting(u"ExactFilename"_s), u"1"_s);
-            store.WriteSetting(u"FormWidth"_s, u"9600"_s);
-            QVERIFY(store.Sync());
-        }
-        QCOMPARE(QFileInfo(conf).symLinkTarget(), target);
-        QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll().contains("FormWidth=9600"));
-        QVERIFY(QFile::remove(conf));
-    }
-
-    // Anything else in the file's place is read as empty and never written, and a fifo does not
-    // hold up the start: the values live on in memory. Device nodes only in a temporary folder.
-    void notAFileIsLeftAlone_data() {
+    // A link to a file, as from a dotfiles folder, is written through and stays a link. Anything
+    // else in the file's place is read as empty and never written, and a fifo does not hold up
+    // the start: the values live on in memory. Device nodes only in a temporary folder.
+    void settingsFileOfAnotherKind_data() {
         QTest::addColumn<QString>("kind");
-        for (const char* kind : {"folder", "fifo", "link to a device", "dangling link"})
+        for (const char* kind :
+             {"link to a file", "folder", "fifo", "link to a device", "dangling link"})
             QTest::newRow(kind) << QString::fromLatin1(kind);
     }
 
-    void notAFileIsLeftAlone() {
+    void settingsFileOfAnotherKind() {
         QFETCH(QString, kind);
         QTemporaryDir dir;
         const QByteArray path = QFile::encodeName(conf),
                          node = QFile::encodeName(dir.path()) + "/n";
         QFile::remove(conf);
         QVERIFY(QDir().mkpath(QFileInfo(conf).path()));
+        const bool file = kind == u"link to a file"_s;
         if (kind == u"folder"_s)
             QVERIFY(QDir().mkpath(conf));
         else if (kind == u"fifo"_s)
             QVERIFY(::mkfifo(path.constData(), 0600) == 0);
-        else if (kind == u"dangling link"_s)
-            QVERIFY(::symlink(node.constData(), path.constData()) == 0);
-        else if (::mknod(node.constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+        else if (kind == u"link to a device"_s &&
+                 ::mknod(node.constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
             QSKIP("Making a device node needs root.");
         else
-            QVERIFY(::symlink(node.constData(), path.constData()) == 0);
+            QVERIFY((!file || QFile(QString::fromLocal8Bit(node)).open(QIODevice::WriteOnly)) &&
+                    ::symlink(node.constData(), path.constData()) == 0);
         // The entry and what its link leads to, or nothing.
         const auto describe = [&] {
-            struct stat link {
-            }, target{};
+            struct stat link = {};
+            struct stat target = {};
             const int linked = ::lstat(path.constData(), &link),
                       led = ::stat(path.constData(), &target);
             return QList<qint64>{linked, qint64(link.st_ino),   link.st_mode,
@@ -107,10 +90,15 @@ private Q_SLOTS:
             tallyrook::SettingsStore store;
             QCOMPARE(store.ReadSetting(u"ExactFilesize"_s), QString());
             store.WriteSetting(u"ExactFilesize"_s, u"1"_s);
-            QVERIFY(!store.Sync());
+            QCOMPARE(store.Sync(), file);
             QCOMPARE(store.ReadSetting(u"ExactFilesize"_s), u"1"_s);
         }
-        QCOMPARE(describe(), before);
+        QFile target(QString::fromLocal8Bit(node));
+        if (file)
+            QVERIFY(QFileInfo(conf).isSymLink() && target.open(QIODevice::ReadOnly) &&
+                    target.readAll().contains("ExactFilesize=1"));
+        else
+            QCOMPARE(describe(), before);
         QVERIFY(kind == u"folder"_s ? QDir().rmdir(conf) : QFile::remove(conf));
     }
 };

@@ -81,10 +81,15 @@ struct TmpfsMount {
     const bool mounted;
 };
 
-// The writer's test hook, for one scope.
-struct ScopedHook {
-    explicit ScopedHook(trash_test::Hook hook) { trash_test::hook = std::move(hook); }
-    ~ScopedHook() { trash_test::hook = nullptr; }
+// One request, with the writer's test hook set for its life.
+struct Request {
+    explicit Request(trash_test::Hook hook = {}) { trash_test::hook = std::move(hook); }
+    ~Request() { trash_test::hook = nullptr; }
+    bool Move(const QByteArray& path) { return writer.MoveToTrash(Text(path), moved, reason); }
+
+    TrashWriter writer;
+    TrashedFile moved;
+    QString reason;
 };
 
 const QByteArray HomeTrash() {
@@ -161,18 +166,17 @@ private Q_SLOTS:
         TmpfsMount mount("size=64m,mode=700");
         QTemporaryDir plain;
         const QByteArray root = mount.mounted ? mount.path() : Raw(plain.path());
-        // Their output in files: a full pipe would hold one back while the other runs alone.
         QProcess put[2];
-        for (int k = 0; k < 2; ++k) {
-            const QByteArray name = "/request" + QByteArray::number(k);
-            put[k].setStandardOutputFile(Text(root + name + ".txt"));
-            put[k].start(QStringLiteral(TRASH_PUT),
-                         QStringList{Text(root + "/data")} + MakeCovers(root + name, 3000));
+        for (QProcess& request : put) {
+            const QByteArray name = root + "/request" + QByteArray::number(&request - put);
+            request.setStandardOutputFile(Text(name));  // a full pipe would hold one back
+            request.start(QStringLiteral(TRASH_PUT),
+                          QStringList{Text(root + "/data")} + MakeCovers(name + "s", 3000));
         }
-        for (int k = 0; k < 2; ++k) {
-            QVERIFY(put[k].waitForFinished());
-            QVERIFY(!Read(root + "/request" + QByteArray::number(k) + ".txt").contains("failed"));
-        }
+        for (QProcess& request : put)
+            QVERIFY(
+                request.waitForFinished() &&
+                !Read(root + "/request" + QByteArray::number(&request - put)).contains("failed"));
         QCOMPARE(ReadRecords(root + "/data/Trash", {}, nullptr, true).size(), 6000);
     }
 
@@ -180,54 +184,43 @@ private Q_SLOTS:
     // same name, even with a record of the same bytes: theirs stays where it is.
     void undoPutsBackOnlyWhatItMoved() {
         QTemporaryDir tree;
-        const QByteArray mine = Raw(tree.path()) + "/a/undo.jpg", kept = mine + ".kept";
-        QVERIFY(Write(mine, "mine") && Write(kept, "kept"));
-        TrashWriter writer;
-        TrashedFile moved, untouched;
-        QString reason;
-        QVERIFY(writer.MoveToTrash(Text(mine), moved, reason));
-        QVERIFY(writer.MoveToTrash(Text(kept), untouched, reason));
+        const QByteArray mine = Raw(tree.path()) + "/undo.jpg";
+        Request request;
+        QVERIFY(Write(mine, "mine") && request.Move(mine));
+        const TrashedFile& moved = request.moved;
         const QByteArray record = Read(Raw(moved.record));
         QVERIFY(QFile::remove(moved.trashed) && QFile::remove(moved.record));
         QVERIFY(Write(Raw(moved.trashed), "them") && Write(Raw(moved.record), record));
-
-        QVERIFY(!TrashWriter::Restore(moved, reason));
-        QCOMPARE(reason, u"It is no longer in the Trash."_s);
+        QVERIFY(!TrashWriter::Restore(moved, request.reason));
+        QCOMPARE(request.reason, u"It is no longer in the Trash."_s);
         QVERIFY(!QFile::exists(Text(mine)) && Read(Raw(moved.trashed)) == "them" &&
                 Read(Raw(moved.record)) == record);
-        QVERIFY2(TrashWriter::Restore(untouched, reason), qPrintable(reason));
-        QVERIFY(Read(kept) == "kept" && !QFile::exists(untouched.record));
     }
 
     // Without a no-replace rename (EINVAL, as on FUSE), a file that appears at that instant is
     // never replaced, on the way into the Trash or back.
     void noReplaceRenameMissing() {
         QTemporaryDir tree;
-        const QByteArray song = Raw(tree.path()) + "/einval.mp3", files = HomeTrash() + "/files/";
+        const QByteArray song = Raw(tree.path()) + "/einval.mp3";
         QVERIFY(Write(song, "mine"));
         QByteArray appears = "einval.mp3";  // the name another program takes as it is tried
-        ScopedHook hook([&](Step step, int, const char*, int toDir, const char* to) {
-            if (step == Step::Rename && appears == to) {
-                const int fd = ::openat(toDir, to, O_WRONLY | O_CREAT | O_EXCL, 0600);
-                appears.clear();
-                if (fd < 0 || ::write(fd, "them", 4) != 4 || ::close(fd) != 0)
-                    return EIO;
-            }
+        Request request([&](Step step, int, const char*, int toDir, const char* to) {
+            if (step == Step::Rename && appears == to)
+                Write((toDir == AT_FDCWD ? QByteArray() : HomeTrash() + "/files/") +
+                          std::exchange(appears, {}),
+                      "them");
             return step == Step::Rename ? EINVAL : 0;
         });
-        TrashWriter writer;
-        TrashedFile moved;
-        QString reason;
-        QVERIFY2(writer.MoveToTrash(Text(song), moved, reason), qPrintable(reason));
-        QVERIFY(Read(files + "einval.mp3") == "them" && Read(Raw(moved.trashed)) == "mine");
-        QVERIFY(!QFile::exists(Text(HomeTrash() + "/info/einval.mp3.trashinfo")));
-
+        QVERIFY2(request.Move(song), qPrintable(request.reason));
+        const TrashedFile& moved = request.moved;
+        QVERIFY(Read(HomeTrash() + "/files/einval.mp3") == "them" &&
+                Read(Raw(moved.trashed)) == "mine" &&
+                !QFile::exists(Text(HomeTrash() + "/info/einval.mp3.trashinfo")));
         appears = song;
-        QVERIFY(!TrashWriter::Restore(moved, reason));
-        QCOMPARE(reason, u"Another file now has its name."_s);
+        QVERIFY(!TrashWriter::Restore(moved, request.reason));
+        QCOMPARE(request.reason, u"Another file now has its name."_s);
         QVERIFY(Read(song) == "them" && Read(Raw(moved.trashed)) == "mine");
-        QVERIFY(QFile::remove(Text(song)));
-        QVERIFY2(TrashWriter::Restore(moved, reason), qPrintable(reason));
+        QVERIFY(QFile::remove(Text(song)) && TrashWriter::Restore(moved, request.reason));
         QVERIFY(Read(song) == "mine" && !QFile::exists(moved.record));
     }
 
@@ -237,21 +230,14 @@ private Q_SLOTS:
         QTemporaryDir tree;
         const QByteArray file = Raw(tree.path()) + "/swap.jpg", aside = file + ".aside";
         QVERIFY(Write(file, "file"));
-        ScopedHook hook([&](Step step, int, const char* from, int, const char*) {
-            if (step == Step::Move && file == from)
-                return ::rename(from, aside.constData()) == 0 && Write(file + "/in.txt", "in")
-                           ? 0
-                           : EIO;
-            return 0;
+        Request request([&](Step step, int, const char* from, int, const char*) {
+            const bool swap = step == Step::Move && file == from;
+            return swap && !(::rename(from, aside.constData()) == 0 && Write(file + "/in", "in"));
         });
-        TrashWriter writer;
-        TrashedFile moved;
-        QString reason;
-        QVERIFY(!writer.MoveToTrash(Text(file), moved, reason));
-        QCOMPARE(reason, u"It changed while it was being moved."_s);
-        QVERIFY(Read(file + "/in.txt") == "in" && Read(aside) == "file");
-        QVERIFY(!QFile::exists(Text(HomeTrash() + "/files/swap.jpg")) &&
-                !QFile::exists(Text(HomeTrash() + "/info/swap.jpg.trashinfo")));
+        QVERIFY(!request.Move(file));
+        QCOMPARE(request.reason, u"It changed while it was being moved."_s);
+        QVERIFY(Read(file + "/in") == "in" && Read(aside) == "file");
+        QVERIFY(QDir(Text(HomeTrash())).entryList({u"swap.jpg*"_s}, QDir::Files).isEmpty());
     }
 
     // Each file moves only once its record is on disk; a request syncs once a batch.
@@ -259,19 +245,16 @@ private Q_SLOTS:
         QTemporaryDir tree;
         const QStringList paths = MakeCovers(Raw(tree.path()), 100);
         int written = 0, unsynced = 0, syncs = 0, early = 0;
-        ScopedHook hook([&](Step step, int, const char*, int, const char*) {
+        Request request([&](Step step, int, const char*, int, const char*) {
             written += step == Step::Written;
             unsynced = step == Step::Written ? unsynced + 1 : step == Step::Synced ? 0 : unsynced;
             syncs += step == Step::Synced;
             early += step == Step::Move && unsynced > 0;
             return 0;
         });
-        TrashWriter writer;
-        writer.Plan(paths);
-        TrashedFile moved;
-        QString reason;
+        request.writer.Plan(paths);
         for (const QString& path : paths)
-            QVERIFY2(writer.MoveToTrash(path, moved, reason), qPrintable(reason));
+            QVERIFY2(request.Move(Raw(path)), qPrintable(request.reason));
         QVERIFY(written == 100 && early == 0 && syncs < 10);
     }
 
@@ -289,18 +272,13 @@ private Q_SLOTS:
         for (const QByteArray& path : paths)
             QVERIFY(Write(path, path));
         QVERIFY(QFile::link(Text(HomeTrash() + "/files"), Text(root + "/link")));
-        paths << root + "/link/refused.jpg";
-        TrashWriter writer;
-        TrashedFile moved;
-        QString reason;
-        for (const QByteArray& path : paths) {
-            QVERIFY(!writer.MoveToTrash(Text(path), moved, reason));
-            QCOMPARE(reason, u"It is in the Trash already."_s);
-            QVERIFY(QFile::exists(Text(path)));
+        Request request;
+        for (const QByteArray& path : paths + QList<QByteArray>{root + "/link/refused.jpg"}) {
+            QVERIFY(!request.Move(path) && QFile::exists(Text(path)));
+            QCOMPARE(request.reason, u"It is in the Trash already."_s);
         }
-        QVERIFY(Write(root + "/files/refused.jpg", "plain"));
-        QVERIFY2(writer.MoveToTrash(Text(root + "/files/refused.jpg"), moved, reason),
-                 qPrintable(reason));
+        QVERIFY(Write(root + "/files/refused.jpg", "plain") &&
+                request.Move(root + "/files/refused.jpg"));
     }
 
     // Set up by a shell command in the top folder; the Trash used, or the reason it failed.
