@@ -1,11 +1,11 @@
 #include <QApplication>
-#include <QIcon>
 
 #include "main_window/form1.h"
 #include "results_window/results_model.h"
 #include "settings/settings_store.h"
 #include "shared/global.h"
 #include "shared/program.h"
+#include "widgets/window_look.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -13,11 +13,11 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(tallyrook::ProgramName);
     QApplication::setApplicationVersion(tallyrook::ProgramVersion);
     QGuiApplication::setDesktopFileName(QStringLiteral("tallyrook"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/artwork/icon.svg")));
+    QApplication::setWindowIcon(tallyrook::WindowIcon());
 
     tallyrook::Global global;
     tallyrook::SettingsStore settings;
-    tallyrook::ResultsModel results(global);
+    tallyrook::ResultsModel results;
     tallyrook::Form1 form1(global, settings, results);
     // "Open with" from a file manager passes the folders (or files) as arguments.
     form1.AddCommandLineFolders(QApplication::arguments().mid(1));

@@ -13,7 +13,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QMessageBox>
 #include <QSet>
 #include <QToolTip>
 #include <QTreeView>
@@ -30,11 +29,12 @@
 #include "results_window/results_model.h"
 #include "results_window/trash_request.h"
 #include "search/file_functions.h"
-#include "shared/global.h"
 #include "shared/program.h"
 #include "shared/twips.h"
 #include "widgets/hand_pointer.h"
+#include "widgets/layout_rules.h"
 #include "widgets/picture_button.h"
+#include "widgets/window_look.h"
 
 namespace tallyrook {
 
@@ -134,24 +134,17 @@ private:
     bool menuFromKeyboard_ = false;
 };
 
-void ShowPlainMessage(QWidget* parent, const QString& title, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
-}
-
 }  // namespace
 
-Form4::Form4(ResultsModel& model, Global& global, QWidget* mainWindow)
+Form4::Form4(ResultsModel& model, QWidget* mainWindow)
     : QWidget(nullptr),
       model_(model),
-      global_(global),
       mainWindow_(mainWindow),
       ownDialogs_(std::make_unique<QtTrashDialogs>(this)),
       dialogs_(ownDialogs_.get()) {
     setObjectName(form4::Window);
     setWindowTitle(ProgramCaption());
-    setWindowIcon(QIcon(QStringLiteral(":/artwork/icon.svg")));
+    setWindowIcon(WindowIcon());
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
@@ -182,12 +175,8 @@ Form4::Form4(ResultsModel& model, Global& global, QWidget* mainWindow)
 
     resultList_ = new ResultsView(*this, this);
     resultList_->setObjectName(form4::ResultList);
-    resultList_->setGeometry(TwipsRect(120, 1320, 10095, 4455));
-    QFont font;
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    font.setPointSize(9);
-    font.setBold(true);
-    resultList_->setFont(font);
+    resultList_->setGeometry(TwipsRect(120, 1320, layout_.listWidth, layout_.listHeight));
+    resultList_->setFont(CaptionFont());
     resultList_->setModel(&model_);
     resultList_->setRootIsDecorated(false);
     resultList_->setItemsExpandable(false);
@@ -368,9 +357,9 @@ void Form4::OpenRow(int row) {
         return;
     const QString path = model_.Row(row).path;
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        ShowPlainMessage(this, ProgramName,
-                         QStringLiteral("No application could open \"") +
-                             QDir::toNativeSeparators(path) + QStringLiteral("\"."));
+        ShowMessageBox(this, ProgramName,
+                       QStringLiteral("No application could open \"") +
+                           QDir::toNativeSeparators(path) + QStringLiteral("\"."));
 }
 
 void Form4::ShowRowInFolder(int row) {
@@ -412,10 +401,8 @@ void Form4::OnSendToTrash() {
         return;
     TrashUndo before;
     before.rows.reserve(model_.RowCount());
-    for (int k = 0; k < model_.RowCount(); ++k) {
+    for (int k = 0; k < model_.RowCount(); ++k)
         before.rows.push_back(model_.Row(k));
-        before.colors.append(global_.rowColors.RowColor(k));
-    }
     TrashQuestion question;
     question.paths = requested;
     question.bytes = model_.TotalBytes(requested);
@@ -449,20 +436,15 @@ void Form4::UndoLastTrashRequest() {
     for (int k = model_.RowCount() - 1; k >= 0; --k)
         stayed[model_.Row(k).path].append(k);
     std::vector<ResultRow> rows;
-    QStringList colors;
-    for (size_t k = 0; k < undo.rows.size(); ++k) {
-        const QString& path = undo.rows[k].path;
-        QList<int>* current = back.contains(path) ? nullptr : &stayed[path];
+    for (const ResultRow& before : undo.rows) {
+        QList<int>* current = back.contains(before.path) ? nullptr : &stayed[before.path];
         if (current && current->isEmpty())
             continue;
-        rows.push_back(current ? model_.Row(current->takeLast()) : undo.rows[k]);
-        colors.append(undo.colors.value(qsizetype(k)));
+        rows.push_back(current ? model_.Row(current->takeLast()) : before);
     }
     model_.ClearRows();
-    for (size_t k = 0; k < rows.size(); ++k) {
-        global_.rowColors.SetRowColor(qsizetype(k), colors.at(qsizetype(k)));
-        model_.AppendRow(std::move(rows[k]));
-    }
+    for (ResultRow& row : rows)
+        model_.AppendRow(std::move(row));
 }
 
 void Form4::RemoveCheckedRows(const QStringList& requested) {
@@ -489,18 +471,13 @@ void Form4::ApplyLayout() {
     // The rules work on the outer size in twips; a size that comes out negative (a tiny or
     // minimised window) leaves that measure as it was.
     const QSize outer = frameGeometry().size();
-    const int listWidth = PixelsToTwips(outer.width()) - 360;
-    const int listHeight = PixelsToTwips(outer.height()) - 1900;
-    if (listWidth >= 0)
-        resultList_->resize(TwipsToPixels(listWidth), resultList_->height());
-    if (listHeight >= 0)
-        resultList_->resize(resultList_->width(), TwipsToPixels(listHeight));
-    const int firstColumn = PixelsToTwips(resultList_->width()) - 4500;
-    if (firstColumn >= 0)
-        resultList_->setColumnWidth(ResultsModel::FilenameColumn, TwipsToPixels(firstColumn));
-    resultList_->setColumnWidth(ResultsModel::SizeColumn, TwipsToPixels(1100));
-    resultList_->setColumnWidth(ResultsModel::ModifiedColumn, TwipsToPixels(2300));
-    resultList_->setColumnWidth(ResultsModel::TypeColumn, TwipsToPixels(700));
+    ApplyResultsResizeRules(layout_, PixelsToTwips(outer.width()), PixelsToTwips(outer.height()));
+    resultList_->resize(TwipsToPixels(layout_.listWidth), TwipsToPixels(layout_.listHeight));
+    resultList_->setColumnWidth(ResultsModel::FilenameColumn, TwipsToPixels(layout_.filenameWidth));
+    resultList_->setColumnWidth(ResultsModel::SizeColumn, TwipsToPixels(ResultsLayout::SizeWidth));
+    resultList_->setColumnWidth(ResultsModel::ModifiedColumn,
+                                TwipsToPixels(ResultsLayout::ModifiedWidth));
+    resultList_->setColumnWidth(ResultsModel::TypeColumn, TwipsToPixels(ResultsLayout::TypeWidth));
 }
 
 void Form4::closeEvent(QCloseEvent* event) {

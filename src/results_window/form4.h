@@ -7,6 +7,7 @@
 
 #include "search/result_list.h"
 #include "trash/trash_writer.h"
+#include "widgets/layout_rules.h"
 
 class QAction;
 class QLabel;
@@ -15,7 +16,6 @@ class QTreeView;
 
 namespace tallyrook {
 
-class Global;
 class PictureButton;
 class ResultsModel;
 class TrashDialogs;
@@ -27,7 +27,7 @@ class Form4 : public QWidget {
     Q_OBJECT
 public:
     // `mainWindow` is the window that Back shows again at this window's place.
-    Form4(ResultsModel& model, Global& global, QWidget* mainWindow);
+    Form4(ResultsModel& model, QWidget* mainWindow);
     ~Form4() override;
 
     // The hand-off of a run with rows: take the main window's width, height, position and window
@@ -36,9 +36,6 @@ public:
 
     // The dialogs of a Trash request; nullptr goes back to the real ones. Not owned.
     void SetTrashDialogs(TrashDialogs* dialogs);
-
-    // "Undo Last Trash Request" (Ctrl+Z): enabled while the last request has files to put back.
-    QAction* UndoAction() const { return undoAction_; }
 
     // The list's menu for the row at 0-based `row` (-1: no row), at `globalPos`. Its commands
     // help the user choose; none of them changes a mark unless it says so.
@@ -82,19 +79,18 @@ private:
     void BuildRowMenu();
 
     ResultsModel& model_;
-    Global& global_;
     QWidget* mainWindow_;
     QLabel* banner_ = nullptr;
     PictureButton* sendToTrashButton_ = nullptr;
     PictureButton* backButton_ = nullptr;
     PictureButton* uncheckAllButton_ = nullptr;
     QTreeView* resultList_ = nullptr;
+    ResultsLayout layout_;
     // The last confirmed request's moves and the list as it was just before, until the next
     // request or the next run.
     struct TrashUndo {
         QList<TrashedFile> moved;
         std::vector<ResultRow> rows;
-        QStringList colors;
     };
     TrashUndo lastRequest_;
     QAction* undoAction_ = nullptr;

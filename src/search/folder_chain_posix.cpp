@@ -218,7 +218,30 @@ private:
     size_t firstMaybeOpen_ = 1;
 };
 
-#include "search/folder_chain_calls.inc"
+// FolderChain hands its calls to the Chain above.
+FolderChain::FolderChain() : chain_(std::make_unique<Chain>()) {}
+FolderChain::~FolderChain() = default;
+int FolderChain::OpenRoot(const QueuedFolder& root) {
+    return chain_->OpenRoot(root);
+}
+int FolderChain::Enter(const QueuedFolder& folder) {
+    return chain_->Enter(folder);
+}
+void FolderChain::EnterUnopened(const QueuedFolder& folder) {
+    chain_->EnterUnopened(folder);
+}
+void FolderChain::Leave(bool parentNeeded) {
+    chain_->Leave(parentNeeded);
+}
+int FolderChain::Depth() const {
+    return chain_->Depth();
+}
+int FolderChain::Read(const OnEntry& onEntry) {
+    return chain_->Read(onEntry);
+}
+qint64 FolderChain::SizeOf(const char* name) {
+    return chain_->SizeOf(name);
+}
 
 bool FolderChain::EnterFirstTime(WalkedFolders& walked) const {
     return walked.Enter(chain_->Id().first, chain_->Id().second);

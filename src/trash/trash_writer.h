@@ -48,6 +48,9 @@ public:
     // Moves the file (or link) at `path`. False with `reason` when it stayed where it was.
     bool MoveToTrash(const QString& path, TrashedFile& moved, QString& reason);
 
+    // What the user calls the Trash here: "Trash", or "Recycle Bin" on Windows.
+    static QString TrashName();
+
     // Puts a moved file back at its original path and removes its record. Never replaces,
     // moves or deletes anything else: false with `reason` when the path is taken, its folder is
     // gone, or the file with its record is no longer in the Trash.

@@ -19,7 +19,7 @@
 #include <ctime>
 #include <map>
 
-#include "search/file_functions.h"
+#include "shared/file_names.h"
 #include "trash/trash_test_hook.h"
 #include "trash/trash_writer.h"
 
@@ -744,6 +744,10 @@ bool TrashWriter::MoveToTrash(const QString& path, TrashedFile& moved, QString& 
             return false;
         trash = &own;
     }
+}
+
+QString TrashWriter::TrashName() {
+    return QStringLiteral("Trash");
 }
 
 bool TrashWriter::StillInTrash(const TrashedFile& moved) {

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSysInfo>
 
 #include "trash/trash_writer.h"
 
@@ -47,6 +48,11 @@ bool TrashWriter::StillInTrash(const TrashedFile& moved) {
     return !moved.trashed.isEmpty() && (there.exists() || there.isSymLink()) &&
            there.size() == moved.size &&
            there.lastModified().toMSecsSinceEpoch() * 1'000'000 == moved.modifiedNs;
+}
+
+QString TrashWriter::TrashName() {
+    return QSysInfo::kernelType() == u"winnt" ? QStringLiteral("Recycle Bin")
+                                              : QStringLiteral("Trash");
 }
 
 bool TrashWriter::Restore(const TrashedFile& moved, QString& reason) {

@@ -24,6 +24,22 @@ struct MainLayout {
 // would come out negative is refused: that step keeps its old value and the next step runs.
 void ApplyResizeRules(MainLayout& layout, int outerWidth, int outerHeight);
 
+// The results window's list and its columns, in twips. Starts at the design-time geometry; the
+// list keeps its place (120, 1320) and the banner and buttons never move.
+struct ResultsLayout {
+    int listWidth = 10095;
+    int listHeight = 4455;
+    int filenameWidth = 10095 - 4500;
+    // The other three columns keep their widths.
+    static constexpr int SizeWidth = 1100;
+    static constexpr int ModifiedWidth = 2300;
+    static constexpr int TypeWidth = 700;
+};
+
+// The results window's resize rules for an outer size of W x H twips, refused sizes kept as the
+// main window's are: the list, then the Filename column from the list's width.
+void ApplyResultsResizeRules(ResultsLayout& layout, int outerWidth, int outerHeight);
+
 // Where CenterForm puts the window's outer top-left corner, in twips from the screen's corner:
 // centred on the whole screen, then 1000 twips higher.
 QPointF CenterFormPosition(const QSizeF& screen, const QSizeF& outer);

@@ -1,4 +1,4 @@
-#include "main_window/layout_rules.h"
+#include "widgets/layout_rules.h"
 
 #include <cmath>
 
@@ -20,6 +20,12 @@ void ApplyResizeRules(MainLayout& layout, int outerWidth, int outerHeight) {
     layout.progressLeft = layout.frameLeft;
     SetSize(layout.progressWidth, layout.frameWidth);
     layout.progressTop = outerHeight - 920;
+}
+
+void ApplyResultsResizeRules(ResultsLayout& layout, int outerWidth, int outerHeight) {
+    SetSize(layout.listWidth, outerWidth - 360);
+    SetSize(layout.listHeight, outerHeight - 1900);
+    SetSize(layout.filenameWidth, layout.listWidth - 4500);
 }
 
 QPointF CenterFormPosition(const QSizeF& screen, const QSizeF& outer) {
