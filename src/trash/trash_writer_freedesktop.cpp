@@ -34,10 +34,11 @@ constexpr qsizetype MaxExtension = 32;
 constexpr int ClaimTimeMs = 10'000;
 // Records written ahead and synced together: the first batch small, so that a short request
 // starts at once, then doubling.
-constexpr qsizetype FirstBatch = 32;
-constexpr qsizetype LastBatch = 1024;
-// A folder of one writer's, in a Trash folder, for the records it writes ahead: no file manager
-// reads it, and the writer holds a lock on it while it lives.
+constexpr qsizetype FirstBatch = 256;
+constexpr qsizetype LastBatch = 4096;
+// A folder of one writer's in a Trash folder, locked while the writer lives. The records it
+// writes ahead wait in "info" as ".tallyrook-TOKEN-N", named after that folder: no file manager
+// reads a name without ".trashinfo", and ext4 makes them as cheaply as the records themselves.
 constexpr QByteArrayView OwnPrefix = ".tallyrook-";
 
 QByteArray Encode(const QString& path) {
@@ -214,7 +215,7 @@ QByteArray LocalTimeNow() {
 
 // A record written ahead under a name of our own, waiting for its file's turn.
 struct Record {
-    QByteArray temp;  // its name in the writer's own folder
+    QByteArray temp;  // its name in "info" until it is claimed
     QByteArray content;
     ino_t inode = 0;
     int error = 0;  // why it could not be written or synced
@@ -246,7 +247,7 @@ struct Trash {
         if (own.get() < 0)
             return;
         for (const Record& record : std::as_const(ahead))
-            ::unlinkat(own.get(), record.temp.constData(), 0);
+            ::unlinkat(info.get(), record.temp.constData(), 0);
         ::unlinkat(dir.get(), ownName.constData(), AT_REMOVEDIR);
     }
 
@@ -280,12 +281,15 @@ struct Trash {
     }
 
     // Reads both folders once; a name seen here is never tried. Removes what killed writers
-    // left: their own folders, no longer locked.
+    // left: records written ahead, and their folders, no longer locked.
     void Scan() {
         scanned = true;
+        QHash<QByteArray, QList<QByteArray>> left;  // records written ahead, by writer's folder
         for (const int folder : {files.get(), info.get()}) {
             ForEachName(folder, [&](QByteArray name) {
                 if (folder == info.get()) {
+                    if (name.startsWith(OwnPrefix))
+                        left[name.left(name.lastIndexOf('-'))].append(name);
                     if (!name.endsWith(InfoSuffix))
                         return;
                     name.chop(InfoSuffix.size());
@@ -299,17 +303,19 @@ struct Trash {
             });
         }
         ForEachName(dir.get(), [&](const QByteArray& name) {
-            if (!name.startsWith(OwnPrefix) || name == ownName)
-                return;
-            Fd left(::openat(dir.get(), name.constData(),
-                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-            if (left.get() < 0 || ::flock(left.get(), LOCK_EX | LOCK_NB) != 0)
-                return;
-            ForEachName(left.get(), [&](const QByteArray& temp) {
-                ::unlinkat(left.get(), temp.constData(), 0);
-            });
-            ::unlinkat(dir.get(), name.constData(), AT_REMOVEDIR);
+            if (name.startsWith(OwnPrefix))
+                left[name];
         });
+        // A live writer made its folder and locked it before writing ahead, and removes it last.
+        for (auto it = left.cbegin(); it != left.cend(); ++it) {
+            Fd lock(::openat(dir.get(), it.key().constData(),
+                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (lock.get() >= 0 && ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0)
+                continue;
+            for (const QByteArray& temp : it.value())
+                ::unlinkat(info.get(), temp.constData(), 0);
+            ::unlinkat(dir.get(), it.key().constData(), AT_REMOVEDIR);
+        }
     }
 
     // Makes the writer's own folder and locks it; 0 or why not.
@@ -350,11 +356,11 @@ struct Trash {
             const QByteArray original = topdir.isEmpty() ? path : RelativeTo(topdir, path);
             record.content =
                 "[Trash Info]\nPath=" + PercentEncoded(original) + "\nDeletionDate=" + date + '\n';
-            record.temp = QByteArray::number(written++);
+            record.temp = ownName + '-' + QByteArray::number(written++);
             record.error = made;
             if (made != 0)
                 continue;
-            Fd fd(::openat(own.get(), record.temp.constData(),
+            Fd fd(::openat(info.get(), record.temp.constData(),
                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
             struct stat st;
             errno = 0;
@@ -363,7 +369,7 @@ struct Trash {
                     record.content.size() ||
                 ::fstat(fd.get(), &st) != 0 || ::close(fd.release()) != 0) {
                 record.error = errno ? errno : EIO;
-                ::unlinkat(own.get(), record.temp.constData(), 0);
+                ::unlinkat(info.get(), record.temp.constData(), 0);
                 continue;
             }
             record.inode = st.st_ino;
@@ -372,11 +378,11 @@ struct Trash {
         }
         if (synced.isEmpty())
             return;
-        if (::syncfs(own.get()) != 0) {
+        if (::syncfs(info.get()) != 0) {
             const int failed = errno;
             for (Record* record : synced) {
                 record->error = failed;
-                ::unlinkat(own.get(), record->temp.constData(), 0);
+                ::unlinkat(info.get(), record->temp.constData(), 0);
             }
         }
         Hook(trash_test::Step::Synced);
@@ -601,10 +607,10 @@ struct TrashWriter::Impl {
                 candidate = CandidateName(parts, n, trash.nameMax);
             }
             const QByteArray recordName = candidate.name + InfoSuffix.toByteArray();
-            int error = RenameNoReplace(trash.own.get(), record.temp.constData(), trash.info.get(),
+            int error = RenameNoReplace(trash.info.get(), record.temp.constData(), trash.info.get(),
                                         recordName.constData());
             if (error != 0 && error != EEXIST) {
-                ::unlinkat(trash.own.get(), record.temp.constData(), 0);
+                ::unlinkat(trash.info.get(), record.temp.constData(), 0);
                 return recordFailed(error);
             }
             if (error == 0) {
@@ -615,7 +621,7 @@ struct TrashWriter::Impl {
                 // The record waits for another name, or goes with the file's failure.
                 const int back = error == EEXIST
                                      ? RenameNoReplace(trash.info.get(), recordName.constData(),
-                                                       trash.own.get(), record.temp.constData())
+                                                       trash.info.get(), record.temp.constData())
                                      : 0;
                 if ((error != 0 && error != EEXIST) || back != 0)
                     trash.Forget(recordName, record.inode);
@@ -677,7 +683,7 @@ struct TrashWriter::Impl {
             moved.recordContent = record.content;
             return true;
         }
-        ::unlinkat(trash.own.get(), record.temp.constData(), 0);
+        ::unlinkat(trash.info.get(), record.temp.constData(), 0);
         reason = QStringLiteral("No free name could be found for it in the Trash.");
         return false;
     }

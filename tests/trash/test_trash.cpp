@@ -42,7 +42,8 @@ struct Record {
 QList<Record> ReadRecords(const QByteArray& trash, const QByteArray& top,
                           QList<Record>* leftovers = nullptr, bool restore = false) {
     QList<Record> records;
-    for (const QString& entry : QDir(Text(trash + "/info")).entryList(QDir::Files | QDir::Hidden)) {
+    for (const QString& entry :
+         QDir(Text(trash + "/info")).entryList({u"*.trashinfo"_s}, QDir::Files | QDir::Hidden)) {
         const QByteArray info = trash + "/info/" + Raw(entry),
                          file = trash + "/files/" + Raw(entry.chopped(10)), text = Read(info);
         QHash<QByteArray, QByteArray> fields;
@@ -338,7 +339,8 @@ private Q_SLOTS:
             // Killed between the record's claim and the file's rename.
             QList<Record> left;
             const QList<Record> records = ReadRecords(trash, {}, &left);
-            QCOMPARE(records.size() + left.size(), QDir(Text(trash + "/info")).count() - 2);
+            QCOMPARE(records.size() + left.size(),
+                     QDir(Text(trash + "/info")).entryList({u"*.trashinfo"_s}).size());
             QVERIFY(left.isEmpty() ||
                     (left.size() == 1 && stayed.contains(Text(left[0].original))));
 
