@@ -15,6 +15,11 @@ bool QtDialogs::AskYesNo(QWidget* parent, const QString& text, const QString& ti
     return AskYesNoBox(parent, title, text);
 }
 
+void QtDialogs::ShowReport(QWidget* parent, const QString& title, const QString& heading,
+                           const QStringList& lines, const QString& advice) {
+    ShowListReport(parent, title, heading, lines.join(u'\n') + u'\n', advice);
+}
+
 QString QtDialogs::BrowseForFolder(QWidget* parent, const QString& title) {
     return QFileDialog::getExistingDirectory(parent, title, QDir::homePath(),
                                              QFileDialog::ShowDirsOnly);

@@ -158,18 +158,15 @@ Form4::Form4(ResultsModel& model, QWidget* mainWindow)
 
     backButton_ =
         new PictureButton(form4::BackButton, QStringLiteral(":/artwork/back_to_main.svg"), this);
-    backButton_->setGeometry(TwipsRect(4200, 120, 2055, 1095));
     backButton_->setAccessibleName(QStringLiteral("Back to main"));
 
     sendToTrashButton_ = new PictureButton(form4::SendToTrashButton,
                                            QStringLiteral(":/artwork/send_to_recycling.svg"), this);
-    sendToTrashButton_->setGeometry(TwipsRect(6360, 120, 2175, 1095));
     sendToTrashButton_->setToolTip(QStringLiteral("Delete checked files."));
     sendToTrashButton_->setAccessibleName(QStringLiteral("Send to recycling"));
 
     uncheckAllButton_ = new PictureButton(form4::UncheckAllButton,
                                           QStringLiteral(":/artwork/uncheck_all.svg"), this);
-    uncheckAllButton_->setGeometry(TwipsRect(8640, 120, 2175, 1095));
     uncheckAllButton_->setToolTip(QStringLiteral("Clear out all checkmarks."));
     uncheckAllButton_->setAccessibleName(QStringLiteral("Uncheck all"));
 
@@ -472,6 +469,11 @@ void Form4::ApplyLayout() {
     // minimised window) leaves that measure as it was.
     const QSize outer = frameGeometry().size();
     ApplyResultsResizeRules(layout_, PixelsToTwips(outer.width()), PixelsToTwips(outer.height()));
+    // The buttons keep their places where they fit: the main window's design size is narrower.
+    const auto places = ResultsButtonPlaces(PixelsToTwips(width()));
+    PictureButton* const buttons[] = {backButton_, sendToTrashButton_, uncheckAllButton_};
+    for (size_t k = 0; k < places.size(); ++k)
+        buttons[k]->setGeometry(TwipsRect(places[k].left, 120, places[k].width, 1095));
     resultList_->resize(TwipsToPixels(layout_.listWidth), TwipsToPixels(layout_.listHeight));
     resultList_->setColumnWidth(ResultsModel::FilenameColumn, TwipsToPixels(layout_.filenameWidth));
     resultList_->setColumnWidth(ResultsModel::SizeColumn, TwipsToPixels(ResultsLayout::SizeWidth));

@@ -1,14 +1,9 @@
 #include "results_window/trash_request.h"
 
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QLabel>
 #include <QLocale>
-#include <QPlainTextEdit>
 #include <QProgressDialog>
-#include <QVBoxLayout>
 
 #include "search/formats.h"
 #include "trash/trash_writer.h"
@@ -172,30 +167,13 @@ void QtTrashDialogs::ReportNotRestored(const QList<TrashFailure>& failures) {
                  failures);
 }
 
-void QtTrashDialogs::ShowFailures(const QString& title, const QString& headingText,
+void QtTrashDialogs::ShowFailures(const QString& title, const QString& heading,
                                   const QList<TrashFailure>& failures) {
-    QDialog dialog(parent_);
-    dialog.setWindowTitle(title);
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* heading = new QLabel(headingText, &dialog);
-    heading->setObjectName(QStringLiteral("FailureHeading"));
-    heading->setTextFormat(Qt::PlainText);
-    layout->addWidget(heading);
-    auto* list = new QPlainTextEdit(&dialog);
-    list->setObjectName(QStringLiteral("FailureList"));
-    list->setReadOnly(true);
-    list->setLineWrapMode(QPlainTextEdit::NoWrap);
     QString text;
     for (const TrashFailure& failure : failures)
         text += QDir::toNativeSeparators(failure.path) + QStringLiteral("\n    ") + failure.reason +
                 u'\n';
-    list->setPlainText(text);
-    layout->addWidget(list);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    layout->addWidget(buttons);
-    dialog.resize(640, 320);
-    dialog.exec();
+    ShowListReport(parent_, title, heading, text);
 }
 
 }  // namespace tallyrook

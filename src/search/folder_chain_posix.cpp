@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "search/folder_chain.h"
+#include "search/open_by_parts_posix.h"
 #include "shared/global.h"
 
 namespace tallyrook::walk_detail {
@@ -40,7 +41,10 @@ public:
 
     // The root by its path: a folder-list entry that is a link is followed. 0 or an errno.
     int OpenRoot(const QueuedFolder& root) {
-        const int fd = ::open(root.name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        int fd = ::open(root.name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        // A path past the system's limit, a folder at a time as the walk goes below it.
+        if (fd < 0 && errno == ENAMETOOLONG)
+            fd = OpenFolderByParts(root.name, root.name.size());
         return fd < 0 ? errno : Push(root.name, fd);
     }
 

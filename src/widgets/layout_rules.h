@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QPointF>
+#include <QRect>
 #include <QSizeF>
 #include <QString>
 #include <Qt>
+#include <array>
 #include <optional>
 
 namespace tallyrook {
@@ -43,6 +45,21 @@ void ApplyResultsResizeRules(ResultsLayout& layout, int outerWidth, int outerHei
 // Where CenterForm puts the window's outer top-left corner, in twips from the screen's corner:
 // centred on the whole screen, then 1000 twips higher.
 QPointF CenterFormPosition(const QSizeF& screen, const QSizeF& outer);
+
+// Where a window whose outer rectangle is `outer` goes so that it lies within `available`, moved
+// as little as it takes: its top-left corner. A window larger than the area keeps its top-left
+// corner in it.
+QPoint FitOnScreen(const QRect& outer, const QRect& available);
+
+// The results window's three buttons, left to right (Back, Send to Recycling, Uncheck All): their
+// left edge and width in twips, for a client area `clientWidth` twips wide. They keep their design
+// places while those fit; a narrower window narrows each button by the same share of its width so
+// that the last one ends a margin inside the window, down to half the design width.
+struct ButtonPlace {
+    int left;
+    int width;
+};
+std::array<ButtonPlace, 3> ResultsButtonPlaces(int clientWidth);
 
 // The folder column's width at start: seven eighths of the list, less 100 twips.
 double FolderColumnWidth(double listWidth);

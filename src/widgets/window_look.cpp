@@ -1,6 +1,11 @@
 #include "widgets/window_look.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
 
 namespace tallyrook {
 
@@ -37,6 +42,34 @@ void ShowMessageBox(QWidget* parent, const QString& title, const QString& text) 
 
 bool AskYesNoBox(QWidget* parent, const QString& title, const QString& text) {
     return ShowBox(parent, title, text, QMessageBox::Yes | QMessageBox::No);
+}
+
+void ShowListReport(QWidget* parent, const QString& title, const QString& heading,
+                    const QString& lines, const QString& closing) {
+    QDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    auto* layout = new QVBoxLayout(&dialog);
+    const auto paragraph = [&dialog, layout](const QString& text, const QString& name) {
+        auto* label = new QLabel(text, &dialog);
+        label->setObjectName(name);
+        label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(true);
+        layout->addWidget(label);
+    };
+    paragraph(heading, QStringLiteral("ReportHeading"));
+    auto* list = new QPlainTextEdit(&dialog);
+    list->setObjectName(QStringLiteral("ReportList"));
+    list->setReadOnly(true);
+    list->setLineWrapMode(QPlainTextEdit::NoWrap);
+    list->setPlainText(lines);
+    layout->addWidget(list);
+    if (!closing.isEmpty())
+        paragraph(closing, QStringLiteral("ReportClosing"));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    layout->addWidget(buttons);
+    dialog.resize(640, 320);
+    dialog.exec();
 }
 
 }  // namespace tallyrook

@@ -22,4 +22,9 @@ QFont CaptionFont();
 void ShowMessageBox(QWidget* parent, const QString& title, const QString& text);
 bool AskYesNoBox(QWidget* parent, const QString& title, const QString& text);
 
+// A report of many lines with an OK button: a heading, the lines in a scrollable list that can be
+// selected and copied, and, when given, a closing paragraph. All of it plain text.
+void ShowListReport(QWidget* parent, const QString& title, const QString& heading,
+                    const QString& lines, const QString& closing = {});
+
 }  // namespace tallyrook
