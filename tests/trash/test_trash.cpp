@@ -190,9 +190,10 @@ private Q_SLOTS:
         QVERIFY(Write(song, "mine") && Write(them, "them"));
         QByteArray appears = "einval.mp3";  // taken by another program as it is tried
         Request request([&](Step step, int, const char*, int toDir, const char* to) {
-            if (step == Step::Rename && appears == to)
+            if (step == Step::Rename && appears == to &&
                 ::linkat(AT_FDCWD, them.constData(), toDir, std::exchange(appears, {}).constData(),
-                         0);
+                         0))
+                return EIO;
             return step == Step::Rename ? EINVAL : 0;
         });
         QVERIFY2(request.Move(song), qPrintable(request.reason));
