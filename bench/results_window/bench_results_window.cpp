@@ -19,7 +19,6 @@
 #include "results_window/form4_names.h"
 #include "results_window/results_model.h"
 #include "results_window/trash_request.h"
-#include "shared/global.h"
 
 using namespace tallyrook;
 
@@ -64,10 +63,9 @@ int main(int argc, char** argv) {
     const int rows = argc > 1 ? QByteArray(argv[1]).toInt() : 32'767;
     const int trashed = argc > 2 ? QByteArray(argv[2]).toInt() : 1'000;
 
-    Global global;
-    ResultsModel model(global);
+    ResultsModel model;
     QWidget mainWindow;
-    Form4 form(model, global, &mainWindow);
+    Form4 form(model, &mainWindow);
     QTreeView* list = form.findChild<QTreeView*>(form4::ResultList);
     form.resize(1000, 700);
     form.show();
@@ -75,11 +73,13 @@ int main(int argc, char** argv) {
 
     QElapsedTimer timer;
     timer.start();
-    static const char* const colors[][2] = {
-        {"light blue", "blue"}, {"light red", "red"}, {"light green", "green"}};
+    static const RowColor colors[][2] = {{RowColor::LightBlue, RowColor::Blue},
+                                         {RowColor::LightRed, RowColor::Red},
+                                         {RowColor::LightGreen, RowColor::Green}};
     int group = 0;
     for (int k = 0; k < rows;) {
         const int size = 2 + group % 3;
+        const int anchor = k;
         for (int m = 0; m < size && k < rows; ++m, ++k) {
             ResultRow row;
             row.path = QStringLiteral("/home/user/Music/Artist %1/Album %2/%3 - Track.mp3")
@@ -88,14 +88,15 @@ int main(int argc, char** argv) {
                            .arg(group);
             row.sizeText = QStringLiteral("4.2 MB");
             row.modifiedText = QStringLiteral("3/10/2024 14:20:05");
-            row.type = QStringLiteral("Name");
+            row.criterion = Criterion::ExactFilename;
+            row.color = colors[(k * 3 / rows) % 3][group % 2];
             row.group = group + 1;
+            row.file = k;
+            row.anchor = anchor;
             row.bytes = 4'200'000 + (k * 7919) % 1000;
             row.modified =
                 QDateTime::fromSecsSinceEpoch(1'700'000'000 + (k * 104729) % 100'000, Qt::UTC);
             model.AppendRow(std::move(row));
-            global.rowColors.SetRowColor(
-                k, QString::fromLatin1(colors[(k * 3 / rows) % 3][group % 2]));
         }
         ++group;
     }
@@ -133,6 +134,24 @@ int main(int argc, char** argv) {
     const QString folder = QStringLiteral("/home/user/Music/Artist 7/");
     timed("check all in a folder", [&] { model.SetCheckedInFolder(folder, true); });
     timed("uncheck all in a folder", [&] { model.SetCheckedInFolder(folder, false); });
+    // Contents as a comparison would find them: in every group all but the last file alike.
+    {
+        const QList<ContentsFile> files = model.ContentsFiles();
+        ContentsResults results;
+        results.files.resize(size_t(files.size()));
+        for (int k = 0; k < rows; ++k) {
+            const bool last = k + 1 == rows || model.Row(k + 1).group != model.Row(k).group;
+            if (last)
+                results.files[size_t(k)].state = CopyState::NoCopy;
+            else
+                results.files[size_t(k)] = {
+                    model.Row(k).group, 1, CopyState::HasCopies, NotComparedReason::None, {}};
+        }
+        timer.restart();
+        model.SetContents(files, results);
+        list->viewport()->repaint();
+        Report("show a comparison's copies", timer.nsecsElapsed());
+    }
     timed("all but the newest", [&] { model.CheckAllBut(ResultsModel::Keeper::Newest); });
     timed("all but the oldest", [&] { model.CheckAllBut(ResultsModel::Keeper::Oldest); });
     timed("all but the largest", [&] { model.CheckAllBut(ResultsModel::Keeper::Largest); });
@@ -143,10 +162,13 @@ int main(int argc, char** argv) {
         timer.restart();
         const qint64 bytes = model.TotalBytes(checked);
         const QStringList emptied =
-            model.GroupsLeftWithout(QSet<QString>(checked.begin(), checked.end()));
-        Report("confirmation's size and emptied groups", timer.nsecsElapsed());
+            model.MatchSetsLeftWithout(QSet<QString>(checked.begin(), checked.end()));
+        Report("confirmation's size and emptied match sets", timer.nsecsElapsed());
+        timer.restart();
+        const QStringList alone = model.WithoutCopyLeft(checked);
+        Report("confirmation's files without a copy left", timer.nsecsElapsed());
         Out() << "  " << checked.size() << " files, " << bytes << " bytes, " << emptied.size()
-              << " groups emptied" << Qt::endl;
+              << " match sets emptied, " << alone.size() << " without a copy" << Qt::endl;
     }
     model.UncheckAll();
 
@@ -182,7 +204,9 @@ int main(int argc, char** argv) {
         }
         YesDialogs dialogs;
         timer.restart();
-        const TrashOutcome outcome = SendToTrash(files, dialogs);
+        TrashQuestion question;
+        question.paths = files;
+        const TrashOutcome outcome = SendToTrash(question, dialogs);
         Report(alike ? "move same-named files to the Trash" : "move distinct files to the Trash",
                timer.nsecsElapsed(), files.size());
         Out() << "  moved " << outcome.moved.size() << ", failed " << dialogs.failed << Qt::endl;

@@ -79,11 +79,18 @@ int main(int argc, char** argv) {
     // is a read of the settings store, as it is there.
     tallyrook::test::RecordingHost host;
     host.log = tallyrook::test::RecordingHost::Log::Quiet;
-    host.exactFilesize = withSizes;
+    host.options.criteria.exactFilesize = withSizes;
     tallyrook::SettingsStore store;
     store.WriteSetting(tallyrook::setting_keys::Stop, QStringLiteral("False"));
     host.onPoll = [&](int) {
         host.stopRequested = store.ReadSetting(tallyrook::setting_keys::Stop) == u"True";
+    };
+    // The longest stretch without a call of the host's pending-events hook.
+    QElapsedTimer sinceEvents;
+    qint64 longestGapNs = 0;
+    host.onEvents = [&](int) {
+        longestGapNs = std::max(longestGapNs, sinceEvents.nsecsElapsed());
+        sinceEvents.restart();
     };
     const QByteArray rawFolder = QFile::encodeName(folder);
     const long baseKb = ResidentKb();
@@ -99,9 +106,11 @@ int main(int argc, char** argv) {
             files = MinimalWalk(rawFolder.constData(), withSizes).files;
         } else {
             tallyrook::WalkedFolders walked;
-            host.StartGapClock();
-            tallyrook::AnalyzeFolder(folder, host, global, walked);
-            longestGapMs = std::max(longestGapMs, host.LongestGapMs());
+            longestGapNs = 0;
+            sinceEvents.start();
+            tallyrook::AnalyzeFolder(folder, host, global, walked, host.options);
+            longestGapNs = std::max(longestGapNs, sinceEvents.nsecsElapsed());
+            longestGapMs = std::max(longestGapMs, double(longestGapNs) / 1e6);
             files = global.inventory.FileCount();
         }
         times.push_back(double(timer.nsecsElapsed()) / 1e6);

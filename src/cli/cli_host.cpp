@@ -5,8 +5,9 @@
 #include <csignal>
 #include <ctime>
 
+#include "search/event_texts.h"
 #include "search/formats.h"
-#include "shared/global.h"
+#include "shared/program.h"
 
 namespace tallyrook::cli {
 
@@ -24,8 +25,6 @@ extern "C" void OnInterrupt(int) {
 }
 
 }  // namespace
-
-void (*pollHookForTests)() = nullptr;
 
 namespace {
 
@@ -49,12 +48,40 @@ QString StageTimer::Lap(QStringView name) {
         .arg(name);
 }
 
-void InstallInterruptHandler() {
+namespace {
+
+// What SIGINT did when the program started: a script's background job ignores it, and so does
+// the command.
+struct sigaction startInterrupt {};
+
+// SIGTERM and SIGHUP end the program as they would have, only with the terminal left tidy.
+extern "C" void OnTerminate(int signal) {
+    EraseProgressNow();
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);  // delivered once this handler returns
+}
+
+// Installs `handler` for `signal` unless the signal was ignored when the program started.
+void Catch(int signal, void (*handler)(int), struct sigaction* was = nullptr) {
     struct sigaction action {};
-    action.sa_handler = OnInterrupt;
+    struct sigaction before {};
+    sigaction(signal, nullptr, &before);
+    if (was)
+        *was = before;
+    if (before.sa_handler == SIG_IGN)
+        return;
+    action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
+    sigaction(signal, &action, nullptr);
+}
+
+}  // namespace
+
+void InstallInterruptHandler() {
+    Catch(SIGINT, OnInterrupt, &startInterrupt);
+    Catch(SIGTERM, OnTerminate);
+    Catch(SIGHUP, OnTerminate);
 }
 
 bool Interrupted() {
@@ -62,12 +89,11 @@ bool Interrupted() {
 }
 
 void RestoreDefaultInterrupt() {
-    std::signal(SIGINT, SIG_DFL);
+    sigaction(SIGINT, &startInterrupt, nullptr);
 }
 
-CliHost::CliHost(Criteria criteria, QStringList folders, Stderr& err, bool quiet,
-                 const Global& global)
-    : criteria_(criteria), folders_(std::move(folders)), err_(err), quiet_(quiet), global_(global) {
+CliHost::CliHost(QStringList folders, Stderr& err, bool quiet, const QLocale& locale)
+    : folders_(std::move(folders)), err_(err), quiet_(quiet), locale_(locale) {
     timings_ = qEnvironmentVariableIntValue("TALLYROOK_TIMINGS") != 0;
 }
 
@@ -103,30 +129,44 @@ void CliHost::EndTimings() {
     err_.Message(stageTimer_.Lap(QString::fromLatin1(name)));
 }
 
-void CliHost::ShowMessage(const QString& text, const QString& title) {
-    if (quiet_ && title == u"No dupes")
-        return;
-    err_.Message(u'[' + title + u"] " + text);
+void CliHost::Notify(const SearchEvent& event) {
+    switch (event.kind) {
+        case SearchEvent::Kind::UnreadableFolder:
+            folderUnreadable_ = true;
+            err_.Message(u"tallyrook-cli: cannot read " + event.path + u": " + event.reason);
+            return;
+        case SearchEvent::Kind::NoDuplicates:
+            // The exit status says it to a script.
+            if (quiet_)
+                return;
+            break;
+        case SearchEvent::Kind::RowsFull:
+            // The window's way out is about its folders and boxes; the command's is an option.
+            err_.Message(u"[" + ProgramName +
+                         u"] The results list is full: this search lists at most " +
+                         GroupedNumber(event.count, locale_) +
+                         u" rows. Later matches were not listed. To see them, give a larger "
+                         u"--max-rows N, or --all for every row.");
+            return;
+        default:
+            break;
+    }
+    // As the desktop program words it, its title in brackets.
+    const EventMessage message = MessageFor(event, locale_);
+    err_.Message(u'[' + message.title + u"] " + message.text);
 }
 
-bool CliHost::AskYesNo(const QString&, const QString&) {
-    // The only question is the large-inventory warning, whose advice is about the desktop
-    // program's buttons; a command goes on and says what to expect.
+bool CliHost::ProceedWithLargeInventory(const LargeInventory& inventory) {
+    // The desktop program's question is about its buttons; a command goes on and says what to
+    // expect.
     if (!quiet_) {
-        err_.Message(u"tallyrook-cli: comparing " + GroupedNumber(global_.inventory.FileCount()) +
+        err_.Message(u"tallyrook-cli: comparing " + GroupedNumber(inventory.files, locale_) +
                      u" files; this may take a while");
     }
     return true;
 }
 
-void CliHost::ReportUnreadableFolder(const QString& path, const QString& reason) {
-    folderUnreadable_ = true;
-    err_.Message(u"tallyrook-cli: cannot read " + path + u": " + reason);
-}
-
 bool CliHost::ProcessPendingEvents() {
-    if (pollHookForTests)
-        pollHookForTests();
     err_.Poll();
     return !Interrupted();
 }

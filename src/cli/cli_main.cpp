@@ -1,25 +1,26 @@
 #include "cli/cli_main.h"
 
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
-#include <QFile>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 
 #include "cli/cli_host.h"
 #include "cli/row_output.h"
 #include "cli/terminal.h"
+#include "contents/contents_check.h"
+#include "contents/contents_texts.h"
 #include "search/file_functions.h"
-#include "search/match_passes.h"
 #include "search/result_list.h"
+#include "search/run_options.h"
 #include "search/search_run.h"
+#include "shared/file_names.h"
 #include "shared/global.h"
 #include "shared/program.h"
 
@@ -47,12 +48,13 @@ const QList<OptionSpec>& Options() {
         {{u"name"_qs}, {}, u"Exact Filename: files with the same name"_qs},
         {{u"size"_qs}, {}, u"Exact Filesize: files with the same size in bytes"_qs},
         {{u"similar"_qs}, {}, u"Similar Filename: names sharing more than half of their words"_qs},
+        {{u"contents"_qs}, {}, u"compare the listed files' contents: adds the field copy"_qs},
         {{u"tsv"_qs}, {}, u"one line per row, fields separated by tabs (see FIELDS)"_qs},
         {{u"json"_qs}, {}, u"one JSON array of row objects, one row per line (see FIELDS)"_qs},
         {{u"header"_qs}, {}, u"with --tsv: the field names as the first line"_qs},
-        {{u"max-rows"_qs}, u"N"_qs, u"list at most N rows, N >= 1 (default 32,767)"_qs},
+        {{u"max-rows"_qs}, u"N"_qs, u"list at most N rows, N >= 2 (default 32,767)"_qs},
         {{u"all"_qs}, {}, u"list every row"_qs},
-        {{u"q"_qs, u"quiet"_qs}, {}, u"no progress and no notes; errors are still shown"_qs},
+        {{u"q"_qs, u"quiet"_qs}, {}, u"no progress and no notes; warnings and errors are shown"_qs},
         {{u"h"_qs, u"help"_qs}, {}, u"show this text"_qs},
         {{u"version"_qs}, {}, u"show the version"_qs},
     };
@@ -72,20 +74,21 @@ QString HelpText() {
     }
     return Usage +
            uR"(
-Finds duplicate files in the given folders and all their subfolders, by name and size only
-(file contents are never read), and prints one row per file of each duplicate group.
+Finds duplicate files in the given folders and all their subfolders, by name and size (file
+contents are read only with --contents), and prints one row per file of each duplicate group.
 
 OPTIONS
 )"_qs + options +
            uR"(  --               every later argument is a folder
 
 Without --tsv or --json the rows are shown as a table, a blank line between groups, with
-control characters in names shown escaped (\x1b, \u202e). On a terminal a progress line is
-shown on stderr while the search runs.
+control characters and invisible format characters in names shown escaped (\x1b, \u202e). On
+a terminal a progress line is shown on stderr while the search and the contents check run.
+Warnings (skipped names, a full list, files not compared) and errors go to stderr, also with -q.
 
 FIELDS
   path      the file's full path
-  size      the size as text ("1.5 MB"), empty when unknown
+  size      the size as text ("1.5 MB"), empty when unknown or 0 bytes
   modified  the last-modified date and time as text, empty when unknown
   type      the criterion that matched: Name, Size or Close
   colour    the row's colour in the desktop program
@@ -93,11 +96,18 @@ FIELDS
             add (the file itself unless already listed, then its partners)
   bytes     the size in bytes; empty in TSV, null in JSON when unknown
   mtime     the last-modified time, ISO 8601 UTC; empty in TSV, null in JSON when unknown
+  copy      only with --contents: the copy set's number, from 1 in list order; a copy set is
+            the listed files whose contents are byte for byte the same. Empty in TSV, null in
+            JSON for a file with no identical copy or not compared (named on stderr)
 In TSV, backslash, tab, newline and carriage return inside a field are written \\, \t, \n and
 \r. Sizes and dates as text follow the locale (LC_ALL, LC_NUMERIC, LC_TIME, LANG).
 
 Recorded are the plain files (not links, not names beginning with ".") of each FOLDER and of
 every subfolder whose name does not begin with ".".
+
+With --contents the listed rows' files are read after the search, only those whose size another
+listed file has, and compared byte for byte; nothing is written. Paths of one file (hard links)
+are one copy set without a read. The progress line and Ctrl-C work as for the search.
 
 EXIT STATUS
   0    duplicates found
@@ -117,21 +127,19 @@ void PrintTo(FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
-// Why a FOLDER argument cannot be searched, in the system's words; empty when it can.
+// Why a FOLDER argument cannot be searched, in the system's words; empty when it can. A path past
+// the system's length limit is looked up a folder at a time, as the walk goes below it.
 QString FolderProblem(const QString& folder) {
-    struct stat info;
-    if (::stat(QFile::encodeName(folder).constData(), &info) != 0) {
-        // Bytes that are not UTF-8 were decoded as replacement characters and name nothing.
-        if (folder.contains(QChar::ReplacementCharacter))
-            return QStringLiteral(
-                "its name cannot be read. This is probably because it contains strange "
-                "characters. Please rename the folder if you would like it included next time you "
-                "find dupes.");
-        return QString::fromLocal8Bit(std::strerror(errno));
-    }
-    if (!S_ISDIR(info.st_mode))
-        return QString::fromLocal8Bit(std::strerror(ENOTDIR));
-    return {};
+    const int error = FolderError(folder);
+    if (error == 0)
+        return {};
+    // Bytes that are not UTF-8 were decoded as replacement characters and name nothing.
+    if (error == ENOENT && folder.contains(QChar::ReplacementCharacter))
+        return QStringLiteral(
+            "its name cannot be read. This is probably because it contains strange "
+            "characters. Please rename the folder if you would like it included next time you "
+            "find dupes.");
+    return ErrorText(error);
 }
 
 int UsageError(Stderr& err, const QString& problem) {
@@ -141,11 +149,11 @@ int UsageError(Stderr& err, const QString& problem) {
 }
 
 struct Request {
-    CliHost::Criteria criteria;
+    RunOptions options;
     Format format = Format::Table;
     bool header = false;
-    int maxRows = MatchPasses::RowCapacity;
     bool quiet = false;
+    bool contents = false;
     QStringList folders;
 };
 
@@ -171,8 +179,8 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
         PrintTo(stdout, QStringLiteral("tallyrook-cli ") + ProgramVersion + u'\n');
         return 0;
     }
-    request.criteria = {parser.isSet(u"name"_qs), parser.isSet(u"size"_qs),
-                        parser.isSet(u"similar"_qs)};
+    request.options.criteria = {parser.isSet(u"name"_qs), parser.isSet(u"size"_qs),
+                                parser.isSet(u"similar"_qs)};
     if (parser.isSet(u"tsv"_qs) && parser.isSet(u"json"_qs))
         return UsageError(err, QStringLiteral("--tsv and --json cannot be used together"));
     request.format = parser.isSet(u"tsv"_qs)    ? Format::Tsv
@@ -184,20 +192,66 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
     if (parser.isSet(u"all"_qs) && parser.isSet(u"max-rows"_qs))
         return UsageError(err, QStringLiteral("--all and --max-rows cannot be used together"));
     if (parser.isSet(u"all"_qs))
-        request.maxRows = MatchPasses::NoRowLimit;
+        request.options.rowLimit = RunOptions::NoRowLimit;
     if (parser.isSet(u"max-rows"_qs)) {
         bool ok = false;
-        request.maxRows = parser.value(u"max-rows"_qs).toInt(&ok);
-        if (!ok || request.maxRows < 1)
-            return UsageError(err, QStringLiteral("--max-rows takes a whole number of 1 or more"));
+        request.options.rowLimit = parser.value(u"max-rows"_qs).toInt(&ok);
+        // A group is never split, and the smallest has two rows.
+        if (!ok || request.options.rowLimit < 2)
+            return UsageError(err, QStringLiteral("--max-rows takes a whole number of 2 or more: "
+                                                  "a group of duplicates lists at least 2 files"));
     }
     request.quiet = parser.isSet(u"quiet"_qs);
+    request.contents = parser.isSet(u"contents"_qs);
     request.folders = parser.positionalArguments();
     if (request.folders.isEmpty())
         return UsageError(err, QStringLiteral("no folder given"));
-    if (!request.criteria.name && !request.criteria.size && !request.criteria.similar)
+    if (!request.options.criteria.Any())
         return UsageError(err, QStringLiteral("choose at least one of --name, --size, --similar"));
     return -1;
+}
+
+// Compares the contents of the rows' files and gives each row its copy set, with progress as the
+// search's; each file not compared is named. Ctrl-C stops it, and leaves the rows without.
+void CompareContents(CompactRows& rows, Stderr& err) {
+    QList<ContentsFile> files;
+    files.reserve(rows.RowCount());
+    for (int k = 0; k < rows.RowCount(); ++k) {
+        const CompactRows::Parts row = rows.RowParts(k);
+        files.append(
+            {row.folder + row.name, row.bytes,
+             row.seconds ? QDateTime::fromSecsSinceEpoch(*row.seconds, Qt::UTC) : QDateTime()});
+    }
+    ContentsCheck check(std::move(files));
+    check.Start();
+    err.ShowProgress(true);
+    err.SetCaption(ProgramName + u" [Comparing contents]");
+    while (!check.Wait(50)) {
+        if (Interrupted())
+            check.RequestStop();
+        const ContentsProgress done = check.Progress();
+        if (done.bytesTotal > 0)
+            err.SetProgress(int(100 * done.bytesDone / done.bytesTotal));
+        err.Poll();
+    }
+    err.ShowProgress(false);
+    if (Interrupted())
+        return;
+    const ContentsResults& results = check.Results();
+    QSet<QString> named;
+    for (int k = 0; k < rows.RowCount(); ++k) {
+        const ContentsResult& result = results.files[size_t(k)];
+        rows.SetCopySet(k, result.copySet);
+        if (result.state != CopyState::NotCompared)
+            continue;
+        const CompactRows::Parts row = rows.RowParts(k);
+        const QString path = row.folder + row.name;
+        if (!named.contains(path)) {
+            named.insert(path);
+            err.Message(u"tallyrook-cli: not compared: " + path + u": " +
+                        NotComparedText(result.reason));
+        }
+    }
 }
 
 }  // namespace
@@ -232,13 +286,18 @@ int RunCli(int argc, char** argv) {
     StageTimer total;
     Global global;
     CompactRows rows(global.inventory);
-    CliHost host(request.criteria, folders, err, request.quiet, global);
+    CliHost host(folders, err, request.quiet, request.options.locale);
     // With nothing left to search there is no run, and nothing to say but the errors above.
-    const RunOutcome outcome =
-        folders.isEmpty() ? RunOutcome::EmptyFolderList
-                          : RunSearch(host, global, rows, QLocale::system(), request.maxRows);
+    const RunOutcome outcome = folders.isEmpty() ? RunOutcome::EmptyFolderList
+                                                 : RunSearch(host, global, rows, request.options);
     host.EndTimings();
     err.EraseProgress();
+    if (request.contents && outcome == RunOutcome::ResultsShown && !Interrupted()) {
+        StageTimer contents;
+        CompareContents(rows, err);
+        if (qEnvironmentVariableIntValue("TALLYROOK_TIMINGS") != 0)
+            err.Message(contents.Lap(u"contents"));
+    }
     // From here on Ctrl-C simply ends the program, as it would for any other command.
     RestoreDefaultInterrupt();
     int status = ExitRows;
@@ -251,10 +310,10 @@ int RunCli(int argc, char** argv) {
         // JSON says "none" as an empty array, a TSV header stands alone; the table prints nothing.
         if (status == ExitRows || request.format == Format::Json || request.header) {
             Output out(STDOUT_FILENO);
-            WriteRows(request.format, request.header, rows, global, out);
+            WriteRows(request.format, request.header, request.contents, rows, out);
             if (out.state() == Output::State::Failed) {
                 err.Message(u"tallyrook-cli: the rows could not be written: " +
-                            QString::fromLocal8Bit(std::strerror(out.error())));
+                            ErrorText(out.error()));
                 status = ExitWriteFailed;
             }
         }

@@ -84,17 +84,12 @@ quint32 CompactRows::Intern(const QString& text, quint32& last) {
 }
 
 void CompactRows::AppendRow(ResultRow row) {
-    qsizetype type = types_.indexOf(row.type);
-    if (type < 0) {
-        type = types_.size();
-        types_.append(row.type);
-    }
     Q_ASSERT(row.file >= 0 && row.file < inventory_.FileCount());
     entries_.push_back(
         {row.bytes,
          row.modified.isValid() ? FlooredSeconds(row.modified.toMSecsSinceEpoch()) : NoDate,
          quint32(row.file), Intern(row.sizeText, lastSize_), Intern(row.modifiedText, lastDate_),
-         qint32(row.group), quint8(type), row.checked});
+         qint32(row.group), 0, row.criterion, row.color, row.checked});
 }
 
 CompactRows::Parts CompactRows::RowParts(int index) const {
@@ -103,10 +98,12 @@ CompactRows::Parts CompactRows::RowParts(int index) const {
             inventory_.FileNames.at(entry.file),
             texts_.at(entry.size),
             texts_.at(entry.date),
-            types_.at(entry.type),
+            entry.criterion,
+            entry.color,
             entry.bytes,
             entry.seconds == NoDate ? std::nullopt : std::optional<qint64>(entry.seconds),
-            entry.group};
+            entry.group,
+            entry.copySet};
 }
 
 void CompactRows::Prefetch(int index) const {
@@ -131,7 +128,8 @@ const ResultRow& CompactRows::Row(int index) const {
     current_.path = parts.folder + parts.name;
     current_.sizeText = texts_.at(entry.size);
     current_.modifiedText = texts_.at(entry.date);
-    current_.type = types_.at(entry.type);
+    current_.criterion = entry.criterion;
+    current_.color = entry.color;
     current_.bytes = parts.bytes;
     current_.modified =
         parts.seconds ? QDateTime::fromSecsSinceEpoch(*parts.seconds, Qt::UTC) : QDateTime();
@@ -146,7 +144,38 @@ void CompactRows::ClearRows() {
     textIds_.clear();
     texts_.clear();
     lastSize_ = lastDate_ = NoText;
-    types_.clear();
+}
+
+QLatin1StringView TypeWord(Criterion criterion) {
+    switch (criterion) {
+        case Criterion::ExactFilename:
+            return QLatin1StringView("Name");
+        case Criterion::ExactFilesize:
+            return QLatin1StringView("Size");
+        case Criterion::SimilarFilename:
+            return QLatin1StringView("Close");
+    }
+    return {};
+}
+
+QLatin1StringView ColourName(RowColor color) {
+    switch (color) {
+        case RowColor::None:
+            return {};
+        case RowColor::Blue:
+            return QLatin1StringView("blue");
+        case RowColor::LightBlue:
+            return QLatin1StringView("light blue");
+        case RowColor::Red:
+            return QLatin1StringView("red");
+        case RowColor::LightRed:
+            return QLatin1StringView("light red");
+        case RowColor::Green:
+            return QLatin1StringView("green");
+        case RowColor::LightGreen:
+            return QLatin1StringView("light green");
+    }
+    return {};
 }
 
 namespace {
@@ -185,6 +214,10 @@ char* PutTsv(char* at, QByteArrayView utf8) {
     return at;
 }
 
+char* PutTsv(char* at, QLatin1StringView word) {
+    return PutTsv(at, QByteArrayView(word.data(), word.size()));
+}
+
 // The text in UTF-8 as QString::toUtf8 gives it, escaped the same way. ASCII goes straight
 // through; from the first other character on, Qt encodes the rest.
 char* PutTsv(char* at, QStringView text) {
@@ -197,8 +230,9 @@ char* PutTsv(char* at, QStringView text) {
     return at;
 }
 
-// A JSON string. Beyond what JSON requires, C1 and bidirectional controls and lone surrogates are
-// escaped too, so the output is safe to show on a terminal; the value stays the same.
+// A JSON string. Beyond what JSON requires, the characters a terminal acts on or hides and lone
+// surrogates are escaped too, so the output is safe to show on a terminal; the value stays the
+// same.
 void AppendJsonString(QString& out, QStringView text) {
     out += u'"';
     ForEachCharacter(text, [&out](char32_t c, QStringView raw) {
@@ -209,9 +243,9 @@ void AppendJsonString(QString& out, QStringView text) {
             out += u"\\n";
         } else if (c == u'\t') {
             out += u"\\t";
-        } else if (c < 0x20 || (c >= 0x7F && c < 0xA0) || (c >= 0x202A && c <= 0x202E) ||
-                   (c >= 0x2066 && c <= 0x2069) || c == LoneSurrogate) {
-            out += QStringLiteral("\\u%1").arg(raw[0].unicode(), 4, 16, QChar(u'0'));
+        } else if (c < 0x20 || c == 0x7F || IsInvisibleCharacter(c) || c == LoneSurrogate) {
+            for (const QChar unit : raw)  // beyond the first 65,536 as a pair of \u escapes
+                out += QStringLiteral("\\u%1").arg(unit.unicode(), 4, 16, QChar(u'0'));
         } else {
             out += raw;
         }
@@ -249,6 +283,15 @@ char* PutJsonSlowly(char* at, QStringView text) {
     const QByteArray bytes = json.toUtf8();
     std::memcpy(at, bytes.constData(), size_t(bytes.size()));
     return at + bytes.size();
+}
+
+// A JSON string of an ASCII word.
+char* PutJson(char* at, QLatin1StringView word) {
+    *at++ = '"';
+    for (const char c : word)
+        at = PutJsonAscii(at, c);
+    *at++ = '"';
+    return at;
 }
 
 // A JSON string of the two texts one after the other.
@@ -314,21 +357,20 @@ char* PutIsoTime(char* at, qint64 seconds) {
     return at;
 }
 
-// Room for a row whose texts take these many bytes or code units.
-qsizetype RowRoom(const CompactRows::Parts& row, QStringView colour) {
-    return 6 * (row.folder.size() + row.name.size() + row.sizeText.size() + row.dateText.size() +
-                row.type.size() + colour.size()) +
-           160;
+// Room for a row whose texts take these many bytes or code units; the type and colour words
+// are short ASCII.
+qsizetype RowRoom(const CompactRows::Parts& row) {
+    return 6 * (row.folder.size() + row.name.size() + row.sizeText.size() + row.dateText.size()) +
+           200;
 }
 
-void WriteTsv(bool header, const CompactRows& rows, const Global& global, Output& out) {
+void WriteTsv(bool header, bool copies, const CompactRows& rows, Output& out) {
     if (header)
-        out.Write(QString(QLatin1StringView(TsvHeader) + u'\n'));
+        out.Write(QString(QLatin1StringView(TsvHeader) % (copies ? u"\tcopy\n" : u"\n")));
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
         rows.Prefetch(i);
         const CompactRows::Parts row = rows.RowParts(i);
-        const QString colour = global.rowColors.RowColor(i);
-        char* at = out.Room(RowRoom(row, colour));
+        char* at = out.Room(RowRoom(row));
         at = PutTsv(at, row.folder);
         at = PutTsv(at, row.name);
         *at++ = '\t';
@@ -336,9 +378,9 @@ void WriteTsv(bool header, const CompactRows& rows, const Global& global, Output
         *at++ = '\t';
         at = PutTsv(at, row.dateText);
         *at++ = '\t';
-        at = PutTsv(at, row.type);
+        at = PutTsv(at, TypeWord(row.criterion));
         *at++ = '\t';
-        at = PutTsv(at, colour);
+        at = PutTsv(at, ColourName(row.color));
         *at++ = '\t';
         at = PutNumber(at, row.group);
         *at++ = '\t';
@@ -347,12 +389,17 @@ void WriteTsv(bool header, const CompactRows& rows, const Global& global, Output
         *at++ = '\t';
         if (row.seconds)
             at = PutIsoTime(at, *row.seconds);
+        if (copies) {
+            *at++ = '\t';
+            if (row.copySet > 0)
+                at = PutNumber(at, row.copySet);
+        }
         *at++ = '\n';
         out.Commit(at);
     }
 }
 
-void WriteJson(const CompactRows& rows, const Global& global, Output& out) {
+void WriteJson(bool copies, const CompactRows& rows, Output& out) {
     if (rows.RowCount() == 0) {
         out.Write(u"[]\n");
         return;
@@ -364,8 +411,7 @@ void WriteJson(const CompactRows& rows, const Global& global, Output& out) {
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
         rows.Prefetch(i);
         const CompactRows::Parts row = rows.RowParts(i);
-        const QString colour = global.rowColors.RowColor(i);
-        char* at = out.Room(RowRoom(row, colour));
+        char* at = out.Room(RowRoom(row));
         at = put(at, i == 0 ? "[\n{\"path\":" : ",\n{\"path\":");
         at = PutJson(at, row.folder, row.name);
         at = put(at, ",\"size\":");
@@ -373,9 +419,9 @@ void WriteJson(const CompactRows& rows, const Global& global, Output& out) {
         at = put(at, ",\"modified\":");
         at = PutJson(at, row.dateText);
         at = put(at, ",\"type\":");
-        at = PutJson(at, row.type);
+        at = PutJson(at, TypeWord(row.criterion));
         at = put(at, ",\"colour\":");
-        at = PutJson(at, colour);
+        at = PutJson(at, ColourName(row.color));
         at = put(at, ",\"group\":");
         at = PutNumber(at, row.group);
         at = put(at, ",\"bytes\":");
@@ -388,31 +434,39 @@ void WriteJson(const CompactRows& rows, const Global& global, Output& out) {
         } else {
             at = put(at, "null");
         }
+        if (copies) {
+            at = put(at, ",\"copy\":");
+            at = row.copySet > 0 ? PutNumber(at, row.copySet) : put(at, "null");
+        }
         *at++ = '}';
         out.Commit(at);
     }
     out.Write(u"\n]\n");
 }
 
-void WriteTable(const ResultList& rows, Output& out) {
+void WriteTable(bool copies, const CompactRows& rows, Output& out) {
     const QString typeHead = QStringLiteral("TYPE");
     const QString sizeHead = QStringLiteral("SIZE");
     const QString dateHead = QStringLiteral("MODIFIED");
+    const QString copyHead = QStringLiteral("COPY");
     qsizetype typeWidth = typeHead.size();
     qsizetype sizeWidth = sizeHead.size();
     qsizetype dateWidth = dateHead.size();
     for (int i = 0; i < rows.RowCount(); ++i) {
         const ResultRow& row = rows.Row(i);
-        typeWidth = std::max(typeWidth, row.type.size());
+        typeWidth = std::max(typeWidth, TypeWord(row.criterion).size());
         sizeWidth = std::max(sizeWidth, row.sizeText.size());
         dateWidth = std::max(dateWidth, row.modifiedText.size());
     }
+    const qsizetype copyWidth = std::max(copyHead.size(), QString::number(rows.RowCount()).size());
     auto line = [&](const QString& type, const QString& size, const QString& date,
-                    const QString& path) -> QString {
+                    const QString& copy, const QString& path) -> QString {
         return type.leftJustified(typeWidth) % u"  " % size.rightJustified(sizeWidth) % u"  " %
-               date.leftJustified(dateWidth) % u"  " % EscapeForTerminal(path) % u'\n';
+               date.leftJustified(dateWidth) % u"  " %
+               (copies ? QString(copy.rightJustified(copyWidth) + u"  ") : QString()) %
+               EscapeForTerminal(path) % u'\n';
     };
-    out.Write(line(typeHead, sizeHead, dateHead, QStringLiteral("PATH")));
+    out.Write(line(typeHead, sizeHead, dateHead, copyHead, QStringLiteral("PATH")));
     int group = 0;
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
         const ResultRow& row = rows.Row(i);
@@ -420,23 +474,24 @@ void WriteTable(const ResultList& rows, Output& out) {
         group = row.group;
         if (newGroup)
             out.Write(u"\n");
-        out.Write(line(row.type, row.sizeText, row.modifiedText, row.path));
+        const int copySet = rows.RowParts(i).copySet;
+        out.Write(line(QString(TypeWord(row.criterion)), row.sizeText, row.modifiedText,
+                       copySet > 0 ? QString::number(copySet) : QString(), row.path));
     }
 }
 
 }  // namespace
 
-void WriteRows(Format format, bool header, const CompactRows& rows, const Global& global,
-               Output& out) {
+void WriteRows(Format format, bool header, bool copies, const CompactRows& rows, Output& out) {
     switch (format) {
         case Format::Table:
-            WriteTable(rows, out);
+            WriteTable(copies, rows, out);
             break;
         case Format::Tsv:
-            WriteTsv(header, rows, global, out);
+            WriteTsv(header, copies, rows, out);
             break;
         case Format::Json:
-            WriteJson(rows, global, out);
+            WriteJson(copies, rows, out);
             break;
     }
     out.Flush();

@@ -6,7 +6,8 @@
 #include <memory>
 #include <optional>
 
-#include "main_window/layout_rules.h"
+#include "search/run_options.h"
+#include "widgets/layout_rules.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -41,16 +42,13 @@ public:
 
     // The resize rules for an outer size of W x H twips, then the three geometry keys.
     void ApplyLayout(int outerWidth, int outerHeight);
-    const MainLayout& Layout() const { return layout_; }
     // The window's outer size (its frame included) in twips.
     QSize OuterSizeTwips() const;
 
-    bool ExactFilename() const;
-    bool ExactFilesize() const;
-    bool SimilarFilename() const;
     QStringList FolderEntries() const;
-    // The folders the program was started with, added to the folder list in order.
-    void AddCommandLineFolders(const QStringList& paths);
+    // The folders the program was started with, added to the folder list in order; those that
+    // name no folder that can be read are left out, and the result says why ("PATH: reason").
+    QStringList AddCommandLineFolders(const QStringList& paths);
 
     void SetProgress(int percent);
     // Find hidden and stop shown while a run goes on; the reverse at rest.
@@ -80,6 +78,8 @@ private:
     void RestoreGeometry(const StoredGeometry& stored);
     void RestoreCriterion(QCheckBox* box, const QString& key);
     void SetOuterSizeTwips(int width, int height);
+    // Moves the window as little as it takes to lie within the screen's available area.
+    void KeepOnScreen();
     void FitPendingOuterSize();
     void PlaceWidgets();
 
@@ -93,6 +93,8 @@ private:
     ResultsModel& results_;
     std::unique_ptr<Dialogs> ownDialogs_;
     Dialogs& dialogs_;
+    // What Find asks of a run; the criteria follow the boxes, also while a run goes on.
+    RunOptions runOptions_;
     std::unique_ptr<DesktopHost> host_;
     std::unique_ptr<Form4> resultsWindow_;
 

@@ -13,8 +13,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QMessageBox>
+#include <QProgressDialog>
 #include <QSet>
+#include <QTimer>
 #include <QToolTip>
 #include <QTreeView>
 #include <QUrl>
@@ -30,11 +31,13 @@
 #include "results_window/results_model.h"
 #include "results_window/trash_request.h"
 #include "search/file_functions.h"
-#include "shared/global.h"
+#include "search/formats.h"
 #include "shared/program.h"
 #include "shared/twips.h"
 #include "widgets/hand_pointer.h"
+#include "widgets/layout_rules.h"
 #include "widgets/picture_button.h"
+#include "widgets/window_look.h"
 
 namespace tallyrook {
 
@@ -134,24 +137,17 @@ private:
     bool menuFromKeyboard_ = false;
 };
 
-void ShowPlainMessage(QWidget* parent, const QString& title, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
-}
-
 }  // namespace
 
-Form4::Form4(ResultsModel& model, Global& global, QWidget* mainWindow)
+Form4::Form4(ResultsModel& model, QWidget* mainWindow)
     : QWidget(nullptr),
       model_(model),
-      global_(global),
       mainWindow_(mainWindow),
       ownDialogs_(std::make_unique<QtTrashDialogs>(this)),
       dialogs_(ownDialogs_.get()) {
     setObjectName(form4::Window);
     setWindowTitle(ProgramCaption());
-    setWindowIcon(QIcon(QStringLiteral(":/artwork/icon.svg")));
+    setWindowIcon(WindowIcon());
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
@@ -165,29 +161,22 @@ Form4::Form4(ResultsModel& model, Global& global, QWidget* mainWindow)
 
     backButton_ =
         new PictureButton(form4::BackButton, QStringLiteral(":/artwork/back_to_main.svg"), this);
-    backButton_->setGeometry(TwipsRect(4200, 120, 2055, 1095));
     backButton_->setAccessibleName(QStringLiteral("Back to main"));
 
     sendToTrashButton_ = new PictureButton(form4::SendToTrashButton,
                                            QStringLiteral(":/artwork/send_to_recycling.svg"), this);
-    sendToTrashButton_->setGeometry(TwipsRect(6360, 120, 2175, 1095));
     sendToTrashButton_->setToolTip(QStringLiteral("Delete checked files."));
     sendToTrashButton_->setAccessibleName(QStringLiteral("Send to recycling"));
 
     uncheckAllButton_ = new PictureButton(form4::UncheckAllButton,
                                           QStringLiteral(":/artwork/uncheck_all.svg"), this);
-    uncheckAllButton_->setGeometry(TwipsRect(8640, 120, 2175, 1095));
     uncheckAllButton_->setToolTip(QStringLiteral("Clear out all checkmarks."));
     uncheckAllButton_->setAccessibleName(QStringLiteral("Uncheck all"));
 
     resultList_ = new ResultsView(*this, this);
     resultList_->setObjectName(form4::ResultList);
-    resultList_->setGeometry(TwipsRect(120, 1320, 10095, 4455));
-    QFont font;
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    font.setPointSize(9);
-    font.setBold(true);
-    resultList_->setFont(font);
+    resultList_->setGeometry(TwipsRect(120, 1320, layout_.listWidth, layout_.listHeight));
+    resultList_->setFont(CaptionFont());
     resultList_->setModel(&model_);
     resultList_->setRootIsDecorated(false);
     resultList_->setItemsExpandable(false);
@@ -206,6 +195,26 @@ Form4::Form4(ResultsModel& model, Global& global, QWidget* mainWindow)
     header->setStretchLastSection(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->setSectionResizeMode(QHeaderView::Interactive);
+
+    statusLine_ = new QLabel(this);
+    statusLine_->setObjectName(form4::StatusLine);
+    statusLine_->setTextFormat(Qt::PlainText);
+    // Marks and rows change in bursts (a helper, a run): the line follows once the burst is over.
+    statusTimer_ = new QTimer(this);
+    statusTimer_->setSingleShot(true);
+    statusTimer_->setInterval(0);
+    connect(statusTimer_, &QTimer::timeout, this, &Form4::UpdateStatusLine);
+    const auto statusChanged = [this] { statusTimer_->start(); };
+    connect(&model_, &QAbstractItemModel::dataChanged, this, statusChanged);
+    connect(&model_, &QAbstractItemModel::rowsInserted, this, statusChanged);
+    connect(&model_, &QAbstractItemModel::rowsRemoved, this, statusChanged);
+    connect(&model_, &QAbstractItemModel::modelReset, this, statusChanged);
+    // The Copies column comes with a comparison and goes with the next run's rows.
+    connect(&model_, &QAbstractItemModel::columnsInserted, this, &Form4::ApplyLayout);
+    connect(&model_, &QAbstractItemModel::modelReset, this, &Form4::ApplyLayout);
+    comparisonPoll_ = new QTimer(this);
+    comparisonPoll_->setInterval(50);
+    connect(comparisonPoll_, &QTimer::timeout, this, &Form4::PollComparison);
 
     setTabOrder(backButton_, sendToTrashButton_);
     setTabOrder(sendToTrashButton_, uncheckAllButton_);
@@ -256,8 +265,14 @@ void Form4::ShowInPlaceOf(QWidget* mainWindow) {
     // would have.
     setWindowState(Qt::WindowNoState);
     setGeometry(normal ? mainWindow->geometry() : mainWindow->normalGeometry());
-    // A new run's rows: the last request's files are no longer theirs to undo.
+    // A new run's rows: the last request's files are no longer theirs to undo, nor is a
+    // comparison of the old list theirs.
     lastRequest_ = {};
+    if (comparison_) {
+        comparison_->stopped = true;
+        comparison_->check->RequestStop();
+        delete comparison_->progress;
+    }
     undoAction_->setEnabled(false);
     setWindowState(shown);
     show();
@@ -291,6 +306,7 @@ void Form4::BuildRowMenu() {
         QString text;
         void (Form4::*run)(int row);
         bool needsRow;
+        QKeySequence shortcut = {};  // the window's, for no row in particular
     };
     const RowCommand commands[] = {
         {form4::OpenAction, QStringLiteral("Open"), &Form4::OpenRow, true},
@@ -302,6 +318,9 @@ void Form4::BuildRowMenu() {
          true},
         {form4::UncheckFolderAction, QStringLiteral("Uncheck all in this folder"),
          &Form4::UncheckFolder, true},
+        {{}, {}, nullptr, false},
+        {form4::CompareContentsAction, QStringLiteral("Compare Contents"), &Form4::CompareContents,
+         false, QKeySequence(Qt::CTRL | Qt::Key_K)},
         {{}, {}, nullptr, false},
         {form4::KeepNewestAction, QStringLiteral("In every group, check all but the newest"),
          &Form4::KeepNewest, false},
@@ -325,6 +344,10 @@ void Form4::BuildRowMenu() {
         action->setData(command.needsRow);
         connect(action, &QAction::triggered, this,
                 [this, run = command.run] { (this->*run)(menuRow_); });
+        if (!command.shortcut.isEmpty()) {
+            action->setShortcut(command.shortcut);
+            addAction(action);
+        }
     }
     // The window's Ctrl+Z, for no row in particular: enabled while there is something to undo.
     rowMenu_->addSeparator();
@@ -342,16 +365,114 @@ void Form4::UncheckFolder(int row) {
 }
 
 void Form4::KeepNewest(int) {
-    model_.CheckAllBut(ResultsModel::Keeper::Newest);
+    KeepOneOfEveryCopy(ResultsModel::Keeper::Newest);
 }
 void Form4::KeepOldest(int) {
-    model_.CheckAllBut(ResultsModel::Keeper::Oldest);
+    KeepOneOfEveryCopy(ResultsModel::Keeper::Oldest);
 }
 void Form4::KeepLargest(int) {
-    model_.CheckAllBut(ResultsModel::Keeper::Largest);
+    KeepOneOfEveryCopy(ResultsModel::Keeper::Largest);
 }
 void Form4::KeepShortestPath(int) {
-    model_.CheckAllBut(ResultsModel::Keeper::ShortestPath);
+    KeepOneOfEveryCopy(ResultsModel::Keeper::ShortestPath);
+}
+
+void Form4::KeepOneOfEveryCopy(ResultsModel::Keeper rule) {
+    // Names and sizes alone do not make copies: the helpers work on compared contents only.
+    if (!model_.ContentsCompared()) {
+        StartComparison([this, rule] { KeepOneOfEveryCopy(rule); });
+        return;
+    }
+    if (model_.CheckAllBut(rule) == 0)
+        ShowMessageBox(this, ProgramName,
+                       QStringLiteral("No two files in the list have the same contents, so no "
+                                      "file was checked."));
+}
+
+void Form4::CompareContents(int) {
+    StartComparison({});
+}
+
+void Form4::StartComparison(std::function<void()> then) {
+    if (comparison_ || model_.RowCount() == 0)
+        return;
+    comparison_ = std::make_unique<Comparison>();
+    Comparison& comparison = *comparison_;
+    comparison.files = model_.ContentsFiles();
+    comparison.list = model_.ListNumber();
+    comparison.then = std::move(then);
+    comparison.check = std::make_unique<ContentsCheck>(comparison.files, contentsOptions_);
+    auto* progress = new QProgressDialog(QStringLiteral("Comparing contents..."),
+                                         QStringLiteral("Stop"), 0, 1000, this);
+    progress->setObjectName(form4::ContentsProgress);
+    progress->setWindowTitle(QStringLiteral("Compare Contents"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    // A check that is over at once shows none.
+    progress->setMinimumDuration(300);
+    progress->setValue(0);
+    connect(progress, &QProgressDialog::canceled, this, [this] {
+        if (comparison_) {
+            comparison_->stopped = true;
+            comparison_->check->RequestStop();
+        }
+    });
+    comparison.progress = progress;
+    comparison.check->Start();
+    comparisonPoll_->start();
+}
+
+void Form4::PollComparison() {
+    if (!comparison_) {
+        comparisonPoll_->stop();
+        return;
+    }
+    Comparison& comparison = *comparison_;
+    if (!comparison.check->IsFinished()) {
+        // Stopped, it ends within a read; until then the window is the user's again.
+        const ContentsProgress done = comparison.check->Progress();
+        if (comparison.progress && !comparison.stopped) {
+            comparison.progress->setLabelText(
+                QStringLiteral("Comparing contents: ") + QLocale().toString(done.filesDone) +
+                QStringLiteral(" of ") + QLocale().toString(done.filesTotal) +
+                QStringLiteral(" files"));
+            if (done.bytesTotal > 0)
+                comparison.progress->setValue(
+                    int(std::min<qint64>(999, 1000 * done.bytesDone / done.bytesTotal)));
+        }
+        return;
+    }
+    comparisonPoll_->stop();
+    const std::unique_ptr<Comparison> finished = std::move(comparison_);
+    delete finished->progress;
+    const ContentsResults& results = finished->check->Results();
+    // A stopped check leaves the list as it was; one of an earlier run's list is no longer true.
+    if (finished->stopped || results.stopped || finished->list != model_.ListNumber())
+        return;
+    model_.SetContents(finished->files, results);
+    if (finished->then)
+        finished->then();
+}
+
+void Form4::UpdateStatusLine() {
+    if (!isVisible())
+        return;
+    const QLocale locale;
+    const int rows = model_.RowCount();
+    const QStringList checked = model_.UniqueCheckedPaths();
+    QString text =
+        locale.toString(rows) + (rows == 1 ? QStringLiteral(" row, ") : QStringLiteral(" rows, "));
+    if (checked.isEmpty())
+        text += QStringLiteral("no file checked");
+    else
+        text += locale.toString(checked.size()) + (checked.size() == 1
+                                                       ? QStringLiteral(" file checked")
+                                                       : QStringLiteral(" files checked"));
+    const QString size = FormatSize(model_.TotalBytes(checked), locale);
+    if (!checked.isEmpty() && !size.isEmpty())
+        text += QStringLiteral(" (") + size + u')';
+    statusLine_->setText(text);
 }
 
 void Form4::OpenRowMenu(int row, const QPoint& globalPos) {
@@ -368,9 +489,9 @@ void Form4::OpenRow(int row) {
         return;
     const QString path = model_.Row(row).path;
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        ShowPlainMessage(this, ProgramName,
-                         QStringLiteral("No application could open \"") +
-                             QDir::toNativeSeparators(path) + QStringLiteral("\"."));
+        ShowMessageBox(this, ProgramName,
+                       QStringLiteral("No application could open \"") +
+                           QDir::toNativeSeparators(path) + QStringLiteral("\"."));
 }
 
 void Form4::ShowRowInFolder(int row) {
@@ -412,15 +533,20 @@ void Form4::OnSendToTrash() {
         return;
     TrashUndo before;
     before.rows.reserve(model_.RowCount());
-    for (int k = 0; k < model_.RowCount(); ++k) {
+    for (int k = 0; k < model_.RowCount(); ++k)
         before.rows.push_back(model_.Row(k));
-        before.colors.append(global_.rowColors.RowColor(k));
-    }
     TrashQuestion question;
     question.paths = requested;
     question.bytes = model_.TotalBytes(requested);
-    question.emptiedGroups =
-        model_.GroupsLeftWithout(QSet<QString>(requested.begin(), requested.end()));
+    // With compared contents the question is about copies; without, about the files a pass found
+    // alike.
+    if (model_.ContentsCompared()) {
+        question.withoutCopy = model_.WithoutCopyLeft(requested);
+        question.changed = model_.ChangedSinceCompared(requested);
+    } else {
+        question.emptiedGroups =
+            model_.MatchSetsLeftWithout(QSet<QString>(requested.begin(), requested.end()));
+    }
     TrashOutcome outcome = SendToTrash(question, *dialogs_);
     if (outcome.confirmed) {
         // The rows of files that went take their colours with them; the others keep theirs.
@@ -449,20 +575,13 @@ void Form4::UndoLastTrashRequest() {
     for (int k = model_.RowCount() - 1; k >= 0; --k)
         stayed[model_.Row(k).path].append(k);
     std::vector<ResultRow> rows;
-    QStringList colors;
-    for (size_t k = 0; k < undo.rows.size(); ++k) {
-        const QString& path = undo.rows[k].path;
-        QList<int>* current = back.contains(path) ? nullptr : &stayed[path];
+    for (const ResultRow& before : undo.rows) {
+        QList<int>* current = back.contains(before.path) ? nullptr : &stayed[before.path];
         if (current && current->isEmpty())
             continue;
-        rows.push_back(current ? model_.Row(current->takeLast()) : undo.rows[k]);
-        colors.append(undo.colors.value(qsizetype(k)));
+        rows.push_back(current ? model_.Row(current->takeLast()) : before);
     }
-    model_.ClearRows();
-    for (size_t k = 0; k < rows.size(); ++k) {
-        global_.rowColors.SetRowColor(qsizetype(k), colors.at(qsizetype(k)));
-        model_.AppendRow(std::move(rows[k]));
-    }
+    model_.ReplaceRows(std::move(rows));
 }
 
 void Form4::RemoveCheckedRows(const QStringList& requested) {
@@ -483,24 +602,31 @@ void Form4::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // The window frame is known only once the window is on screen.
     ApplyLayout();
+    UpdateStatusLine();
 }
 
 void Form4::ApplyLayout() {
     // The rules work on the outer size in twips; a size that comes out negative (a tiny or
     // minimised window) leaves that measure as it was.
     const QSize outer = frameGeometry().size();
-    const int listWidth = PixelsToTwips(outer.width()) - 360;
-    const int listHeight = PixelsToTwips(outer.height()) - 1900;
-    if (listWidth >= 0)
-        resultList_->resize(TwipsToPixels(listWidth), resultList_->height());
-    if (listHeight >= 0)
-        resultList_->resize(resultList_->width(), TwipsToPixels(listHeight));
-    const int firstColumn = PixelsToTwips(resultList_->width()) - 4500;
-    if (firstColumn >= 0)
-        resultList_->setColumnWidth(ResultsModel::FilenameColumn, TwipsToPixels(firstColumn));
-    resultList_->setColumnWidth(ResultsModel::SizeColumn, TwipsToPixels(1100));
-    resultList_->setColumnWidth(ResultsModel::ModifiedColumn, TwipsToPixels(2300));
-    resultList_->setColumnWidth(ResultsModel::TypeColumn, TwipsToPixels(700));
+    layout_.copiesShown = model_.columnCount() > ResultsModel::CopiesColumn;
+    ApplyResultsResizeRules(layout_, PixelsToTwips(outer.width()), PixelsToTwips(outer.height()));
+    // The buttons keep their places where they fit: the main window's design size is narrower.
+    const auto places = ResultsButtonPlaces(PixelsToTwips(width()));
+    PictureButton* const buttons[] = {backButton_, sendToTrashButton_, uncheckAllButton_};
+    for (size_t k = 0; k < places.size(); ++k)
+        buttons[k]->setGeometry(TwipsRect(places[k].left, 120, places[k].width, 1095));
+    resultList_->resize(TwipsToPixels(layout_.listWidth), TwipsToPixels(layout_.listHeight));
+    statusLine_->setGeometry(
+        TwipsRect(120, layout_.statusTop, layout_.listWidth, ResultsLayout::StatusHeight));
+    resultList_->setColumnWidth(ResultsModel::FilenameColumn, TwipsToPixels(layout_.filenameWidth));
+    resultList_->setColumnWidth(ResultsModel::SizeColumn, TwipsToPixels(ResultsLayout::SizeWidth));
+    resultList_->setColumnWidth(ResultsModel::ModifiedColumn,
+                                TwipsToPixels(ResultsLayout::ModifiedWidth));
+    resultList_->setColumnWidth(ResultsModel::TypeColumn, TwipsToPixels(ResultsLayout::TypeWidth));
+    if (layout_.copiesShown)
+        resultList_->setColumnWidth(ResultsModel::CopiesColumn,
+                                    TwipsToPixels(ResultsLayout::CopiesWidth));
 }
 
 void Form4::closeEvent(QCloseEvent* event) {

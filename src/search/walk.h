@@ -12,6 +12,7 @@ namespace tallyrook {
 
 class Global;
 class SearchHost;
+struct RunOptions;
 
 // The folders entered so far in one search run. A folder met again, under another spelling, a
 // link, a bind mount or an overlapping folder-list entry, is skipped with its whole subtree, so
@@ -36,10 +37,10 @@ private:
 };
 
 // Walks one folder-list entry (its text as the list holds it) and appends a record for every
-// plain file of the folder and all its subfolders to the inventory. `walked` lives for the whole
-// run.
+// plain file of the folder and all its subfolders to the inventory, with its size while Exact
+// Filesize is ticked in `options`. `walked` lives for the whole run.
 StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global,
-                         WalkedFolders& walked);
+                         WalkedFolders& walked, const RunOptions& options);
 
 // The walk's pieces, open for tests. AnalyzeFolder is all the rest of the program needs.
 namespace walk_detail {

@@ -3,6 +3,7 @@
 #include <QDropEvent>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProcess>
 #include <QTimer>
 
 #include "main_window/dialogs.h"
@@ -11,9 +12,11 @@
 #include "main_window/form1_names.h"
 #include "results_window/form4.h"
 #include "results_window/results_model.h"
+#include "search/event_texts.h"
 #include "search/search_host.h"
 #include "settings/settings_store.h"
 #include "shared/global.h"
+#include "shared/program.h"
 #include "support/temp_tree.h"
 #include "support/test_env.h"
 
@@ -28,6 +31,12 @@ struct FakeDialogs : Dialogs {
     QString folderToChoose;  // empty: cancelled
 
     void ShowMessage(QWidget*, const QString& text, const QString&) override { shown += text; }
+    void ShowReport(QWidget*, const QString& title, const QString& heading,
+                    const QStringList& lines, const QString& advice) override {
+        QStringList sorted = lines;  // in the order the file system listed them
+        sorted.sort();
+        shown += QStringList{title, heading, sorted.join(u'\n'), advice}.join(u'\n');
+    }
     bool AskYesNo(QWidget* w, const QString& text, const QString& title) override {
         return ShowMessage(w, text, title), true;
     }
@@ -38,7 +47,7 @@ struct FakeDialogs : Dialogs {
 struct Program {
     Global global;
     SettingsStore settings;
-    ResultsModel results{global};
+    ResultsModel results;
     FakeDialogs dialogs;
     std::unique_ptr<Form1> form = std::make_unique<Form1>(global, settings, results, &dialogs);
     FolderListView* list = Child<FolderListView>(form1::FolderList);
@@ -93,9 +102,10 @@ private Q_SLOTS:
               std::pair{u"1,12000,8000, 1,0.5,0.7"_s, u"1,12000,7995,101,1"_s}}) {
             StoreSettings(stored);
             Program p;
-            const QString ticks = u"%1%2%3"_s.arg(p.form->ExactFilename())
-                                      .arg(p.form->ExactFilesize())
-                                      .arg(p.form->SimilarFilename());
+            QString ticks;
+            for (const QLatin1StringView box :
+                 {form1::ExactFilenameBox, form1::ExactFilesizeBox, form1::SimilarFilenameBox})
+                ticks += QString::number(p.Child<QCheckBox>(box)->isChecked());
             // Qt's numbers for the states are the stored codes; what start-up applied is saved.
             const QString got = u"%1,%2,%3,"_s.arg(p.form->windowState().toInt())
                                     .arg(p.form->OuterSizeTwips().width())
@@ -119,6 +129,9 @@ private Q_SLOTS:
                  (QStringList{form1::AddFolderButton, form1::FindButton, form1::ClearListButton,
                               form1::FolderList, form1::ExactFilenameBox, form1::ExactFilesizeBox,
                               form1::SimilarFilenameBox}));
+        // Every button and criterion says what it does.
+        for (const QAbstractButton* button : p.form->findChildren<QAbstractButton*>())
+            QVERIFY2(button->toolTip().endsWith(u'.'), qPrintable(button->objectName()));
 
         // The frame keeps its right edge 220 twips and its bottom 1000 twips inside the window,
         // the progress bar as wide; every size is saved.
@@ -137,12 +150,14 @@ private Q_SLOTS:
 
     void listKeysButtonsAndCommandLine() {
         Program p;
-        // Relative or not; a file adds its folder; a path that does not exist is taken as given.
+        // Relative or not; a file adds its folder; one that names no folder is left out, and why.
         QVERIFY(QDir::setCurrent(tree.root()));
-        p.form->AddCommandLineFolders(
-            {u"music/"_s, tree.path(u"docs/a.txt"_s), u"/"_s, u"no/such"_s, QString()});
-        QCOMPARE(p.list->Entries(), (QStringList{tree.path(u"music"_s), tree.path(u"docs"_s),
-                                                 u"/"_s, tree.path(u"no/such"_s)}));
+        QCOMPARE(p.form->AddCommandLineFolders({u"music/"_s, tree.path(u"docs/a.txt"_s), u"/"_s,
+                                                u"no/such"_s, u"docs/a.txt/x"_s, QString()}),
+                 (QStringList{u"no/such: No such file or directory"_s,
+                              u"docs/a.txt/x: Not a directory"_s}));
+        QCOMPARE(p.list->Entries(),
+                 (QStringList{tree.path(u"music"_s), tree.path(u"docs"_s), u"/"_s}));
         QVERIFY(p.Show());
         QTest::mouseClick(p.Child(form1::ClearListButton), Qt::LeftButton);
         // Dropped folders come as they are, a file stands for its folder, a file in the root
@@ -176,6 +191,63 @@ private Q_SLOTS:
             p.list->topLevelItem(row)->setSelected(true);
         QTest::keyClick(p.list, Qt::Key_Delete);
         QCOMPARE(p.list->Entries() + p.dialogs.shown, (QStringList{u"/b"_s, u"/c"_s}));
+    }
+
+    // A stored size too large for where the window was centred moves it just onto the screen.
+    void windowStaysOnTheScreen() {
+        StoreSettings(u"0,23850,17850,0,0,0"_s);  // 1590 x 1190 on a 1600 x 1200 screen
+        Program p;
+        QCOMPARE(p.form->frameGeometry().bottomRight(),
+                 p.form->screen()->availableGeometry().bottomRight());
+    }
+
+    // Names that are not UTF-8 are told in one report once the walk is over, before the messages
+    // of a run without a criterion; the walk asks nothing per name.
+    void oneReportOfSkippedNames() {
+        test::TempTree bad;
+        bad.rawFile("caf\xE9.mp3");
+        bad.rawFile("\xFF.txt");
+        QCOMPARE(::mkdir(QByteArray(bad.rawRoot() + "/sub\xE9").constData(), 0755), 0);
+        Program p;
+        p.list->AddEntry(bad.root());
+        QTest::mouseClick(p.Child(form1::FindButton), Qt::LeftButton);
+        const QString root = bad.root() + u'/';
+        QCOMPARE(p.dialogs.shown.mid(1),
+                 (QStringList{MessageFor({SearchEvent::Kind::NoCriterion}, {}).text,
+                              u"No duplicate MP3s found."_s}));
+        const SkipReport report = SkipReportFor(3, {});
+        QCOMPARE(p.dialogs.shown.value(0),
+                 QStringList({report.title, report.heading, root + u"\\xff.txt"_s,
+                              root + u"caf\\xe9.mp3"_s, root + u"sub\\xe9"_s, report.advice})
+                     .join(u'\n'));
+    }
+
+    // As a user starts it: --help and --version need no display; without one, or when it cannot
+    // be opened, the program says what it needs; Qt's own options are taken, others refused.
+    void commandLine() {
+        const QString needs = u"Tallyrook's window needs a desktop session. Start it from one"_s;
+        const QString usage = u"usage: tallyrook [OPTION]... [FOLDER]...\n"_s;
+        for (const auto& [args, setting, exit, said] :
+             std::initializer_list<std::tuple<const char*, const char*, int, QString>>{
+                 {"--help", "", 0, usage + u"\nFinds duplicate files"_s},
+                 {"x --version", "", 0, u"tallyrook "_s + ProgramVersion + u'\n'},
+                 {"music", "", 2, u"(DISPLAY and WAYLAND_DISPLAY are unset).\n"_s + needs},
+                 {"", "DISPLAY=:4093", 2, u"tallyrook: the display cannot be opened.\n"_s + needs},
+                 {"-style fusion --bogus", "QT_QPA_PLATFORM=offscreen", 2,
+                  u"tallyrook: Unknown option 'bogus'.\n"_s + usage}}) {
+            QProcess program;
+            program.setProcessChannelMode(QProcess::MergedChannels);
+            const auto words = [](const char* text) {
+                return QString::fromLatin1(text).split(u' ', Qt::SkipEmptyParts);
+            };
+            program.start(u"env"_s, words("-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM") +
+                                        words(setting) + QStringList{TALLYROOK_APP_PATH ""_L1} +
+                                        words(args));
+            QVERIFY(program.waitForFinished(60000));
+            const QString output = QString::fromUtf8(program.readAll());
+            QVERIFY2(output.contains(said), qPrintable(output));
+            QCOMPARE(program.exitCode(), exit);
+        }
     }
 
     void realMessageBoxShowsPlainText() {
@@ -233,7 +305,7 @@ private Q_SLOTS:
             // Criteria are saved on every change and messages shown, until the window closes.
             p.Child<QCheckBox>(form1::ExactFilesizeBox)->setChecked(true);
             QCOMPARE(p.Key("ExactFilesize"), mode == 2 ? QString() : u"1"_s);
-            p.form->Host().ShowMessage(u"late"_s, u"No dupes"_s);
+            p.form->Host().Notify({SearchEvent::Kind::NoDuplicates});
             QCOMPARE(p.dialogs.shown.size(), mode == 2 ? 0 : 1);
             if (mode == 1)
                 QVERIFY(p.Key("Stop") == u"True"_s && p.Child(form1::FindButton)->isVisible());
