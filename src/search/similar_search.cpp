@@ -250,6 +250,9 @@ struct SimilarSearch::Index {
         quint32 worth;
     };
     std::vector<Code> codes;
+    std::vector<quint32> keys;
+    // Names looked at together by the passes that read all their sets.
+    static constexpr int Batch = 64;
 
     // A filter of the buckets with a key: two bits of one word for each (a power of two words).
     std::vector<quint64> filter;
@@ -517,22 +520,27 @@ bool SimilarSearch::FindSharedBuckets(Breather& breather) {
             quint64 once, twice, read;
         };
         std::vector<Seen> seen(shared.size(), {0, 0, 0});
-        for (int u = 0; u < m; ++u) {
-            if (!x.ListsSets(prepared_, u))
-                continue;
-            x.Rank(prepared_, u);
-            qint64 sets = 0;
-            x.ForEachListedSet(prepared_, u, [&](quint64 code, quint32 worth) {
-                const size_t b = x.Bucket(code);
+        for (int first = 0; first < m; first += Index::Batch) {
+            const int last = std::min(m, first + Index::Batch);
+            x.codes.clear();
+            for (int u = first; u < last; ++u) {
+                if (!x.ListsSets(prepared_, u))
+                    continue;
+                x.Rank(prepared_, u);
+                x.ForEachListedSet(prepared_, u, [&x](quint64 code, quint32 worth) {
+                    x.codes.push_back({code, worth});
+                });
+            }
+            for (const Index::Code& code : x.codes) {
+                const size_t b = x.Bucket(code.code);
                 const quint64 bit = quint64(1) << (b % 64);
                 Seen& block = seen[b / 64];
                 block.twice |= block.once & bit;
                 block.once |= bit;
-                if (worth > 0)
+                if (code.worth > 0)
                     block.read |= bit;
-                ++sets;
-            });
-            if (!breather.Step(qint64(x.ranked.size()) + sets))
+            }
+            if (!breather.Step(qint64(x.codes.size()) + (last - first)))
                 return false;
         }
         for (size_t i = 0; i < seen.size(); ++i)
@@ -571,44 +579,64 @@ bool SimilarSearch::BuildLists(Breather& breather) {
     std::vector<quint32> setStart(size_t(m) + 1, 0);
     std::vector<quint32> sets;
     x.probeStart.assign(size_t(m) + 1, 0);
-    for (int u = 0; u < m; ++u) {
-        x.probeStart[size_t(u)] = quint32(x.probeKeys.size());
-        setStart[size_t(u)] = quint32(sets.size());
-        const int reads = x.probeSize[size_t(u)];
-        const bool lists = x.sharedBuckets > 0 && x.ListsSets(prepared_, u);
-        if (reads == 0 && !lists)
-            continue;
-        x.Rank(prepared_, u);
-        // A rare rarest shared word: its own list.
-        const quint32 least = quint32(prepared_.WordCount(u)) / 2 + 1;
-        for (size_t i = 0; reads > 0 && i < x.ranked.size() && x.countFrom[i] >= least; ++i) {
-            if (!x.Common(x.ranked[i].id)) {
-                x.probeKeys.push_back(x.ranked[i].id);
-                x.probeWorth.push_back(quint8(x.countFrom[i]));
+    // Names a batch at a time: first their sets' codes, then all the look-ups, then the counts,
+    // so that the looks at memory do not wait for each other.
+    std::vector<quint32> codeStart(Index::Batch + 1);
+    std::vector<quint32> rareStart(Index::Batch + 1);
+    std::vector<Probe::Key> rare;
+    for (int first = 0; first < m; first += Index::Batch) {
+        const int last = std::min(m, first + Index::Batch);
+        x.codes.clear();
+        rare.clear();
+        for (int u = first; u < last; ++u) {
+            codeStart[size_t(u - first)] = quint32(x.codes.size());
+            rareStart[size_t(u - first)] = quint32(rare.size());
+            const int reads = x.probeSize[size_t(u)];
+            const bool lists = x.sharedBuckets > 0 && x.ListsSets(prepared_, u);
+            if (reads == 0 && !lists)
+                continue;
+            x.Rank(prepared_, u);
+            // A rare rarest shared word: its own list.
+            const quint32 least = quint32(prepared_.WordCount(u)) / 2 + 1;
+            for (size_t i = 0; reads > 0 && i < x.ranked.size() && x.countFrom[i] >= least; ++i) {
+                if (!x.Common(x.ranked[i].id))
+                    rare.push_back({x.ranked[i].id, x.countFrom[i], 0, 0, 0, 0});
+            }
+            if (lists) {
+                x.ForEachListedSet(prepared_, u, [&x](quint64 code, quint32 worth) {
+                    x.codes.push_back({code, worth});
+                });
             }
         }
-        qint64 listedSets = 0;
-        if (lists) {
-            // First the codes, then their look-ups, so that the look-ups do not wait for each
-            // other.
-            x.codes.clear();
-            x.ForEachListedSet(prepared_, u, [&x](quint64 code, quint32 worth) {
-                x.codes.push_back({code, worth});
-            });
-            for (const Index::Code& code : x.codes) {
-                const quint32 key = x.SetKey(code.code);
-                if (key == Index::NoKey)
-                    continue;
+        codeStart[size_t(last - first)] = quint32(x.codes.size());
+        rareStart[size_t(last - first)] = quint32(rare.size());
+        x.keys.resize(x.codes.size());
+        for (size_t i = 0; i < x.codes.size(); ++i)
+            x.keys[i] = x.SetKey(x.codes[i].code);
+        for (const quint32 key : x.keys) {
+            if (key != Index::NoKey)
                 ++listed[key];
-                sets.push_back(key);
-                if (code.worth > 0) {
-                    x.probeKeys.push_back(key);
-                    x.probeWorth.push_back(quint8(code.worth));
+        }
+        for (int u = first; u < last; ++u) {
+            x.probeStart[size_t(u)] = quint32(x.probeKeys.size());
+            setStart[size_t(u)] = quint32(sets.size());
+            for (quint32 i = rareStart[size_t(u - first)]; i < rareStart[size_t(u - first) + 1];
+                 ++i) {
+                x.probeKeys.push_back(rare[i].key);
+                x.probeWorth.push_back(quint8(rare[i].worth));
+            }
+            for (quint32 i = codeStart[size_t(u - first)]; i < codeStart[size_t(u - first) + 1];
+                 ++i) {
+                if (x.keys[i] == Index::NoKey)
+                    continue;
+                sets.push_back(x.keys[i]);
+                if (x.codes[i].worth > 0) {
+                    x.probeKeys.push_back(x.keys[i]);
+                    x.probeWorth.push_back(quint8(x.codes[i].worth));
                 }
             }
-            listedSets = qint64(x.codes.size());
         }
-        if (!breather.Step(qint64(x.ranked.size()) + listedSets))
+        if (!breather.Step(qint64(x.codes.size() + rare.size()) + (last - first)))
             return false;
     }
     x.probeStart[size_t(m)] = quint32(x.probeKeys.size());
