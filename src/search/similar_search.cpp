@@ -427,7 +427,7 @@ bool SimilarSearch::ChooseSetLimits(Breather& breather) {
     const int m = prepared_.NameCount();
     // Names are taken by word count, fewest first, as long as their sets stay within the budget:
     // each costs 8 bytes, and a look by every anchor that reads it.
-    const quint64 budget = 48 * quint64(m) + (1 << 20);
+    const quint64 budget = 48 * quint64(m) + (1 << 16);
     x.maxPairedWords = x.maxTripledWords = Index::MaxSetWords;
     std::vector<int> wordsStart(Index::MaxSetWords + 2, 0);
     for (int u = 0; u < m; ++u) {
@@ -583,7 +583,7 @@ bool SimilarSearch::BuildLists(Breather& breather) {
     // so that the looks at memory do not wait for each other.
     std::vector<quint32> codeStart(Index::Batch + 1);
     std::vector<quint32> rareStart(Index::Batch + 1);
-    std::vector<Probe::Key> rare;
+    std::vector<std::pair<quint32, quint32>> rare;  // rare words read, and their worth
     for (int first = 0; first < m; first += Index::Batch) {
         const int last = std::min(m, first + Index::Batch);
         x.codes.clear();
@@ -600,7 +600,7 @@ bool SimilarSearch::BuildLists(Breather& breather) {
             const quint32 least = quint32(prepared_.WordCount(u)) / 2 + 1;
             for (size_t i = 0; reads > 0 && i < x.ranked.size() && x.countFrom[i] >= least; ++i) {
                 if (!x.Common(x.ranked[i].id))
-                    rare.push_back({x.ranked[i].id, x.countFrom[i], 0, 0, 0, 0});
+                    rare.emplace_back(x.ranked[i].id, x.countFrom[i]);
             }
             if (lists) {
                 x.ForEachListedSet(prepared_, u, [&x](quint64 code, quint32 worth) {
@@ -622,8 +622,8 @@ bool SimilarSearch::BuildLists(Breather& breather) {
             setStart[size_t(u)] = quint32(sets.size());
             for (quint32 i = rareStart[size_t(u - first)]; i < rareStart[size_t(u - first) + 1];
                  ++i) {
-                x.probeKeys.push_back(rare[i].key);
-                x.probeWorth.push_back(quint8(rare[i].worth));
+                x.probeKeys.push_back(rare[i].first);
+                x.probeWorth.push_back(quint8(rare[i].second));
             }
             for (quint32 i = codeStart[size_t(u - first)]; i < codeStart[size_t(u - first) + 1];
                  ++i) {

@@ -14,33 +14,33 @@ class Global;
 
 // The similar pass. A pair (a, b), a < b, matches when the names differ and the anchor's name
 // is similar to the partner's. Whether it does depends only on the two names, so the work is
-// done on distinct names, each with its occurrences in inventory order. Names are numbered by
-// their last occurrence, latest first.
+// done on distinct names, each with its occurrences in inventory order.
 //
 // At the first occurrence a of a name u the pass finds every name v similar to u that has not
 // been found before and lists all occurrences of v after a. Found names leave the candidate lists
 // for good: all their later occurrences are listed, and anchors only look forward. So later
 // occurrences of u never add partners, and only need to know whether any similar name occurs
-// after them: the latest such occurrence, found once per name.
+// after them: the latest such occurrence, found once per name. Names are numbered by their last
+// occurrence, latest first, and so are the lists: a list is read only as far as names still
+// occur after the anchor, or occur later than the best found so far.
 //
 // Candidates come from lists of names under keys: upper-cased words, and sets of two or three of
-// them (a set join with prefix filtering). Words are ranked rarest first (fewest names, then word
-// number), the same order for every name. With u's words in that order, each worth its count
-// in u (a repeated word counts each time), a similar v shares words worth at least
-// t = W / 2 + 1 of u's W, and more than half of v's own word count. So if s1, s2, s3 are the
-// rarest shared words, s1 sits where u's words from there on are worth t or more, s2 where
-// c(s1) + (words from s2 on) >= t, s3 where c(s1) + c(s2) + (words from s3 on) >= t; and v has
-// fewer than twice that sum of words. v lists its sets by the same rule against its own word
-// count, each word weighted by the most times any name has it, since the anchor's counts are
-// not known then.
-// - A rare rarest shared word is found through its own list, short, that lists every name.
-// - Otherwise u reads sets of three common words when no two of its words are worth t (so a
-//   similar name shares three), else pairs when no one word is: the sets of its rarest shared
-//   words. Names with few enough words for the inventory's budget list their sets, and u reads
-//   sets only if every name that could be similar to it (fewer than 2W words) lists them.
-//   Sets are hashed into buckets; only buckets that some name reads and another lists get a list.
+// them (a set-similarity join with prefix filtering). Words are ranked rarest first (fewest
+// names, then word number), the same order for every name. With u's words in that order, each
+// worth its count in u (a repeated word counts each time), a similar v shares words worth at
+// least t = W / 2 + 1 of u's W words, and more than half of v's own word count. So if s1, s2, s3
+// are the rarest shared words, u's words from s1 on are worth t or more, c(s1) + (u's words from
+// s2 on) >= t and c(s1) + c(s2) + (u's words from s3 on) >= t; and v has fewer than twice that
+// sum of words. v lists its sets by the same rule against its own word count, each word weighted
+// by the most times any name has it, since the anchor's counts are not known then.
+// - A rare rarest shared word is found through its own list, which is short and lists every name.
+// - Otherwise u reads the sets of three common words that can be its rarest shared words when no
+//   two of its words are worth t (a similar name shares three), else such pairs when no one word
+//   is. Names with few enough words for the inventory's budget of sets list theirs, and u reads
+//   sets only if every name that could be similar to it (fewer than 2W words) lists them. Sets
+//   are hashed into buckets; only a bucket that some name reads and another lists gets a list.
 // - Otherwise u counts, over the lists of all its words, what each name shares with it.
-// Each candidate's words are first checked against a 64-bit signature of the anchor's words.
+// A candidate's words are first checked against a 64-bit signature of the anchor's words.
 class SimilarSearch {
 public:
     explicit SimilarSearch(const QLocale& locale);
