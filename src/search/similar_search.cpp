@@ -67,7 +67,8 @@ struct SimilarSearch::Index {
     // Found names, a bit each: a list read checks it first, without the look at the name.
     std::vector<quint64> found;
     bool Found(int v) const { return found[size_t(v) / 64] >> (v % 64) & 1; }
-    std::vector<quint8> probeSize;  // the size of the sets it reads, or 0 when it counts
+    std::vector<quint8> probeSize;    // the size of the sets it reads, or 0 when it counts
+    std::vector<quint8> commonWords;  // how many of its words are common (at most 255)
     // Names with at most this many words list their pairs, and their triples.
     int maxPairedWords = 0;
     int maxTripledWords = 0;
@@ -141,12 +142,8 @@ struct SimilarSearch::Index {
 
     // Whether name u lists sets: two common words, and not too many words.
     bool ListsSets(const PreparedNames& names, int u) const {
-        if (names.WordCount(u) > std::max(maxPairedWords, maxTripledWords))
-            return false;
-        int common = 0;
-        for (const PreparedNames::Word& w : names.Words(u))
-            common += Common(w.id);
-        return common >= 2;
+        return names.WordCount(u) <= std::max(maxPairedWords, maxTripledWords) &&
+               commonWords[size_t(u)] >= 2;
     }
 
     // Calls f(code, countWorth) for every set of k (2 or 3) of the ranked words whose rarest is
@@ -419,6 +416,15 @@ bool SimilarSearch::CountWords(Breather& breather) {
     // signature, while every set listed costs each name that has it. Small inventories list sets
     // sooner.
     x.commonWord = quint32(std::clamp(m / 64, 8, 128));
+    x.commonWords.resize(size_t(m));
+    for (int u = 0; u < m; ++u) {
+        if (!breather.Step(qint64(prepared_.Words(u).size())))
+            return false;
+        int common = 0;
+        for (const PreparedNames::Word& w : prepared_.Words(u))
+            common += x.Common(w.id);
+        x.commonWords[size_t(u)] = quint8(std::min(common, 255));
+    }
     return breather.Now();
 }
 
@@ -459,9 +465,7 @@ bool SimilarSearch::ChooseSetLimits(Breather& breather) {
         for (int i = wordsStart[size_t(w)]; i < wordsStart[size_t(w) + 1]; ++i) {
             if (!breather.Step())
                 return false;
-            quint64 common = 0;
-            for (const PreparedNames::Word& word : prepared_.Words(byWords[size_t(i)]))
-                common += x.Common(word.id);
+            const quint64 common = x.commonWords[size_t(byWords[size_t(i)])];
             most[0] += common * (common - 1) / 2;
             most[1] += common * (common - 1) * (common - 2) / 6;
         }
@@ -746,7 +750,11 @@ const std::vector<int>* SimilarSearch::FirstProbe(int a, Breather& breather) {
     const int u = NameOf(a);
     partners_.clear();
     SelectProbe(u);
-    int latest = -1;
+    const int current = NamesAfter(a - 1);  // the names that occur at a or later
+    // The similar name that occurs latest after a, if any: the lowest number, names being
+    // numbered latest first. Only names that occur after a can be it.
+    const int after = NamesAfter(a);
+    int latest = after;
     const auto addPartners = [&](int v) {
         x.found[size_t(v) / 64] |= quint64(1) << (v % 64);
         const int* first = occ_.data() + occStart_[size_t(v)];
@@ -760,12 +768,11 @@ const std::vector<int>* SimilarSearch::FirstProbe(int a, Breather& breather) {
             const quint32 shares = std::exchange(x.shares[size_t(v)], 0);
             if (v == u || !SharesEnough(u, v, shares))
                 continue;
-            latest = std::max(latest, lastOcc_[size_t(v)]);
+            latest = std::min(latest, v);
             if (!x.Found(v))
                 addPartners(v);
         }
     } else {
-        const int current = NamesAfter(a - 1);  // the names that occur at a or later
         for (const Probe::Key& key : probe_->keys) {
             // Names found earlier drop out of the list as it is read, and so do names that
             // occur no more: the list is latest first, and anchors only move on.
@@ -787,34 +794,28 @@ const std::vector<int>* SimilarSearch::FirstProbe(int a, Breather& breather) {
                 info.stamp = u;
                 if (!probe_->MayBeSimilar(info) || !prepared_.Similar(u, v))
                     continue;
-                latest = std::max(latest, lastOcc_[size_t(v)]);
+                latest = std::min(latest, v);
                 addPartners(v);
             }
             x.lists[key.key].liveEnd = quint32(out - x.live.data());
         }
         // The latest occurrence of any similar name, found ones included: read until nothing
         // later than the best so far is left.
-        int later = latest > a
-                        ? int(std::partition_point(lastOcc_.begin(), lastOcc_.end(),
-                                                   [latest](int last) { return last > latest; }) -
-                              lastOcc_.begin())
-                        : NamesAfter(a);
         for (const Probe::Key& key : probe_->keys) {
-            if (key.first >= later)
+            if (key.first >= latest)
                 continue;
             for (quint32 i = key.start; i < key.end; ++i) {
                 if (!breather.Step())
                     return nullptr;
                 const int v = x.byLatest[i];
-                if (v >= later)
+                if (v >= latest)
                     break;
                 Index::NameInfo& info = x.info[size_t(v)];
                 if (v == u || info.stamp == u || info.words >= 2 * key.worth)
                     continue;
                 info.stamp = u;
                 if (probe_->MayBeSimilar(info) && prepared_.Similar(u, v)) {
-                    latest = lastOcc_[size_t(v)];
-                    later = v;
+                    latest = v;
                     break;
                 }
             }
@@ -823,7 +824,7 @@ const std::vector<int>* SimilarSearch::FirstProbe(int a, Breather& breather) {
     if (!breather.Step(qint64(partners_.size())))
         return nullptr;
     std::sort(partners_.begin(), partners_.end());
-    latestSimilar_[size_t(u)] = latest > a ? latest : -1;
+    latestSimilar_[size_t(u)] = latest < after ? lastOcc_[size_t(latest)] : -1;
     return &partners_;
 }
 
