@@ -104,28 +104,35 @@ struct SimilarSearch::Index {
     std::vector<quint32> shares;
     std::vector<int> counted;
 
-    // One name's words, rarest first, and what its words from each place on are worth, by their
-    // counts in the name and by their caps.
+    // One name's d words, rarest first, and what its words from each place on are worth, by their
+    // counts in the name and by their caps (the vectors only grow).
     struct RankedWord {
         quint64 order;  // the word's frequency, then its number
         quint32 id;
         quint32 count;
         quint32 cap;
+        bool common;
+        quint8 readBy;
     };
+    size_t d = 0;
     std::vector<RankedWord> ranked;
     std::vector<quint32> countFrom;
     std::vector<quint32> capFrom;
 
     void Rank(const PreparedNames& names, int u) {
         const std::span<const PreparedNames::Word> words = names.Words(u);
-        const size_t d = words.size();
-        ranked.resize(d);
-        countFrom.resize(d + 1);
-        capFrom.resize(d + 1);
+        d = words.size();
+        if (ranked.size() < d) {
+            ranked.resize(d);
+            countFrom.resize(d + 1);
+            capFrom.resize(d + 1);
+        }
         // By insertion: names have few words.
         for (size_t i = 0; i < d; ++i) {
             const PreparedNames::Word& w = words[i];
-            const RankedWord word{quint64(frequency[w.id]) << 32 | w.id, w.id, w.count, cap[w.id]};
+            const quint32 f = frequency[w.id];
+            const RankedWord word{quint64(f) << 32 | w.id, w.id,        w.count, cap[w.id],
+                                  f >= commonWord,         ReadBy(w.id)};
             size_t j = i;
             for (; j > 0 && ranked[j - 1].order > word.order; --j)
                 ranked[j] = ranked[j - 1];
@@ -139,6 +146,7 @@ struct SimilarSearch::Index {
     }
 
     bool Common(quint32 word) const { return frequency[word] >= commonWord; }
+    quint8 ReadBy(quint32 word) const { return readBy.empty() ? 0 : readBy[word]; }
 
     // Whether name u lists sets: two common words, and not too many words.
     bool ListsSets(const PreparedNames& names, int u) const {
@@ -153,12 +161,11 @@ struct SimilarSearch::Index {
     template <typename F>
     void ForEachSet(int k, quint32 least, bool readOnly, F f) const {
         const auto skip = [&](size_t i) {
-            return readOnly && !(readBy[ranked[i].id] & (1 << (k - 2)));
+            return readOnly && !(ranked[i].readBy & (1 << (k - 2)));
         };
-        const size_t d = ranked.size();
         for (size_t i1 = 0; i1 + 1 < d && capFrom[i1] >= least; ++i1) {
             const RankedWord& w1 = ranked[i1];
-            if (!Common(w1.id) || skip(i1))
+            if (!w1.common || skip(i1))
                 continue;
             for (size_t i2 = i1 + 1; i2 < d && w1.cap + capFrom[i2] >= least; ++i2) {
                 const RankedWord& w2 = ranked[i2];
@@ -183,14 +190,13 @@ struct SimilarSearch::Index {
         // The places from which the caps are worth at least `worth`: a first stretch of them.
         const auto reaching = [this](quint32 worth) {
             size_t end = 0;
-            while (end + 1 < capFrom.size() && capFrom[end] >= worth)
+            while (end < d && capFrom[end] >= worth)
                 ++end;
             return end;
         };
-        const size_t d = ranked.size();
         quint64 sets = 0;
         for (size_t i1 = 0; i1 + 1 < d && capFrom[i1] >= least; ++i1) {
-            if (!Common(ranked[i1].id))
+            if (!ranked[i1].common)
                 continue;
             const quint32 cap1 = ranked[i1].cap;
             if (k == 2) {
@@ -476,7 +482,7 @@ bool SimilarSearch::ChooseSetLimits(Breather& breather) {
                     if (open[k - 2])
                         sets[k - 2] += x.CountSets(k, quint32(w) / 2 + 1);
                 }
-                if (!breather.Step(qint64(x.ranked.size() * x.ranked.size())))
+                if (!breather.Step(qint64(x.d * x.d)))
                     return false;
             }
         } else {
@@ -602,8 +608,8 @@ bool SimilarSearch::BuildLists(Breather& breather) {
             x.Rank(prepared_, u);
             // A rare rarest shared word: its own list.
             const quint32 least = quint32(prepared_.WordCount(u)) / 2 + 1;
-            for (size_t i = 0; reads > 0 && i < x.ranked.size() && x.countFrom[i] >= least; ++i) {
-                if (!x.Common(x.ranked[i].id))
+            for (size_t i = 0; reads > 0 && i < x.d && x.countFrom[i] >= least; ++i) {
+                if (!x.ranked[i].common)
                     rare.emplace_back(x.ranked[i].id, x.countFrom[i]);
             }
             if (lists) {
