@@ -19,9 +19,12 @@ using FolderId = QString;  // the canonical path
 // the system's limit cannot be opened.
 class FolderChain::Chain {
 public:
+    Chain(const ReadAheadLimits&, bool) {}
     int OpenRoot(const QueuedFolder& root) { return Push(root.path, false); }
+    bool Ready(const QueuedFolder&) { return true; }
     int Enter(const QueuedFolder& folder) { return Push(folder.path, true); }
     void EnterUnopened(const QueuedFolder& folder) { frames_.push_back({folder.path, {}}); }
+    void ListAhead(const WalkQueue&) {}
     void Leave(bool) { frames_.pop_back(); }
     int Depth() const { return int(frames_.size()) - 1; }
     FolderId Id() const { return frames_.back().id; }

@@ -83,6 +83,13 @@ public:
             sub.depth = parent.depth + 1;
             if (!host_.ProcessPendingEvents())
                 return StepResult::Abandoned;
+            // While the read-ahead is still on it, the host keeps its events and its stop button.
+            while (!chain_.Ready(sub)) {
+                if (!host_.ProcessPendingEvents())
+                    return StepResult::Abandoned;
+                if (host_.StopRequested())
+                    return StepResult::Stopped;
+            }
             const int error = chain_.Enter(sub);
             if (error != 0) {
                 // Counts as an empty folder: a step of the progress, no records.
@@ -228,8 +235,17 @@ QString QueuePath(const QString& entry) {
 
 using namespace walk_detail;
 
+ReadAheadLimits DefaultReadAhead() {
+    ReadAheadLimits limits;
+    bool set = false;
+    const int workers = qEnvironmentVariableIntValue("TALLYROOK_WALK_WORKERS", &set);
+    if (set)
+        limits.workers = std::clamp(workers, 0, 64);
+    return limits;
+}
+
 StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global,
-                         WalkedFolders& walked) {
+                         WalkedFolders& walked, const ReadAheadLimits& readAhead) {
     host.SetProgress(0);
     if (folder.isEmpty())
         return StepResult::Completed;
@@ -243,11 +259,12 @@ StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
     first.path = root;
     first.name = QFile::encodeName(root);
     queue.push_back(std::move(first));
-    FolderChain chain;
+    const bool readSizes = host.ExactFilesize();
+    FolderChain chain(readAhead, readSizes);
     Enumeration enumeration(
         host, walked, chain, queue,
         std::max<qsizetype>(0, global.inventory.Capacity() - global.inventory.FileCount()),
-        host.ExactFilesize());
+        readSizes);
     const StepResult enumerated = enumeration.Run();
     if (enumerated == StepResult::Stopped || enumerated == StepResult::Abandoned)
         return EndedEarly(enumerated, host, global);
@@ -259,6 +276,7 @@ StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
     global.inventory.Reserve(files);
 
     const qsizetype count = qsizetype(queue.size());
+    chain.ListAhead(queue);
     for (qsizetype i = 0; i < count; ++i) {
         if (!host.ProcessPendingEvents())
             return StepResult::Abandoned;
