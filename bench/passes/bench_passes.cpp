@@ -127,15 +127,14 @@ long PeakKiB() {
 }
 
 // The rows of both runs, field by field, colours and groups included.
-bool SameRows(const ResultList& x, const Global& gx, const ResultList& y, const Global& gy) {
+bool SameRows(const ResultList& x, const ResultList& y) {
     if (x.RowCount() != y.RowCount())
         return false;
     for (int i = 0; i < x.RowCount(); ++i) {
         const ResultRow& a = x.Row(i);
         const ResultRow& b = y.Row(i);
         if (a.path != b.path || a.sizeText != b.sizeText || a.modifiedText != b.modifiedText ||
-            a.type != b.type || a.group != b.group ||
-            gx.rowColors.RowColor(i) != gy.rowColors.RowColor(i))
+            a.criterion != b.criterion || a.color != b.color || a.group != b.group)
             return false;
     }
     return true;
@@ -165,11 +164,11 @@ int main(int argc, char** argv) {
     out << "inventory " << global.inventory.FileCount() << " " << mix
         << (uncapped ? " uncapped" : "") << ", peak before passes " << PeakKiB() / 1024 << " MiB\n";
 
-    const int rowLimit = uncapped ? MatchPasses::NoRowLimit : MatchPasses::RowCapacity;
-    Global plainGlobal = global;
+    const int rowLimit = uncapped ? RunOptions::NoRowLimit : RunOptions::RowCapacity;
     test::RecordingHost host;
     host.log = test::RecordingHost::Log::Quiet;
-    host.exactFilename = host.exactFilesize = host.similarFilename = true;
+    host.options.criteria = {true, true, true};
+    host.options.rowLimit = rowLimit;
     // The longest stretch between two calls of the events hook, in wall time or, with
     // --cpu-gaps, in this thread's CPU time: what it would be on an idle machine.
     QElapsedTimer wall;
@@ -182,33 +181,30 @@ int main(int argc, char** argv) {
         lastEvents = at;
     };
     ResultRows rows, plainRows;
-    MatchPasses passes(host, global, rows);
-    passes.SetRowLimit(rowLimit);
-    test::ReferencePasses plain{host, plainGlobal, plainRows, rowLimit};
+    MatchPasses passes(host, global, rows, host.options);
+    test::ReferencePasses plain{host, global, plainRows, rowLimit};
     const char* outcomes[] = {"completed", "stopped", "abandoned", "row cap"};  // by StepResult
     auto timed = [&](const char* label, QChar pass) {
-        const int firstRow = rows.RowCount() + 1;
+        const int firstRow = rows.RowCount();
         lastEvents = now();
         longestGap = 0;
         QElapsedTimer timer;
         timer.start();
         const double cpuStart = CpuMs();
         const StepResult result = pass == u'N'   ? passes.ExactFilenamePass()
-                                  : pass == u'S' ? passes.ExactFilesizePass(firstRow)
-                                                 : passes.SimilarFilenamePass(firstRow);
+                                  : pass == u'S' ? passes.ExactFilesizePass()
+                                                 : passes.SimilarFilenamePass();
         const double ms = double(timer.nsecsElapsed()) / 1e6;
         out << label << ": " << ms << " ms (cpu " << CpuMs() - cpuStart << "), "
-            << rows.RowCount() - firstRow + 1 << " rows, " << outcomes[int(result)] << ", gap "
+            << rows.RowCount() - firstRow << " rows, " << outcomes[int(result)] << ", gap "
             << std::max(longestGap, now() - lastEvents)
             << (cpuGaps ? " ms cpu, peak " : " ms, peak ") << PeakKiB() / 1024 << " MiB";
         if (everyPair) {
             timer.start();
-            const StepResult plainResult = plain.Run(pass, plainRows.RowCount() + 1);
+            const StepResult plainResult = plain.Run(pass);
             const double plainMs = double(timer.nsecsElapsed()) / 1e6;
             out << "; every pair: " << plainMs << " ms (" << plainMs / ms << " x), rows "
-                << (plainResult == result && SameRows(rows, global, plainRows, plainGlobal)
-                        ? "identical"
-                        : "DIFFERENT");
+                << (plainResult == result && SameRows(rows, plainRows) ? "identical" : "DIFFERENT");
         }
         out << "\n";
         out.flush();

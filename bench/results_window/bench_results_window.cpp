@@ -19,7 +19,6 @@
 #include "results_window/form4_names.h"
 #include "results_window/results_model.h"
 #include "results_window/trash_request.h"
-#include "shared/global.h"
 
 using namespace tallyrook;
 
@@ -64,10 +63,9 @@ int main(int argc, char** argv) {
     const int rows = argc > 1 ? QByteArray(argv[1]).toInt() : 32'767;
     const int trashed = argc > 2 ? QByteArray(argv[2]).toInt() : 1'000;
 
-    Global global;
-    ResultsModel model(global);
+    ResultsModel model;
     QWidget mainWindow;
-    Form4 form(model, global, &mainWindow);
+    Form4 form(model, &mainWindow);
     QTreeView* list = form.findChild<QTreeView*>(form4::ResultList);
     form.resize(1000, 700);
     form.show();
@@ -75,8 +73,9 @@ int main(int argc, char** argv) {
 
     QElapsedTimer timer;
     timer.start();
-    static const char* const colors[][2] = {
-        {"light blue", "blue"}, {"light red", "red"}, {"light green", "green"}};
+    static const RowColor colors[][2] = {{RowColor::LightBlue, RowColor::Blue},
+                                         {RowColor::LightRed, RowColor::Red},
+                                         {RowColor::LightGreen, RowColor::Green}};
     int group = 0;
     for (int k = 0; k < rows;) {
         const int size = 2 + group % 3;
@@ -88,14 +87,13 @@ int main(int argc, char** argv) {
                            .arg(group);
             row.sizeText = QStringLiteral("4.2 MB");
             row.modifiedText = QStringLiteral("3/10/2024 14:20:05");
-            row.type = QStringLiteral("Name");
+            row.criterion = Criterion::ExactFilename;
+            row.color = colors[(k * 3 / rows) % 3][group % 2];
             row.group = group + 1;
             row.bytes = 4'200'000 + (k * 7919) % 1000;
             row.modified =
                 QDateTime::fromSecsSinceEpoch(1'700'000'000 + (k * 104729) % 100'000, Qt::UTC);
             model.AppendRow(std::move(row));
-            global.rowColors.SetRowColor(
-                k, QString::fromLatin1(colors[(k * 3 / rows) % 3][group % 2]));
         }
         ++group;
     }
@@ -182,7 +180,9 @@ int main(int argc, char** argv) {
         }
         YesDialogs dialogs;
         timer.restart();
-        const TrashOutcome outcome = SendToTrash(files, dialogs);
+        TrashQuestion question;
+        question.paths = files;
+        const TrashOutcome outcome = SendToTrash(question, dialogs);
         Report(alike ? "move same-named files to the Trash" : "move distinct files to the Trash",
                timer.nsecsElapsed(), files.size());
         Out() << "  moved " << outcome.moved.size() << ", failed " << dialogs.failed << Qt::endl;

@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
 
     tallyrook::Global global;
     tallyrook::SettingsStore settings;
-    tallyrook::ResultsModel results(global);
+    tallyrook::ResultsModel results;
     tallyrook::Form1 form1(global, settings, results);
     // "Open with" from a file manager passes the folders (or files) as arguments.
     form1.AddCommandLineFolders(QApplication::arguments().mid(1));

@@ -5,8 +5,8 @@
 #include <csignal>
 #include <ctime>
 
+#include "search/event_texts.h"
 #include "search/formats.h"
-#include "shared/global.h"
 
 namespace tallyrook::cli {
 
@@ -24,8 +24,6 @@ extern "C" void OnInterrupt(int) {
 }
 
 }  // namespace
-
-void (*pollHookForTests)() = nullptr;
 
 namespace {
 
@@ -65,9 +63,8 @@ void RestoreDefaultInterrupt() {
     std::signal(SIGINT, SIG_DFL);
 }
 
-CliHost::CliHost(Criteria criteria, QStringList folders, Stderr& err, bool quiet,
-                 const Global& global)
-    : criteria_(criteria), folders_(std::move(folders)), err_(err), quiet_(quiet), global_(global) {
+CliHost::CliHost(QStringList folders, Stderr& err, bool quiet, const QLocale& locale)
+    : folders_(std::move(folders)), err_(err), quiet_(quiet), locale_(locale) {
     timings_ = qEnvironmentVariableIntValue("TALLYROOK_TIMINGS") != 0;
 }
 
@@ -103,30 +100,36 @@ void CliHost::EndTimings() {
     err_.Message(stageTimer_.Lap(QString::fromLatin1(name)));
 }
 
-void CliHost::ShowMessage(const QString& text, const QString& title) {
-    if (quiet_ && title == u"No dupes")
-        return;
-    err_.Message(u'[' + title + u"] " + text);
+void CliHost::Notify(const SearchEvent& event) {
+    switch (event.kind) {
+        case SearchEvent::Kind::UnreadableFolder:
+            folderUnreadable_ = true;
+            err_.Message(u"tallyrook-cli: cannot read " + event.path + u": " + event.reason);
+            return;
+        case SearchEvent::Kind::NoDuplicates:
+            // The exit status says it to a script.
+            if (quiet_)
+                return;
+            break;
+        default:
+            break;
+    }
+    // As the desktop program words it, its title in brackets.
+    const EventMessage message = MessageFor(event, locale_);
+    err_.Message(u'[' + message.title + u"] " + message.text);
 }
 
-bool CliHost::AskYesNo(const QString&, const QString&) {
-    // The only question is the large-inventory warning, whose advice is about the desktop
-    // program's buttons; a command goes on and says what to expect.
+bool CliHost::ProceedWithLargeInventory(const LargeInventory& inventory) {
+    // The desktop program's question is about its buttons; a command goes on and says what to
+    // expect.
     if (!quiet_) {
-        err_.Message(u"tallyrook-cli: comparing " + GroupedNumber(global_.inventory.FileCount()) +
+        err_.Message(u"tallyrook-cli: comparing " + GroupedNumber(inventory.files, locale_) +
                      u" files; this may take a while");
     }
     return true;
 }
 
-void CliHost::ReportUnreadableFolder(const QString& path, const QString& reason) {
-    folderUnreadable_ = true;
-    err_.Message(u"tallyrook-cli: cannot read " + path + u": " + reason);
-}
-
 bool CliHost::ProcessPendingEvents() {
-    if (pollHookForTests)
-        pollHookForTests();
     err_.Poll();
     return !Interrupted();
 }

@@ -1,15 +1,12 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
 #include "cli/terminal.h"
 #include "search/search_host.h"
-
-namespace tallyrook {
-class Global;
-}
 
 namespace tallyrook::cli {
 
@@ -20,9 +17,6 @@ void InstallInterruptHandler();
 bool Interrupted();
 // Back to the default reaction (used once the run is over and the rows are being written).
 void RestoreDefaultInterrupt();
-
-// Called at every poll of the run when set. Only test builds set it, to slow a run down.
-extern void (*pollHookForTests)();
 
 // With TALLYROOK_TIMINGS=1 in the environment, the time of each stage goes to stderr, wall clock
 // and processor time (user and system) of the whole process: "timing: W s  cpu C s  NAME".
@@ -37,22 +31,13 @@ private:
     double cpuStart_ = 0;
 };
 
-// The host of a headless run: criteria and folders from the command line, messages and progress
-// to stderr, the large-inventory question answered Yes with a note, the stop request set only by
-// Ctrl-C.
+// The host of a headless run: folders from the command line, events and progress to stderr, the
+// large-inventory question answered Yes with a note, the stop request set only by Ctrl-C.
 class CliHost : public SearchHost {
 public:
-    struct Criteria {
-        bool name = false;
-        bool size = false;
-        bool similar = false;
-    };
-    // `quiet` leaves out the notes; `global` is the inventory the run fills.
-    CliHost(Criteria criteria, QStringList folders, Stderr& err, bool quiet, const Global& global);
+    // `quiet` leaves out the notes; `locale` groups the counts, as it does in the run's options.
+    CliHost(QStringList folders, Stderr& err, bool quiet, const QLocale& locale);
 
-    bool ExactFilename() override { return criteria_.name; }
-    bool ExactFilesize() override { return criteria_.size; }
-    bool SimilarFilename() override { return criteria_.similar; }
     QStringList FolderEntries() override { return folders_; }
 
     void SetStage(SearchStage stage) override;
@@ -61,15 +46,14 @@ public:
     void SetBusy(bool) override {}
     void SetRunning(bool) override {}
 
-    void ShowMessage(const QString& text, const QString& title) override;
-    bool AskYesNo(const QString& text, const QString& title) override;
+    void Notify(const SearchEvent& event) override;
+    bool ProceedWithLargeInventory(const LargeInventory& inventory) override;
 
     bool ProcessPendingEvents() override;
     void ClearStopRequest() override {}
     bool StopRequested() override { return Interrupted(); }
 
     void ShowResults() override {}
-    void ReportUnreadableFolder(const QString& path, const QString& reason) override;
     // True once a folder could not be read.
     bool FolderUnreadable() const { return folderUnreadable_; }
 
@@ -77,11 +61,10 @@ public:
     void EndTimings();
 
 private:
-    Criteria criteria_;
     QStringList folders_;
     Stderr& err_;
     bool quiet_;
-    const Global& global_;
+    QLocale locale_;
     bool folderUnreadable_ = false;
     bool timings_ = false;
     StageTimer stageTimer_;

@@ -17,8 +17,8 @@
 #include "cli/row_output.h"
 #include "cli/terminal.h"
 #include "search/file_functions.h"
-#include "search/match_passes.h"
 #include "search/result_list.h"
+#include "search/run_options.h"
 #include "search/search_run.h"
 #include "shared/global.h"
 #include "shared/program.h"
@@ -141,10 +141,9 @@ int UsageError(Stderr& err, const QString& problem) {
 }
 
 struct Request {
-    CliHost::Criteria criteria;
+    RunOptions options;
     Format format = Format::Table;
     bool header = false;
-    int maxRows = MatchPasses::RowCapacity;
     bool quiet = false;
     QStringList folders;
 };
@@ -171,8 +170,8 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
         PrintTo(stdout, QStringLiteral("tallyrook-cli ") + ProgramVersion + u'\n');
         return 0;
     }
-    request.criteria = {parser.isSet(u"name"_qs), parser.isSet(u"size"_qs),
-                        parser.isSet(u"similar"_qs)};
+    request.options.criteria = {parser.isSet(u"name"_qs), parser.isSet(u"size"_qs),
+                                parser.isSet(u"similar"_qs)};
     if (parser.isSet(u"tsv"_qs) && parser.isSet(u"json"_qs))
         return UsageError(err, QStringLiteral("--tsv and --json cannot be used together"));
     request.format = parser.isSet(u"tsv"_qs)    ? Format::Tsv
@@ -184,18 +183,18 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
     if (parser.isSet(u"all"_qs) && parser.isSet(u"max-rows"_qs))
         return UsageError(err, QStringLiteral("--all and --max-rows cannot be used together"));
     if (parser.isSet(u"all"_qs))
-        request.maxRows = MatchPasses::NoRowLimit;
+        request.options.rowLimit = RunOptions::NoRowLimit;
     if (parser.isSet(u"max-rows"_qs)) {
         bool ok = false;
-        request.maxRows = parser.value(u"max-rows"_qs).toInt(&ok);
-        if (!ok || request.maxRows < 1)
+        request.options.rowLimit = parser.value(u"max-rows"_qs).toInt(&ok);
+        if (!ok || request.options.rowLimit < 1)
             return UsageError(err, QStringLiteral("--max-rows takes a whole number of 1 or more"));
     }
     request.quiet = parser.isSet(u"quiet"_qs);
     request.folders = parser.positionalArguments();
     if (request.folders.isEmpty())
         return UsageError(err, QStringLiteral("no folder given"));
-    if (!request.criteria.name && !request.criteria.size && !request.criteria.similar)
+    if (!request.options.criteria.Any())
         return UsageError(err, QStringLiteral("choose at least one of --name, --size, --similar"));
     return -1;
 }
@@ -216,6 +215,11 @@ int RunCli(int argc, char** argv) {
             return status;
     }
     Stderr err(!request.quiet);
+    // For benchmarks: the workers that read folders ahead of the walk (0: none).
+    bool workersSet = false;
+    const int workers = qEnvironmentVariableIntValue("TALLYROOK_WALK_WORKERS", &workersSet);
+    if (workersSet)
+        request.options.readAhead.workers = std::clamp(workers, 0, 64);
     // A typing error must not pass for "no duplicates": it is named, and the others are searched.
     bool badFolder = false;
     QStringList folders;
@@ -232,11 +236,10 @@ int RunCli(int argc, char** argv) {
     StageTimer total;
     Global global;
     CompactRows rows(global.inventory);
-    CliHost host(request.criteria, folders, err, request.quiet, global);
+    CliHost host(folders, err, request.quiet, request.options.locale);
     // With nothing left to search there is no run, and nothing to say but the errors above.
-    const RunOutcome outcome =
-        folders.isEmpty() ? RunOutcome::EmptyFolderList
-                          : RunSearch(host, global, rows, QLocale::system(), request.maxRows);
+    const RunOutcome outcome = folders.isEmpty() ? RunOutcome::EmptyFolderList
+                                                 : RunSearch(host, global, rows, request.options);
     host.EndTimings();
     err.EraseProgress();
     // From here on Ctrl-C simply ends the program, as it would for any other command.
@@ -251,7 +254,7 @@ int RunCli(int argc, char** argv) {
         // JSON says "none" as an empty array, a TSV header stands alone; the table prints nothing.
         if (status == ExitRows || request.format == Format::Json || request.header) {
             Output out(STDOUT_FILENO);
-            WriteRows(request.format, request.header, rows, global, out);
+            WriteRows(request.format, request.header, rows, out);
             if (out.state() == Output::State::Failed) {
                 err.Message(u"tallyrook-cli: the rows could not be written: " +
                             QString::fromLocal8Bit(std::strerror(out.error())));

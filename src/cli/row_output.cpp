@@ -84,17 +84,12 @@ quint32 CompactRows::Intern(const QString& text, quint32& last) {
 }
 
 void CompactRows::AppendRow(ResultRow row) {
-    qsizetype type = types_.indexOf(row.type);
-    if (type < 0) {
-        type = types_.size();
-        types_.append(row.type);
-    }
     Q_ASSERT(row.file >= 0 && row.file < inventory_.FileCount());
     entries_.push_back(
         {row.bytes,
          row.modified.isValid() ? FlooredSeconds(row.modified.toMSecsSinceEpoch()) : NoDate,
          quint32(row.file), Intern(row.sizeText, lastSize_), Intern(row.modifiedText, lastDate_),
-         qint32(row.group), quint8(type), row.checked});
+         qint32(row.group), row.criterion, row.color, row.checked});
 }
 
 CompactRows::Parts CompactRows::RowParts(int index) const {
@@ -103,7 +98,8 @@ CompactRows::Parts CompactRows::RowParts(int index) const {
             inventory_.FileNames.at(entry.file),
             texts_.at(entry.size),
             texts_.at(entry.date),
-            types_.at(entry.type),
+            entry.criterion,
+            entry.color,
             entry.bytes,
             entry.seconds == NoDate ? std::nullopt : std::optional<qint64>(entry.seconds),
             entry.group};
@@ -131,7 +127,8 @@ const ResultRow& CompactRows::Row(int index) const {
     current_.path = parts.folder + parts.name;
     current_.sizeText = texts_.at(entry.size);
     current_.modifiedText = texts_.at(entry.date);
-    current_.type = types_.at(entry.type);
+    current_.criterion = entry.criterion;
+    current_.color = entry.color;
     current_.bytes = parts.bytes;
     current_.modified =
         parts.seconds ? QDateTime::fromSecsSinceEpoch(*parts.seconds, Qt::UTC) : QDateTime();
@@ -146,7 +143,38 @@ void CompactRows::ClearRows() {
     textIds_.clear();
     texts_.clear();
     lastSize_ = lastDate_ = NoText;
-    types_.clear();
+}
+
+QLatin1StringView TypeWord(Criterion criterion) {
+    switch (criterion) {
+        case Criterion::ExactFilename:
+            return QLatin1StringView("Name");
+        case Criterion::ExactFilesize:
+            return QLatin1StringView("Size");
+        case Criterion::SimilarFilename:
+            return QLatin1StringView("Close");
+    }
+    return {};
+}
+
+QLatin1StringView ColourName(RowColor color) {
+    switch (color) {
+        case RowColor::None:
+            return {};
+        case RowColor::Blue:
+            return QLatin1StringView("blue");
+        case RowColor::LightBlue:
+            return QLatin1StringView("light blue");
+        case RowColor::Red:
+            return QLatin1StringView("red");
+        case RowColor::LightRed:
+            return QLatin1StringView("light red");
+        case RowColor::Green:
+            return QLatin1StringView("green");
+        case RowColor::LightGreen:
+            return QLatin1StringView("light green");
+    }
+    return {};
 }
 
 namespace {
@@ -183,6 +211,10 @@ char* PutTsv(char* at, QByteArrayView utf8) {
     for (const char c : utf8)
         at = PutTsv(at, c);
     return at;
+}
+
+char* PutTsv(char* at, QLatin1StringView word) {
+    return PutTsv(at, QByteArrayView(word.data(), word.size()));
 }
 
 // The text in UTF-8 as QString::toUtf8 gives it, escaped the same way. ASCII goes straight
@@ -251,6 +283,15 @@ char* PutJsonSlowly(char* at, QStringView text) {
     return at + bytes.size();
 }
 
+// A JSON string of an ASCII word.
+char* PutJson(char* at, QLatin1StringView word) {
+    *at++ = '"';
+    for (const char c : word)
+        at = PutJsonAscii(at, c);
+    *at++ = '"';
+    return at;
+}
+
 // A JSON string of the two texts one after the other.
 char* PutJson(char* at, QStringView first, QStringView second = {}) {
     char* const start = at;
@@ -314,21 +355,20 @@ char* PutIsoTime(char* at, qint64 seconds) {
     return at;
 }
 
-// Room for a row whose texts take these many bytes or code units.
-qsizetype RowRoom(const CompactRows::Parts& row, QStringView colour) {
-    return 6 * (row.folder.size() + row.name.size() + row.sizeText.size() + row.dateText.size() +
-                row.type.size() + colour.size()) +
-           160;
+// Room for a row whose texts take these many bytes or code units; the type and colour words
+// are short ASCII.
+qsizetype RowRoom(const CompactRows::Parts& row) {
+    return 6 * (row.folder.size() + row.name.size() + row.sizeText.size() + row.dateText.size()) +
+           200;
 }
 
-void WriteTsv(bool header, const CompactRows& rows, const Global& global, Output& out) {
+void WriteTsv(bool header, const CompactRows& rows, Output& out) {
     if (header)
         out.Write(QString(QLatin1StringView(TsvHeader) + u'\n'));
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
         rows.Prefetch(i);
         const CompactRows::Parts row = rows.RowParts(i);
-        const QString colour = global.rowColors.RowColor(i);
-        char* at = out.Room(RowRoom(row, colour));
+        char* at = out.Room(RowRoom(row));
         at = PutTsv(at, row.folder);
         at = PutTsv(at, row.name);
         *at++ = '\t';
@@ -336,9 +376,9 @@ void WriteTsv(bool header, const CompactRows& rows, const Global& global, Output
         *at++ = '\t';
         at = PutTsv(at, row.dateText);
         *at++ = '\t';
-        at = PutTsv(at, row.type);
+        at = PutTsv(at, TypeWord(row.criterion));
         *at++ = '\t';
-        at = PutTsv(at, colour);
+        at = PutTsv(at, ColourName(row.color));
         *at++ = '\t';
         at = PutNumber(at, row.group);
         *at++ = '\t';
@@ -352,7 +392,7 @@ void WriteTsv(bool header, const CompactRows& rows, const Global& global, Output
     }
 }
 
-void WriteJson(const CompactRows& rows, const Global& global, Output& out) {
+void WriteJson(const CompactRows& rows, Output& out) {
     if (rows.RowCount() == 0) {
         out.Write(u"[]\n");
         return;
@@ -364,8 +404,7 @@ void WriteJson(const CompactRows& rows, const Global& global, Output& out) {
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
         rows.Prefetch(i);
         const CompactRows::Parts row = rows.RowParts(i);
-        const QString colour = global.rowColors.RowColor(i);
-        char* at = out.Room(RowRoom(row, colour));
+        char* at = out.Room(RowRoom(row));
         at = put(at, i == 0 ? "[\n{\"path\":" : ",\n{\"path\":");
         at = PutJson(at, row.folder, row.name);
         at = put(at, ",\"size\":");
@@ -373,9 +412,9 @@ void WriteJson(const CompactRows& rows, const Global& global, Output& out) {
         at = put(at, ",\"modified\":");
         at = PutJson(at, row.dateText);
         at = put(at, ",\"type\":");
-        at = PutJson(at, row.type);
+        at = PutJson(at, TypeWord(row.criterion));
         at = put(at, ",\"colour\":");
-        at = PutJson(at, colour);
+        at = PutJson(at, ColourName(row.color));
         at = put(at, ",\"group\":");
         at = PutNumber(at, row.group);
         at = put(at, ",\"bytes\":");
@@ -403,7 +442,7 @@ void WriteTable(const ResultList& rows, Output& out) {
     qsizetype dateWidth = dateHead.size();
     for (int i = 0; i < rows.RowCount(); ++i) {
         const ResultRow& row = rows.Row(i);
-        typeWidth = std::max(typeWidth, row.type.size());
+        typeWidth = std::max(typeWidth, TypeWord(row.criterion).size());
         sizeWidth = std::max(sizeWidth, row.sizeText.size());
         dateWidth = std::max(dateWidth, row.modifiedText.size());
     }
@@ -420,23 +459,22 @@ void WriteTable(const ResultList& rows, Output& out) {
         group = row.group;
         if (newGroup)
             out.Write(u"\n");
-        out.Write(line(row.type, row.sizeText, row.modifiedText, row.path));
+        out.Write(line(QString(TypeWord(row.criterion)), row.sizeText, row.modifiedText, row.path));
     }
 }
 
 }  // namespace
 
-void WriteRows(Format format, bool header, const CompactRows& rows, const Global& global,
-               Output& out) {
+void WriteRows(Format format, bool header, const CompactRows& rows, Output& out) {
     switch (format) {
         case Format::Table:
             WriteTable(rows, out);
             break;
         case Format::Tsv:
-            WriteTsv(header, rows, global, out);
+            WriteTsv(header, rows, out);
             break;
         case Format::Json:
-            WriteJson(rows, global, out);
+            WriteJson(rows, out);
             break;
     }
     out.Flush();

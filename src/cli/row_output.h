@@ -69,7 +69,8 @@ public:
         QStringView name;
         QStringView sizeText;
         QStringView dateText;
-        QStringView type;
+        Criterion criterion;
+        RowColor color;
         qint64 bytes;
         std::optional<qint64> seconds;  // the last write since 1970, UTC
         int group;
@@ -93,7 +94,8 @@ private:
         quint32 size;    // size and date texts, by Intern
         quint32 date;
         qint32 group;
-        quint8 type;  // into types_
+        Criterion criterion;
+        RowColor color;
         bool checked;
     };
     const FileInventory& inventory_;
@@ -103,11 +105,15 @@ private:
     QStringList texts_;
     quint32 lastSize_ = NoText;
     quint32 lastDate_ = NoText;
-    QStringList types_;
     mutable ResultRow current_;
 };
 
 enum class Format { Table, Tsv, Json };
+
+// The texts of a row's criterion and colour in the rows the command writes: the desktop
+// program's type column and colour names.
+QLatin1StringView TypeWord(Criterion criterion);
+QLatin1StringView ColourName(RowColor color);
 
 // The fields of a TSV line, in order; `--header` prints them.
 inline constexpr char TsvHeader[] = "path\tsize\tmodified\ttype\tcolour\tgroup\tbytes\tmtime";
@@ -118,7 +124,6 @@ inline constexpr char TsvHeader[] = "path\tsize\tmodified\ttype\tcolour\tgroup\t
 //  - TSV: one line per row, fields as in TsvHeader; backslash, tab, newline and carriage return
 //    inside a field written as \\, \t, \n and \r. Scripts rely on this.
 //  - JSON: one array of row objects, one row per line; "[]" when there is none.
-void WriteRows(Format format, bool header, const CompactRows& rows, const Global& global,
-               Output& out);
+void WriteRows(Format format, bool header, const CompactRows& rows, Output& out);
 
 }  // namespace tallyrook::cli

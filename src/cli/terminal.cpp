@@ -101,12 +101,6 @@ QString EscapeForTerminal(QStringView text) {
     return out;
 }
 
-int TerminalWidth(QStringView text) {
-    int width = 0;
-    ForEachCharacter(text, [&width](char32_t c, QStringView) { width += CharWidth(c); });
-    return width;
-}
-
 Stderr::Stderr(bool progress) : progress_(progress && ::isatty(STDERR_FILENO)) {
     sinceDrawn_.start();
 }

@@ -27,9 +27,6 @@ void ForEachCharacter(QStringView text, F f) {
 // surrogates as \uHHHH. File names reach the user's terminal only through this.
 QString EscapeForTerminal(QStringView text);
 
-// Columns the text takes on a terminal: wide East Asian characters take two, combining marks none.
-int TerminalWidth(QStringView text);
-
 // Everything tallyrook-cli writes to stderr: messages and the progress line. Messages are always
 // escaped; the progress line is drawn only on a terminal, and erased before anything else is
 // written.

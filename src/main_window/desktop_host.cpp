@@ -4,23 +4,17 @@
 
 #include "main_window/dialogs.h"
 #include "main_window/form1.h"
+#include "search/event_texts.h"
+#include "search/run_options.h"
 #include "settings/setting_keys.h"
 #include "settings/settings_store.h"
 
 namespace tallyrook {
 
-DesktopHost::DesktopHost(Form1& form, SettingsStore& settings, Dialogs& dialogs)
-    : form_(form), settings_(settings), dialogs_(dialogs) {}
+DesktopHost::DesktopHost(Form1& form, SettingsStore& settings, Dialogs& dialogs,
+                         const RunOptions& options)
+    : form_(form), settings_(settings), dialogs_(dialogs), options_(options) {}
 
-bool DesktopHost::ExactFilename() {
-    return form_.ExactFilename();
-}
-bool DesktopHost::ExactFilesize() {
-    return form_.ExactFilesize();
-}
-bool DesktopHost::SimilarFilename() {
-    return form_.SimilarFilename();
-}
 QStringList DesktopHost::FolderEntries() {
     return form_.FolderEntries();
 }
@@ -75,18 +69,22 @@ private:
 };
 }  // namespace
 
-void DesktopHost::ShowMessage(const QString& text, const QString& title) {
-    if (form_.IsClosing())
+void DesktopHost::Notify(const SearchEvent& event) {
+    // A folder that cannot be read counts as empty, without a word: the window has no place for
+    // a note that needs no answer.
+    if (form_.IsClosing() || event.kind == SearchEvent::Kind::UnreadableFolder)
         return;
+    const EventMessage message = MessageFor(event, options_.locale);
     const NormalPointer pointer(busy_);
-    dialogs_.ShowMessage(&form_, text, title);
+    dialogs_.ShowMessage(&form_, message.text, message.title);
 }
 
-bool DesktopHost::AskYesNo(const QString& text, const QString& title) {
+bool DesktopHost::ProceedWithLargeInventory(const LargeInventory& inventory) {
     if (form_.IsClosing())
         return false;
+    const EventMessage question = QuestionFor(inventory, options_.locale);
     const NormalPointer pointer(busy_);
-    return dialogs_.AskYesNo(&form_, text, title);
+    return dialogs_.AskYesNo(&form_, question.text, question.title);
 }
 
 bool DesktopHost::ProcessPendingEvents() {

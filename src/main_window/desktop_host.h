@@ -9,20 +9,19 @@ namespace tallyrook {
 class Dialogs;
 class Form1;
 class SettingsStore;
+struct RunOptions;
 
-// The search run's window: the main window's caption, progress bar, buttons and criteria, the
-// stop request in the settings store, and the dialogs. Once the main window is closing it
-// answers every poll with "abandon" and shows and writes nothing more.
+// The search run's window: the main window's caption, progress bar and buttons, the stop request
+// in the settings store, and the dialogs, which put the run's events in the window's words (in
+// the locale of the run's options). Once the main window is closing it answers every poll with
+// "abandon" and shows and writes nothing more.
 class DesktopHost : public SearchHost {
 public:
     // Pending events are handled at most this often, so painting never slows a walk.
     static constexpr int EventIntervalMs = 30;
 
-    DesktopHost(Form1& form, SettingsStore& settings, Dialogs& dialogs);
+    DesktopHost(Form1& form, SettingsStore& settings, Dialogs& dialogs, const RunOptions& options);
 
-    bool ExactFilename() override;
-    bool ExactFilesize() override;
-    bool SimilarFilename() override;
     QStringList FolderEntries() override;
 
     void SetCaption(const QString& caption) override;
@@ -30,8 +29,8 @@ public:
     void SetBusy(bool busy) override;
     void SetRunning(bool running) override;
 
-    void ShowMessage(const QString& text, const QString& title) override;
-    bool AskYesNo(const QString& text, const QString& title) override;
+    void Notify(const SearchEvent& event) override;
+    bool ProceedWithLargeInventory(const LargeInventory& inventory) override;
 
     bool ProcessPendingEvents() override;
 
@@ -44,6 +43,7 @@ private:
     Form1& form_;
     SettingsStore& settings_;
     Dialogs& dialogs_;
+    const RunOptions& options_;
     QElapsedTimer sinceEvents_;
     bool busy_ = false;
 };

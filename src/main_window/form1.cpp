@@ -63,7 +63,7 @@ Form1::Form1(Global& global, SettingsStore& settings, ResultsModel& results, Dia
       results_(results),
       ownDialogs_(dialogs ? nullptr : std::make_unique<QtDialogs>()),
       dialogs_(dialogs ? *dialogs : *ownDialogs_) {
-    host_ = std::make_unique<DesktopHost>(*this, settings_, dialogs_);
+    host_ = std::make_unique<DesktopHost>(*this, settings_, dialogs_, runOptions_);
     BuildControls();
     StartUp();
 }
@@ -173,15 +173,18 @@ void Form1::BuildControls() {
     connect(addFolderButton_, &QPushButton::clicked, this, &Form1::OnAddFolder);
     connect(clearListButton_, &QPushButton::clicked, this, &Form1::OnClearList);
     connect(stopButton_, &QPushButton::clicked, this, &Form1::OnStop);
-    auto saveOnChange = [this](QCheckBox* box, const QString& key) {
-        connect(box, &QCheckBox::toggled, this, [this, key](bool checked) {
+    // A running search reads the criteria as they are at its fixed moments (the walk at every
+    // record it makes), so a change reaches its options at once.
+    auto follow = [this](QCheckBox* box, const QString& key, bool Criteria::*criterion) {
+        connect(box, &QCheckBox::toggled, this, [this, key, criterion](bool checked) {
+            runOptions_.criteria.*criterion = checked;
             if (!closing_)
                 settings_.WriteSetting(key, checked ? QStringLiteral("1") : QStringLiteral("0"));
         });
     };
-    saveOnChange(exactFilenameBox_, setting_keys::ExactFilename);
-    saveOnChange(exactFilesizeBox_, setting_keys::ExactFilesize);
-    saveOnChange(similarFilenameBox_, setting_keys::SimilarFilename);
+    follow(exactFilenameBox_, setting_keys::ExactFilename, &Criteria::exactFilename);
+    follow(exactFilesizeBox_, setting_keys::ExactFilesize, &Criteria::exactFilesize);
+    follow(similarFilenameBox_, setting_keys::SimilarFilename, &Criteria::similarFilename);
 }
 
 void Form1::StartUp() {
@@ -359,15 +362,6 @@ void Form1::closeEvent(QCloseEvent* event) {
     QCoreApplication::quit();
 }
 
-bool Form1::ExactFilename() const {
-    return exactFilenameBox_->isChecked();
-}
-bool Form1::ExactFilesize() const {
-    return exactFilesizeBox_->isChecked();
-}
-bool Form1::SimilarFilename() const {
-    return similarFilenameBox_->isChecked();
-}
 QStringList Form1::FolderEntries() const {
     return folderList_->Entries();
 }
@@ -393,7 +387,7 @@ void Form1::SetRunning(bool running) {
 
 void Form1::ShowResults() {
     if (!resultsWindow_)
-        resultsWindow_ = std::make_unique<Form4>(results_, global_, this);
+        resultsWindow_ = std::make_unique<Form4>(results_, this);
     resultsWindow_->ShowInPlaceOf(this);
 }
 
@@ -406,7 +400,7 @@ void Form1::OnFind() {
         return;
     running_ = true;
     const QPointer<Form1> self(this);
-    RunSearch(*host_, global_, results_);
+    RunSearch(*host_, global_, results_, runOptions_);
     if (!self)
         return;
     running_ = false;

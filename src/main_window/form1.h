@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "main_window/layout_rules.h"
+#include "search/run_options.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -41,13 +42,9 @@ public:
 
     // The resize rules for an outer size of W x H twips, then the three geometry keys.
     void ApplyLayout(int outerWidth, int outerHeight);
-    const MainLayout& Layout() const { return layout_; }
     // The window's outer size (its frame included) in twips.
     QSize OuterSizeTwips() const;
 
-    bool ExactFilename() const;
-    bool ExactFilesize() const;
-    bool SimilarFilename() const;
     QStringList FolderEntries() const;
     // The folders the program was started with, added to the folder list in order.
     void AddCommandLineFolders(const QStringList& paths);
@@ -93,6 +90,8 @@ private:
     ResultsModel& results_;
     std::unique_ptr<Dialogs> ownDialogs_;
     Dialogs& dialogs_;
+    // What Find asks of a run; the criteria follow the boxes, also while a run goes on.
+    RunOptions runOptions_;
     std::unique_ptr<DesktopHost> host_;
     std::unique_ptr<Form4> resultsWindow_;
 

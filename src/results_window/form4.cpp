@@ -30,7 +30,6 @@
 #include "results_window/results_model.h"
 #include "results_window/trash_request.h"
 #include "search/file_functions.h"
-#include "shared/global.h"
 #include "shared/program.h"
 #include "shared/twips.h"
 #include "widgets/hand_pointer.h"
@@ -142,10 +141,9 @@ void ShowPlainMessage(QWidget* parent, const QString& title, const QString& text
 
 }  // namespace
 
-Form4::Form4(ResultsModel& model, Global& global, QWidget* mainWindow)
+Form4::Form4(ResultsModel& model, QWidget* mainWindow)
     : QWidget(nullptr),
       model_(model),
-      global_(global),
       mainWindow_(mainWindow),
       ownDialogs_(std::make_unique<QtTrashDialogs>(this)),
       dialogs_(ownDialogs_.get()) {
@@ -412,10 +410,8 @@ void Form4::OnSendToTrash() {
         return;
     TrashUndo before;
     before.rows.reserve(model_.RowCount());
-    for (int k = 0; k < model_.RowCount(); ++k) {
+    for (int k = 0; k < model_.RowCount(); ++k)
         before.rows.push_back(model_.Row(k));
-        before.colors.append(global_.rowColors.RowColor(k));
-    }
     TrashQuestion question;
     question.paths = requested;
     question.bytes = model_.TotalBytes(requested);
@@ -449,20 +445,15 @@ void Form4::UndoLastTrashRequest() {
     for (int k = model_.RowCount() - 1; k >= 0; --k)
         stayed[model_.Row(k).path].append(k);
     std::vector<ResultRow> rows;
-    QStringList colors;
-    for (size_t k = 0; k < undo.rows.size(); ++k) {
-        const QString& path = undo.rows[k].path;
-        QList<int>* current = back.contains(path) ? nullptr : &stayed[path];
+    for (const ResultRow& before : undo.rows) {
+        QList<int>* current = back.contains(before.path) ? nullptr : &stayed[before.path];
         if (current && current->isEmpty())
             continue;
-        rows.push_back(current ? model_.Row(current->takeLast()) : undo.rows[k]);
-        colors.append(undo.colors.value(qsizetype(k)));
+        rows.push_back(current ? model_.Row(current->takeLast()) : before);
     }
     model_.ClearRows();
-    for (size_t k = 0; k < rows.size(); ++k) {
-        global_.rowColors.SetRowColor(qsizetype(k), colors.at(qsizetype(k)));
-        model_.AppendRow(std::move(rows[k]));
-    }
+    for (ResultRow& row : rows)
+        model_.AppendRow(std::move(row));
 }
 
 void Form4::RemoveCheckedRows(const QStringList& requested) {

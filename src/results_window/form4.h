@@ -15,7 +15,6 @@ class QTreeView;
 
 namespace tallyrook {
 
-class Global;
 class PictureButton;
 class ResultsModel;
 class TrashDialogs;
@@ -27,7 +26,7 @@ class Form4 : public QWidget {
     Q_OBJECT
 public:
     // `mainWindow` is the window that Back shows again at this window's place.
-    Form4(ResultsModel& model, Global& global, QWidget* mainWindow);
+    Form4(ResultsModel& model, QWidget* mainWindow);
     ~Form4() override;
 
     // The hand-off of a run with rows: take the main window's width, height, position and window
@@ -36,9 +35,6 @@ public:
 
     // The dialogs of a Trash request; nullptr goes back to the real ones. Not owned.
     void SetTrashDialogs(TrashDialogs* dialogs);
-
-    // "Undo Last Trash Request" (Ctrl+Z): enabled while the last request has files to put back.
-    QAction* UndoAction() const { return undoAction_; }
 
     // The list's menu for the row at 0-based `row` (-1: no row), at `globalPos`. Its commands
     // help the user choose; none of them changes a mark unless it says so.
@@ -82,7 +78,6 @@ private:
     void BuildRowMenu();
 
     ResultsModel& model_;
-    Global& global_;
     QWidget* mainWindow_;
     QLabel* banner_ = nullptr;
     PictureButton* sendToTrashButton_ = nullptr;
@@ -94,7 +89,6 @@ private:
     struct TrashUndo {
         QList<TrashedFile> moved;
         std::vector<ResultRow> rows;
-        QStringList colors;
     };
     TrashUndo lastRequest_;
     QAction* undoAction_ = nullptr;

@@ -3,33 +3,13 @@
 #include <QBrush>
 #include <QLocale>
 #include <algorithm>
-#include <array>
 #include <utility>
 
 #include "search/file_functions.h"
-#include "shared/global.h"
 
 namespace tallyrook {
 
 namespace {
-
-struct NamedColor {
-    QStringView name;
-    QColor background;
-};
-
-// The group colours the match passes write into RowColors.
-const std::array<NamedColor, 6>& ColorTable() {
-    static const std::array<NamedColor, 6> table{{
-        {u"blue", QColor(212, 234, 255)},
-        {u"light blue", QColor(242, 242, 255)},
-        {u"light green", QColor(242, 255, 242)},
-        {u"green", QColor(212, 255, 212)},
-        {u"light red", QColor(255, 233, 212)},
-        {u"red", QColor(255, 212, 213)},
-    }};
-    return table;
-}
 
 // Beyond this many separate runs of rows to remove, one reset is cheaper than telling the view
 // about every run.
@@ -37,8 +17,7 @@ constexpr qsizetype MaxRemovalBlocks = 256;
 
 }  // namespace
 
-ResultsModel::ResultsModel(Global& global, QObject* parent)
-    : QAbstractTableModel(parent), global_(global) {}
+ResultsModel::ResultsModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 int ResultsModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : RowCount();
@@ -48,12 +27,36 @@ int ResultsModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-std::optional<QColor> ResultsModel::BackgroundOf(const QString& name) {
-    for (const NamedColor& entry : ColorTable()) {
-        if (name == entry.name)
-            return entry.background;
+std::optional<QColor> ResultsModel::BackgroundOf(RowColor color) {
+    switch (color) {
+        case RowColor::None:
+            return std::nullopt;
+        case RowColor::Blue:
+            return QColor(212, 234, 255);
+        case RowColor::LightBlue:
+            return QColor(242, 242, 255);
+        case RowColor::Red:
+            return QColor(255, 212, 213);
+        case RowColor::LightRed:
+            return QColor(255, 233, 212);
+        case RowColor::Green:
+            return QColor(212, 255, 212);
+        case RowColor::LightGreen:
+            return QColor(242, 255, 242);
     }
     return std::nullopt;
+}
+
+QString ResultsModel::TypeText(Criterion criterion) {
+    switch (criterion) {
+        case Criterion::ExactFilename:
+            return QStringLiteral("Name");
+        case Criterion::ExactFilesize:
+            return QStringLiteral("Size");
+        case Criterion::SimilarFilename:
+            return QStringLiteral("Close");
+    }
+    return {};
 }
 
 QVariant ResultsModel::data(const QModelIndex& index, int role) const {
@@ -79,7 +82,7 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
                 case ModifiedColumn:
                     return row.modifiedText;
                 case TypeColumn:
-                    return row.type;
+                    return TypeText(row.criterion);
             }
             return {};
         case Qt::CheckStateRole:
@@ -89,11 +92,11 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
         case Qt::BackgroundRole:
-            if (const auto color = BackgroundOf(global_.rowColors.RowColor(index.row())))
+            if (const auto color = BackgroundOf(row.color))
                 return QBrush(*color);
             return {};
         case Qt::ForegroundRole:
-            if (BackgroundOf(global_.rowColors.RowColor(index.row())))
+            if (row.color != RowColor::None)
                 return QBrush(Qt::black);
             return {};
     }
@@ -336,10 +339,6 @@ void ResultsModel::RemoveRowsOfPaths(const QSet<QString>& paths) {
     const auto doomed = [&paths](const ResultRow& row) { return paths.contains(row.path); };
     if (static_cast<qsizetype>(blocks.size()) > MaxRemovalBlocks) {
         beginResetModel();
-        std::vector<bool> removed(rows_.size());
-        for (size_t k = 0; k < rows_.size(); ++k)
-            removed[k] = doomed(rows_[k]);
-        global_.rowColors.RemoveRowColors(removed);
         rows_.erase(std::remove_if(rows_.begin(), rows_.end(), doomed), rows_.end());
         RowsChanged();
         endResetModel();
@@ -349,7 +348,6 @@ void ResultsModel::RemoveRowsOfPaths(const QSet<QString>& paths) {
     for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) {
         beginRemoveRows({}, it->first, it->second);
         rows_.erase(rows_.begin() + it->first, rows_.begin() + it->second + 1);
-        global_.rowColors.RemoveRowColors(it->first, it->second - it->first + 1);
         RowsChanged();
         endRemoveRows();
     }

@@ -12,18 +12,15 @@
 
 namespace tallyrook {
 
-class Global;
-
 // The rows of the last run, as the results window's list shows them: four columns ("Filename",
-// "Size", "Last Modified", "Type"), a check box on every row, the background of each row taken
-// from the run's RowColors by row position. The engine fills it through ResultList, so it works
-// without a window; rows are never sorted.
+// "Size", "Last Modified", "Type"), a check box on every row, each row in its group's colour. The
+// engine fills it through ResultList, so it works without a window; rows are never sorted.
 class ResultsModel : public QAbstractTableModel, public ResultList {
     Q_OBJECT
 public:
     enum Column { FilenameColumn, SizeColumn, ModifiedColumn, TypeColumn, ColumnCount };
 
-    explicit ResultsModel(Global& global, QObject* parent = nullptr);
+    explicit ResultsModel(QObject* parent = nullptr);
 
     // QAbstractItemModel
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -64,12 +61,14 @@ public:
     // A file name from each group (its first row's), in list order, whose every file is in `paths`.
     QStringList GroupsLeftWithout(const QSet<QString>& paths) const;
     // Removes every row whose path is in `paths`; all other rows keep their order, mark and
-    // colour (RowColors entries leave with their rows).
+    // colour.
     void RemoveRowsOfPaths(const QSet<QString>& paths);
 
-    // The background a RowColors name paints; nothing for names outside the table ("white", the
-    // empty text, anything else), which leaves the list's own colours.
-    static std::optional<QColor> BackgroundOf(const QString& name);
+    // The background a row's colour paints, with black text; nothing for RowColor::None, which
+    // leaves the list's own colours.
+    static std::optional<QColor> BackgroundOf(RowColor color);
+    // The Type column's word for a criterion.
+    static QString TypeText(Criterion criterion);
 
 private:
     // The rows of each path, in list order; built on first use after the rows changed, so a
@@ -79,7 +78,6 @@ private:
     // Row k gets the mark marks[k] (0 or 1; -1 leaves it); one notice for the views.
     void SetRowMarks(const std::vector<signed char>& marks);
 
-    Global& global_;
     std::vector<ResultRow> rows_;
     mutable std::optional<QHash<QString, QList<int>>> rowsByPath_;
 };

@@ -84,11 +84,6 @@ bool ExistsWithoutFollowingLinks(const QString& path);
 
 // Asks once, then moves every path to the Trash. An empty list asks nothing.
 TrashOutcome SendToTrash(const TrashQuestion& question, TrashDialogs& dialogs);
-inline TrashOutcome SendToTrash(const QStringList& paths, TrashDialogs& dialogs) {
-    TrashQuestion question;
-    question.paths = paths;
-    return SendToTrash(question, dialogs);
-}
 
 // What an undo put back, and what it could not.
 struct RestoreOutcome {

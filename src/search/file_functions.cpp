@@ -55,12 +55,4 @@ QString WithoutClosingSlash(const QString& path) {
     return path.size() > 1 && path.endsWith(u'/') ? path.chopped(1) : path;
 }
 
-std::optional<qint64> FileSize2(const QString& path) {
-    return ReadFileMetadata(path).size;
-}
-
-QDateTime LastWriteTimeUtc(const QString& path) {
-    return ReadFileMetadata(path).modifiedUtc;
-}
-
 }  // namespace tallyrook

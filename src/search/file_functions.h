@@ -28,14 +28,6 @@ QString WithoutClosingSlash(const QString& path);
 
 // True when the path names a folder (a link to a folder counts); false when it cannot be read.
 bool IsFolder(const QString& path);
-// The two look-ups below are kept for the tests and their every-pair method, which ask the file
-// system anew for each row; the program reads both columns at once with ReadFileMetadata.
-
-// The file's size in bytes (64-bit), or nothing when its metadata cannot be read.
-std::optional<qint64> FileSize2(const QString& path);
-// The file's last-write time in UTC; invalid when it cannot be read.
-QDateTime LastWriteTimeUtc(const QString& path);
-
 // Whether a last-write time can be shown: 1601 to 9999. Others (a tmpfs date near the 64-bit
 // limit, say) read as unknown.
 bool DateCanBeShown(qint64 secondsSinceEpoch);

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+#include "search/run_options.h"
 #include "search/walk.h"
 
 namespace tallyrook::walk_detail {

@@ -263,11 +263,4 @@ QString RowTexts::Date(const QDateTime& local) {
         });
 }
 
-QString LastModifiedText(const QString& path, const QLocale& locale) {
-    const QDateTime written = LastWriteTimeUtc(path);
-    if (!written.isValid())
-        return {};
-    return GeneralDateText(FileTimeToDate(written), locale);
-}
-
 }  // namespace tallyrook

@@ -42,8 +42,4 @@ private:
     QHash<int, QString> times_;     // by second of the day
 };
 
-// General date text of the file's last write; the empty text when it cannot be read. For the
-// tests: a row's text is made from the metadata the passes read once.
-QString LastModifiedText(const QString& path, const QLocale& locale = QLocale::system());
-
 }  // namespace tallyrook

@@ -13,6 +13,7 @@
 #include "search/file_functions.h"
 #include "search/formats.h"
 #include "search/result_list.h"
+#include "search/run_options.h"
 #include "search/search_host.h"
 #include "search/similar_search.h"
 #include "shared/global.h"
@@ -119,11 +120,10 @@ struct RunState {
     SearchHost& host;
     Global& global;
     ResultList& rows;
+    const RunOptions& options;
     Breather breather{host};
-    QLocale locale = QLocale::system();
-    RowTexts texts{locale};
-    int rowLimit = MatchPasses::RowCapacity;
-    int rowsAdded = 0;                       // also the RowColors index of the next row
+    RowTexts texts{options.locale};
+    int rowsAdded = 0;
     int groups = 0;                          // number of the last group started
     bool strongTurn = false;                 // the next group takes the strong colour of the pair
     bool anchorAdded = false;                // the current anchor added its own row
@@ -131,17 +131,18 @@ struct RunState {
     std::optional<SamePath> samePath{};      // found as the first pass begins
 };
 
-// One pass over the inventory: its row texts and the files it has listed.
+// One pass over the inventory: its criterion, its colours and the files it has listed.
 class Pass {
 public:
-    Pass(RunState& state, QString type, QString strong, QString light, int firstRow)
+    // `wholeList`: rows in the list before the pass count as listed too.
+    Pass(RunState& state, Criterion criterion, RowColor strong, RowColor light, bool wholeList)
         : s_(state),
-          type_(std::move(type)),
-          strong_(std::move(strong)),
-          light_(std::move(light)),
-          firstRow_(std::max(firstRow, 1)) {}
+          criterion_(criterion),
+          strong_(strong),
+          light_(light),
+          firstRow_(wholeList ? 0 : state.rows.RowCount()) {}
 
-    // Rows already in the list from firstRow on count as listed for this pass. False when the
+    // Rows already in the list from firstRow_ on count as listed for this pass. False when the
     // run was abandoned meanwhile.
     bool Prepare() {
         if (!s_.breather.Now())
@@ -153,7 +154,7 @@ public:
         }
         listed_.assign(size_t(FileCount()), false);
         // The list is emptied as the run begins, so its rows are this run's and say their file.
-        for (int i = firstRow_ - 1; i < s_.rows.RowCount(); ++i) {
+        for (int i = firstRow_; i < s_.rows.RowCount(); ++i) {
             const qsizetype file = s_.rows.RowFile(i);
             Q_ASSERT(file >= 0 && file < FileCount());
             listed_[size_t(s_.samePath->First(file))] = true;
@@ -187,7 +188,7 @@ public:
         const bool addPartner =
             partner >= 0 && !Listed(partner) &&
             !(addAnchor && s_.samePath->First(partner) == s_.samePath->First(anchor));
-        if (qint64(s_.rowsAdded) + addAnchor + addPartner > s_.rowLimit)
+        if (qint64(s_.rowsAdded) + addAnchor + addPartner > s_.options.rowLimit)
             return false;
         if ((addAnchor || addPartner) && anchor != groupAnchor_) {
             // The first row of an anchor's turn starts its group.
@@ -221,8 +222,7 @@ public:
 
 private:
     void AddRow(qsizetype k) {
-        pending_.push_back({int(k), s_.groups});
-        s_.global.rowColors.SetRowColor(s_.rowsAdded, s_.strongTurn ? strong_ : light_);
+        pending_.push_back({int(k), s_.groups, s_.strongTurn ? strong_ : light_});
         ++s_.rowsAdded;
         listed_[size_t(s_.samePath->First(k))] = true;
     }
@@ -276,7 +276,8 @@ private:
                 row.modified = QDateTime::fromMSecsSinceEpoch(cached.msecs, Qt::UTC);
                 row.modifiedText = s_.texts.Date(FileTimeToDate(row.modified));
             }
-            row.type = type_;
+            row.criterion = criterion_;
+            row.color = pending.color;
             row.group = pending.group;
             row.file = pending.file;
             s_.rows.AppendRow(std::move(row));
@@ -290,13 +291,14 @@ private:
     struct PendingRow {
         int file;  // inventory index
         int group;
+        RowColor color;
     };
 
     RunState& s_;
-    const QString type_;
-    const QString strong_;
-    const QString light_;
-    const int firstRow_;
+    const Criterion criterion_;
+    const RowColor strong_;
+    const RowColor light_;
+    const int firstRow_;               // 0-based
     std::vector<bool> listed_;         // by the first record of each path
     std::vector<PendingRow> pending_;  // rows added, still without their size and date
     int lastPercent_ = -1;
@@ -455,28 +457,22 @@ struct MatchPasses::State {
     RunState run;
 };
 
-MatchPasses::MatchPasses(SearchHost& host, Global& global, ResultList& rows)
-    : state_(new State{RunState{host, global, rows}}) {}
+MatchPasses::MatchPasses(SearchHost& host, Global& global, ResultList& rows,
+                         const RunOptions& options)
+    : state_(new State{RunState{host, global, rows, options}}) {}
 
 MatchPasses::~MatchPasses() = default;
 
-void MatchPasses::SetRowLimit(int limit) {
-    state_->run.rowLimit = std::max(limit, 0);
-}
-
 StepResult MatchPasses::ExactFilenamePass() {
-    // "Already listed" looks at every row of the list.
-    Pass pass(state_->run, QStringLiteral("Name"), QStringLiteral("blue"),
-              QStringLiteral("light blue"), 1);
+    Pass pass(state_->run, Criterion::ExactFilename, RowColor::Blue, RowColor::LightBlue, true);
     const Global& global = state_->run.global;
     return pass.Finish(ExactPass<QString>(pass, [&global](int k) {
         return std::optional<QString>(global.inventory.FileNames.at(k));
     }));
 }
 
-StepResult MatchPasses::ExactFilesizePass(int firstRow) {
-    Pass pass(state_->run, QStringLiteral("Size"), QStringLiteral("red"),
-              QStringLiteral("light red"), firstRow);
+StepResult MatchPasses::ExactFilesizePass() {
+    Pass pass(state_->run, Criterion::ExactFilesize, RowColor::Red, RowColor::LightRed, false);
     const Global& global = state_->run.global;
     // Entries without a recorded size match nothing: unknown sizes are not equal sizes.
     return pass.Finish(ExactPass<qint64>(pass, [&global](int k) {
@@ -485,10 +481,10 @@ StepResult MatchPasses::ExactFilesizePass(int firstRow) {
     }));
 }
 
-StepResult MatchPasses::SimilarFilenamePass(int firstRow) {
-    Pass pass(state_->run, QStringLiteral("Close"), QStringLiteral("green"),
-              QStringLiteral("light green"), firstRow);
-    return pass.Finish(SimilarPass(pass, state_->run.global, state_->run.locale));
+StepResult MatchPasses::SimilarFilenamePass() {
+    Pass pass(state_->run, Criterion::SimilarFilename, RowColor::Green, RowColor::LightGreen,
+              false);
+    return pass.Finish(SimilarPass(pass, state_->run.global, state_->run.options.locale));
 }
 
 }  // namespace tallyrook

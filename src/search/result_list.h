@@ -6,14 +6,22 @@
 
 namespace tallyrook {
 
+// The criterion whose pass listed a row.
+enum class Criterion : quint8 { ExactFilename, ExactFilesize, SimilarFilename };
+
+// A row's colour: each criterion's pair, the strong one and the light one, taken by its groups in
+// turn. None shows the list's own colours.
+enum class RowColor : quint8 { None, Blue, LightBlue, Red, LightRed, Green, LightGreen };
+
 // One row of the results: a file of a duplicate group. The path is the row's identity.
 struct ResultRow {
     QString path;
     QString sizeText;      // FormatSize of the size at the moment the row was added
     QString modifiedText;  // LastModifiedText at that moment
-    QString type;          // "Name", "Size" or "Close"
-    qint64 bytes = -1;     // the size itself, -1 when it could not be read
-    QDateTime modified;    // UTC; invalid when it could not be read
+    Criterion criterion = Criterion::ExactFilename;
+    RowColor color = RowColor::None;
+    qint64 bytes = -1;   // the size itself, -1 when it could not be read
+    QDateTime modified;  // UTC; invalid when it could not be read
     // The rows one anchor's turn of a pass adds form a group; numbered from 1 in list order,
     // across the passes of a run. Colours cannot tell groups apart: a listed anchor's partners
     // share the colour of the group after them.

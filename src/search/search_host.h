@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "search/search_events.h"
+
 namespace tallyrook {
 
 // What a run is doing. Captions say it to a person; this says it to a host that shows it its own
@@ -10,15 +12,11 @@ namespace tallyrook {
 enum class SearchStage { Idle, Walk, ExactFilename, ExactFilesize, SimilarFilename };
 
 // Everything a search run needs of a window. The desktop program, tallyrook-cli and the tests
-// each supply one, so the engine runs the same with or without a window system.
+// each supply one, so the engine runs the same with or without a window system. What the run was
+// asked to do comes in its RunOptions.
 class SearchHost {
 public:
     virtual ~SearchHost() = default;
-
-    // The criteria boxes, read at the moments the run and the walk read them.
-    virtual bool ExactFilename() = 0;
-    virtual bool ExactFilesize() = 0;  // read at every record of the walk
-    virtual bool SimilarFilename() = 0;
 
     // The folder-list entries' texts, in list order, taken once when the run starts.
     virtual QStringList FolderEntries() = 0;
@@ -32,10 +30,10 @@ public:
     // Find button hidden and stop button shown while running; the reverse at rest.
     virtual void SetRunning(bool running) = 0;
 
-    // A message with an OK button and no icon; waits for the answer.
-    virtual void ShowMessage(const QString& text, const QString& title) = 0;
-    // A question with Yes and No and no icon; true for Yes.
-    virtual bool AskYesNo(const QString& text, const QString& title) = 0;
+    // Something the user is to know; a host that shows a message waits for its OK.
+    virtual void Notify(const SearchEvent& event) = 0;
+    // The inventory is large: true to go on with the passes.
+    virtual bool ProceedWithLargeInventory(const LargeInventory& inventory) = 0;
 
     // Lets the window system handle pending events (the host throttles this itself, so the engine
     // may call it as often as it likes). Returns false when the run must be abandoned at once
@@ -48,13 +46,6 @@ public:
 
     // The run found rows: the results window takes the main window's place.
     virtual void ShowResults() = 0;
-
-    // A folder the walk could not open or read (its path, without a closing "/", and the
-    // system's reason). The walk goes on and counts it as empty; a window stays silent here.
-    virtual void ReportUnreadableFolder(const QString& path, const QString& reason) {
-        Q_UNUSED(path);
-        Q_UNUSED(reason);
-    }
 };
 
 }  // namespace tallyrook

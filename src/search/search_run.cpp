@@ -1,8 +1,8 @@
 #include "search/search_run.h"
 
-#include "search/formats.h"
 #include "search/match_passes.h"
 #include "search/result_list.h"
+#include "search/run_options.h"
 #include "search/search_host.h"
 #include "search/walk.h"
 #include "shared/global.h"
@@ -14,24 +14,6 @@ namespace {
 
 const QString AppTitle = ProgramName;
 
-QString LargeInventoryQuestion(qsizetype entries, qsizetype files, const QLocale& locale) {
-    return u"The " % QString::number(entries) % u" folder(s) you've selected contains " %
-           GroupedNumber(files, locale) %
-           u" files. This is over the recommended amount of 20,000. Please remove some folders "
-           u"from the list by selecting them and pressing 'Delete' on the keyboard or click "
-           u"'Clear List'." %
-           u"\r\r" %
-           u"You can still proceed, but the duplicate finding process may take a long time. "
-           u"Would you like to proceed anyway?";
-}
-
-QString RowsFullMessage(int rowLimit, const QLocale& locale) {
-    return u"The results list is full: one search can list at most " %
-           GroupedNumber(rowLimit, locale) %
-           u" rows. Later matches were not listed. To see them, search fewer folders or tick "
-           u"fewer options.";
-}
-
 void BackToRest(SearchHost& host) {
     host.SetStage(SearchStage::Idle);
     host.SetRunning(false);
@@ -40,24 +22,26 @@ void BackToRest(SearchHost& host) {
     host.SetBusy(false);
 }
 
+// Tells the host; false when the program ended meanwhile.
+bool Tell(SearchHost& host, const SearchEvent& event) {
+    host.Notify(event);
+    return host.ProcessPendingEvents();
+}
+
 }  // namespace
 
-RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows, const QLocale& locale,
-                     int rowLimit) {
+RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows,
+                     const RunOptions& options) {
     // Taken once: entries removed from the list during the run must not shift the walk.
     const QStringList entries = host.FolderEntries();
     if (entries.isEmpty()) {
-        // Nothing is reset: the previous run's rows, inventory and colours stay.
-        host.ShowMessage(QStringLiteral("There are no folders to find duplicates for. Please drag "
-                                        "and drop some folders into the list above."),
-                         AppTitle);
-        if (!host.ProcessPendingEvents())
+        // Nothing is reset: the previous run's rows and inventory stay.
+        if (!Tell(host, {SearchEvent::Kind::NoFolders}))
             return RunOutcome::Abandoned;
         BackToRest(host);
         return RunOutcome::EmptyFolderList;
     }
 
-    global.rowColors.ResetRowColors();
     global.inventory.ResetInventory();
     host.ClearStopRequest();
     host.SetRunning(true);
@@ -72,7 +56,7 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows, const Q
             BackToRest(host);
             return RunOutcome::Stopped;
         }
-        const StepResult walked = AnalyzeFolder(entry, host, global, walkedFolders);
+        const StepResult walked = AnalyzeFolder(entry, host, global, walkedFolders, options);
         if (walked == StepResult::Abandoned)
             return RunOutcome::Abandoned;
         if (walked == StepResult::Stopped) {
@@ -84,10 +68,9 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows, const Q
             break;
     }
 
-    if (global.inventory.FileCount() > LargeInventory) {
-        const bool proceed = host.AskYesNo(
-            LargeInventoryQuestion(entries.size(), global.inventory.FileCount(), locale),
-            QStringLiteral("Question"));
+    if (global.inventory.FileCount() > LargeInventoryFiles) {
+        const bool proceed =
+            host.ProceedWithLargeInventory({entries.size(), global.inventory.FileCount()});
         if (!host.ProcessPendingEvents())
             return RunOutcome::Abandoned;
         if (!proceed) {
@@ -96,34 +79,26 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows, const Q
         }
     }
 
-    if (!host.ExactFilename() && !host.ExactFilesize() && !host.SimilarFilename()) {
-        // Not the end of the run: no pass runs, and the run ends with "No dupes".
-        host.ShowMessage(QStringLiteral("Please select at least one option at the upper right: "
-                                        "Exact Filename, Exact Filesize, Similar Filename"),
-                         QStringLiteral("Choose"));
-        if (!host.ProcessPendingEvents())
-            return RunOutcome::Abandoned;
-    }
+    // Not the end of the run: no pass runs, and the run ends with "no duplicates".
+    if (!options.criteria.Any() && !Tell(host, {SearchEvent::Kind::NoCriterion}))
+        return RunOutcome::Abandoned;
 
-    MatchPasses passes(host, global, rows);
-    passes.SetRowLimit(rowLimit);
+    MatchPasses passes(host, global, rows, options);
     StepResult passed = StepResult::Completed;
-    if (host.ExactFilename()) {
+    if (options.criteria.exactFilename) {
         host.SetStage(SearchStage::ExactFilename);
         host.SetCaption(AppTitle + u" [Finding duplicates - Exact Filename]");
         passed = passes.ExactFilenamePass();
     }
-    if (passed == StepResult::Completed && host.ExactFilesize()) {
-        const int firstRow = rows.RowCount() + 1;
+    if (passed == StepResult::Completed && options.criteria.exactFilesize) {
         host.SetStage(SearchStage::ExactFilesize);
         host.SetCaption(AppTitle + u" [Finding duplicates - Exact Filesize]");
-        passed = passes.ExactFilesizePass(firstRow);
+        passed = passes.ExactFilesizePass();
     }
-    if (passed == StepResult::Completed && host.SimilarFilename()) {
-        const int firstRow = rows.RowCount() + 1;
+    if (passed == StepResult::Completed && options.criteria.similarFilename) {
         host.SetStage(SearchStage::SimilarFilename);
         host.SetCaption(AppTitle + u" [Finding duplicates - Similar Filename]");
-        passed = passes.SimilarFilenamePass(firstRow);
+        passed = passes.SimilarFilenamePass();
     }
     if (passed == StepResult::Abandoned)
         return RunOutcome::Abandoned;
@@ -132,19 +107,16 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows, const Q
         BackToRest(host);
         return RunOutcome::Stopped;
     }
-    if (passed == StepResult::Full) {
-        // The passes end here, but the rows found are worth showing.
-        host.ShowMessage(RowsFullMessage(rowLimit, locale), AppTitle);
-        if (!host.ProcessPendingEvents())
-            return RunOutcome::Abandoned;
-    }
+    // The passes end here, but the rows found are worth showing.
+    if (passed == StepResult::Full &&
+        !Tell(host, {SearchEvent::Kind::RowsFull, {}, {}, options.rowLimit}))
+        return RunOutcome::Abandoned;
 
     RunOutcome outcome = RunOutcome::ResultsShown;
     if (rows.RowCount() > 0) {
         host.ShowResults();
     } else {
-        host.ShowMessage(QStringLiteral("No duplicate MP3s found."), QStringLiteral("No dupes"));
-        if (!host.ProcessPendingEvents())
+        if (!Tell(host, {SearchEvent::Kind::NoDuplicates}))
             return RunOutcome::Abandoned;
         outcome = RunOutcome::NoDuplicates;
     }

@@ -1,32 +1,28 @@
 #pragma once
 
-#include <QLocale>
-
-#include "search/match_passes.h"
+#include <QtGlobal>
 
 namespace tallyrook {
 
 class Global;
 class ResultList;
 class SearchHost;
+struct RunOptions;
 
 enum class RunOutcome {
     EmptyFolderList,  // nothing to search; nothing was reset
-    Declined,         // the user answered No to the large-inventory warning
+    Declined,         // the user answered No to the large-inventory question
     Stopped,          // the stop request ended the run
     NoDuplicates,     // "No dupes"
     ResultsShown,     // rows were found and handed to the results window
     Abandoned,        // the program is ending; no further host call was made
 };
 
-// Inventories larger than this get the "Question" warning before the passes.
-inline constexpr qsizetype LargeInventory = 20'000;
+// Inventories larger than this raise the large-inventory question before the passes.
+inline constexpr qsizetype LargeInventoryFiles = 20'000;
 
 // Everything the find button does, from the empty-list check to the hand-off or back to rest.
-// The locale groups the counts in the run's own messages. rowLimit: the most rows the passes may
-// add (MatchPasses::NoRowLimit for all of them); the desktop program keeps the default.
-RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows,
-                     const QLocale& locale = QLocale::system(),
-                     int rowLimit = MatchPasses::RowCapacity);
+// `options` is read as the run goes (a window may change its criteria meanwhile).
+RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows, const RunOptions& options);
 
 }  // namespace tallyrook

@@ -8,41 +8,6 @@
 
 namespace tallyrook {
 
-QStringList SplitWords(const QString& name) {
-    QStringList words;
-    qsizetype start = 0;
-    for (;;) {
-        const qsizetype blank = name.indexOf(u' ', start);
-        if (blank < 0) {
-            words.append(name.sliced(start));
-            return words;
-        }
-        words.append(name.sliced(start, blank - start));
-        start = blank + 1;
-    }
-}
-
-double WordMatchRatio(const QStringList& first, const QStringList& second, const QLocale& locale) {
-    // Upper-case every word once rather than once per comparison.
-    QStringList upperSecond;
-    upperSecond.reserve(second.size());
-    for (const QString& word : second)
-        upperSecond.append(locale.toUpper(word));
-    qsizetype matches = 0;
-    for (const QString& word : first) {
-        if (upperSecond.contains(locale.toUpper(word)))
-            ++matches;
-    }
-    const qsizetype larger = std::max(first.size(), second.size());
-    return larger == 0 ? 0.0 : double(matches) / double(larger);
-}
-
-bool NamesAreSimilar(const QString& first, const QString& second, const QLocale& locale) {
-    const double ratio = WordMatchRatio(SplitWords(first), SplitWords(second), locale);
-    // Rounded half to even (the default rounding mode), so exactly one half is not similar.
-    return std::nearbyint(ratio) > 0.9;
-}
-
 namespace {
 
 bool IsAscii(QStringView text) {

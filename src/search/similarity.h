@@ -2,7 +2,6 @@
 
 #include <QLocale>
 #include <QString>
-#include <QStringList>
 #include <QStringView>
 #include <array>
 #include <span>
@@ -10,19 +9,10 @@
 
 namespace tallyrook {
 
-// The rule pair by pair, as written. The passes use PreparedNames below; these three are kept as
-// the plain method the tests and the pass benchmark compare every pair with.
-
-// The words of a name: split at every blank (code 32) and nowhere else; empty words count.
-QStringList SplitWords(const QString& name);
-// Matches of the first list's words in the second (ignoring case, locale-aware upper-casing),
-// divided by the larger count. Not symmetric: the first list drives the count.
-double WordMatchRatio(const QStringList& first, const QStringList& second,
-                      const QLocale& locale = QLocale::system());
-// True when the ratio, rounded half to even, is 1: more than half of the larger word list matched.
-bool NamesAreSimilar(const QString& first, const QString& second,
-                     const QLocale& locale = QLocale::system());
-
+// The similarity rule: two names are similar when more than half of the larger word list is
+// matched, the words split at every blank (empty words count) and compared upper-cased, each word
+// of the first name counted once if the second has it.
+//
 // Names split and upper-cased once, for comparing many pairs. Every distinct upper-cased word
 // gets a number, and a name keeps its distinct word numbers sorted, each with how often it
 // occurs, so Similar() is a merge of two short arrays and allocates nothing.

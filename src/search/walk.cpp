@@ -1,7 +1,6 @@
 #include "search/walk.h"
 
 #include <QFile>
-#include <QLocale>
 #include <QtGlobal>
 #include <algorithm>
 #include <cerrno>
@@ -10,6 +9,7 @@
 
 #include "search/file_functions.h"
 #include "search/folder_chain.h"
+#include "search/run_options.h"
 #include "search/search_host.h"
 #include "shared/global.h"
 #include "shared/program.h"
@@ -21,10 +21,6 @@ namespace walk_detail {
 namespace {
 
 const QString AppTitle = ProgramName;
-const QString SkipText = QStringLiteral(
-    " has been skipped because it is unrecognizeable. This is probably because it contains "
-    "strange characters. Please rename the file or folder if you would like it included next "
-    "time you find dupes.");
 
 // Inside one folder the host gets its events every this many entries, so that a folder of a
 // million files does not freeze the window. The host throttles by time itself; this only keeps
@@ -132,9 +128,8 @@ private:
             else if (host_.StopRequested())
                 status = StepResult::Stopped;
             else if (!QByteArrayView(name, length).isValidUtf8())
-                host_.ShowMessage(
-                    folder.path + DisplayFileName(QByteArrayView(name, length)) + SkipText,
-                    QStringLiteral("Skip"));
+                host_.Notify({SearchEvent::Kind::SkippedName,
+                              folder.path + DisplayFileName(QByteArrayView(name, length))});
             else if (kind == EntryKind::Folder)
                 subfolders_.emplace_back(name, length);
             else if (queuedFiles_ == room_)
@@ -163,7 +158,8 @@ private:
     void Report(const QueuedFolder& folder, int error) {
         // Gone since its parent was read, or an entry that is no folder: nothing was missed.
         if (error != ENOENT && error != ENOTDIR)
-            host_.ReportUnreadableFolder(WithoutClosingSlash(folder.path), qt_error_string(error));
+            host_.Notify({SearchEvent::Kind::UnreadableFolder, WithoutClosingSlash(folder.path),
+                          qt_error_string(error)});
     }
 
     SearchHost& host_;
@@ -180,26 +176,17 @@ private:
     std::vector<QByteArray> subfolders_;
 };
 
-QString InventoryFullText(qsizetype capacity) {
-    return QStringLiteral(
-               "The file inventory is full at %1 files, the most one search can "
-               "compare. The rest of the folders was not searched, so their "
-               "duplicates are not shown. Please remove some folders from the list "
-               "and find dupes again.")
-        .arg(QLocale::system().toString(qlonglong(capacity)));
-}
-
 // How the walk ends when a pass did not complete; a full inventory is told to the user.
 StepResult EndedEarly(StepResult status, SearchHost& host, const Global& global) {
     if (status == StepResult::Full)
-        host.ShowMessage(InventoryFullText(global.inventory.Capacity()), AppTitle);
+        host.Notify({SearchEvent::Kind::InventoryFull, {}, {}, global.inventory.Capacity()});
     return status;
 }
 
 // The listing pass for one queued folder: a record for each of its files, in enumeration order.
 // Events and the stop request are also looked at within a large folder.
 StepResult ListFiles(const QueuedFolder& folder, FolderChain& chain, SearchHost& host,
-                     Global& global) {
+                     Global& global, const Criteria& criteria) {
     const char* name = folder.files.constData();
     const char* end = name + folder.files.size();
     for (int n = 1; name < end; ++n) {
@@ -212,7 +199,7 @@ StepResult ListFiles(const QueuedFolder& folder, FolderChain& chain, SearchHost&
         const qsizetype length = qsizetype(std::strlen(name));
         // Exact Filesize as it is now: a size read while it was ticked goes unused once it is not.
         qint64 size = FileInventory::NoSize;
-        if (host.ExactFilesize())
+        if (criteria.exactFilesize)
             size = folder.sizes.empty() ? chain.SizeOf(name) : folder.sizes[size_t(n - 1)];
         if (!global.inventory.AddRecord(folder.path, DecodeFileName(QByteArrayView(name, length)),
                                         size))
@@ -235,17 +222,8 @@ QString QueuePath(const QString& entry) {
 
 using namespace walk_detail;
 
-ReadAheadLimits DefaultReadAhead() {
-    ReadAheadLimits limits;
-    bool set = false;
-    const int workers = qEnvironmentVariableIntValue("TALLYROOK_WALK_WORKERS", &set);
-    if (set)
-        limits.workers = std::clamp(workers, 0, 64);
-    return limits;
-}
-
 StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global,
-                         WalkedFolders& walked, const ReadAheadLimits& readAhead) {
+                         WalkedFolders& walked, const RunOptions& options) {
     host.SetProgress(0);
     if (folder.isEmpty())
         return StepResult::Completed;
@@ -259,12 +237,11 @@ StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
     first.path = root;
     first.name = QFile::encodeName(root);
     queue.push_back(std::move(first));
-    const bool readSizes = host.ExactFilesize();
-    FolderChain chain(readAhead, readSizes);
+    FolderChain chain(options.readAhead, options.criteria.exactFilesize);
     Enumeration enumeration(
         host, walked, chain, queue,
         std::max<qsizetype>(0, global.inventory.Capacity() - global.inventory.FileCount()),
-        readSizes);
+        options.criteria.exactFilesize);
     const StepResult enumerated = enumeration.Run();
     if (enumerated == StepResult::Stopped || enumerated == StepResult::Abandoned)
         return EndedEarly(enumerated, host, global);
@@ -292,7 +269,7 @@ StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
                 chain.Leave(false);
             chain.EnterUnopened(current);
         }
-        const StepResult listed = ListFiles(current, chain, host, global);
+        const StepResult listed = ListFiles(current, chain, host, global, options.criteria);
         if (listed != StepResult::Completed)
             return EndedEarly(listed, host, global);
     }

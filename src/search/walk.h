@@ -12,6 +12,7 @@ namespace tallyrook {
 
 class Global;
 class SearchHost;
+struct RunOptions;
 
 // The folders entered so far in one search run. A folder met again, under another spelling, a
 // link, a bind mount or an overlapping folder-list entry, is skipped with its whole subtree, so
@@ -35,24 +36,11 @@ private:
     QSet<QString> paths_;
 };
 
-// How far the POSIX walk reads ahead of itself: workers open, list and look up the folders it
-// will enter next while it takes in those before, so that the disk has many questions at once.
-// The portable walk reads one folder at a time.
-struct ReadAheadLimits {
-    int workers = 8;             // 0: the walk reads every folder itself
-    int folders = 128;           // read ahead and not yet taken by the walk
-    qsizetype bytes = 16 << 20;  // of names and sizes held for those
-    int descriptors = 256;       // of folders open for the workers
-};
-// These defaults; TALLYROOK_WALK_WORKERS in the environment sets the workers (benchmarks).
-ReadAheadLimits DefaultReadAhead();
-
 // Walks one folder-list entry (its text as the list holds it) and appends a record for every
-// plain file of the folder and all its subfolders to the inventory. `walked` lives for the whole
-// run.
+// plain file of the folder and all its subfolders to the inventory, with its size while Exact
+// Filesize is ticked in `options`. `walked` lives for the whole run.
 StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global,
-                         WalkedFolders& walked,
-                         const ReadAheadLimits& readAhead = DefaultReadAhead());
+                         WalkedFolders& walked, const RunOptions& options);
 
 // The walk's pieces, open for tests. AnalyzeFolder is all the rest of the program needs.
 namespace walk_detail {

@@ -36,41 +36,4 @@ void FileInventory::ResetInventory() {
     FileSizes = {};
 }
 
-QString RowColors::RowColor(qsizetype k) const {
-    return k >= 0 && k < colors_.size() ? colors_.at(k) : QString();
-}
-
-void RowColors::SetRowColor(qsizetype k, const QString& name) {
-    if (k < 0)
-        return;
-    if (k >= colors_.size()) {
-        // Rows come one at a time: grow geometrically, not by one entry per row.
-        if (k >= colors_.capacity())
-            colors_.reserve(std::max(k + 1, colors_.capacity() * 2));
-        colors_.resize(k + 1);
-    }
-    colors_[k] = name;
-}
-
-void RowColors::RemoveRowColors(qsizetype first, qsizetype count) {
-    first = qBound<qsizetype>(0, first, colors_.size());
-    colors_.remove(first, qBound<qsizetype>(0, count, colors_.size() - first));
-}
-
-void RowColors::RemoveRowColors(const std::vector<bool>& removed) {
-    qsizetype kept = 0;
-    for (qsizetype k = 0; k < colors_.size(); ++k) {
-        if (k < qsizetype(removed.size()) && removed[size_t(k)])
-            continue;
-        if (kept != k)
-            colors_[kept] = std::move(colors_[k]);
-        ++kept;
-    }
-    colors_.resize(kept);
-}
-
-void RowColors::ResetRowColors() {
-    colors_ = {};
-}
-
 }  // namespace tallyrook

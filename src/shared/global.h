@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QString>
-#include <vector>
 
 namespace tallyrook {
 
@@ -47,39 +46,13 @@ private:
     qsizetype capacity_;
 };
 
-// The colour name of every result row ("blue", "light blue", ... "white"), by its 0-based
-// position in the results list. The match passes write it, the results window paints and keeps
-// it in step with its rows.
-class RowColors {
-public:
-    // Room for as many rows; a capped run adds far fewer (see the row cap of the passes), and an
-    // uncapped one makes it grow as far as its rows go.
-    static constexpr qsizetype RowColorCapacity = 1'000'001;
-
-    // Colour name of the row at position k; the empty text where nothing was set.
-    QString RowColor(qsizetype k) const;
-    void SetRowColor(qsizetype k, const QString& name);
-    // Number of entries that hold a value (positions at or beyond read as the empty text).
-    qsizetype RowColorsUsed() const { return colors_.size(); }
-    // Rows leave the list: their entries go and the entries after them move up, so every row
-    // that stays keeps its colour. Positions past the entries set so far are ignored.
-    void RemoveRowColors(qsizetype first, qsizetype count);
-    // The same for every position whose `removed` entry is true, in one pass.
-    void RemoveRowColors(const std::vector<bool>& removed);
-    void ResetRowColors();
-
-private:
-    QList<QString> colors_;
-};
-
-// What the search run leaves for the windows: the file inventory and the row colours of the last
-// run. The application owns one for its whole life; tests make their own.
+// What the search run leaves for the windows: the file inventory of the last run (each row
+// carries its own colour). The application owns one for its whole life; tests make their own.
 class Global {
 public:
     explicit Global(qsizetype capacity = FileInventory::InventoryCapacity) : inventory(capacity) {}
 
     FileInventory inventory;
-    RowColors rowColors;
 };
 
 }  // namespace tallyrook

@@ -211,21 +211,22 @@ private Q_SLOTS:
     }
 
     // On a terminal, one line on stderr rewrites itself, fits the width and is gone at the end.
-    // In a pipe there is none; and there Ctrl-C ends the run at the next poll (not after the whole
-    // run, which takes seconds at this pace), without rows.
+    // In a pipe there is none; and there Ctrl-C ends the run at its next poll, without rows.
+    // Every folder opened takes a while, so the run is surely under way meanwhile.
     void progressOnlyOnATerminal() {
         const QStringList args = u"--name --tsv d1 d2 d3 d4 d5"_qs.split(u' ');
+        const auto slowly = [](int ms) {
+            return QStringList{u"LD_PRELOAD=" TALLYROOK_SLOW_FOLDERS_PATH ""_qs,
+                               u"TALLYROOK_SLOW_FOLDER_MS="_qs + QString::number(ms),
+                               u"ASAN_OPTIONS=verify_asan_link_order=0"_qs};
+        };
         int master = -1, slave = -1;
         winsize size{0, 30, 0, 0};
         QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
         QProcess process;
         process.setChildProcessModifier([slave] { ::dup2(slave, STDERR_FILENO); });
-        QElapsedTimer clock;
-        clock.start();
-        Start(process, args, {u"TALLYROOK_CLI_POLL_DELAY_MS=40"_qs},
-              QStringLiteral(TALLYROOK_SLOW_CLI_PATH));
+        Start(process, args, slowly(150));
         QVERIFY(process.waitForFinished(60000));
-        const qint64 elapsed = clock.elapsed();
         ::close(slave);
         QByteArray terminal;
         char buffer[4096];
@@ -239,22 +240,16 @@ private Q_SLOTS:
         const QRegularExpression update(
             u"\r(?=[^\r\x1b]{0,29}\x1b)Tallyrook[^\r]*  \\d+%\x1b\\[K"_qs);
         const QString text = QString::fromUtf8(terminal);
-        const qsizetype updates = text.count(update);
-        QVERIFY2(QString(text).remove(update) == u"poll delay active\r\n\r\x1b[K"_qs &&
-                     updates >= 1 && updates <= elapsed / 100 + 1,
+        QVERIFY2(text.count(update) >= 1 && QString(text).remove(update) == u"\r\x1b[K"_qs,
                  terminal.constData());
 
         QProcess piped;
-        Start(piped, args, {u"TALLYROOK_CLI_POLL_DELAY_MS=200"_qs},
-              QStringLiteral(TALLYROOK_SLOW_CLI_PATH));
+        Start(piped, args, slowly(1000));
         QVERIFY(!piped.waitForFinished(600));  // long enough for progress to show, were it shown
-        clock.restart();
         QCOMPARE(::kill(static_cast<pid_t>(piped.processId()), SIGINT), 0);
-        QVERIFY(piped.waitForFinished(10000));
-        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(piped.waitForFinished(30000));
         QCOMPARE(piped.exitCode(), 130);
-        QCOMPARE(piped.readAllStandardOutput() + piped.readAllStandardError(),
-                 "poll delay active\n");
+        QCOMPARE(piped.readAllStandardOutput() + piped.readAllStandardError(), QByteArray());
     }
 };
 

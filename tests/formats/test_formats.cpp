@@ -7,6 +7,7 @@
 
 #include "search/file_functions.h"
 #include "search/formats.h"
+#include "support/reference_rule.h"
 #include "support/temp_tree.h"
 #include "support/test_env.h"
 

@@ -38,7 +38,7 @@ struct FakeDialogs : Dialogs {
 struct Program {
     Global global;
     SettingsStore settings;
-    ResultsModel results{global};
+    ResultsModel results;
     FakeDialogs dialogs;
     std::unique_ptr<Form1> form = std::make_unique<Form1>(global, settings, results, &dialogs);
     FolderListView* list = Child<FolderListView>(form1::FolderList);
@@ -93,9 +93,10 @@ private Q_SLOTS:
               std::pair{u"1,12000,8000, 1,0.5,0.7"_s, u"1,12000,7995,101,1"_s}}) {
             StoreSettings(stored);
             Program p;
-            const QString ticks = u"%1%2%3"_s.arg(p.form->ExactFilename())
-                                      .arg(p.form->ExactFilesize())
-                                      .arg(p.form->SimilarFilename());
+            QString ticks;
+            for (const QLatin1StringView box :
+                 {form1::ExactFilenameBox, form1::ExactFilesizeBox, form1::SimilarFilenameBox})
+                ticks += QString::number(p.Child<QCheckBox>(box)->isChecked());
             // Qt's numbers for the states are the stored codes; what start-up applied is saved.
             const QString got = u"%1,%2,%3,"_s.arg(p.form->windowState().toInt())
                                     .arg(p.form->OuterSizeTwips().width())
@@ -233,7 +234,7 @@ private Q_SLOTS:
             // Criteria are saved on every change and messages shown, until the window closes.
             p.Child<QCheckBox>(form1::ExactFilesizeBox)->setChecked(true);
             QCOMPARE(p.Key("ExactFilesize"), mode == 2 ? QString() : u"1"_s);
-            p.form->Host().ShowMessage(u"late"_s, u"No dupes"_s);
+            p.form->Host().Notify({SearchEvent::Kind::NoDuplicates});
             QCOMPARE(p.dialogs.shown.size(), mode == 2 ? 0 : 1);
             if (mode == 1)
                 QVERIFY(p.Key("Stop") == u"True"_s && p.Child(form1::FindButton)->isVisible());

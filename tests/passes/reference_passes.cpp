@@ -2,29 +2,33 @@
 
 #include "search/file_functions.h"
 #include "search/formats.h"
-#include "search/similarity.h"
+#include "support/reference_rule.h"
+
+#include <array>
 
 namespace tallyrook::test {
 
-StepResult ReferencePasses::Run(QChar pass, int firstRow) {
+StepResult ReferencePasses::Run(QChar pass) {
     const int k = int(QStringLiteral("NSC").indexOf(pass));
-    const QString type = QStringLiteral("Name Size Close").section(u' ', k, k);
-    const QString strong = QStringLiteral("blue red green").section(u' ', k, k);
-    const int from = k == 0 ? 1 : std::max(firstRow, 1);
+    const Criterion criterion = Criterion(k);
+    const RowColor strong = std::array{RowColor::Blue, RowColor::Red, RowColor::Green}[size_t(k)];
+    const RowColor light = RowColor(int(strong) + 1);
+    // Exact Filename looks at the whole list, the others at their own rows.
+    const int from = k == 0 ? 1 : rows.RowCount() + 1;
     const auto listed = [&](const QString& path) {
         for (int i = from - 1; i < rows.RowCount(); ++i)
             if (rows.Row(i).path == path)
                 return true;
         return false;
     };
-    const auto addRow = [&](const QString& path, const QString& color) {
+    const auto addRow = [&](const QString& path, RowColor color) {
         // Size and date asked of the file system now, not taken from the inventory.
         const qint64 bytes = FileSize2(path).value_or(-1);
         const QDateTime modified = LastWriteTimeUtc(path);
         rows.AppendRow({path, bytes >= 0 ? FormatSize(bytes) : QString(),
                         modified.isValid() ? GeneralDateText(FileTimeToDate(modified)) : QString(),
-                        type, bytes, modified, groups});
-        global.rowColors.SetRowColor(rowsAdded++, color);
+                        criterion, color, bytes, modified, groups});
+        ++rowsAdded;
     };
     const qsizetype n = global.inventory.FileCount();
     for (qsizetype a = 0; a < n; ++a) {
@@ -49,7 +53,7 @@ StepResult ReferencePasses::Run(QChar pass, int firstRow) {
             const bool addA = !listed(pathA), addB = !listed(pathB) && !(addA && pathA == pathB);
             if (rowsAdded + int(addA) + int(addB) > rowLimit)
                 return StepResult::Full;
-            const QString color = strongTurn ? strong : QStringLiteral("light ") + strong;
+            const RowColor color = strongTurn ? strong : light;
             if ((addA || addB) && !std::exchange(groupStarted, true))
                 ++groups;
             if (addA)

@@ -17,10 +17,11 @@ struct Outcome {
     QList<StepResult> results;
 };
 
-// Records are "folder/name[=size]". Steps are N, S or C, each maybe with a number that picks a
-// first row up to the row count plus 1. The user presses stop on seeing `stopAtRows` rows.
+// Records are "folder/name[=size]". Steps are N, S or C. The user presses stop on seeing the
+// progress bar reach `stopAtPercent` in any pass.
 Outcome RunPasses(const QStringList& records, const QString& steps, bool reference,
-                  int rowLimit = MatchPasses::RowCapacity, int abandonAt = 0, int stopAtRows = -1) {
+                  int rowLimit = RunOptions::RowCapacity, int abandonAt = 0,
+                  int stopAtPercent = 0) {
     Global global;
     for (const QString& record : records)
         global.inventory.AddRecord(
@@ -29,27 +30,33 @@ Outcome RunPasses(const QStringList& records, const QString& steps, bool referen
     ResultRows rows;
     test::RecordingHost host;
     host.abandonAtEvents = abandonAt;
-    host.onEvents = [&](int) {
-        host.stopRequested |= stopAtRows >= 0 && global.rowColors.RowColorsUsed() >= stopAtRows;
+    host.options.rowLimit = rowLimit;
+    host.onPoll = [&](int) {
+        for (qsizetype k = host.calls.size() - 1; k >= 0 && !host.stopRequested; --k)
+            host.stopRequested = stopAtPercent > 0 && host.calls[k].startsWith(u"progress:") &&
+                                 host.calls[k].sliced(9).toInt() >= stopAtPercent;
     };
-    MatchPasses passes(host, global, rows);
-    passes.SetRowLimit(rowLimit);
     test::ReferencePasses plain{host, global, rows, rowLimit};
+    MatchPasses passes(host, global, rows, host.options);
     Outcome out;
     for (const QString& step : steps.split(u' ', Qt::SkipEmptyParts)) {
-        const int earlier = step.sliced(1).toInt();
-        const int firstRow = 1 + (earlier > 0 ? earlier % (rows.RowCount() + 1) : rows.RowCount());
-        out.results.append(reference         ? plain.Run(step[0], firstRow)
+        out.results.append(reference         ? plain.Run(step[0])
                            : step[0] == u'N' ? passes.ExactFilenamePass()
-                           : step[0] == u'S' ? passes.ExactFilesizePass(firstRow)
-                                             : passes.SimilarFilenamePass(firstRow));
+                           : step[0] == u'S' ? passes.ExactFilesizePass()
+                                             : passes.SimilarFilenamePass());
         if (out.results.back() != StepResult::Completed)
             break;
     }
-    for (int i = 0; i < rows.RowCount(); ++i)
-        out.rows.append(rows.Row(i).sizeText + rows.Row(i).modifiedText +
-                        rows.Row(i).path.sliced(Root.size()) + u'|' + rows.Row(i).type + u'|' +
-                        global.rowColors.RowColor(i) + u'|' + QString::number(rows.Row(i).group));
+    static const char* const types[] = {"Name", "Size", "Close"};
+    static const char* const colours[] = {"",          "blue",  "light blue", "red",
+                                          "light red", "green", "light green"};
+    for (int i = 0; i < rows.RowCount(); ++i) {
+        const ResultRow& row = rows.Row(i);
+        out.rows.append(row.sizeText + row.modifiedText + row.path.sliced(Root.size()) + u'|' +
+                        QLatin1StringView(types[int(row.criterion)]) + u'|' +
+                        QLatin1StringView(colours[int(row.color)]) + u'|' +
+                        QString::number(row.group));
+    }
     out.calls = host.calls;
     out.progress = host.calls.filter(u"progress:"_s);
     out.progress.erase(std::unique(out.progress.begin(), out.progress.end()), out.progress.end());
@@ -105,8 +112,8 @@ private Q_SLOTS:
     }
 
     // On thousands of small random inventories the passes give exactly the rows, colours, groups,
-    // results and progress of comparing every pair: passes in any order, odd first rows, small
-    // row caps or none, a stop pressed on seeing N rows.
+    // results and progress of comparing every pair: passes in any order, small row
+    // caps or none, a stop pressed at any point of the progress.
     void equalToComparingEveryPair() {
         QRandomGenerator random(20240314);
         for (int round = 0; round < 3000; ++round) {
@@ -115,13 +122,13 @@ private Q_SLOTS:
             QStringList steps;
             for (QChar pass : u"NSC"_s)
                 if (random.bounded(4) != 0)
-                    steps.append(pass + QString::number(std::max(0, random.bounded(-400, 100))));
+                    steps.append(pass);
             if (random.bounded(2) == 0)
                 std::shuffle(steps.begin(), steps.end(), random);
             const int cap = random.bounded(6), limit = cap == 0   ? random.bounded(12)
-                                                       : cap == 1 ? MatchPasses::NoRowLimit
-                                                                  : MatchPasses::RowCapacity;
-            const int stopAt = random.bounded(4) == 0 ? random.bounded(10) : -1;
+                                                       : cap == 1 ? RunOptions::NoRowLimit
+                                                                  : RunOptions::RowCapacity;
+            const int stopAt = random.bounded(4) == 0 ? random.bounded(1, 101) : 0;
             const Outcome want = RunPasses(records, steps.join(u' '), true, limit, 0, stopAt);
             const Outcome got = RunPasses(records, steps.join(u' '), false, limit, 0, stopAt);
             // A pass that finds nothing never reads the stop request.
@@ -138,7 +145,7 @@ private Q_SLOTS:
         const QStringList records = RandomRecords(random, 80);
         const qsizetype events = RunPasses(records, u"N S C"_s, false).calls.count(u"events"_s);
         for (int n = 1; n <= events; ++n) {
-            const Outcome out = RunPasses(records, u"N S C"_s, false, MatchPasses::RowCapacity, n);
+            const Outcome out = RunPasses(records, u"N S C"_s, false, RunOptions::RowCapacity, n);
             QCOMPARE(out.results.back(), StepResult::Abandoned);
             QCOMPARE(out.calls.count(u"events"_s), n);
             QCOMPARE(out.calls.last(), u"events"_s);

@@ -118,14 +118,13 @@ void ChooseFromMenu(const QString& action) {
 
 // The objects the desktop program wires together; files go where the test Trash can take them.
 struct Fixture {
-    Global global;
-    ResultsModel model{global};
+    ResultsModel model;
     std::optional<QAbstractItemModelTester> tester;  // made once the rows are in: it is slow
     void TestModel() {
         tester.emplace(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     }
     QWidget mainWindow;
-    Form4 form{model, global, &mainWindow};
+    Form4 form{model, &mainWindow};
     FakeDialogs dialogs;
     QTemporaryDir folder{test::TestHome() + u"/files-XXXXXX"_s};
 
@@ -145,10 +144,15 @@ struct Fixture {
     void Add(const QString& path, bool checked = false, int group = 0, qint64 bytes = -1,
              int day = 0) {
         const QDateTime modified(QDate(2024, 1, qMax(day, 1)), QTime(12, 0), Qt::UTC);
-        model.AppendRow(
-            {path, {}, {}, {}, bytes, day > 0 ? modified : QDateTime(), group, checked});
-        global.rowColors.SetRowColor(model.RowCount() - 1,
-                                     model.RowCount() % 2 ? u"light blue"_s : u"blue"_s);
+        model.AppendRow({path,
+                         {},
+                         {},
+                         Criterion::ExactFilename,
+                         model.RowCount() % 2 ? RowColor::Blue : RowColor::LightBlue,
+                         bytes,
+                         day > 0 ? modified : QDateTime(),
+                         group,
+                         checked});
     }
     template <typename Of>
     QStringList All(Of of) const {
@@ -165,7 +169,9 @@ struct Fixture {
     }
     QStringList Colours() const {  // "path colour" of every row
         return All([this](int k) -> QString {
-            return model.Row(k).path + u' ' + global.rowColors.RowColor(k);
+            static const char* const names[] = {"none",      "blue",  "light blue", "red",
+                                                "light red", "green", "light green"};
+            return model.Row(k).path + u' ' + QLatin1StringView(names[int(model.Row(k).color)]);
         });
     }
     void Click(QLatin1StringView button) { form.findChild<QPushButton*>(button)->click(); }
@@ -186,11 +192,17 @@ class TestResultsWindow : public QObject {
 private Q_SLOTS:
     void listLooksAndFollowsTheWindow() {
         Fixture f;
-        // Six colours with black text; white, other names and rows past RowColors: the list's own.
-        for (const QString& name : {u"blue"_s, u"light blue"_s, u"red"_s, u"light red"_s,
-                                    u"green"_s, u"light green"_s, u"white"_s, u"Blue"_s}) {
-            f.Add(u"/music/an album with a long name/cover.jpg"_s, false, 1, 50'800);
-            f.global.rowColors.SetRowColor(f.model.RowCount() - 1, name);
+        // Six colours with black text; a row without one: the list's own.
+        for (const RowColor color : {RowColor::Blue, RowColor::LightBlue, RowColor::Red,
+                                     RowColor::LightRed, RowColor::Green, RowColor::LightGreen}) {
+            f.model.AppendRow({u"/music/an album with a long name/cover.jpg"_s,
+                               {},
+                               {},
+                               Criterion::ExactFilename,
+                               color,
+                               50'800,
+                               {},
+                               1});
         }
         f.model.AppendRow({});
         QSet<QRgb> backgrounds;

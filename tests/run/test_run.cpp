@@ -3,7 +3,9 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include "search/event_texts.h"
 #include "search/result_list.h"
+#include "search/run_options.h"
 #include "search/search_run.h"
 #include "shared/global.h"
 #include "support/recording_host.h"
@@ -55,10 +57,10 @@ private Q_SLOTS:
         captions_[Caption + u" [Finding duplicates - Similar Filename]"] = u"Close"_qs;
     }
 
-    // Set-up: the folder entries; every criterion unless "none"; the warning answered No with "no";
-    // German counts with "de"; stop pressed or the program closed once a call is made. Transcript:
-    // "start" clears the stop and shows the run; an entry's name starts its walk, "done" ends it;
-    // "rest" is the way back.
+    // Set-up: the folder entries; every criterion unless "none"; the question answered No with
+    // "no"; stop pressed or the program closed once a call is made. Transcript: "start" clears the
+    // stop and shows the run; an entry's name starts its walk, "done" ends it; "rest" is the way
+    // back; events and the question in brackets.
     void steps_data() {
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("transcript");
@@ -68,31 +70,31 @@ private Q_SLOTS:
         row("every criterion, in pass order", u"one two",
             u"start one done two done Name Size Close results rest = ResultsShown, 4 files, 7 "
             u"rows");
-        row("empty list", u"", u"[Tallyrook] rest = EmptyFolderList, 1 files, 1 rows");
+        row("empty list", u"", u"[NoFolders] rest = EmptyFolderList, 1 files, 1 rows");
         row("stop in the walk", u"one two stop@one", u"start one rest = Stopped, 0 files, 0 rows");
         row("stop in a pass: the rows stay, unshown", u"one two stop@Size",
             u"start one done two done Name Size rest = Stopped, 4 files, 2 rows");
         // A folder listed twice is walked once: 20,000 files, no question.
         row("20,000 files", u"a b a none",
-            u"start a done b done a done [Choose] [No dupes] rest = NoDuplicates, 20000 files, 0 "
-            u"rows");
-        row("20,001 files, No", u"a b c none no de",
-            u"start a done b done c done [Question]20.001 rest = Declined, 20001 files, 0 rows");
+            u"start a done b done a done [NoCriterion] [NoDuplicates] rest = NoDuplicates, 20000 "
+            u"files, 0 rows");
+        row("20,001 files, No", u"a b c none no",
+            u"start a done b done c done [ask:3:20001] rest = Declined, 20001 files, 0 rows");
         row("abandon in the walk", u"one two abandon@one",
             u"start one events = Abandoned, 0 files, 0 rows");
     }
     void steps() {
         QFETCH(QString, setup);
         QFETCH(QString, transcript);
-        // What an earlier run left: a file, a row and its colour.
+        // What an earlier run left: a file and a row.
         Global global;
         QVERIFY(global.inventory.AddRecord(u"/m/"_qs, u"x.mp3"_qs, 5));
-        global.rowColors.SetRowColor(0, u"light blue"_qs);
         ResultRows rows;
         rows.AppendRow({});
         const QStringList words = setup.split(u' ', Qt::SkipEmptyParts);
         test::RecordingHost host;
-        host.exactFilename = host.exactFilesize = host.similarFilename = !words.contains(u"none");
+        const bool all = !words.contains(u"none");
+        host.options.criteria = {all, all, all};
         host.answers = {!words.contains(u"no")};
         QString stopAt, abandonAt;
         for (const QString& word : words) {
@@ -108,19 +110,16 @@ private Q_SLOTS:
             host.abandonAtEvents = host.calls.contains(abandonAt);
         };
         host.onPoll = [&](int) { host.stopRequested |= host.calls.contains(stopAt); };
-        const RunOutcome outcome = RunSearch(
-            host, global, rows, QLocale(words.contains(u"de") ? u"de_DE"_qs : u"en_US"_qs));
+        const RunOutcome outcome = RunSearch(host, global, rows, host.options);
 
         // What a user notices (no polls, progress steps or event processing but the last reset and
-        // event), in short names and message titles; the outcome, files and rows.
-        static const QRegularExpression number(u"\\d[\\d,.]*\\d"_qs),
-            unnoticed(u"(\\w+\\?|progress:[1-9]\\d*|events) "_qs);
+        // event), in short names; the outcome, files and rows.
+        static const QRegularExpression unnoticed(u"(\\w+\\?|progress:[1-9]\\d*|events) "_qs);
         QStringList calls;
         for (const QString& call : std::as_const(host.calls))
-            calls.append(call.startsWith(u"message:") || call.startsWith(u"ask:")
-                             ? u'[' % call.section(u':', 1, 1) % u']' %
-                                   number.match(call).captured()
-                             : captions_.value(call, call));
+            calls.append(call.startsWith(u"event:") ? u'[' % call.sliced(6) % u']'
+                         : call.startsWith(u"ask:") ? u'[' % call % u']'
+                                                    : captions_.value(call, call));
         QString text = calls.join(u' ')
                            .remove(unnoticed)
                            .replace(u"running:0 caption:Tallyrook progress:0 busy:0"_qs, u"rest"_qs)
@@ -131,8 +130,30 @@ private Q_SLOTS:
                      QString::number(global.inventory.FileCount()) % u" files, " %
                      QString::number(rows.RowCount()) % u" rows",
                  transcript);
-        // A colour for every row and none beyond: no earlier run's colour is left over.
-        QCOMPARE(global.rowColors.RowColorsUsed(), rows.RowCount());
+    }
+
+    // The rows' sizes and dates, and the counts in the window's words, follow the run's locale,
+    // not the process's.
+    void theRunsLocale() {
+        const QLocale german(u"de_DE"_qs);
+        QVERIFY(QLocale::system().decimalPoint() != german.decimalPoint());
+        MakeFile(dir_.filePath(u"de/one/Große Lieder.mp3"_qs), 1'572'864);
+        MakeFile(dir_.filePath(u"de/two/Große Lieder.mp3"_qs), 1'572'864);
+        Global global;
+        ResultRows rows;
+        test::RecordingHost host;
+        host.folderEntries = {dir_.filePath(u"de"_qs)};
+        host.options = {{false, true, false}, RunOptions::RowCapacity, german};
+        QCOMPARE(RunSearch(host, global, rows, host.options), RunOutcome::ResultsShown);
+        QCOMPARE(rows.Row(0).sizeText, u"1,5 MB"_qs);
+        QVERIFY(rows.Row(0).modifiedText.contains(u'.'));  // dd.MM.yyyy
+
+        QCOMPARE(MessageFor({SearchEvent::Kind::RowsFull, {}, {}, 32767}, german).text,
+                 u"The results list is full: one search can list at most 32.767 rows. Later "
+                 u"matches were not listed. To see them, search fewer folders or tick fewer "
+                 u"options."_qs);
+        QCOMPARE(QuestionFor({2, 20001}, german).text.first(57),
+                 u"The 2 folder(s) you've selected contains 20.001 files. Th"_qs);
     }
 };
 

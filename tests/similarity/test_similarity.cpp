@@ -2,6 +2,7 @@
 #include <QTest>
 
 #include "search/similarity.h"
+#include "support/reference_rule.h"
 #include "support/test_env.h"
 
 using namespace tallyrook;

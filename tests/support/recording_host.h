@@ -5,18 +5,22 @@
 #include <ctime>
 #include <functional>
 
+#include "search/run_options.h"
 #include "search/search_host.h"
 
 namespace tallyrook::test {
 
 // The one SearchHost without a window, for the tests and the benchmarks. It writes down its calls
-// in `calls`, in order, one line each ("progress:25", "events", "ask:TITLE:TEXT", ...).
+// in `calls`, in order, one line each ("progress:25", "events", "event:SkippedName:PATH", ...).
 class RecordingHost : public SearchHost {
 public:
-    // Quiet writes down only messages, questions and unreadable folders: a benchmark's host.
+    // Quiet writes down only events and questions: a benchmark's host.
     enum class Log { All, Quiet } log = Log::All;
-    // What the host answers; AskYesNo takes `answers` first to last, then says Yes.
-    bool exactFilename = false, exactFilesize = false, similarFilename = false;
+    // The run's options, for the caller to hand over; a hook may change the criteria as a window
+    // would.
+    RunOptions options;
+    // What the host answers; the large-inventory question takes `answers` first to last, then
+    // says Yes.
     QStringList folderEntries;
     QList<bool> answers;
     // The stop button's request; ProcessPendingEvents() fails from call `abandonAtEvents` on
@@ -24,9 +28,9 @@ public:
     bool stopRequested = false;
     int abandonAtEvents = 0;
     // Run inside the call before it answers, given the count of such calls (to press stop, say).
-    std::function<void(int)> onEvents, onPoll, onExactFilesize;
+    std::function<void(int)> onEvents, onPoll;
     QStringList calls;
-    int polls = 0, events = 0, filesizeReads = 0;
+    int polls = 0, events = 0;
 
     // The longest stretch without a call of ProcessPendingEvents from here on, by `clock` (a test
     // that must not fail on a busy machine gives CLOCK_THREAD_CPUTIME_ID).
@@ -44,22 +48,27 @@ public:
         return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
     }
 
-    bool ExactFilename() override { return Noted(u"filename?"_qs, exactFilename); }
-    bool ExactFilesize() override {
-        Count(u"filesize?"_qs, filesizeReads, onExactFilesize);
-        return exactFilesize;
-    }
-    bool SimilarFilename() override { return Noted(u"similar?"_qs, similarFilename); }
     QStringList FolderEntries() override { return Noted(u"entries?"_qs, folderEntries); }
     void SetCaption(const QString& text) override { Note(u"caption:" + text); }
     void SetProgress(int n) override { Note(u"progress:" + QString::number(n)); }
     void SetBusy(bool on) override { Note(u"busy:" + QString::number(on)); }
     void SetRunning(bool on) override { Note(u"running:" + QString::number(on)); }
-    void ShowMessage(const QString& text, const QString& title) override {
-        calls.append(u"message:" + title + u':' + text);
+    // "event:KIND", then ":PATH:REASON" or ":COUNT" where the event has them.
+    void Notify(const SearchEvent& event) override {
+        static const char* const kinds[] = {"NoFolders",        "NoCriterion",   "SkippedName",
+                                            "UnreadableFolder", "InventoryFull", "RowsFull",
+                                            "NoDuplicates"};
+        QString line = u"event:"_qs + QLatin1StringView(kinds[int(event.kind)]);
+        if (!event.path.isEmpty())
+            line += u':' + event.path + u':' + event.reason;
+        if (event.count != 0)
+            line += u':' + QString::number(event.count);
+        calls.append(line);
     }
-    bool AskYesNo(const QString& text, const QString& title) override {
-        calls.append(u"ask:" + title + u':' + text);
+    // "ask:FOLDERS:FILES"
+    bool ProceedWithLargeInventory(const LargeInventory& inventory) override {
+        calls.append(u"ask:" + QString::number(inventory.folderEntries) + u':' +
+                     QString::number(inventory.files));
         return answers.isEmpty() || answers.takeFirst();
     }
     bool ProcessPendingEvents() override {
@@ -78,9 +87,6 @@ public:
         return stopRequested;
     }
     void ShowResults() override { Note(u"results"_qs); }
-    void ReportUnreadableFolder(const QString& path, const QString& reason) override {
-        calls.append(u"unreadable:" + path + u':' + reason);
-    }
 
 private:
     // A quiet host writes down nothing at the calls a walk or a pass makes by the million.
