@@ -158,6 +158,7 @@ struct ReadAhead::Shared {
             if (!sizeJobs.empty()) {
                 const std::shared_ptr<Sizes> job = std::move(sizeJobs.front());
                 sizeJobs.pop_front();
+                PassOn();
                 lock.unlock();
                 ReadSizes(*job);
                 lock.lock();
@@ -171,6 +172,7 @@ struct ReadAhead::Shared {
             --parent.toOpen;
             ++parent.users;  // keeps parent.fd open
             const int parentFd = parent.fd;
+            PassOn();
             lock.unlock();
             std::vector<QByteArray> subfolders;
             auto listing = std::make_unique<Listing>();
@@ -194,9 +196,16 @@ struct ReadAhead::Shared {
                 AddChildren(folder, std::move(subfolders));
                 CloseIfDone(*folder);
             }
-            read.notify_all();
-            work.notify_all();
+            // It takes the next folder itself, and wakes another when there is more.
+            read.notify_one();
         }
+    }
+
+    // Wakes one more worker while there is work for it: each wakes the next, so that no folder
+    // read wakes them all.
+    void PassOn() {
+        if (!sizeJobs.empty() || CanTake())
+            work.notify_one();
     }
 
     // Opens and lists one folder as the walk would, with its files' sizes when asked. Its
@@ -324,7 +333,7 @@ ReadAhead::FolderRef ReadAhead::Adopt(int fd, const FolderRef& as,
     ++s.open;
     folder->state = Folder::State::Taken;
     s.AddChildren(folder, std::move(subfolders));
-    s.work.notify_all();
+    s.work.notify_one();
     return folder;
 }
 
@@ -347,7 +356,7 @@ bool ReadAhead::Wait(const FolderRef& folder, int ms) {
     std::unique_lock lock(s.mutex);
     if (!folder->wanted) {
         folder->wanted = true;
-        s.work.notify_all();
+        s.work.notify_one();
     }
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     for (;;) {
@@ -382,7 +391,11 @@ std::unique_ptr<ReadAhead::Listing> ReadAhead::Take(const FolderRef& folder) {
     --s.held;
     s.heldBytes -= folder->bytes;
     folder->state = Folder::State::Taken;
-    s.work.notify_all();
+    // Workers that stopped at a full window go on once a quarter of it is free: one wake-up for
+    // many folders, not one each.
+    if (s.held <= s.limits.folders - s.limits.folders / 4 &&
+        s.heldBytes <= s.limits.bytes - s.limits.bytes / 4)
+        s.work.notify_one();
     return std::move(folder->listing);
 }
 
@@ -390,7 +403,7 @@ void ReadAhead::Release(const FolderRef& folder) {
     Shared& s = *shared_;
     const std::lock_guard lock(s.mutex);
     s.Drop(folder);
-    s.work.notify_all();
+    s.work.notify_one();
 }
 
 std::shared_ptr<ReadAhead::Sizes> ReadAhead::ReadSizes(int fd, const QByteArray& names,
