@@ -79,7 +79,10 @@ public:
                     return listing->openError;
                 }
                 const FolderId id{listing->device, listing->inode};
-                frames_.push_back({folder.name, id, -1, nullptr, false, ahead, std::move(listing)});
+                // Without subfolders nothing is left below it to let go.
+                ReadAhead::FolderRef below = listing->subfolders > 0 ? ahead : nullptr;
+                frames_.push_back(
+                    {folder.name, id, -1, nullptr, false, std::move(below), std::move(listing)});
                 return 0;
             }
         }

@@ -32,6 +32,7 @@ public:
         // Each entry: its EntryKind as one byte, its name (empty for EntryKind::Other), a NUL.
         QByteArray entries;
         std::vector<qint64> sizes;  // one per file entry, when sizes were asked for
+        qsizetype subfolders = 0;   // none: the walk need not release the folder
     };
 
     // The sizes of one folder's files, read by a worker while the walk lists the folders before.
@@ -64,12 +65,13 @@ public:
     // The walk is about to enter `name`, the next subfolder of `parent` (taken or adopted): its
     // folder, or null when the read-ahead has none by that name.
     FolderRef Next(const FolderRef& parent, const QByteArray& name);
-    // Waits up to `ms` milliseconds for the folder. True when its listing is there, or when it
-    // is left to the walk (no descriptor to spare: then Listing() is null).
+    // Waits up to `ms` milliseconds for the folder. True when its listing is there, the walk's
+    // from then on, or when it is left to the walk (no descriptor to spare).
     bool Wait(const FolderRef& folder, int ms);
-    // The listing of a folder Wait() answered for, now the walk's; null when left to the walk.
+    // The listing of a folder Wait() answered for; null when it is left to the walk.
     std::unique_ptr<Listing> Take(const FolderRef& folder);
-    // The walk is done with the folder: what was read or planned below it is dropped.
+    // The walk is done with the folder: what was read or planned below it is dropped. Not
+    // needed for a folder taken without subfolders.
     void Release(const FolderRef& folder);
 
     // Reads the sizes of `count` NUL-ended `names` in the folder open as `fd` (taken over).

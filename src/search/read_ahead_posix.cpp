@@ -197,7 +197,8 @@ struct ReadAhead::Shared {
                 CloseIfDone(*folder);
             }
             // It takes the next folder itself, and wakes another when there is more.
-            read.notify_one();
+            if (folder->wanted)
+                read.notify_one();
         }
     }
 
@@ -250,6 +251,7 @@ struct ReadAhead::Shared {
             else if (kind == EntryKind::Folder && QByteArrayView(entry->d_name).isValidUtf8())
                 subfolders.emplace_back(entry->d_name);
         }
+        out.subfolders = qsizetype(subfolders.size());
         const int kept = subfolders.empty() ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
         ::closedir(dir);
         return kept;
@@ -362,6 +364,17 @@ bool ReadAhead::Wait(const FolderRef& folder, int ms) {
     for (;;) {
         switch (folder->state) {
             case Folder::State::Ready:
+                // The walk's from here on: no worker touches it again.
+                --s.held;
+                s.heldBytes -= folder->bytes;
+                folder->state = Folder::State::Taken;
+                // Workers that stopped at a full window go on once a quarter of it is free: one
+                // wake-up for many folders, not one each.
+                if (s.held <= s.limits.folders - s.limits.folders / 4 &&
+                    s.heldBytes <= s.limits.bytes - s.limits.bytes / 4)
+                    s.work.notify_one();
+                return true;
+            case Folder::State::Taken:
             case Folder::State::Declined:
                 return true;
             case Folder::State::Pending:
@@ -378,24 +391,14 @@ bool ReadAhead::Wait(const FolderRef& folder, int ms) {
             default:
                 break;
         }
-        if (s.read.wait_until(lock, until) == std::cv_status::timeout)
-            return folder->state == Folder::State::Ready;
+        if (s.read.wait_until(lock, until) == std::cv_status::timeout &&
+            folder->state != Folder::State::Ready)
+            return false;
     }
 }
 
 std::unique_ptr<ReadAhead::Listing> ReadAhead::Take(const FolderRef& folder) {
-    Shared& s = *shared_;
-    const std::lock_guard lock(s.mutex);
-    if (folder->state != Folder::State::Ready)
-        return nullptr;
-    --s.held;
-    s.heldBytes -= folder->bytes;
-    folder->state = Folder::State::Taken;
-    // Workers that stopped at a full window go on once a quarter of it is free: one wake-up for
-    // many folders, not one each.
-    if (s.held <= s.limits.folders - s.limits.folders / 4 &&
-        s.heldBytes <= s.limits.bytes - s.limits.bytes / 4)
-        s.work.notify_one();
+    // Wait() made it the walk's, or left it to the walk (no listing then).
     return std::move(folder->listing);
 }
 

@@ -264,11 +264,12 @@ StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
 
         // Taken out of the queue, so its names are freed as soon as it is listed.
         const QueuedFolder current = std::move(queue[size_t(i)]);
-        if (current.depth > 0) {
-            while (chain.Depth() >= current.depth)
-                chain.Leave(false);
+        // Down to the folder's parent; the root too, after a full inventory stopped the
+        // enumeration deep in the tree.
+        while (chain.Depth() >= std::max(current.depth, 1))
+            chain.Leave(false);
+        if (current.depth > 0)
             chain.EnterUnopened(current);
-        }
         const StepResult listed = ListFiles(current, chain, host, global, options.criteria);
         if (listed != StepResult::Completed)
             return EndedEarly(listed, host, global);

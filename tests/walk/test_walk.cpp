@@ -196,7 +196,8 @@ private Q_SLOTS:
     }
 
     // Room for exactly the tree: no message. Room for seven: they stay, the walk says so last and
-    // stops reading at the first file beyond (only the root and two of 200 subfolders listed).
+    // stops reading at the first file beyond (only the root and two of 200 subfolders listed),
+    // and sizes ticked then are the root's own, not those of the subfolder it stopped in.
     void inventoryCap() {
         for (int i = 0; i < 1000; ++i)
             tree->file(u"sub%1/f%2"_s.arg(i / 5).arg(i % 5));
@@ -204,11 +205,18 @@ private Q_SLOTS:
             Fresh(room + 1);
             global.inventory.AddRecord(u"/earlier/"_s, u"x"_s, 1);
             const bool full = room == 7;
+            if (full) {
+                tree->file(u"f0"_s, 3);
+                host.onEvents = [this](int) {
+                    host.options.criteria.exactFilesize |= host.calls.contains(u"busy:1"_s);
+                };
+            }
             QCOMPARE(Walk(root), full ? StepResult::Full : StepResult::Completed);
             QCOMPARE(global.inventory.FileCount(), room + 1);
             QCOMPARE(host.calls.filter(u"event:"_s).size(), int(full));
             QVERIFY(!full || host.calls.last() == u"event:InventoryFull:8"_s);
             QVERIFY(!full || host.calls.filter(u"progress:"_s).size() == 1 + 3);
+            QVERIFY(!full || global.inventory.FileSizes.at(1) == 3);
         }
     }
 
