@@ -9,7 +9,7 @@ packages=(
     libqt6dbus6
     fonts-liberation
     dpkg-dev file
-    groff-base appstream desktop-file-utils
+    groff-base appstream desktop-file-utils lintian
 )
 
 missing=()

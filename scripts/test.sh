@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, checks the formatting, builds, and runs every test: once in an
-# optimised build, once under AddressSanitizer and UndefinedBehaviorSanitizer; then the walk and
-# run tests once more against the portable walk (Qt's file classes instead of the POSIX calls).
-# Every build treats compiler warnings as errors.
+# Installs what is missing, checks the formatting and the tests' share of the code, builds, and
+# runs every test: once in an optimised build, once under AddressSanitizer and
+# UndefinedBehaviorSanitizer; then the walk and run tests once more against the portable platform
+# code (Qt's file classes instead of the POSIX calls); then everything that builds without the
+# desktop program, on QtCore alone. Every build treats compiler warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -11,7 +12,18 @@ scripts/install-deps.sh
 echo "== formatting"
 find src tests bench \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format --dry-run -Werror
 
-for preset in release sanitize portable; do
+# Tests catch faults; beyond a third or so of the code they mostly restate it.
+echo "== tests' share"
+lines() { find "$@" -print0 | xargs -0 cat | grep -cv '^\s*$'; }
+code=$(lines src \( -name '*.cpp' -o -name '*.h' \))
+tests=$(lines tests \( -name '*.cpp' -o -name '*.h' -o -name '*.sh' \))
+echo "tests $tests lines, code $code lines: $((100 * tests / code))%"
+if [ $((100 * tests)) -gt $((35 * code)) ]; then
+    echo "the tests are more than 35% of the code (see CONTRIBUTING.md)" >&2
+    exit 1
+fi
+
+for preset in release sanitize portable headless; do
     echo "== $preset build"
     cmake --preset "$preset" -DTALLYROOK_WERROR=ON >/dev/null
     cmake --build --preset "$preset"

@@ -7,6 +7,7 @@
 
 #include "search/event_texts.h"
 #include "search/formats.h"
+#include "shared/program.h"
 
 namespace tallyrook::cli {
 
@@ -47,12 +48,40 @@ QString StageTimer::Lap(QStringView name) {
         .arg(name);
 }
 
-void InstallInterruptHandler() {
+namespace {
+
+// What SIGINT did when the program started: a script's background job ignores it, and so does
+// the command.
+struct sigaction startInterrupt {};
+
+// SIGTERM and SIGHUP end the program as they would have, only with the terminal left tidy.
+extern "C" void OnTerminate(int signal) {
+    EraseProgressNow();
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);  // delivered once this handler returns
+}
+
+// Installs `handler` for `signal` unless the signal was ignored when the program started.
+void Catch(int signal, void (*handler)(int), struct sigaction* was = nullptr) {
     struct sigaction action {};
-    action.sa_handler = OnInterrupt;
+    struct sigaction before {};
+    sigaction(signal, nullptr, &before);
+    if (was)
+        *was = before;
+    if (before.sa_handler == SIG_IGN)
+        return;
+    action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
+    sigaction(signal, &action, nullptr);
+}
+
+}  // namespace
+
+void InstallInterruptHandler() {
+    Catch(SIGINT, OnInterrupt, &startInterrupt);
+    Catch(SIGTERM, OnTerminate);
+    Catch(SIGHUP, OnTerminate);
 }
 
 bool Interrupted() {
@@ -60,7 +89,7 @@ bool Interrupted() {
 }
 
 void RestoreDefaultInterrupt() {
-    std::signal(SIGINT, SIG_DFL);
+    sigaction(SIGINT, &startInterrupt, nullptr);
 }
 
 CliHost::CliHost(QStringList folders, Stderr& err, bool quiet, const QLocale& locale)
@@ -111,6 +140,14 @@ void CliHost::Notify(const SearchEvent& event) {
             if (quiet_)
                 return;
             break;
+        case SearchEvent::Kind::RowsFull:
+            // The window's way out is about its folders and boxes; the command's is an option.
+            err_.Message(u"[" + ProgramName +
+                         u"] The results list is full: this search lists at most " +
+                         GroupedNumber(event.count, locale_) +
+                         u" rows. Later matches were not listed. To see them, give a larger "
+                         u"--max-rows N, or --all for every row.");
+            return;
         default:
             break;
     }

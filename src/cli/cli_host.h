@@ -10,12 +10,13 @@
 
 namespace tallyrook::cli {
 
-// Installs the Ctrl-C handler: the first SIGINT asks the run to stop at its next poll, a second
-// one ends the program at once.
+// Installs the signal handlers: the first SIGINT (Ctrl-C) asks the run to stop at its next poll, a
+// second one ends the program at once; SIGTERM and SIGHUP end it at once. Each erases the
+// progress line first. A signal ignored when the program started stays ignored.
 void InstallInterruptHandler();
 // True once SIGINT arrived.
 bool Interrupted();
-// Back to the default reaction (used once the run is over and the rows are being written).
+// SIGINT back to what it did at start (used once the run is over and the rows are being written).
 void RestoreDefaultInterrupt();
 
 // With TALLYROOK_TIMINGS=1 in the environment, the time of each stage goes to stderr, wall clock

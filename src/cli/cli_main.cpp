@@ -1,17 +1,14 @@
 #include "cli/cli_main.h"
 
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 
 #include "cli/cli_host.h"
 #include "cli/row_output.h"
@@ -20,6 +17,7 @@
 #include "search/result_list.h"
 #include "search/run_options.h"
 #include "search/search_run.h"
+#include "shared/file_names.h"
 #include "shared/global.h"
 #include "shared/program.h"
 
@@ -50,9 +48,9 @@ const QList<OptionSpec>& Options() {
         {{u"tsv"_qs}, {}, u"one line per row, fields separated by tabs (see FIELDS)"_qs},
         {{u"json"_qs}, {}, u"one JSON array of row objects, one row per line (see FIELDS)"_qs},
         {{u"header"_qs}, {}, u"with --tsv: the field names as the first line"_qs},
-        {{u"max-rows"_qs}, u"N"_qs, u"list at most N rows, N >= 1 (default 32,767)"_qs},
+        {{u"max-rows"_qs}, u"N"_qs, u"list at most N rows, N >= 2 (default 32,767)"_qs},
         {{u"all"_qs}, {}, u"list every row"_qs},
-        {{u"q"_qs, u"quiet"_qs}, {}, u"no progress and no notes; errors are still shown"_qs},
+        {{u"q"_qs, u"quiet"_qs}, {}, u"no progress and no notes; warnings and errors are shown"_qs},
         {{u"h"_qs, u"help"_qs}, {}, u"show this text"_qs},
         {{u"version"_qs}, {}, u"show the version"_qs},
     };
@@ -80,12 +78,13 @@ OPTIONS
            uR"(  --               every later argument is a folder
 
 Without --tsv or --json the rows are shown as a table, a blank line between groups, with
-control characters in names shown escaped (\x1b, \u202e). On a terminal a progress line is
-shown on stderr while the search runs.
+control characters and invisible format characters in names shown escaped (\x1b, \u202e). On
+a terminal a progress line is shown on stderr while the search runs. Warnings (skipped names, a
+full list) and errors go to stderr, also with -q.
 
 FIELDS
   path      the file's full path
-  size      the size as text ("1.5 MB"), empty when unknown
+  size      the size as text ("1.5 MB"), empty when unknown or 0 bytes
   modified  the last-modified date and time as text, empty when unknown
   type      the criterion that matched: Name, Size or Close
   colour    the row's colour in the desktop program
@@ -117,21 +116,19 @@ void PrintTo(FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
-// Why a FOLDER argument cannot be searched, in the system's words; empty when it can.
+// Why a FOLDER argument cannot be searched, in the system's words; empty when it can. A path past
+// the system's length limit is looked up a folder at a time, as the walk goes below it.
 QString FolderProblem(const QString& folder) {
-    struct stat info;
-    if (::stat(QFile::encodeName(folder).constData(), &info) != 0) {
-        // Bytes that are not UTF-8 were decoded as replacement characters and name nothing.
-        if (folder.contains(QChar::ReplacementCharacter))
-            return QStringLiteral(
-                "its name cannot be read. This is probably because it contains strange "
-                "characters. Please rename the folder if you would like it included next time you "
-                "find dupes.");
-        return QString::fromLocal8Bit(std::strerror(errno));
-    }
-    if (!S_ISDIR(info.st_mode))
-        return QString::fromLocal8Bit(std::strerror(ENOTDIR));
-    return {};
+    const int error = FolderError(folder);
+    if (error == 0)
+        return {};
+    // Bytes that are not UTF-8 were decoded as replacement characters and name nothing.
+    if (error == ENOENT && folder.contains(QChar::ReplacementCharacter))
+        return QStringLiteral(
+            "its name cannot be read. This is probably because it contains strange "
+            "characters. Please rename the folder if you would like it included next time you "
+            "find dupes.");
+    return ErrorText(error);
 }
 
 int UsageError(Stderr& err, const QString& problem) {
@@ -187,8 +184,10 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
     if (parser.isSet(u"max-rows"_qs)) {
         bool ok = false;
         request.options.rowLimit = parser.value(u"max-rows"_qs).toInt(&ok);
-        if (!ok || request.options.rowLimit < 1)
-            return UsageError(err, QStringLiteral("--max-rows takes a whole number of 1 or more"));
+        // A group is never split, and the smallest has two rows.
+        if (!ok || request.options.rowLimit < 2)
+            return UsageError(err, QStringLiteral("--max-rows takes a whole number of 2 or more: "
+                                                  "a group of duplicates lists at least 2 files"));
     }
     request.quiet = parser.isSet(u"quiet"_qs);
     request.folders = parser.positionalArguments();
@@ -257,7 +256,7 @@ int RunCli(int argc, char** argv) {
             WriteRows(request.format, request.header, rows, out);
             if (out.state() == Output::State::Failed) {
                 err.Message(u"tallyrook-cli: the rows could not be written: " +
-                            QString::fromLocal8Bit(std::strerror(out.error())));
+                            ErrorText(out.error()));
                 status = ExitWriteFailed;
             }
         }

@@ -229,8 +229,9 @@ char* PutTsv(char* at, QStringView text) {
     return at;
 }
 
-// A JSON string. Beyond what JSON requires, C1 and bidirectional controls and lone surrogates are
-// escaped too, so the output is safe to show on a terminal; the value stays the same.
+// A JSON string. Beyond what JSON requires, the characters a terminal acts on or hides and lone
+// surrogates are escaped too, so the output is safe to show on a terminal; the value stays the
+// same.
 void AppendJsonString(QString& out, QStringView text) {
     out += u'"';
     ForEachCharacter(text, [&out](char32_t c, QStringView raw) {
@@ -241,9 +242,9 @@ void AppendJsonString(QString& out, QStringView text) {
             out += u"\\n";
         } else if (c == u'\t') {
             out += u"\\t";
-        } else if (c < 0x20 || (c >= 0x7F && c < 0xA0) || (c >= 0x202A && c <= 0x202E) ||
-                   (c >= 0x2066 && c <= 0x2069) || c == LoneSurrogate) {
-            out += QStringLiteral("\\u%1").arg(raw[0].unicode(), 4, 16, QChar(u'0'));
+        } else if (c < 0x20 || c == 0x7F || IsInvisibleCharacter(c) || c == LoneSurrogate) {
+            for (const QChar unit : raw)  // beyond the first 65,536 as a pair of \u escapes
+                out += QStringLiteral("\\u%1").arg(unit.unicode(), 4, 16, QChar(u'0'));
         } else {
             out += raw;
         }

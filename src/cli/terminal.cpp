@@ -25,10 +25,6 @@ void WriteStderr(const QByteArray& bytes) {
     }
 }
 
-bool IsBidiControl(char32_t c) {
-    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
-}
-
 bool IsWide(char32_t c) {
     return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF && c != 0x303F) ||
            (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
@@ -81,6 +77,16 @@ QString ElideMiddle(const QString& text, int columns) {
 
 }  // namespace
 
+bool IsInvisibleCharacter(char32_t c) {
+    if (c < 0x80)
+        return false;
+    if (c < 0xA0)
+        return true;
+    const QChar::Category category = QChar::category(c);
+    return category == QChar::Other_Format || category == QChar::Separator_Line ||
+           category == QChar::Separator_Paragraph;
+}
+
 QString EscapeForTerminal(QStringView text) {
     QString out;
     out.reserve(text.size());
@@ -93,8 +99,10 @@ QString EscapeForTerminal(QStringView text) {
             out += u"\\r";
         else if (c < 0x20 || c == 0x7F)
             out += QStringLiteral("\\x%1").arg(uint(c), 2, 16, QChar(u'0'));
-        else if ((c >= 0x80 && c < 0xA0) || IsBidiControl(c) || c == LoneSurrogate)
+        else if (c == LoneSurrogate || (c <= 0xFFFF && IsInvisibleCharacter(c)))
             out += QStringLiteral("\\u%1").arg(raw[0].unicode(), 4, 16, QChar(u'0'));
+        else if (IsInvisibleCharacter(c))
+            out += QStringLiteral("\\U%1").arg(uint(c), 8, 16, QChar(u'0'));
         else
             out += raw;
     });

@@ -22,9 +22,15 @@ void ForEachCharacter(QStringView text, F f) {
     }
 }
 
-// The text with everything a terminal could act on shown escaped: C0 controls and DEL as \xHH
-// (tab, newline and carriage return as \t, \n and \r), C1 and bidirectional controls and lone
-// surrogates as \uHHHH. File names reach the user's terminal only through this.
+// True for a character beyond ASCII that a terminal acts on or shows as nothing: the C1 controls,
+// the format characters (bidirectional controls, zero-width characters, the soft hyphen...) and
+// the line and paragraph separators.
+bool IsInvisibleCharacter(char32_t c);
+
+// The text with everything a terminal could act on or hide shown escaped: C0 controls and DEL as
+// \xHH (tab, newline and carriage return as \t, \n and \r), invisible characters and lone
+// surrogates as \uHHHH, or \UHHHHHHHH beyond the first 65,536. File names reach the user's
+// terminal only through this.
 QString EscapeForTerminal(QStringView text);
 
 // Everything tallyrook-cli writes to stderr: messages and the progress line. Messages are always

@@ -1,6 +1,7 @@
 #include "main_window/desktop_host.h"
 
 #include <QApplication>
+#include <utility>
 
 #include "main_window/dialogs.h"
 #include "main_window/form1.h"
@@ -17,6 +18,11 @@ DesktopHost::DesktopHost(Form1& form, SettingsStore& settings, Dialogs& dialogs,
 
 QStringList DesktopHost::FolderEntries() {
     return form_.FolderEntries();
+}
+
+void DesktopHost::SetStage(SearchStage stage) {
+    if (stage != SearchStage::Walk)
+        ReportSkippedNames();
 }
 
 void DesktopHost::SetCaption(const QString& caption) {
@@ -69,17 +75,35 @@ private:
 };
 }  // namespace
 
+void DesktopHost::ReportSkippedNames() {
+    if (skippedNames_.isEmpty())
+        return;
+    const QStringList names = std::exchange(skippedNames_, {});
+    if (form_.IsClosing())
+        return;
+    const SkipReport report = SkipReportFor(names.size(), options_.locale);
+    const NormalPointer pointer(busy_);
+    dialogs_.ShowReport(&form_, report.title, report.heading, names, report.advice);
+}
+
 void DesktopHost::Notify(const SearchEvent& event) {
     // A folder that cannot be read counts as empty, without a word: the window has no place for
     // a note that needs no answer.
     if (form_.IsClosing() || event.kind == SearchEvent::Kind::UnreadableFolder)
         return;
+    // One box per name would stop the walk at each; they are told together once it is over.
+    if (event.kind == SearchEvent::Kind::SkippedName) {
+        skippedNames_.append(event.path);
+        return;
+    }
+    ReportSkippedNames();
     const EventMessage message = MessageFor(event, options_.locale);
     const NormalPointer pointer(busy_);
     dialogs_.ShowMessage(&form_, message.text, message.title);
 }
 
 bool DesktopHost::ProceedWithLargeInventory(const LargeInventory& inventory) {
+    ReportSkippedNames();
     if (form_.IsClosing())
         return false;
     const EventMessage question = QuestionFor(inventory, options_.locale);

@@ -13,8 +13,8 @@ struct RunOptions;
 
 // The search run's window: the main window's caption, progress bar and buttons, the stop request
 // in the settings store, and the dialogs, which put the run's events in the window's words (in
-// the locale of the run's options). Once the main window is closing it answers every poll with
-// "abandon" and shows and writes nothing more.
+// the locale of the run's options); the names a walk skips come in one report after it. Once the
+// main window is closing it answers every poll with "abandon" and shows and writes nothing more.
 class DesktopHost : public SearchHost {
 public:
     // Pending events are handled at most this often, so painting never slows a walk.
@@ -24,6 +24,7 @@ public:
 
     QStringList FolderEntries() override;
 
+    void SetStage(SearchStage stage) override;
     void SetCaption(const QString& caption) override;
     void SetProgress(int percent) override;
     void SetBusy(bool busy) override;
@@ -40,12 +41,17 @@ public:
     void ShowResults() override;
 
 private:
+    // The names the walk skipped, in one report once it is over: after it comes a pass, the
+    // large-inventory question, another message or the end of the run.
+    void ReportSkippedNames();
+
     Form1& form_;
     SettingsStore& settings_;
     Dialogs& dialogs_;
     const RunOptions& options_;
     QElapsedTimer sinceEvents_;
     bool busy_ = false;
+    QStringList skippedNames_;
 };
 
 }  // namespace tallyrook

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -16,6 +17,9 @@ public:
     virtual void ShowMessage(QWidget* parent, const QString& text, const QString& title) = 0;
     // A question with Yes and No and no icon; true for Yes.
     virtual bool AskYesNo(QWidget* parent, const QString& text, const QString& title) = 0;
+    // A report of many lines: the heading, the lines in a list, the advice below it; OK.
+    virtual void ShowReport(QWidget* parent, const QString& title, const QString& heading,
+                            const QStringList& lines, const QString& advice) = 0;
     // The folder chooser; the chosen folder's local path, or the empty text when cancelled.
     virtual QString BrowseForFolder(QWidget* parent, const QString& title) = 0;
 };
@@ -25,6 +29,8 @@ class QtDialogs : public Dialogs {
 public:
     void ShowMessage(QWidget* parent, const QString& text, const QString& title) override;
     bool AskYesNo(QWidget* parent, const QString& text, const QString& title) override;
+    void ShowReport(QWidget* parent, const QString& title, const QString& heading,
+                    const QStringList& lines, const QString& advice) override;
     QString BrowseForFolder(QWidget* parent, const QString& title) override;
 };
 

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
+#include <cerrno>
 
 #include "main_window/dialogs.h"
 #include "main_window/form1_names.h"
@@ -71,17 +72,25 @@ QString FolderOfFile(const QString& path) {
 }
 }  // namespace
 
-void FolderListView::AddCommandLinePaths(const QStringList& paths) {
+QStringList FolderListView::AddCommandLinePaths(const QStringList& paths) {
+    QStringList problems;
     for (const QString& given : paths) {
         if (given.isEmpty())
             continue;
         // cleanPath drops a closing "/" but keeps the root.
-        const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(given));
-        const QFileInfo info(path);
-        // A path that does not exist is taken as given, as Add Folder would: a typing slip must
-        // not turn into a walk of its parent folder.
-        AddEntry(info.exists() && !info.isDir() ? FolderOfFile(path) : path);
+        QString path = QDir::cleanPath(QDir::current().absoluteFilePath(given));
+        int error = FolderError(path);
+        if (error == ENOTDIR) {  // a file stands for its folder
+            path = FolderOfFile(path);
+            error = FolderError(path);
+        }
+        // A typing slip must not turn into a search that quietly finds nothing.
+        if (error == 0)
+            AddEntry(path);
+        else
+            problems.append(given + u": " + ErrorText(error));
     }
+    return problems;
 }
 
 void FolderListView::DropPaths(const QMimeData* mime) {

@@ -44,8 +44,9 @@ public:
     // keeping the entries added before it.
     void DropPaths(const QMimeData* mime);
     // Folders named on the command line, in order: each made absolute and added as Add Folder
-    // adds a choice; a file adds its folder, as a drop does.
-    void AddCommandLinePaths(const QStringList& paths);
+    // adds a choice; a file adds its folder, as a drop does. A path that names no folder that can
+    // be read is not added: the result says why, one "PATH: reason" each.
+    QStringList AddCommandLinePaths(const QStringList& paths);
     // Delete: the selected entries go, the others keep their order.
     void RemoveSelectedEntries();
 

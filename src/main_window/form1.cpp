@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QIcon>
@@ -28,6 +27,7 @@
 #include "shared/twips.h"
 #include "widgets/hand_pointer.h"
 #include "widgets/picture_button.h"
+#include "widgets/window_look.h"
 
 namespace tallyrook {
 
@@ -42,16 +42,6 @@ constexpr int kListTop = 240;
 constexpr int kProgressHeight = 375;
 // After the first show, how long the window manager has to tell us its frame size.
 constexpr int kFrameWaitMs = 2000;
-
-QFont CaptionFont() {
-    const QString family = QFontDatabase::hasFamily(QStringLiteral("Arial"))
-                               ? QStringLiteral("Arial")
-                               : QStringLiteral("Liberation Sans");
-    QFont font(family);
-    font.setPointSize(9);
-    font.setBold(true);
-    return font;
-}
 
 }  // namespace
 
@@ -72,7 +62,7 @@ Form1::~Form1() = default;
 
 void Form1::BuildControls() {
     setObjectName(form1::Window);
-    setWindowIcon(QIcon(QStringLiteral(":/artwork/icon.svg")));
+    setWindowIcon(WindowIcon());
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     white.setColor(QPalette::WindowText, Qt::black);
@@ -102,21 +92,30 @@ void Form1::BuildControls() {
     stopButton_ = button(form1::StopButton, QStringLiteral("stop_find.svg"), 9480, 1440,
                          QStringLiteral("Stop find"));
     stopButton_->hide();
+    addFolderButton_->setToolTip(QStringLiteral("Add a folder to the list."));
+    findButton_->setToolTip(QStringLiteral("Find duplicate files in the listed folders."));
+    clearListButton_->setToolTip(QStringLiteral("Empty the folder list."));
+    stopButton_->setToolTip(QStringLiteral("Stop finding duplicates."));
 
     const QFont font = CaptionFont();
-    auto makeCriterion = [&](QLatin1StringView name, const QString& caption, int top, int width) {
+    auto makeCriterion = [&](QLatin1StringView name, const QString& caption, int top, int width,
+                             const QString& tip) {
         auto* box = new QCheckBox(caption, this);
         box->setObjectName(name);
+        box->setToolTip(tip);
         box->setFont(font);
         box->setGeometry(TwipsRect(8880, top, width, 255));
         return box;
     };
     exactFilenameBox_ =
-        makeCriterion(form1::ExactFilenameBox, QStringLiteral("Exact Filename"), 120, 1815);
+        makeCriterion(form1::ExactFilenameBox, QStringLiteral("Exact Filename"), 120, 1815,
+                      QStringLiteral("Files with exactly the same name."));
     exactFilesizeBox_ =
-        makeCriterion(form1::ExactFilesizeBox, QStringLiteral("Exact Filesize"), 480, 1695);
+        makeCriterion(form1::ExactFilesizeBox, QStringLiteral("Exact Filesize"), 480, 1695,
+                      QStringLiteral("Files with exactly the same size."));
     similarFilenameBox_ =
-        makeCriterion(form1::SimilarFilenameBox, QStringLiteral("Similar Filename"), 840, 1815);
+        makeCriterion(form1::SimilarFilenameBox, QStringLiteral("Similar Filename"), 840, 1815,
+                      QStringLiteral("Files whose names share most of their words."));
 
     folderFrame_ = new QGroupBox(QStringLiteral("Folders to Find File Duplicates In:"), this);
     folderFrame_->setObjectName(form1::FolderFrame);
@@ -220,6 +219,7 @@ void Form1::StartUp() {
     folderList_->setHeaderLabels({QStringLiteral("Folder")});
 
     RestoreGeometry(stored);
+    KeepOnScreen();
 
     folderList_->header()->setStretchLastSection(false);
     folderList_->setColumnWidth(0, TwipsToPixels(FolderColumnWidth(layout_.listWidth)));
@@ -265,6 +265,15 @@ void Form1::RestoreGeometry(const StoredGeometry& stored) {
 
     // A hidden window gets its resize event only when shown; the layout follows the size now.
     ApplyLayout(OuterSizeTwips().width(), OuterSizeTwips().height());
+}
+
+void Form1::KeepOnScreen() {
+    if (!screen() || windowState() != Qt::WindowNoState)
+        return;
+    // Until the window manager has framed the window, its outer size is the one waiting for it.
+    const QRect outer(frameGeometry().topLeft(),
+                      pendingOuterSize_.value_or(frameGeometry().size()));
+    move(FitOnScreen(outer, screen()->availableGeometry()));
 }
 
 void Form1::RestoreCriterion(QCheckBox* box, const QString& key) {
@@ -366,8 +375,8 @@ QStringList Form1::FolderEntries() const {
     return folderList_->Entries();
 }
 
-void Form1::AddCommandLineFolders(const QStringList& paths) {
-    folderList_->AddCommandLinePaths(paths);
+QStringList Form1::AddCommandLineFolders(const QStringList& paths) {
+    return folderList_->AddCommandLinePaths(paths);
 }
 
 void Form1::SetProgress(int percent) {

@@ -6,8 +6,8 @@
 #include <memory>
 #include <optional>
 
-#include "main_window/layout_rules.h"
 #include "search/run_options.h"
+#include "widgets/layout_rules.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -46,8 +46,9 @@ public:
     QSize OuterSizeTwips() const;
 
     QStringList FolderEntries() const;
-    // The folders the program was started with, added to the folder list in order.
-    void AddCommandLineFolders(const QStringList& paths);
+    // The folders the program was started with, added to the folder list in order; those that
+    // name no folder that can be read are left out, and the result says why ("PATH: reason").
+    QStringList AddCommandLineFolders(const QStringList& paths);
 
     void SetProgress(int percent);
     // Find hidden and stop shown while a run goes on; the reverse at rest.
@@ -77,6 +78,8 @@ private:
     void RestoreGeometry(const StoredGeometry& stored);
     void RestoreCriterion(QCheckBox* box, const QString& key);
     void SetOuterSizeTwips(int width, int height);
+    // Moves the window as little as it takes to lie within the screen's available area.
+    void KeepOnScreen();
     void FitPendingOuterSize();
     void PlaceWidgets();
 

@@ -13,7 +13,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QMessageBox>
 #include <QSet>
 #include <QToolTip>
 #include <QTreeView>
@@ -33,7 +32,9 @@
 #include "shared/program.h"
 #include "shared/twips.h"
 #include "widgets/hand_pointer.h"
+#include "widgets/layout_rules.h"
 #include "widgets/picture_button.h"
+#include "widgets/window_look.h"
 
 namespace tallyrook {
 
@@ -133,12 +134,6 @@ private:
     bool menuFromKeyboard_ = false;
 };
 
-void ShowPlainMessage(QWidget* parent, const QString& title, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
-}
-
 }  // namespace
 
 Form4::Form4(ResultsModel& model, QWidget* mainWindow)
@@ -149,7 +144,7 @@ Form4::Form4(ResultsModel& model, QWidget* mainWindow)
       dialogs_(ownDialogs_.get()) {
     setObjectName(form4::Window);
     setWindowTitle(ProgramCaption());
-    setWindowIcon(QIcon(QStringLiteral(":/artwork/icon.svg")));
+    setWindowIcon(WindowIcon());
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
@@ -163,29 +158,22 @@ Form4::Form4(ResultsModel& model, QWidget* mainWindow)
 
     backButton_ =
         new PictureButton(form4::BackButton, QStringLiteral(":/artwork/back_to_main.svg"), this);
-    backButton_->setGeometry(TwipsRect(4200, 120, 2055, 1095));
     backButton_->setAccessibleName(QStringLiteral("Back to main"));
 
     sendToTrashButton_ = new PictureButton(form4::SendToTrashButton,
                                            QStringLiteral(":/artwork/send_to_recycling.svg"), this);
-    sendToTrashButton_->setGeometry(TwipsRect(6360, 120, 2175, 1095));
     sendToTrashButton_->setToolTip(QStringLiteral("Delete checked files."));
     sendToTrashButton_->setAccessibleName(QStringLiteral("Send to recycling"));
 
     uncheckAllButton_ = new PictureButton(form4::UncheckAllButton,
                                           QStringLiteral(":/artwork/uncheck_all.svg"), this);
-    uncheckAllButton_->setGeometry(TwipsRect(8640, 120, 2175, 1095));
     uncheckAllButton_->setToolTip(QStringLiteral("Clear out all checkmarks."));
     uncheckAllButton_->setAccessibleName(QStringLiteral("Uncheck all"));
 
     resultList_ = new ResultsView(*this, this);
     resultList_->setObjectName(form4::ResultList);
-    resultList_->setGeometry(TwipsRect(120, 1320, 10095, 4455));
-    QFont font;
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    font.setPointSize(9);
-    font.setBold(true);
-    resultList_->setFont(font);
+    resultList_->setGeometry(TwipsRect(120, 1320, layout_.listWidth, layout_.listHeight));
+    resultList_->setFont(CaptionFont());
     resultList_->setModel(&model_);
     resultList_->setRootIsDecorated(false);
     resultList_->setItemsExpandable(false);
@@ -366,9 +354,9 @@ void Form4::OpenRow(int row) {
         return;
     const QString path = model_.Row(row).path;
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        ShowPlainMessage(this, ProgramName,
-                         QStringLiteral("No application could open \"") +
-                             QDir::toNativeSeparators(path) + QStringLiteral("\"."));
+        ShowMessageBox(this, ProgramName,
+                       QStringLiteral("No application could open \"") +
+                           QDir::toNativeSeparators(path) + QStringLiteral("\"."));
 }
 
 void Form4::ShowRowInFolder(int row) {
@@ -480,18 +468,18 @@ void Form4::ApplyLayout() {
     // The rules work on the outer size in twips; a size that comes out negative (a tiny or
     // minimised window) leaves that measure as it was.
     const QSize outer = frameGeometry().size();
-    const int listWidth = PixelsToTwips(outer.width()) - 360;
-    const int listHeight = PixelsToTwips(outer.height()) - 1900;
-    if (listWidth >= 0)
-        resultList_->resize(TwipsToPixels(listWidth), resultList_->height());
-    if (listHeight >= 0)
-        resultList_->resize(resultList_->width(), TwipsToPixels(listHeight));
-    const int firstColumn = PixelsToTwips(resultList_->width()) - 4500;
-    if (firstColumn >= 0)
-        resultList_->setColumnWidth(ResultsModel::FilenameColumn, TwipsToPixels(firstColumn));
-    resultList_->setColumnWidth(ResultsModel::SizeColumn, TwipsToPixels(1100));
-    resultList_->setColumnWidth(ResultsModel::ModifiedColumn, TwipsToPixels(2300));
-    resultList_->setColumnWidth(ResultsModel::TypeColumn, TwipsToPixels(700));
+    ApplyResultsResizeRules(layout_, PixelsToTwips(outer.width()), PixelsToTwips(outer.height()));
+    // The buttons keep their places where they fit: the main window's design size is narrower.
+    const auto places = ResultsButtonPlaces(PixelsToTwips(width()));
+    PictureButton* const buttons[] = {backButton_, sendToTrashButton_, uncheckAllButton_};
+    for (size_t k = 0; k < places.size(); ++k)
+        buttons[k]->setGeometry(TwipsRect(places[k].left, 120, places[k].width, 1095));
+    resultList_->resize(TwipsToPixels(layout_.listWidth), TwipsToPixels(layout_.listHeight));
+    resultList_->setColumnWidth(ResultsModel::FilenameColumn, TwipsToPixels(layout_.filenameWidth));
+    resultList_->setColumnWidth(ResultsModel::SizeColumn, TwipsToPixels(ResultsLayout::SizeWidth));
+    resultList_->setColumnWidth(ResultsModel::ModifiedColumn,
+                                TwipsToPixels(ResultsLayout::ModifiedWidth));
+    resultList_->setColumnWidth(ResultsModel::TypeColumn, TwipsToPixels(ResultsLayout::TypeWidth));
 }
 
 void Form4::closeEvent(QCloseEvent* event) {

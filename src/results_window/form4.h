@@ -7,6 +7,7 @@
 
 #include "search/result_list.h"
 #include "trash/trash_writer.h"
+#include "widgets/layout_rules.h"
 
 class QAction;
 class QLabel;
@@ -84,6 +85,7 @@ private:
     PictureButton* backButton_ = nullptr;
     PictureButton* uncheckAllButton_ = nullptr;
     QTreeView* resultList_ = nullptr;
+    ResultsLayout layout_;
     // The last confirmed request's moves and the list as it was just before, until the next
     // request or the next run.
     struct TrashUndo {

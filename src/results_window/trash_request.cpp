@@ -1,32 +1,15 @@
 #include "results_window/trash_request.h"
 
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QLabel>
 #include <QLocale>
-#include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QProgressDialog>
-#include <QVBoxLayout>
 
 #include "search/formats.h"
 #include "trash/trash_writer.h"
+#include "widgets/window_look.h"
 
 namespace tallyrook {
-
-namespace {
-
-QString TrashName() {
-#ifdef Q_OS_WIN
-    return QStringLiteral("Recycle Bin");
-#else
-    return QStringLiteral("Trash");
-#endif
-}
-
-}  // namespace
 
 bool ExistsWithoutFollowingLinks(const QString& path) {
     if (path.isEmpty())
@@ -79,9 +62,9 @@ RestoreOutcome RestoreFromTrash(const QList<TrashedFile>& moved, TrashDialogs& d
         if (TrashWriter::Restore(file, reason))
             outcome.restored.append(file.original);
         else if (ExistsWithoutFollowingLinks(file.trashed))
-            outcome.failures.append(
-                {file.original,
-                 reason + QStringLiteral(" It is still in the ") + TrashName() + u'.'});
+            outcome.failures.append({file.original, reason +
+                                                        QStringLiteral(" It is still in the ") +
+                                                        TrashWriter::TrashName() + u'.'});
         else
             outcome.failures.append({file.original, reason});
     }
@@ -97,7 +80,7 @@ QtTrashDialogs::~QtTrashDialogs() {
 }
 
 QString QtTrashDialogs::Title() {
-    return QStringLiteral("Move to ") + TrashName();
+    return QStringLiteral("Move to ") + TrashWriter::TrashName();
 }
 
 QString QtTrashDialogs::ConfirmText(const TrashQuestion& question) {
@@ -112,7 +95,7 @@ QString QtTrashDialogs::ConfirmText(const TrashQuestion& question) {
     else
         text = QStringLiteral("Are you sure you want to move these ") +
                QLocale().toString(paths.size()) + QStringLiteral(" files") + amount;
-    text += QStringLiteral(" to the ") + TrashName() + u'?';
+    text += QStringLiteral(" to the ") + TrashWriter::TrashName() + u'?';
     const QStringList& emptied = question.emptiedGroups;
     if (emptied.isEmpty())
         return text;
@@ -132,9 +115,10 @@ QString QtTrashDialogs::ConfirmText(const TrashQuestion& question) {
 
 QString QtTrashDialogs::FailureHeading(qsizetype count) {
     if (count == 1)
-        return QStringLiteral("1 file could not be moved to the ") + TrashName() + u':';
+        return QStringLiteral("1 file could not be moved to the ") + TrashWriter::TrashName() +
+               u':';
     return QLocale().toString(count) + QStringLiteral(" files could not be moved to the ") +
-           TrashName() + u':';
+           TrashWriter::TrashName() + u':';
 }
 
 QString QtTrashDialogs::NotRestoredHeading(qsizetype count) {
@@ -144,18 +128,13 @@ QString QtTrashDialogs::NotRestoredHeading(qsizetype count) {
 }
 
 bool QtTrashDialogs::Confirm(const TrashQuestion& question) {
-    QMessageBox box(QMessageBox::NoIcon, Title(), ConfirmText(question),
-                    QMessageBox::Yes | QMessageBox::No, parent_);
-    // A file name that looks like markup is still just a name.
-    box.setTextFormat(Qt::PlainText);
-    box.setDefaultButton(QMessageBox::Yes);
-    return box.exec() == QMessageBox::Yes;
+    return AskYesNoBox(parent_, Title(), ConfirmText(question));
 }
 
 void QtTrashDialogs::BeginProgress(int total) {
     delete progress_;
     progress_ = new QProgressDialog(
-        QStringLiteral("Moving files to the ") + TrashName() + QStringLiteral("..."),
+        QStringLiteral("Moving files to the ") + TrashWriter::TrashName() + QStringLiteral("..."),
         QStringLiteral("Cancel"), 0, total, parent_);
     progress_->setWindowTitle(Title());
     progress_->setWindowModality(Qt::WindowModal);
@@ -187,30 +166,13 @@ void QtTrashDialogs::ReportNotRestored(const QList<TrashFailure>& failures) {
                  failures);
 }
 
-void QtTrashDialogs::ShowFailures(const QString& title, const QString& headingText,
+void QtTrashDialogs::ShowFailures(const QString& title, const QString& heading,
                                   const QList<TrashFailure>& failures) {
-    QDialog dialog(parent_);
-    dialog.setWindowTitle(title);
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* heading = new QLabel(headingText, &dialog);
-    heading->setObjectName(QStringLiteral("FailureHeading"));
-    heading->setTextFormat(Qt::PlainText);
-    layout->addWidget(heading);
-    auto* list = new QPlainTextEdit(&dialog);
-    list->setObjectName(QStringLiteral("FailureList"));
-    list->setReadOnly(true);
-    list->setLineWrapMode(QPlainTextEdit::NoWrap);
     QString text;
     for (const TrashFailure& failure : failures)
         text += QDir::toNativeSeparators(failure.path) + QStringLiteral("\n    ") + failure.reason +
                 u'\n';
-    list->setPlainText(text);
-    layout->addWidget(list);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    layout->addWidget(buttons);
-    dialog.resize(640, 320);
-    dialog.exec();
+    ShowListReport(parent_, title, heading, text);
 }
 
 }  // namespace tallyrook

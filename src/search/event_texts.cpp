@@ -41,6 +41,23 @@ EventMessage MessageFor(const SearchEvent& event, const QLocale& locale) {
     return {};
 }
 
+SkipReport SkipReportFor(qsizetype count, const QLocale& locale) {
+    const QString title = QStringLiteral("Skip");
+    if (count == 1)
+        return {title,
+                QStringLiteral("1 file or folder has been skipped because its name is "
+                               "unrecognizeable:"),
+                QStringLiteral("This is probably because it contains strange characters. Please "
+                               "rename the file or folder if you would like it included next time "
+                               "you find dupes.")};
+    return {title,
+            GroupedNumber(count, locale) %
+                u" files or folders have been skipped because their names are unrecognizeable:",
+            QStringLiteral("This is probably because they contain strange characters. Please "
+                           "rename the files or folders if you would like them included next "
+                           "time you find dupes.")};
+}
+
 EventMessage QuestionFor(const LargeInventory& inventory, const QLocale& locale) {
     return {QStringLiteral("Question"),
             u"The " % QString::number(inventory.folderEntries) %

@@ -1,9 +1,7 @@
 #include "search/file_functions.h"
 
-#include <QFile>
 #include <QtGlobal>
-#include <algorithm>
-#include <iterator>
+#include <cstring>
 
 namespace tallyrook {
 
@@ -13,34 +11,8 @@ bool DateCanBeShown(qint64 secondsSinceEpoch) {
     return secondsSinceEpoch >= -11'644'473'600 && secondsSinceEpoch <= 253'402'300'799;
 }
 
-QString DecodeFileName(QByteArrayView bytes) {
-#ifdef Q_OS_DARWIN
-    // macOS hands out decomposed names; the system decoder composes them.
-    QString text = QFile::decodeName(bytes.toByteArray());
-#else
-    QString text = QString::fromUtf8(bytes);
-#endif
-    // The decoder drops one leading byte-order mark; put it back.
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        text.prepend(QChar(0xFEFF));
-    return text;
-}
-
-QString DisplayFileName(QByteArrayView bytes) {
-    QString text;
-    for (qsizetype i = 0; i < bytes.size();) {
-        const uchar lead = uchar(bytes[i]);
-        const qsizetype length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-        const QByteArrayView sequence = bytes.sliced(i, std::min(length, bytes.size() - i));
-        if (sequence.size() == length && sequence.isValidUtf8()) {
-            text += DecodeFileName(sequence);
-            i += length;
-        } else {
-            text += QStringLiteral("\\x%1").arg(lead, 2, 16, QChar(u'0'));
-            ++i;
-        }
-    }
-    return text;
+QString ErrorText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 QString FileNameOf(const QString& path) {

@@ -9,14 +9,6 @@ namespace tallyrook {
 // Small path and metadata helpers shared by the walk, the passes, the folder list and the
 // results window. Paths use "/"; none of these ever reads a file's contents.
 
-// A name or path as the file system spells it, decoded so that it encodes back to the same bytes
-// (QFile::encodeName). QString::fromUtf8 alone drops a leading byte-order mark, which would turn
-// the file "\uFEFF.key" into the hidden ".key" beside it.
-QString DecodeFileName(QByteArrayView bytes);
-// A name as the file system spells it, for a message: what is valid UTF-8 decoded, every other
-// byte written \xHH, so a name that is not text is still shown as it is.
-QString DisplayFileName(QByteArrayView bytes);
-
 // The text after the last "/"; the whole text when there is none.
 QString FileNameOf(const QString& path);
 // The text up to and including the last "/"; the empty text when there is none.
@@ -28,6 +20,11 @@ QString WithoutClosingSlash(const QString& path);
 
 // True when the path names a folder (a link to a folder counts); false when it cannot be read.
 bool IsFolder(const QString& path);
+// Whether the path names a folder whose entries can be read (a link to a folder counts): 0, or the
+// system's error number that says why not (ENOTDIR for anything but a folder).
+int FolderError(const QString& path);
+// The system's words for an error number ("No such file or directory").
+QString ErrorText(int error);
 // Whether a last-write time can be shown: 1601 to 9999. Others (a tmpfs date near the 64-bit
 // limit, say) read as unknown.
 bool DateCanBeShown(qint64 secondsSinceEpoch);

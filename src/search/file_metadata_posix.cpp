@@ -9,15 +9,10 @@
 #include <cerrno>
 
 #include "search/file_functions.h"
+#include "search/open_by_parts_posix.h"
 
 namespace tallyrook {
 
-namespace {
-
-// Opens the folder named by the first `length` bytes of `path` one name at a time, each relative to
-// the one before, so that no call sees more than one name: for paths past the system's length
-// limit. Links on the way are followed, as a look-up of the whole path would. -1 when a folder on
-// the way cannot be opened.
 int OpenFolderByParts(const QByteArray& path, qsizetype length) {
     int folder = ::open(path.startsWith('/') ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     for (qsizetype start = 0; folder >= 0 && start < length;) {
@@ -27,13 +22,17 @@ int OpenFolderByParts(const QByteArray& path, qsizetype length) {
         if (end > start) {
             const QByteArray name = path.sliced(start, end - start);
             const int next = ::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            const int error = errno;
             ::close(folder);
+            errno = error;
             folder = next;
         }
         start = end + 1;
     }
     return folder;
 }
+
+namespace {
 
 // stat() for a path past the system's length limit.
 bool StatLongPath(const QByteArray& path, struct stat& info) {
@@ -43,14 +42,18 @@ bool StatLongPath(const QByteArray& path, struct stat& info) {
         return false;
     const QByteArray leaf = path.sliced(last + 1);
     const bool ok = ::fstatat(folder, leaf.isEmpty() ? "." : leaf.constData(), &info, 0) == 0;
+    const int error = errno;
     ::close(folder);
+    errno = error;
     return ok;
 }
 
 // stat() follows links, as opening the path would.
 bool StatPath(const QString& path, struct stat& info) {
-    if (path.isEmpty())
+    if (path.isEmpty()) {
+        errno = ENOENT;
         return false;
+    }
     const QByteArray raw = QFile::encodeName(path);
     if (::stat(raw.constData(), &info) == 0)
         return true;
@@ -76,6 +79,23 @@ FileMetadata MetadataOf(const struct stat& info) {
 bool IsFolder(const QString& path) {
     struct stat info;
     return StatPath(path, info) && S_ISDIR(info.st_mode);
+}
+
+int FolderError(const QString& path) {
+    struct stat info;
+    if (!StatPath(path, info))
+        return errno;
+    if (!S_ISDIR(info.st_mode))
+        return ENOTDIR;
+    // Listing it needs the right to read it, which a look-up does not.
+    const QByteArray raw = QFile::encodeName(path);
+    int folder = ::open(raw.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0 && errno == ENAMETOOLONG)
+        folder = OpenFolderByParts(raw, raw.size());
+    if (folder < 0)
+        return errno;
+    ::close(folder);
+    return 0;
 }
 
 FileMetadata ReadFileMetadata(const QString& path) {

@@ -1,6 +1,7 @@
 // The file metadata look-ups through Qt's file classes, for platforms without the POSIX calls: by
 // whole paths, so a path past the system's length limit reads as missing.
 #include <QFileInfo>
+#include <cerrno>
 
 #include "search/file_functions.h"
 
@@ -8,6 +9,15 @@ namespace tallyrook {
 
 bool IsFolder(const QString& path) {
     return !path.isEmpty() && QFileInfo(path).isDir();
+}
+
+int FolderError(const QString& path) {
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists())
+        return ENOENT;
+    if (!info.isDir())
+        return ENOTDIR;
+    return info.isReadable() ? 0 : EACCES;
 }
 
 FileMetadata ReadFileMetadata(const QString& path) {

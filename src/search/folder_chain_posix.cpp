@@ -10,6 +10,7 @@
 #include <deque>
 
 #include "search/folder_chain.h"
+#include "search/open_by_parts_posix.h"
 #include "search/read_ahead.h"
 #include "shared/global.h"
 
@@ -48,7 +49,10 @@ public:
 
     // The root by its path: a folder-list entry that is a link is followed. 0 or an errno.
     int OpenRoot(const QueuedFolder& root) {
-        const int fd = ::open(root.name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        int fd = ::open(root.name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        // A path past the system's limit, a folder at a time as the walk goes below it.
+        if (fd < 0 && errno == ENAMETOOLONG)
+            fd = OpenFolderByParts(root.name, root.name.size());
         return fd < 0 ? errno : Push(root.name, fd);
     }
 
@@ -364,7 +368,37 @@ private:
     size_t firstMaybeOpen_ = 1;
 };
 
-#include "search/folder_chain_calls.inc"
+// FolderChain hands its calls to the Chain above.
+FolderChain::FolderChain(const ReadAheadLimits& readAhead, bool readSizes)
+    : chain_(std::make_unique<Chain>(readAhead, readSizes)) {}
+FolderChain::~FolderChain() = default;
+int FolderChain::OpenRoot(const QueuedFolder& root) {
+    return chain_->OpenRoot(root);
+}
+bool FolderChain::Ready(const QueuedFolder& folder) {
+    return chain_->Ready(folder);
+}
+int FolderChain::Enter(const QueuedFolder& folder) {
+    return chain_->Enter(folder);
+}
+void FolderChain::EnterUnopened(const QueuedFolder& folder) {
+    chain_->EnterUnopened(folder);
+}
+void FolderChain::ListAhead(const WalkQueue& queue) {
+    chain_->ListAhead(queue);
+}
+void FolderChain::Leave(bool parentNeeded) {
+    chain_->Leave(parentNeeded);
+}
+int FolderChain::Depth() const {
+    return chain_->Depth();
+}
+int FolderChain::Read(const OnEntry& onEntry) {
+    return chain_->Read(onEntry);
+}
+qint64 FolderChain::SizeOf(const char* name) {
+    return chain_->SizeOf(name);
+}
 
 bool FolderChain::EnterFirstTime(WalkedFolders& walked) const {
     return walked.Enter(chain_->Id().first, chain_->Id().second);

@@ -7,6 +7,7 @@
 
 #include "search/file_functions.h"
 #include "search/folder_chain.h"
+#include "shared/file_names.h"
 #include "shared/global.h"
 
 namespace tallyrook::walk_detail {
@@ -77,7 +78,37 @@ private:
     std::vector<Frame> frames_;
 };
 
-#include "search/folder_chain_calls.inc"
+// FolderChain hands its calls to the Chain above.
+FolderChain::FolderChain(const ReadAheadLimits& readAhead, bool readSizes)
+    : chain_(std::make_unique<Chain>(readAhead, readSizes)) {}
+FolderChain::~FolderChain() = default;
+int FolderChain::OpenRoot(const QueuedFolder& root) {
+    return chain_->OpenRoot(root);
+}
+bool FolderChain::Ready(const QueuedFolder& folder) {
+    return chain_->Ready(folder);
+}
+int FolderChain::Enter(const QueuedFolder& folder) {
+    return chain_->Enter(folder);
+}
+void FolderChain::EnterUnopened(const QueuedFolder& folder) {
+    chain_->EnterUnopened(folder);
+}
+void FolderChain::ListAhead(const WalkQueue& queue) {
+    chain_->ListAhead(queue);
+}
+void FolderChain::Leave(bool parentNeeded) {
+    chain_->Leave(parentNeeded);
+}
+int FolderChain::Depth() const {
+    return chain_->Depth();
+}
+int FolderChain::Read(const OnEntry& onEntry) {
+    return chain_->Read(onEntry);
+}
+qint64 FolderChain::SizeOf(const char* name) {
+    return chain_->SizeOf(name);
+}
 
 bool FolderChain::EnterFirstTime(WalkedFolders& walked) const {
     return walked.Enter(chain_->Id());

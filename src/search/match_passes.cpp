@@ -196,11 +196,11 @@ public:
             ++s_.groups;
         }
         if (addAnchor) {
-            AddRow(anchor);
+            AddRow(anchor, anchor);
             s_.anchorAdded = true;
         }
         if (addPartner)
-            AddRow(partner);
+            AddRow(partner, anchor);
         return true;
     }
 
@@ -221,8 +221,8 @@ public:
     }
 
 private:
-    void AddRow(qsizetype k) {
-        pending_.push_back({int(k), s_.groups, s_.strongTurn ? strong_ : light_});
+    void AddRow(qsizetype k, qsizetype anchor) {
+        pending_.push_back({int(k), int(anchor), s_.groups, s_.strongTurn ? strong_ : light_});
         ++s_.rowsAdded;
         listed_[size_t(s_.samePath->First(k))] = true;
     }
@@ -280,6 +280,7 @@ private:
             row.color = pending.color;
             row.group = pending.group;
             row.file = pending.file;
+            row.anchor = pending.anchor;
             s_.rows.AppendRow(std::move(row));
             if (!s_.breather.Step())
                 return false;
@@ -290,6 +291,7 @@ private:
 
     struct PendingRow {
         int file;  // inventory index
+        int anchor;
         int group;
         RowColor color;
     };

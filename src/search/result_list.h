@@ -31,6 +31,10 @@ struct ResultRow {
     // keep it instead of the path: the inventory gives the path again as long as the run's
     // inventory lasts.
     qsizetype file = -1;
+    // The record of the anchor whose turn listed the row (the file itself for an anchor's own
+    // row). The files a pass found alike are an anchor and the rows it listed: its own row may
+    // stand in an earlier group, as the partner of an earlier anchor.
+    qsizetype anchor = -1;
 };
 
 // The rows of a run, in the order added. The match passes need only these operations, so they

@@ -11,6 +11,7 @@
 #include "search/folder_chain.h"
 #include "search/run_options.h"
 #include "search/search_host.h"
+#include "shared/file_names.h"
 #include "shared/global.h"
 #include "shared/program.h"
 

@@ -30,6 +30,9 @@ public:
     // Moves the file (or link) at `path`. False with `reason` when it stayed where it was.
     bool MoveToTrash(const QString& path, TrashedFile& moved, QString& reason);
 
+    // What the user calls the Trash here: "Trash", or "Recycle Bin" on Windows.
+    static QString TrashName();
+
     // Puts a moved file back at its original path and removes its record. Never replaces
     // anything: false with `reason` when the path is taken, its folder is gone, or the file is no
     // longer in the Trash.

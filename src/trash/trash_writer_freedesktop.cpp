@@ -16,7 +16,7 @@
 #include <ctime>
 #include <map>
 
-#include "search/file_functions.h"
+#include "shared/file_names.h"
 #include "trash/trash_writer.h"
 
 namespace tallyrook {
@@ -425,6 +425,10 @@ bool TrashWriter::MoveToTrash(const QString& path, TrashedFile& moved, QString& 
             return false;
         trash = &own;
     }
+}
+
+QString TrashWriter::TrashName() {
+    return QStringLiteral("Trash");
 }
 
 bool TrashWriter::Restore(const TrashedFile& moved, QString& reason) {

@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSysInfo>
 
 #include "trash/trash_writer.h"
 
@@ -32,6 +33,11 @@ bool TrashWriter::MoveToTrash(const QString& path, TrashedFile& moved, QString& 
     // On success the file object names the file's place in the Trash.
     moved.trashed = file.fileName();
     return true;
+}
+
+QString TrashWriter::TrashName() {
+    return QSysInfo::kernelType() == u"winnt" ? QStringLiteral("Recycle Bin")
+                                              : QStringLiteral("Trash");
 }
 
 bool TrashWriter::Restore(const TrashedFile& moved, QString& reason) {

@@ -32,11 +32,24 @@ class TestCli : public QObject {
     Q_OBJECT
 
     tallyrook::test::TempTree tree_;
+    // Nobody may not reach the build folder (in a home of mode 0700): copies, made as root.
+    QTemporaryDir programs_{QDir::tempPath() + u"/tallyrook-programs-XXXXXX"_qs};
+    QString cli_ = QStringLiteral(TALLYROOK_CLI_PATH);
+    QString slowFolders_ = QStringLiteral(TALLYROOK_SLOW_FOLDERS_PATH);
+
+    // A folder deeper than the system's path limit (4,096 bytes), and its path from the tree.
+    static QString Deep() { return u"long/"_qs + QStringList(20, QString(240, u'x')).join(u'/'); }
+
+    QStringList Slowly(int ms) const {
+        return {u"LD_PRELOAD="_qs + slowFolders_,
+                u"TALLYROOK_SLOW_FOLDER_MS="_qs + QString::number(ms),
+                u"ASAN_OPTIONS=verify_asan_link_order=0"_qs};
+    }
 
     // tallyrook-cli (or `program`) in the tree, in a fixed zone and locale, with NAME=value
     // `changes` (NAME= removes one). As root (who may read anything) it runs as nobody.
     void Start(QProcess& process, const QStringList& args, const QStringList& changes = {},
-               const QString& program = QStringLiteral(TALLYROOK_CLI_PATH)) {
+               const QString& program = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const QString& change :
              u"LC_NUMERIC= LC_TIME= LANG= LANGUAGE= LC_ALL=en_US.UTF-8 TZ=UTC"_qs.split(u' ') +
@@ -46,7 +59,7 @@ class TestCli : public QObject {
         }
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(tree_.root());
-        QStringList command = QStringList{program} + args;
+        QStringList command = QStringList{program.isEmpty() ? cli_ : program} + args;
         if (::geteuid() == 0)
             command =
                 u"setpriv --reuid=65534 --regid=65534 --clear-groups"_qs.split(u' ') + command;
@@ -55,6 +68,13 @@ class TestCli : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
+        if (::geteuid() == 0) {
+            QCOMPARE(::chmod(QFile::encodeName(programs_.path()).constData(), 0755), 0);
+            for (QString* program : {&cli_, &slowFolders_}) {
+                const QString copy = programs_.filePath(QFileInfo(*program).fileName());
+                QVERIFY(QFile::copy(std::exchange(*program, copy), copy));
+            }
+        }
         // One file per folder, folders given in order: rows in an order no file system changes.
         const QDateTime pi(QDate(2004, 3, 14), QTime(14, 5, 31), Qt::UTC);
         // clang-format off
@@ -64,10 +84,18 @@ private Q_SLOTS:
             {u"u1/alone.txt"_qs, 10}, {u"-x/alone.txt"_qs, 30}, {u"\uFEFFbom/x"_qs, 5}, {u"bom/x"_qs, 7},
             {u"c1/a b c"_qs, 1}, {u"c2/a b d"_qs, 2}, {u"c3/b d e"_qs, 3}, {u"c4/x y"_qs, 4}, {u"c5/x y z"_qs, 5},
             {u"e1/ev\x1b]0;t\x07il\r\u202Etxt.mp3"_qs, 1}, {u"e2/ev\x1b]0;t\x07il\r\u202Etxt.mp3"_qs, 1},
+            {u"i1/\u200E\u2028\u2029\U000E0001\u00AD"_qs, 1}, {u"i2/\u200E\u2028\u2029\U000E0001\u00AD"_qs, 1},
             {u"open/a.txt"_qs, 1}, {u"open/sub/a.txt"_qs, 1}, {u"open/locked/a.txt"_qs, 1}};
         // clang-format on
         for (const auto& [name, size] : files)
             tree_.file(name, size, pi);
+        // Made a folder at a time: no call may name the whole path.
+        const QString deep =
+            u"mkdir -p long && cd long && for i in $(seq 20); do mkdir %1 && cd -P %1; "
+            u"done && truncate -s 1572864 s && touch -d '2004-03-14 14:05:31Z' s "
+            u"&& mv s 'Song One.mp3'"_qs.arg(QString(240, u'x'));
+        QCOMPARE(
+            QProcess::execute(u"bash"_qs, {u"-c"_qs, u"cd \"$0\" && "_qs + deep, tree_.root()}), 0);
         QVERIFY(::mkdir(QByteArray(tree_.rawRoot() + "/nu\xE9").constData(), 0755) == 0);
         tree_.dir(u"bad"_qs);
         tree_.rawFile(QByteArray("bad/caf\xE9.mp3"));  // Latin-1, not UTF-8
@@ -93,17 +121,19 @@ private Q_SLOTS:
             QTest::newRow(name) << QString::fromUtf8(command) << exit << out << err;
         };
         const QString full =
-            u"[Tallyrook] The results list is full: one search can list at most %1"
-            u" rows. Later matches were not listed. To see them, search fewer "
-            u"folders or tick fewer options.\n"_qs;
+            u"[Tallyrook] The results list is full: this search lists at most %1 rows. Later "
+            u"matches were not listed. To see them, give a larger --max-rows N, or --all for "
+            u"every row.\n"_qs;
         // A blank line between groups, also where two share a colour: c3 is a group of its own,
         // in the colour of the group after it. No name reaches a terminal as a control sequence.
-        row("table", "--name --similar d1 d2 e1 e2 c1 c2 c3 c4 c5", 0,
+        row("table", "--name --similar d1 d2 e1 e2 i1 i2 c1 c2 c3 c4 c5", 0,
             u"TYPE      SIZE  MODIFIED              PATH\n"
             u"Name    1.5 MB  3/14/2004 2:05:31 PM  d1/Song One.mp3\n"
             u"Name    1.5 MB  3/14/2004 2:05:31 PM  d2/Song One.mp3\n\n"
             u"Name   1 Bytes  3/14/2004 2:05:31 PM  e1/ev\\x1b]0;t\\x07il\\r\\u202etxt.mp3\n"
             u"Name   1 Bytes  3/14/2004 2:05:31 PM  e2/ev\\x1b]0;t\\x07il\\r\\u202etxt.mp3\n\n"
+            u"Name   1 Bytes  3/14/2004 2:05:31 PM  i1/\\u200e\\u2028\\u2029\\U000e0001\\u00ad\n"
+            u"Name   1 Bytes  3/14/2004 2:05:31 PM  i2/\\u200e\\u2028\\u2029\\U000e0001\\u00ad\n\n"
             u"Close  1 Bytes  3/14/2004 2:05:31 PM  c1/a b c\n"
             u"Close  2 Bytes  3/14/2004 2:05:31 PM  c2/a b d\n\n"
             u"Close  3 Bytes  3/14/2004 2:05:31 PM  c3/b d e\n\n"
@@ -165,12 +195,18 @@ private Q_SLOTS:
             u"[Skip] bad/caf\\xe9.mp3 has been skipped because it is unrecognizeable. This is "
             u"probably because it contains strange characters. Please rename the file or folder "
             u"if you would like it included next time you find dupes.\n"_qs);
+        QTest::newRow("folder past the path limit, named a folder at a time")
+            << u"--name --tsv "_qs + Deep() + u" d1"_qs << 0
+            << Tsv(QString(Deep() + u"/Song One.mp3"), u"1.5 MB", u"Name", u"light blue", 1,
+                   1572864) +
+                   Tsv(u"d1/Song One.mp3", u"1.5 MB", u"Name", u"light blue", 1, 1572864)
+            << QString();
         // clang-format off
         for (const auto& [name, command, error] : std::initializer_list<std::array<const char*, 3>>{
                  {"nothing", "", "no folder given"}, {"unknown", "--name --bogus /", "Unknown option 'bogus'."},
                  {"no criterion", "d1 d2", "choose at least one of --name, --size, --similar"},
                  {"header without tsv", "--name --header /", "--header goes with --tsv"}, {"both formats", "--tsv --json /", "--tsv and --json cannot be used together"},
-                 {"no rows", "--name --max-rows 0 /", "--max-rows takes a whole number of 1 or more"},
+                 {"no pair", "--name --max-rows 1 /", "--max-rows takes a whole number of 2 or more: a group of duplicates lists at least 2 files"},
                  {"all or some", "--name --all --max-rows 5 /", "--all and --max-rows cannot be used together"}})
             row(name, command, 2, {}, u"tallyrook-cli: " + QString::fromUtf8(error) + Usage);
         // clang-format on
@@ -194,9 +230,8 @@ private Q_SLOTS:
         // Through the shell: arguments of any bytes, pipes and settings.
         QProcess process;
         Start(process,
-              {u"-c"_qs, command.contains(u"$0") ? command : u"exec \"$0\" " + command,
-               QStringLiteral(TALLYROOK_CLI_PATH)},
-              {}, u"/bin/sh"_qs);
+              {u"-c"_qs, command.contains(u"$0") ? command : u"exec \"$0\" " + command, cli_}, {},
+              u"/bin/sh"_qs);
         QVERIFY(process.waitForFinished(60000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), exit);
@@ -210,41 +245,48 @@ private Q_SLOTS:
                         .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
     }
 
-    // On a terminal, one line on stderr rewrites itself, fits the width and is gone at the end.
-    // In a pipe there is none; and there Ctrl-C ends the run at its next poll, without rows.
-    // Every folder opened takes a while, so the run is surely under way meanwhile.
+    // On a terminal, one line on stderr rewrites itself, fits the width and is gone at the end,
+    // also when SIGTERM or SIGHUP ends the run; an ignored SIGINT (a script's background job)
+    // stays ignored. In a pipe there is none, and Ctrl-C ends the run at its next poll, rowless.
     void progressOnlyOnATerminal() {
-        const QStringList args = u"--name --tsv d1 d2 d3 d4 d5"_qs.split(u' ');
-        const auto slowly = [](int ms) {
-            return QStringList{u"LD_PRELOAD=" TALLYROOK_SLOW_FOLDERS_PATH ""_qs,
-                               u"TALLYROOK_SLOW_FOLDER_MS="_qs + QString::number(ms),
-                               u"ASAN_OPTIONS=verify_asan_link_order=0"_qs};
-        };
-        int master = -1, slave = -1;
-        winsize size{0, 30, 0, 0};
-        QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
-        QProcess process;
-        process.setChildProcessModifier([slave] { ::dup2(slave, STDERR_FILENO); });
-        Start(process, args, slowly(150));
-        QVERIFY(process.waitForFinished(60000));
-        ::close(slave);
-        QByteArray terminal;
-        char buffer[4096];
-        ::fcntl(master, F_SETFL, O_NONBLOCK);
-        for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
-            terminal.append(buffer, n);
-        ::close(master);
-        QCOMPARE(process.exitCode(), 0);
-        QCOMPARE(process.readAllStandardOutput().count('\n'), 2);  // the rows, and only they
+        const QString args = u"--name --tsv d1 d2 d3 d4 d5"_qs;
         // Each update is "\r", at most 29 characters, then "erase to the end of the line".
         const QRegularExpression update(
             u"\r(?=[^\r\x1b]{0,29}\x1b)Tallyrook[^\r]*  \\d+%\x1b\\[K"_qs);
-        const QString text = QString::fromUtf8(terminal);
-        QVERIFY2(text.count(update) >= 1 && QString(text).remove(update) == u"\r\x1b[K"_qs,
-                 terminal.constData());
+        for (const int signal : {0, SIGTERM, SIGHUP, SIGINT}) {
+            int master = -1, slave = -1;
+            winsize size{0, 30, 0, 0};
+            QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
+            ::fcntl(master, F_SETFL, O_NONBLOCK);
+            QByteArray terminal;
+            const auto read = [&] {
+                char buffer[4096];
+                for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+                    terminal.append(buffer, n);
+                return terminal.contains("%\x1b[K");
+            };
+            QProcess process;
+            process.setChildProcessModifier([slave] { ::dup2(slave, STDERR_FILENO); });
+            const QString trap = signal == SIGINT ? u"trap '' INT; "_qs : QString();
+            Start(process, {u"-c"_qs, trap + u"exec \"$0\" "_qs + args, cli_},
+                  Slowly(signal ? 1000 : 150), u"/bin/sh"_qs);
+            QVERIFY(QTest::qWaitFor(read, 30000));  // the first update
+            if (signal)
+                ::kill(static_cast<pid_t>(process.processId()), signal);
+            QVERIFY(process.waitForFinished(60000));
+            ::close(slave);
+            read();
+            ::close(master);
+            const QString text = QString::fromUtf8(terminal);
+            QVERIFY2(QString(text).remove(update) == u"\r\x1b[K"_qs, terminal.constData());
+            const bool ended = signal == SIGTERM || signal == SIGHUP;
+            QCOMPARE(process.exitStatus(), ended ? QProcess::CrashExit : QProcess::NormalExit);
+            // The rows, and only they, unless the run was ended.
+            QCOMPARE(process.readAllStandardOutput().count('\n'), ended ? 0 : 2);
+        }
 
         QProcess piped;
-        Start(piped, args, slowly(1000));
+        Start(piped, args.split(u' '), Slowly(1000));
         QVERIFY(!piped.waitForFinished(600));  // long enough for progress to show, were it shown
         QCOMPARE(::kill(static_cast<pid_t>(piped.processId()), SIGINT), 0);
         QVERIFY(piped.waitForFinished(30000));

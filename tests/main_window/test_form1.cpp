@@ -3,6 +3,7 @@
 #include <QDropEvent>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProcess>
 #include <QTimer>
 
 #include "main_window/dialogs.h"
@@ -11,9 +12,11 @@
 #include "main_window/form1_names.h"
 #include "results_window/form4.h"
 #include "results_window/results_model.h"
+#include "search/event_texts.h"
 #include "search/search_host.h"
 #include "settings/settings_store.h"
 #include "shared/global.h"
+#include "shared/program.h"
 #include "support/temp_tree.h"
 #include "support/test_env.h"
 
@@ -28,6 +31,12 @@ struct FakeDialogs : Dialogs {
     QString folderToChoose;  // empty: cancelled
 
     void ShowMessage(QWidget*, const QString& text, const QString&) override { shown += text; }
+    void ShowReport(QWidget*, const QString& title, const QString& heading,
+                    const QStringList& lines, const QString& advice) override {
+        QStringList sorted = lines;  // in the order the file system listed them
+        sorted.sort();
+        shown += QStringList{title, heading, sorted.join(u'\n'), advice}.join(u'\n');
+    }
     bool AskYesNo(QWidget* w, const QString& text, const QString& title) override {
         return ShowMessage(w, text, title), true;
     }
@@ -120,6 +129,9 @@ private Q_SLOTS:
                  (QStringList{form1::AddFolderButton, form1::FindButton, form1::ClearListButton,
                               form1::FolderList, form1::ExactFilenameBox, form1::ExactFilesizeBox,
                               form1::SimilarFilenameBox}));
+        // Every button and criterion says what it does.
+        for (const QAbstractButton* button : p.form->findChildren<QAbstractButton*>())
+            QVERIFY2(button->toolTip().endsWith(u'.'), qPrintable(button->objectName()));
 
         // The frame keeps its right edge 220 twips and its bottom 1000 twips inside the window,
         // the progress bar as wide; every size is saved.
@@ -138,12 +150,14 @@ private Q_SLOTS:
 
     void listKeysButtonsAndCommandLine() {
         Program p;
-        // Relative or not; a file adds its folder; a path that does not exist is taken as given.
+        // Relative or not; a file adds its folder; one that names no folder is left out, and why.
         QVERIFY(QDir::setCurrent(tree.root()));
-        p.form->AddCommandLineFolders(
-            {u"music/"_s, tree.path(u"docs/a.txt"_s), u"/"_s, u"no/such"_s, QString()});
-        QCOMPARE(p.list->Entries(), (QStringList{tree.path(u"music"_s), tree.path(u"docs"_s),
-                                                 u"/"_s, tree.path(u"no/such"_s)}));
+        QCOMPARE(p.form->AddCommandLineFolders({u"music/"_s, tree.path(u"docs/a.txt"_s), u"/"_s,
+                                                u"no/such"_s, u"docs/a.txt/x"_s, QString()}),
+                 (QStringList{u"no/such: No such file or directory"_s,
+                              u"docs/a.txt/x: Not a directory"_s}));
+        QCOMPARE(p.list->Entries(),
+                 (QStringList{tree.path(u"music"_s), tree.path(u"docs"_s), u"/"_s}));
         QVERIFY(p.Show());
         QTest::mouseClick(p.Child(form1::ClearListButton), Qt::LeftButton);
         // Dropped folders come as they are, a file stands for its folder, a file in the root
@@ -177,6 +191,63 @@ private Q_SLOTS:
             p.list->topLevelItem(row)->setSelected(true);
         QTest::keyClick(p.list, Qt::Key_Delete);
         QCOMPARE(p.list->Entries() + p.dialogs.shown, (QStringList{u"/b"_s, u"/c"_s}));
+    }
+
+    // A stored size too large for where the window was centred moves it just onto the screen.
+    void windowStaysOnTheScreen() {
+        StoreSettings(u"0,23850,17850,0,0,0"_s);  // 1590 x 1190 on a 1600 x 1200 screen
+        Program p;
+        QCOMPARE(p.form->frameGeometry().bottomRight(),
+                 p.form->screen()->availableGeometry().bottomRight());
+    }
+
+    // Names that are not UTF-8 are told in one report once the walk is over, before the messages
+    // of a run without a criterion; the walk asks nothing per name.
+    void oneReportOfSkippedNames() {
+        test::TempTree bad;
+        bad.rawFile("caf\xE9.mp3");
+        bad.rawFile("\xFF.txt");
+        QCOMPARE(::mkdir(QByteArray(bad.rawRoot() + "/sub\xE9").constData(), 0755), 0);
+        Program p;
+        p.list->AddEntry(bad.root());
+        QTest::mouseClick(p.Child(form1::FindButton), Qt::LeftButton);
+        const QString root = bad.root() + u'/';
+        QCOMPARE(p.dialogs.shown.mid(1),
+                 (QStringList{MessageFor({SearchEvent::Kind::NoCriterion}, {}).text,
+                              u"No duplicate MP3s found."_s}));
+        const SkipReport report = SkipReportFor(3, {});
+        QCOMPARE(p.dialogs.shown.value(0),
+                 QStringList({report.title, report.heading, root + u"\\xff.txt"_s,
+                              root + u"caf\\xe9.mp3"_s, root + u"sub\\xe9"_s, report.advice})
+                     .join(u'\n'));
+    }
+
+    // As a user starts it: --help and --version need no display; without one, or when it cannot
+    // be opened, the program says what it needs; Qt's own options are taken, others refused.
+    void commandLine() {
+        const QString needs = u"Tallyrook's window needs a desktop session. Start it from one"_s;
+        const QString usage = u"usage: tallyrook [OPTION]... [FOLDER]...\n"_s;
+        for (const auto& [args, setting, exit, said] :
+             std::initializer_list<std::tuple<const char*, const char*, int, QString>>{
+                 {"--help", "", 0, usage + u"\nFinds duplicate files"_s},
+                 {"x --version", "", 0, u"tallyrook "_s + ProgramVersion + u'\n'},
+                 {"music", "", 2, u"(DISPLAY and WAYLAND_DISPLAY are unset).\n"_s + needs},
+                 {"", "DISPLAY=:4093", 2, u"tallyrook: the display cannot be opened.\n"_s + needs},
+                 {"-style fusion --bogus", "QT_QPA_PLATFORM=offscreen", 2,
+                  u"tallyrook: Unknown option 'bogus'.\n"_s + usage}}) {
+            QProcess program;
+            program.setProcessChannelMode(QProcess::MergedChannels);
+            const auto words = [](const char* text) {
+                return QString::fromLatin1(text).split(u' ', Qt::SkipEmptyParts);
+            };
+            program.start(u"env"_s, words("-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM") +
+                                        words(setting) + QStringList{TALLYROOK_APP_PATH ""_L1} +
+                                        words(args));
+            QVERIFY(program.waitForFinished(60000));
+            const QString output = QString::fromUtf8(program.readAll());
+            QVERIFY2(output.contains(said), qPrintable(output));
+            QCOMPARE(program.exitCode(), exit);
+        }
     }
 
     void realMessageBoxShowsPlainText() {

@@ -48,9 +48,10 @@ case_desktop_entry_is_valid() { need desktop-file-validate && desktop-file-valid
 
 case_metainfo_is_valid() {
     need appstreamcli
-    appstreamcli validate --no-net "$1"
-    grep -q "<launchable type=\"desktop-id\">$(basename "$2")</launchable>" "$1" ||
-        fail "$1 does not name the desktop entry $(basename "$2")"
+    appstreamcli validate --no-net --pedantic "$2"
+    grep -q "<launchable type=\"desktop-id\">$(basename "$3")</launchable>" "$2" ||
+        fail "$2 does not name the desktop entry $(basename "$3")"
+    grep -q "<release version=\"$("$1" --version | cut -d' ' -f2)\"" "$2" || fail "$2: not $1's version"
 }
 
 case_deb_installs_and_runs() {
@@ -60,7 +61,9 @@ case_deb_installs_and_runs() {
         { cat "$scratch/cpack.log"; fail "cpack failed"; }
     deb=$(echo "$scratch"/out/tallyrook_*.deb)
     same "$(printf './usr/%s\n' bin/tallyrook bin/tallyrook-cli \
-        share/applications/tallyrook.desktop share/icons/hicolor/scalable/apps/tallyrook.svg \
+        share/applications/tallyrook.desktop \
+        share/doc/tallyrook/changelog.Debian.gz share/doc/tallyrook/copyright \
+        share/icons/hicolor/scalable/apps/tallyrook.svg share/lintian/overrides/tallyrook \
         share/man/man1/tallyrook-cli.1.gz share/man/man1/tallyrook.1.gz \
         share/metainfo/org.marwendel.tallyrook.metainfo.xml share/tallyrook/HAND-M.CUR)" \
         "$(dpkg-deb -c "$deb" | grep -v '^d' | awk '{print $6}' | sort)" \
@@ -70,6 +73,10 @@ case_deb_installs_and_runs() {
         "$(dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed -E 's/^ +//; s/ .*//' |
             grep -xE 'fonts-liberation|libc6|libqt6(core|gui|svg|widgets)6' | sort -u | xargs)" \
         "Depends lacks a package"
+    # What Debian's checker says of it: neither an error nor a warning, pedantic as it may be.
+    if command -v lintian >/dev/null; then
+        lintian --pedantic --fail-on error,warning "$deb" || fail "lintian finds fault with $deb"
+    fi
     # Installed into a scratch root, the programs run without the source or build tree.
     dpkg-deb -x "$deb" "$root"
     mkdir -p "$scratch/tree/a" "$scratch/tree/b"

@@ -21,13 +21,20 @@ StepResult ReferencePasses::Run(QChar pass) {
                 return true;
         return false;
     };
-    const auto addRow = [&](const QString& path, RowColor color) {
+    const auto addRow = [&](const QString& path, RowColor color, qsizetype anchor) {
         // Size and date asked of the file system now, not taken from the inventory.
         const qint64 bytes = FileSize2(path).value_or(-1);
         const QDateTime modified = LastWriteTimeUtc(path);
-        rows.AppendRow({path, bytes >= 0 ? FormatSize(bytes) : QString(),
-                        modified.isValid() ? GeneralDateText(FileTimeToDate(modified)) : QString(),
-                        criterion, color, bytes, modified, groups});
+        ResultRow row{path,
+                      bytes >= 0 ? FormatSize(bytes) : QString(),
+                      modified.isValid() ? GeneralDateText(FileTimeToDate(modified)) : QString(),
+                      criterion,
+                      color,
+                      bytes,
+                      modified,
+                      groups};
+        row.anchor = anchor;
+        rows.AppendRow(std::move(row));
         ++rowsAdded;
     };
     const qsizetype n = global.inventory.FileCount();
@@ -57,9 +64,9 @@ StepResult ReferencePasses::Run(QChar pass) {
             if ((addA || addB) && !std::exchange(groupStarted, true))
                 ++groups;
             if (addA)
-                anchorAdded = true, addRow(pathA, color);
+                anchorAdded = true, addRow(pathA, color, a);
             if (addB)
-                addRow(pathB, color);
+                addRow(pathB, color, a);
         }
         strongTurn ^= std::exchange(anchorAdded, false);
     }

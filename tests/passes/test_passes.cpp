@@ -14,6 +14,7 @@ const QString Root = u"/nonexistent-tallyrook-test/"_s;
 
 struct Outcome {
     QStringList rows, calls, progress;  // "size date path|type|colour|group"; host calls; bar
+    QList<qsizetype> anchors;           // of the rows
     QList<StepResult> results;
 };
 
@@ -56,6 +57,7 @@ Outcome RunPasses(const QStringList& records, const QString& steps, bool referen
                         QLatin1StringView(types[int(row.criterion)]) + u'|' +
                         QLatin1StringView(colours[int(row.color)]) + u'|' +
                         QString::number(row.group));
+        out.anchors.append(row.anchor);
     }
     out.calls = host.calls;
     out.progress = host.calls.filter(u"progress:"_s);
@@ -132,8 +134,8 @@ private Q_SLOTS:
             const Outcome want = RunPasses(records, steps.join(u' '), true, limit, 0, stopAt);
             const Outcome got = RunPasses(records, steps.join(u' '), false, limit, 0, stopAt);
             // A pass that finds nothing never reads the stop request.
-            QVERIFY2(got.rows == want.rows && got.results == want.results &&
-                         got.progress == want.progress &&
+            QVERIFY2(got.rows == want.rows && got.anchors == want.anchors &&
+                         got.results == want.results && got.progress == want.progress &&
                          got.calls.contains(u"stop?"_s) == want.calls.contains(u"stop?"_s),
                      qPrintable(u"round %1: "_s.arg(round) + records.join(u';')));
         }

@@ -91,7 +91,7 @@ struct NextDialog {
                 format = box->textFormat();
                 box->button(button)->click();
             } else if (dialog) {
-                auto* heading = dialog->findChild<QLabel*>(u"FailureHeading"_s);
+                auto* heading = dialog->findChild<QLabel*>(u"ReportHeading"_s);
                 format = heading->textFormat();
                 text =
                     heading->text() + u'\n' + dialog->findChild<QPlainTextEdit*>()->toPlainText();
@@ -395,6 +395,10 @@ private Q_SLOTS:
         f.form.ShowInPlaceOf(&f.mainWindow);
         QVERIFY(f.form.isVisible() && !f.mainWindow.isVisible());
         QCOMPARE(f.form.geometry(), QRect(100, 120, 700, 500));
+        // At the main window's size, narrower than this window's own, every button is whole.
+        const QRect uncheck = f.form.findChild<QWidget*>(form4::UncheckAllButton)->geometry();
+        QVERIFY(f.form.rect().contains(uncheck) &&
+                uncheck.left() > f.form.findChild<QWidget*>(form4::SendToTrashButton)->x());
 
         f.form.setGeometry(150, 160, 720, 510);
         f.Click(form4::BackButton);

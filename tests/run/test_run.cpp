@@ -137,8 +137,8 @@ private Q_SLOTS:
     void theRunsLocale() {
         const QLocale german(u"de_DE"_qs);
         QVERIFY(QLocale::system().decimalPoint() != german.decimalPoint());
-        MakeFile(dir_.filePath(u"de/one/Große Lieder.mp3"_qs), 1'572'864);
-        MakeFile(dir_.filePath(u"de/two/Große Lieder.mp3"_qs), 1'572'864);
+        for (const QString& folder : {u"de/one/"_qs, u"de/two/"_qs})
+            MakeFile(dir_.filePath(folder + u"Große Lieder.mp3"), 1'572'864);
         Global global;
         ResultRows rows;
         test::RecordingHost host;
@@ -147,13 +147,11 @@ private Q_SLOTS:
         QCOMPARE(RunSearch(host, global, rows, host.options), RunOutcome::ResultsShown);
         QCOMPARE(rows.Row(0).sizeText, u"1,5 MB"_qs);
         QVERIFY(rows.Row(0).modifiedText.contains(u'.'));  // dd.MM.yyyy
-
-        QCOMPARE(MessageFor({SearchEvent::Kind::RowsFull, {}, {}, 32767}, german).text,
-                 u"The results list is full: one search can list at most 32.767 rows. Later "
-                 u"matches were not listed. To see them, search fewer folders or tick fewer "
-                 u"options."_qs);
-        QCOMPARE(QuestionFor({2, 20001}, german).text.first(57),
-                 u"The 2 folder(s) you've selected contains 20.001 files. Th"_qs);
+        QVERIFY(MessageFor({SearchEvent::Kind::RowsFull, {}, {}, 32767}, german)
+                    .text.contains(u" at most 32.767 rows."_qs));
+        QVERIFY(QuestionFor({2, 20001}, german)
+                    .text.startsWith(u"The 2 folder(s) you've selected "
+                                     u"contains 20.001 files. This"_qs));
     }
 };
 

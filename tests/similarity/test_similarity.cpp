@@ -12,26 +12,44 @@ class TestSimilarity : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // "first|second|the first's words|matches/larger count", "|tr": upper-cased in Turkish.
+    // The first name's words, then matches of its words over the larger word count; upper-cased
+    // in English unless the row says Turkish.
     void pairs_data() {
-        QTest::addColumn<QString>("pair");
-        for (QStringView pair :
-             {u"My Song.mp3|My Song.wav|[My][Song.mp3]|1/2", u"a b c|a b|[a][b][c]|2/3",
-              u"a a|a b c|[a][a]|2/3", u"a b c|a a|[a][b][c]|1/3", u"a a|a|[a][a]|1/1",
-              u" a  b |a b|[][a][][b][]|2/5", u" a| a b|[][a]|2/3", u"||[]|1/1",
-              u"a\tb c|c a\tb|[a\tb][c]|2/2", u"ÉTÉ 2004.mp3|été 2004.MP3|[ÉTÉ][2004.mp3]|2/2",
-              u"file.txt|FILE.txt|[file.txt]|1/1", u"file.txt|FILE.txt|[file.txt]|0/1|tr",
-              u"file.txt|F\u0130LE.txt|[file.txt]|1/1|tr"})
-            QTest::newRow(pair.toUtf8().constData()) << pair.toString();
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QString>("words");
+        QTest::addColumn<double>("ratio");
+        QTest::addColumn<bool>("turkish");
+        const auto row = [](const char16_t* first, const char16_t* second, const char16_t* words,
+                            double ratio, bool turkish = false) {
+            QTest::newRow(QString::fromUtf16(first).toUtf8().constData())
+                << QString::fromUtf16(first) << QString::fromUtf16(second)
+                << QString::fromUtf16(words) << ratio << turkish;
+        };
+        row(u"My Song.mp3", u"My Song.wav", u"[My][Song.mp3]", 1 / 2.);
+        row(u"a b c", u"a b", u"[a][b][c]", 2 / 3.);
+        row(u"a a", u"a b c", u"[a][a]", 2 / 3.);
+        row(u"a b c", u"a a", u"[a][b][c]", 1 / 3.);
+        row(u"a a", u"a", u"[a][a]", 1.);
+        row(u" a  b ", u"a b", u"[][a][][b][]", 2 / 5.);
+        row(u" a", u" a b", u"[][a]", 2 / 3.);
+        row(u"", u"", u"[]", 1.);
+        row(u"a\tb c", u"c a\tb", u"[a\tb][c]", 1.);
+        row(u"ÉTÉ 2004.mp3", u"été 2004.MP3", u"[ÉTÉ][2004.mp3]", 1.);
+        row(u"file.txt", u"FILE.txt", u"[file.txt]", 1.);
+        row(u"file.txt", u"FILE.txt", u"[file.txt]", 0., true);
+        row(u"file.txt", u"F\u0130LE.txt", u"[file.txt]", 1., true);
     }
     void pairs() {
-        QFETCH(QString, pair);
-        const QStringList f = pair.split(u'|');
-        const QLocale locale(f.size() > 4 ? QLocale::Turkish : QLocale::English);
-        const double ratio = f[3].section(u'/', 0, 0).toDouble() / f[3].section(u'/', 1).toDouble();
-        QCOMPARE(u'[' + SplitWords(f[0]).join(u"]["_s) + u']', f[2]);
-        QCOMPARE(WordMatchRatio(SplitWords(f[0]), SplitWords(f[1]), locale), ratio);
-        QCOMPARE(NamesAreSimilar(f[0], f[1], locale), ratio > 0.5);  // one half is not enough
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(QString, words);
+        QFETCH(double, ratio);
+        QFETCH(bool, turkish);
+        const QLocale locale(turkish ? QLocale::Turkish : QLocale::English);
+        QCOMPARE(u'[' + SplitWords(first).join(u"]["_s) + u']', words);
+        QCOMPARE(WordMatchRatio(SplitWords(first), SplitWords(second), locale), ratio);
+        QCOMPARE(NamesAreSimilar(first, second, locale), ratio > 0.5);  // one half is not enough
     }
 
     // The prepared form decides random pairs as the plain rule does, its dictionary growing.

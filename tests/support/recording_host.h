@@ -1,8 +1,6 @@
 #pragma once
 
 #include <QStringList>
-#include <algorithm>
-#include <ctime>
 #include <functional>
 
 #include "search/run_options.h"
@@ -32,23 +30,10 @@ public:
     QStringList calls;
     int polls = 0, events = 0;
 
-    // The longest stretch without a call of ProcessPendingEvents from here on, by `clock` (a test
-    // that must not fail on a busy machine gives CLOCK_THREAD_CPUTIME_ID).
-    void StartGapClock(clockid_t clock = CLOCK_MONOTONIC) {
-        clock_ = clock;
-        longestGapNs_ = 0;
-        gapStartNs_ = NowNs(clock);
+    QStringList FolderEntries() override {
+        Note(u"entries?"_qs);
+        return folderEntries;
     }
-    double LongestGapMs() const {
-        return double(std::max(longestGapNs_, NowNs(clock_) - gapStartNs_)) / 1e6;
-    }
-    static qint64 NowNs(clockid_t clock) {
-        timespec now{};
-        ::clock_gettime(clock, &now);
-        return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-    }
-
-    QStringList FolderEntries() override { return Noted(u"entries?"_qs, folderEntries); }
     void SetCaption(const QString& text) override { Note(u"caption:" + text); }
     void SetProgress(int n) override { Note(u"progress:" + QString::number(n)); }
     void SetBusy(bool on) override { Note(u"busy:" + QString::number(on)); }
@@ -72,10 +57,7 @@ public:
         return answers.isEmpty() || answers.takeFirst();
     }
     bool ProcessPendingEvents() override {
-        longestGapNs_ = std::max(longestGapNs_, NowNs(clock_) - gapStartNs_);
         Count(u"events"_qs, events, onEvents);
-        // The hook stands for the window's own work, which is no part of the gap.
-        gapStartNs_ = NowNs(clock_);
         return abandonAtEvents == 0 || events < abandonAtEvents;
     }
     void ClearStopRequest() override {
@@ -94,20 +76,12 @@ private:
         if (log == Log::All)
             calls.append(line);
     }
-    template <typename T>
-    T Noted(const QString& line, const T& answer) {
-        Note(line);
-        return answer;
-    }
     void Count(const QString& line, int& n, const std::function<void(int)>& hook) {
         ++n;
         Note(line);
         if (hook)
             hook(n);
     }
-
-    clockid_t clock_ = CLOCK_MONOTONIC;
-    qint64 gapStartNs_ = NowNs(clock_), longestGapNs_ = 0;
 };
 
 }  // namespace tallyrook::test

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "search/file_functions.h"
+#include "shared/file_names.h"
 #include "support/test_env.h"
 #include "trash/trash_writer.h"
 

@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# The contents benchmark: our contents check against jdupes, rmlint and fdupes on one generated
+# tree of real bytes (tallyrook-gen-contents, about 2 GB), warm and cold. Run it as root (cold
+# rounds drop the page cache) on an otherwise quiet machine, under the exclusive bench lock:
+#
+#   flock -x /tmp/tallyrook-bench.lock bench/contents/run.sh [BUILD_DIR]
+#
+# ROUNDS (default 5) rounds of each; in a warm round every command runs once in turn on a cached
+# tree, in a cold round each runs after `sync; echo 3 > /proc/sys/vm/drop_caches`. COLD=0 leaves
+# the cold rounds out. SCALE and SEED (default 1 and 1) go to the generator; the tree is made
+# under TMPDIR and deleted afterwards, unless KEEP_TREE names a folder where it is kept and
+# reused. Every command is run through tallyrook-measure (times, peak resident memory, peak
+# anonymous memory, bytes read); the table gives medians.
+#
+# Before the rounds: the identical sets of every command are compared with those of a plain
+# reference that reads every candidate whole (as device:inode sets, so that hard links and
+# empty files, which the tools treat each their own way, count alike), and the bytes our check
+# read with the bytes that must be read.
+set -euo pipefail
+
+build=${1:-build/release}
+rounds=${ROUNDS:-5}
+bench=$build/bench/contents
+for tool in tallyrook-gen-contents tallyrook-bench-contents tallyrook-measure; do
+    [[ -x $bench/$tool ]] || { echo "missing $bench/$tool: build the targets first" >&2; exit 1; }
+done
+# The check as the command line runs it; prints TSV with a header that has path and copy.
+ours=("$bench/tallyrook-bench-contents")
+
+# The tools compared, from Debian.
+missing=()
+for p in jdupes rmlint fdupes; do
+    command -v "$p" >/dev/null || missing+=("$p")
+done
+if [[ ${#missing[@]} -gt 0 ]]; then
+    sudo=()
+    [[ $(id -u) -eq 0 ]] || sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tallyrook-bench-contents-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+tree=${KEEP_TREE:-$work/tree}
+if [[ ! -d $tree ]]; then
+    "$bench/tallyrook-gen-contents" --scale "${SCALE:-1}" --seed "${SEED:-1}" "$tree"
+fi
+echo "tree: $tree, $(find "$tree" -type f | wc -l) files, $(du -sb "$tree" | cut -f1) bytes"
+echo "tools: $(jdupes -v | head -1); $(fdupes --version); $(rmlint --version 2>&1 | head -1)"
+
+names=(tallyrook jdupes fdupes rmlint)
+command_of() {  # NAME: sets `cmd`, which lists the identical sets on stdout
+    case $1 in
+    tallyrook) cmd=("${ours[@]}" "$tree") ;;
+    jdupes) cmd=(jdupes -r -q "$tree") ;;
+    fdupes) cmd=(fdupes -r -q "$tree") ;;
+    rmlint) cmd=(rmlint -T df -o fdupes:stdout "$tree") ;;
+    esac
+}
+
+# Our TSV as sets of paths: a blank line between sets.
+tsv_sets() {
+    awk -F'\t' 'NR == 1 { for (i = 1; i <= NF; i++) col[$i] = i; next }
+        $col["copy"] != "" { sets[$col["copy"]] = sets[$col["copy"]] $col["path"] "\n" }
+        END { for (s in sets) printf "%s\n", sets[s] }'
+}
+
+echo "== reference"
+"$bench/tallyrook-bench-contents" --reference "$tree" >"$work/reference.sets" 2>"$work/reference.txt"
+cat "$work/reference.txt"
+must=$(awk '$1 == "must_read_bytes" {print $2}' "$work/reference.txt")
+echo "reference: $(wc -l <"$work/reference.sets") identical sets of two files or more"
+
+echo "== identical sets"
+for name in "${names[@]}"; do
+    command_of "$name"
+    if [[ $name == tallyrook ]]; then
+        "${cmd[@]}" 2>"$work/ours.txt" | tsv_sets >"$work/$name.listing"
+        cat "$work/ours.txt"
+    else
+        "${cmd[@]}" >"$work/$name.listing" 2>/dev/null
+    fi
+    "$bench/tallyrook-bench-contents" --sets <"$work/$name.listing" >"$work/$name.sets"
+    if cmp -s "$work/$name.sets" "$work/reference.sets"; then
+        echo "$name: the same identical sets as the reference ($(wc -l <"$work/$name.sets"))"
+    else
+        echo "$name: DIFFERENT identical sets ($(wc -l <"$work/$name.sets") against" \
+            "$(wc -l <"$work/reference.sets")):"
+        diff "$work/reference.sets" "$work/$name.sets" | head -20 || true
+    fi
+done
+if cmp -s "$work/tallyrook.sets" "$work/jdupes.sets"; then
+    echo "tallyrook and jdupes -r: the same identical sets"
+fi
+
+declare -A values=()
+measure() {  # PHASE NAME
+    command_of "$2"
+    if ! "$bench/tallyrook-measure" "${cmd[@]}" >/dev/null 2>"$work/err"; then
+        echo "$2 failed:" >&2
+        tail -5 "$work/err" >&2
+    fi
+    local line
+    line=$(grep '^wall_ms ' "$work/err" | tail -1)
+    echo "$1 $2: $line"
+    # shellcheck disable=SC2086 # the figures, one word each
+    set -- "$1" "$2" $line
+    local phase=$1 name=$2
+    shift 2
+    while [[ $# -ge 2 ]]; do
+        values[$phase $name $1]+="$2 "
+        shift 2
+    done
+}
+drop_caches() { sync; echo 3 >/proc/sys/vm/drop_caches; }
+median() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END {printf "%.0f", v[int((NR+1)/2)]}'; }
+
+echo "== rounds"
+echo "load before: $(uptime)"
+for name in "${names[@]}"; do
+    command_of "$name"
+    "${cmd[@]}" >/dev/null 2>&1
+done
+for ((r = 1; r <= rounds; r++)); do
+    for name in "${names[@]}"; do measure warm "$name"; done
+    echo "warm round $r done: $(uptime)"
+done
+if [[ ${COLD:-1} != 0 ]]; then
+    for ((r = 1; r <= rounds; r++)); do
+        for name in "${names[@]}"; do
+            drop_caches
+            measure cold "$name"
+        done
+        echo "cold round $r done: $(uptime)"
+    done
+fi
+echo "load after: $(uptime)"
+
+echo "== medians of $rounds rounds (ms, KB, bytes)"
+printf '%-6s %-10s %8s %8s %8s %11s %12s %14s %14s\n' phase command wall_ms user_ms sys_ms \
+    max_rss_kb peak_anon_kb rchar read_bytes
+for phase in warm cold; do
+    [[ -n ${values[$phase tallyrook wall_ms]:-} ]] || continue
+    for name in "${names[@]}"; do
+        row=()
+        for metric in wall_ms user_ms sys_ms max_rss_kb peak_anon_kb rchar read_bytes; do
+            # shellcheck disable=SC2086
+            row+=("$(median ${values[$phase $name $metric]})")
+        done
+        printf '%-6s %-10s %8s %8s %8s %11s %12s %14s %14s\n' "$phase" "$name" "${row[@]}"
+    done
+done
+# shellcheck disable=SC2086
+read_ours=$(median ${values[warm tallyrook rchar]})
+awk -v r="$read_ours" -v m="$must" 'BEGIN {
+    printf "bytes read by tallyrook: %d, must be read: %d, ratio %.3f\n", r, m, r / m }'

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "contents/contents_check.h"
+
+// How the contents check looks at and reads a file. The platform's file says how
+// (contents_file_posix.cpp: lstat, descriptors opened without following links and without
+// touching access times; contents_file_qt.cpp: Qt's file classes); CMake builds one of the two.
+namespace tallyrook::contents_detail {
+
+enum class Kind : quint8 { File, NotAFile, Missing, Unreadable };
+
+// A path looked at without following a link.
+struct Look {
+    Kind kind = Kind::Unreadable;
+    FileIdentity id;
+    qint64 changedNs = 0;  // last change of contents or metadata
+    quint64 links = 1;     // hard links to the file
+    bool sparse = false;   // has holes: fewer bytes stored than its size
+};
+
+// True where Look gives device and inode, so that two paths of one file can be told.
+bool HasFileIds();
+
+Look LookAt(const QString& path);
+// The path with its folder resolved (links and "..") and its name as it is: two paths of one
+// file that give the same text are one name reached twice, not two hard links.
+QString ResolvedName(const QString& path);
+
+// An open file, read by offset.
+class OpenedFile;
+struct OpenedFileCloser {
+    void operator()(OpenedFile* file) const;
+};
+using OpenedFilePtr = std::unique_ptr<OpenedFile, OpenedFileCloser>;
+
+// Opens the path for reading if it is still the file `look` saw. Else null, with `reason`.
+// `tooMany`: the descriptor limit was the reason, so closing another file may help.
+OpenedFilePtr OpenForReading(const QString& path, const Look& look, NotComparedReason& reason,
+                             bool& tooMany);
+// Reads `length` bytes at `offset`: true when all were read.
+bool ReadAt(OpenedFile& file, char* buffer, qint64 length, qint64 offset);
+// The first offset from `offset` on where the file may hold data (its size when none): the bytes
+// before it are a hole, which reads as zeros. `offset` itself where the system cannot tell.
+qint64 DataFrom(OpenedFile& file, qint64 offset);
+// Whether the open file and the path are still the file `look` saw, unchanged.
+bool StillSame(OpenedFile* file, const QString& path, const Look& look);
+
+// Asks the system to start reading the first `length` bytes of a file that is read soon, so that
+// the disk works on several files at once. Reads nothing into the program.
+void Prefetch(const QString& path, qint64 length);
+// How many files the check may keep open at once.
+int OpenFileLimit();
+
+}  // namespace tallyrook::contents_detail

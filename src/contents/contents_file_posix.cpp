@@ -1,0 +1,154 @@
+// Looking at and reading files with the POSIX calls: lstat, descriptors opened without following
+// a link, without waiting on a fifo and, where we may, without touching the access time.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "contents/contents_file.h"
+
+namespace tallyrook::contents_detail {
+
+class OpenedFile {
+public:
+    int fd = -1;
+};
+
+namespace {
+
+qint64 Ns(const timespec& time) {
+    return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+Look LookOf(const struct stat& info) {
+    Look look;
+    look.kind = S_ISREG(info.st_mode) ? Kind::File : Kind::NotAFile;
+    look.id = {quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size), Ns(info.st_mtim)};
+    look.changedNs = Ns(info.st_ctim);
+    look.links = quint64(info.st_nlink);
+    look.sparse = qint64(info.st_blocks) * 512 < qint64(info.st_size);
+    return look;
+}
+
+bool Unchanged(const struct stat& info, const Look& look) {
+    const Look now = LookOf(info);
+    return now.kind == Kind::File && now.id == look.id && now.changedNs == look.changedNs;
+}
+
+}  // namespace
+
+bool HasFileIds() {
+    return true;
+}
+
+Look LookAt(const QString& path) {
+    struct stat info;
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0) {
+        Look look;
+        look.kind = errno == ENOENT || errno == ENOTDIR ? Kind::Missing : Kind::Unreadable;
+        return look;
+    }
+    return LookOf(info);
+}
+
+QString ResolvedName(const QString& path) {
+    const QByteArray raw = QFile::encodeName(path);
+    const qsizetype slash = raw.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? "/" : raw.left(slash);
+    char* resolved = ::realpath(folder.constData(), nullptr);
+    if (!resolved)
+        return path;
+    const QString result =
+        QFile::decodeName(resolved) + u'/' + QFile::decodeName(raw.mid(slash + 1));
+    std::free(resolved);
+    return result;
+}
+
+void OpenedFileCloser::operator()(OpenedFile* file) const {
+    if (file->fd >= 0)
+        ::close(file->fd);
+    delete file;
+}
+
+OpenedFilePtr OpenForReading(const QString& path, const Look& look, NotComparedReason& reason,
+                             bool& tooMany) {
+    tooMany = false;
+    const QByteArray raw = QFile::encodeName(path);
+    // A fifo put in the file's place must not block the open.
+    constexpr int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int fd = ::open(raw.constData(), flags | O_NOATIME);
+    // O_NOATIME is for the file's owner only.
+    if (fd < 0 && errno == EPERM)
+        fd = ::open(raw.constData(), flags);
+    if (fd < 0) {
+        tooMany = errno == EMFILE || errno == ENFILE;
+        reason = errno == ENOENT || errno == ENOTDIR ? NotComparedReason::Vanished
+                 : errno == ELOOP                    ? NotComparedReason::NotAFile
+                                                     : NotComparedReason::Unreadable;
+        return nullptr;
+    }
+    OpenedFilePtr file(new OpenedFile{fd});
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !Unchanged(info, look)) {
+        reason = NotComparedReason::Changed;
+        return nullptr;
+    }
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return file;
+}
+
+bool ReadAt(OpenedFile& file, char* buffer, qint64 length, qint64 offset) {
+    while (length > 0) {
+        const ssize_t n = ::pread(file.fd, buffer, size_t(length), off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        // 0: the file ended early, it shrank.
+        if (n <= 0)
+            return false;
+        buffer += n;
+        offset += n;
+        length -= n;
+    }
+    return true;
+}
+
+qint64 DataFrom(OpenedFile& file, qint64 offset) {
+    const off_t data = ::lseek(file.fd, off_t(offset), SEEK_DATA);
+    if (data >= 0)
+        return qint64(data);
+    // Past the last data: a hole to the end.
+    struct stat info;
+    return errno == ENXIO && ::fstat(file.fd, &info) == 0 ? qint64(info.st_size) : offset;
+}
+
+bool StillSame(OpenedFile* file, const QString& path, const Look& look) {
+    struct stat info;
+    if (file && (::fstat(file->fd, &info) != 0 || !Unchanged(info, look)))
+        return false;
+    // The path must still name it: a file put in its place is not what was read.
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && Unchanged(info, look);
+}
+
+void Prefetch(const QString& path, qint64 length) {
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOATIME);
+    if (fd < 0)
+        return;
+    ::posix_fadvise(fd, 0, off_t(length), POSIX_FADV_WILLNEED);
+    ::close(fd);
+}
+
+int OpenFileLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return 64;
+    // The rest is the program's: its windows, its other files.
+    return int(std::clamp<rlim_t>(limit.rlim_cur / 4, 1, 64));
+}
+
+}  // namespace tallyrook::contents_detail

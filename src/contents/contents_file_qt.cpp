@@ -1,0 +1,98 @@
+// Looking at and reading files with Qt's file classes, for platforms without the POSIX calls.
+// Qt gives no file ids, so two paths of one file are told apart only by their resolved names, and
+// a file replaced in between is caught only by its size and last-write time.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "contents/contents_file.h"
+
+namespace tallyrook::contents_detail {
+
+class OpenedFile {
+public:
+    QFile file;
+};
+
+namespace {
+
+Look LookOf(const QFileInfo& info) {
+    Look look;
+    if (!info.exists() && !info.isSymLink()) {
+        look.kind = Kind::Missing;
+        return look;
+    }
+    look.kind = info.isFile() && !info.isSymLink() ? Kind::File : Kind::NotAFile;
+    const QDateTime modified = info.fileTime(QFileDevice::FileModificationTime);
+    look.id = {0, 0, info.size(), modified.toMSecsSinceEpoch() * 1'000'000};
+    look.changedNs =
+        info.fileTime(QFileDevice::FileMetadataChangeTime).toMSecsSinceEpoch() * 1'000'000;
+    return look;
+}
+
+bool Unchanged(const QFileInfo& info, const Look& look) {
+    const Look now = LookOf(info);
+    return now.kind == Kind::File && now.id == look.id && now.changedNs == look.changedNs;
+}
+
+}  // namespace
+
+bool HasFileIds() {
+    return false;
+}
+
+Look LookAt(const QString& path) {
+    return LookOf(QFileInfo(path));
+}
+
+QString ResolvedName(const QString& path) {
+    const QFileInfo info(path);
+    const QString folder = info.dir().canonicalPath();
+    return folder.isEmpty() ? path : folder + u'/' + info.fileName();
+}
+
+void OpenedFileCloser::operator()(OpenedFile* file) const {
+    delete file;
+}
+
+OpenedFilePtr OpenForReading(const QString& path, const Look& look, NotComparedReason& reason,
+                             bool& tooMany) {
+    tooMany = false;
+    OpenedFilePtr opened(new OpenedFile);
+    opened->file.setFileName(path);
+    if (!Unchanged(QFileInfo(path), look)) {
+        reason = NotComparedReason::Changed;
+        return nullptr;
+    }
+    if (!opened->file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        reason =
+            QFileInfo::exists(path) ? NotComparedReason::Unreadable : NotComparedReason::Vanished;
+        return nullptr;
+    }
+    return opened;
+}
+
+bool ReadAt(OpenedFile& file, char* buffer, qint64 length, qint64 offset) {
+    return file.file.seek(offset) && file.file.read(buffer, length) == length;
+}
+
+qint64 DataFrom(OpenedFile& file, qint64 offset) {
+    Q_UNUSED(file);
+    return offset;
+}
+
+bool StillSame(OpenedFile* file, const QString& path, const Look& look) {
+    Q_UNUSED(file);
+    return Unchanged(QFileInfo(path), look);
+}
+
+void Prefetch(const QString& path, qint64 length) {
+    Q_UNUSED(path);
+    Q_UNUSED(length);
+}
+
+int OpenFileLimit() {
+    return 16;
+}
+
+}  // namespace tallyrook::contents_detail

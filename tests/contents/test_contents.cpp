@@ -1,0 +1,325 @@
+#include <sys/fsuid.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QFileInfo>
+#include <QTest>
+#include <atomic>
+
+#include "contents/contents_check.h"
+#include "support/temp_tree.h"
+#include "support/test_env.h"
+
+using namespace tallyrook;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr qint64 MiB = 1 << 20;
+
+// Bytes that repeat only every 251, so that a chunk read at the wrong offset shows.
+QByteArray Pattern(qint64 size, int seed = 0) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qint64 i = 0; i < size; ++i)
+        bytes[i] = char((i + seed) % 251);
+    return bytes;
+}
+
+QString Verdict(const ContentsResult& result) {
+    switch (result.state) {
+        case CopyState::HasCopies:
+            return QString::number(result.copySet) + u'/' + QString::number(result.otherCopies);
+        case CopyState::NoCopy:
+            return u"no"_s;
+        case CopyState::NotCompared:
+            break;
+    }
+    static const char* const reasons[] = {"?",       "unreadable", "vanished", "changed",
+                                          "notfile", "samefile",   "stopped"};
+    return QString::fromLatin1(reasons[int(result.reason)]);
+}
+
+}  // namespace
+
+class TestContents : public QObject {
+    Q_OBJECT
+
+    std::optional<test::TempTree> tree;
+    QStringList names;  // the list's entries, below the tree
+    ContentsResults results;
+
+    void Write(const QString& name, const QByteArray& bytes) {
+        QFile file(tree->path(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
+    QList<ContentsFile> Entries() const {
+        QList<ContentsFile> files;
+        for (const QString& name : names) {
+            const QFileInfo info(tree->path(name));
+            files.append({tree->path(name), info.size(), info.lastModified().toUTC()});
+        }
+        return files;
+    }
+    // "name=verdict ...": the copy set and its other paths, "no" copy, or why not compared.
+    QString Verdicts(const QList<ContentsFile>& files, ContentsOptions options = {}) {
+        results = CheckContents(files, std::move(options));
+        QStringList verdicts;
+        for (size_t k = 0; k < results.files.size(); ++k)
+            verdicts.append(names.value(qsizetype(k)) + u'=' + Verdict(results.files[k]));
+        return verdicts.join(u' ');
+    }
+    QString Verdicts(ContentsOptions options = {}) {
+        return Verdicts(Entries(), std::move(options));
+    }
+
+private Q_SLOTS:
+    void init() {
+        tree.emplace();
+        names.clear();
+    }
+
+    // Only identical files share a set; each byte of them is read once, and a pair that differs in
+    // its first chunk is not read further.
+    void differences_data() {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<qint64>("differs");  // the offset of the byte that differs; -1: none
+        QTest::addColumn<qint64>("readAtMost");
+        QTest::newRow("identical, 1 byte") << 1LL << -1LL << 2LL;
+        QTest::newRow("identical, 3 MiB") << 3 * MiB << -1LL << 6 * MiB;
+        QTest::newRow("first byte, 3 MiB") << 3 * MiB << 0LL << 2 * 4096LL;
+        QTest::newRow("middle byte, 3 MiB") << 3 * MiB << 3 * MiB / 2 << 5 * MiB;
+        QTest::newRow("last byte, 3 MiB") << 3 * MiB << 3 * MiB - 1 << 6 * MiB;
+        QTest::newRow("last byte, 5000 bytes") << 5000LL << 4999LL << 10000LL;
+    }
+    void differences() {
+        QFETCH(qint64, size);
+        QFETCH(qint64, differs);
+        QFETCH(qint64, readAtMost);
+        QByteArray bytes = Pattern(size);
+        Write(u"a"_s, bytes);
+        if (differs >= 0)
+            bytes[differs] = char(bytes[differs] ^ 0x80);
+        Write(u"b"_s, bytes);
+        names = {u"a"_s, u"b"_s};
+        QCOMPARE(Verdicts(), differs < 0 ? u"a=1/1 b=1/1"_s : u"a=no b=no"_s);
+        if (differs < 0)
+            QCOMPARE(results.bytesRead, readAtMost);
+        QVERIFY2(results.bytesRead <= readAtMost, qPrintable(QString::number(results.bytesRead)));
+    }
+
+    // Offsets past 32 bits, cheaply: where both have a hole, both read zeros and need no read.
+    void sparse4GiBPairDifferingAtTheEnd() {
+        constexpr qint64 size = 4LL << 30;
+        tree->file(u"a"_s, size);
+        tree->file(u"b"_s, size);
+        QFile b(tree->path(u"b"_s));
+        QVERIFY(b.open(QIODevice::ReadWrite) && b.seek(size - 1) && b.write("x", 1) == 1);
+        b.close();
+        names = {u"a"_s, u"b"_s};
+        QCOMPARE(Verdicts(), u"a=no b=no"_s);
+        QVERIFY(results.bytesRead <= 2 * MiB);
+    }
+
+    // A path listed by several passes is one file; sets are numbered in list order.
+    void repeatedPathsAndSetNumbers() {
+        Write(u"x1"_s, Pattern(9000, 1));
+        Write(u"x2"_s, Pattern(9000, 1));
+        Write(u"y1"_s, Pattern(9000, 2));
+        Write(u"y2"_s, Pattern(9000, 2));
+        names = {u"y1"_s, u"x1"_s, u"y1"_s, u"x2"_s, u"y2"_s};
+        QCOMPARE(Verdicts(), u"y1=1/1 x1=2/1 y1=1/1 x2=2/1 y2=1/1"_s);
+        QCOMPARE(results.copySets, 2);
+        QCOMPARE(results.bytesRead, 4 * 9000);
+    }
+
+    void hardLinksAloneInTheirSizeAreASetWithoutARead() {
+        Write(u"a"_s, Pattern(7000));
+        QVERIFY(::link(QFile::encodeName(tree->path(u"a"_s)),
+                       QFile::encodeName(tree->path(u"link"_s))) == 0);
+        Write(u"other"_s, Pattern(6000));
+        names = {u"a"_s, u"other"_s, u"link"_s};
+        QCOMPARE(Verdicts(), u"a=1/1 other=no link=1/1"_s);
+        QCOMPARE(results.bytesRead, 0);
+        QCOMPARE(results.files[0].identity, results.files[2].identity);
+    }
+
+    void hardLinksAreReadOnceWithTheirCopies() {
+        Write(u"a"_s, Pattern(20'000));
+        Write(u"copy"_s, Pattern(20'000));
+        Write(u"different"_s, Pattern(20'000, 1));
+        QVERIFY(::link(QFile::encodeName(tree->path(u"a"_s)),
+                       QFile::encodeName(tree->path(u"link"_s))) == 0);
+        names = {u"a"_s, u"link"_s, u"copy"_s, u"different"_s};
+        QCOMPARE(Verdicts(), u"a=1/2 link=1/2 copy=1/2 different=no"_s);
+        QCOMPARE(results.bytesRead, 2 * 20'000 + 4096);
+    }
+
+    // Trashing "one of them" would trash both: the second path is no copy.
+    void folderListedTwiceThroughALinkIsOneFile() {
+        tree->dir(u"A"_s);
+        tree->link(u"L"_s, tree->path(u"A"_s));
+        Write(u"A/f"_s, Pattern(5000));
+        Write(u"A/g"_s, Pattern(5000));
+        names = {u"A/f"_s, u"L/f"_s, u"A/g"_s};
+        QCOMPARE(Verdicts(), u"A/f=1/1 L/f=samefile A/g=1/1"_s);
+    }
+
+    void emptyFilesAreCopiesWithoutARead() {
+        tree->file(u"e1"_s);
+        tree->file(u"e2"_s);
+        Write(u"one"_s, "1");
+        names = {u"e1"_s, u"one"_s, u"e2"_s};
+        QCOMPARE(Verdicts(), u"e1=1/1 one=no e2=1/1"_s);
+        QCOMPARE(results.bytesRead, 0);
+    }
+
+    // What cannot be read as listed is never called a copy, and its partner has none.
+    void notCompared_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("verdict");
+        QTest::newRow("vanished") << u"remove"_s << u"vanished"_s;
+        QTest::newRow("now a fifo") << u"fifo"_s << u"notfile"_s;
+        QTest::newRow("now a link") << u"link"_s << u"notfile"_s;
+        QTest::newRow("size changed since listed") << u"size"_s << u"changed"_s;
+        QTest::newRow("written since listed") << u"time"_s << u"changed"_s;
+        QTest::newRow("unreadable") << u"lock"_s << u"unreadable"_s;
+    }
+    void notCompared() {
+        QFETCH(QString, change);
+        QFETCH(QString, verdict);
+        Write(u"a"_s, Pattern(5000));
+        Write(u"b"_s, Pattern(5000));
+        names = {u"a"_s, u"b"_s};
+        QList<ContentsFile> files = Entries();
+        const QByteArray b = QFile::encodeName(tree->path(u"b"_s));
+        if (change != u"size" && change != u"time" && change != u"lock")
+            QVERIFY(::unlink(b) == 0);
+        if (change == u"fifo")
+            tree->rawFile("b", S_IFIFO);
+        if (change == u"link")
+            tree->link(u"b"_s, tree->path(u"a"_s));
+        if (change == u"size")
+            files[1].size = 4999;
+        if (change == u"time")
+            files[1].modified = files[1].modified.addSecs(-1);
+        if (change == u"lock") {
+            QVERIFY(::chmod(tree->rawRoot(), 0755) == 0 && ::chmod(b, 0) == 0);
+            ::setfsuid(65534);  // as nobody, root's permission bypass is gone (this thread only)
+        }
+        const QString verdicts = Verdicts(files);
+        ::setfsuid(::geteuid());
+        QCOMPARE(verdicts, u"a=no b="_s + verdict);
+        // Only the locked file's partner was read, until its partner failed.
+        QCOMPARE(results.bytesRead, change == u"lock" ? 5000 : 0);
+    }
+
+    void fileThatGrowsWhileReadIsNotCompared() {
+        Write(u"a"_s, Pattern(64 * 1024));
+        Write(u"b"_s, Pattern(64 * 1024));
+        names = {u"a"_s, u"b"_s};
+        ContentsOptions options;
+        options.maxChunk = 4096;
+        options.afterRead = [this](const QString& path, qint64 offset) {
+            QFile b(tree->path(u"b"_s));
+            if (path == b.fileName() && offset == 8192)
+                QVERIFY(b.open(QIODevice::Append) && b.write("more") == 4);
+        };
+        QCOMPARE(Verdicts(options), u"a=no b=changed"_s);
+    }
+
+    // The path then names another file, even one with the same bytes: not what was read.
+    void fileReplacedWhileReadIsNotCompared() {
+        Write(u"a"_s, Pattern(64 * 1024));
+        Write(u"b"_s, Pattern(64 * 1024));
+        Write(u"new"_s, Pattern(64 * 1024));
+        names = {u"a"_s, u"b"_s};
+        ContentsOptions options;
+        options.maxChunk = 4096;
+        options.afterRead = [this](const QString& path, qint64 offset) {
+            if (path == tree->path(u"b"_s) && offset == 8192)
+                QVERIFY(::rename(QFile::encodeName(tree->path(u"new"_s)),
+                                 QFile::encodeName(path)) == 0);
+        };
+        QCOMPARE(Verdicts(options), u"a=no b=changed"_s);
+    }
+
+    // Read in step, all open at once they would need 5,000 descriptors and their chunks 20 MB.
+    void fiveThousandSameSizeFilesUnderALowDescriptorLimit() {
+        constexpr int count = 5000;
+        constexpr qint64 size = 3 * 4096 + 8;
+        QList<ContentsFile> files;
+        for (int k = 0; k < count; ++k) {
+            // The same but for the last bytes; file k and k + 2500 identical.
+            QByteArray bytes = Pattern(size);
+            bytes.replace(size - 8, 8, QByteArray::number(k % (count / 2)).rightJustified(8));
+            Write(QString::number(k), bytes);
+            files.append({tree->path(QString::number(k)), size, {}});
+        }
+        rlimit saved{};
+        QVERIFY(::getrlimit(RLIMIT_NOFILE, &saved) == 0);
+        rlimit low = saved;
+        low.rlim_cur = 48;
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &low) == 0);
+        results = CheckContents(files);
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &saved) == 0);
+        QCOMPARE(results.copySets, count / 2);
+        for (int k = 0; k < count; ++k) {
+            const ContentsResult& result = results.files[size_t(k)];
+            QCOMPARE(Verdict(result), u"%1/1"_s.arg(results.files[size_t(k % 2500)].copySet));
+        }
+        // Each file once, and some last chunks again: 2,500 of them do not fit in memory at once.
+        QVERIFY(results.bytesRead <= count * size * 12 / 10);
+    }
+
+    // Stop ends the check before its next read, and leaves no thread behind. Sets concluded
+    // before it keep their verdicts; the rest are not compared.
+    void stoppedHalfWay() {
+        for (int k = 0; k < 20; ++k) {
+            Write(u"a%1"_s.arg(k), Pattern(1000 + k));
+            Write(u"b%1"_s.arg(k), Pattern(1000 + k));
+            names << u"a%1"_s.arg(k) << u"b%1"_s.arg(k);
+        }
+        ContentsCheck* running = nullptr;
+        std::atomic<int> reads{0};
+        ContentsOptions options;
+        options.afterRead = [&](const QString&, qint64) {
+            if (++reads == 5)
+                running->RequestStop();
+        };
+        ContentsCheck check(Entries(), options);
+        running = &check;
+        check.Start();
+        QVERIFY(check.Wait());
+        check.Stop();
+        QCOMPARE(reads.load(), 5);
+        const ContentsResults& stopped = check.Results();
+        QVERIFY(stopped.stopped);
+        QStringList verdicts;
+        for (const ContentsResult& result : stopped.files)
+            verdicts.append(Verdict(result));
+        QCOMPARE(verdicts.filter(u"/1"_s).size(), 4);
+        QCOMPARE(verdicts.filter(u"stopped"_s).size(), 36);
+        const ContentsProgress progress = check.Progress();
+        QCOMPARE(progress.filesTotal, 40);
+        QCOMPARE(progress.filesDone, 4);
+    }
+
+    void progressReachesItsTotals() {
+        Write(u"a"_s, Pattern(70'000));
+        Write(u"b"_s, Pattern(70'000, 1));
+        Write(u"c"_s, Pattern(80'000));
+        names = {u"a"_s, u"b"_s, u"c"_s, u"a"_s};
+        ContentsCheck check(Entries());
+        check.Start();
+        QVERIFY(check.Wait());
+        const ContentsProgress progress = check.Progress();
+        QCOMPARE(progress.filesDone, 3);
+        QCOMPARE(progress.filesTotal, 3);
+        QCOMPARE(progress.bytesTotal, 140'000);
+        QCOMPARE(progress.bytesDone, 140'000);
+        QVERIFY(!check.Results().stopped);
+    }
+};
+
+TALLYROOK_TEST_MAIN(TestContents)
+#include "test_contents.moc"
