@@ -1,10 +1,6 @@
-// tallyrook-bench-contents: the contents check as `tallyrook-cli --size --all --contents` will run
-// it, until the command line has the option; and the benchmark's reference and set comparisons.
+// tallyrook-bench-contents: the contents benchmark's reference and set comparisons (the check
+// itself runs as `tallyrook-cli --size --all --contents`).
 //
-//   tallyrook-bench-contents FOLDER...
-//       Walks the folders as the search does, lists every file of a size that another file has
-//       (the Exact Filesize rows), checks their contents and prints TSV with a header: path,
-//       bytes and copy (the copy set's number, empty for none). A summary goes to stderr.
 //   tallyrook-bench-contents --sets < LISTING
 //       Reads sets of paths, one path a line and a blank line between sets (the listing of
 //       `jdupes`, `fdupes` and `rmlint -o fdupes`), and prints them in one form to compare: each
@@ -18,10 +14,7 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QLocale>
-#include <QStringList>
+#include <QtGlobal>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -32,15 +25,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-#include "contents/contents_check.h"
-#include "search/result_list.h"
-#include "search/run_options.h"
-#include "search/search_run.h"
-#include "shared/global.h"
-#include "support/recording_host.h"
-
-using namespace tallyrook;
 
 namespace {
 
@@ -129,52 +113,6 @@ int Reference(const char* root) {
     return 0;
 }
 
-int Check(const QStringList& folders) {
-    Global global;
-    ResultRows rows;
-    test::RecordingHost host;
-    host.log = test::RecordingHost::Log::Quiet;
-    host.options.criteria.exactFilesize = true;
-    host.options.rowLimit = RunOptions::NoRowLimit;
-    host.options.locale = QLocale::c();
-    host.folderEntries = folders;
-    QElapsedTimer clock;
-    clock.start();
-    RunSearch(host, global, rows, host.options);
-    const qint64 searchMs = clock.elapsed();
-    QList<ContentsFile> files;
-    files.reserve(rows.RowCount());
-    for (int k = 0; k < rows.RowCount(); ++k) {
-        const ResultRow& row = rows.Row(k);
-        files.append({row.path.isEmpty() ? global.inventory.FullPath(row.file) : row.path,
-                      row.bytes, row.modified});
-    }
-    ContentsCheck check(files);
-    check.Start();
-    // As a window would: poll, with a look at the progress.
-    while (!check.Wait(50))
-        check.Progress();
-    const ContentsResults& results = check.Results();
-    std::string out = "path\tbytes\tcopy\n";
-    for (int k = 0; k < int(files.size()); ++k) {
-        const ContentsResult& result = results.files[size_t(k)];
-        out += QFile::encodeName(files[k].path).toStdString() + '\t' +
-               std::to_string(files[k].size) + '\t' +
-               (result.copySet ? std::to_string(result.copySet) : std::string()) + '\n';
-    }
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    int notCompared = 0;
-    for (const ContentsResult& result : results.files)
-        notCompared += result.state == CopyState::NotCompared;
-    const ContentsProgress progress = check.Progress();
-    std::fprintf(stderr,
-                 "rows %d, files %lld, copy sets %d, not compared %d, bytes to read at most %lld, "
-                 "bytes read %lld; search %lld ms, check %lld ms\n",
-                 int(files.size()), progress.filesTotal, results.copySets, notCompared,
-                 progress.bytesTotal, results.bytesRead, searchMs, clock.elapsed() - searchMs);
-    return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -182,14 +120,6 @@ int main(int argc, char** argv) {
         return Sets();
     if (argc == 3 && std::strcmp(argv[1], "--reference") == 0)
         return Reference(argv[2]);
-    if (argc < 2 || argv[1][0] == '-') {
-        std::fprintf(stderr,
-                     "usage: tallyrook-bench-contents FOLDER... | --sets | "
-                     "--reference FOLDER\n");
-        return 2;
-    }
-    QStringList folders;
-    for (int k = 1; k < argc; ++k)
-        folders.append(QFile::decodeName(argv[k]));
-    return Check(folders);
+    std::fprintf(stderr, "usage: tallyrook-bench-contents --sets | --reference FOLDER\n");
+    return 2;
 }

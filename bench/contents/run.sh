@@ -21,11 +21,13 @@ set -euo pipefail
 build=${1:-build/release}
 rounds=${ROUNDS:-5}
 bench=$build/bench/contents
-for tool in tallyrook-gen-contents tallyrook-bench-contents tallyrook-measure; do
-    [[ -x $bench/$tool ]] || { echo "missing $bench/$tool: build the targets first" >&2; exit 1; }
+cli=$build/src/cli/tallyrook-cli
+for tool in "$bench/tallyrook-gen-contents" "$bench/tallyrook-bench-contents" \
+    "$bench/tallyrook-measure" "$cli"; do
+    [[ -x $tool ]] || { echo "missing $tool: build the targets first" >&2; exit 1; }
 done
-# The check as the command line runs it; prints TSV with a header that has path and copy.
-ours=("$bench/tallyrook-bench-contents")
+# Every same-size file and its copy set: TSV with a header that has path and copy.
+ours=("$cli" --size --all --contents --tsv --header)
 
 # The tools compared, from Debian.
 missing=()
@@ -76,7 +78,7 @@ echo "== identical sets"
 for name in "${names[@]}"; do
     command_of "$name"
     if [[ $name == tallyrook ]]; then
-        "${cmd[@]}" 2>"$work/ours.txt" | tsv_sets >"$work/$name.listing"
+        TALLYROOK_TIMINGS=1 "${cmd[@]}" 2>"$work/ours.txt" | tsv_sets >"$work/$name.listing"
         cat "$work/ours.txt"
     else
         "${cmd[@]}" >"$work/$name.listing" 2>/dev/null

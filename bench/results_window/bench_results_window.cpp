@@ -79,6 +79,7 @@ int main(int argc, char** argv) {
     int group = 0;
     for (int k = 0; k < rows;) {
         const int size = 2 + group % 3;
+        const int anchor = k;
         for (int m = 0; m < size && k < rows; ++m, ++k) {
             ResultRow row;
             row.path = QStringLiteral("/home/user/Music/Artist %1/Album %2/%3 - Track.mp3")
@@ -90,6 +91,8 @@ int main(int argc, char** argv) {
             row.criterion = Criterion::ExactFilename;
             row.color = colors[(k * 3 / rows) % 3][group % 2];
             row.group = group + 1;
+            row.file = k;
+            row.anchor = anchor;
             row.bytes = 4'200'000 + (k * 7919) % 1000;
             row.modified =
                 QDateTime::fromSecsSinceEpoch(1'700'000'000 + (k * 104729) % 100'000, Qt::UTC);
@@ -131,6 +134,24 @@ int main(int argc, char** argv) {
     const QString folder = QStringLiteral("/home/user/Music/Artist 7/");
     timed("check all in a folder", [&] { model.SetCheckedInFolder(folder, true); });
     timed("uncheck all in a folder", [&] { model.SetCheckedInFolder(folder, false); });
+    // Contents as a comparison would find them: in every group all but the last file alike.
+    {
+        const QList<ContentsFile> files = model.ContentsFiles();
+        ContentsResults results;
+        results.files.resize(size_t(files.size()));
+        for (int k = 0; k < rows; ++k) {
+            const bool last = k + 1 == rows || model.Row(k + 1).group != model.Row(k).group;
+            if (last)
+                results.files[size_t(k)].state = CopyState::NoCopy;
+            else
+                results.files[size_t(k)] = {
+                    model.Row(k).group, 1, CopyState::HasCopies, NotComparedReason::None, {}};
+        }
+        timer.restart();
+        model.SetContents(files, results);
+        list->viewport()->repaint();
+        Report("show a comparison's copies", timer.nsecsElapsed());
+    }
     timed("all but the newest", [&] { model.CheckAllBut(ResultsModel::Keeper::Newest); });
     timed("all but the oldest", [&] { model.CheckAllBut(ResultsModel::Keeper::Oldest); });
     timed("all but the largest", [&] { model.CheckAllBut(ResultsModel::Keeper::Largest); });
@@ -141,10 +162,13 @@ int main(int argc, char** argv) {
         timer.restart();
         const qint64 bytes = model.TotalBytes(checked);
         const QStringList emptied =
-            model.GroupsLeftWithout(QSet<QString>(checked.begin(), checked.end()));
-        Report("confirmation's size and emptied groups", timer.nsecsElapsed());
+            model.MatchSetsLeftWithout(QSet<QString>(checked.begin(), checked.end()));
+        Report("confirmation's size and emptied match sets", timer.nsecsElapsed());
+        timer.restart();
+        const QStringList alone = model.WithoutCopyLeft(checked);
+        Report("confirmation's files without a copy left", timer.nsecsElapsed());
         Out() << "  " << checked.size() << " files, " << bytes << " bytes, " << emptied.size()
-              << " groups emptied" << Qt::endl;
+              << " match sets emptied, " << alone.size() << " without a copy" << Qt::endl;
     }
     model.UncheckAll();
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <cerrno>
@@ -13,6 +14,8 @@
 #include "cli/cli_host.h"
 #include "cli/row_output.h"
 #include "cli/terminal.h"
+#include "contents/contents_check.h"
+#include "contents/contents_texts.h"
 #include "search/file_functions.h"
 #include "search/result_list.h"
 #include "search/run_options.h"
@@ -45,6 +48,7 @@ const QList<OptionSpec>& Options() {
         {{u"name"_qs}, {}, u"Exact Filename: files with the same name"_qs},
         {{u"size"_qs}, {}, u"Exact Filesize: files with the same size in bytes"_qs},
         {{u"similar"_qs}, {}, u"Similar Filename: names sharing more than half of their words"_qs},
+        {{u"contents"_qs}, {}, u"compare the listed files' contents: adds the field copy"_qs},
         {{u"tsv"_qs}, {}, u"one line per row, fields separated by tabs (see FIELDS)"_qs},
         {{u"json"_qs}, {}, u"one JSON array of row objects, one row per line (see FIELDS)"_qs},
         {{u"header"_qs}, {}, u"with --tsv: the field names as the first line"_qs},
@@ -70,8 +74,8 @@ QString HelpText() {
     }
     return Usage +
            uR"(
-Finds duplicate files in the given folders and all their subfolders, by name and size only
-(file contents are never read), and prints one row per file of each duplicate group.
+Finds duplicate files in the given folders and all their subfolders, by name and size (file
+contents are read only with --contents), and prints one row per file of each duplicate group.
 
 OPTIONS
 )"_qs + options +
@@ -79,8 +83,8 @@ OPTIONS
 
 Without --tsv or --json the rows are shown as a table, a blank line between groups, with
 control characters and invisible format characters in names shown escaped (\x1b, \u202e). On
-a terminal a progress line is shown on stderr while the search runs. Warnings (skipped names, a
-full list) and errors go to stderr, also with -q.
+a terminal a progress line is shown on stderr while the search and the contents check run.
+Warnings (skipped names, a full list, files not compared) and errors go to stderr, also with -q.
 
 FIELDS
   path      the file's full path
@@ -92,11 +96,18 @@ FIELDS
             add (the file itself unless already listed, then its partners)
   bytes     the size in bytes; empty in TSV, null in JSON when unknown
   mtime     the last-modified time, ISO 8601 UTC; empty in TSV, null in JSON when unknown
+  copy      only with --contents: the copy set's number, from 1 in list order; a copy set is
+            the listed files whose contents are byte for byte the same. Empty in TSV, null in
+            JSON for a file with no identical copy or not compared (named on stderr)
 In TSV, backslash, tab, newline and carriage return inside a field are written \\, \t, \n and
 \r. Sizes and dates as text follow the locale (LC_ALL, LC_NUMERIC, LC_TIME, LANG).
 
 Recorded are the plain files (not links, not names beginning with ".") of each FOLDER and of
 every subfolder whose name does not begin with ".".
+
+With --contents the listed rows' files are read after the search, only those whose size another
+listed file has, and compared byte for byte; nothing is written. Paths of one file (hard links)
+are one copy set without a read. The progress line and Ctrl-C work as for the search.
 
 EXIT STATUS
   0    duplicates found
@@ -142,6 +153,7 @@ struct Request {
     Format format = Format::Table;
     bool header = false;
     bool quiet = false;
+    bool contents = false;
     QStringList folders;
 };
 
@@ -190,12 +202,56 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
                                                   "a group of duplicates lists at least 2 files"));
     }
     request.quiet = parser.isSet(u"quiet"_qs);
+    request.contents = parser.isSet(u"contents"_qs);
     request.folders = parser.positionalArguments();
     if (request.folders.isEmpty())
         return UsageError(err, QStringLiteral("no folder given"));
     if (!request.options.criteria.Any())
         return UsageError(err, QStringLiteral("choose at least one of --name, --size, --similar"));
     return -1;
+}
+
+// Compares the contents of the rows' files and gives each row its copy set, with progress as the
+// search's; each file not compared is named. Ctrl-C stops it, and leaves the rows without.
+void CompareContents(CompactRows& rows, Stderr& err) {
+    QList<ContentsFile> files;
+    files.reserve(rows.RowCount());
+    for (int k = 0; k < rows.RowCount(); ++k) {
+        const CompactRows::Parts row = rows.RowParts(k);
+        files.append(
+            {row.folder + row.name, row.bytes,
+             row.seconds ? QDateTime::fromSecsSinceEpoch(*row.seconds, Qt::UTC) : QDateTime()});
+    }
+    ContentsCheck check(std::move(files));
+    check.Start();
+    err.ShowProgress(true);
+    err.SetCaption(ProgramName + u" [Comparing contents]");
+    while (!check.Wait(50)) {
+        if (Interrupted())
+            check.RequestStop();
+        const ContentsProgress done = check.Progress();
+        if (done.bytesTotal > 0)
+            err.SetProgress(int(100 * done.bytesDone / done.bytesTotal));
+        err.Poll();
+    }
+    err.ShowProgress(false);
+    if (Interrupted())
+        return;
+    const ContentsResults& results = check.Results();
+    QSet<QString> named;
+    for (int k = 0; k < rows.RowCount(); ++k) {
+        const ContentsResult& result = results.files[size_t(k)];
+        rows.SetCopySet(k, result.copySet);
+        if (result.state != CopyState::NotCompared)
+            continue;
+        const CompactRows::Parts row = rows.RowParts(k);
+        const QString path = row.folder + row.name;
+        if (!named.contains(path)) {
+            named.insert(path);
+            err.Message(u"tallyrook-cli: not compared: " + path + u": " +
+                        NotComparedText(result.reason));
+        }
+    }
 }
 
 }  // namespace
@@ -241,6 +297,12 @@ int RunCli(int argc, char** argv) {
                                                  : RunSearch(host, global, rows, request.options);
     host.EndTimings();
     err.EraseProgress();
+    if (request.contents && outcome == RunOutcome::ResultsShown && !Interrupted()) {
+        StageTimer contents;
+        CompareContents(rows, err);
+        if (qEnvironmentVariableIntValue("TALLYROOK_TIMINGS") != 0)
+            err.Message(contents.Lap(u"contents"));
+    }
     // From here on Ctrl-C simply ends the program, as it would for any other command.
     RestoreDefaultInterrupt();
     int status = ExitRows;
@@ -253,7 +315,7 @@ int RunCli(int argc, char** argv) {
         // JSON says "none" as an empty array, a TSV header stands alone; the table prints nothing.
         if (status == ExitRows || request.format == Format::Json || request.header) {
             Output out(STDOUT_FILENO);
-            WriteRows(request.format, request.header, rows, out);
+            WriteRows(request.format, request.header, request.contents, rows, out);
             if (out.state() == Output::State::Failed) {
                 err.Message(u"tallyrook-cli: the rows could not be written: " +
                             ErrorText(out.error()));

@@ -89,7 +89,7 @@ void CompactRows::AppendRow(ResultRow row) {
         {row.bytes,
          row.modified.isValid() ? FlooredSeconds(row.modified.toMSecsSinceEpoch()) : NoDate,
          quint32(row.file), Intern(row.sizeText, lastSize_), Intern(row.modifiedText, lastDate_),
-         qint32(row.group), row.criterion, row.color, row.checked});
+         qint32(row.group), 0, row.criterion, row.color, row.checked});
 }
 
 CompactRows::Parts CompactRows::RowParts(int index) const {
@@ -102,7 +102,8 @@ CompactRows::Parts CompactRows::RowParts(int index) const {
             entry.color,
             entry.bytes,
             entry.seconds == NoDate ? std::nullopt : std::optional<qint64>(entry.seconds),
-            entry.group};
+            entry.group,
+            entry.copySet};
 }
 
 void CompactRows::Prefetch(int index) const {
@@ -363,9 +364,9 @@ qsizetype RowRoom(const CompactRows::Parts& row) {
            200;
 }
 
-void WriteTsv(bool header, const CompactRows& rows, Output& out) {
+void WriteTsv(bool header, bool copies, const CompactRows& rows, Output& out) {
     if (header)
-        out.Write(QString(QLatin1StringView(TsvHeader) + u'\n'));
+        out.Write(QString(QLatin1StringView(TsvHeader) % (copies ? u"\tcopy\n" : u"\n")));
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
         rows.Prefetch(i);
         const CompactRows::Parts row = rows.RowParts(i);
@@ -388,12 +389,17 @@ void WriteTsv(bool header, const CompactRows& rows, Output& out) {
         *at++ = '\t';
         if (row.seconds)
             at = PutIsoTime(at, *row.seconds);
+        if (copies) {
+            *at++ = '\t';
+            if (row.copySet > 0)
+                at = PutNumber(at, row.copySet);
+        }
         *at++ = '\n';
         out.Commit(at);
     }
 }
 
-void WriteJson(const CompactRows& rows, Output& out) {
+void WriteJson(bool copies, const CompactRows& rows, Output& out) {
     if (rows.RowCount() == 0) {
         out.Write(u"[]\n");
         return;
@@ -428,16 +434,21 @@ void WriteJson(const CompactRows& rows, Output& out) {
         } else {
             at = put(at, "null");
         }
+        if (copies) {
+            at = put(at, ",\"copy\":");
+            at = row.copySet > 0 ? PutNumber(at, row.copySet) : put(at, "null");
+        }
         *at++ = '}';
         out.Commit(at);
     }
     out.Write(u"\n]\n");
 }
 
-void WriteTable(const ResultList& rows, Output& out) {
+void WriteTable(bool copies, const CompactRows& rows, Output& out) {
     const QString typeHead = QStringLiteral("TYPE");
     const QString sizeHead = QStringLiteral("SIZE");
     const QString dateHead = QStringLiteral("MODIFIED");
+    const QString copyHead = QStringLiteral("COPY");
     qsizetype typeWidth = typeHead.size();
     qsizetype sizeWidth = sizeHead.size();
     qsizetype dateWidth = dateHead.size();
@@ -447,12 +458,15 @@ void WriteTable(const ResultList& rows, Output& out) {
         sizeWidth = std::max(sizeWidth, row.sizeText.size());
         dateWidth = std::max(dateWidth, row.modifiedText.size());
     }
+    const qsizetype copyWidth = std::max(copyHead.size(), QString::number(rows.RowCount()).size());
     auto line = [&](const QString& type, const QString& size, const QString& date,
-                    const QString& path) -> QString {
+                    const QString& copy, const QString& path) -> QString {
         return type.leftJustified(typeWidth) % u"  " % size.rightJustified(sizeWidth) % u"  " %
-               date.leftJustified(dateWidth) % u"  " % EscapeForTerminal(path) % u'\n';
+               date.leftJustified(dateWidth) % u"  " %
+               (copies ? QString(copy.rightJustified(copyWidth) + u"  ") : QString()) %
+               EscapeForTerminal(path) % u'\n';
     };
-    out.Write(line(typeHead, sizeHead, dateHead, QStringLiteral("PATH")));
+    out.Write(line(typeHead, sizeHead, dateHead, copyHead, QStringLiteral("PATH")));
     int group = 0;
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
         const ResultRow& row = rows.Row(i);
@@ -460,22 +474,24 @@ void WriteTable(const ResultList& rows, Output& out) {
         group = row.group;
         if (newGroup)
             out.Write(u"\n");
-        out.Write(line(QString(TypeWord(row.criterion)), row.sizeText, row.modifiedText, row.path));
+        const int copySet = rows.RowParts(i).copySet;
+        out.Write(line(QString(TypeWord(row.criterion)), row.sizeText, row.modifiedText,
+                       copySet > 0 ? QString::number(copySet) : QString(), row.path));
     }
 }
 
 }  // namespace
 
-void WriteRows(Format format, bool header, const CompactRows& rows, Output& out) {
+void WriteRows(Format format, bool header, bool copies, const CompactRows& rows, Output& out) {
     switch (format) {
         case Format::Table:
-            WriteTable(rows, out);
+            WriteTable(copies, rows, out);
             break;
         case Format::Tsv:
-            WriteTsv(header, rows, out);
+            WriteTsv(header, copies, rows, out);
             break;
         case Format::Json:
-            WriteJson(rows, out);
+            WriteJson(copies, rows, out);
             break;
     }
     out.Flush();

@@ -62,6 +62,8 @@ public:
     // The path comes from the inventory.
     bool WantsPaths() const override { return false; }
     qsizetype RowFile(int index) const override { return entries_[size_t(index)].file; }
+    // The row's copy set from the contents check: from 1, 0 for none.
+    void SetCopySet(int index, int copySet) { entries_[size_t(index)].copySet = copySet; }
 
     // The parts of a row as the writers need them, without rebuilding it.
     struct Parts {
@@ -74,6 +76,7 @@ public:
         qint64 bytes;
         std::optional<qint64> seconds;  // the last write since 1970, UTC
         int group;
+        int copySet;  // 0: none, or not compared
     };
     Parts RowParts(int index) const;
     // Asks the processor early for what the rows after `index` will read: their texts lie all
@@ -94,6 +97,7 @@ private:
         quint32 size;    // size and date texts, by Intern
         quint32 date;
         qint32 group;
+        qint32 copySet;  // fills what would be padding
         Criterion criterion;
         RowColor color;
         bool checked;
@@ -115,15 +119,17 @@ enum class Format { Table, Tsv, Json };
 QLatin1StringView TypeWord(Criterion criterion);
 QLatin1StringView ColourName(RowColor color);
 
-// The fields of a TSV line, in order; `--header` prints them.
+// The fields of a TSV line, in order; `--header` prints them. After a contents check a last one
+// follows, `copy`.
 inline constexpr char TsvHeader[] = "path\tsize\tmodified\ttype\tcolour\tgroup\tbytes\tmtime";
 
 // Writes the rows of a run, stopping early when the output ends. `header`: TSV begins with
-// the field names.
+// the field names. `copies`: each row's copy set as the last field (TSV, JSON) or a COPY column
+// (table); without, the output stays as it was before the field existed.
 //  - Table: for a person; a blank line between groups, names shown escaped.
 //  - TSV: one line per row, fields as in TsvHeader; backslash, tab, newline and carriage return
 //    inside a field written as \\, \t, \n and \r. Scripts rely on this.
 //  - JSON: one array of row objects, one row per line; "[]" when there is none.
-void WriteRows(Format format, bool header, const CompactRows& rows, Output& out);
+void WriteRows(Format format, bool header, bool copies, const CompactRows& rows, Output& out);
 
 }  // namespace tallyrook::cli

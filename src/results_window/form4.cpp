@@ -13,7 +13,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QSet>
+#include <QTimer>
 #include <QToolTip>
 #include <QTreeView>
 #include <QUrl>
@@ -29,6 +31,7 @@
 #include "results_window/results_model.h"
 #include "results_window/trash_request.h"
 #include "search/file_functions.h"
+#include "search/formats.h"
 #include "shared/program.h"
 #include "shared/twips.h"
 #include "widgets/hand_pointer.h"
@@ -193,6 +196,26 @@ Form4::Form4(ResultsModel& model, QWidget* mainWindow)
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->setSectionResizeMode(QHeaderView::Interactive);
 
+    statusLine_ = new QLabel(this);
+    statusLine_->setObjectName(form4::StatusLine);
+    statusLine_->setTextFormat(Qt::PlainText);
+    // Marks and rows change in bursts (a helper, a run): the line follows once the burst is over.
+    statusTimer_ = new QTimer(this);
+    statusTimer_->setSingleShot(true);
+    statusTimer_->setInterval(0);
+    connect(statusTimer_, &QTimer::timeout, this, &Form4::UpdateStatusLine);
+    const auto statusChanged = [this] { statusTimer_->start(); };
+    connect(&model_, &QAbstractItemModel::dataChanged, this, statusChanged);
+    connect(&model_, &QAbstractItemModel::rowsInserted, this, statusChanged);
+    connect(&model_, &QAbstractItemModel::rowsRemoved, this, statusChanged);
+    connect(&model_, &QAbstractItemModel::modelReset, this, statusChanged);
+    // The Copies column comes with a comparison and goes with the next run's rows.
+    connect(&model_, &QAbstractItemModel::columnsInserted, this, &Form4::ApplyLayout);
+    connect(&model_, &QAbstractItemModel::modelReset, this, &Form4::ApplyLayout);
+    comparisonPoll_ = new QTimer(this);
+    comparisonPoll_->setInterval(50);
+    connect(comparisonPoll_, &QTimer::timeout, this, &Form4::PollComparison);
+
     setTabOrder(backButton_, sendToTrashButton_);
     setTabOrder(sendToTrashButton_, uncheckAllButton_);
     setTabOrder(uncheckAllButton_, resultList_);
@@ -242,8 +265,14 @@ void Form4::ShowInPlaceOf(QWidget* mainWindow) {
     // would have.
     setWindowState(Qt::WindowNoState);
     setGeometry(normal ? mainWindow->geometry() : mainWindow->normalGeometry());
-    // A new run's rows: the last request's files are no longer theirs to undo.
+    // A new run's rows: the last request's files are no longer theirs to undo, nor is a
+    // comparison of the old list theirs.
     lastRequest_ = {};
+    if (comparison_) {
+        comparison_->stopped = true;
+        comparison_->check->RequestStop();
+        delete comparison_->progress;
+    }
     undoAction_->setEnabled(false);
     setWindowState(shown);
     show();
@@ -277,6 +306,7 @@ void Form4::BuildRowMenu() {
         QString text;
         void (Form4::*run)(int row);
         bool needsRow;
+        QKeySequence shortcut = {};  // the window's, for no row in particular
     };
     const RowCommand commands[] = {
         {form4::OpenAction, QStringLiteral("Open"), &Form4::OpenRow, true},
@@ -288,6 +318,9 @@ void Form4::BuildRowMenu() {
          true},
         {form4::UncheckFolderAction, QStringLiteral("Uncheck all in this folder"),
          &Form4::UncheckFolder, true},
+        {{}, {}, nullptr, false},
+        {form4::CompareContentsAction, QStringLiteral("Compare Contents"), &Form4::CompareContents,
+         false, QKeySequence(Qt::CTRL | Qt::Key_K)},
         {{}, {}, nullptr, false},
         {form4::KeepNewestAction, QStringLiteral("In every group, check all but the newest"),
          &Form4::KeepNewest, false},
@@ -311,6 +344,10 @@ void Form4::BuildRowMenu() {
         action->setData(command.needsRow);
         connect(action, &QAction::triggered, this,
                 [this, run = command.run] { (this->*run)(menuRow_); });
+        if (!command.shortcut.isEmpty()) {
+            action->setShortcut(command.shortcut);
+            addAction(action);
+        }
     }
     // The window's Ctrl+Z, for no row in particular: enabled while there is something to undo.
     rowMenu_->addSeparator();
@@ -328,16 +365,114 @@ void Form4::UncheckFolder(int row) {
 }
 
 void Form4::KeepNewest(int) {
-    model_.CheckAllBut(ResultsModel::Keeper::Newest);
+    KeepOneOfEveryCopy(ResultsModel::Keeper::Newest);
 }
 void Form4::KeepOldest(int) {
-    model_.CheckAllBut(ResultsModel::Keeper::Oldest);
+    KeepOneOfEveryCopy(ResultsModel::Keeper::Oldest);
 }
 void Form4::KeepLargest(int) {
-    model_.CheckAllBut(ResultsModel::Keeper::Largest);
+    KeepOneOfEveryCopy(ResultsModel::Keeper::Largest);
 }
 void Form4::KeepShortestPath(int) {
-    model_.CheckAllBut(ResultsModel::Keeper::ShortestPath);
+    KeepOneOfEveryCopy(ResultsModel::Keeper::ShortestPath);
+}
+
+void Form4::KeepOneOfEveryCopy(ResultsModel::Keeper rule) {
+    // Names and sizes alone do not make copies: the helpers work on compared contents only.
+    if (!model_.ContentsCompared()) {
+        StartComparison([this, rule] { KeepOneOfEveryCopy(rule); });
+        return;
+    }
+    if (model_.CheckAllBut(rule) == 0)
+        ShowMessageBox(this, ProgramName,
+                       QStringLiteral("No two files in the list have the same contents, so no "
+                                      "file was checked."));
+}
+
+void Form4::CompareContents(int) {
+    StartComparison({});
+}
+
+void Form4::StartComparison(std::function<void()> then) {
+    if (comparison_ || model_.RowCount() == 0)
+        return;
+    comparison_ = std::make_unique<Comparison>();
+    Comparison& comparison = *comparison_;
+    comparison.files = model_.ContentsFiles();
+    comparison.list = model_.ListNumber();
+    comparison.then = std::move(then);
+    comparison.check = std::make_unique<ContentsCheck>(comparison.files, contentsOptions_);
+    auto* progress = new QProgressDialog(QStringLiteral("Comparing contents..."),
+                                         QStringLiteral("Stop"), 0, 1000, this);
+    progress->setObjectName(form4::ContentsProgress);
+    progress->setWindowTitle(QStringLiteral("Compare Contents"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    // A check that is over at once shows none.
+    progress->setMinimumDuration(300);
+    progress->setValue(0);
+    connect(progress, &QProgressDialog::canceled, this, [this] {
+        if (comparison_) {
+            comparison_->stopped = true;
+            comparison_->check->RequestStop();
+        }
+    });
+    comparison.progress = progress;
+    comparison.check->Start();
+    comparisonPoll_->start();
+}
+
+void Form4::PollComparison() {
+    if (!comparison_) {
+        comparisonPoll_->stop();
+        return;
+    }
+    Comparison& comparison = *comparison_;
+    if (!comparison.check->IsFinished()) {
+        // Stopped, it ends within a read; until then the window is the user's again.
+        const ContentsProgress done = comparison.check->Progress();
+        if (comparison.progress && !comparison.stopped) {
+            comparison.progress->setLabelText(
+                QStringLiteral("Comparing contents: ") + QLocale().toString(done.filesDone) +
+                QStringLiteral(" of ") + QLocale().toString(done.filesTotal) +
+                QStringLiteral(" files"));
+            if (done.bytesTotal > 0)
+                comparison.progress->setValue(
+                    int(std::min<qint64>(999, 1000 * done.bytesDone / done.bytesTotal)));
+        }
+        return;
+    }
+    comparisonPoll_->stop();
+    const std::unique_ptr<Comparison> finished = std::move(comparison_);
+    delete finished->progress;
+    const ContentsResults& results = finished->check->Results();
+    // A stopped check leaves the list as it was; one of an earlier run's list is no longer true.
+    if (finished->stopped || results.stopped || finished->list != model_.ListNumber())
+        return;
+    model_.SetContents(finished->files, results);
+    if (finished->then)
+        finished->then();
+}
+
+void Form4::UpdateStatusLine() {
+    if (!isVisible())
+        return;
+    const QLocale locale;
+    const int rows = model_.RowCount();
+    const QStringList checked = model_.UniqueCheckedPaths();
+    QString text =
+        locale.toString(rows) + (rows == 1 ? QStringLiteral(" row, ") : QStringLiteral(" rows, "));
+    if (checked.isEmpty())
+        text += QStringLiteral("no file checked");
+    else
+        text += locale.toString(checked.size()) + (checked.size() == 1
+                                                       ? QStringLiteral(" file checked")
+                                                       : QStringLiteral(" files checked"));
+    const QString size = FormatSize(model_.TotalBytes(checked), locale);
+    if (!checked.isEmpty() && !size.isEmpty())
+        text += QStringLiteral(" (") + size + u')';
+    statusLine_->setText(text);
 }
 
 void Form4::OpenRowMenu(int row, const QPoint& globalPos) {
@@ -403,8 +538,15 @@ void Form4::OnSendToTrash() {
     TrashQuestion question;
     question.paths = requested;
     question.bytes = model_.TotalBytes(requested);
-    question.emptiedGroups =
-        model_.GroupsLeftWithout(QSet<QString>(requested.begin(), requested.end()));
+    // With compared contents the question is about copies; without, about the files a pass found
+    // alike.
+    if (model_.ContentsCompared()) {
+        question.withoutCopy = model_.WithoutCopyLeft(requested);
+        question.changed = model_.ChangedSinceCompared(requested);
+    } else {
+        question.emptiedGroups =
+            model_.MatchSetsLeftWithout(QSet<QString>(requested.begin(), requested.end()));
+    }
     TrashOutcome outcome = SendToTrash(question, *dialogs_);
     if (outcome.confirmed) {
         // The rows of files that went take their colours with them; the others keep theirs.
@@ -439,9 +581,7 @@ void Form4::UndoLastTrashRequest() {
             continue;
         rows.push_back(current ? model_.Row(current->takeLast()) : before);
     }
-    model_.ClearRows();
-    for (ResultRow& row : rows)
-        model_.AppendRow(std::move(row));
+    model_.ReplaceRows(std::move(rows));
 }
 
 void Form4::RemoveCheckedRows(const QStringList& requested) {
@@ -462,12 +602,14 @@ void Form4::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // The window frame is known only once the window is on screen.
     ApplyLayout();
+    UpdateStatusLine();
 }
 
 void Form4::ApplyLayout() {
     // The rules work on the outer size in twips; a size that comes out negative (a tiny or
     // minimised window) leaves that measure as it was.
     const QSize outer = frameGeometry().size();
+    layout_.copiesShown = model_.columnCount() > ResultsModel::CopiesColumn;
     ApplyResultsResizeRules(layout_, PixelsToTwips(outer.width()), PixelsToTwips(outer.height()));
     // The buttons keep their places where they fit: the main window's design size is narrower.
     const auto places = ResultsButtonPlaces(PixelsToTwips(width()));
@@ -475,11 +617,16 @@ void Form4::ApplyLayout() {
     for (size_t k = 0; k < places.size(); ++k)
         buttons[k]->setGeometry(TwipsRect(places[k].left, 120, places[k].width, 1095));
     resultList_->resize(TwipsToPixels(layout_.listWidth), TwipsToPixels(layout_.listHeight));
+    statusLine_->setGeometry(
+        TwipsRect(120, layout_.statusTop, layout_.listWidth, ResultsLayout::StatusHeight));
     resultList_->setColumnWidth(ResultsModel::FilenameColumn, TwipsToPixels(layout_.filenameWidth));
     resultList_->setColumnWidth(ResultsModel::SizeColumn, TwipsToPixels(ResultsLayout::SizeWidth));
     resultList_->setColumnWidth(ResultsModel::ModifiedColumn,
                                 TwipsToPixels(ResultsLayout::ModifiedWidth));
     resultList_->setColumnWidth(ResultsModel::TypeColumn, TwipsToPixels(ResultsLayout::TypeWidth));
+    if (layout_.copiesShown)
+        resultList_->setColumnWidth(ResultsModel::CopiesColumn,
+                                    TwipsToPixels(ResultsLayout::CopiesWidth));
 }
 
 void Form4::closeEvent(QCloseEvent* event) {

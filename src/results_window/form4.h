@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "contents/contents_check.h"
+#include "results_window/results_model.h"
 #include "search/result_list.h"
 #include "trash/trash_writer.h"
 #include "widgets/layout_rules.h"
@@ -12,12 +16,13 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QProgressDialog;
+class QTimer;
 class QTreeView;
 
 namespace tallyrook {
 
 class PictureButton;
-class ResultsModel;
 class TrashDialogs;
 struct TrashOutcome;
 
@@ -36,6 +41,8 @@ public:
 
     // The dialogs of a Trash request; nullptr goes back to the real ones. Not owned.
     void SetTrashDialogs(TrashDialogs* dialogs);
+    // The contents check's limits and hooks, for tests.
+    void SetContentsOptions(ContentsOptions options) { contentsOptions_ = std::move(options); }
 
     // The list's menu for the row at 0-based `row` (-1: no row), at `globalPos`. Its commands
     // help the user choose; none of them changes a mark unless it says so.
@@ -49,7 +56,12 @@ public:
     // Every row of a file in the row's folder or below it checked, or unchecked.
     void CheckFolder(int row);
     void UncheckFolder(int row);
-    // In every group, every file checked but one, the keeper; `row` is not used.
+    // Compares the contents of the list's files in the background, with progress and Stop; the
+    // Copies column then shows which are copies of each other. A stopped check changes nothing.
+    // `row` is not used.
+    void CompareContents(int row);
+    // Of every set of identical files, every copy checked but one, the keeper; the contents are
+    // compared first if they were not for this list. `row` is not used.
     void KeepNewest(int row);
     void KeepOldest(int row);
     void KeepLargest(int row);
@@ -77,6 +89,13 @@ private:
     // Takes out every row of a requested path whose file is gone now; the rest keep their marks.
     void RemoveCheckedRows(const QStringList& requested);
     void BuildRowMenu();
+    void KeepOneOfEveryCopy(ResultsModel::Keeper rule);
+    // Starts the contents check of the list unless one is running; `then` runs once it has
+    // finished, unless it was stopped.
+    void StartComparison(std::function<void()> then);
+    void PollComparison();
+    // Rows, checked files and their size, under the list.
+    void UpdateStatusLine();
 
     ResultsModel& model_;
     QWidget* mainWindow_;
@@ -85,6 +104,8 @@ private:
     PictureButton* backButton_ = nullptr;
     PictureButton* uncheckAllButton_ = nullptr;
     QTreeView* resultList_ = nullptr;
+    QLabel* statusLine_ = nullptr;
+    QTimer* statusTimer_ = nullptr;
     ResultsLayout layout_;
     // The last confirmed request's moves and the list as it was just before, until the next
     // request or the next run.
@@ -94,6 +115,19 @@ private:
     };
     TrashUndo lastRequest_;
     QAction* undoAction_ = nullptr;
+
+    // The contents check under way, with what it was given.
+    struct Comparison {
+        QList<ContentsFile> files;
+        quint64 list = 0;  // the model's ListNumber() at the start
+        std::function<void()> then;
+        std::unique_ptr<ContentsCheck> check;
+        QPointer<QProgressDialog> progress;
+        bool stopped = false;
+    };
+    std::unique_ptr<Comparison> comparison_;
+    QTimer* comparisonPoll_ = nullptr;
+    ContentsOptions contentsOptions_;
 
     QMenu* rowMenu_ = nullptr;
     int menuRow_ = -1;  // the row the open menu is for

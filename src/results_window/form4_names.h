@@ -14,6 +14,8 @@ inline constexpr QLatin1StringView BackButton{"Check2"};
 inline constexpr QLatin1StringView SendToTrashButton{"Check1"};
 inline constexpr QLatin1StringView UncheckAllButton{"Check3"};
 inline constexpr QLatin1StringView ResultList{"ListView1"};
+inline constexpr QLatin1StringView StatusLine{"StatusLine"};
+inline constexpr QLatin1StringView ContentsProgress{"ContentsProgress"};
 // The row menu and its commands.
 inline constexpr QLatin1StringView RowMenu{"RowMenu"};
 inline constexpr QLatin1StringView OpenAction{"OpenAction"};
@@ -21,6 +23,7 @@ inline constexpr QLatin1StringView ShowInFolderAction{"ShowInFolderAction"};
 inline constexpr QLatin1StringView CopyPathAction{"CopyPathAction"};
 inline constexpr QLatin1StringView CheckFolderAction{"CheckFolderAction"};
 inline constexpr QLatin1StringView UncheckFolderAction{"UncheckFolderAction"};
+inline constexpr QLatin1StringView CompareContentsAction{"CompareContentsAction"};
 inline constexpr QLatin1StringView KeepNewestAction{"KeepNewestAction"};
 inline constexpr QLatin1StringView KeepOldestAction{"KeepOldestAction"};
 inline constexpr QLatin1StringView KeepLargestAction{"KeepLargestAction"};

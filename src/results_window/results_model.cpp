@@ -3,8 +3,11 @@
 #include <QBrush>
 #include <QLocale>
 #include <algorithm>
+#include <climits>
+#include <set>
 #include <utility>
 
+#include "contents/contents_texts.h"
 #include "search/file_functions.h"
 
 namespace tallyrook {
@@ -15,6 +18,17 @@ namespace {
 // about every run.
 constexpr qsizetype MaxRemovalBlocks = 256;
 
+// A copy set's letter within its group: A to Z, then AA, AB...
+QString Letter(int number) {
+    QString letters;
+    for (; number > 0; number = (number - 1) / 26)
+        letters.prepend(QChar(u'A' + (number - 1) % 26));
+    return letters;
+}
+
+// The most other copies a tip names.
+constexpr qsizetype TipPaths = 10;
+
 }  // namespace
 
 ResultsModel::ResultsModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -24,7 +38,7 @@ int ResultsModel::rowCount(const QModelIndex& parent) const {
 }
 
 int ResultsModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ColumnCount;
+    return parent.isValid() ? 0 : compared_ ? ColumnCount : CopiesColumn;
 }
 
 std::optional<QColor> ResultsModel::BackgroundOf(RowColor color) {
@@ -72,6 +86,8 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
                 return QString(
                     QLocale::system().toString(row.bytes) +
                     (row.bytes == 1 ? QStringLiteral(" byte") : QStringLiteral(" bytes")));
+            if (index.column() == CopiesColumn)
+                return CopiesTip(index.row());
             return {};
         case Qt::DisplayRole:
             switch (index.column()) {
@@ -83,6 +99,8 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
                     return row.modifiedText;
                 case TypeColumn:
                     return TypeText(row.criterion);
+                case CopiesColumn:
+                    return CopiesText(index.row());
             }
             return {};
         case Qt::CheckStateRole:
@@ -119,6 +137,8 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
             return QStringLiteral("Last Modified");
         case TypeColumn:
             return QStringLiteral("Type");
+        case CopiesColumn:
+            return QStringLiteral("Copies");
     }
     return {};
 }
@@ -161,8 +181,113 @@ void ResultsModel::AppendRow(ResultRow row) {
 void ResultsModel::ClearRows() {
     beginResetModel();
     rows_.clear();
+    compared_ = false;
+    contents_.clear();
+    ++listNumber_;
     RowsChanged();
     endResetModel();
+}
+
+void ResultsModel::ReplaceRows(std::vector<ResultRow> rows) {
+    beginResetModel();
+    rows_ = std::move(rows);
+    RowsChanged();
+    endResetModel();
+}
+
+QList<ContentsFile> ResultsModel::ContentsFiles() const {
+    QList<ContentsFile> files;
+    files.reserve(RowCount());
+    for (const ResultRow& row : rows_)
+        files.append({row.path, row.bytes, row.modified});
+    return files;
+}
+
+void ResultsModel::SetContents(const QList<ContentsFile>& files, const ContentsResults& results) {
+    if (!compared_) {
+        beginInsertColumns({}, CopiesColumn, CopiesColumn);
+        compared_ = true;
+        endInsertColumns();
+    }
+    contents_.clear();
+    for (qsizetype k = 0; k < files.size() && size_t(k) < results.files.size(); ++k) {
+        const ContentsResult& result = results.files[size_t(k)];
+        contents_.insert(files[k].path,
+                         {result.copySet, result.state, result.reason, result.identity});
+    }
+    copySets_.reset();
+    if (!rows_.empty())
+        Q_EMIT dataChanged(index(0, CopiesColumn), index(RowCount() - 1, CopiesColumn));
+}
+
+const ResultsModel::CopySets& ResultsModel::Sets() const {
+    if (copySets_)
+        return *copySets_;
+    CopySets& sets = copySets_.emplace();
+    sets.letters.assign(rows_.size(), 0);
+    QSet<QString> seen;
+    for (const ResultRow& row : rows_) {
+        const int set = contents_.value(row.path).copySet;
+        if (set > 0 && !seen.contains(row.path)) {
+            seen.insert(row.path);
+            sets.members[set].append(row.path);
+        }
+    }
+    // A group's rows stand together; its sets take letters in the order they are met.
+    QHash<int, int> letterOf;
+    for (size_t k = 0; k < rows_.size(); ++k) {
+        if (k > 0 && rows_[k].group != rows_[k - 1].group)
+            letterOf.clear();
+        const int set = contents_.value(rows_[k].path).copySet;
+        if (set == 0 || sets.members.value(set).size() < 2)
+            continue;
+        auto letter = letterOf.find(set);
+        if (letter == letterOf.end())
+            letter = letterOf.insert(set, int(letterOf.size()) + 1);
+        sets.letters[k] = *letter;
+    }
+    return sets;
+}
+
+QString ResultsModel::CopiesText(int row) const {
+    const auto found = contents_.constFind(Row(row).path);
+    if (found == contents_.cend() || found->state == CopyState::NotCompared)
+        return QStringLiteral("not compared");
+    const qsizetype others = Sets().members.value(found->copySet).size() - 1;
+    if (others <= 0)
+        return QStringLiteral("no copy");
+    return Letter(Sets().letters[size_t(row)]) + QStringLiteral(": ") +
+           (others == 1 ? QStringLiteral("1 other copy")
+                        : QLocale::system().toString(others) + QStringLiteral(" other copies"));
+}
+
+QString ResultsModel::CopiesTip(int row) const {
+    const QString& path = Row(row).path;
+    const auto found = contents_.constFind(path);
+    if (found == contents_.cend())
+        return QStringLiteral("Not compared: it was not in the list when contents were compared.");
+    if (found->state == CopyState::NotCompared) {
+        QString why = NotComparedText(found->reason);
+        why[0] = why[0].toUpper();
+        return QStringLiteral("Not compared: ") + why + u'.';
+    }
+    QStringList others = Sets().members.value(found->copySet);
+    others.removeOne(path);
+    if (others.isEmpty())
+        return QStringLiteral("No other file in the list has the same contents.");
+    QString tip = QStringLiteral("The same contents as:");
+    for (const QString& other : others.mid(0, TipPaths)) {
+        tip += u'\n' + other;
+        // Another name of this very file: trashing one name frees no space.
+        const FileIdentity& id = contents_.value(other).identity;
+        if (id.inode != 0 && id.device == found->identity.device &&
+            id.inode == found->identity.inode)
+            tip += QStringLiteral(" (the same file, by another name)");
+    }
+    if (others.size() > TipPaths)
+        tip += QStringLiteral("\nand ") + QLocale::system().toString(others.size() - TipPaths) +
+               QStringLiteral(" more");
+    return tip;
 }
 
 const QHash<QString, QList<int>>& ResultsModel::RowsByPath() const {
@@ -224,7 +349,7 @@ void ResultsModel::SetCheckedInFolder(const QString& folder, bool checked) {
     SetRowMarks(marks);
 }
 
-void ResultsModel::CheckAllBut(Keeper rule) {
+int ResultsModel::CheckAllBut(Keeper rule) {
     // Whether row a beats row b; rows without the measure lose, a tie keeps b (the earlier).
     const auto beats = [rule](const ResultRow& a, const ResultRow& b) {
         switch (rule) {
@@ -240,33 +365,29 @@ void ResultsModel::CheckAllBut(Keeper rule) {
         }
         return false;
     };
-    std::vector<int> keeperOf;  // by group number: the keeper's row, or -1
-    for (int k = 0; k < RowCount(); ++k) {
-        const ResultRow& row = rows_[static_cast<size_t>(k)];
-        if (row.group <= 0)
-            continue;
-        if (static_cast<size_t>(row.group) >= keeperOf.size())
-            keeperOf.resize(static_cast<size_t>(row.group) + 1, -1);
-        int& keeper = keeperOf[static_cast<size_t>(row.group)];
-        if (keeper < 0 || beats(row, rows_[static_cast<size_t>(keeper)]))
-            keeper = k;
-    }
-    QSet<QString> keepers;
-    for (const int k : keeperOf) {
-        if (k >= 0)
-            keepers.insert(rows_[static_cast<size_t>(k)].path);
-    }
-    // Keepers win; every other file of a group is checked, on every row it has.
-    std::vector<signed char> marks(rows_.size(), -1);
+    // A set is its files, not its rows: a copy in two groups is kept or checked in both.
     const QHash<QString, QList<int>>& byPath = RowsByPath();
-    for (size_t k = 0; k < rows_.size(); ++k) {
-        if (rows_[k].group <= 0 || marks[k] >= 0)
+    const auto firstRow = [&](const QString& path) -> const ResultRow& {
+        return rows_[size_t(byPath.value(path).first())];
+    };
+    std::vector<signed char> marks(rows_.size(), -1);
+    int sets = 0;
+    for (const QStringList& copies : Sets().members) {
+        if (copies.size() < 2)
             continue;
-        const signed char mark = keepers.contains(rows_[k].path) ? 0 : 1;
-        for (const int same : byPath.value(rows_[k].path))
-            marks[static_cast<size_t>(same)] = mark;
+        ++sets;
+        qsizetype keeper = 0;
+        for (qsizetype k = 1; k < copies.size(); ++k) {
+            if (beats(firstRow(copies[k]), firstRow(copies[keeper])))
+                keeper = k;
+        }
+        for (qsizetype k = 0; k < copies.size(); ++k) {
+            for (const int row : byPath.value(copies[k]))
+                marks[size_t(row)] = k != keeper;
+        }
     }
     SetRowMarks(marks);
+    return sets;
 }
 
 qint64 ResultsModel::TotalBytes(const QStringList& paths) const {
@@ -283,26 +404,84 @@ qint64 ResultsModel::TotalBytes(const QStringList& paths) const {
     return total;
 }
 
-QStringList ResultsModel::GroupsLeftWithout(const QSet<QString>& paths) const {
-    // Groups in the order their first rows come, each with whether all its files are in `paths`.
-    QList<int> order;
-    QHash<int, std::pair<int, bool>> groups;  // group -> first row, every file requested
+QStringList ResultsModel::MatchSetsLeftWithout(const QSet<QString>& paths) const {
+    // A pass's set for anchor a: the rows its turn listed (their anchor is a), and a's own row of
+    // that pass, which may stand earlier, as the partner of an earlier anchor.
+    struct MatchSet {
+        int firstRow = INT_MAX;
+        bool emptied = true;
+        std::vector<qsizetype> files;
+    };
+    QHash<std::pair<int, qsizetype>, MatchSet> sets;
+    const auto join = [&](MatchSet& set, int k) {
+        const ResultRow& row = rows_[size_t(k)];
+        set.firstRow = std::min(set.firstRow, k);
+        set.emptied = set.emptied && paths.contains(row.path);
+        set.files.push_back(row.file);
+    };
     for (int k = 0; k < RowCount(); ++k) {
-        const ResultRow& row = rows_[static_cast<size_t>(k)];
-        if (row.group <= 0)
-            continue;
-        auto group = groups.find(row.group);
-        if (group == groups.end()) {
-            order.append(row.group);
-            group = groups.insert(row.group, {k, true});
-        }
-        group->second = group->second && paths.contains(row.path);
+        const ResultRow& row = rows_[size_t(k)];
+        if (row.anchor >= 0)
+            join(sets[{int(row.criterion), row.anchor}], k);
     }
+    for (int k = 0; k < RowCount(); ++k) {
+        const ResultRow& row = rows_[size_t(k)];
+        const auto own = sets.find({int(row.criterion), row.file});
+        if (row.anchor >= 0 && row.anchor != row.file && own != sets.end())
+            join(*own, k);
+    }
+    std::vector<MatchSet*> emptied;
+    for (MatchSet& set : sets) {
+        if (set.emptied)
+            emptied.push_back(&set);
+    }
+    std::sort(emptied.begin(), emptied.end(),
+              [](const MatchSet* a, const MatchSet* b) { return a->firstRow < b->firstRow; });
+    // Named by the first row, the anchor's while it is listed.
     QStringList names;
-    for (const int group : std::as_const(order)) {
-        const auto [first, emptied] = groups.value(group);
-        if (emptied)
-            names.append(FileNameOf(rows_[static_cast<size_t>(first)].path));
+    std::set<std::vector<qsizetype>> named;
+    for (MatchSet* set : emptied) {
+        std::sort(set->files.begin(), set->files.end());
+        if (named.insert(set->files).second)
+            names.append(FileNameOf(rows_[size_t(set->firstRow)].path));
+    }
+    return names;
+}
+
+QStringList ResultsModel::WithoutCopyLeft(const QStringList& paths) const {
+    const QSet<QString> requested(paths.begin(), paths.end());
+    QHash<int, bool> copyLeft;  // by copy set
+    QStringList names;
+    for (const QString& path : paths) {
+        const int set = contents_.value(path).copySet;
+        auto left = copyLeft.find(set);
+        if (set > 0 && left == copyLeft.end()) {
+            // A copy that stays must still be the file that was compared.
+            bool stays = false;
+            for (const QString& other : Sets().members.value(set)) {
+                if (!requested.contains(other) &&
+                    CurrentIdentity(other) == contents_.value(other).identity) {
+                    stays = true;
+                    break;
+                }
+            }
+            left = copyLeft.insert(set, stays);
+        }
+        if (set == 0 || !*left)
+            names.append(FileNameOf(path));
+    }
+    return names;
+}
+
+QStringList ResultsModel::ChangedSinceCompared(const QStringList& paths) const {
+    QStringList names;
+    for (const QString& path : paths) {
+        const auto found = contents_.constFind(path);
+        if (found == contents_.cend() || found->identity.size < 0)
+            continue;
+        const FileIdentity now = CurrentIdentity(path);
+        if (now.size >= 0 && now != found->identity)
+            names.append(FileNameOf(path));
     }
     return names;
 }

@@ -96,21 +96,28 @@ QString QtTrashDialogs::ConfirmText(const TrashQuestion& question) {
         text = QStringLiteral("Are you sure you want to move these ") +
                QLocale().toString(paths.size()) + QStringLiteral(" files") + amount;
     text += QStringLiteral(" to the ") + TrashWriter::TrashName() + u'?';
-    const QStringList& emptied = question.emptiedGroups;
-    if (emptied.isEmpty())
-        return text;
-    // The first few names are enough to recognise the groups.
-    constexpr qsizetype named = 5;
-    QString names = emptied.mid(0, named).join(QStringLiteral(", "));
-    if (emptied.size() > named)
-        names += QStringLiteral(" and ") + QLocale().toString(emptied.size() - named) +
-                 QStringLiteral(" more");
-    if (emptied.size() == 1)
-        return text +
-               QStringLiteral("\n\nEvery file of 1 group is checked, so it keeps no copy: ") +
-               names;
-    return text + QStringLiteral("\n\nEvery file of ") + QLocale().toString(emptied.size()) +
-           QStringLiteral(" groups is checked, so none of them keeps a copy: ") + names;
+    // A paragraph of a count and the first few names, which are enough to recognise the files.
+    const auto add = [&text](const QStringList& names, const QString& one, const QString& many) {
+        constexpr qsizetype named = 5;
+        if (names.isEmpty())
+            return;
+        text += QStringLiteral("\n\n") +
+                (names.size() == 1 ? one : many.arg(QLocale().toString(names.size()))) +
+                names.mid(0, named).join(QStringLiteral(", "));
+        if (names.size() > named)
+            text += QStringLiteral(" and ") + QLocale().toString(names.size() - named) +
+                    QStringLiteral(" more");
+    };
+    add(question.emptiedGroups,
+        QStringLiteral("Every file of 1 group is checked, so it keeps no copy: "),
+        QStringLiteral("Every file of %1 groups is checked, so none of them keeps a copy: "));
+    add(question.withoutCopy,
+        QStringLiteral("1 checked file has no identical copy left unchecked: "),
+        QStringLiteral("%1 checked files have no identical copy left unchecked: "));
+    add(question.changed,
+        QStringLiteral("1 checked file has changed since its contents were compared: "),
+        QStringLiteral("%1 checked files have changed since their contents were compared: "));
+    return text;
 }
 
 QString QtTrashDialogs::FailureHeading(qsizetype count) {

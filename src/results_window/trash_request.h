@@ -31,8 +31,14 @@ struct TrashOutcome {
 // What the one question of a request tells besides the files.
 struct TrashQuestion {
     QStringList paths;
-    qint64 bytes = -1;          // the files' total size; -1 when not known
-    QStringList emptiedGroups;  // a file name of each group the request would leave without a file
+    qint64 bytes = -1;  // the files' total size; -1 when not known
+    // Without a comparison of contents: a file name of each set of files found alike that the
+    // request would leave without a file.
+    QStringList emptiedGroups;
+    // With one: the names of the files that leave no identical copy behind, and of those that
+    // changed since they were compared.
+    QStringList withoutCopy;
+    QStringList changed;
 };
 
 // The dialogs of a request. The desktop program shows real ones; tests answer them in code.

@@ -25,8 +25,12 @@ void ApplyResizeRules(MainLayout& layout, int outerWidth, int outerHeight) {
 
 void ApplyResultsResizeRules(ResultsLayout& layout, int outerWidth, int outerHeight) {
     SetSize(layout.listWidth, outerWidth - 360);
-    SetSize(layout.listHeight, outerHeight - 1900);
-    SetSize(layout.filenameWidth, layout.listWidth - 4500);
+    // The status line takes its room from the list's height.
+    SetSize(layout.listHeight,
+            outerHeight - 1900 - ResultsLayout::StatusGap - ResultsLayout::StatusHeight);
+    const int copies = layout.copiesShown ? ResultsLayout::CopiesWidth : 0;
+    SetSize(layout.filenameWidth, layout.listWidth - 4500 - copies);
+    layout.statusTop = ResultsLayout::ListTop + layout.listHeight + ResultsLayout::StatusGap;
 }
 
 QPointF CenterFormPosition(const QSizeF& screen, const QSizeF& outer) {

@@ -26,20 +26,29 @@ struct MainLayout {
 // would come out negative is refused: that step keeps its old value and the next step runs.
 void ApplyResizeRules(MainLayout& layout, int outerWidth, int outerHeight);
 
-// The results window's list and its columns, in twips. Starts at the design-time geometry; the
-// list keeps its place (120, 1320) and the banner and buttons never move.
+// The results window's list, its columns and the status line under it, in twips. Starts at the
+// design-time geometry; the list keeps its place (120, 1320) and the banner and buttons never
+// move.
 struct ResultsLayout {
+    static constexpr int ListTop = 1320;
     int listWidth = 10095;
-    int listHeight = 4455;
+    int listHeight = 4455 - 360;
     int filenameWidth = 10095 - 4500;
-    // The other three columns keep their widths.
+    // The other columns keep their widths; Copies, once shown, takes its width from Filename's.
     static constexpr int SizeWidth = 1100;
     static constexpr int ModifiedWidth = 2300;
     static constexpr int TypeWidth = 700;
+    static constexpr int CopiesWidth = 1800;
+    bool copiesShown = false;
+    // The status line: the list's width, just below it.
+    static constexpr int StatusGap = 60;
+    static constexpr int StatusHeight = 300;
+    int statusTop = ListTop + 4455 - 360 + StatusGap;
 };
 
 // The results window's resize rules for an outer size of W x H twips, refused sizes kept as the
-// main window's are: the list, then the Filename column from the list's width.
+// main window's are: the list, then the Filename column from the list's width, then the status
+// line below the list.
 void ApplyResultsResizeRules(ResultsLayout& layout, int outerWidth, int outerHeight);
 
 // Where CenterForm puts the window's outer top-left corner, in twips from the screen's corner:

@@ -89,6 +89,15 @@ private Q_SLOTS:
         // clang-format on
         for (const auto& [name, size] : files)
             tree_.file(name, size, pi);
+        // Contents of one size: two that differ in the last byte, one nobody may read.
+        for (const char* name : {"k1/a.bin", "k2/b.bin", "k3/c.bin"}) {
+            tree_.file(QString::fromLatin1(name));
+            QFile file(tree_.path(QString::fromLatin1(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly) &&
+                    file.write(QByteArray("ab") + name[1]) == 3 && file.flush() &&
+                    file.setFileTime(pi, QFileDevice::FileModificationTime));
+        }
+        QVERIFY(QFile::setPermissions(tree_.path(u"k3/c.bin"_qs), {}));
         // Made a folder at a time: no call may name the whole path.
         const QString deep =
             u"mkdir -p long && cd long && for i in $(seq 20); do mkdir %1 && cd -P %1; "
@@ -201,6 +210,36 @@ private Q_SLOTS:
                    1572864) +
                    Tsv(u"d1/Song One.mp3", u"1.5 MB", u"Name", u"light blue", 1, 1572864)
             << QString();
+        // With --contents a last field: the copy set, none for a file without a copy or not
+        // compared, which is named.
+        const auto copy = [](QString line, const char* set) {
+            return line.insert(
+                line.size() - 1,
+                (line.endsWith(u'}') ? u",\"copy\":"_qs : u"\t"_qs) + QString::fromLatin1(set));
+        };
+        row("contents, tsv", "--size --contents --tsv --header d1 d2 k1 k2 k3", 0,
+            u"path\tsize\tmodified\ttype\tcolour\tgroup\tbytes\tmtime\tcopy\n"_qs +
+                copy(Tsv(u"d1/Song One.mp3", u"1.5 MB", u"Size", u"light red", 1, 1572864), "1") +
+                copy(Tsv(u"d2/Song One.mp3", u"1.5 MB", u"Size", u"light red", 1, 1572864), "1") +
+                copy(Tsv(u"k1/a.bin", u"3 Bytes", u"Size", u"red", 2, 3), "") +
+                copy(Tsv(u"k2/b.bin", u"3 Bytes", u"Size", u"red", 2, 3), "") +
+                copy(Tsv(u"k3/c.bin", u"3 Bytes", u"Size", u"red", 2, 3), ""),
+            u"tallyrook-cli: not compared: k3/c.bin: it could not be read\n"_qs);
+        row("contents, json", "--size --contents --json k1 k2 d4 d5", 0,
+            u"[\n"_qs +
+                copy(Tsv(u"k1/a.bin", u"3 Bytes", u"Size", u"light red", 1, 3, true), "null") +
+                u",\n" +
+                copy(Tsv(u"k2/b.bin", u"3 Bytes", u"Size", u"light red", 1, 3, true), "null") +
+                u",\n" + copy(Tsv(u"d4/other.txt", u"1 Bytes", u"Size", u"red", 2, 1, true), "1") +
+                u",\n" +
+                copy(Tsv(u"d5/another.doc", u"1 Bytes", u"Size", u"red", 2, 1, true), "1") +
+                u"\n]\n");
+        row("contents, table", "--size --contents k1 k2 d4 d5", 0,
+            u"TYPE     SIZE  MODIFIED              COPY  PATH\n"
+            u"Size  3 Bytes  3/14/2004 2:05:31 PM        k1/a.bin\n"
+            u"Size  3 Bytes  3/14/2004 2:05:31 PM        k2/b.bin\n\n"
+            u"Size  1 Bytes  3/14/2004 2:05:31 PM     1  d4/other.txt\n"
+            u"Size  1 Bytes  3/14/2004 2:05:31 PM     1  d5/another.doc\n"_qs);
         // clang-format off
         for (const auto& [name, command, error] : std::initializer_list<std::array<const char*, 3>>{
                  {"nothing", "", "no folder given"}, {"unknown", "--name --bogus /", "Unknown option 'bogus'."},

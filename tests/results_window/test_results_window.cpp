@@ -8,15 +8,20 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
 #include <QTreeView>
 
+#include <map>
 #include <optional>
+#include <string_view>
+#include <tuple>
 
 #include "results_window/form4.h"
 #include "results_window/form4_names.h"
@@ -130,10 +135,14 @@ struct Fixture {
 
     Fixture() { form.SetTrashDialogs(&dialogs); }
 
-    QString MakeFile(const QString& name, const QByteArray& content = "x") {
+    static QDateTime Day(int day) { return QDateTime(QDate(2024, 1, day), QTime(12, 0), Qt::UTC); }
+    // A file of the test's folder, modified on `day` of January 2024 unless that is 0.
+    QString MakeFile(const QString& name, const QByteArray& content = "x", int day = 0) {
         QFile file(folder.filePath(name));
         QDir().mkpath(QFileInfo(file).path());
-        const bool made = file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+        const bool made = file.open(QIODevice::WriteOnly) &&
+                          file.write(content) == content.size() && file.flush() &&
+                          (!day || file.setFileTime(Day(day), QFileDevice::FileModificationTime));
         return made ? file.fileName() : QString();
     }
     QTreeView* list = form.findChild<QTreeView*>(form4::ResultList);
@@ -141,18 +150,21 @@ struct Fixture {
         form.show();
         return QTest::qWaitForWindowActive(&form);
     }
+    // A row; `file` and `anchor` are inventory records, and make the files a pass found alike.
     void Add(const QString& path, bool checked = false, int group = 0, qint64 bytes = -1,
-             int day = 0) {
-        const QDateTime modified(QDate(2024, 1, qMax(day, 1)), QTime(12, 0), Qt::UTC);
+             int day = 0, qsizetype file = -1, qsizetype anchor = -1,
+             Criterion criterion = Criterion::ExactFilename) {
         model.AppendRow({path,
                          {},
                          {},
-                         Criterion::ExactFilename,
+                         criterion,
                          model.RowCount() % 2 ? RowColor::Blue : RowColor::LightBlue,
                          bytes,
-                         day > 0 ? modified : QDateTime(),
+                         day > 0 ? Day(day) : QDateTime(),
                          group,
-                         checked});
+                         checked,
+                         file,
+                         anchor});
     }
     template <typename Of>
     QStringList All(Of of) const {
@@ -207,7 +219,7 @@ private Q_SLOTS:
         f.model.AppendRow({});
         QSet<QRgb> backgrounds;
         for (int k = 0; k < f.model.RowCount(); ++k) {
-            const QModelIndex cell = f.model.index(k, k % ResultsModel::ColumnCount);
+            const QModelIndex cell = f.model.index(k, k % f.model.columnCount());
             QCOMPARE(cell.data(Qt::BackgroundRole).isValid(), k < 6);
             QCOMPARE(cell.data(Qt::ForegroundRole), k < 6 ? QBrush(Qt::black) : QVariant());
             backgrounds.insert(cell.data(Qt::BackgroundRole).value<QBrush>().color().rgb());
@@ -216,7 +228,7 @@ private Q_SLOTS:
         // Four headers; headers and cells left-aligned.
         const QStringList headers{u"Filename"_s, u"Size"_s, u"Last Modified"_s, u"Type"_s};
         const QVariant left = QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
-        for (int c = 0; c < ResultsModel::ColumnCount; ++c) {
+        for (int c = 0; c < f.model.columnCount(); ++c) {
             QCOMPARE(f.model.headerData(c, Qt::Horizontal, Qt::DisplayRole), headers[c]);
             QCOMPARE(f.model.headerData(c, Qt::Horizontal, Qt::TextAlignmentRole), left);
             QCOMPARE(f.model.index(0, c).data(Qt::TextAlignmentRole), left);
@@ -247,7 +259,10 @@ private Q_SLOTS:
         // The list follows the outer size, decorations included: 12000 x 8100 twips.
         f.form.resize(QSize(800, 540) - (f.form.frameGeometry().size() - f.form.size()));
         QCOMPARE((QList<int>{list->width(), list->height(), list->columnWidth(0)}),
-                 (QList<int>{776, 413, 476}));
+                 (QList<int>{776, 389, 476}));
+        // The status line below it, whole.
+        const QRect status = f.form.findChild<QLabel*>(form4::StatusLine)->geometry();
+        QVERIFY(status.top() > list->geometry().bottom() && f.form.rect().contains(status));
     }
 
     void marksFollowTheExactPathAndTheRowMenuLeavesThem() {
@@ -309,48 +324,134 @@ private Q_SLOTS:
         QVERIFY(f.dialogs.questions.isEmpty());
     }
 
-    void groupRules() {
+    void helpersKeepOneOfEveryCopyAndTheQuestionNamesWhatHasNone() {
         Fixture f;
-        f.Add(u"/aa/x"_s, false, 1, 400, 3);
-        f.Add(u"/b/x"_s, false, 1, 200, 5);
-        f.Add(u"/c/x"_s, false, 1, 300, 1);
-        f.Add(u"/b/x"_s, false, 2, 200, 5);
-        f.Add(u"/dd/x"_s, false, 2);
-        f.Add(u"/e/y"_s, true, 3, 50, 2);  // a keeper the user had checked
-        f.Add(u"/f/y"_s, false, 3, 50, 2);
-        f.TestModel();
+        // Copies {p, q, s} and {u, r}; v has none; t is gone. Rows p q r t v | u s p, t checked.
+        const std::map<char, std::tuple<QString, QByteArray, int>> files{
+            {'p', {u"aa/p.mp3"_s, "11", 5}}, {'q', {u"q.mp3"_s, "11", 3}},
+            {'r', {u"bb/r.mp3"_s, "22", 1}}, {'t', {u"t.mp3"_s, {}, 6}},
+            {'v', {u"v.mp3"_s, "33", 7}},    {'s', {u"aaa/s.mp3"_s, "11", 2}},
+            {'u', {u"b/u.mp3"_s, "22", 4}}};
+        QHash<char, QString> at;
+        for (const auto& [name, file] : files) {
+            const auto& [path, content, day] = file;
+            at[name] = content.isEmpty() ? f.folder.filePath(path) : f.MakeFile(path, content, day);
+        }
+        for (const char name : std::string_view("pqrtvusp"))
+            f.Add(at[name], name == 't', f.model.RowCount() < 5 ? 1 : 2, 2,
+                  std::get<2>(files.at(name)));
         QVERIFY(f.Show());
-        // Ties go to the first row; rows without the measure lose; /b/x keeps group 2, so it
-        // stays unchecked where group 1 would check it.
-        for (const auto& [rule, marks] : {std::pair{form4::KeepNewestAction, u"1010101"_s},
-                                          {form4::KeepOldestAction, u"1000101"_s},
-                                          {form4::KeepLargestAction, u"0010101"_s},
-                                          {form4::KeepShortestPathAction, u"1010101"_s}}) {
+        const int filenameWidth = f.list->columnWidth(ResultsModel::FilenameColumn);
+        // The first helper compares contents; then each keeps one copy of every set, by its rule,
+        // wherever the keeper stands, and never checks a file without a copy.
+        for (const auto& [rule, marks] : {std::pair{form4::KeepNewestAction, u"01110010"_s},
+                                          {form4::KeepOldestAction, u"11010101"_s},
+                                          {form4::KeepLargestAction, u"01010110"_s},
+                                          {form4::KeepShortestPathAction, u"10110011"_s}}) {
             f.Menu(0, rule);
-            QCOMPARE(f.Marks(), marks);
+            QVERIFY(QTest::qWaitFor([&] { return f.Marks() == marks; }));
+        }
+        QCOMPARE(f.All([&f](int k) {
+            return f.model.index(k, ResultsModel::CopiesColumn).data().toString();
+        }),
+                 QStringList({u"A: 2 other copies"_s, u"A: 2 other copies"_s, u"B: 1 other copy"_s,
+                              u"not compared"_s, u"no copy"_s, u"A: 1 other copy"_s,
+                              u"B: 2 other copies"_s, u"B: 2 other copies"_s}));
+        QCOMPARE(f.list->columnWidth(ResultsModel::FilenameColumn) +
+                     f.list->columnWidth(ResultsModel::CopiesColumn),
+                 filenameWidth);
+        QTRY_COMPARE(f.form.findChild<QLabel*>(form4::StatusLine)->text(),
+                     u"8 rows, 4 files checked (8 Bytes)"_s);
+
+        // u changed (r keeps no copy) and s touched since: named, with t, in the one question.
+        QVERIFY(f.MakeFile(u"b/u.mp3"_s, "222", 4) == at['u']);
+        QVERIFY(f.MakeFile(u"aaa/s.mp3"_s, "11", 9) == at['s']);
+        f.dialogs.answer = false;
+        f.Click(form4::SendToTrashButton);
+        const TrashQuestion& asked = f.dialogs.questions.last();
+        QCOMPARE(asked.withoutCopy, (QStringList{u"r.mp3"_s, u"t.mp3"_s}));
+        QCOMPARE(asked.changed, QStringList{u"s.mp3"_s});
+        QVERIFY(asked.emptiedGroups.isEmpty() && QFile::exists(at['r']));
+
+        // The next run's list has not been compared.
+        f.model.ClearRows();
+        QCOMPARE(f.model.columnCount(), int(ResultsModel::CopiesColumn));
+        QCOMPARE(f.list->columnWidth(ResultsModel::FilenameColumn), filenameWidth);
+    }
+
+    void aStoppedComparisonChangesNothing() {
+        Fixture f;
+        QSemaphore read, gate;
+        ContentsOptions options;
+        options.afterRead = [&](const QString&, qint64) {
+            read.release();
+            gate.acquire();
+        };
+        f.form.SetContentsOptions(options);
+        for (const QString& name : {u"a"_s, u"b"_s})
+            f.Add(f.MakeFile(name, "same", 1), name == u"b", 1, 4, 1);
+        QVERIFY(f.Show());
+        const QString status = f.form.findChild<QLabel*>(form4::StatusLine)->text();
+        // Stopped after a file's first chunk, by Ctrl+K's comparison and by a helper's.
+        for (const bool helper : {false, true}) {
+            if (helper)
+                f.Menu(0, form4::KeepOldestAction);
+            else
+                QTest::keyClick(f.list, Qt::Key_K, Qt::ControlModifier);
+            QVERIFY(read.tryAcquire(1, 10000));
+            QProgressDialog* progress = nullptr;
+            QVERIFY(QTest::qWaitFor([&] {
+                progress = f.form.findChild<QProgressDialog*>(form4::ContentsProgress);
+                return progress && progress->isVisible();
+            }));
+            progress->findChild<QPushButton*>()->click();
+            gate.release(100);
+            QVERIFY(QTest::qWaitFor([&] { return !f.form.findChild<QProgressDialog*>(); }));
+            QCOMPARE(f.model.columnCount(), int(ResultsModel::CopiesColumn));
+            QCOMPARE(f.Marks(), u"01"_s);
+            QCOMPARE(f.form.findChild<QLabel*>(form4::StatusLine)->text(), status);
+            gate.acquire(gate.available());
+            read.acquire(read.available());
         }
     }
 
-    void folderMarksAndTheWarningBeforeAGroupLosesEveryFile() {
+    void folderMarksAndTheWarningBeforeAPassSetLosesEveryFile() {
         Fixture f;
-        // Group 1 lies in /a/b and below it, group 2 in /a/bc, which /a/b must not take in.
-        for (const QString& path : {u"/a/b/x.jpg"_s, u"/a/b/sub/x.jpg"_s, u"/a/bc/y.txt"_s,
-                                    u"/a/b/y.txt"_s, u"/a/bc/z.txt"_s, u"/q/z.txt"_s})
-            f.Add(path, false, path.endsWith(u"x.jpg"_s) ? 1 : path.contains(u'y') ? 2 : 3, 1000);
+        // Name and Size sets of the x.jpg pair, a Name pair of y.txt in /a/bc and /a/b (which
+        // must not take in /a/bc), and similar names: z.txt's turn lists "z 1.txt", whose turn
+        // lists "z 2.txt" as a group of its own row.
+        const std::tuple<const char*, int, int, Criterion> rows[] = {
+            {"/a/b/x.jpg", 0, 0, Criterion::ExactFilename},
+            {"/a/b/sub/x.jpg", 1, 0, Criterion::ExactFilename},
+            {"/a/bc/y.txt", 2, 2, Criterion::ExactFilename},
+            {"/a/b/y.txt", 3, 2, Criterion::ExactFilename},
+            {"/a/bc/z.txt", 4, 4, Criterion::SimilarFilename},
+            {"/q/z 1.txt", 5, 4, Criterion::SimilarFilename},
+            {"/q/z 2.txt", 6, 5, Criterion::SimilarFilename},
+            {"/a/b/x.jpg", 0, 0, Criterion::ExactFilesize},
+            {"/a/b/sub/x.jpg", 1, 0, Criterion::ExactFilesize}};
+        for (const auto& [path, file, anchor, criterion] : rows)
+            f.Add(QString::fromLatin1(path), false, f.model.RowCount(), 1000, 0, file, anchor,
+                  criterion);
         QVERIFY(f.Show());
         f.Menu(3, form4::CheckFolderAction);
-        QCOMPARE(f.Marks(), u"110100"_s);
+        QCOMPARE(f.Marks(), u"110100011"_s);
         f.Menu(1, form4::UncheckFolderAction);
-        QCOMPARE(f.Marks(), u"100100"_s);
+        QCOMPARE(f.Marks(), u"100100010"_s);
 
-        // Every file of groups 1 and 3 checked: one question, which says so.
-        for (const QString& path : {u"/a/b/sub/x.jpg"_s, u"/a/bc/z.txt"_s, u"/q/z.txt"_s})
-            f.model.SetCheckedByText(path, true);
+        // Only sets whose every file is checked are named, each set of files once; "z 2.txt" and
+        // its list group are checked, but "z 1.txt", which matched it, is not.
         f.dialogs.answer = false;
-        f.Click(form4::SendToTrashButton);
-        QCOMPARE(f.dialogs.questions.size(), 1);
-        QCOMPARE(f.dialogs.questions[0].emptiedGroups, (QStringList{u"x.jpg"_s, u"z.txt"_s}));
-        QCOMPARE(f.dialogs.questions[0].bytes, 5000);
+        for (const auto& [path, emptied] :
+             {std::pair{u"/q/z 2.txt"_s, QStringList{u"x.jpg"_s}},
+              {u"/a/bc/z.txt"_s, QStringList{u"x.jpg"_s}},
+              {u"/q/z 1.txt"_s, QStringList{u"x.jpg"_s, u"z.txt"_s, u"z 1.txt"_s}}}) {
+            f.model.SetCheckedByText(path, true);
+            f.model.SetCheckedByText(u"/a/b/sub/x.jpg"_s, true);
+            f.Click(form4::SendToTrashButton);
+            QCOMPARE(f.dialogs.questions.last().emptiedGroups, emptied);
+        }
+        QCOMPARE(f.dialogs.questions.last().bytes, 6000);
     }
 
     void realDialogsShowTheirTextsPlain() {
@@ -358,20 +459,27 @@ private Q_SLOTS:
         const QString odd = u"/music/<s>old</s> mix.mp3"_s;
         const QString sure = u"Are you sure you want to move "_s;
         NextDialog no(QMessageBox::No);
-        QVERIFY(!dialogs.Confirm({{odd}, -1, {}}));
+        QVERIFY(!dialogs.Confirm({{odd}, -1, {}, {}, {}}));
         QCOMPARE(no.text, sure + u'"' + odd + u"\" to the Trash?"_s);
         QCOMPARE(no.format, Qt::PlainText);
         // The size as the list shows it, and the groups that would keep no file.
         const QString size =
             u" ("_s + FormatSize(12'400'000) + u") to the Trash?\n\nEvery file of "_s;
         NextDialog yes(QMessageBox::Yes);
-        QVERIFY(dialogs.Confirm({{odd, u"/b"_s}, 12'400'000, u"1 2 3 4 5 6 7"_s.split(u' ')}));
+        QVERIFY(
+            dialogs.Confirm({{odd, u"/b"_s}, 12'400'000, u"1 2 3 4 5 6 7"_s.split(u' '), {}, {}}));
         QCOMPARE(yes.text, sure + u"these 2 files"_s + size +
                                u"7 groups is checked, so none of them keeps a copy: 1, 2, 3, 4, 5 "
                                u"and 2 more"_s);
-        QCOMPARE(QtTrashDialogs::ConfirmText({{odd}, 12'400'000, {u"cover.jpg"_s}}),
+        QCOMPARE(QtTrashDialogs::ConfirmText({{odd}, 12'400'000, {u"cover.jpg"_s}, {}, {}}),
                  sure + u'"' + odd + u'"' + size +
                      u"1 group is checked, so it keeps no copy: cover.jpg"_s);
+        // After a comparison: what keeps no copy, and what changed since.
+        QCOMPARE(QtTrashDialogs::ConfirmText({{u"/b"_s}, -1, {}, {u"b"_s}, {u"1"_s, u"2"_s}}),
+                 sure +
+                     u"\"/b\" to the Trash?\n\n1 checked file has no identical copy left "
+                     u"unchecked: b\n\n2 checked files have changed since their contents were "
+                     u"compared: 1, 2"_s);
         // Failures: a heading, then each path with its reason under it.
         const QList<TrashFailure> failures{{odd, u"<b>Busy</b>"_s}, {u"/b"_s, u"Gone"_s}};
         for (const QString& heading :
