@@ -26,6 +26,7 @@ TrashOutcome SendToTrash(const TrashQuestion& question, TrashDialogs& dialogs) {
     outcome.confirmed = true;
 
     TrashWriter writer;
+    writer.Plan(paths);
     const int total = static_cast<int>(paths.size());
     dialogs.BeginProgress(total);
     for (int k = 0; k < total; ++k) {
@@ -61,7 +62,7 @@ RestoreOutcome RestoreFromTrash(const QList<TrashedFile>& moved, TrashDialogs& d
         QString reason;
         if (TrashWriter::Restore(file, reason))
             outcome.restored.append(file.original);
-        else if (ExistsWithoutFollowingLinks(file.trashed))
+        else if (TrashWriter::StillInTrash(file))
             outcome.failures.append({file.original, reason +
                                                         QStringLiteral(" It is still in the ") +
                                                         TrashWriter::TrashName() + u'.'});

@@ -1,11 +1,34 @@
 #include "settings/settings_store.h"
 
+#include <QFileInfo>
+#include <QStandardPaths>
+
 #include "settings/setting_keys.h"
 #include "shared/program.h"
 
 namespace tallyrook {
 
-SettingsStore::SettingsStore() : store_(OrganizationName, ProgramName) {
+namespace {
+
+// Where QSettings keeps the organisation's program on Linux, named so that the file can be
+// checked before QSettings opens it.
+QString SettingsPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/' +
+           OrganizationName + u'/' + ProgramName + QStringLiteral(".conf");
+}
+
+// Nothing there yet, or a regular file, also at the end of links: a fifo would hold up the first
+// read until something wrote to it, and a write replaces whatever is at the end of the links.
+bool IsSettingsFile(const QString& path) {
+    const QFileInfo info(path);
+    return info.isFile() || (!info.exists() && !info.isSymLink());
+}
+
+}  // namespace
+
+SettingsStore::SettingsStore() : path_(SettingsPath()) {
+    if (IsSettingsFile(path_))
+        store_ = std::make_unique<QSettings>(path_, QSettings::IniFormat);
     flush_.setSingleShot(true);
     flush_.setInterval(FlushDelayMs);
     flush_.callOnTimeout([this] { Sync(); });
@@ -19,7 +42,7 @@ QString SettingsStore::ReadSetting(const QString& key) {
     auto it = values_.constFind(key);
     if (it != values_.constEnd())
         return it.value();
-    const QString value = store_.value(key).toString();
+    const QString value = store_ ? store_->value(key).toString() : QString();
     values_.insert(key, value);
     return value;
 }
@@ -34,11 +57,14 @@ void SettingsStore::WriteSetting(const QString& key, const QString& value) {
 
 bool SettingsStore::Sync() {
     flush_.stop();
+    // Again at every write: the file may have been replaced while the program ran.
+    if (!store_ || !IsSettingsFile(path_))
+        return false;
     for (auto it = unwritten_.cbegin(); it != unwritten_.cend(); ++it)
-        store_.setValue(it.key(), it.value());
+        store_->setValue(it.key(), it.value());
     unwritten_.clear();
-    store_.sync();
-    return store_.status() == QSettings::NoError;
+    store_->sync();
+    return store_->status() == QSettings::NoError;
 }
 
 }  // namespace tallyrook

@@ -4,12 +4,13 @@
 #include <QSettings>
 #include <QString>
 #include <QTimer>
+#include <memory>
 
 namespace tallyrook {
 
 // The program's persistent text values, under the organisation and program names of
-// shared/program.h
-// (~/.config/Marwendel/Tallyrook.conf on Linux, the registry on Windows), one text per key.
+// shared/program.h, one text per key, in a file of the user's configuration folder
+// (~/.config/Marwendel/Tallyrook.conf on Linux).
 //
 // Every key read once is kept in memory and every write goes to memory first, so the stop poll,
 // made at every directory entry of a walk, is a hash look-up. A write reaches the file within
@@ -17,7 +18,10 @@ namespace tallyrook {
 // is one file write, and a crash or a kill loses nothing the user set. "Stop" alone waits for the
 // next flush: it is written twice per run, and each write to disk costs tens of milliseconds of
 // flushing. A store that cannot be written does not stop the program: the value lives on in
-// memory for this session.
+// memory for this session. So does one that is no settings file: a fifo, a device, or a link to
+// anything but a regular file is read as empty and never opened, so that it neither holds up the
+// start nor is replaced by a write; a link to a regular file, as in a dotfiles folder, is written
+// through and stays a link.
 // Its keys are named in settings/setting_keys.h.
 class SettingsStore {
 public:
@@ -36,7 +40,8 @@ public:
     bool Sync();
 
 private:
-    QSettings store_;
+    const QString path_;
+    std::unique_ptr<QSettings> store_;  // none when no settings file could be read at the start
     QHash<QString, QString> values_;
     QHash<QString, QString> unwritten_;
     QTimer flush_;

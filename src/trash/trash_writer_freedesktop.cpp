@@ -2,10 +2,13 @@
 // record, tries the numbered names one by one, and leaves Path= unescaped.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QHash>
+#include <QRandomGenerator>
 #include <QSet>
 #include <QStandardPaths>
 #include <QStorageInfo>
@@ -17,18 +20,26 @@
 #include <map>
 
 #include "shared/file_names.h"
+#include "trash/trash_test_hook.h"
 #include "trash/trash_writer.h"
 
 namespace tallyrook {
 
 namespace {
 
-// Names taken by someone else between our look and our claim; past this many the Trash is
-// treated as unusable for the file rather than tried for ever.
-constexpr int MaxClaimAttempts = 100;
 constexpr QByteArrayView InfoSuffix = ".trashinfo";
 // Longer "extensions" are part of the name: cutting keeps the extension, so it must be short.
 constexpr qsizetype MaxExtension = 32;
+// How long one file keeps looking for a free name while other programs take the ones it tries.
+constexpr int ClaimTimeMs = 10'000;
+// Records written ahead and synced together: the first batch small, so that a short request
+// starts at once, then doubling.
+constexpr qsizetype FirstBatch = 256;
+constexpr qsizetype LastBatch = 4096;
+// A folder of one writer's in a Trash folder, locked while the writer lives. The records it
+// writes ahead wait in "info" as ".tallyrook-TOKEN-N", named after that folder: no file manager
+// reads a name without ".trashinfo", and ext4 makes them as cheaply as the records themselves.
+constexpr QByteArrayView OwnPrefix = ".tallyrook-";
 
 QByteArray Encode(const QString& path) {
     return QFile::encodeName(path);
@@ -36,6 +47,19 @@ QByteArray Encode(const QString& path) {
 
 QString ErrorText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+int Hook(trash_test::Step step, int fromDir = -1, const char* from = nullptr, int toDir = -1,
+         const char* to = nullptr) {
+    return trash_test::hook ? trash_test::hook(step, fromDir, from, toDir, to) : 0;
+}
+
+bool SameEntry(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+qint64 ModifiedNs(const struct stat& st) {
+    return qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
 }
 
 // A file descriptor closed when it goes out of scope.
@@ -58,19 +82,48 @@ private:
     int fd_;
 };
 
-// Moves `from` to `to` unless `to` exists. Where the file system cannot say so atomically, a look
-// first: no other program of ours writes into our Trash between the look and the move.
+// Moves `from` to `to` unless `to` exists, atomically. Where the file system has no such rename
+// (FUSE and some network file systems answer EINVAL), a second link and then the first one
+// removed: making a link never replaces either. Folders cannot be linked, and are never ours to
+// move.
 int RenameNoReplace(int fromDir, const char* from, int toDir, const char* to) {
+    int error = Hook(trash_test::Step::Rename, fromDir, from, toDir, to);
 #ifdef RENAME_NOREPLACE
-    if (::renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return errno;
+    if (error == 0) {
+        if (::renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0)
+            return 0;
+        error = errno;
+    }
+    if (error != EINVAL && error != ENOSYS)
+        return error;
+#else
+    if (error != 0 && error != EINVAL && error != ENOSYS)
+        return error;
 #endif
-    struct stat st;
-    if (::fstatat(toDir, to, &st, AT_SYMLINK_NOFOLLOW) == 0)
-        return EEXIST;
-    return ::renameat(fromDir, from, toDir, to) == 0 ? 0 : errno;
+    // EPERM also for a folder, or a file of another user's where links are protected.
+    if (::linkat(fromDir, from, toDir, to, 0) != 0)
+        return errno == EPERM || errno == EMLINK || errno == ENOSYS || errno == EOPNOTSUPP ? ENOTSUP
+                                                                                           : errno;
+    if (::unlinkat(fromDir, from, 0) != 0) {
+        error = errno;
+        ::unlinkat(toDir, to, 0);
+        return error;
+    }
+    return 0;
+}
+
+// Calls `use` with each name in the folder `folder`, "." and ".." left out.
+template <typename Use>
+void ForEachName(int folder, Use use) {
+    DIR* dir = ::fdopendir(::fcntl(folder, F_DUPFD_CLOEXEC, 0));
+    if (!dir)
+        return;
+    ::rewinddir(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0)
+            use(QByteArray(entry->d_name));
+    }
+    ::closedir(dir);
 }
 
 // A name split for numbering: "cover.jpg" is "cover" and ".jpg"; "cover.3.jpg" also carries 3.
@@ -112,14 +165,23 @@ QByteArray CutToCharacter(const QByteArray& text, qsizetype limit) {
 }
 
 // The candidate Trash name number `n` (1 is the name itself) for a file of `parts`, short enough
-// that its record's name fits in `limit` bytes.
-QByteArray Candidate(const NameParts& parts, qint64 n, qsizetype limit) {
+// that its record's name fits in `limit` bytes, and the key of its numbers: the stem as cut for
+// that number, with the extension. Long names that cut to the same stem share one count.
+struct Candidate {
+    QByteArray name;
+    QByteArray key;
+};
+
+Candidate CandidateName(const NameParts& parts, qint64 n, qsizetype limit) {
     const QByteArray number = n > 1 ? '.' + QByteArray::number(n) : QByteArray();
     const qsizetype room = limit - InfoSuffix.size() - number.size() - parts.extension.size();
     // An extension that leaves no room for a stem is dropped rather than the whole name.
-    if (room < 1)
-        return CutToCharacter(parts.stem, limit - InfoSuffix.size() - number.size()) + number;
-    return CutToCharacter(parts.stem, room) + number + parts.extension;
+    if (room < 1) {
+        const QByteArray stem = CutToCharacter(parts.stem, room + parts.extension.size());
+        return {stem + number, stem + '/'};
+    }
+    const QByteArray stem = CutToCharacter(parts.stem, room);
+    return {stem + number + parts.extension, stem + '/' + parts.extension};
 }
 
 QByteArray PercentEncoded(const QByteArray& path) {
@@ -151,23 +213,47 @@ QByteArray LocalTimeNow() {
     return text;
 }
 
+// A record written ahead under a name of our own, waiting for its file's turn.
+struct Record {
+    QByteArray temp;  // its name in "info" until it is claimed
+    QByteArray content;
+    ino_t inode = 0;
+    int error = 0;  // why it could not be written or synced
+};
+
 // One Trash folder with its "files" and "info" folders open, and what this request has learnt
 // of the names in it.
 struct Trash {
     QByteArray root;    // the Trash folder
     QByteArray topdir;  // the drive's top folder, which Path= is relative to; empty for home
     QString error;      // why it cannot be used; empty when it can
+    Fd dir;
     Fd files;
     Fd info;
     dev_t device = 0;
     qsizetype nameMax = 255;
     bool scanned = false;
     QSet<QByteArray> taken;            // names in "files" or with a record in "info"
-    QHash<QByteArray, qint64> number;  // the next number to try, by stem and extension
+    QHash<QByteArray, qint64> number;  // the next number to try, by candidate key
+    Fd own;                            // the writer's own folder, locked
+    QByteArray ownName;
+    qint64 written = 0;
+    QHash<QByteArray, Record> ahead;  // records written ahead, by the file's path
+
+    Trash() = default;
+    Trash(const Trash&) = delete;
+    Trash& operator=(const Trash&) = delete;
+    ~Trash() {
+        if (own.get() < 0)
+            return;
+        for (const Record& record : std::as_const(ahead))
+            ::unlinkat(info.get(), record.temp.constData(), 0);
+        ::unlinkat(dir.get(), ownName.constData(), AT_REMOVEDIR);
+    }
 
     void Open() {
         struct stat st;
-        Fd dir(::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        dir = Fd(::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (dir.get() < 0) {
             error = ErrorText(errno);
             return;
@@ -194,21 +280,18 @@ struct Trash {
             nameMax = max;
     }
 
-    // Reads both folders once; a name seen here is never tried.
+    // Reads both folders once; a name seen here is never tried. Removes what killed writers
+    // left: records written ahead, and their folders, no longer locked.
     void Scan() {
         scanned = true;
+        QHash<QByteArray, QList<QByteArray>> left;  // records written ahead, by writer's folder
         for (const int folder : {files.get(), info.get()}) {
-            DIR* dir = ::fdopendir(::fcntl(folder, F_DUPFD_CLOEXEC, 0));
-            if (!dir)
-                continue;
-            ::rewinddir(dir);
-            while (const dirent* entry = ::readdir(dir)) {
-                QByteArray name(entry->d_name);
-                if (name == "." || name == "..")
-                    continue;
+            ForEachName(folder, [&](QByteArray name) {
                 if (folder == info.get()) {
+                    if (name.startsWith(OwnPrefix))
+                        left[name.left(name.lastIndexOf('-'))].append(name);
                     if (!name.endsWith(InfoSuffix))
-                        continue;
+                        return;
                     name.chop(InfoSuffix.size());
                 }
                 NameParts parts = Split(name);
@@ -217,21 +300,121 @@ struct Trash {
                     qint64& next = number[parts.stem + '/' + parts.extension];
                     next = qMax(next, n + 1);
                 }
-            }
-            ::closedir(dir);
+            });
         }
+        ForEachName(dir.get(), [&](const QByteArray& name) {
+            if (name.startsWith(OwnPrefix))
+                left[name];
+        });
+        // A live writer made its folder and locked it before writing ahead, and removes it last.
+        for (auto it = left.cbegin(); it != left.cend(); ++it) {
+            Fd lock(::openat(dir.get(), it.key().constData(),
+                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (lock.get() >= 0 && ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0)
+                continue;
+            for (const QByteArray& temp : it.value())
+                ::unlinkat(info.get(), temp.constData(), 0);
+            ::unlinkat(dir.get(), it.key().constData(), AT_REMOVEDIR);
+        }
+    }
+
+    // Makes the writer's own folder and locks it; 0 or why not.
+    int MakeOwn() {
+        for (int attempt = 0; own.get() < 0 && attempt < 100; ++attempt) {
+            const QByteArray name =
+                OwnPrefix + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+            if (::mkdirat(dir.get(), name.constData(), 0700) != 0) {
+                if (errno == EEXIST)
+                    continue;
+                return errno;
+            }
+            Fd folder(::openat(dir.get(), name.constData(),
+                               O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            struct stat mine, there;
+            // A request cleaning up may have taken it between the mkdir and the lock: then it
+            // is gone, or locked by that request.
+            if (folder.get() < 0 ||
+                (::flock(folder.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) ||
+                ::fstat(folder.get(), &mine) != 0 ||
+                ::fstatat(dir.get(), name.constData(), &there, AT_SYMLINK_NOFOLLOW) != 0 ||
+                !SameEntry(mine, there))
+                continue;
+            own = std::move(folder);
+            ownName = name;
+        }
+        return own.get() < 0 ? EEXIST : 0;
+    }
+
+    // Writes the records of `paths` (full paths in bytes) under names of our own, then makes
+    // them durable with one sync: a power cut after any of their files moved finds its record.
+    void WriteAhead(const QList<QByteArray>& paths) {
+        const int made = MakeOwn();
+        const QByteArray date = LocalTimeNow();
+        QList<Record*> synced;
+        for (const QByteArray& path : paths) {
+            Record& record = ahead[path];
+            const QByteArray original = topdir.isEmpty() ? path : RelativeTo(topdir, path);
+            record.content =
+                "[Trash Info]\nPath=" + PercentEncoded(original) + "\nDeletionDate=" + date + '\n';
+            record.temp = ownName + '-' + QByteArray::number(written++);
+            record.error = made;
+            if (made != 0)
+                continue;
+            Fd fd(::openat(info.get(), record.temp.constData(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+            struct stat st;
+            errno = 0;
+            if (fd.get() < 0 ||
+                ::write(fd.get(), record.content.constData(), record.content.size()) !=
+                    record.content.size() ||
+                ::fstat(fd.get(), &st) != 0 || ::close(fd.release()) != 0) {
+                record.error = errno ? errno : EIO;
+                ::unlinkat(info.get(), record.temp.constData(), 0);
+                continue;
+            }
+            record.inode = st.st_ino;
+            synced.append(&record);
+            Hook(trash_test::Step::Written);
+        }
+        if (synced.isEmpty())
+            return;
+        if (::syncfs(info.get()) != 0) {
+            const int failed = errno;
+            for (Record* record : synced) {
+                record->error = failed;
+                ::unlinkat(info.get(), record->temp.constData(), 0);
+            }
+        }
+        Hook(trash_test::Step::Synced);
+    }
+
+    // Removes the record `name` from "info" if it is still the one we wrote.
+    void Forget(const QByteArray& name, ino_t inode) const {
+        struct stat st;
+        if (::fstatat(info.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            st.st_ino == inode)
+            ::unlinkat(info.get(), name.constData(), 0);
     }
 };
 
 }  // namespace
+
+namespace trash_test {
+Hook hook;
+}
 
 struct TrashWriter::Impl {
     uid_t uid = ::getuid();
     bool homeLooked = false;
     std::unique_ptr<Trash> home;
     dev_t homeDevice = 0;
+    QByteArray homeCanonical;  // the home Trash folder without links, once it exists
     std::map<QByteArray, std::unique_ptr<Trash>> byTop;  // top-folder Trashes, by top folder
     std::map<dev_t, QByteArray> topOfDevice;
+    QHash<QByteArray, QByteArray> canonicalFolders;
+    QList<QByteArray> plan;  // the request's paths, in order
+    QHash<QByteArray, qsizetype> planned;
+    qsizetype batch = FirstBatch;
 
     Trash& Home() {
         if (homeLooked)
@@ -258,6 +441,10 @@ struct TrashWriter::Impl {
         home->Open();
         if (home->error.isEmpty())
             homeDevice = home->device;
+        if (char* real = ::realpath(home->root.constData(), nullptr)) {
+            homeCanonical = real;
+            ::free(real);
+        }
         return *home;
     }
 
@@ -310,67 +497,193 @@ struct TrashWriter::Impl {
         return *trash;
     }
 
-    // Claims a free name with its record, then moves the file under that name.
-    bool MoveInto(Trash& trash, const QByteArray& path, const QByteArray& name, TrashedFile& moved,
-                  QString& reason, int& rename) {
+    // The home Trash for the home drive, the drive's own Trash for any other.
+    Trash& TrashFor(const QByteArray& folder, dev_t device) {
+        Trash& own = Home();
+        return device == homeDevice ? own : TopTrash(TopOf(folder, device));
+    }
+
+    // `folder` without links, "." or ".."; empty when it cannot be read. A folder that is no link
+    // is its parent's canonical path and its name, so that a request of many folders looks at
+    // each once.
+    QByteArray Canonical(const QByteArray& folder) {
+        if (const auto known = canonicalFolders.constFind(folder); known != canonicalFolders.cend())
+            return *known;
+        const qsizetype slash = folder.lastIndexOf('/');
+        const QByteArray name = folder.mid(slash + 1);
+        const QByteArray parent = slash > 0 ? Canonical(folder.left(slash)) : QByteArray("/");
+        struct stat st;
+        QByteArray canonical;
+        if (slash >= 0 && !parent.isEmpty() && !name.isEmpty() && name != "." && name != ".." &&
+            ::lstat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            canonical = (parent == "/" ? QByteArray() : parent) + '/' + name;
+        } else if (char* real = ::realpath(folder.constData(), nullptr)) {
+            canonical = real;
+            ::free(real);
+        }
+        if (canonicalFolders.size() > 100'000)
+            canonicalFolders.clear();
+        canonicalFolders.insert(folder, canonical);
+        return canonical;
+    }
+
+    // True when `folder` lies in the "files" or "info" of the home Trash or of a top folder's
+    // Trash, any user's: what is there is in the Trash already, and a record sent there would
+    // orphan its file.
+    bool InTrash(const QByteArray& folder, dev_t device) {
+        QByteArray canonical = Canonical(folder);
+        if (canonical.isEmpty())
+            return false;
+        if (!canonical.endsWith('/'))
+            canonical += '/';
+        Home();
+        for (const char* sub : {"/files/", "/info/"}) {
+            if (!homeCanonical.isEmpty() && canonical.startsWith(QByteArray(homeCanonical + sub)))
+                return true;
+        }
+        QByteArray top = TopOf(folder, device);
+        if (!top.endsWith('/'))
+            top += '/';
+        if (!canonical.startsWith(top))
+            return false;
+        // ".Trash-$uid/files/..." or ".Trash/$uid/info/...".
+        const QList<QByteArray> parts = canonical.mid(top.size()).split('/');
+        const bool shared = parts.value(0) == ".Trash";
+        const QByteArray owner = shared                                 ? parts.value(1)
+                                 : parts.value(0).startsWith(".Trash-") ? parts.value(0).mid(7)
+                                                                        : QByteArray();
+        const QByteArray sub = parts.value(shared ? 2 : 1);
+        bool number = false;
+        owner.toULongLong(&number);
+        return number && (sub == "files" || sub == "info");
+    }
+
+    // The record of `path` for `trash`: written ahead with the next batch of the plan that goes
+    // to the same Trash, or alone.
+    Record TakeRecord(Trash& trash, const QByteArray& path) {
+        if (!trash.ahead.contains(path)) {
+            QList<QByteArray> paths{path};
+            const qsizetype at = planned.value(path, -1);
+            if (at >= 0) {
+                for (qsizetype k = at + 1; k < qMin(plan.size(), at + batch); ++k) {
+                    struct stat st;
+                    const QByteArray& next = plan.at(k);
+                    const qsizetype slash = next.lastIndexOf('/');
+                    if (slash > 0 && !trash.ahead.contains(next) &&
+                        ::lstat(next.constData(), &st) == 0 && !S_ISDIR(st.st_mode) &&
+                        &TrashFor(next.left(slash), st.st_dev) == &trash)
+                        paths.append(next);
+                }
+                batch = qMin(batch * 2, LastBatch);
+            }
+            trash.WriteAhead(paths);
+        }
+        return trash.ahead.take(path);
+    }
+
+    // Claims a free name with the file's record, then moves the file under that name and checks
+    // that what moved is what was checked (`checked`).
+    bool MoveInto(Trash& trash, const QByteArray& path, const QByteArray& name,
+                  const struct stat& checked, TrashedFile& moved, QString& reason, int& rename) {
         if (!trash.scanned)
             trash.Scan();
+        Record record = TakeRecord(trash, path);
+        const auto recordFailed = [&](int error) {
+            reason = QStringLiteral("The Trash could not take a record of it: ") +
+                     ErrorText(error) + u'.';
+            return false;
+        };
+        if (record.error)
+            return recordFailed(record.error);
         const NameParts parts = Split(name);
-        const QByteArray key = parts.stem + '/' + parts.extension;
-        const QByteArray original = trash.topdir.isEmpty() ? path : RelativeTo(trash.topdir, path);
-        const QByteArray content = "[Trash Info]\nPath=" + PercentEncoded(original) +
-                                   "\nDeletionDate=" + LocalTimeNow() + '\n';
-        qint64& next = trash.number[key];
         qint64 n = 1;
-        for (int attempt = 0; attempt < MaxClaimAttempts; ++attempt) {
-            QByteArray candidate = Candidate(parts, n, trash.nameMax);
+        Candidate candidate = CandidateName(parts, n, trash.nameMax);
+        int collisions = 0;
+        QDeadlineTimer deadline;
+        for (;;) {
             // Names this request knows are taken cost a look-up, not an attempt.
-            while (trash.taken.contains(candidate)) {
-                n = qMax(n + 1, next);
-                candidate = Candidate(parts, n, trash.nameMax);
+            while (trash.taken.contains(candidate.name)) {
+                n = qMax(n + 1, trash.number.value(candidate.key));
+                candidate = CandidateName(parts, n, trash.nameMax);
             }
-            const QByteArray recordName = candidate + InfoSuffix.toByteArray();
-            Fd record(::openat(trash.info.get(), recordName.constData(),
-                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
-            if (record.get() < 0) {
-                if (errno == EEXIST) {
-                    trash.taken.insert(candidate);
-                    continue;
-                }
-                reason = QStringLiteral("The Trash could not take a record of it: ") +
-                         ErrorText(errno) + u'.';
-                return false;
+            const QByteArray recordName = candidate.name + InfoSuffix.toByteArray();
+            int error = RenameNoReplace(trash.info.get(), record.temp.constData(), trash.info.get(),
+                                        recordName.constData());
+            if (error != 0 && error != EEXIST) {
+                ::unlinkat(trash.info.get(), record.temp.constData(), 0);
+                return recordFailed(error);
             }
-            const auto forget = [&] { ::unlinkat(trash.info.get(), recordName.constData(), 0); };
-            if (::write(record.get(), content.constData(), content.size()) != content.size() ||
-                ::close(record.release()) != 0) {
-                const int error = errno ? errno : EIO;
-                forget();
-                reason = QStringLiteral("The Trash could not take a record of it: ") +
-                         ErrorText(error) + u'.';
-                return false;
+            if (error == 0) {
+                Hook(trash_test::Step::Move, AT_FDCWD, path.constData(), trash.files.get(),
+                     candidate.name.constData());
+                rename = error = RenameNoReplace(AT_FDCWD, path.constData(), trash.files.get(),
+                                                 candidate.name.constData());
+                // The record waits for another name, or goes with the file's failure.
+                const int back = error == EEXIST
+                                     ? RenameNoReplace(trash.info.get(), recordName.constData(),
+                                                       trash.info.get(), record.temp.constData())
+                                     : 0;
+                if ((error != 0 && error != EEXIST) || back != 0)
+                    trash.Forget(recordName, record.inode);
+                if (back != 0)
+                    return recordFailed(back);
             }
-            rename = RenameNoReplace(AT_FDCWD, path.constData(), trash.files.get(),
-                                     candidate.constData());
-            if (rename == EEXIST) {
-                forget();
-                trash.taken.insert(candidate);
+            trash.taken.insert(candidate.name);
+            qint64& next = trash.number[candidate.key];
+            next = qMax(next, n + 1);
+            if (error == EEXIST) {
+                // Another program is taking the same names: spread out, for a while.
+                if (collisions++ == 0)
+                    deadline.setRemainingTime(ClaimTimeMs);
+                else if (deadline.hasExpired())
+                    break;
+                n += 1 + QRandomGenerator::global()->bounded(1 << qMin(collisions, 16));
+                candidate = CandidateName(parts, n, trash.nameMax);
+                rename = 0;
                 continue;
             }
-            if (rename != 0) {
-                forget();
-                reason = rename == ENOENT
-                             ? QStringLiteral("The file no longer exists.")
-                             : QStringLiteral("It could not be moved into the Trash: ") +
-                                   ErrorText(rename) + u'.';
+            if (error != 0) {
+                reason = error == ENOENT    ? QStringLiteral("The file no longer exists.")
+                         : error == ENOTSUP ? QStringLiteral(
+                                                  "Its drive cannot move it into the "
+                                                  "Trash without a risk of replacing "
+                                                  "another file.")
+                                            : QStringLiteral(
+                                                  "It could not be moved into the "
+                                                  "Trash: ") +
+                                                  ErrorText(error) + u'.';
                 return false;
             }
-            trash.taken.insert(candidate);
-            next = qMax(next, n + 1);
-            moved.trashed = DecodeFileName(QByteArray(trash.root + "/files/" + candidate));
+            const QByteArray trashed = trash.root + "/files/" + candidate.name;
+            struct stat st;
+            if (::fstatat(trash.files.get(), candidate.name.constData(), &st,
+                          AT_SYMLINK_NOFOLLOW) != 0 ||
+                !SameEntry(st, checked)) {
+                // Something else took the file's place between the check and the move: it goes
+                // back where it was, and its record with it.
+                const int back = RenameNoReplace(trash.files.get(), candidate.name.constData(),
+                                                 AT_FDCWD, path.constData());
+                if (back == 0 || back == ENOENT)
+                    trash.Forget(recordName, record.inode);
+                reason = back == 0 || back == ENOENT
+                             ? QStringLiteral("It changed while it was being moved.")
+                             : QStringLiteral(
+                                   "It changed while it was being moved; what took "
+                                   "its place is in the Trash as \"") +
+                                   DecodeFileName(trashed) + QStringLiteral("\".");
+                return false;
+            }
+            moved.trashed = DecodeFileName(trashed);
             moved.record = DecodeFileName(QByteArray(trash.root + "/info/" + recordName));
+            moved.device = st.st_dev;
+            moved.inode = st.st_ino;
+            moved.size = st.st_size;
+            moved.modifiedNs = ModifiedNs(st);
+            moved.recordInode = record.inode;
+            moved.recordContent = record.content;
             return true;
         }
+        ::unlinkat(trash.info.get(), record.temp.constData(), 0);
         reason = QStringLiteral("No free name could be found for it in the Trash.");
         return false;
     }
@@ -379,8 +692,18 @@ struct TrashWriter::Impl {
 TrashWriter::TrashWriter() : impl_(std::make_unique<Impl>()) {}
 TrashWriter::~TrashWriter() = default;
 
+void TrashWriter::Plan(const QStringList& paths) {
+    impl_->plan.clear();
+    impl_->planned.clear();
+    for (const QString& path : paths) {
+        impl_->planned.insert(Encode(path), impl_->plan.size());
+        impl_->plan.append(Encode(path));
+    }
+}
+
 bool TrashWriter::MoveToTrash(const QString& path, TrashedFile& moved, QString& reason) {
-    moved = {path, {}, {}};
+    moved = {};
+    moved.original = path;
     const QByteArray bytes = Encode(path);
     const qsizetype slash = bytes.lastIndexOf('/');
     struct stat st;
@@ -400,13 +723,15 @@ bool TrashWriter::MoveToTrash(const QString& path, TrashedFile& moved, QString& 
     }
     const QByteArray name = bytes.mid(slash + 1);
     const QByteArray folder = slash == 0 ? QByteArray("/") : bytes.left(slash);
+    if (impl_->InTrash(folder, st.st_dev)) {
+        reason = QStringLiteral("It is in the Trash already.");
+        return false;
+    }
 
-    // The home Trash for the home drive, the drive's own Trash for any other. A bind mount of the
-    // home drive elsewhere cannot be renamed across; its own top folder is tried once.
+    // A bind mount of the home drive elsewhere cannot be renamed across; its own top folder is
+    // tried once.
     Trash& home = impl_->Home();
-    Trash* trash = st.st_dev == impl_->homeDevice ? &home : nullptr;
-    if (!trash)
-        trash = &impl_->TopTrash(impl_->TopOf(folder, st.st_dev));
+    Trash* trash = &impl_->TrashFor(folder, st.st_dev);
     for (int tried = 0;; ++tried) {
         if (!trash->error.isEmpty()) {
             reason = (trash == &home ? QStringLiteral("The Trash folder could not be made: ")
@@ -416,7 +741,7 @@ bool TrashWriter::MoveToTrash(const QString& path, TrashedFile& moved, QString& 
             return false;
         }
         int rename = 0;
-        if (impl_->MoveInto(*trash, bytes, name, moved, reason, rename))
+        if (impl_->MoveInto(*trash, bytes, name, st, moved, reason, rename))
             return true;
         if (rename != EXDEV || tried > 0)
             return false;
@@ -431,31 +756,60 @@ QString TrashWriter::TrashName() {
     return QStringLiteral("Trash");
 }
 
+bool TrashWriter::StillInTrash(const TrashedFile& moved) {
+    struct stat st;
+    if (::lstat(Encode(moved.trashed).constData(), &st) != 0 || st.st_dev != moved.device ||
+        st.st_ino != moved.inode || st.st_size != moved.size || ModifiedNs(st) != moved.modifiedNs)
+        return false;
+    // The record as written, not one another program made under the same name.
+    Fd record(
+        ::open(Encode(moved.record).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (record.get() < 0 || ::fstat(record.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_dev != moved.device || st.st_ino != moved.recordInode ||
+        st.st_size != moved.recordContent.size())
+        return false;
+    QByteArray content(moved.recordContent.size(), Qt::Uninitialized);
+    return ::read(record.get(), content.data(), content.size()) == content.size() &&
+           content == moved.recordContent;
+}
+
 bool TrashWriter::Restore(const TrashedFile& moved, QString& reason) {
     const QByteArray trashed = Encode(moved.trashed);
     const QByteArray original = Encode(moved.original);
-    struct stat st;
-    if (::lstat(trashed.constData(), &st) != 0) {
+    if (!StillInTrash(moved)) {
         reason = QStringLiteral("It is no longer in the Trash.");
         return false;
     }
+    struct stat st;
     const qsizetype slash = original.lastIndexOf('/');
     const QByteArray folder = slash <= 0 ? QByteArray("/") : original.left(slash);
     if (::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         reason = QStringLiteral("Its folder no longer exists.");
         return false;
     }
+    Hook(trash_test::Step::Move, AT_FDCWD, trashed.constData(), AT_FDCWD, original.constData());
     const int error =
         RenameNoReplace(AT_FDCWD, trashed.constData(), AT_FDCWD, original.constData());
     if (error != 0) {
-        reason = error == EEXIST ? QStringLiteral("Another file now has its name.")
-                 : error == ENOENT
-                     ? QStringLiteral("It is no longer in the Trash.")
+        reason = error == EEXIST   ? QStringLiteral("Another file now has its name.")
+                 : error == ENOENT ? QStringLiteral("It is no longer in the Trash.")
+                 : error == ENOTSUP
+                     ? QStringLiteral(
+                           "Its drive cannot put it back without a risk of replacing "
+                           "another file.")
                      : QStringLiteral("It could not be put back: ") + ErrorText(error) + u'.';
         return false;
     }
-    if (!moved.record.isEmpty())
-        ::unlink(Encode(moved.record).constData());
+    // What moved must be what was checked; anything else goes back into the Trash.
+    if (::lstat(original.constData(), &st) != 0 || st.st_dev != moved.device ||
+        st.st_ino != moved.inode) {
+        RenameNoReplace(AT_FDCWD, original.constData(), AT_FDCWD, trashed.constData());
+        reason = QStringLiteral("It changed in the Trash while it was being put back.");
+        return false;
+    }
+    const QByteArray record = Encode(moved.record);
+    if (::lstat(record.constData(), &st) == 0 && st.st_ino == moved.recordInode)
+        ::unlink(record.constData());
     return true;
 }
 

@@ -1,4 +1,5 @@
 // The platform's own Trash (the Recycle Bin, the macOS Trash), through Qt.
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,8 +14,12 @@ struct TrashWriter::Impl {};
 TrashWriter::TrashWriter() : impl_(std::make_unique<Impl>()) {}
 TrashWriter::~TrashWriter() = default;
 
+// The platform's Trash keeps its own records.
+void TrashWriter::Plan(const QStringList&) {}
+
 bool TrashWriter::MoveToTrash(const QString& path, TrashedFile& moved, QString& reason) {
-    moved = {path, {}, {}};
+    moved = {};
+    moved.original = path;
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink()) {
         reason = QStringLiteral("The file no longer exists.");
@@ -32,7 +37,17 @@ bool TrashWriter::MoveToTrash(const QString& path, TrashedFile& moved, QString& 
     }
     // On success the file object names the file's place in the Trash.
     moved.trashed = file.fileName();
+    const QFileInfo there(moved.trashed);
+    moved.size = there.size();
+    moved.modifiedNs = there.lastModified().toMSecsSinceEpoch() * 1'000'000;
     return true;
+}
+
+bool TrashWriter::StillInTrash(const TrashedFile& moved) {
+    const QFileInfo there(moved.trashed);
+    return !moved.trashed.isEmpty() && (there.exists() || there.isSymLink()) &&
+           there.size() == moved.size &&
+           there.lastModified().toMSecsSinceEpoch() * 1'000'000 == moved.modifiedNs;
 }
 
 QString TrashWriter::TrashName() {
@@ -41,7 +56,7 @@ QString TrashWriter::TrashName() {
 }
 
 bool TrashWriter::Restore(const TrashedFile& moved, QString& reason) {
-    if (moved.trashed.isEmpty() || !QFileInfo(moved.trashed).exists()) {
+    if (!StillInTrash(moved)) {
         reason = QStringLiteral("It is no longer in the Trash.");
         return false;
     }

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <QDir>
 #include <QTest>
 
@@ -44,15 +46,42 @@ private Q_SLOTS:
         QVERIFY(contents().contains("Stop=True"));
     }
 
-    // A folder where the file should be: not even root can write the store.
-    void unwritableStoreKeepsValueInMemory() {
+    // A link to a file (dotfiles) is written through. Anything else is read as empty, never
+    // written, and a fifo does not hold up the start. Device nodes only in a temporary folder.
+    void settingsFileOfAnotherKind_data() {
+        QTest::addColumn<QString>("kind");
+        for (const char* kind : {"link to a file", "fifo", "link to a device", "dangling link"})
+            QTest::newRow(kind) << QString::fromLatin1(kind);
+    }
+
+    void settingsFileOfAnotherKind() {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const QByteArray path = QFile::encodeName(conf),
+                         node = QFile::encodeName(dir.path()) + "/n";
         QFile::remove(conf);
-        QVERIFY(QDir().mkpath(conf));
+        QVERIFY(QDir().mkpath(QFileInfo(conf).path()));
+        const bool file = kind == u"link to a file"_s;
+        if (kind == u"fifo"_s)
+            QVERIFY(::mkfifo(path.constData(), 0600) == 0);
+        else if (kind == u"link to a device"_s &&
+                 ::mknod(node.constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+            QSKIP("Making a device node needs root.");
+        else
+            QVERIFY((!file || QFile(QString::fromLocal8Bit(node)).open(QIODevice::WriteOnly)) &&
+                    ::symlink(node.constData(), path.constData()) == 0);
         tallyrook::SettingsStore store;
+        QCOMPARE(store.ReadSetting(u"ExactFilesize"_s), QString());
         store.WriteSetting(u"ExactFilesize"_s, u"1"_s);
-        QVERIFY(!store.Sync());
+        QCOMPARE(store.Sync(), file);
         QCOMPARE(store.ReadSetting(u"ExactFilesize"_s), u"1"_s);
-        QVERIFY(QDir().rmdir(conf));
+        // Never replaced by a regular file, a link kept.
+        QFile target(QString::fromLocal8Bit(node));
+        QCOMPARE(QFileInfo(conf).isSymLink(), kind.contains(u"link"_s));
+        QVERIFY(file ? target.open(QIODevice::ReadOnly) &&
+                           target.readAll().contains("ExactFilesize=1")
+                     : !QFileInfo(conf).isFile());
+        QVERIFY(QFile::remove(conf));
     }
 };
 
