@@ -270,7 +270,8 @@ int RunCli(int argc, char** argv) {
             return status;
     }
     Stderr err(!request.quiet);
-    // For benchmarks: the workers that read folders ahead of the walk (0: none).
+    // The workers that read folders ahead of the walk (0: none), for disks and machines that do
+    // better with fewer or more requests in flight.
     bool workersSet = false;
     const int workers = qEnvironmentVariableIntValue("TALLYROOK_WALK_WORKERS", &workersSet);
     if (workersSet)
