@@ -1,6 +1,6 @@
 // Times the folder walk on a tree, next to the minimal walker, and reports its peak memory.
 //
-//   tallyrook-bench-walk [--engine tallyrook|minimal] [--sizes] [--runs N] FOLDER
+//   tallyrook-bench-walk [--engine tallyrook|minimal] [--sizes] [--workers N] [--runs N] FOLDER
 //
 // Prints one line of key=value figures, among them the longest stretch of the walk without a call
 // of the host's pending-events hook. The first run is the one whose memory counts (later runs
@@ -60,8 +60,12 @@ int main(int argc, char** argv) {
                                    QStringLiteral("Read every file's size (Exact Filesize)."));
     const QCommandLineOption runs(QStringLiteral("runs"), QStringLiteral("Timed runs."),
                                   QStringLiteral("N"), QStringLiteral("5"));
+    const QCommandLineOption workers(QStringLiteral("workers"),
+                                     QStringLiteral("Read-ahead workers (0: none)."),
+                                     QStringLiteral("N"), QStringLiteral("-1"));
     parser.addOption(engine);
     parser.addOption(sizes);
+    parser.addOption(workers);
     parser.addOption(runs);
     parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("Tree to walk."));
     parser.process(app);
@@ -80,6 +84,8 @@ int main(int argc, char** argv) {
     tallyrook::test::RecordingHost host;
     host.log = tallyrook::test::RecordingHost::Log::Quiet;
     host.options.criteria.exactFilesize = withSizes;
+    if (parser.value(workers).toInt() >= 0)
+        host.options.readAhead.workers = parser.value(workers).toInt();
     tallyrook::SettingsStore store;
     store.WriteSetting(tallyrook::setting_keys::Stop, QStringLiteral("False"));
     host.onPoll = [&](int) {
@@ -122,7 +128,7 @@ int main(int argc, char** argv) {
 
     QTextStream out(stdout);
     out << "engine=" << (minimal ? "minimal" : "tallyrook") << " sizes=" << int(withSizes)
-        << " files=" << files << " runs_ms=";
+        << " workers=" << host.options.readAhead.workers << " files=" << files << " runs_ms=";
     for (size_t i = 0; i < times.size(); ++i)
         out << (i ? "," : "") << QString::number(times[i], 'f', 1);
     out << " median_ms=" << QString::number(sorted[sorted.size() / 2], 'f', 1)

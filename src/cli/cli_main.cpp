@@ -270,6 +270,12 @@ int RunCli(int argc, char** argv) {
             return status;
     }
     Stderr err(!request.quiet);
+    // The workers that read folders ahead of the walk (0: none), for disks and machines that do
+    // better with fewer or more requests in flight.
+    bool workersSet = false;
+    const int workers = qEnvironmentVariableIntValue("TALLYROOK_WALK_WORKERS", &workersSet);
+    if (workersSet)
+        request.options.readAhead.workers = std::clamp(workers, 0, 64);
     // A typing error must not pass for "no duplicates": it is named, and the others are searched.
     bool badFolder = false;
     QStringList folders;

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+#include "search/run_options.h"
 #include "search/walk.h"
 
 namespace tallyrook::walk_detail {
@@ -17,18 +18,26 @@ class FolderChain {
 public:
     static constexpr int MaxOpen = 64;
 
-    FolderChain();
+    // `readAhead`: how far the POSIX walk reads ahead (the portable one reads as it goes);
+    // `readSizes`: files' sizes are read with the listings.
+    FolderChain(const ReadAheadLimits& readAhead, bool readSizes);
     ~FolderChain();
     FolderChain(const FolderChain&) = delete;
     FolderChain& operator=(const FolderChain&) = delete;
 
     // The root by its path: a folder-list entry that is a link is followed. 0 or an errno.
     int OpenRoot(const QueuedFolder& root);
+    // False while the read-ahead still works on `folder`, the next subfolder of the deepest to
+    // enter; waits a little first, so the caller can tend to the host between two calls.
+    bool Ready(const QueuedFolder& folder);
     // A subfolder of the deepest folder becomes the deepest. 0 or an errno.
     int Enter(const QueuedFolder& folder);
     // The same without opening it: the listing pass opens a folder only for sizes that the
     // enumeration did not read.
     void EnterUnopened(const QueuedFolder& folder);
+    // The listing pass enters the queue's folders after the root in order: the sizes it reads
+    // are read ahead.
+    void ListAhead(const WalkQueue& queue);
     // Back to the parent. `parentNeeded`: it will open more subfolders.
     void Leave(bool parentNeeded);
     int Depth() const;

@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 
 #include "search/folder_chain.h"
 #include "search/open_by_parts_posix.h"
+#include "search/read_ahead.h"
 #include "shared/global.h"
 
 namespace tallyrook::walk_detail {
@@ -28,15 +30,21 @@ bool Identify(int fd, FolderId& id) {
 // without following links, so that no path length limit applies and a folder swapped for a link
 // is never entered. At most MaxOpen descriptors are open at any depth: the shallowest are closed
 // and opened again from their parent ("..", or down from an open ancestor) when needed, each
-// checked against the identity it had.
+// checked against the identity it had. With read-ahead, the folders below the root are opened and
+// listed by its workers, and only those they leave are opened here.
 class FolderChain::Chain {
 public:
-    Chain() = default;
+    Chain(const ReadAheadLimits& readAhead, bool readSizes) : limits_(readAhead) {
+        if (readAhead.workers > 0)
+            ahead_ = std::make_unique<ReadAhead>(readAhead, readSizes);
+    }
     Chain(const Chain&) = delete;
     Chain& operator=(const Chain&) = delete;
     ~Chain() {
-        for (Frame& frame : frames_)
-            Close(frame);
+        while (!frames_.empty())
+            Leave(false);
+        if (next_)
+            ahead_->Release(next_);
     }
 
     // The root by its path: a folder-list entry that is a link is followed. 0 or an errno.
@@ -48,14 +56,52 @@ public:
         return fd < 0 ? errno : Push(root.name, fd);
     }
 
+    // False while the read-ahead still works on the next subfolder to enter; waits a little.
+    bool Ready(const QueuedFolder& folder) {
+        if (!ahead_ || frames_.empty() || !frames_.back().ahead)
+            return true;
+        if (!asked_ || nextName_ != folder.name) {
+            if (next_)
+                ahead_->Release(next_);
+            next_ = ahead_->Next(frames_.back().ahead, folder.name);
+            nextName_ = folder.name;
+            asked_ = true;
+        }
+        return !next_ || ahead_->Wait(next_, WaitMs);
+    }
+
     // A subfolder of the deepest folder becomes the deepest. 0 or an errno.
     int Enter(const QueuedFolder& folder) {
+        while (!Ready(folder)) {
+        }
+        const ReadAhead::FolderRef ahead = std::exchange(next_, nullptr);
+        asked_ = false;
+        if (ahead) {
+            if (std::unique_ptr<ReadAhead::Listing> listing = ahead_->Take(ahead)) {
+                if (listing->openError != 0) {
+                    ahead_->Release(ahead);
+                    return listing->openError;
+                }
+                const FolderId id{listing->device, listing->inode};
+                // Without subfolders nothing is left below it to let go.
+                ReadAhead::FolderRef below = listing->subfolders > 0 ? ahead : nullptr;
+                frames_.push_back(
+                    {folder.name, id, -1, nullptr, false, std::move(below), std::move(listing)});
+                return 0;
+            }
+        }
+        // Without read-ahead, or left by it.
         const int parent = Fd();
         if (parent < 0)
             return EBADF;
         const int fd = ::openat(parent, folder.name.constData(),
                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        return fd < 0 ? errno : Push(folder.name, fd);
+        const int error = fd < 0 ? errno : Push(folder.name, fd);
+        if (error == 0)
+            frames_.back().ahead = ahead;  // its subfolders are read ahead again, as its own
+        else if (ahead)
+            ahead_->Release(ahead);
+        return error;
     }
 
     // The same without opening it: the listing pass opens a folder only for sizes that the
@@ -63,6 +109,23 @@ public:
     void EnterUnopened(const QueuedFolder& folder) {
         frames_.push_back(
             {folder.name, {folder.device, folder.inode}, -1, nullptr, !folder.opened});
+        if (!listQueue_)
+            return;
+        // The k-th folder entered here is the queue's k-th: only the root comes before.
+        ++listed_;
+        while (!sizeJobs_.empty() && sizeJobs_.front().first <= listed_) {
+            if (sizeJobs_.front().first == listed_) {
+                frames_.back().sizes = std::move(sizeJobs_.front().second);
+                frames_.back().nextFile = folder.files.constData();
+            }
+            sizeJobs_.pop_front();
+        }
+        SizeAhead();
+    }
+
+    void ListAhead(const WalkQueue& queue) {
+        if (ahead_)
+            listQueue_ = &queue;
     }
 
     // Back to the parent. `parentNeeded`: it will open more subfolders, so reopen it through the
@@ -70,6 +133,8 @@ public:
     void Leave(bool parentNeeded) {
         Frame leaving = std::move(frames_.back());
         frames_.pop_back();
+        if (leaving.ahead)
+            ahead_->Release(leaving.ahead);
         if (parentNeeded && !frames_.empty() && leaving.fd >= 0) {
             Frame& parent = frames_.back();
             if (parent.fd < 0 && !parent.lost) {
@@ -87,6 +152,8 @@ public:
     // 0 or the errno of a folder that could not be read to its end.
     template <typename Handler>
     int Read(Handler onEntry) {
+        if (frames_.back().listing)
+            return Replay(onEntry);
         const int fd = Fd();
         if (fd < 0)
             return EBADF;
@@ -97,6 +164,9 @@ public:
         DIR* dir = deepest.dir;
         if (!dir)
             return errno;
+        // The root, and a folder the read-ahead left, hand their subfolders to it.
+        const bool handOver = ahead_ && (frames_.size() == 1 || deepest.ahead);
+        std::vector<QByteArray> subfolders;
         int error = 0;
         for (;;) {
             errno = 0;
@@ -106,46 +176,109 @@ public:
                 break;
             }
             const char* name = entry->d_name;
-            EntryKind kind = EntryKind::Other;
-            unsigned char type = entry->d_type;
-            // Hidden, and also "." and "..".
-            if (name[0] != '.') {
-                if (type == DT_UNKNOWN) {
-                    // Some file systems leave the type out of the listing.
-                    struct stat info;
-                    if (::fstatat(fd, name, &info, AT_SYMLINK_NOFOLLOW) == 0)
-                        type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : 0;
-                }
-                // Links are neither followed nor recorded; fifos, sockets and devices are no
-                // files.
-                kind = type == DT_DIR   ? EntryKind::Folder
-                       : type == DT_REG ? EntryKind::File
-                                        : EntryKind::Other;
-            }
-            if (!onEntry(name, qsizetype(std::strlen(name)), kind))
-                break;
+            const qsizetype length = qsizetype(std::strlen(name));
+            // Links are neither followed nor recorded; fifos, sockets and devices are no files.
+            const EntryKind kind = KindOf(fd, *entry);
+            if (handOver && kind == EntryKind::Folder && QByteArrayView(name, length).isValidUtf8())
+                subfolders.emplace_back(name, length);
+            if (!onEntry(name, length, kind))
+                return error;
         }
+        if (handOver)
+            deepest.ahead = ahead_->Adopt(fd, deepest.ahead, std::move(subfolders));
         return error;
     }
 
     // A file's size in the deepest folder, or NoSize.
     qint64 SizeOf(const char* name) {
-        const int fd = Fd();
-        struct stat info;
-        if (fd < 0 || ::fstatat(fd, name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(info.st_mode))
-            return FileInventory::NoSize;
-        return qint64(info.st_size);
+        Frame& deepest = frames_.back();
+        if (deepest.listing && name == replayedFile_)
+            return replayedSize_;
+        if (deepest.sizes) {
+            // The listing pass asks in the order of the folder's names, some perhaps skipped.
+            while (deepest.nextFile < name) {
+                deepest.nextFile += std::strlen(deepest.nextFile) + 1;
+                ++deepest.nextIndex;
+            }
+            if (deepest.nextFile == name)
+                return deepest.sizes->At(deepest.nextIndex);
+        }
+        if (listQueue_ && !aheadChain_)
+            StartSizingAhead();
+        return SizeAt(Fd(), name);
     }
 
 private:
+    // Between two calls of Ready(), the host gets its events.
+    static constexpr int WaitMs = 20;
+
     struct Frame {
         QByteArray name;
         FolderId id;
         int fd = -1;
-        DIR* dir = nullptr;  // once the folder is read; owns fd
-        bool lost = false;   // cannot be opened again as the folder it was
+        DIR* dir = nullptr;            // once the folder is read; owns fd
+        bool lost = false;             // cannot be opened again as the folder it was
+        ReadAhead::FolderRef ahead{};  // its subfolders are read ahead
+        std::unique_ptr<ReadAhead::Listing> listing{};  // read by a worker
+        std::shared_ptr<ReadAhead::Sizes> sizes{};      // its files' sizes, read by a worker
+        const char* nextFile = nullptr;                 // in the queued folder's names
+        qsizetype nextIndex = 0;
     };
+
+    // Gives the entries a worker read to `onEntry`, as Read() would from the folder.
+    template <typename Handler>
+    int Replay(Handler onEntry) {
+        const ReadAhead::Listing& listing = *frames_.back().listing;
+        const char* at = listing.entries.constData();
+        const char* end = at + listing.entries.size();
+        size_t file = 0;
+        while (at < end) {
+            const EntryKind kind = EntryKind(*at++);
+            const qsizetype length = qsizetype(std::strlen(at));
+            if (kind == EntryKind::File) {
+                replayedFile_ = at;
+                replayedSize_ =
+                    file < listing.sizes.size() ? listing.sizes[file] : FileInventory::NoSize;
+                ++file;
+            }
+            if (!onEntry(at, length, kind))
+                return 0;
+            at += length + 1;
+        }
+        return listing.readError;
+    }
+
+    // From here on the listing pass reads sizes: the workers read them for the folders ahead,
+    // opened through a chain of their own that starts where this one is.
+    void StartSizingAhead() {
+        aheadChain_ = std::make_unique<Chain>(ReadAheadLimits{0, 0, 0, 0}, false);
+        for (const Frame& frame : frames_)
+            aheadChain_->frames_.push_back({frame.name, frame.id, -1, nullptr, frame.lost});
+        const int root = frames_.front().fd;
+        aheadChain_->Adopt(0, root < 0 ? -1 : ::fcntl(root, F_DUPFD_CLOEXEC, 0));
+        submitted_ = listed_ + 1;
+        SizeAhead();
+    }
+
+    void SizeAhead() {
+        if (!aheadChain_)
+            return;
+        const size_t until =
+            std::min(listQueue_->size(), size_t(listed_) + 1 + size_t(limits_.folders));
+        for (; submitted_ < until; ++submitted_) {
+            const QueuedFolder& folder = (*listQueue_)[submitted_];
+            while (aheadChain_->Depth() >= folder.depth)
+                aheadChain_->Leave(false);
+            aheadChain_->EnterUnopened(folder);
+            if (folder.fileCount == 0 || !folder.sizes.empty())
+                continue;
+            const int fd = aheadChain_->Fd();
+            const int copy = fd < 0 ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+            if (copy >= 0)
+                sizeJobs_.emplace_back(submitted_,
+                                       ahead_->ReadSizes(copy, folder.files, folder.fileCount));
+        }
+    }
 
     int Push(const QByteArray& name, int fd) {
         frames_.push_back({name, {}, -1, nullptr, false});
@@ -217,22 +350,42 @@ private:
     }
 
     std::vector<Frame> frames_;
+    const ReadAheadLimits limits_;
+    std::unique_ptr<ReadAhead> ahead_;
+    ReadAhead::FolderRef next_;  // the subfolder Ready() waits for, asked by its name
+    QByteArray nextName_;
+    bool asked_ = false;
+    const char* replayedFile_ = nullptr;
+    qint64 replayedSize_ = FileInventory::NoSize;
+    // Sizes read ahead for the listing pass: the queue, the count of folders entered after the
+    // root, the next folder to hand over, the workers' jobs by queue index.
+    const WalkQueue* listQueue_ = nullptr;
+    size_t listed_ = 0, submitted_ = 0;
+    std::unique_ptr<Chain> aheadChain_;
+    std::deque<std::pair<size_t, std::shared_ptr<ReadAhead::Sizes>>> sizeJobs_;
     int open_ = 0;
     // Every frame from 1 up to this one is closed.
     size_t firstMaybeOpen_ = 1;
 };
 
 // FolderChain hands its calls to the Chain above.
-FolderChain::FolderChain() : chain_(std::make_unique<Chain>()) {}
+FolderChain::FolderChain(const ReadAheadLimits& readAhead, bool readSizes)
+    : chain_(std::make_unique<Chain>(readAhead, readSizes)) {}
 FolderChain::~FolderChain() = default;
 int FolderChain::OpenRoot(const QueuedFolder& root) {
     return chain_->OpenRoot(root);
+}
+bool FolderChain::Ready(const QueuedFolder& folder) {
+    return chain_->Ready(folder);
 }
 int FolderChain::Enter(const QueuedFolder& folder) {
     return chain_->Enter(folder);
 }
 void FolderChain::EnterUnopened(const QueuedFolder& folder) {
     chain_->EnterUnopened(folder);
+}
+void FolderChain::ListAhead(const WalkQueue& queue) {
+    chain_->ListAhead(queue);
 }
 void FolderChain::Leave(bool parentNeeded) {
     chain_->Leave(parentNeeded);

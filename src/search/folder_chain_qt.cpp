@@ -20,9 +20,12 @@ using FolderId = QString;  // the canonical path
 // the system's limit cannot be opened.
 class FolderChain::Chain {
 public:
+    Chain(const ReadAheadLimits&, bool) {}
     int OpenRoot(const QueuedFolder& root) { return Push(root.path, false); }
+    bool Ready(const QueuedFolder&) { return true; }
     int Enter(const QueuedFolder& folder) { return Push(folder.path, true); }
     void EnterUnopened(const QueuedFolder& folder) { frames_.push_back({folder.path, {}}); }
+    void ListAhead(const WalkQueue&) {}
     void Leave(bool) { frames_.pop_back(); }
     int Depth() const { return int(frames_.size()) - 1; }
     FolderId Id() const { return frames_.back().id; }
@@ -76,16 +79,23 @@ private:
 };
 
 // FolderChain hands its calls to the Chain above.
-FolderChain::FolderChain() : chain_(std::make_unique<Chain>()) {}
+FolderChain::FolderChain(const ReadAheadLimits& readAhead, bool readSizes)
+    : chain_(std::make_unique<Chain>(readAhead, readSizes)) {}
 FolderChain::~FolderChain() = default;
 int FolderChain::OpenRoot(const QueuedFolder& root) {
     return chain_->OpenRoot(root);
+}
+bool FolderChain::Ready(const QueuedFolder& folder) {
+    return chain_->Ready(folder);
 }
 int FolderChain::Enter(const QueuedFolder& folder) {
     return chain_->Enter(folder);
 }
 void FolderChain::EnterUnopened(const QueuedFolder& folder) {
     chain_->EnterUnopened(folder);
+}
+void FolderChain::ListAhead(const WalkQueue& queue) {
+    chain_->ListAhead(queue);
 }
 void FolderChain::Leave(bool parentNeeded) {
     chain_->Leave(parentNeeded);

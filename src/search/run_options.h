@@ -14,6 +14,16 @@ struct Criteria {
     bool Any() const { return exactFilename || exactFilesize || similarFilename; }
 };
 
+// How far the POSIX walk reads ahead of itself: workers open, list and look up the folders it
+// will enter next while it takes in those before, so that the disk has many questions at once.
+// The portable walk reads one folder at a time.
+struct ReadAheadLimits {
+    int workers = 8;             // 0: the walk reads every folder itself
+    int folders = 128;           // read ahead and not yet taken by the walk
+    qsizetype bytes = 16 << 20;  // of names and sizes held for those
+    int descriptors = 256;       // of folders open for the workers
+};
+
 // What a search run is asked to do, as the walk and the passes read it.
 struct RunOptions {
     // One run adds at most this many rows unless told otherwise (a 16-bit row counter).
@@ -30,6 +40,7 @@ struct RunOptions {
     // The size and date texts of the rows, the counts in messages, and the upper-casing of the
     // similarity rule.
     QLocale locale = QLocale::system();
+    ReadAheadLimits readAhead = {};
 };
 
 }  // namespace tallyrook

@@ -80,6 +80,13 @@ public:
             sub.depth = parent.depth + 1;
             if (!host_.ProcessPendingEvents())
                 return StepResult::Abandoned;
+            // While the read-ahead is still on it, the host keeps its events and its stop button.
+            while (!chain_.Ready(sub)) {
+                if (!host_.ProcessPendingEvents())
+                    return StepResult::Abandoned;
+                if (host_.StopRequested())
+                    return StepResult::Stopped;
+            }
             const int error = chain_.Enter(sub);
             if (error != 0) {
                 // Counts as an empty folder: a step of the progress, no records.
@@ -231,7 +238,7 @@ StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
     first.path = root;
     first.name = QFile::encodeName(root);
     queue.push_back(std::move(first));
-    FolderChain chain;
+    FolderChain chain(options.readAhead, options.criteria.exactFilesize);
     Enumeration enumeration(
         host, walked, chain, queue,
         std::max<qsizetype>(0, global.inventory.Capacity() - global.inventory.FileCount()),
@@ -247,6 +254,7 @@ StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
     global.inventory.Reserve(files);
 
     const qsizetype count = qsizetype(queue.size());
+    chain.ListAhead(queue);
     for (qsizetype i = 0; i < count; ++i) {
         if (!host.ProcessPendingEvents())
             return StepResult::Abandoned;
@@ -257,11 +265,12 @@ StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
 
         // Taken out of the queue, so its names are freed as soon as it is listed.
         const QueuedFolder current = std::move(queue[size_t(i)]);
-        if (current.depth > 0) {
-            while (chain.Depth() >= current.depth)
-                chain.Leave(false);
+        // Down to the folder's parent; the root too, after a full inventory stopped the
+        // enumeration deep in the tree.
+        while (chain.Depth() >= std::max(current.depth, 1))
+            chain.Leave(false);
+        if (current.depth > 0)
             chain.EnterUnopened(current);
-        }
         const StepResult listed = ListFiles(current, chain, host, global, options.criteria);
         if (listed != StepResult::Completed)
             return EndedEarly(listed, host, global);
