@@ -89,6 +89,7 @@ struct SimilarSearch::Index {
     struct Bounds {
         quint32 start;    // the first index in byLatest and live; the next key's is the end
         quint32 liveEnd;  // the end of the live names
+        int first;        // byLatest[start], or the largest int when empty: read beside the bounds
     };
     std::vector<Bounds> lists;  // by key, and one more for the end
     std::vector<int> byLatest;  // names with the key
@@ -292,7 +293,7 @@ struct SimilarSearch::Probe {
         quint32 start;  // the key's lists: byLatest from start to end, live to liveEnd
         quint32 end;
         quint32 liveEnd;
-        int first;  // byLatest[start]
+        int first;  // byLatest[start], or the largest int when empty
     };
     bool counting = false;
     std::vector<Key> keys;
@@ -341,7 +342,7 @@ bool SimilarSearch::NumberNames(const Global& global, Breather& breather) {
             if (it == numbers.end()) {
                 it = numbers.insert(name, m++);
                 nameCharacters += name.size();
-                nameWords += name.count(u' ') + 1;
+                nameWords += std::count(name.begin(), name.end(), u' ') + 1;
             }
             nameOf_[size_t(k)] = *it;
         }
@@ -659,6 +660,7 @@ bool SimilarSearch::BuildLists(Breather& breather) {
     x.lists[0].start = 0;
     for (size_t key = 0; key < keyCount; ++key)
         x.lists[key].liveEnd = x.lists[key + 1].start = x.lists[key].start + listed[key];
+    x.lists[keyCount].first = std::numeric_limits<int>::max();
     if (!breather.Now())
         return false;
     x.byLatest.resize(x.lists.back().start);
@@ -676,6 +678,13 @@ bool SimilarSearch::BuildLists(Breather& breather) {
     }
     std::vector<quint32>().swap(sets);
     std::vector<quint32>().swap(listed);
+    if (!breather.Now())
+        return false;
+    for (size_t key = 0; key < keyCount; ++key) {
+        Index::Bounds& bounds = x.lists[key];
+        bounds.first = bounds.start < x.lists[key + 1].start ? x.byLatest[bounds.start]
+                                                             : std::numeric_limits<int>::max();
+    }
     if (!breather.Now())
         return false;
     // The live lists start as copies.
@@ -719,11 +728,10 @@ void SimilarSearch::SelectProbe(int u) {
     p.keys.clear();
     for (quint32 i = x.probeStart[size_t(u)]; i < x.probeStart[size_t(u) + 1]; ++i) {
         const quint32 key = x.probeKeys[i];
-        p.keys.push_back({key, x.probeWorth[i], x.lists[key].start, x.lists[key + 1].start,
-                          x.lists[key].liveEnd, 0});
+        const Index::Bounds& bounds = x.lists[key];
+        p.keys.push_back({key, x.probeWorth[i], bounds.start, x.lists[key + 1].start,
+                          bounds.liveEnd, bounds.first});
     }
-    for (Probe::Key& key : p.keys)
-        key.first = key.start < key.end ? x.byLatest[key.start] : std::numeric_limits<int>::max();
 }
 
 bool SimilarSearch::CountShares(int u, int a, Breather& breather) {
