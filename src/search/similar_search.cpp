@@ -270,6 +270,13 @@ struct SimilarSearch::Index {
                 quint64(1) << (h & 63) | quint64(1) << (h >> 6 & 63)};
     }
 
+    // Fetches what SetKey will read for the code.
+    void Prefetch(quint64 code) const {
+        const size_t bucket = Bucket(code);
+        __builtin_prefetch(&filter[FilterPlaceOf(bucket).word]);
+        __builtin_prefetch(&buckets[bucket / 64]);
+    }
+
     // The key of a set's bucket, or NoKey.
     quint32 SetKey(quint64 code) const {
         const size_t bucket = Bucket(code);
@@ -542,7 +549,13 @@ bool SimilarSearch::FindSharedBuckets(Breather& breather) {
                     x.codes.push_back({code, worth});
                 });
             }
-            for (const Index::Code& code : x.codes) {
+            // The blocks a few codes ahead are fetched early: at a million names they are
+            // rarely in the cache.
+            constexpr size_t Ahead = 16;
+            for (size_t i = 0; i < x.codes.size(); ++i) {
+                if (i + Ahead < x.codes.size())
+                    __builtin_prefetch(&seen[x.Bucket(x.codes[i + Ahead].code) / 64], 1);
+                const Index::Code& code = x.codes[i];
                 const size_t b = x.Bucket(code.code);
                 const quint64 bit = quint64(1) << (b % 64);
                 Seen& block = seen[b / 64];
@@ -622,8 +635,11 @@ bool SimilarSearch::BuildLists(Breather& breather) {
         codeStart[size_t(last - first)] = quint32(x.codes.size());
         rareStart[size_t(last - first)] = quint32(rare.size());
         x.keys.resize(x.codes.size());
-        for (size_t i = 0; i < x.codes.size(); ++i)
+        for (size_t i = 0; i < x.codes.size(); ++i) {
+            if (i + 16 < x.codes.size())
+                x.Prefetch(x.codes[i + 16].code);
             x.keys[i] = x.SetKey(x.codes[i].code);
+        }
         for (const quint32 key : x.keys) {
             if (key != Index::NoKey)
                 ++listed[key];
