@@ -38,6 +38,15 @@ int BitCount(quint64 x) {
     return int((x * 0x0101010101010101ULL) >> 56);
 }
 
+// Asks for the cache line of p ahead of its use; a hint only.
+inline void FetchEarly(const void* p) {
+#if defined(__GNUC__)
+    __builtin_prefetch(p);
+#else
+    (void)p;
+#endif
+}
+
 // A word's bit in a name's signature.
 int SignatureBit(quint32 word) {
     return int(Scramble(word) & 63);
@@ -271,10 +280,10 @@ struct SimilarSearch::Index {
     }
 
     // Fetches what SetKey will read for the code.
-    void Prefetch(quint64 code) const {
+    void FetchKeyEarly(quint64 code) const {
         const size_t bucket = Bucket(code);
-        __builtin_prefetch(&filter[FilterPlaceOf(bucket).word]);
-        __builtin_prefetch(&buckets[bucket / 64]);
+        FetchEarly(&filter[FilterPlaceOf(bucket).word]);
+        FetchEarly(&buckets[bucket / 64]);
     }
 
     // The key of a set's bucket, or NoKey.
@@ -554,7 +563,7 @@ bool SimilarSearch::FindSharedBuckets(Breather& breather) {
             constexpr size_t Ahead = 16;
             for (size_t i = 0; i < x.codes.size(); ++i) {
                 if (i + Ahead < x.codes.size())
-                    __builtin_prefetch(&seen[x.Bucket(x.codes[i + Ahead].code) / 64], 1);
+                    FetchEarly(&seen[x.Bucket(x.codes[i + Ahead].code) / 64]);
                 const Index::Code& code = x.codes[i];
                 const size_t b = x.Bucket(code.code);
                 const quint64 bit = quint64(1) << (b % 64);
@@ -637,7 +646,7 @@ bool SimilarSearch::BuildLists(Breather& breather) {
         x.keys.resize(x.codes.size());
         for (size_t i = 0; i < x.codes.size(); ++i) {
             if (i + 16 < x.codes.size())
-                x.Prefetch(x.codes[i + 16].code);
+                x.FetchKeyEarly(x.codes[i + 16].code);
             x.keys[i] = x.SetKey(x.codes[i].code);
         }
         for (const quint32 key : x.keys) {
