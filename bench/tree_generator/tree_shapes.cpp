@@ -153,15 +153,26 @@ private:
 
     std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 
+    struct Track {
+        std::string name;
+        int64_t size;
+    };
+
+    void WriteAlbum(const std::string& dir, const std::vector<Track>& tracks) {
+        for (const Track& track : tracks)
+            MakeFile(dir, track.name, track.size);
+    }
+
+    // Backup/Music YEAR/name, a fresh folder for an album's copy.
+    std::string BackupFolder(const std::string& name) {
+        return Fresh(Shared(Shared(root_, "Backup"), "Music " + std::to_string(year_)), name);
+    }
+
     // Music/Artist/Album: 10 to 30 tracks and a cover; now and then a backup copy of the album.
     void Music() {
         const std::string artist = rng_.Pick(Artists);
         const std::string album = rng_.Pick(Words) + ' ' + rng_.Pick(Words);
         const std::string dir = Fresh(Shared(Shared(root_, "Music"), artist), album);
-        struct Track {
-            std::string name;
-            int64_t size;
-        };
         std::vector<Track> tracks;
         const int count = int(rng_.Range(10, 30));
         for (int t = 1; t <= count; ++t) {
@@ -175,14 +186,9 @@ private:
         }
         tracks.push_back(
             {mix_ == Mix::Sparse ? Unique() + ".jpg" : "cover.jpg", Size(40'000, 400'000)});
-        for (const Track& track : tracks)
-            MakeFile(dir, track.name, track.size);
-        if (mix_ == Mix::Realistic && rng_.Chance(15)) {
-            const std::string copy =
-                Fresh(Shared(Shared(root_, "Backup"), "Music " + std::to_string(year_)), album);
-            for (const Track& track : tracks)
-                MakeFile(copy, track.name, track.size);
-        }
+        WriteAlbum(dir, tracks);
+        if (mix_ == Mix::Realistic && rng_.Chance(15))
+            WriteAlbum(BackupFolder(album), tracks);
     }
 
     // Photos/Year/Year-MM-DD Event: 10 to 50 camera pictures, numbers wrapping at 9999.
@@ -329,10 +335,6 @@ private:
         const int64_t form = rng_.Range(1, 100);
         const bool lossless = form > 60;
         const std::string ext = lossless ? ".flac" : rng_.Chance(85) ? ".mp3" : ".m4a";
-        struct Track {
-            std::string name;
-            int64_t size;
-        };
         std::vector<Track> tracks;
         const int count = int(rng_.Range(8, 20));
         for (int t = 1; t <= count; ++t) {
@@ -348,15 +350,9 @@ private:
             tracks.push_back({"cover.jpg", rng_.Range(40'000, 400'000)});
         else if (rng_.Chance(50))
             tracks.push_back({"folder.jpg", rng_.Range(40'000, 400'000)});
-        for (const Track& track : tracks)
-            MakeFile(dir, track.name, track.size);
-        if (rng_.Chance(5)) {
-            const std::string copy =
-                Fresh(Shared(Shared(root_, "Backup"), "Music " + std::to_string(year_)),
-                      artist + " - " + album);
-            for (const Track& track : tracks)
-                MakeFile(copy, track.name, track.size);
-        }
+        WriteAlbum(dir, tracks);
+        if (rng_.Chance(5))
+            WriteAlbum(BackupFolder(artist + " - " + album), tracks);
     }
 };
 
