@@ -40,6 +40,15 @@ bool Unchanged(const struct stat& info, const Look& look) {
     return now.kind == Kind::File && now.id == look.id && now.changedNs == look.changedNs;
 }
 
+// Opens `path` to read without following a link, without waiting on a fifo put in the file's
+// place and, for the file's owner only, without touching its access time.
+int OpenQuietly(const QString& path) {
+    const QByteArray raw = QFile::encodeName(path);
+    constexpr int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    const int fd = ::open(raw.constData(), flags | O_NOATIME);
+    return fd < 0 && errno == EPERM ? ::open(raw.constData(), flags) : fd;
+}
+
 }  // namespace
 
 bool HasFileIds() {
@@ -78,13 +87,7 @@ void OpenedFileCloser::operator()(OpenedFile* file) const {
 OpenedFilePtr OpenForReading(const QString& path, const Look& look, NotComparedReason& reason,
                              bool& tooMany) {
     tooMany = false;
-    const QByteArray raw = QFile::encodeName(path);
-    // A fifo put in the file's place must not block the open.
-    constexpr int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-    int fd = ::open(raw.constData(), flags | O_NOATIME);
-    // O_NOATIME is for the file's owner only.
-    if (fd < 0 && errno == EPERM)
-        fd = ::open(raw.constData(), flags);
+    const int fd = OpenQuietly(path);
     if (fd < 0) {
         tooMany = errno == EMFILE || errno == ENFILE;
         reason = errno == ENOENT || errno == ENOTDIR ? NotComparedReason::Vanished
@@ -135,8 +138,7 @@ bool StillSame(OpenedFile* file, const QString& path, const Look& look) {
 }
 
 void Prefetch(const QString& path, qint64 length) {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOATIME);
+    const int fd = OpenQuietly(path);
     if (fd < 0)
         return;
     ::posix_fadvise(fd, 0, off_t(length), POSIX_FADV_WILLNEED);
