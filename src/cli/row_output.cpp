@@ -146,38 +146,6 @@ void CompactRows::ClearRows() {
     lastSize_ = lastDate_ = NoText;
 }
 
-QLatin1StringView TypeWord(Criterion criterion) {
-    switch (criterion) {
-        case Criterion::ExactFilename:
-            return QLatin1StringView("Name");
-        case Criterion::ExactFilesize:
-            return QLatin1StringView("Size");
-        case Criterion::SimilarFilename:
-            return QLatin1StringView("Close");
-    }
-    return {};
-}
-
-QLatin1StringView ColourName(RowColor color) {
-    switch (color) {
-        case RowColor::None:
-            return {};
-        case RowColor::Blue:
-            return QLatin1StringView("blue");
-        case RowColor::LightBlue:
-            return QLatin1StringView("light blue");
-        case RowColor::Red:
-            return QLatin1StringView("red");
-        case RowColor::LightRed:
-            return QLatin1StringView("light red");
-        case RowColor::Green:
-            return QLatin1StringView("green");
-        case RowColor::LightGreen:
-            return QLatin1StringView("light green");
-    }
-    return {};
-}
-
 namespace {
 
 // The field writers put their text at `at` and return its end. The caller makes room for six

@@ -114,11 +114,6 @@ private:
 
 enum class Format { Table, Tsv, Json };
 
-// The texts of a row's criterion and colour in the rows the command writes: the desktop
-// program's type column and colour names.
-QLatin1StringView TypeWord(Criterion criterion);
-QLatin1StringView ColourName(RowColor color);
-
 // The fields of a TSV line, in order; `--header` prints them. After a contents check a last one
 // follows, `copy`.
 inline constexpr char TsvHeader[] = "path\tsize\tmodified\ttype\tcolour\tgroup\tbytes\tmtime";

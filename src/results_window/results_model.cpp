@@ -61,18 +61,6 @@ std::optional<QColor> ResultsModel::BackgroundOf(RowColor color) {
     return std::nullopt;
 }
 
-QString ResultsModel::TypeText(Criterion criterion) {
-    switch (criterion) {
-        case Criterion::ExactFilename:
-            return QStringLiteral("Name");
-        case Criterion::ExactFilesize:
-            return QStringLiteral("Size");
-        case Criterion::SimilarFilename:
-            return QStringLiteral("Close");
-    }
-    return {};
-}
-
 QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
@@ -98,7 +86,7 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
                 case ModifiedColumn:
                     return row.modifiedText;
                 case TypeColumn:
-                    return TypeText(row.criterion);
+                    return QString(TypeWord(row.criterion));
                 case CopiesColumn:
                     return CopiesText(index.row());
             }
@@ -210,11 +198,8 @@ void ResultsModel::SetContents(const QList<ContentsFile>& files, const ContentsR
         endInsertColumns();
     }
     contents_.clear();
-    for (qsizetype k = 0; k < files.size() && size_t(k) < results.files.size(); ++k) {
-        const ContentsResult& result = results.files[size_t(k)];
-        contents_.insert(files[k].path,
-                         {result.copySet, result.state, result.reason, result.identity});
-    }
+    for (qsizetype k = 0; k < files.size() && size_t(k) < results.files.size(); ++k)
+        contents_.insert(files[k].path, results.files[size_t(k)]);
     copySets_.reset();
     if (!rows_.empty())
         Q_EMIT dataChanged(index(0, CopiesColumn), index(RowCount() - 1, CopiesColumn));

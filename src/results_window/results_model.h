@@ -97,17 +97,8 @@ public:
     // The background a row's colour paints, with black text; nothing for RowColor::None, which
     // leaves the list's own colours.
     static std::optional<QColor> BackgroundOf(RowColor color);
-    // The Type column's word for a criterion.
-    static QString TypeText(Criterion criterion);
 
 private:
-    // What the check found for a path.
-    struct Compared {
-        int copySet = 0;
-        CopyState state = CopyState::NotCompared;
-        NotComparedReason reason = NotComparedReason::Stopped;
-        FileIdentity identity;
-    };
     // The copy sets as the list has them now, built on first use after a change.
     struct CopySets {
         QHash<int, QStringList> members;  // each set's paths in the list, once, in list order
@@ -130,7 +121,7 @@ private:
     std::vector<ResultRow> rows_;
     mutable std::optional<QHash<QString, QList<int>>> rowsByPath_;
     bool compared_ = false;
-    QHash<QString, Compared> contents_;
+    QHash<QString, ContentsResult> contents_;  // what the check found for each path
     mutable std::optional<CopySets> copySets_;
     quint64 listNumber_ = 0;
 };

@@ -9,9 +9,43 @@ namespace tallyrook {
 // The criterion whose pass listed a row.
 enum class Criterion : quint8 { ExactFilename, ExactFilesize, SimilarFilename };
 
+// A criterion's word in the results window's Type column and in the command line's rows.
+inline QLatin1StringView TypeWord(Criterion criterion) {
+    switch (criterion) {
+        case Criterion::ExactFilename:
+            return QLatin1StringView("Name");
+        case Criterion::ExactFilesize:
+            return QLatin1StringView("Size");
+        case Criterion::SimilarFilename:
+            return QLatin1StringView("Close");
+    }
+    return {};
+}
+
 // A row's colour: each criterion's pair, the strong one and the light one, taken by its groups in
 // turn. None shows the list's own colours.
 enum class RowColor : quint8 { None, Blue, LightBlue, Red, LightRed, Green, LightGreen };
+
+// A colour's name in the command line's rows; none for RowColor::None.
+inline QLatin1StringView ColourName(RowColor color) {
+    switch (color) {
+        case RowColor::None:
+            return {};
+        case RowColor::Blue:
+            return QLatin1StringView("blue");
+        case RowColor::LightBlue:
+            return QLatin1StringView("light blue");
+        case RowColor::Red:
+            return QLatin1StringView("red");
+        case RowColor::LightRed:
+            return QLatin1StringView("light red");
+        case RowColor::Green:
+            return QLatin1StringView("green");
+        case RowColor::LightGreen:
+            return QLatin1StringView("light green");
+    }
+    return {};
+}
 
 // One row of the results: a file of a duplicate group. The path is the row's identity.
 struct ResultRow {

@@ -33,10 +33,13 @@ Outcome RunPasses(const QStringList& records, const QString& steps, bool referen
     test::RecordingHost host;
     host.abandonAtEvents = abandonAt;
     host.options.rowLimit = rowLimit;
+    // Stops once any progress so far reached stopAtPercent; each call is looked at once.
+    qsizetype scanned = 0;
     host.onPoll = [&](int) {
-        for (qsizetype k = host.calls.size() - 1; k >= 0 && !host.stopRequested; --k)
-            host.stopRequested = stopAtPercent > 0 && host.calls[k].startsWith(u"progress:") &&
-                                 host.calls[k].sliced(9).toInt() >= stopAtPercent;
+        for (; scanned < host.calls.size() && !host.stopRequested; ++scanned)
+            host.stopRequested = stopAtPercent > 0 &&
+                                 host.calls[scanned].startsWith(u"progress:") &&
+                                 host.calls[scanned].sliced(9).toInt() >= stopAtPercent;
     };
     test::ReferencePasses plain{host, global, rows, rowLimit};
     MatchPasses passes(host, global, rows, host.options);
@@ -49,14 +52,10 @@ Outcome RunPasses(const QStringList& records, const QString& steps, bool referen
         if (out.results.back() != StepResult::Completed)
             break;
     }
-    static const char* const types[] = {"Name", "Size", "Close"};
-    static const char* const colours[] = {"",          "blue",  "light blue", "red",
-                                          "light red", "green", "light green"};
     for (int i = 0; i < rows.RowCount(); ++i) {
         const ResultRow& row = rows.Row(i);
         out.rows.append(row.sizeText + row.modifiedText + row.path.sliced(Root.size()) + u'|' +
-                        QLatin1StringView(types[int(row.criterion)]) + u'|' +
-                        QLatin1StringView(colours[int(row.color)]) + u'|' +
+                        TypeWord(row.criterion) + u'|' + ColourName(row.color) + u'|' +
                         QString::number(row.group));
         out.anchors.append(row.anchor);
     }
