@@ -1,7 +1,6 @@
 #include "search/file_functions.h"
 
 #include <QtGlobal>
-#include <cstring>
 
 namespace tallyrook {
 
@@ -9,10 +8,6 @@ bool DateCanBeShown(qint64 secondsSinceEpoch) {
     // From the start of the file-time count (1601-01-01 00:00:00 UTC) to the last second with a
     // four-digit year (9999-12-31 23:59:59 UTC).
     return secondsSinceEpoch >= -11'644'473'600 && secondsSinceEpoch <= 253'402'300'799;
-}
-
-QString ErrorText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 QString FileNameOf(const QString& path) {

@@ -4,6 +4,8 @@
 #include <QString>
 #include <optional>
 
+#include "shared/file_names.h"  // ErrorText, for the callers of these look-ups
+
 namespace tallyrook {
 
 // Small path and metadata helpers shared by the walk, the passes, the folder list and the
@@ -23,8 +25,6 @@ bool IsFolder(const QString& path);
 // Whether the path names a folder whose entries can be read (a link to a folder counts): 0, or the
 // system's error number that says why not (ENOTDIR for anything but a folder).
 int FolderError(const QString& path);
-// The system's words for an error number ("No such file or directory").
-QString ErrorText(int error);
 // Whether a last-write time can be shown: 1601 to 9999. Others (a tmpfs date near the 64-bit
 // limit, say) read as unknown.
 bool DateCanBeShown(qint64 secondsSinceEpoch);

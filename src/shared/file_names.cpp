@@ -1,8 +1,13 @@
 #include "shared/file_names.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tallyrook {
+
+QString ErrorText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 QString DisplayFileName(QByteArrayView bytes) {
     QString text;

@@ -12,5 +12,7 @@ QString DecodeFileName(QByteArrayView bytes);
 // A name as the file system spells it, for a message: what is valid UTF-8 decoded, every other
 // byte written \xHH, so a name that is not text is still shown as it is.
 QString DisplayFileName(QByteArrayView bytes);
+// The system's words for an error number ("No such file or directory").
+QString ErrorText(int error);
 
 }  // namespace tallyrook

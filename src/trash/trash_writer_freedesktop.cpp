@@ -45,10 +45,6 @@ QByteArray Encode(const QString& path) {
     return QFile::encodeName(path);
 }
 
-QString ErrorText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 int Hook(trash_test::Step step, int fromDir = -1, const char* from = nullptr, int toDir = -1,
          const char* to = nullptr) {
     return trash_test::hook ? trash_test::hook(step, fromDir, from, toDir, to) : 0;
@@ -696,8 +692,9 @@ void TrashWriter::Plan(const QStringList& paths) {
     impl_->plan.clear();
     impl_->planned.clear();
     for (const QString& path : paths) {
-        impl_->planned.insert(Encode(path), impl_->plan.size());
-        impl_->plan.append(Encode(path));
+        const QByteArray bytes = Encode(path);
+        impl_->planned.insert(bytes, impl_->plan.size());
+        impl_->plan.append(bytes);
     }
 }
 
