@@ -60,6 +60,7 @@ public:
 
     // With TALLYROOK_TIMINGS=1 in the environment, each stage's time goes to stderr.
     void EndTimings();
+    bool Timings() const { return timings_; }
 
 private:
     QStringList folders_;

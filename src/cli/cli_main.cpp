@@ -301,7 +301,7 @@ int RunCli(int argc, char** argv) {
     if (request.contents && outcome == RunOutcome::ResultsShown && !Interrupted()) {
         StageTimer contents;
         CompareContents(rows, err);
-        if (qEnvironmentVariableIntValue("TALLYROOK_TIMINGS") != 0)
+        if (host.Timings())
             err.Message(contents.Lap(u"contents"));
     }
     // From here on Ctrl-C simply ends the program, as it would for any other command.
@@ -326,7 +326,7 @@ int RunCli(int argc, char** argv) {
         if (status != ExitWriteFailed && (badFolder || host.FolderUnreadable()))
             status = ExitUsage;
     }
-    if (qEnvironmentVariableIntValue("TALLYROOK_TIMINGS") != 0) {
+    if (host.Timings()) {
         err.Message(output.Lap(u"output"));
         err.Message(total.Lap(u"total"));
     }
