@@ -200,11 +200,15 @@ Form4::Form4(ResultsModel& model, QWidget* mainWindow)
     statusLine_->setObjectName(form4::StatusLine);
     statusLine_->setTextFormat(Qt::PlainText);
     // Marks and rows change in bursts (a helper, a run): the line follows once the burst is over.
+    // A hidden window is brought up to date as it is shown.
     statusTimer_ = new QTimer(this);
     statusTimer_->setSingleShot(true);
     statusTimer_->setInterval(0);
     connect(statusTimer_, &QTimer::timeout, this, &Form4::UpdateStatusLine);
-    const auto statusChanged = [this] { statusTimer_->start(); };
+    const auto statusChanged = [this] {
+        if (isVisible())
+            statusTimer_->start();
+    };
     connect(&model_, &QAbstractItemModel::dataChanged, this, statusChanged);
     connect(&model_, &QAbstractItemModel::rowsInserted, this, statusChanged);
     connect(&model_, &QAbstractItemModel::rowsRemoved, this, statusChanged);
@@ -609,8 +613,9 @@ void Form4::ApplyLayout() {
     // The rules work on the outer size in twips; a size that comes out negative (a tiny or
     // minimised window) leaves that measure as it was.
     const QSize outer = frameGeometry().size();
-    layout_.copiesShown = model_.columnCount() > ResultsModel::CopiesColumn;
-    ApplyResultsResizeRules(layout_, PixelsToTwips(outer.width()), PixelsToTwips(outer.height()));
+    const bool copiesShown = model_.columnCount() > ResultsModel::CopiesColumn;
+    ApplyResultsResizeRules(layout_, PixelsToTwips(outer.width()), PixelsToTwips(outer.height()),
+                            copiesShown);
     // The buttons keep their places where they fit: the main window's design size is narrower.
     const auto places = ResultsButtonPlaces(PixelsToTwips(width()));
     PictureButton* const buttons[] = {backButton_, sendToTrashButton_, uncheckAllButton_};
@@ -618,13 +623,13 @@ void Form4::ApplyLayout() {
         buttons[k]->setGeometry(TwipsRect(places[k].left, 120, places[k].width, 1095));
     resultList_->resize(TwipsToPixels(layout_.listWidth), TwipsToPixels(layout_.listHeight));
     statusLine_->setGeometry(
-        TwipsRect(120, layout_.statusTop, layout_.listWidth, ResultsLayout::StatusHeight));
+        TwipsRect(120, layout_.StatusTop(), layout_.listWidth, ResultsLayout::StatusHeight));
     resultList_->setColumnWidth(ResultsModel::FilenameColumn, TwipsToPixels(layout_.filenameWidth));
     resultList_->setColumnWidth(ResultsModel::SizeColumn, TwipsToPixels(ResultsLayout::SizeWidth));
     resultList_->setColumnWidth(ResultsModel::ModifiedColumn,
                                 TwipsToPixels(ResultsLayout::ModifiedWidth));
     resultList_->setColumnWidth(ResultsModel::TypeColumn, TwipsToPixels(ResultsLayout::TypeWidth));
-    if (layout_.copiesShown)
+    if (copiesShown)
         resultList_->setColumnWidth(ResultsModel::CopiesColumn,
                                     TwipsToPixels(ResultsLayout::CopiesWidth));
 }

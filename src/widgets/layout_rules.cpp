@@ -23,14 +23,14 @@ void ApplyResizeRules(MainLayout& layout, int outerWidth, int outerHeight) {
     layout.progressTop = outerHeight - 920;
 }
 
-void ApplyResultsResizeRules(ResultsLayout& layout, int outerWidth, int outerHeight) {
+void ApplyResultsResizeRules(ResultsLayout& layout, int outerWidth, int outerHeight,
+                             bool copiesShown) {
     SetSize(layout.listWidth, outerWidth - 360);
     // The status line takes its room from the list's height.
     SetSize(layout.listHeight,
             outerHeight - 1900 - ResultsLayout::StatusGap - ResultsLayout::StatusHeight);
-    const int copies = layout.copiesShown ? ResultsLayout::CopiesWidth : 0;
+    const int copies = copiesShown ? ResultsLayout::CopiesWidth : 0;
     SetSize(layout.filenameWidth, layout.listWidth - 4500 - copies);
-    layout.statusTop = ResultsLayout::ListTop + layout.listHeight + ResultsLayout::StatusGap;
 }
 
 QPointF CenterFormPosition(const QSizeF& screen, const QSizeF& outer) {

@@ -39,17 +39,17 @@ struct ResultsLayout {
     static constexpr int ModifiedWidth = 2300;
     static constexpr int TypeWidth = 700;
     static constexpr int CopiesWidth = 1800;
-    bool copiesShown = false;
     // The status line: the list's width, just below it.
     static constexpr int StatusGap = 60;
     static constexpr int StatusHeight = 300;
-    int statusTop = ListTop + 4455 - 360 + StatusGap;
+    int StatusTop() const { return ListTop + listHeight + StatusGap; }
 };
 
 // The results window's resize rules for an outer size of W x H twips, refused sizes kept as the
 // main window's are: the list, then the Filename column from the list's width, then the status
-// line below the list.
-void ApplyResultsResizeRules(ResultsLayout& layout, int outerWidth, int outerHeight);
+// line below the list. With the Copies column shown, Filename gives up its width.
+void ApplyResultsResizeRules(ResultsLayout& layout, int outerWidth, int outerHeight,
+                             bool copiesShown);
 
 // Where CenterForm puts the window's outer top-left corner, in twips from the screen's corner:
 // centred on the whole screen, then 1000 twips higher.
