@@ -14,9 +14,9 @@ StepResult ReferencePasses::Run(QChar pass) {
     const RowColor strong = std::array{RowColor::Blue, RowColor::Red, RowColor::Green}[size_t(k)];
     const RowColor light = RowColor(int(strong) + 1);
     // Exact Filename looks at the whole list, the others at their own rows.
-    const int from = k == 0 ? 1 : rows.RowCount() + 1;
+    const int from = k == 0 ? 0 : rows.RowCount();
     const auto listed = [&](const QString& path) {
-        for (int i = from - 1; i < rows.RowCount(); ++i)
+        for (int i = from; i < rows.RowCount(); ++i)
             if (rows.Row(i).path == path)
                 return true;
         return false;
