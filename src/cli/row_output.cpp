@@ -420,31 +420,33 @@ void WriteTable(bool copies, const CompactRows& rows, Output& out) {
     qsizetype typeWidth = typeHead.size();
     qsizetype sizeWidth = sizeHead.size();
     qsizetype dateWidth = dateHead.size();
+    // The parts only: a whole row would build a path and a date for three lengths.
     for (int i = 0; i < rows.RowCount(); ++i) {
-        const ResultRow& row = rows.Row(i);
+        const CompactRows::Parts row = rows.RowParts(i);
         typeWidth = std::max(typeWidth, TypeWord(row.criterion).size());
         sizeWidth = std::max(sizeWidth, row.sizeText.size());
-        dateWidth = std::max(dateWidth, row.modifiedText.size());
+        dateWidth = std::max(dateWidth, row.dateText.size());
     }
     const qsizetype copyWidth = std::max(copyHead.size(), QString::number(rows.RowCount()).size());
-    auto line = [&](const QString& type, const QString& size, const QString& date,
-                    const QString& copy, const QString& path) -> QString {
-        return type.leftJustified(typeWidth) % u"  " % size.rightJustified(sizeWidth) % u"  " %
-               date.leftJustified(dateWidth) % u"  " %
+    auto line = [&](QStringView type, QStringView size, QStringView date, const QString& copy,
+                    const QString& path) -> QString {
+        return type.toString().leftJustified(typeWidth) % u"  " %
+               size.toString().rightJustified(sizeWidth) % u"  " %
+               date.toString().leftJustified(dateWidth) % u"  " %
                (copies ? QString(copy.rightJustified(copyWidth) + u"  ") : QString()) %
                EscapeForTerminal(path) % u'\n';
     };
     out.Write(line(typeHead, sizeHead, dateHead, copyHead, QStringLiteral("PATH")));
     int group = 0;
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
-        const ResultRow& row = rows.Row(i);
+        const CompactRows::Parts row = rows.RowParts(i);
         const bool newGroup = i > 0 && row.group != group;
         group = row.group;
         if (newGroup)
             out.Write(u"\n");
-        const int copySet = rows.RowParts(i).copySet;
-        out.Write(line(QString(TypeWord(row.criterion)), row.sizeText, row.modifiedText,
-                       copySet > 0 ? QString::number(copySet) : QString(), row.path));
+        out.Write(line(QString(TypeWord(row.criterion)), row.sizeText, row.dateText,
+                       row.copySet > 0 ? QString::number(row.copySet) : QString(),
+                       row.folder + row.name));
     }
 }
 
