@@ -407,6 +407,9 @@ struct TrashWriter::Impl {
     QByteArray homeCanonical;  // the home Trash folder without links, once it exists
     std::map<QByteArray, std::unique_ptr<Trash>> byTop;  // top-folder Trashes, by top folder
     std::map<dev_t, QByteArray> topOfDevice;
+    // Folders on a bind mount of the home drive: renames from them into the home Trash fail, so
+    // they use their own top folder's. Known by folder, so that batches of records go there too.
+    QHash<QByteArray, Trash*> crossMountFolders;
     QHash<QByteArray, QByteArray> canonicalFolders;
     QList<QByteArray> plan;  // the request's paths, in order
     QHash<QByteArray, qsizetype> planned;
@@ -496,7 +499,10 @@ struct TrashWriter::Impl {
     // The home Trash for the home drive, the drive's own Trash for any other.
     Trash& TrashFor(const QByteArray& folder, dev_t device) {
         Trash& own = Home();
-        return device == homeDevice ? own : TopTrash(TopOf(folder, device));
+        if (device != homeDevice)
+            return TopTrash(TopOf(folder, device));
+        Trash* const crossMount = crossMountFolders.value(folder);
+        return crossMount ? *crossMount : own;
     }
 
     // `folder` without links, "." or ".."; empty when it cannot be read. A folder that is no link
@@ -745,6 +751,7 @@ bool TrashWriter::MoveToTrash(const QString& path, TrashedFile& moved, QString& 
         Trash& own = impl_->TopTrash(Encode(QStorageInfo(DecodeFileName(folder)).rootPath()));
         if (&own == trash)
             return false;
+        impl_->crossMountFolders.insert(folder, &own);
         trash = &own;
     }
 }

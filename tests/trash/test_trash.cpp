@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTest>
 #include <cerrno>
 #include <cstring>
@@ -237,6 +238,35 @@ private Q_SLOTS:
         for (const QString& path : paths)
             QVERIFY2(request.Move(Raw(path)), qPrintable(request.reason));
         QVERIFY(early == 0 && syncs < 10);
+    }
+
+    // A bind mount of the home drive cannot be renamed across into the home Trash: its files go to
+    // its own top folder's Trash, still a batch of records a sync.
+    void bindMountOfTheHomeDrive() {
+        QTemporaryDir source, top;
+        if (::geteuid() != 0 ||
+            ::mount(source.path().toUtf8().constData(), top.path().toUtf8().constData(), nullptr,
+                    MS_BIND, nullptr) != 0)
+            QSKIP("A bind mount needs root.");
+        const auto unmount =
+            qScopeGuard([&] { ::umount2(Raw(top.path()).constData(), MNT_DETACH); });
+        QStringList paths;
+        for (int k = 0; k < 40; ++k) {
+            paths.append(Text(Raw(top.path()) + "/album/" + QByteArray::number(k) + ".mp3"));
+            QVERIFY(Write(Raw(paths.last()), Raw(paths.last())));
+        }
+        int syncs = 0;
+        Request request([&](Step step, int, const char*, int, const char*) {
+            syncs += step == Step::Synced;
+            return 0;
+        });
+        request.writer.Plan(paths);
+        for (const QString& path : paths) {
+            QVERIFY2(request.Move(Raw(path)), qPrintable(request.reason));
+            QVERIFY(request.moved.trashed.startsWith(top.path() + u"/.Trash-"_s));
+        }
+        QVERIFY2(syncs <= 3, qPrintable(QString::number(syncs)));
+        QVERIFY(QDir(Text(homeTrash + "/info")).entryList({u"*.mp3.trashinfo"_s}).isEmpty());
     }
 
     // What is in the "files" or "info" of any Trash stays; a folder "files" elsewhere is no Trash.
