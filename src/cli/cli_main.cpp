@@ -311,7 +311,8 @@ int RunCli(int argc, char** argv) {
     if (Interrupted() || outcome == RunOutcome::Stopped || outcome == RunOutcome::Abandoned) {
         status = ExitInterrupted;
     } else {
-        if (outcome != RunOutcome::ResultsShown)
+        // Duplicates that the row limit left out are still duplicates found.
+        if (outcome != RunOutcome::ResultsShown && outcome != RunOutcome::NothingFitted)
             status = ExitNoRows;
         // JSON says "none" as an empty array, a TSV header stands alone; the table prints nothing.
         if (status == ExitRows || request.format == Format::Json || request.header) {

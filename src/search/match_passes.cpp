@@ -181,18 +181,23 @@ public:
     bool Listed(qsizetype k) const { return listed_[size_t(s_.samePath->First(k))]; }
 
     // The rows of a matched pair: the anchor's unless listed, then the partner's unless listed
-    // (partner < 0: none). False when they would not fit: then neither is added, so a group never
-    // ends in an anchor whose partner is missing.
+    // (partner < 0: none). False when they would not fit: then the rows the anchor's turn added
+    // are taken back too, so the list ends before a group rather than inside it, and a user never
+    // takes part of a group for all of it.
     bool AddPair(qsizetype anchor, qsizetype partner) {
         const bool addAnchor = !Listed(anchor);
         const bool addPartner =
             partner >= 0 && !Listed(partner) &&
             !(addAnchor && s_.samePath->First(partner) == s_.samePath->First(anchor));
-        if (qint64(s_.rowsAdded) + addAnchor + addPartner > s_.options.rowLimit)
+        if (qint64(s_.rowsAdded) + addAnchor + addPartner > s_.options.rowLimit) {
+            if (anchor == groupAnchor_)
+                TakeBackGroup();
             return false;
+        }
         if ((addAnchor || addPartner) && anchor != groupAnchor_) {
             // The first row of an anchor's turn starts its group.
             groupAnchor_ = anchor;
+            groupStart_ = pending_.size();
             ++s_.groups;
         }
         if (addAnchor) {
@@ -221,6 +226,14 @@ public:
     }
 
 private:
+    // The pass ends at the full list, so only what is written out needs undoing.
+    void TakeBackGroup() {
+        s_.rowsAdded -= int(pending_.size() - groupStart_);
+        pending_.resize(groupStart_);
+        --s_.groups;
+        groupAnchor_ = -1;
+    }
+
     void AddRow(qsizetype k, qsizetype anchor) {
         pending_.push_back({int(k), int(anchor), s_.groups, s_.strongTurn ? strong_ : light_});
         ++s_.rowsAdded;
@@ -305,6 +318,7 @@ private:
     std::vector<PendingRow> pending_;  // rows added, still without their size and date
     int lastPercent_ = -1;
     qsizetype groupAnchor_ = -1;  // the anchor whose turn numbered the last group
+    size_t groupStart_ = 0;       // where that group's rows begin in pending_
 };
 
 // Entries with equal keys form a group; the first entry of a group is the anchor that adds it.

@@ -115,6 +115,9 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows,
     RunOutcome outcome = RunOutcome::ResultsShown;
     if (rows.RowCount() > 0) {
         host.ShowResults();
+    } else if (passed == StepResult::Full) {
+        // The first group alone is larger than the list: there are duplicates, none listed.
+        outcome = RunOutcome::NothingFitted;
     } else {
         if (!Tell(host, {SearchEvent::Kind::NoDuplicates}))
             return RunOutcome::Abandoned;

@@ -15,6 +15,7 @@ enum class RunOutcome {
     Stopped,          // the stop request ended the run
     NoDuplicates,     // "No dupes"
     ResultsShown,     // rows were found and handed to the results window
+    NothingFitted,    // the first group alone has more rows than the limit: none listed
     Abandoned,        // the program is ending; no further host call was made
 };
 

@@ -182,6 +182,14 @@ private Q_SLOTS:
         // The pair after the first would not fit: it is left out whole.
         row("max rows", "--name --max-rows 3 --tsv d1 d2 w1 w2", 0,
             songs(u"Name", u"light blue", 1), full.arg(3));
+        // A group of three after a pair, with room for four: the list ends before it.
+        row("max rows inside a group", "--size --max-rows 4 --tsv d1 d2 k1 k2 k3", 0,
+            Tsv(u"d1/Song One.mp3", u"1.5 MB", u"Size", u"light red", 1, 1572864) +
+                Tsv(u"d2/Song One.mp3", u"1.5 MB", u"Size", u"light red", 1, 1572864),
+            full.arg(4));
+        // Duplicates found, none of them listable: not "none found".
+        row("first group larger than the list", "--size --max-rows 2 --tsv k1 k2 k3", 0, {},
+            full.arg(2));
         // A folder argument is the folder its bytes name (a byte-order mark kept, "--" ends the
         // options); every folder that can be searched is, but the answer is not clean.
         row("folders by their bytes",
@@ -252,8 +260,9 @@ private Q_SLOTS:
         // Beyond the desktop program's 32,767 rows; a reader that stops early ends it quietly.
         row("every row", "--all --name --size --tsv all/a all/b | sed -n '$=;$p' | cut -f 4-6", 0,
             u"32800\nSize\tlight red\t8201\n"_qs);
+        // The size group of 16,400 rows does not fit after the 16,400 name rows: left out whole.
         row("capped", "--name --size --tsv all/a all/b | sed -n '$=;$p' | cut -f 4-6", 0,
-            u"32767\nSize\tlight red\t8201\n"_qs, full.arg(u"32,767"));
+            u"16400\nName\tblue\t8200\n"_qs, full.arg(u"32,767"));
         row("closed pipe", "--all --name --size --tsv all/a all/b | head -1 >/dev/null", 0, {});
         // Numbers and dates from different categories, in the zone five hours behind UTC.
         row("categories and zone",

@@ -4,6 +4,7 @@
 #include "search/formats.h"
 #include "support/reference_rule.h"
 
+#include <algorithm>
 #include <array>
 
 namespace tallyrook::test {
@@ -15,11 +16,13 @@ StepResult ReferencePasses::Run(QChar pass) {
     const RowColor light = RowColor(int(strong) + 1);
     // Exact Filename looks at the whole list, the others at their own rows.
     const int from = k == 0 ? 0 : rows.RowCount();
+    // An anchor's turn is listed whole or not at all.
+    std::vector<ResultRow> turn;
     const auto listed = [&](const QString& path) {
         for (int i = from; i < rows.RowCount(); ++i)
             if (rows.Row(i).path == path)
                 return true;
-        return false;
+        return std::any_of(turn.begin(), turn.end(), [&](auto& row) { return row.path == path; });
     };
     const auto addRow = [&](const QString& path, RowColor color, qsizetype anchor) {
         // Size and date asked of the file system now, not taken from the inventory.
@@ -34,7 +37,7 @@ StepResult ReferencePasses::Run(QChar pass) {
                       modified,
                       groups};
         row.anchor = anchor;
-        rows.AppendRow(std::move(row));
+        turn.push_back(std::move(row));
         ++rowsAdded;
     };
     const qsizetype n = global.inventory.FileCount();
@@ -58,8 +61,11 @@ StepResult ReferencePasses::Run(QChar pass) {
             const QString pathA = global.inventory.FullPath(a),
                           pathB = global.inventory.FullPath(b);
             const bool addA = !listed(pathA), addB = !listed(pathB) && !(addA && pathA == pathB);
-            if (rowsAdded + int(addA) + int(addB) > rowLimit)
+            if (rowsAdded + int(addA) + int(addB) > rowLimit) {
+                rowsAdded -= int(turn.size());
+                groups -= int(groupStarted);
                 return StepResult::Full;
+            }
             const RowColor color = strongTurn ? strong : light;
             if ((addA || addB) && !std::exchange(groupStarted, true))
                 ++groups;
@@ -68,6 +74,9 @@ StepResult ReferencePasses::Run(QChar pass) {
             if (addB)
                 addRow(pathB, color, a);
         }
+        for (ResultRow& row : turn)
+            rows.AppendRow(std::move(row));
+        turn.clear();
         strongTurn ^= std::exchange(anchorAdded, false);
     }
     return StepResult::Completed;

@@ -16,8 +16,8 @@ using namespace tallyrook;
 namespace {
 
 const QString Caption = u"caption:Tallyrook"_qs;
-const char* const Outcomes[] = {"EmptyFolderList", "Declined",     "Stopped",
-                                "NoDuplicates",    "ResultsShown", "Abandoned"};
+const char* const Outcomes[] = {"EmptyFolderList", "Declined",      "Stopped",  "NoDuplicates",
+                                "ResultsShown",    "NothingFitted", "Abandoned"};
 
 void MakeFile(const QString& path, qint64 size = 0) {
     QFile file(path);
@@ -50,7 +50,9 @@ private Q_SLOTS:
         MakeFile(dir_.filePath(u"two/Song One.mp3"_qs), 4000);
         MakeFile(dir_.filePath(u"two/song one.MP3"_qs), 5000);
         MakeFile(dir_.filePath(u"two/notes.txt"_qs), 3000);
-        for (const QString& name : {u"one"_qs, u"two"_qs, u"a"_qs, u"b"_qs, u"c"_qs})
+        for (const QString& folder : {u"p"_qs, u"q"_qs, u"r"_qs})
+            MakeFile(dir_.filePath(u"trio/"_qs + folder + u"/same.txt"_qs));
+        for (const QString& name : {u"one"_qs, u"two"_qs, u"trio"_qs, u"a"_qs, u"b"_qs, u"c"_qs})
             captions_[Caption % u" [Analyzing " % dir_.filePath(name) % u" folder]"] = name;
         captions_[Caption + u" [Finding duplicates - Exact Filename]"] = u"Name"_qs;
         captions_[Caption + u" [Finding duplicates - Exact Filesize]"] = u"Size"_qs;
@@ -58,9 +60,9 @@ private Q_SLOTS:
     }
 
     // Set-up: the folder entries; every criterion unless "none"; the question answered No with
-    // "no"; stop pressed or the program closed once a call is made. Transcript: "start" clears the
-    // stop and shows the run; an entry's name starts its walk, "done" ends it; "rest" is the way
-    // back; events and the question in brackets.
+    // "no"; room for two rows with "cap"; stop pressed or the program closed once a call is made.
+    // Transcript: "start" clears the stop and shows the run; an entry's name starts its walk,
+    // "done" ends it; "rest" is the way back; events and the question in brackets.
     void steps_data() {
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("transcript");
@@ -80,6 +82,8 @@ private Q_SLOTS:
             u"files, 0 rows");
         row("20,001 files, No", u"a b c none no",
             u"start a done b done c done [ask:3:20001] rest = Declined, 20001 files, 0 rows");
+        row("a group larger than the list", u"trio cap",
+            u"start trio done Name [RowsFull:2] rest = NothingFitted, 3 files, 0 rows");
         row("abandon in the walk", u"one two abandon@one",
             u"start one events = Abandoned, 0 files, 0 rows");
     }
@@ -96,12 +100,14 @@ private Q_SLOTS:
         const bool all = !words.contains(u"none");
         host.options.criteria = {all, all, all};
         host.answers = {!words.contains(u"no")};
+        if (words.contains(u"cap"))
+            host.options.rowLimit = 2;
         QString stopAt, abandonAt;
         for (const QString& word : words) {
             const QString when = word.section(u'@', 1);
             if (!when.isEmpty())
                 (word.startsWith(u"stop@") ? stopAt : abandonAt) = captions_.key(when);
-            else if (word.size() == 1 || word == u"one" || word == u"two")
+            else if (word.size() == 1 || word == u"one" || word == u"two" || word == u"trio")
                 host.folderEntries.append(dir_.filePath(word));
         }
         // The user also clears the folder list as the run begins: entries are taken once.
