@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -18,6 +19,8 @@
 #include <cstring>
 #include <ctime>
 #include <map>
+#include <memory>
+#include <set>
 
 #include "shared/file_names.h"
 #include "trash/trash_test_hook.h"
@@ -411,7 +414,12 @@ struct TrashWriter::Impl {
     // they use their own top folder's. Known by folder, so that batches of records go there too.
     QHash<QByteArray, Trash*> crossMountFolders;
     QHash<QByteArray, QByteArray> canonicalFolders;
-    QList<QByteArray> plan;  // the request's paths, in order
+    // The "files" and "info" folders of every Trash known, by device and inode: a bind mount
+    // shows them under any path, which no comparison of paths sees through.
+    std::set<std::pair<dev_t, ino_t>> trashFolders;
+    std::set<dev_t> devicesLooked;
+    QHash<QByteArray, bool> underTrashFolder;  // by folder, while trashFolders stays the same
+    QList<QByteArray> plan;                    // the request's paths, in order
     QHash<QByteArray, qsizetype> planned;
     qsizetype batch = FirstBatch;
 
@@ -444,7 +452,91 @@ struct TrashWriter::Impl {
             homeCanonical = real;
             ::free(real);
         }
+        Remember(home->root);
         return *home;
+    }
+
+    // Takes the "files" and "info" of the Trash folder `root`, where they are folders.
+    void Remember(const QByteArray& root) {
+        for (const char* sub : {"/files", "/info"}) {
+            struct stat st;
+            if (::stat(QByteArray(root + sub).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+                trashFolders.emplace(st.st_dev, st.st_ino).second)
+                underTrashFolder.clear();
+        }
+    }
+
+    // Every Trash in the top folders of `device`, any user's, the first time it is asked: found
+    // where the drive itself is mounted, not a bind mount of a folder of it.
+    void RememberTrashesOn(dev_t device) {
+        if (!devicesLooked.insert(device).second)
+            return;
+        for (const QByteArray& top : MountsOf(device)) {
+            const QByteArray base = top == "/" ? QByteArray() : top;
+            std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(top.constData()), ::closedir);
+            for (const dirent* entry; dir && (entry = ::readdir(dir.get()));) {
+                const QByteArray name(entry->d_name);
+                if (name.startsWith(".Trash-"))
+                    Remember(base + '/' + name);
+            }
+            std::unique_ptr<DIR, int (*)(DIR*)> shared(
+                ::opendir(QByteArray(base + "/.Trash").constData()), ::closedir);
+            for (const dirent* entry; shared && (entry = ::readdir(shared.get()));) {
+                if (entry->d_name[0] != '.')
+                    Remember(base + "/.Trash/" + entry->d_name);
+            }
+        }
+    }
+
+    // Where `device` is mounted whole, from the kernel's table of mounts; none where there is
+    // no such table.
+    static QList<QByteArray> MountsOf(dev_t device) {
+        QList<QByteArray> tops;
+        QFile table(QStringLiteral("/proc/self/mountinfo"));
+        if (!table.open(QIODevice::ReadOnly))
+            return tops;
+        const QByteArray wanted =
+            QByteArray::number(major(device)) + ':' + QByteArray::number(minor(device));
+        // "id parent major:minor root mount-point ...", spaces in paths written as \040.
+        for (const QByteArray& line : table.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.split(' ');
+            if (fields.size() > 4 && fields.at(2) == wanted && fields.at(3) == "/")
+                tops.append(Unescaped(fields.at(4)));
+        }
+        return tops;
+    }
+
+    static QByteArray Unescaped(const QByteArray& field) {
+        QByteArray path;
+        for (qsizetype k = 0; k < field.size(); ++k) {
+            if (field.at(k) == '\\' && k + 3 < field.size()) {
+                bool octal = false;
+                const int byte = field.mid(k + 1, 3).toInt(&octal, 8);
+                if (octal) {
+                    path.append(char(byte));
+                    k += 3;
+                    continue;
+                }
+            }
+            path.append(field.at(k));
+        }
+        return path;
+    }
+
+    // True when `folder` or a folder above it is the "files" or "info" of a known Trash.
+    bool UnderTrashFolder(const QByteArray& folder) {
+        if (const auto known = underTrashFolder.constFind(folder); known != underTrashFolder.cend())
+            return *known;
+        struct stat st;
+        bool under =
+            ::stat(folder.constData(), &st) == 0 && trashFolders.count({st.st_dev, st.st_ino}) > 0;
+        const qsizetype slash = folder.lastIndexOf('/');
+        if (!under && slash >= 0 && folder != "/")
+            under = UnderTrashFolder(slash == 0 ? QByteArray("/") : folder.left(slash));
+        if (underTrashFolder.size() > 100'000)
+            underTrashFolder.clear();
+        underTrashFolder.insert(folder, under);
+        return under;
     }
 
     // The top folder of the mount that holds `folder`.
@@ -483,8 +575,10 @@ struct TrashWriter::Impl {
             (st.st_mode & S_ISVTX) && MakeTopTrash(shared + '/' + uidText) == 0) {
             trash->root = shared + '/' + uidText;
             trash->Open();
-            if (trash->error.isEmpty())
+            if (trash->error.isEmpty()) {
+                Remember(trash->root);
                 return *trash;
+            }
         }
         trash->error.clear();
         trash->root = base + "/.Trash-" + uidText;
@@ -493,6 +587,7 @@ struct TrashWriter::Impl {
             return *trash;
         }
         trash->Open();
+        Remember(trash->root);
         return *trash;
     }
 
@@ -543,12 +638,18 @@ struct TrashWriter::Impl {
             if (!homeCanonical.isEmpty() && canonical.startsWith(QByteArray(homeCanonical + sub)))
                 return true;
         }
-        QByteArray top = TopOf(folder, device);
+        if (InTopTrashByName(canonical, TopOf(folder, device)))
+            return true;
+        RememberTrashesOn(device);
+        return UnderTrashFolder(folder);
+    }
+
+    // ".Trash-$uid/files/..." or ".Trash/$uid/info/..." under `top`, as `canonical` names it.
+    static bool InTopTrashByName(const QByteArray& canonical, QByteArray top) {
         if (!top.endsWith('/'))
             top += '/';
         if (!canonical.startsWith(top))
             return false;
-        // ".Trash-$uid/files/..." or ".Trash/$uid/info/...".
         const QList<QByteArray> parts = canonical.mid(top.size()).split('/');
         const bool shared = parts.value(0) == ".Trash";
         const QByteArray owner = shared                                 ? parts.value(1)

@@ -288,6 +288,41 @@ private Q_SLOTS:
                 request.Move(top + "/files/refused.jpg"));
     }
 
+    // A Trash shown elsewhere by a bind mount is still that Trash: the home one, and a top
+    // folder's, any user's. Nothing is moved, and no Trash is made inside one.
+    void trashContentsThroughABindMountRefused() {
+        TmpfsMount mount("size=1m");
+        if (!mount.mounted)
+            QSKIP("A bind mount needs root.");
+        const QByteArray top = mount.path(), homeView = top + "/home-trash",
+                         topView = top + "/top-trash";
+        QVERIFY(Write(homeTrash + "/files/kept.jpg", "kept") &&
+                Write(homeTrash + "/info/kept.jpg.trashinfo", "record") &&
+                Write(top + "/.Trash-4321/files/kept.jpg", "kept"));
+        QList<QByteArray> views;
+        for (const auto& [source, view] : {std::pair<QByteArray, QByteArray>{homeTrash, homeView},
+                                           {top + "/.Trash-4321", topView}}) {
+            QVERIFY(QDir().mkpath(Text(view)));
+            QCOMPARE(::mount(source.constData(), view.constData(), nullptr, MS_BIND, nullptr), 0);
+            views.append(view);
+        }
+        const auto unmount = qScopeGuard([&] {
+            for (const QByteArray& view : views)
+                ::umount2(view.constData(), MNT_DETACH);
+        });
+        Request request;
+        for (const QByteArray& path :
+             QList<QByteArray>{homeView + "/files/kept.jpg", homeView + "/info/kept.jpg.trashinfo",
+                               topView + "/files/kept.jpg"}) {
+            QVERIFY2(!request.Move(path), path.constData());
+            QCOMPARE(request.reason, u"It is in the Trash already."_s);
+            QVERIFY(QFile::exists(Text(path)));
+        }
+        QVERIFY(QDir(Text(homeTrash))
+                    .entryList({u".Trash*"_s}, QDir::Hidden | QDir::AllEntries)
+                    .isEmpty());
+    }
+
     // Set up by a shell command in the top folder; the Trash used, or the reason it failed.
     void topFolderTrashes_data() {
         QTest::addColumn<QString>("setup");
