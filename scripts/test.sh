@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the formatting and the tests' share of the code, builds, and
 # runs every test: once in an optimised build, once under AddressSanitizer and
-# UndefinedBehaviorSanitizer; then the walk and run tests once more against the portable platform
-# code (Qt's file classes instead of the POSIX calls); then everything that builds without the
-# desktop program, on QtCore alone. Every build treats compiler warnings as errors.
+# UndefinedBehaviorSanitizer; the walk, run, contents and CLI tests under ThreadSanitizer, for
+# the threads that read ahead, compare and pump events; then the walk and run tests once more
+# against the portable platform code (Qt's file classes instead of the POSIX calls); then
+# everything that builds without the desktop program, on QtCore alone. Every build treats compiler warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -23,7 +24,7 @@ if [ $((100 * tests)) -gt $((35 * code)) ]; then
     exit 1
 fi
 
-for preset in release sanitize portable headless; do
+for preset in release sanitize tsan portable headless; do
     echo "== $preset build"
     cmake --preset "$preset" -DTALLYROOK_WERROR=ON >/dev/null
     cmake --build --preset "$preset"

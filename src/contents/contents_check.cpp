@@ -571,6 +571,9 @@ public:
     std::atomic<bool> stop{false};
     Counters counters;
     ContentsResults results;
+    // Set once `results` is written: the hand-over a thread checker can see, where the thread's
+    // own end is synchronised inside Qt.
+    std::atomic<bool> finished{false};
     std::unique_ptr<QThread> thread;
 };
 
@@ -591,6 +594,7 @@ void ContentsCheck::Start() {
     worker_->thread.reset(QThread::create([worker] {
         worker->results =
             Checker(worker->files, worker->options, worker->stop, worker->counters).Run();
+        worker->finished.store(true, std::memory_order_release);
     }));
     worker_->thread->start();
 }
@@ -606,12 +610,13 @@ void ContentsCheck::Stop() {
 
 bool ContentsCheck::Wait(int msecs) {
     return !worker_->thread ||
-           worker_->thread->wait(msecs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
-                                           : QDeadlineTimer(msecs));
+           (worker_->thread->wait(msecs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
+                                            : QDeadlineTimer(msecs)) &&
+            worker_->finished.load(std::memory_order_acquire));
 }
 
 bool ContentsCheck::IsFinished() const {
-    return !worker_->thread || worker_->thread->isFinished();
+    return !worker_->thread || worker_->finished.load(std::memory_order_acquire);
 }
 
 ContentsProgress ContentsCheck::Progress() const {
