@@ -32,6 +32,9 @@ struct FileIdentity {
     quint64 inode = 0;      // 0 with device 0 where the platform has no file ids
     qint64 size = -1;       // -1: the file could not be looked at
     qint64 modifiedNs = 0;  // last write, nanoseconds since 1970 UTC
+    // Last change of contents or metadata, likewise: a rewrite whose times were put back moves
+    // it, and so does a chmod.
+    qint64 changedNs = 0;
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 

@@ -16,9 +16,8 @@ enum class Kind : quint8 { File, NotAFile, Missing, Unreadable };
 struct Look {
     Kind kind = Kind::Unreadable;
     FileIdentity id;
-    qint64 changedNs = 0;  // last change of contents or metadata
-    quint64 links = 1;     // hard links to the file
-    bool sparse = false;   // has holes: fewer bytes stored than its size
+    quint64 links = 1;    // hard links to the file
+    bool sparse = false;  // has holes: fewer bytes stored than its size
 };
 
 // True where Look gives device and inode, so that two paths of one file can be told.

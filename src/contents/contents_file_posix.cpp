@@ -28,8 +28,8 @@ qint64 Ns(const timespec& time) {
 Look LookOf(const struct stat& info) {
     Look look;
     look.kind = S_ISREG(info.st_mode) ? Kind::File : Kind::NotAFile;
-    look.id = {quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size), Ns(info.st_mtim)};
-    look.changedNs = Ns(info.st_ctim);
+    look.id = {quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size), Ns(info.st_mtim),
+               Ns(info.st_ctim)};
     look.links = quint64(info.st_nlink);
     look.sparse = qint64(info.st_blocks) * 512 < qint64(info.st_size);
     return look;
@@ -37,7 +37,7 @@ Look LookOf(const struct stat& info) {
 
 bool Unchanged(const struct stat& info, const Look& look) {
     const Look now = LookOf(info);
-    return now.kind == Kind::File && now.id == look.id && now.changedNs == look.changedNs;
+    return now.kind == Kind::File && now.id == look.id;
 }
 
 // Opens `path` to read without following a link, without waiting on a fifo put in the file's
