@@ -20,8 +20,10 @@ struct Look {
     bool sparse = false;  // has holes: fewer bytes stored than its size
 };
 
-// True where Look gives device and inode, so that two paths of one file can be told.
-bool HasFileIds();
+// True where the drive holding `path` gives each file a number of its own, so that two paths with
+// one device and inode can be one file. Not on FUSE or network drives, which pass on what their
+// server says: a view of several disks may give two files one number.
+bool UniqueFileIds(const QString& path);
 
 Look LookAt(const QString& path);
 // The path with its folder resolved (links and "..") and its name as it is: two paths of one

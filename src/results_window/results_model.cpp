@@ -264,9 +264,7 @@ QString ResultsModel::CopiesTip(int row) const {
     for (const QString& other : others.mid(0, TipPaths)) {
         tip += u'\n' + other;
         // Another name of this very file: trashing one name frees no space.
-        const FileIdentity& id = contents_.value(other).identity;
-        if (id.inode != 0 && id.device == found->identity.device &&
-            id.inode == found->identity.inode)
+        if (found->file > 0 && contents_.value(other).file == found->file)
             tip += QStringLiteral(" (the same file, by another name)");
     }
     if (others.size() > TipPaths)

@@ -1,0 +1,57 @@
+#!/usr/bin/python3
+"""A read-only view of a folder through FUSE in which every file has one inode number, two links,
+and its last-write time as its change time: what a view of several disks that passes their
+numbers through may show for two different files.
+
+    tests/support/one_inode_fs.py SOURCE MOUNTPOINT     # runs until unmounted
+    fusermount3 -u MOUNTPOINT
+
+Needs Debian's python3-fusepy and fuse3; exits with 77 where the module is missing."""
+import os
+import stat
+import sys
+
+try:
+    from fusepy import FUSE, FuseOSError, Operations  # Debian's name for it
+except ImportError:
+    try:
+        from fuse import FUSE, FuseOSError, Operations
+    except ImportError:
+        sys.exit(77)
+
+
+class OneInode(Operations):
+    def __init__(self, source):
+        self.source = source
+
+    def _path(self, path):
+        return os.path.join(self.source, path.lstrip("/"))
+
+    def getattr(self, path, fh=None):
+        try:
+            st = os.lstat(self._path(path))
+        except OSError as error:
+            raise FuseOSError(error.errno)
+        keys = ("st_mode", "st_ino", "st_nlink", "st_uid", "st_gid", "st_size", "st_atime",
+                "st_mtime", "st_ctime")
+        attributes = {key: getattr(st, key) for key in keys}
+        if stat.S_ISREG(st.st_mode):
+            attributes.update(st_ino=7, st_nlink=2, st_ctime=st.st_mtime)
+        return attributes
+
+    def readdir(self, path, fh):
+        return [".", ".."] + os.listdir(self._path(path))
+
+    def open(self, path, flags):
+        return os.open(self._path(path), os.O_RDONLY)
+
+    def read(self, path, size, offset, fh):
+        return os.pread(fh, size, offset)
+
+    def release(self, path, fh):
+        os.close(fh)
+
+
+if __name__ == "__main__":
+    FUSE(OneInode(sys.argv[1]), sys.argv[2], foreground=True, nothreads=True, ro=True,
+         use_ino=True, entry_timeout=0, attr_timeout=0, negative_timeout=0)
