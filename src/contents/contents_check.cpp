@@ -37,7 +37,7 @@ struct Path {
     Look look;
     int firstEntry = 0;   // its first entry in the list, which holds the path
     int nextInUnit = -1;  // the next path of the same file
-    int unit = -1;
+    int unit = -1;        // the file it is read as
     int set = -1;
     CopyState state = CopyState::NotCompared;
     NotComparedReason reason = NotComparedReason::Stopped;
