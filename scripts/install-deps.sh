@@ -10,6 +10,7 @@ packages=(
     fonts-liberation
     dpkg-dev file
     groff-base appstream desktop-file-utils lintian
+    fuse3 python3-fusepy
 )
 
 missing=()

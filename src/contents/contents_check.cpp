@@ -37,6 +37,7 @@ struct Path {
     Look look;
     int firstEntry = 0;   // its first entry in the list, which holds the path
     int nextInUnit = -1;  // the next path of the same file
+    int unit = -1;        // the file it is read as
     int set = -1;
     CopyState state = CopyState::NotCompared;
     NotComparedReason reason = NotComparedReason::Stopped;
@@ -163,22 +164,32 @@ private:
     }
 
     // Paths of one file become one unit; a name reached twice (a folder listed again through a
-    // link) is the same file, not a copy: trashing "one of them" would trash both.
+    // link) is the same file, not a copy: trashing "one of them" would trash both. Device and inode
+    // join paths only where the drive's numbers are its own, and only when the paths look alike:
+    // two different files are never one unit without a read.
     void MakeUnits() {
-        QHash<std::pair<quint64, quint64>, int> byId;
+        QMultiHash<std::pair<quint64, quint64>, int> byId;
         QHash<QString, int> byName;
-        const bool ids = HasFileIds();
+        QHash<quint64, bool> uniqueIds;  // by device
         for (int p = 0; p < int(paths_.size()); ++p) {
             Path& path = paths_[size_t(p)];
             if (!path.pending)
                 continue;
             int u = int(units_.size());
-            if (ids) {
-                const auto key = std::pair{path.look.id.device, path.look.id.inode};
-                const auto at = byId.constFind(key);
-                if (at != byId.cend())
-                    u = *at;
-                else
+            const FileIdentity& id = path.look.id;
+            auto unique = uniqueIds.find(id.device);
+            if (unique == uniqueIds.end())
+                unique = uniqueIds.insert(id.device, UniqueFileIds(PathText(p)));
+            if (*unique) {
+                const auto key = std::pair{id.device, id.inode};
+                for (auto at = byId.constFind(key); at != byId.cend() && at.key() == key; ++at) {
+                    const Look& first = paths_[size_t(units_[size_t(*at)].firstPath)].look;
+                    if (first.id == id && first.links == path.look.links) {
+                        u = *at;
+                        break;
+                    }
+                }
+                if (u == int(units_.size()))
                     byId.insert(key, u);
             } else {
                 const QString name = ResolvedName(PathText(p));
@@ -198,6 +209,7 @@ private:
                 paths_[size_t(unit.lastPath)].nextInUnit = p;
             unit.lastPath = p;
             ++unit.pathCount;
+            path.unit = u;
         }
         for (int u = 0; u < int(units_.size()); ++u) {
             if (units_[size_t(u)].pathCount > 1)
@@ -553,6 +565,8 @@ private:
             result.reason = path.reason;
             if (path.look.kind == Kind::File)
                 result.identity = path.look.id;
+            if (path.unit >= 0 && path.state != CopyState::NotCompared)
+                result.file = path.unit + 1;
             if (path.set >= 0) {
                 result.copySet = number[size_t(path.set)];
                 result.otherCopies = int(sets_[size_t(path.set)].size()) - 1;

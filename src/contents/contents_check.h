@@ -10,12 +10,12 @@
 namespace tallyrook {
 
 // The contents check: sorts the files of a list into copy sets, files whose contents are byte for
-// byte the same. Only files of equal size are read; several paths of one file (hard links) are
-// one copy set without a read; every verdict of "identical" rests on compared bytes. The files of
-// one size are read in step, chunk by chunk, and a file leaves its set at the first chunk that
-// differs, so each byte is read at most once. Memory and open descriptors stay bounded whatever
-// the size of a set. Nothing is written, links are never followed, and access times are left
-// alone where the system allows.
+// byte the same. Only files of equal size are read; several paths of one file (hard links, on a
+// drive whose file numbers are its own) are one copy set without a read; every verdict of
+// "identical" rests on compared bytes. The files of one size are read in step, chunk by chunk, and
+// a file leaves its set at the first chunk that differs, so each byte is read at most once. Memory
+// and open descriptors stay bounded whatever the size of a set. Nothing is written, links are never
+// followed, and access times are left alone where the system allows.
 
 // A file of the list, as the list knows it. A path may stand several times (a file listed by
 // several passes): each distinct path is checked once and every entry gets its result.
@@ -32,6 +32,9 @@ struct FileIdentity {
     quint64 inode = 0;      // 0 with device 0 where the platform has no file ids
     qint64 size = -1;       // -1: the file could not be looked at
     qint64 modifiedNs = 0;  // last write, nanoseconds since 1970 UTC
+    // Last change of contents or metadata, likewise: a rewrite whose times were put back moves
+    // it, and so does a chmod.
+    qint64 changedNs = 0;
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 
@@ -61,6 +64,7 @@ struct ContentsResult {
     CopyState state = CopyState::NotCompared;
     NotComparedReason reason = NotComparedReason::Stopped;
     FileIdentity identity;  // as looked at before reading; size -1 when that failed
+    int file = 0;  // from 1, shared by the paths read as one file (hard links); 0: not compared
 };
 
 struct ContentsResults {

@@ -16,13 +16,14 @@ enum class Kind : quint8 { File, NotAFile, Missing, Unreadable };
 struct Look {
     Kind kind = Kind::Unreadable;
     FileIdentity id;
-    qint64 changedNs = 0;  // last change of contents or metadata
-    quint64 links = 1;     // hard links to the file
-    bool sparse = false;   // has holes: fewer bytes stored than its size
+    quint64 links = 1;    // hard links to the file
+    bool sparse = false;  // has holes: fewer bytes stored than its size
 };
 
-// True where Look gives device and inode, so that two paths of one file can be told.
-bool HasFileIds();
+// True where the drive holding `path` gives each file a number of its own, so that two paths with
+// one device and inode can be one file. Not on FUSE or network drives, which pass on what their
+// server says: a view of several disks may give two files one number.
+bool UniqueFileIds(const QString& path);
 
 Look LookAt(const QString& path);
 // The path with its folder resolved (links and "..") and its name as it is: two paths of one

@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#ifdef __linux__
+#include <sys/vfs.h>
+#endif
 #include <unistd.h>
 #include <QFile>
 #include <algorithm>
@@ -28,8 +31,8 @@ qint64 Ns(const timespec& time) {
 Look LookOf(const struct stat& info) {
     Look look;
     look.kind = S_ISREG(info.st_mode) ? Kind::File : Kind::NotAFile;
-    look.id = {quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size), Ns(info.st_mtim)};
-    look.changedNs = Ns(info.st_ctim);
+    look.id = {quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size), Ns(info.st_mtim),
+               Ns(info.st_ctim)};
     look.links = quint64(info.st_nlink);
     look.sparse = qint64(info.st_blocks) * 512 < qint64(info.st_size);
     return look;
@@ -37,7 +40,7 @@ Look LookOf(const struct stat& info) {
 
 bool Unchanged(const struct stat& info, const Look& look) {
     const Look now = LookOf(info);
-    return now.kind == Kind::File && now.id == look.id && now.changedNs == look.changedNs;
+    return now.kind == Kind::File && now.id == look.id;
 }
 
 // Opens `path` to read without following a link, without waiting on a fifo put in the file's
@@ -51,8 +54,21 @@ int OpenQuietly(const QString& path) {
 
 }  // namespace
 
-bool HasFileIds() {
+bool UniqueFileIds(const QString& path) {
+#ifdef __linux__
+    struct statfs info;
+    if (::statfs(QFile::encodeName(path).constData(), &info) != 0)
+        return false;
+    // FUSE, NFS, SMB (three), 9P, Coda, AFS, NCP.
+    constexpr decltype(info.f_type) passedOn[] = {0x65735546, 0x6969,     0x517b,
+                                                  0xff534d42, 0xfe534d42, 0x01021997,
+                                                  0x73757245, 0x5346414f, 0x564c};
+    return std::find(std::begin(passedOn), std::end(passedOn), info.f_type) == std::end(passedOn);
+#else
+    // Elsewhere file systems are known by name, not number: the ids are taken as they are.
+    Q_UNUSED(path);
     return true;
+#endif
 }
 
 Look LookAt(const QString& path) {

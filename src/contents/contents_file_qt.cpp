@@ -1,6 +1,6 @@
 // Looking at and reading files with Qt's file classes, for platforms without the POSIX calls.
 // Qt gives no file ids, so two paths of one file are told apart only by their resolved names, and
-// a file replaced in between is caught only by its size and last-write time.
+// a file replaced in between is caught only by its size, last-write and change times.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -24,20 +24,21 @@ Look LookOf(const QFileInfo& info) {
     }
     look.kind = info.isFile() && !info.isSymLink() ? Kind::File : Kind::NotAFile;
     const QDateTime modified = info.fileTime(QFileDevice::FileModificationTime);
-    look.id = {0, 0, info.size(), modified.toMSecsSinceEpoch() * 1'000'000};
-    look.changedNs =
-        info.fileTime(QFileDevice::FileMetadataChangeTime).toMSecsSinceEpoch() * 1'000'000;
+    const QDateTime changed = info.fileTime(QFileDevice::FileMetadataChangeTime);
+    look.id = {0, 0, info.size(), modified.toMSecsSinceEpoch() * 1'000'000,
+               changed.toMSecsSinceEpoch() * 1'000'000};
     return look;
 }
 
 bool Unchanged(const QFileInfo& info, const Look& look) {
     const Look now = LookOf(info);
-    return now.kind == Kind::File && now.id == look.id && now.changedNs == look.changedNs;
+    return now.kind == Kind::File && now.id == look.id;
 }
 
 }  // namespace
 
-bool HasFileIds() {
+bool UniqueFileIds(const QString& path) {
+    Q_UNUSED(path);
     return false;
 }
 

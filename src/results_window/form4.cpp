@@ -546,7 +546,7 @@ void Form4::OnSendToTrash() {
     // alike.
     if (model_.ContentsCompared()) {
         question.withoutCopy = model_.WithoutCopyLeft(requested);
-        question.changed = model_.ChangedSinceCompared(requested);
+        question.changed = model_.ChangedSinceCompared(requested, &before.asCompared);
     } else {
         question.emptiedGroups =
             model_.MatchSetsLeftWithout(QSet<QString>(requested.begin(), requested.end()));
@@ -572,6 +572,11 @@ void Form4::UndoLastTrashRequest() {
         return;
     const RestoreOutcome outcome = RestoreFromTrash(undo.moved, *dialogs_);
     const QSet<QString> back(outcome.restored.begin(), outcome.restored.end());
+    // Back unchanged, still the file compared; the undo checked it in the Trash by all its times.
+    for (const QString& path : outcome.restored) {
+        if (undo.asCompared.contains(path))
+            model_.KeepComparedAfterUndo(path);
+    }
 
     // The list as it was before the request, less the rows of files that did not come back;
     // rows that stayed keep the marks given since.

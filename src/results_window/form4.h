@@ -112,6 +112,7 @@ private:
     struct TrashUndo {
         QList<TrashedFile> moved;
         std::vector<ResultRow> rows;
+        QSet<QString> asCompared;  // the requested files unchanged since compared
     };
     TrashUndo lastRequest_;
     QAction* undoAction_ = nullptr;

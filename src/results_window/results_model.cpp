@@ -264,9 +264,7 @@ QString ResultsModel::CopiesTip(int row) const {
     for (const QString& other : others.mid(0, TipPaths)) {
         tip += u'\n' + other;
         // Another name of this very file: trashing one name frees no space.
-        const FileIdentity& id = contents_.value(other).identity;
-        if (id.inode != 0 && id.device == found->identity.device &&
-            id.inode == found->identity.inode)
+        if (found->file > 0 && contents_.value(other).file == found->file)
             tip += QStringLiteral(" (the same file, by another name)");
     }
     if (others.size() > TipPaths)
@@ -458,7 +456,8 @@ QStringList ResultsModel::WithoutCopyLeft(const QStringList& paths) const {
     return names;
 }
 
-QStringList ResultsModel::ChangedSinceCompared(const QStringList& paths) const {
+QStringList ResultsModel::ChangedSinceCompared(const QStringList& paths,
+                                               QSet<QString>* unchanged) const {
     QStringList names;
     for (const QString& path : paths) {
         const auto found = contents_.constFind(path);
@@ -467,8 +466,21 @@ QStringList ResultsModel::ChangedSinceCompared(const QStringList& paths) const {
         const FileIdentity now = CurrentIdentity(path);
         if (now.size >= 0 && now != found->identity)
             names.append(FileNameOf(path));
+        else if (now.size >= 0 && unchanged)
+            unchanged->insert(path);
     }
     return names;
+}
+
+void ResultsModel::KeepComparedAfterUndo(const QString& path) {
+    const auto found = contents_.find(path);
+    if (found == contents_.end())
+        return;
+    const FileIdentity now = CurrentIdentity(path);
+    FileIdentity compared = found->identity;
+    compared.changedNs = now.changedNs;
+    if (now.size >= 0 && now == compared)
+        found->identity = now;
 }
 
 QStringList ResultsModel::UniqueCheckedPaths() const {

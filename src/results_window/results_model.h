@@ -87,9 +87,14 @@ public:
     // With one: the names of the files at `paths` that leave no identical copy behind, unchanged,
     // outside `paths` (no copy, or not compared, included).
     QStringList WithoutCopyLeft(const QStringList& paths) const;
-    // The names of the files at `paths` whose size or last-write time is not what it was when
-    // their contents were compared (or that were replaced since); files gone are left out.
-    QStringList ChangedSinceCompared(const QStringList& paths) const;
+    // The names of the files at `paths` whose size, last-write or change time is not what it was
+    // when their contents were compared (or that were replaced since); files gone are left out.
+    // `unchanged`, when given, gets the paths of the others that were compared.
+    QStringList ChangedSinceCompared(const QStringList& paths,
+                                     QSet<QString>* unchanged = nullptr) const;
+    // A file that an undo put back, as compared when it went: the moves changed its change time
+    // alone, which its compared identity takes on, as long as nothing else differs.
+    void KeepComparedAfterUndo(const QString& path);
     // Removes every row whose path is in `paths`; all other rows keep their order, mark and
     // colour.
     void RemoveRowsOfPaths(const QSet<QString>& paths);

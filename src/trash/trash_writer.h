@@ -19,6 +19,7 @@ struct TrashedFile {
     quint64 inode = 0;
     qint64 size = -1;
     qint64 modifiedNs = 0;
+    qint64 changedNs = 0;  // taken in the Trash: the move itself changes it on most drives
     quint64 recordInode = 0;
     QByteArray recordContent;  // the record exactly as written
 };

@@ -57,8 +57,8 @@ bool SameEntry(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-qint64 ModifiedNs(const struct stat& st) {
-    return qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+qint64 Ns(const timespec& time) {
+    return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
 }
 
 // A file descriptor closed when it goes out of scope.
@@ -781,7 +781,8 @@ struct TrashWriter::Impl {
             moved.device = st.st_dev;
             moved.inode = st.st_ino;
             moved.size = st.st_size;
-            moved.modifiedNs = ModifiedNs(st);
+            moved.modifiedNs = Ns(st.st_mtim);
+            moved.changedNs = Ns(st.st_ctim);
             moved.recordInode = record.inode;
             moved.recordContent = record.content;
             return true;
@@ -864,7 +865,8 @@ QString TrashWriter::TrashName() {
 bool TrashWriter::StillInTrash(const TrashedFile& moved) {
     struct stat st;
     if (::lstat(Encode(moved.trashed).constData(), &st) != 0 || st.st_dev != moved.device ||
-        st.st_ino != moved.inode || st.st_size != moved.size || ModifiedNs(st) != moved.modifiedNs)
+        st.st_ino != moved.inode || st.st_size != moved.size ||
+        Ns(st.st_mtim) != moved.modifiedNs || Ns(st.st_ctim) != moved.changedNs)
         return false;
     // The record as written, not one another program made under the same name.
     Fd record(

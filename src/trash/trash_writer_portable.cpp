@@ -40,6 +40,7 @@ bool TrashWriter::MoveToTrash(const QString& path, TrashedFile& moved, QString& 
     const QFileInfo there(moved.trashed);
     moved.size = there.size();
     moved.modifiedNs = there.lastModified().toMSecsSinceEpoch() * 1'000'000;
+    moved.changedNs = there.metadataChangeTime().toMSecsSinceEpoch() * 1'000'000;
     return true;
 }
 
@@ -47,7 +48,8 @@ bool TrashWriter::StillInTrash(const TrashedFile& moved) {
     const QFileInfo there(moved.trashed);
     return !moved.trashed.isEmpty() && (there.exists() || there.isSymLink()) &&
            there.size() == moved.size &&
-           there.lastModified().toMSecsSinceEpoch() * 1'000'000 == moved.modifiedNs;
+           there.lastModified().toMSecsSinceEpoch() * 1'000'000 == moved.modifiedNs &&
+           there.metadataChangeTime().toMSecsSinceEpoch() * 1'000'000 == moved.changedNs;
 }
 
 QString TrashWriter::TrashName() {

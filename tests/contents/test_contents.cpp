@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 #include <atomic>
 
@@ -162,6 +164,45 @@ private Q_SLOTS:
         Write(u"A/g"_s, Pattern(5000));
         names = {u"A/f"_s, u"L/f"_s, u"A/g"_s};
         QCOMPARE(Verdicts(), u"A/f=1/1 L/f=samefile A/g=1/1"_s);
+    }
+
+    // A FUSE view may give two different files one device and inode, and the same looks: they are
+    // read apart, not joined as hard links (which would make b a copy of a and c the same file).
+    void filesOfOneInodeOnAFuseViewAreReadApart() {
+        if (!QFile::exists(u"/dev/fuse"_s))
+            QSKIP("FUSE is not available here");
+        const QDateTime written = QDateTime::fromSecsSinceEpoch(1'600'000'000, Qt::UTC);
+        tree->dir(u"disks"_s);
+        for (const auto& [name, seed] : {std::pair{u"a"_s, 0}, {u"b"_s, 0}, {u"c"_s, 1}}) {
+            QFile file(tree->path(u"disks/"_s + name));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(Pattern(5000, seed)) == 5000 &&
+                    file.flush() && file.setFileTime(written, QFileDevice::FileModificationTime));
+        }
+        tree->dir(u"view"_s);
+        QProcess view;
+        view.start(QStringLiteral(TALLYROOK_ONE_INODE_FS),
+                   {tree->path(u"disks"_s), tree->path(u"view"_s)});
+        const auto unmounted = qScopeGuard([&] {
+            for (const QString& unmount : {u"fusermount3"_s, u"fusermount"_s})
+                if (QProcess::execute(unmount, {u"-u"_s, tree->path(u"view"_s)}) == 0)
+                    break;
+            if (!view.waitForFinished(10'000))
+                view.kill();
+            view.waitForFinished();
+        });
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return view.state() == QProcess::NotRunning ||
+                       QFileInfo(tree->path(u"view/a"_s)).isFile();
+            },
+            10'000));
+        if (view.error() == QProcess::FailedToStart || view.exitCode() == 77)
+            QSKIP("python3-fusepy is missing, or FUSE cannot mount here");
+        QVERIFY2(view.state() == QProcess::Running, view.readAllStandardError().constData());
+        names = {u"view/a"_s, u"view/b"_s, u"view/c"_s};
+        QCOMPARE(Verdicts(), u"view/a=1/1 view/b=1/1 view/c=no"_s);
+        QCOMPARE(results.bytesRead, 3 * 5000);
+        QVERIFY(results.files[0].file != results.files[1].file);
     }
 
     void emptyFilesAreCopiesWithoutARead() {

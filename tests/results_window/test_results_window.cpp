@@ -379,6 +379,38 @@ private Q_SLOTS:
         QCOMPARE(f.list->columnWidth(ResultsModel::FilenameColumn), filenameWidth);
     }
 
+    // A keeper rewritten with as many bytes and its time put back has changed, and so has a copy
+    // given other permissions; a file that an undo put back as it went has not.
+    void changeTimesTellWhatChangedSinceCompared() {
+        Fixture f;
+        const QString keeper = f.MakeFile(u"keeper.mp3"_s, "11", 1);
+        const QString copy = f.MakeFile(u"copy.mp3"_s, "11", 2);
+        const QString other = f.MakeFile(u"other.mp3"_s, "11", 3);
+        for (const QString& path : {keeper, copy, other})
+            f.Add(path, false, 1, 2, f.model.RowCount() + 1);
+        QVERIFY(f.Show());
+        f.Menu(0, form4::KeepOldestAction);
+        QVERIFY(QTest::qWaitFor([&] { return f.Marks() == u"011"_s; }));
+        QTest::qWait(50);  // change times move by clock ticks
+        QVERIFY(f.MakeFile(u"keeper.mp3"_s, "22", 1) == keeper);
+        QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner));
+        f.dialogs.answer = false;
+        f.Click(form4::SendToTrashButton);
+        QCOMPARE(f.dialogs.questions.last().withoutCopy,
+                 (QStringList{u"copy.mp3"_s, u"other.mp3"_s}));
+        QCOMPARE(f.dialogs.questions.last().changed, QStringList{u"copy.mp3"_s});
+
+        f.model.SetCheckedByText(copy, false);
+        f.dialogs.answer = true;
+        f.Click(form4::SendToTrashButton);
+        f.Menu(0, form4::UndoAction);
+        QVERIFY(QFile::exists(other) && f.Marks() == u"001"_s);
+        f.dialogs.answer = false;
+        f.Click(form4::SendToTrashButton);
+        QCOMPARE(f.dialogs.questions.last().withoutCopy, QStringList{u"other.mp3"_s});
+        QVERIFY(f.dialogs.questions.last().changed.isEmpty());
+    }
+
     void aStoppedComparisonChangesNothing() {
         Fixture f;
         QSemaphore read, gate;

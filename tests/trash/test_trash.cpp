@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -182,6 +183,23 @@ private Q_SLOTS:
         QVERIFY(!TrashWriter::Restore(moved, request.reason) && !QFile::exists(Text(mine)));
         QCOMPARE(request.reason, u"It is no longer in the Trash."_s);
         QVERIFY(Read(Raw(moved.trashed)) == "them" && Read(Raw(moved.record)) == record);
+    }
+
+    // Rewritten in the Trash with as many bytes and its times put back: not what was moved.
+    void undoLeavesAFileRewrittenInTheTrash() {
+        QTemporaryDir tree;
+        const QByteArray mine = Raw(tree.path()) + "/rewritten.jpg";
+        Request request;
+        QVERIFY(Write(mine, "mine") && request.Move(mine));
+        const QByteArray trashed = Raw(request.moved.trashed);
+        struct stat moved;
+        QVERIFY(::lstat(trashed.constData(), &moved) == 0);
+        QTest::qWait(50);  // change times move by clock ticks
+        QVERIFY(Write(trashed, "them"));
+        const timespec times[2] = {moved.st_atim, moved.st_mtim};
+        QVERIFY(::utimensat(AT_FDCWD, trashed.constData(), times, AT_SYMLINK_NOFOLLOW) == 0);
+        QVERIFY(!TrashWriter::Restore(request.moved, request.reason) && !QFile::exists(Text(mine)));
+        QVERIFY(Read(trashed) == "them" && QFile::exists(request.moved.record));
     }
 
     // Without a no-replace rename (EINVAL on FUSE), a file appearing then is never replaced.
