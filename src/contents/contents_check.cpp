@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <list>
+#include <unordered_map>
 
 #include "contents/contents_file.h"
 
@@ -91,9 +92,17 @@ private:
     std::vector<std::vector<int>> sets_;  // paths of each copy set
     std::list<int> open_;                 // units with an open file, least recently read first
     std::vector<Buffer> spare_;
+    std::unordered_map<quint64, bool> mayPrefetch_;
     qint64 bytesRead_ = 0;
 
     bool Stopping() const { return stop_.load(std::memory_order_relaxed); }
+    // Asked once per file system (by device).
+    bool MayPrefetchOn(const Path& path) {
+        const auto [at, added] = mayPrefetch_.try_emplace(path.look.id.device, false);
+        if (added)
+            at->second = MayPrefetch(files_[path.firstEntry].path);
+        return at->second;
+    }
     const QString& PathText(int p) const { return files_[paths_[size_t(p)].firstEntry].path; }
     qint64 SizeOf(int u) const { return paths_[size_t(units_[size_t(u)].firstPath)].look.id.size; }
 
@@ -266,7 +275,8 @@ private:
                 const bool shared =
                     (prefetched > 0 && SizeOf(order[prefetched - 1]) == bytes) ||
                     (prefetched + 1 < order.size() && SizeOf(order[prefetched + 1]) == bytes);
-                if (shared && bytes > 0)
+                const Path& first = paths_[size_t(units_[size_t(u)].firstPath)];
+                if (shared && bytes > 0 && MayPrefetchOn(first))
                     Prefetch(PathText(units_[size_t(u)].firstPath),
                              std::min(bytes, options_.maxChunk));
             }

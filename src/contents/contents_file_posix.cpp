@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #include <QFile>
 #include <algorithm>
@@ -135,6 +136,39 @@ bool StillSame(OpenedFile* file, const QString& path, const Look& look) {
         return false;
     // The path must still name it: a file put in its place is not what was read.
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && Unchanged(info, look);
+}
+
+namespace {
+
+// File systems whose reads a server answers: FUSE and the network ones (statfs's f_type).
+bool ServedFromAfar(quint32 type) {
+    switch (type) {
+        case 0x65735546:  // FUSE
+        case 0x6969:      // NFS
+        case 0x517B:      // SMB
+        case 0xFF534D42:  // CIFS
+        case 0xFE534D42:  // SMB2
+        case 0x01021997:  // 9p
+        case 0x5346414F:  // AFS
+        case 0x6B414653:  // kAFS
+        case 0x00C36400:  // Ceph
+        case 0x73757245:  // Coda
+        case 0x564C:      // NCP
+        case 0x0BD00BD0:  // Lustre
+        case 0x01161970:  // GFS2
+        case 0x7461636F:  // OCFS2
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+bool MayPrefetch(const QString& path) {
+    struct statfs info;
+    return ::statfs(QFile::encodeName(path).constData(), &info) == 0 &&
+           !ServedFromAfar(quint32(info.f_type));
 }
 
 void Prefetch(const QString& path, qint64 length) {
