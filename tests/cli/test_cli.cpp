@@ -110,6 +110,13 @@ private Q_SLOTS:
         tree_.rawFile(QByteArray("bad/caf\xE9.mp3"));  // Latin-1, not UTF-8
         QCOMPARE(::chmod(QByteArray(tree_.rawRoot() + "/open/locked").constData(), 0), 0);
         QCOMPARE(::chmod(tree_.rawRoot().constData(), 0755), 0);  // for nobody, below
+        // 1,097 folders, half of them with subfolders: more than the read-ahead may hold open
+        // under a low descriptor limit.
+        for (int i = 0; i < 512; ++i) {
+            const QString folder = u"many/a%1/b%2/c%3/"_qs.arg(i / 64).arg(i / 8 % 8).arg(i % 8);
+            tree_.file(folder + u"f"_qs);
+            tree_.file(folder + u"d/g"_qs);
+        }
         // Name twins: 16,400 rows; all of one size: 16,400 more.
         for (int i = 0; i < 16400; ++i)
             tree_.file(u"all/%1/f%2"_qs.arg(QChar(u'a' + i % 2)).arg(i / 2));
@@ -254,6 +261,11 @@ private Q_SLOTS:
             u"32800\nSize\tlight red\t8201\n"_qs);
         row("capped", "--name --size --tsv all/a all/b | sed -n '$=;$p' | cut -f 4-6", 0,
             u"32767\nSize\tlight red\t8201\n"_qs, full.arg(u"32,767"));
+        // Under "ulimit -n 16" the workers take only their share: every folder is read, none is
+        // said to be unreadable.
+        row("low descriptor limit",
+            "ulimit -n 16; TALLYROOK_WALK_WORKERS=64 \"$0\" --name --tsv many | wc -l", 0,
+            u"1024\n"_qs);
         row("closed pipe", "--all --name --size --tsv all/a all/b | head -1 >/dev/null", 0, {});
         // Numbers and dates from different categories, in the zone five hours behind UTC.
         row("categories and zone",
