@@ -10,6 +10,7 @@ packages=(
     fonts-liberation
     dpkg-dev file
     groff-base appstream desktop-file-utils lintian
+    python3-fusepy fuse3
 )
 
 missing=()

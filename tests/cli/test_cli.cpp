@@ -8,6 +8,7 @@
 #include <QTest>
 #include <array>
 
+#include "support/hung_view.h"
 #include "support/temp_tree.h"
 #include "support/test_env.h"
 
@@ -343,6 +344,29 @@ private Q_SLOTS:
         QVERIFY(piped.waitForFinished(30000));
         QCOMPARE(piped.exitCode(), 130);
         QCOMPARE(piped.readAllStandardOutput() + piped.readAllStandardError(), QByteArray());
+    }
+
+    // A contents check waiting on a share that does not answer ends on Ctrl-C, rowless, and on
+    // SIGTERM.
+    void endsWhileAReadDoesNotAnswer() {
+        for (const int signal : {SIGINT, SIGTERM}) {
+            tallyrook::test::HungView view(tree_.root());
+            if (!view.Missing().isEmpty())
+                QSKIP(qPrintable(view.Missing()));
+            QProcess process;
+            Start(process,
+                  {u"--size"_qs, u"--contents"_qs, view.path(u"d1"_qs), view.path(u"d2"_qs)});
+            QVERIFY(view.WaitFor("waits"));
+            ::kill(static_cast<pid_t>(process.processId()), signal);
+            // Only a watchdog: ending the view ends the read.
+            const bool ended = process.waitForFinished(30000);
+            view.End();
+            QVERIFY(ended);
+            QCOMPARE(process.exitStatus(),
+                     signal == SIGINT ? QProcess::NormalExit : QProcess::CrashExit);
+            QVERIFY(signal != SIGINT || process.exitCode() == 130);
+            QCOMPARE(process.readAllStandardOutput(), QByteArray());
+        }
     }
 };
 
