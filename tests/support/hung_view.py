@@ -14,20 +14,16 @@ import os
 import sys
 import threading
 
-try:
-    from fusepy import FUSE, FuseOSError, Operations  # Debian's name for it
-except ImportError:
-    from fuse import FUSE, FuseOSError, Operations
+# The view of bench/cli/latency_fs.py, without its latency.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.realpath(__file__)), "../../bench/cli"))
+from latency_fs import FUSE, Latency  # noqa: E402
 
 
-class Hung(Operations):
+class Hung(Latency):
     def __init__(self, source, hang_s):
-        self.source = source
+        super().__init__(source, 0)
         self.hang_s = hang_s
         self.never = threading.Event()
-
-    def _path(self, path):
-        return os.path.join(self.source, path.lstrip("/"))
 
     def _hang(self):
         print("waits", flush=True)
@@ -36,34 +32,16 @@ class Hung(Operations):
     def init(self, path):
         print("mounted", flush=True)
 
-    def getattr(self, path, fh=None):
-        try:
-            st = os.lstat(self._path(path))
-        except OSError as error:
-            raise FuseOSError(error.errno)
-        keys = ("st_mode", "st_ino", "st_nlink", "st_uid", "st_gid", "st_size", "st_atime",
-                "st_mtime", "st_ctime")
-        return {key: getattr(st, key) for key in keys}
-
     def readdir(self, path, fh):
         if os.path.basename(path).startswith("hung"):
             self._hang()
-        return [".", ".."] + os.listdir(self._path(path))
-
-    def open(self, path, flags):
-        return 0
+        return super().readdir(path, fh)
 
     def read(self, path, size, offset, fh):
         self._hang()
         with open(self._path(path), "rb") as f:
             f.seek(offset)
             return f.read(size)
-
-    def statfs(self, path):
-        st = os.statvfs(self.source)
-        keys = ("f_bavail", "f_bfree", "f_blocks", "f_bsize", "f_favail", "f_ffree", "f_files",
-                "f_flag", "f_frsize", "f_namemax")
-        return {key: getattr(st, key) for key in keys}
 
 
 if __name__ == "__main__":
