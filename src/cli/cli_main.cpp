@@ -227,8 +227,9 @@ void CompareContents(CompactRows& rows, Stderr& err) {
     err.ShowProgress(true);
     err.SetCaption(ProgramName + u" [Comparing contents]");
     while (!check.Wait(50)) {
+        // The rows go unprinted: a read that a share does not answer is not waited for.
         if (Interrupted())
-            check.RequestStop();
+            break;
         const ContentsProgress done = check.Progress();
         if (done.bytesTotal > 0)
             err.SetProgress(int(100 * done.bytesDone / done.bytesTotal));

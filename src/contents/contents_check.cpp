@@ -1,14 +1,17 @@
 #include "contents/contents_check.h"
 
-#include <QDeadlineTimer>
 #include <QHash>
 #include <QSet>
-#include <QThread>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
 #include <list>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
 
 #include "contents/contents_file.h"
 
@@ -27,6 +30,8 @@ namespace {
 constexpr qint64 FirstChunk = 4096;
 // How many files ahead of the reading the disk is asked to start.
 constexpr size_t PrefetchAhead = 32;
+// How long a check that was asked to stop is waited for as it goes.
+constexpr int LeaveAfterMs = 250;
 
 struct Counters {
     std::atomic<qint64> filesDone{0}, filesTotal{0}, bytesDone{0}, bytesTotal{0};
@@ -92,9 +97,17 @@ private:
     std::vector<std::vector<int>> sets_;  // paths of each copy set
     std::list<int> open_;                 // units with an open file, least recently read first
     std::vector<Buffer> spare_;
+    std::unordered_map<quint64, bool> mayPrefetch_;
     qint64 bytesRead_ = 0;
 
     bool Stopping() const { return stop_.load(std::memory_order_relaxed); }
+    // Asked once per file system (by device).
+    bool MayPrefetchOn(const Path& path) {
+        const auto [at, added] = mayPrefetch_.try_emplace(path.look.id.device, false);
+        if (added)
+            at->second = MayPrefetch(files_[path.firstEntry].path);
+        return at->second;
+    }
     const QString& PathText(int p) const { return files_[paths_[size_t(p)].firstEntry].path; }
     qint64 SizeOf(int u) const { return paths_[size_t(units_[size_t(u)].firstPath)].look.id.size; }
 
@@ -278,7 +291,8 @@ private:
                 const bool shared =
                     (prefetched > 0 && SizeOf(order[prefetched - 1]) == bytes) ||
                     (prefetched + 1 < order.size() && SizeOf(order[prefetched + 1]) == bytes);
-                if (shared && bytes > 0)
+                const Path& first = paths_[size_t(units_[size_t(u)].firstPath)];
+                if (shared && bytes > 0 && MayPrefetchOn(first))
                     Prefetch(PathText(units_[size_t(u)].firstPath),
                              std::min(bytes, options_.maxChunk));
             }
@@ -578,6 +592,7 @@ private:
 
 }  // namespace
 
+// Shared by the check and its thread, which keeps it alive when it is left to end on its own.
 class ContentsCheck::Worker {
 public:
     QList<ContentsFile> files;
@@ -585,32 +600,37 @@ public:
     std::atomic<bool> stop{false};
     Counters counters;
     ContentsResults results;
-    // Set once `results` is written: the hand-over a thread checker can see, where the thread's
-    // own end is synchronised inside Qt.
-    std::atomic<bool> finished{false};
-    std::unique_ptr<QThread> thread;
+    std::thread thread;
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool finished = false;  // under the mutex
 };
 
 ContentsCheck::ContentsCheck(QList<ContentsFile> files, ContentsOptions options)
-    : worker_(std::make_unique<Worker>()) {
+    : worker_(std::make_shared<Worker>()) {
     worker_->files = std::move(files);
     worker_->options = std::move(options);
 }
 
 ContentsCheck::~ContentsCheck() {
-    Stop();
+    RequestStop();
+    // A read that a share does not answer can take for ever, and no signal ends it: the thread is
+    // left to end on its own, with what it works on.
+    if (!Wait(LeaveAfterMs))
+        worker_->thread.detach();
 }
 
 void ContentsCheck::Start() {
-    if (worker_->thread)
+    if (worker_->thread.joinable())
         return;
-    Worker* worker = worker_.get();
-    worker_->thread.reset(QThread::create([worker] {
-        worker->results =
+    worker_->thread = std::thread([worker = worker_] {
+        ContentsResults results =
             Checker(worker->files, worker->options, worker->stop, worker->counters).Run();
-        worker->finished.store(true, std::memory_order_release);
-    }));
-    worker_->thread->start();
+        const std::lock_guard lock(worker->mutex);
+        worker->results = std::move(results);
+        worker->finished = true;
+        worker->ended.notify_all();
+    });
 }
 
 void ContentsCheck::RequestStop() {
@@ -623,14 +643,23 @@ void ContentsCheck::Stop() {
 }
 
 bool ContentsCheck::Wait(int msecs) {
-    return !worker_->thread ||
-           (worker_->thread->wait(msecs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
-                                            : QDeadlineTimer(msecs)) &&
-            worker_->finished.load(std::memory_order_acquire));
+    Worker& worker = *worker_;
+    if (!worker.thread.joinable())
+        return true;
+    std::unique_lock lock(worker.mutex);
+    const auto finished = [&worker] { return worker.finished; };
+    if (msecs < 0)
+        worker.ended.wait(lock, finished);
+    else if (!worker.ended.wait_for(lock, std::chrono::milliseconds(msecs), finished))
+        return false;
+    lock.unlock();
+    worker.thread.join();
+    return true;
 }
 
 bool ContentsCheck::IsFinished() const {
-    return !worker_->thread || worker_->finished.load(std::memory_order_acquire);
+    const std::lock_guard lock(worker_->mutex);
+    return !worker_->thread.joinable() || worker_->finished;
 }
 
 ContentsProgress ContentsCheck::Progress() const {

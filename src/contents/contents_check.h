@@ -98,7 +98,9 @@ struct ContentsOptions {
 class ContentsCheck {
 public:
     explicit ContentsCheck(QList<ContentsFile> files, ContentsOptions options = {});
-    ~ContentsCheck();  // stops the check and waits for its thread
+    // Stops the check and waits for its thread a moment; a thread still in a read then (a share
+    // that does not answer) is left to end on its own.
+    ~ContentsCheck();
     ContentsCheck(const ContentsCheck&) = delete;
     ContentsCheck& operator=(const ContentsCheck&) = delete;
 
@@ -117,7 +119,7 @@ public:
 
 private:
     class Worker;
-    std::unique_ptr<Worker> worker_;
+    std::shared_ptr<Worker> worker_;
 };
 
 // The same on the calling thread, for the command line and tests.

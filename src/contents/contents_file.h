@@ -49,8 +49,13 @@ qint64 DataFrom(OpenedFile& file, qint64 offset);
 // Whether the open file and the path are still the file `look` saw, unchanged.
 bool StillSame(OpenedFile* file, const QString& path, const Look& look);
 
+// Whether the system may be asked to read ahead on the file system that holds `path`. Not where a
+// server answers the reads (FUSE, network file systems): there the next open of the file waits,
+// unkillable, for the pages asked of a server that may never answer.
+bool MayPrefetch(const QString& path);
 // Asks the system to start reading the first `length` bytes of a file that is read soon, so that
-// the disk works on several files at once. Reads nothing into the program.
+// the disk works on several files at once. Reads nothing into the program. Only where
+// MayPrefetch().
 void Prefetch(const QString& path, qint64 length);
 // How many files the check may keep open at once.
 int OpenFileLimit();

@@ -52,23 +52,44 @@ int OpenQuietly(const QString& path) {
     return fd < 0 && errno == EPERM ? ::open(raw.constData(), flags) : fd;
 }
 
-}  // namespace
-
-bool UniqueFileIds(const QString& path) {
+// True on file systems whose reads a server answers (FUSE and the network ones, by statfs's
+// f_type): a read-ahead hint there cannot be taken back, and their inode numbers may be passed on
+// from several disks. True too where the system cannot say; false where it never can.
+bool ServedFromAfar(const QString& path) {
 #ifdef __linux__
     struct statfs info;
     if (::statfs(QFile::encodeName(path).constData(), &info) != 0)
-        return false;
-    // FUSE, NFS, SMB (three), 9P, Coda, AFS, NCP.
-    constexpr decltype(info.f_type) passedOn[] = {0x65735546, 0x6969,     0x517b,
-                                                  0xff534d42, 0xfe534d42, 0x01021997,
-                                                  0x73757245, 0x5346414f, 0x564c};
-    return std::find(std::begin(passedOn), std::end(passedOn), info.f_type) == std::end(passedOn);
+        return true;
+    switch (quint32(info.f_type)) {
+        case 0x65735546:  // FUSE
+        case 0x6969:      // NFS
+        case 0x517B:      // SMB
+        case 0xFF534D42:  // CIFS
+        case 0xFE534D42:  // SMB2
+        case 0x01021997:  // 9p
+        case 0x5346414F:  // AFS
+        case 0x6B414653:  // kAFS
+        case 0x00C36400:  // Ceph
+        case 0x73757245:  // Coda
+        case 0x564C:      // NCP
+        case 0x0BD00BD0:  // Lustre
+        case 0x01161970:  // GFS2
+        case 0x7461636F:  // OCFS2
+            return true;
+        default:
+            return false;
+    }
 #else
-    // Elsewhere file systems are known by name, not number: the ids are taken as they are.
+    // Elsewhere file systems are known by name, not number.
     Q_UNUSED(path);
-    return true;
+    return false;
 #endif
+}
+
+}  // namespace
+
+bool UniqueFileIds(const QString& path) {
+    return !ServedFromAfar(path);
 }
 
 Look LookAt(const QString& path) {
@@ -151,6 +172,10 @@ bool StillSame(OpenedFile* file, const QString& path, const Look& look) {
         return false;
     // The path must still name it: a file put in its place is not what was read.
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && Unchanged(info, look);
+}
+
+bool MayPrefetch(const QString& path) {
+    return !ServedFromAfar(path);
 }
 
 void Prefetch(const QString& path, qint64 length) {

@@ -87,6 +87,11 @@ bool StillSame(OpenedFile* file, const QString& path, const Look& look) {
     return Unchanged(QFileInfo(path), look);
 }
 
+bool MayPrefetch(const QString& path) {
+    Q_UNUSED(path);
+    return false;
+}
+
 void Prefetch(const QString& path, qint64 length) {
     Q_UNUSED(path);
     Q_UNUSED(length);

@@ -433,10 +433,11 @@ void Form4::PollComparison() {
         return;
     }
     Comparison& comparison = *comparison_;
-    if (!comparison.check->IsFinished()) {
-        // Stopped, it ends within a read; until then the window is the user's again.
+    // A stopped check goes at once, its results unused: one that waits on a share that does not
+    // answer is left to end on its own.
+    if (!comparison.stopped && !comparison.check->IsFinished()) {
         const ContentsProgress done = comparison.check->Progress();
-        if (comparison.progress && !comparison.stopped) {
+        if (comparison.progress) {
             comparison.progress->setLabelText(
                 QStringLiteral("Comparing contents: ") + QLocale().toString(done.filesDone) +
                 QStringLiteral(" of ") + QLocale().toString(done.filesTotal) +
@@ -450,9 +451,11 @@ void Form4::PollComparison() {
     comparisonPoll_->stop();
     const std::unique_ptr<Comparison> finished = std::move(comparison_);
     delete finished->progress;
-    const ContentsResults& results = finished->check->Results();
     // A stopped check leaves the list as it was; one of an earlier run's list is no longer true.
-    if (finished->stopped || results.stopped || finished->list != model_.ListNumber())
+    if (finished->stopped || finished->list != model_.ListNumber())
+        return;
+    const ContentsResults& results = finished->check->Results();
+    if (results.stopped)
         return;
     model_.SetContents(finished->files, results);
     if (finished->then)

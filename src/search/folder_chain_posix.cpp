@@ -2,6 +2,7 @@
 // known by device and inode.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
@@ -18,6 +19,24 @@ namespace tallyrook::walk_detail {
 
 using FolderId = std::pair<quint64, quint64>;  // st_dev, st_ino
 
+namespace {
+
+// A share of the descriptor limit, 1 in `of`, from `least` to `most`: the rest is the program's.
+int DescriptorShare(int of, int least, int most) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return most;
+    return int(std::clamp<rlim_t>(limit.rlim_cur / rlim_t(of), rlim_t(least), rlim_t(most)));
+}
+
+constexpr int FolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+bool OutOfDescriptors(int error) {
+    return error == EMFILE || error == ENFILE;
+}
+
+}  // namespace
+
 bool Identify(int fd, FolderId& id) {
     struct stat info;
     if (::fstat(fd, &info) != 0)
@@ -30,13 +49,18 @@ bool Identify(int fd, FolderId& id) {
 // without following links, so that no path length limit applies and a folder swapped for a link
 // is never entered. At most MaxOpen descriptors are open at any depth: the shallowest are closed
 // and opened again from their parent ("..", or down from an open ancestor) when needed, each
-// checked against the identity it had. With read-ahead, the folders below the root are opened and
+// checked against the identity it had. Under a low descriptor limit fewer are kept open, and the
+// read-ahead takes only its share. With read-ahead, the folders below the root are opened and
 // listed by its workers, and only those they leave are opened here.
 class FolderChain::Chain {
 public:
-    Chain(const ReadAheadLimits& readAhead, bool readSizes) : limits_(readAhead) {
-        if (readAhead.workers > 0)
-            ahead_ = std::make_unique<ReadAhead>(readAhead, readSizes);
+    Chain(const ReadAheadLimits& readAhead, bool readSizes)
+        : limits_(readAhead), maxOpen_(DescriptorShare(8, 2, MaxOpen)) {
+        if (readAhead.workers > 0) {
+            ReadAheadLimits limits = readAhead;
+            limits.descriptors = DescriptorShare(4, 1, limits.descriptors);
+            ahead_ = std::make_unique<ReadAhead>(limits, readSizes);
+        }
     }
     Chain(const Chain&) = delete;
     Chain& operator=(const Chain&) = delete;
@@ -93,9 +117,8 @@ public:
         // Without read-ahead, or left by it.
         const int parent = Fd();
         if (parent < 0)
-            return EBADF;
-        const int fd = ::openat(parent, folder.name.constData(),
-                                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            return errno;
+        const int fd = OpenBelow(parent, folder.name.constData(), FolderFlags);
         const int error = fd < 0 ? errno : Push(folder.name, fd);
         if (error == 0)
             frames_.back().ahead = ahead;  // its subfolders are read ahead again, as its own
@@ -138,7 +161,7 @@ public:
         if (parentNeeded && !frames_.empty() && leaving.fd >= 0) {
             Frame& parent = frames_.back();
             if (parent.fd < 0 && !parent.lost) {
-                const int fd = ::openat(leaving.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                const int fd = OpenBelow(leaving.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
                 Adopt(frames_.size() - 1, fd);
             }
         }
@@ -156,7 +179,7 @@ public:
             return Replay(onEntry);
         const int fd = Fd();
         if (fd < 0)
-            return EBADF;
+            return errno;
         // The stream owns the chain's descriptor from here on; both go together.
         Frame& deepest = frames_.back();
         if (!deepest.dir)
@@ -273,10 +296,13 @@ private:
             if (folder.fileCount == 0 || !folder.sizes.empty())
                 continue;
             const int fd = aheadChain_->Fd();
-            const int copy = fd < 0 ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-            if (copy >= 0)
-                sizeJobs_.emplace_back(submitted_,
-                                       ahead_->ReadSizes(copy, folder.files, folder.fileCount));
+            if (fd < 0)
+                continue;  // the listing pass reads them itself
+            auto job = ahead_->ReadSizes(fd, folder.files, folder.fileCount);
+            // No descriptor to spare: the next call goes on from this folder.
+            if (!job)
+                break;
+            sizeJobs_.emplace_back(submitted_, std::move(job));
         }
     }
 
@@ -289,8 +315,10 @@ private:
     }
 
     // The deepest folder's descriptor, opened again down from the nearest open ancestor when it
-    // was closed; -1 when that is no longer the same folder.
+    // was closed; -1 with errno EBADF when that is no longer the same folder, or EMFILE when it
+    // cannot be opened now but may be later.
     int Fd() {
+        errno = EBADF;
         if (frames_.empty())
             return -1;
         Frame& deepest = frames_.back();
@@ -301,15 +329,38 @@ private:
             --open;
         for (size_t k = open + 1; k < frames_.size(); ++k) {
             const int parent = frames_[k - 1].fd;
-            const int fd = parent < 0 ? -1
-                                      : ::openat(parent, frames_[k].name.constData(),
-                                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const int fd =
+                parent < 0 ? -1 : OpenBelow(parent, frames_[k].name.constData(), FolderFlags);
+            if (fd < 0 && parent >= 0 && OutOfDescriptors(errno))
+                return -1;
             if (!Adopt(k, fd)) {
                 deepest.lost = true;
+                errno = EBADF;
                 return -1;
             }
         }
         return deepest.fd;
+    }
+
+    // openat, which out of descriptors closes the chain's shallowest open folders (opened again
+    // when needed) and tries again.
+    int OpenBelow(int parent, const char* name, int flags) {
+        for (;;) {
+            const int fd = ::openat(parent, name, flags);
+            if (fd >= 0 || !OutOfDescriptors(errno) || !CloseShallowest(parent))
+                return fd;
+        }
+    }
+
+    // Closes the shallowest open folder between the root and the deepest but `keep`.
+    bool CloseShallowest(int keep) {
+        for (size_t i = 1; i + 1 < frames_.size(); ++i) {
+            if (frames_[i].fd >= 0 && frames_[i].fd != keep) {
+                Close(frames_[i]);
+                return true;
+            }
+        }
+        return false;
     }
 
     // Gives frame `k` the descriptor if it is still the folder the frame was (any folder when the
@@ -326,7 +377,7 @@ private:
         frames_[k].fd = fd;
         ++open_;
         firstMaybeOpen_ = std::min(firstMaybeOpen_, k);
-        while (open_ > MaxOpen) {
+        while (open_ > maxOpen_) {
             // The shallowest below the root: the deep end is where the work goes on.
             size_t i = std::max<size_t>(firstMaybeOpen_, 1);
             while (frames_[i].fd < 0)
@@ -351,6 +402,7 @@ private:
 
     std::vector<Frame> frames_;
     const ReadAheadLimits limits_;
+    const int maxOpen_;  // of the chain's own descriptors
     std::unique_ptr<ReadAhead> ahead_;
     ReadAhead::FolderRef next_;  // the subfolder Ready() waits for, asked by its name
     QByteArray nextName_;

@@ -74,7 +74,8 @@ public:
     // needed for a folder taken without subfolders.
     void Release(const FolderRef& folder);
 
-    // Reads the sizes of `count` NUL-ended `names` in the folder open as `fd` (taken over).
+    // Reads the sizes of `count` NUL-ended `names` in the folder open as `fd` (duplicated). Null
+    // when the descriptor budget is spent.
     std::shared_ptr<Sizes> ReadSizes(int fd, const QByteArray& names, qsizetype count);
 
 private:

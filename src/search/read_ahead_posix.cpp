@@ -23,6 +23,10 @@ namespace {
 
 std::atomic<int> runningWorkers{0};
 
+bool OutOfDescriptors(int error) {
+    return error == EMFILE || error == ENFILE;
+}
+
 }  // namespace
 
 EntryKind KindOf(int fd, const dirent& entry) {
@@ -162,6 +166,7 @@ struct ReadAhead::Shared {
                 lock.unlock();
                 ReadSizes(*job);
                 lock.lock();
+                --open;
                 continue;
             }
             const FolderRef folder = pending.extract(pending.begin()).value();
@@ -182,11 +187,16 @@ struct ReadAhead::Shared {
             CloseIfDone(parent);
             if (fd < 0)
                 --open;
-            if (stop || folder->dropped) {
+            // Out of descriptors (the program's other files took them): no answer for the user,
+            // the walk opens the folder itself when it gets there.
+            const bool later = OutOfDescriptors(listing->openError);
+            if (stop || folder->dropped || later) {
                 --held;
                 folder->fd = fd;
                 folder->toOpen = 0;
                 CloseIfDone(*folder);
+                if (later && !folder->dropped)
+                    folder->state = Folder::State::Declined;
             } else {
                 folder->fd = fd;
                 folder->bytes = listing->entries.size() + qsizetype(listing->sizes.size() * 8);
@@ -411,13 +421,18 @@ void ReadAhead::Release(const FolderRef& folder) {
 
 std::shared_ptr<ReadAhead::Sizes> ReadAhead::ReadSizes(int fd, const QByteArray& names,
                                                        qsizetype count) {
-    auto job = std::make_shared<Sizes>();
-    job->fd_ = fd;
-    job->names_ = names;
-    job->sizes_.resize(size_t(count));
     Shared& s = *shared_;
+    auto job = std::make_shared<Sizes>();
     {
         const std::lock_guard lock(s.mutex);
+        if (s.open >= s.limits.descriptors)
+            return nullptr;
+        job->fd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (job->fd_ < 0)
+            return nullptr;
+        ++s.open;
+        job->names_ = names;
+        job->sizes_.resize(size_t(count));
         StartWorkers();
         s.sizeJobs.push_back(job);
     }

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <array>
 
+#include "support/hung_view.h"
 #include "support/temp_tree.h"
 #include "support/test_env.h"
 
@@ -110,6 +111,13 @@ private Q_SLOTS:
         tree_.rawFile(QByteArray("bad/caf\xE9.mp3"));  // Latin-1, not UTF-8
         QCOMPARE(::chmod(QByteArray(tree_.rawRoot() + "/open/locked").constData(), 0), 0);
         QCOMPARE(::chmod(tree_.rawRoot().constData(), 0755), 0);  // for nobody, below
+        // 1,097 folders, half of them with subfolders: more than the read-ahead may hold open
+        // under a low descriptor limit.
+        for (int i = 0; i < 512; ++i) {
+            const QString folder = u"many/a%1/b%2/c%3/"_qs.arg(i / 64).arg(i / 8 % 8).arg(i % 8);
+            tree_.file(folder + u"f"_qs);
+            tree_.file(folder + u"d/g"_qs);
+        }
         // Name twins: 16,400 rows; all of one size: 16,400 more.
         for (int i = 0; i < 16400; ++i)
             tree_.file(u"all/%1/f%2"_qs.arg(QChar(u'a' + i % 2)).arg(i / 2));
@@ -263,6 +271,11 @@ private Q_SLOTS:
         // The size group of 16,400 rows does not fit after the 16,400 name rows: left out whole.
         row("capped", "--name --size --tsv all/a all/b | sed -n '$=;$p' | cut -f 4-6", 0,
             u"16400\nName\tblue\t8200\n"_qs, full.arg(u"32,767"));
+        // Under "ulimit -n 16" the workers take only their share: every folder is read, none is
+        // said to be unreadable.
+        row("low descriptor limit",
+            "ulimit -n 16; TALLYROOK_WALK_WORKERS=64 \"$0\" --name --tsv many | wc -l", 0,
+            u"1024\n"_qs);
         row("closed pipe", "--all --name --size --tsv all/a all/b | head -1 >/dev/null", 0, {});
         // Numbers and dates from different categories, in the zone five hours behind UTC.
         row("categories and zone",
@@ -343,6 +356,29 @@ private Q_SLOTS:
         QVERIFY(piped.waitForFinished(30000));
         QCOMPARE(piped.exitCode(), 130);
         QCOMPARE(piped.readAllStandardOutput() + piped.readAllStandardError(), QByteArray());
+    }
+
+    // A contents check waiting on a share that does not answer ends on Ctrl-C, rowless, and on
+    // SIGTERM.
+    void endsWhileAReadDoesNotAnswer() {
+        for (const int signal : {SIGINT, SIGTERM}) {
+            tallyrook::test::HungView view(tree_.root());
+            if (!view.Missing().isEmpty())
+                QSKIP(qPrintable(view.Missing()));
+            QProcess process;
+            Start(process,
+                  {u"--size"_qs, u"--contents"_qs, view.path(u"d1"_qs), view.path(u"d2"_qs)});
+            QVERIFY(view.WaitFor("waits"));
+            ::kill(static_cast<pid_t>(process.processId()), signal);
+            // Only a watchdog: ending the view ends the read.
+            const bool ended = process.waitForFinished(30000);
+            view.End();
+            QVERIFY(ended);
+            QCOMPARE(process.exitStatus(),
+                     signal == SIGINT ? QProcess::NormalExit : QProcess::CrashExit);
+            QVERIFY(signal != SIGINT || process.exitCode() == 130);
+            QCOMPARE(process.readAllStandardOutput(), QByteArray());
+        }
     }
 };
 

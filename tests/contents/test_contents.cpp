@@ -7,8 +7,11 @@
 #include <QScopeGuard>
 #include <QTest>
 #include <atomic>
+#include <future>
 
 #include "contents/contents_check.h"
+#include "contents/contents_file.h"
+#include "support/hung_view.h"
 #include "support/temp_tree.h"
 #include "support/test_env.h"
 
@@ -343,6 +346,28 @@ private Q_SLOTS:
         const ContentsProgress progress = check.Progress();
         QCOMPARE(progress.filesTotal, 40);
         QCOMPARE(progress.filesDone, 4);
+    }
+
+    // Where a server answers the reads, no read-ahead hint is given (the next open would wait,
+    // unkillable, for the pages it asked for); and a check stuck in a read that never answers is
+    // left to end on its own when it goes, rather than holding up a Stop or a closing window.
+    void shareThatDoesNotAnswer() {
+        Write(u"a"_s, Pattern(70'000));
+        Write(u"b"_s, Pattern(70'000));
+        test::HungView view(tree->root());
+        if (!view.Missing().isEmpty())
+            QSKIP(qPrintable(view.Missing()));
+        QVERIFY(contents_detail::MayPrefetch(tree->path(u"a"_s)));
+        QVERIFY(!contents_detail::MayPrefetch(view.path(u"a"_s)));
+        auto check = std::make_unique<ContentsCheck>(
+            QList<ContentsFile>{{view.path(u"a"_s), 70'000, {}}, {view.path(u"b"_s), 70'000, {}}});
+        check->Start();
+        QVERIFY(view.WaitFor("waits"));
+        auto gone = std::async(std::launch::async, [&check] { check.reset(); });
+        // Only a watchdog: ending the view ends the read, and a wait for it.
+        const bool left = gone.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+        view.End();
+        QVERIFY(left);
     }
 
     void progressReachesItsTotals() {

@@ -349,8 +349,7 @@ private Q_SLOTS:
         while (!ahead.Wait(sub, 100)) {
         }
         QCOMPARE(ahead.Take(sub)->openError, ENOENT);
-        QCOMPARE(ahead.ReadSizes(::dup(held), QByteArray("a.txt", 6), 1)->At(0),
-                 FileInventory::NoSize);
+        QCOMPARE(ahead.ReadSizes(held, QByteArray("a.txt", 6), 1)->At(0), FileInventory::NoSize);
         ahead.Release(sub);
         ahead.Release(top);
         ::close(held);
