@@ -551,8 +551,10 @@ private:
             ContentsResult& result = results.files[i];
             result.state = path.state;
             result.reason = path.reason;
-            if (path.look.kind == Kind::File)
+            if (path.look.kind == Kind::File) {
                 result.identity = path.look.id;
+                result.links = path.look.links;
+            }
             if (path.set >= 0) {
                 result.copySet = number[size_t(path.set)];
                 result.otherCopies = int(sets_[size_t(path.set)].size()) - 1;

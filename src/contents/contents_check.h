@@ -61,6 +61,7 @@ struct ContentsResult {
     CopyState state = CopyState::NotCompared;
     NotComparedReason reason = NotComparedReason::Stopped;
     FileIdentity identity;  // as looked at before reading; size -1 when that failed
+    quint64 links = 0;      // the file's names (hard links) then; 0 when it was not looked at
 };
 
 struct ContentsResults {
