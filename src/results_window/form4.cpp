@@ -322,6 +322,10 @@ void Form4::BuildRowMenu() {
          true},
         {form4::UncheckFolderAction, QStringLiteral("Uncheck all in this folder"),
          &Form4::UncheckFolder, true},
+        {form4::ProtectFolderAction, QStringLiteral("Protect this folder"), &Form4::ProtectFolder,
+         true},
+        {form4::StopProtectingAction, QStringLiteral("Stop protecting"), &Form4::StopProtecting,
+         true},
         {{}, {}, nullptr, false},
         {form4::CompareContentsAction, QStringLiteral("Compare Contents"), &Form4::CompareContents,
          false, QKeySequence(Qt::CTRL | Qt::Key_K)},
@@ -338,6 +342,7 @@ void Form4::BuildRowMenu() {
     };
     rowMenu_ = new QMenu(this);
     rowMenu_->setObjectName(form4::RowMenu);
+    rowMenu_->setToolTipsVisible(true);
     for (const RowCommand& command : commands) {
         if (command.name.isEmpty()) {
             rowMenu_->addSeparator();
@@ -346,6 +351,15 @@ void Form4::BuildRowMenu() {
         QAction* action = rowMenu_->addAction(command.text);
         action->setObjectName(command.name);
         action->setData(command.needsRow);
+        if (command.run == &Form4::KeepNewest || command.run == &Form4::KeepOldest ||
+            command.run == &Form4::KeepLargest || command.run == &Form4::KeepShortestPath)
+            action->setToolTip(QStringLiteral(
+                "Checks exactly the extra copies of every set of identical files and unchecks "
+                "every other row. Empty files and protected folders are never checked."));
+        if (command.run == &Form4::ProtectFolder)
+            action->setToolTip(QStringLiteral(
+                "Keeps every file in this folder and below it, for this list: it cannot be "
+                "checked, and the helpers check the other copies instead."));
         connect(action, &QAction::triggered, this,
                 [this, run = command.run] { (this->*run)(menuRow_); });
         if (!command.shortcut.isEmpty()) {
@@ -368,20 +382,30 @@ void Form4::UncheckFolder(int row) {
         model_.SetCheckedInFolder(FolderOf(model_.Row(row).path), false);
 }
 
-void Form4::KeepNewest(int) {
-    KeepOneOfEveryCopy(ResultsModel::Keeper::Newest);
-}
-void Form4::KeepOldest(int) {
-    KeepOneOfEveryCopy(ResultsModel::Keeper::Oldest);
-}
-void Form4::KeepLargest(int) {
-    KeepOneOfEveryCopy(ResultsModel::Keeper::Largest);
-}
-void Form4::KeepShortestPath(int) {
-    KeepOneOfEveryCopy(ResultsModel::Keeper::ShortestPath);
+void Form4::ProtectFolder(int row) {
+    if (row >= 0 && row < model_.RowCount())
+        model_.Protect(FolderOf(model_.Row(row).path));
 }
 
-void Form4::KeepOneOfEveryCopy(ResultsModel::Keeper rule) {
+void Form4::StopProtecting(int row) {
+    if (row >= 0 && row < model_.RowCount())
+        model_.StopProtecting(model_.Row(row).path);
+}
+
+void Form4::KeepNewest(int) {
+    KeepOneOfEveryCopy(KeeperRule::Newest);
+}
+void Form4::KeepOldest(int) {
+    KeepOneOfEveryCopy(KeeperRule::Oldest);
+}
+void Form4::KeepLargest(int) {
+    KeepOneOfEveryCopy(KeeperRule::Largest);
+}
+void Form4::KeepShortestPath(int) {
+    KeepOneOfEveryCopy(KeeperRule::ShortestPath);
+}
+
+void Form4::KeepOneOfEveryCopy(KeeperRule rule) {
     // Names and sizes alone do not make copies: the helpers work on compared contents only.
     if (!model_.ContentsCompared()) {
         StartComparison([this, rule] { KeepOneOfEveryCopy(rule); });
@@ -473,9 +497,12 @@ void Form4::UpdateStatusLine() {
         text += locale.toString(checked.size()) + (checked.size() == 1
                                                        ? QStringLiteral(" file checked")
                                                        : QStringLiteral(" files checked"));
-    const QString size = FormatSize(model_.TotalBytes(checked), locale);
+    const CopyChoice::Space space = model_.SpaceFreed(checked);
+    const QString size = FormatSize(space.bytes, locale);
     if (!checked.isEmpty() && !size.isEmpty())
         text += QStringLiteral(" (") + size + u')';
+    if (space.namesFreeingNothing > 0)
+        text += QStringLiteral(". ") + FreeNothingText(space.namesFreeingNothing);
     statusLine_->setText(text);
 }
 
@@ -485,6 +512,10 @@ void Form4::OpenRowMenu(int row, const QPoint& globalPos) {
         if (action->data().isValid())
             action->setEnabled(menuRow_ >= 0 || !action->data().toBool());
     }
+    const bool isProtected = menuRow_ >= 0 && model_.IsProtected(menuRow_);
+    rowMenu_->findChild<QAction*>(form4::ProtectFolderAction)
+        ->setEnabled(menuRow_ >= 0 && !isProtected);
+    rowMenu_->findChild<QAction*>(form4::StopProtectingAction)->setEnabled(isProtected);
     rowMenu_->exec(globalPos);
 }
 
@@ -541,7 +572,9 @@ void Form4::OnSendToTrash() {
         before.rows.push_back(model_.Row(k));
     TrashQuestion question;
     question.paths = requested;
-    question.bytes = model_.TotalBytes(requested);
+    const CopyChoice::Space space = model_.SpaceFreed(requested);
+    question.bytes = space.bytes;
+    question.namesFreeingNothing = space.namesFreeingNothing;
     // With compared contents the question is about copies; without, about the files a pass found
     // alike.
     if (model_.ContentsCompared()) {

@@ -1,6 +1,7 @@
 #include "results_window/results_model.h"
 
 #include <QBrush>
+#include <QFont>
 #include <QLocale>
 #include <algorithm>
 #include <climits>
@@ -68,6 +69,11 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::ToolTipRole:
             // The whole path (the view shows it only where the cell cuts it) and the exact size.
+            if (index.column() == FilenameColumn && protected_.Protects(row.path))
+                return QString(
+                    row.path + QStringLiteral("\nProtected: everything in ") +
+                    protected_.HolderOf(row.path) +
+                    QStringLiteral(" is kept. It cannot be checked or sent to the Trash."));
             if (index.column() == FilenameColumn)
                 return row.path;
             if (index.column() == SizeColumn && row.bytes >= 0)
@@ -97,6 +103,14 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
             return {};
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+        case Qt::FontRole:
+            // A protected row in italics, so that a long list shows what stays.
+            if (protected_.Protects(row.path)) {
+                QFont font;
+                font.setItalic(true);
+                return font;
+            }
+            return {};
         case Qt::BackgroundRole:
             if (const auto color = BackgroundOf(row.color))
                 return QBrush(*color);
@@ -135,7 +149,7 @@ Qt::ItemFlags ResultsModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
-    if (index.column() == FilenameColumn)
+    if (index.column() == FilenameColumn && !protected_.Protects(Row(index.row()).path))
         result |= Qt::ItemIsUserCheckable;
     return result;
 }
@@ -171,6 +185,7 @@ void ResultsModel::ClearRows() {
     rows_.clear();
     compared_ = false;
     contents_.clear();
+    protected_.Clear();
     ++listNumber_;
     RowsChanged();
     endResetModel();
@@ -208,23 +223,22 @@ void ResultsModel::SetContents(const QList<ContentsFile>& files, const ContentsR
 const ResultsModel::CopySets& ResultsModel::Sets() const {
     if (copySets_)
         return *copySets_;
-    CopySets& sets = copySets_.emplace();
-    sets.letters.assign(rows_.size(), 0);
-    QSet<QString> seen;
-    for (const ResultRow& row : rows_) {
-        const int set = contents_.value(row.path).copySet;
-        if (set > 0 && !seen.contains(row.path)) {
-            seen.insert(row.path);
-            sets.members[set].append(row.path);
-        }
+    const QList<ContentsFile> files = ContentsFiles();
+    std::vector<ContentsResult> results;
+    if (compared_) {
+        results.reserve(size_t(files.size()));
+        for (const ContentsFile& file : files)
+            results.push_back(contents_.value(file.path));
     }
+    CopySets& sets = copySets_.emplace(CopySets{CopyChoice(files, results), {}});
+    sets.letters.assign(rows_.size(), 0);
     // A group's rows stand together; its sets take letters in the order they are met.
     QHash<int, int> letterOf;
     for (size_t k = 0; k < rows_.size(); ++k) {
         if (k > 0 && rows_[k].group != rows_[k - 1].group)
             letterOf.clear();
-        const int set = contents_.value(rows_[k].path).copySet;
-        if (set == 0 || sets.members.value(set).size() < 2)
+        const int set = sets.files.CopySet(sets.files.IndexOf(rows_[k].path));
+        if (set == 0)
             continue;
         auto letter = letterOf.find(set);
         if (letter == letterOf.end())
@@ -235,19 +249,62 @@ const ResultsModel::CopySets& ResultsModel::Sets() const {
 }
 
 QString ResultsModel::CopiesText(int row) const {
+    const CopyChoice& files = Sets().files;
+    const int p = files.IndexOf(Row(row).path);
+    if (files.IsEmptyFile(p))
+        return QStringLiteral("empty");
+    QStringList parts;
+    if (const int others = files.OtherCopyCount(p); others > 0)
+        parts.append(Letter(Sets().letters[size_t(row)]) + QStringLiteral(": ") +
+                     (others == 1
+                          ? QStringLiteral("1 other copy")
+                          : QLocale::system().toString(others) + QStringLiteral(" other copies")));
+    // Another name of this very file is no copy: trashing one name frees nothing.
+    if (const QList<int> names = files.OtherNames(p); !names.isEmpty())
+        parts.append(QStringLiteral("same file as ") + FileNameOf(files.Path(names.first())) +
+                     (names.size() > 1
+                          ? QStringLiteral(" and ") + QLocale::system().toString(names.size() - 1) +
+                                QStringLiteral(" more")
+                          : QString()));
+    if (!parts.isEmpty())
+        return parts.join(QStringLiteral("; "));
     const auto found = contents_.constFind(Row(row).path);
     if (found == contents_.cend() || found->state == CopyState::NotCompared)
         return QStringLiteral("not compared");
-    const qsizetype others = Sets().members.value(found->copySet).size() - 1;
-    if (others <= 0)
-        return QStringLiteral("no copy");
-    return Letter(Sets().letters[size_t(row)]) + QStringLiteral(": ") +
-           (others == 1 ? QStringLiteral("1 other copy")
-                        : QLocale::system().toString(others) + QStringLiteral(" other copies"));
+    return QStringLiteral("no copy");
 }
 
 QString ResultsModel::CopiesTip(int row) const {
     const QString& path = Row(row).path;
+    const CopyChoice& files = Sets().files;
+    const int p = files.IndexOf(path);
+    if (files.IsEmptyFile(p))
+        return QStringLiteral(
+            "An empty file: no copy of anything, and trashing it frees no "
+            "space. The helpers never check it.");
+    QString tip;
+    const QList<int> names = files.OtherNames(p);
+    if (!names.isEmpty()) {
+        tip = QStringLiteral("The same file, by another name (trashing one name frees no space):");
+        for (const int other : names.mid(0, TipPaths))
+            tip += u'\n' + files.Path(other);
+        if (names.size() > TipPaths)
+            tip += QStringLiteral("\nand ") + QLocale::system().toString(names.size() - TipPaths) +
+                   QStringLiteral(" more");
+    }
+    const QList<int> others = files.OtherCopies(p);
+    if (!others.isEmpty()) {
+        if (!tip.isEmpty())
+            tip += QStringLiteral("\n\n");
+        tip += QStringLiteral("The same contents as:");
+        for (const int other : others.mid(0, TipPaths))
+            tip += u'\n' + files.Path(other);
+        if (others.size() > TipPaths)
+            tip += QStringLiteral("\nand ") + QLocale::system().toString(others.size() - TipPaths) +
+                   QStringLiteral(" more");
+    }
+    if (!tip.isEmpty())
+        return tip;
     const auto found = contents_.constFind(path);
     if (found == contents_.cend())
         return QStringLiteral("Not compared: it was not in the list when contents were compared.");
@@ -256,23 +313,7 @@ QString ResultsModel::CopiesTip(int row) const {
         why[0] = why[0].toUpper();
         return QStringLiteral("Not compared: ") + why + u'.';
     }
-    QStringList others = Sets().members.value(found->copySet);
-    others.removeOne(path);
-    if (others.isEmpty())
-        return QStringLiteral("No other file in the list has the same contents.");
-    QString tip = QStringLiteral("The same contents as:");
-    for (const QString& other : others.mid(0, TipPaths)) {
-        tip += u'\n' + other;
-        // Another name of this very file: trashing one name frees no space.
-        const FileIdentity& id = contents_.value(other).identity;
-        if (id.inode != 0 && id.device == found->identity.device &&
-            id.inode == found->identity.inode)
-            tip += QStringLiteral(" (the same file, by another name)");
-    }
-    if (others.size() > TipPaths)
-        tip += QStringLiteral("\nand ") + QLocale::system().toString(others.size() - TipPaths) +
-               QStringLiteral(" more");
-    return tip;
+    return QStringLiteral("No other file in the list has the same contents.");
 }
 
 const QHash<QString, QList<int>>& ResultsModel::RowsByPath() const {
@@ -286,6 +327,8 @@ const QHash<QString, QList<int>>& ResultsModel::RowsByPath() const {
 }
 
 void ResultsModel::SetCheckedByText(const QString& text, bool checked) {
+    if (checked && protected_.Protects(text))
+        return;
     const QList<int> roles{Qt::CheckStateRole};
     for (const int k : RowsByPath().value(text)) {
         ResultRow& row = rows_[static_cast<size_t>(k)];
@@ -328,65 +371,55 @@ void ResultsModel::SetCheckedInFolder(const QString& folder, bool checked) {
     // The folder ends with "/": "/a/b/" never takes in "/a/bc/".
     std::vector<signed char> marks(rows_.size(), -1);
     for (size_t k = 0; k < rows_.size(); ++k) {
-        if (rows_[k].path.startsWith(folder))
+        if (rows_[k].path.startsWith(folder) && !(checked && protected_.Protects(rows_[k].path)))
             marks[k] = checked;
     }
     SetRowMarks(marks);
 }
 
-int ResultsModel::CheckAllBut(Keeper rule) {
-    // Whether row a beats row b; rows without the measure lose, a tie keeps b (the earlier).
-    const auto beats = [rule](const ResultRow& a, const ResultRow& b) {
-        switch (rule) {
-            case Keeper::Newest:
-            case Keeper::Oldest:
-                if (!a.modified.isValid() || !b.modified.isValid())
-                    return a.modified.isValid() && !b.modified.isValid();
-                return rule == Keeper::Newest ? a.modified > b.modified : a.modified < b.modified;
-            case Keeper::Largest:
-                return a.bytes > b.bytes;  // -1 (unknown) loses to any size
-            case Keeper::ShortestPath:
-                return a.path.size() < b.path.size();
-        }
-        return false;
-    };
-    // A set is its files, not its rows: a copy in two groups is kept or checked in both.
-    const QHash<QString, QList<int>>& byPath = RowsByPath();
-    const auto firstRow = [&](const QString& path) -> const ResultRow& {
-        return rows_[size_t(byPath.value(path).first())];
-    };
-    std::vector<signed char> marks(rows_.size(), -1);
-    int sets = 0;
-    for (const QStringList& copies : Sets().members) {
-        if (copies.size() < 2)
-            continue;
-        ++sets;
-        qsizetype keeper = 0;
-        for (qsizetype k = 1; k < copies.size(); ++k) {
-            if (beats(firstRow(copies[k]), firstRow(copies[keeper])))
-                keeper = k;
-        }
-        for (qsizetype k = 0; k < copies.size(); ++k) {
-            for (const int row : byPath.value(copies[k]))
-                marks[size_t(row)] = k != keeper;
-        }
-    }
+int ResultsModel::CheckAllBut(KeeperRule rule) {
+    const CopyChoice& files = Sets().files;
+    const std::vector<bool> chosen = files.Choose(rule, protected_);
+    std::vector<signed char> marks(rows_.size(), 0);
+    for (size_t k = 0; k < rows_.size(); ++k)
+        marks[k] = chosen[size_t(files.IndexOf(rows_[k].path))];
     SetRowMarks(marks);
-    return sets;
+    return files.CopySetCount();
 }
 
-qint64 ResultsModel::TotalBytes(const QStringList& paths) const {
-    qint64 total = -1;
-    const QHash<QString, QList<int>>& byPath = RowsByPath();
-    for (const QString& path : paths) {
-        const QList<int> rows = byPath.value(path);
-        if (rows.isEmpty())
-            continue;
-        const qint64 bytes = rows_[static_cast<size_t>(rows.first())].bytes;
-        if (bytes >= 0)
-            total = std::max<qint64>(total, 0) + bytes;
+void ResultsModel::Protect(const QString& folder) {
+    if (!protected_.Add(folder))
+        return;
+    SetCheckedInFolder(protected_.HolderOf(folder + u'/'), false);
+    if (!rows_.empty())
+        Q_EMIT dataChanged(index(0, 0), index(RowCount() - 1, columnCount() - 1));
+}
+
+void ResultsModel::StopProtecting(const QString& path) {
+    if (protected_.RemoveHolding(path) && !rows_.empty())
+        Q_EMIT dataChanged(index(0, 0), index(RowCount() - 1, columnCount() - 1));
+}
+
+void ResultsModel::SetProtected(const ProtectedFolders& folders) {
+    protected_ = folders;
+    std::vector<signed char> marks(rows_.size(), -1);
+    for (size_t k = 0; k < rows_.size(); ++k) {
+        if (protected_.Protects(rows_[k].path))
+            marks[k] = 0;
     }
-    return total;
+    SetRowMarks(marks);
+    if (!rows_.empty())
+        Q_EMIT dataChanged(index(0, 0), index(RowCount() - 1, columnCount() - 1));
+}
+
+CopyChoice::Space ResultsModel::SpaceFreed(const QStringList& paths) const {
+    const CopyChoice& files = Sets().files;
+    QList<int> checked;
+    for (const QString& path : paths) {
+        if (const int p = files.IndexOf(path); p >= 0)
+            checked.append(p);
+    }
+    return files.SpaceFreed(checked);
 }
 
 QStringList ResultsModel::MatchSetsLeftWithout(const QSet<QString>& paths) const {
@@ -435,25 +468,27 @@ QStringList ResultsModel::MatchSetsLeftWithout(const QSet<QString>& paths) const
 
 QStringList ResultsModel::WithoutCopyLeft(const QStringList& paths) const {
     const QSet<QString> requested(paths.begin(), paths.end());
+    const CopyChoice& files = Sets().files;
+    // A copy, or another name of the file, that stays must still be the file that was compared.
+    const auto stays = [&](int other) {
+        const QString& path = files.Path(other);
+        return !requested.contains(path) && CurrentIdentity(path) == contents_.value(path).identity;
+    };
     QHash<int, bool> copyLeft;  // by copy set
     QStringList names;
     for (const QString& path : paths) {
-        const int set = contents_.value(path).copySet;
+        const int p = files.IndexOf(path);
+        const QList<int> otherNames = files.OtherNames(p);
+        if (std::any_of(otherNames.begin(), otherNames.end(), stays))
+            continue;
+        const int set = files.CopySet(p);
         auto left = copyLeft.find(set);
         if (set > 0 && left == copyLeft.end()) {
-            // A copy that stays must still be the file that was compared.
-            bool stays = false;
-            for (const QString& other : Sets().members.value(set)) {
-                if (!requested.contains(other) &&
-                    CurrentIdentity(other) == contents_.value(other).identity) {
-                    stays = true;
-                    break;
-                }
-            }
-            left = copyLeft.insert(set, stays);
+            const QList<int> copies = files.OtherCopies(p);
+            left = copyLeft.insert(set, std::any_of(copies.begin(), copies.end(), stays));
         }
         if (set == 0 || !*left)
-            names.append(FileNameOf(path));
+            names.append(path);
     }
     return names;
 }
@@ -466,7 +501,7 @@ QStringList ResultsModel::ChangedSinceCompared(const QStringList& paths) const {
             continue;
         const FileIdentity now = CurrentIdentity(path);
         if (now.size >= 0 && now != found->identity)
-            names.append(FileNameOf(path));
+            names.append(path);
     }
     return names;
 }
@@ -476,7 +511,8 @@ QStringList ResultsModel::UniqueCheckedPaths() const {
     QStringList result;
     QSet<QString> seen;
     for (auto it = rows_.rbegin(); it != rows_.rend(); ++it) {
-        if (!it->checked || seen.contains(it->path))
+        // A protected file is never in a request, whatever brought its mark back.
+        if (!it->checked || seen.contains(it->path) || protected_.Protects(it->path))
             continue;
         seen.insert(it->path);
         result.append(it->path);

@@ -74,6 +74,16 @@ RestoreOutcome RestoreFromTrash(const QList<TrashedFile>& moved, TrashDialogs& d
     return outcome;
 }
 
+QString FreeNothingText(int names) {
+    return names == 1 ? QStringLiteral(
+                            "1 checked name is another name of a file that stays: it "
+                            "frees no space")
+                      : QLocale().toString(names) +
+                            QStringLiteral(
+                                " checked names are other names of files that stay: "
+                                "they free no space");
+}
+
 // Dialogs ----------------------------------------------------------------------------------------
 
 QtTrashDialogs::~QtTrashDialogs() {
@@ -118,6 +128,8 @@ QString QtTrashDialogs::ConfirmText(const TrashQuestion& question) {
     add(question.changed,
         QStringLiteral("1 checked file has changed since its contents were compared: "),
         QStringLiteral("%1 checked files have changed since their contents were compared: "));
+    if (question.namesFreeingNothing > 0)
+        text += QStringLiteral("\n\n") + FreeNothingText(question.namesFreeingNothing) + u'.';
     return text;
 }
 

@@ -39,7 +39,12 @@ struct TrashQuestion {
     // changed since they were compared.
     QStringList withoutCopy;
     QStringList changed;
+    // Checked names of files that stay under other names.
+    int namesFreeingNothing = 0;
 };
+
+// "3 checked names are other names of files that stay: they free no space"
+QString FreeNothingText(int names);
 
 // The dialogs of a request. The desktop program shows real ones; tests answer them in code.
 class TrashDialogs {

@@ -343,11 +343,11 @@ private Q_SLOTS:
         QVERIFY(f.Show());
         const int filenameWidth = f.list->columnWidth(ResultsModel::FilenameColumn);
         // The first helper compares contents; then each keeps one copy of every set, by its rule,
-        // wherever the keeper stands, and never checks a file without a copy.
-        for (const auto& [rule, marks] : {std::pair{form4::KeepNewestAction, u"01110010"_s},
-                                          {form4::KeepOldestAction, u"11010101"_s},
-                                          {form4::KeepLargestAction, u"01010110"_s},
-                                          {form4::KeepShortestPathAction, u"10110011"_s}}) {
+        // wherever the keeper stands, and unchecks the rest, t's hand-made mark too.
+        for (const auto& [rule, marks] : {std::pair{form4::KeepNewestAction, u"01100010"_s},
+                                          {form4::KeepOldestAction, u"11000101"_s},
+                                          {form4::KeepLargestAction, u"01000110"_s},
+                                          {form4::KeepShortestPathAction, u"10100011"_s}}) {
             f.Menu(0, rule);
             QVERIFY(QTest::qWaitFor([&] { return f.Marks() == marks; }));
         }
@@ -361,7 +361,7 @@ private Q_SLOTS:
                      f.list->columnWidth(ResultsModel::CopiesColumn),
                  filenameWidth);
         QTRY_COMPARE(f.form.findChild<QLabel*>(form4::StatusLine)->text(),
-                     u"8 rows, 4 files checked (8 Bytes)"_s);
+                     u"8 rows, 3 files checked (6 Bytes)"_s);
 
         // u changed (r keeps no copy) and s touched since: named, with t, in the one question.
         QVERIFY(f.MakeFile(u"b/u.mp3"_s, "222", 4) == at['u']);
@@ -369,14 +369,75 @@ private Q_SLOTS:
         f.dialogs.answer = false;
         f.Click(form4::SendToTrashButton);
         const TrashQuestion& asked = f.dialogs.questions.last();
-        QCOMPARE(asked.withoutCopy, (QStringList{u"r.mp3"_s, u"t.mp3"_s}));
-        QCOMPARE(asked.changed, QStringList{u"s.mp3"_s});
+        QCOMPARE(asked.withoutCopy, QStringList{at['r']});
+        QCOMPARE(asked.changed, QStringList{at['s']});
         QVERIFY(asked.emptiedGroups.isEmpty() && QFile::exists(at['r']));
 
         // The next run's list has not been compared.
         f.model.ClearRows();
         QCOMPARE(f.model.columnCount(), int(ResultsModel::CopiesColumn));
         QCOMPARE(f.list->columnWidth(ResultsModel::FilenameColumn), filenameWidth);
+    }
+
+    void hardLinksAreOneFileAndEmptyFilesNoCopies() {
+        Fixture f;
+        const QString a = f.MakeFile(u"a.mp3"_s, "11", 1);
+        const QString b = f.folder.filePath(u"b.mp3"_s);
+        QVERIFY(::link(QFile::encodeName(a), QFile::encodeName(b)) == 0);
+        const QString c = f.MakeFile(u"c.mp3"_s, "11", 5);
+        for (const QString& path : {a, b, c})
+            f.Add(path, false, 1, 2, path == c ? 5 : 1);
+        for (const int day : {1, 2})
+            f.Add(f.MakeFile(u"e%1"_s.arg(day), {}, day), true, 2, 0, day);
+        QVERIFY(f.Show());
+        // The helper keeps c and checks both names of the other file; no empty file stays checked.
+        f.Menu(0, form4::KeepNewestAction);
+        QVERIFY(QTest::qWaitFor([&] { return f.Marks() == u"11000"_s; }));
+        QCOMPARE(f.All([&f](int k) {
+            return f.model.index(k, ResultsModel::CopiesColumn).data().toString();
+        }),
+                 (QStringList{u"A: 1 other copy; same file as b.mp3"_s,
+                              u"A: 1 other copy; same file as a.mp3"_s, u"A: 1 other copy"_s,
+                              u"empty"_s, u"empty"_s}));
+        QLabel* status = f.form.findChild<QLabel*>(form4::StatusLine);
+        QTRY_COMPARE(status->text(), u"5 rows, 2 files checked (2 Bytes)"_s);
+        // One name of a file that stays frees nothing, and says so; an empty file can still be
+        // checked by hand.
+        f.model.SetCheckedByText(b, false);
+        f.model.SetCheckedByText(f.model.Row(3).path, true);
+        QTRY_COMPARE(status->text(),
+                     u"5 rows, 2 files checked. 1 checked name is another name of a "
+                     u"file that stays: it frees no space"_s);
+        f.dialogs.answer = false;
+        f.Click(form4::SendToTrashButton);
+        QCOMPARE(f.dialogs.questions.last().namesFreeingNothing, 1);
+        QCOMPARE(f.dialogs.questions.last().bytes, 0);
+    }
+
+    void protectedFoldersKeepTheirFiles() {
+        Fixture f;
+        const QString kept = f.MakeFile(u"Photos/2019/x.jpg"_s, "11", 1);
+        const QString phone = f.MakeFile(u"Export/x (1).jpg"_s, "11", 5);
+        const QString y = f.MakeFile(u"Export/y.jpg"_s, "22", 1);
+        const QString backup = f.MakeFile(u"Backup/y.jpg"_s, "22", 2);
+        for (const QString& path : {kept, phone, y, backup})
+            f.Add(path, path == kept, 1, 2, path == phone ? 5 : path == backup ? 2 : 1);
+        QVERIFY(f.Show());
+        // Protecting takes the mark of a file checked by hand, and no mark comes back.
+        f.Menu(0, form4::ProtectFolderAction);
+        QCOMPARE(f.Marks(), u"0000"_s);
+        f.model.SetCheckedByText(kept, true);
+        f.Menu(0, form4::CheckFolderAction);
+        QCOMPARE(f.Marks(), u"0000"_s);
+        QVERIFY(!(f.model.flags(f.model.index(0, 0)) & Qt::ItemIsUserCheckable));
+        QVERIFY(f.model.index(0, 0).data(Qt::FontRole).value<QFont>().italic());
+        QVERIFY(f.model.index(0, 0).data(Qt::ToolTipRole).toString().contains(u"Protected"_s));
+        // The protected copy stays though it is older; a set without one follows the rule.
+        f.Menu(0, form4::KeepNewestAction);
+        QVERIFY(QTest::qWaitFor([&] { return f.Marks() == u"0110"_s; }));
+        f.Menu(0, form4::StopProtectingAction);
+        f.Menu(0, form4::KeepNewestAction);
+        QCOMPARE(f.Marks(), u"1010"_s);
     }
 
     void aStoppedComparisonChangesNothing() {
