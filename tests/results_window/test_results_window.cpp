@@ -28,7 +28,9 @@
 #include "results_window/results_model.h"
 #include "results_window/trash_request.h"
 #include "search/formats.h"
+#include "search/search_run.h"
 #include "shared/global.h"
+#include "support/recording_host.h"
 #include "support/test_env.h"
 
 using namespace tallyrook;
@@ -438,6 +440,60 @@ private Q_SLOTS:
         f.Menu(0, form4::StopProtectingAction);
         f.Menu(0, form4::KeepNewestAction);
         QCOMPARE(f.Marks(), u"1010"_s);
+    }
+
+    // What tallyrook-cli --select checks is what the window's helper checks, on the same tree:
+    // hard links, empty files, a tie and a protected folder.
+    void cliCheckedEqualsTheWindowsHelper_data() {
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<int>("keeper");
+        QTest::newRow("newest") << u"newest"_s << int(KeeperRule::Newest);
+        QTest::newRow("oldest") << u"oldest"_s << int(KeeperRule::Oldest);
+        QTest::newRow("largest") << u"largest"_s << int(KeeperRule::Largest);
+        QTest::newRow("shortest") << u"shortest"_s << int(KeeperRule::ShortestPath);
+    }
+    void cliCheckedEqualsTheWindowsHelper() {
+        QFETCH(QString, rule);
+        QFETCH(int, keeper);
+        Fixture f;
+        const std::tuple<const char*, QByteArray, int> files[] = {
+            {"Photos/2019/a.jpg", "aa", 1}, {"Export/a (1).jpg", "aa", 9},
+            {"Export/b.jpg", "bb", 2},      {"Backup/long name/b.jpg", "bb", 3},
+            {"Backup/c.txt", "cc", 4},      {"Other/c.txt", "cc", 4},
+            {"Export/e1", {}, 1},           {"Backup/e2", {}, 2},
+            {"Other/d.txt", "dd", 5}};
+        for (const auto& [name, content, day] : files)
+            QVERIFY(!f.MakeFile(QString::fromLatin1(name), content, day).isEmpty());
+        QVERIFY(::link(QFile::encodeName(f.folder.filePath(u"Export/b.jpg"_s)),
+                       QFile::encodeName(f.folder.filePath(u"Other/b link.jpg"_s))) == 0);
+        const QString protect = f.folder.filePath(u"Photos"_s);
+
+        QProcess cli;
+        cli.start(QStringLiteral(TALLYROOK_CLI_PATH),
+                  {u"--size"_s, u"--contents"_s, u"--protect"_s, protect, u"--select"_s, rule,
+                   u"--tsv"_s, f.folder.path()});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        QStringList byCli;
+        for (const QString& line : QString::fromUtf8(cli.readAllStandardOutput()).split(u'\n')) {
+            if (!line.isEmpty())
+                byCli.append(line.section(u'\t', 0, 0) + u' ' + line.section(u'\t', -1));
+        }
+
+        test::RecordingHost host;
+        host.folderEntries = {f.folder.path()};
+        host.options.criteria = {false, true, false};
+        Global global;
+        QCOMPARE(RunSearch(host, global, f.model, host.options), RunOutcome::ResultsShown);
+        const QList<ContentsFile> listed = f.model.ContentsFiles();
+        f.model.SetContents(listed, CheckContents(listed));
+        f.model.Protect(protect + u'/');
+        QCOMPARE(f.model.CheckAllBut(KeeperRule(keeper)), 3);
+        const QStringList byWindow = f.All([&f](int k) {
+            return f.model.Row(k).path + (f.model.IsChecked(k) ? u" 1"_s : u" 0"_s);
+        });
+        QCOMPARE(byCli, byWindow);
+        QVERIFY(byWindow.contains(protect + u"/2019/a.jpg 0"_s));
     }
 
     void aStoppedComparisonChangesNothing() {
