@@ -581,10 +581,24 @@ void Form4::OnSendToTrash() {
         question.withoutCopy = model_.WithoutCopyLeft(requested);
         question.changed = model_.ChangedSinceCompared(requested);
     } else {
-        question.emptiedGroups =
-            model_.MatchSetsLeftWithout(QSet<QString>(requested.begin(), requested.end()));
+        question.withoutPossibleCopy =
+            model_.WithoutPossibleCopy(QSet<QString>(requested.begin(), requested.end()));
     }
     TrashOutcome outcome = SendToTrash(question, *dialogs_);
+    if (!outcome.uncheck.isEmpty()) {
+        // Back to the list, at the first file named.
+        for (const QString& path : std::as_const(outcome.uncheck))
+            model_.SetCheckedByText(path, false);
+        for (int k = 0; k < model_.RowCount(); ++k) {
+            if (model_.Row(k).path == outcome.uncheck.first()) {
+                const QModelIndex first = model_.index(k, ResultsModel::FilenameColumn);
+                resultList_->setCurrentIndex(first);
+                resultList_->scrollTo(first);
+                break;
+            }
+        }
+        return;
+    }
     if (outcome.confirmed) {
         // The rows of files that went take their colours with them; the others keep theirs.
         RemoveCheckedRows(requested);

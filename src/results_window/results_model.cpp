@@ -4,8 +4,6 @@
 #include <QFont>
 #include <QLocale>
 #include <algorithm>
-#include <climits>
-#include <set>
 #include <utility>
 
 #include "contents/contents_texts.h"
@@ -422,48 +420,47 @@ CopyChoice::Space ResultsModel::SpaceFreed(const QStringList& paths) const {
     return files.SpaceFreed(checked);
 }
 
-QStringList ResultsModel::MatchSetsLeftWithout(const QSet<QString>& paths) const {
+QStringList ResultsModel::WithoutPossibleCopy(const QSet<QString>& paths) const {
     // A pass's set for anchor a: the rows its turn listed (their anchor is a), and a's own row of
     // that pass, which may stand earlier, as the partner of an earlier anchor.
-    struct MatchSet {
-        int firstRow = INT_MAX;
-        bool emptied = true;
-        std::vector<qsizetype> files;
-    };
-    QHash<std::pair<int, qsizetype>, MatchSet> sets;
-    const auto join = [&](MatchSet& set, int k) {
-        const ResultRow& row = rows_[size_t(k)];
-        set.firstRow = std::min(set.firstRow, k);
-        set.emptied = set.emptied && paths.contains(row.path);
-        set.files.push_back(row.file);
-    };
+    QHash<std::pair<int, qsizetype>, QList<int>> sets;
     for (int k = 0; k < RowCount(); ++k) {
         const ResultRow& row = rows_[size_t(k)];
         if (row.anchor >= 0)
-            join(sets[{int(row.criterion), row.anchor}], k);
+            sets[{int(row.criterion), row.anchor}].append(k);
     }
     for (int k = 0; k < RowCount(); ++k) {
         const ResultRow& row = rows_[size_t(k)];
         const auto own = sets.find({int(row.criterion), row.file});
         if (row.anchor >= 0 && row.anchor != row.file && own != sets.end())
-            join(*own, k);
+            own->append(k);
     }
-    std::vector<MatchSet*> emptied;
-    for (MatchSet& set : sets) {
-        if (set.emptied)
-            emptied.push_back(&set);
+    // A file keeps a possible copy when a set of it holds another file of its size that stays.
+    QSet<QString> kept;
+    for (const QList<int>& set : std::as_const(sets)) {
+        for (const int a : set) {
+            const ResultRow& checked = rows_[size_t(a)];
+            if (!paths.contains(checked.path) || kept.contains(checked.path))
+                continue;
+            for (const int b : set) {
+                const ResultRow& other = rows_[size_t(b)];
+                if (other.bytes >= 0 && other.bytes == checked.bytes &&
+                    other.path != checked.path && !paths.contains(other.path)) {
+                    kept.insert(checked.path);
+                    break;
+                }
+            }
+        }
     }
-    std::sort(emptied.begin(), emptied.end(),
-              [](const MatchSet* a, const MatchSet* b) { return a->firstRow < b->firstRow; });
-    // Named by the first row, the anchor's while it is listed.
-    QStringList names;
-    std::set<std::vector<qsizetype>> named;
-    for (MatchSet* set : emptied) {
-        std::sort(set->files.begin(), set->files.end());
-        if (named.insert(set->files).second)
-            names.append(FileNameOf(rows_[size_t(set->firstRow)].path));
+    QStringList left;
+    QSet<QString> seen;
+    for (const ResultRow& row : rows_) {
+        if (paths.contains(row.path) && !kept.contains(row.path) && !seen.contains(row.path)) {
+            seen.insert(row.path);
+            left.append(row.path);
+        }
     }
-    return names;
+    return left;
 }
 
 QStringList ResultsModel::WithoutCopyLeft(const QStringList& paths) const {

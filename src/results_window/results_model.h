@@ -89,10 +89,10 @@ public:
     // What sending the files at `paths` to the Trash frees: a file's bytes only when all its
     // names go.
     CopyChoice::Space SpaceFreed(const QStringList& paths) const;
-    // Without a comparison: a file name of each set of files that one pass found alike (an anchor
-    // and the rows its turn listed), in list order, whose every file is in `paths`. Sets of the
-    // same files are named once.
-    QStringList MatchSetsLeftWithout(const QSet<QString>& paths) const;
+    // Without a comparison: the files at `paths`, in list order, that leave no file of their size
+    // outside `paths` in any set one pass found alike (an anchor and the rows its turn listed):
+    // only equal sizes may be copies, and a file of unknown size is no copy.
+    QStringList WithoutPossibleCopy(const QSet<QString>& paths) const;
     // With one: the files at `paths` that leave no identical copy behind, unchanged, outside
     // `paths` (no copy, or not compared, included), nor another name of themselves.
     QStringList WithoutCopyLeft(const QStringList& paths) const;

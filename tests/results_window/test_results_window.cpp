@@ -40,13 +40,13 @@ namespace {
 
 // Answers the Trash request's dialogs in code and remembers what they were asked.
 struct FakeDialogs : TrashDialogs {
-    bool answer = true;
+    TrashAnswer answer = TrashAnswer::Yes;
     int cancelAt = -1;  // Advance(cancelAt) reports a cancel
     QList<TrashQuestion> questions;
     int reports = 0;                  // of failures, by a request or an undo
     QHash<QString, QString> reasons;  // of the failures, by path
 
-    bool Confirm(const TrashQuestion& q) override { return questions.append(q), answer; }
+    TrashAnswer Confirm(const TrashQuestion& q) override { return questions.append(q), answer; }
     void BeginProgress(int) override {}
     bool Advance(int done) override { return done != cancelAt; }
     void EndProgress() override {}
@@ -86,17 +86,25 @@ public Q_SLOTS:
     void Open(const QUrl& url) { opened.append(url.toLocalFile()); }
 };
 
-// Answers the next modal dialog with `button` and keeps its text; the message box's format too.
+// Answers the next modal dialog with `button` (NoButton: its own button) and keeps its text; the
+// message box's format and default button too.
 struct NextDialog {
     QString text;
     Qt::TextFormat format = Qt::AutoText;
+    QString defaultButton;
     explicit NextDialog(QMessageBox::StandardButton button) {
         QTimer::singleShot(0, qApp, [this, button] {
             QWidget* dialog = QApplication::activeModalWidget();
             if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
                 text = box->text();
                 format = box->textFormat();
-                box->button(button)->click();
+                defaultButton = box->defaultButton()->text().remove(u'&');
+                for (QAbstractButton* each : box->buttons()) {
+                    if (button == QMessageBox::NoButton
+                            ? box->buttonRole(each) == QMessageBox::ActionRole
+                            : box->standardButton(each) == button)
+                        each->click();
+                }
             } else if (dialog) {
                 auto* heading = dialog->findChild<QLabel*>(u"ReportHeading"_s);
                 format = heading->textFormat();
@@ -368,12 +376,12 @@ private Q_SLOTS:
         // u changed (r keeps no copy) and s touched since: named, with t, in the one question.
         QVERIFY(f.MakeFile(u"b/u.mp3"_s, "222", 4) == at['u']);
         QVERIFY(f.MakeFile(u"aaa/s.mp3"_s, "11", 9) == at['s']);
-        f.dialogs.answer = false;
+        f.dialogs.answer = TrashAnswer::No;
         f.Click(form4::SendToTrashButton);
         const TrashQuestion& asked = f.dialogs.questions.last();
         QCOMPARE(asked.withoutCopy, QStringList{at['r']});
         QCOMPARE(asked.changed, QStringList{at['s']});
-        QVERIFY(asked.emptiedGroups.isEmpty() && QFile::exists(at['r']));
+        QVERIFY(asked.withoutPossibleCopy.isEmpty() && QFile::exists(at['r']));
 
         // The next run's list has not been compared.
         f.model.ClearRows();
@@ -410,7 +418,7 @@ private Q_SLOTS:
         QTRY_COMPARE(status->text(),
                      u"5 rows, 2 files checked. 1 checked name is another name of a "
                      u"file that stays: it frees no space"_s);
-        f.dialogs.answer = false;
+        f.dialogs.answer = TrashAnswer::No;
         f.Click(form4::SendToTrashButton);
         QCOMPARE(f.dialogs.questions.last().namesFreeingNothing, 1);
         QCOMPARE(f.dialogs.questions.last().bytes, 0);
@@ -532,7 +540,7 @@ private Q_SLOTS:
         }
     }
 
-    void folderMarksAndTheWarningBeforeAPassSetLosesEveryFile() {
+    void folderMarksTheWarningWithoutAComparisonAndUncheckThese() {
         Fixture f;
         // Name and Size sets of the x.jpg pair, a Name pair of y.txt in /a/bc and /a/b (which
         // must not take in /a/bc), and similar names: z.txt's turn lists "z 1.txt", whose turn
@@ -556,19 +564,39 @@ private Q_SLOTS:
         f.Menu(1, form4::UncheckFolderAction);
         QCOMPARE(f.Marks(), u"100100010"_s);
 
-        // Only sets whose every file is checked are named, each set of files once; "z 2.txt" and
-        // its list group are checked, but "z 1.txt", which matched it, is not.
-        f.dialogs.answer = false;
-        for (const auto& [path, emptied] :
-             {std::pair{u"/q/z 2.txt"_s, QStringList{u"x.jpg"_s}},
-              {u"/a/bc/z.txt"_s, QStringList{u"x.jpg"_s}},
-              {u"/q/z 1.txt"_s, QStringList{u"x.jpg"_s, u"z.txt"_s, u"z 1.txt"_s}}}) {
+        // Only files that leave no file of their size unchecked in a set of theirs are named;
+        // "z 2.txt" and its list group are checked, but "z 1.txt", which matched it, is not.
+        f.dialogs.answer = TrashAnswer::No;
+        const QStringList xs{u"/a/b/x.jpg"_s, u"/a/b/sub/x.jpg"_s};
+        for (const auto& [path, left] :
+             {std::pair{u"/q/z 2.txt"_s, xs},
+              {u"/a/bc/z.txt"_s, xs},
+              {u"/q/z 1.txt"_s,
+               xs + QStringList{u"/a/bc/z.txt"_s, u"/q/z 1.txt"_s, u"/q/z 2.txt"_s}}}) {
             f.model.SetCheckedByText(path, true);
             f.model.SetCheckedByText(u"/a/b/sub/x.jpg"_s, true);
             f.Click(form4::SendToTrashButton);
-            QCOMPARE(f.dialogs.questions.last().emptiedGroups, emptied);
+            QCOMPARE(f.dialogs.questions.last().withoutPossibleCopy, left);
         }
         QCOMPARE(f.dialogs.questions.last().bytes, 6000);
+        // A file of another size is no copy: y.txt's partner grows.
+        f.model.ReplaceRows([&] {
+            std::vector<ResultRow> grown;
+            for (int k = 0; k < f.model.RowCount(); ++k) {
+                grown.push_back(f.model.Row(k));
+                grown.back().bytes += grown.back().path == u"/a/bc/y.txt"_s;
+            }
+            return grown;
+        }());
+        f.Click(form4::SendToTrashButton);
+        QVERIFY(f.dialogs.questions.last().withoutPossibleCopy.contains(u"/a/b/y.txt"_s));
+
+        // Uncheck These unchecks exactly the files named and goes back to the first of them.
+        f.dialogs.answer = TrashAnswer::UncheckThese;
+        f.model.SetCheckedByText(u"/q/z 1.txt"_s, false);  // z.txt and z 2.txt keep one now
+        f.Click(form4::SendToTrashButton);
+        QCOMPARE(f.Marks(), u"000010100"_s);
+        QCOMPARE(f.list->currentIndex().row(), 0);
     }
 
     void realDialogsShowTheirTextsPlain() {
@@ -576,27 +604,41 @@ private Q_SLOTS:
         const QString odd = u"/music/<s>old</s> mix.mp3"_s;
         const QString sure = u"Are you sure you want to move "_s;
         NextDialog no(QMessageBox::No);
-        QVERIFY(!dialogs.Confirm({{odd}, -1, {}, {}, {}}));
+        QCOMPARE(dialogs.Confirm({{odd}, -1, {}, {}, {}}), TrashAnswer::No);
         QCOMPARE(no.text, sure + u'"' + odd + u"\" to the Trash?"_s);
         QCOMPARE(no.format, Qt::PlainText);
-        // The size as the list shows it, and the groups that would keep no file.
-        const QString size =
-            u" ("_s + FormatSize(12'400'000) + u") to the Trash?\n\nEvery file of "_s;
+        QCOMPARE(no.defaultButton, u"Yes"_s);
+        // The size as the list shows it, and the files that keep no possible copy, by path, up
+        // to ten, a long one shortened in the middle; a warning defaults to No.
+        const QString size = u" ("_s + FormatSize(12'400'000) + u") to the Trash?\n\n"_s;
+        const QString longPath = u"/"_s + QString(50, u'a') + u"/"_s + QString(50, u'b');
+        QStringList eleven{longPath};
+        for (int k = 1; k <= 10; ++k)
+            eleven.append(u"/d%1/x"_s.arg(k));
         NextDialog yes(QMessageBox::Yes);
-        QVERIFY(
-            dialogs.Confirm({{odd, u"/b"_s}, 12'400'000, u"1 2 3 4 5 6 7"_s.split(u' '), {}, {}}));
-        QCOMPARE(yes.text, sure + u"these 2 files"_s + size +
-                               u"7 groups is checked, so none of them keeps a copy: 1, 2, 3, 4, 5 "
-                               u"and 2 more"_s);
-        QCOMPARE(QtTrashDialogs::ConfirmText({{odd}, 12'400'000, {u"cover.jpg"_s}, {}, {}}),
-                 sure + u'"' + odd + u'"' + size +
-                     u"1 group is checked, so it keeps no copy: cover.jpg"_s);
-        // After a comparison: what keeps no copy, and what changed since.
-        QCOMPARE(QtTrashDialogs::ConfirmText({{u"/b"_s}, -1, {}, {u"b"_s}, {u"1"_s, u"2"_s}}),
+        QCOMPARE(dialogs.Confirm({{odd, u"/b"_s}, 12'400'000, eleven, {}, {}}), TrashAnswer::Yes);
+        QCOMPARE(yes.defaultButton, u"No"_s);
+        QCOMPARE(yes.text,
+                 sure + u"these 2 files"_s + size +
+                     u"11 checked files have no file of the same size left unchecked in their "
+                     u"groups:\n/"_s +
+                     QString(38, u'a') + u'\u2026' + QString(40, u'b') +
+                     u"\n/d1/x\n/d2/x\n/d3/x\n/d4/x\n/d5/x\n/d6/x\n/d7/x\n/d8/x\n/d9/x\nand 1 "
+                     u"more\nOnly files of the same size can be copies. Compare Contents (Ctrl+K) "
+                     u"tells which files are true copies."_s);
+        // After a comparison: what keeps no copy, and what changed since; Uncheck These answers
+        // with exactly the files named.
+        const TrashQuestion compared{{u"/b"_s, u"/c"_s}, -1, {}, {u"/b"_s}, {u"/b"_s, u"/c"_s}};
+        QCOMPARE(QtTrashDialogs::ConfirmText(compared),
                  sure +
-                     u"\"/b\" to the Trash?\n\n1 checked file has no identical copy left "
-                     u"unchecked: b\n\n2 checked files have changed since their contents were "
-                     u"compared: 1, 2"_s);
+                     u"these 2 files to the Trash?\n\n1 checked file has no identical copy "
+                     u"left unchecked:\n/b\n\n2 checked files have changed since their contents "
+                     u"were compared:\n/b\n/c"_s);
+        NextDialog uncheck(QMessageBox::NoButton);
+        QCOMPARE(dialogs.Confirm(compared), TrashAnswer::UncheckThese);
+        QCOMPARE(compared.Named(), (QStringList{u"/b"_s, u"/c"_s}));
+        const TrashQuestion many{{}, -1, eleven, {}, {}};
+        QCOMPARE(many.Named(), eleven.mid(0, 10));
         // Failures: a heading, then each path with its reason under it.
         const QList<TrashFailure> failures{{odd, u"<b>Busy</b>"_s}, {u"/b"_s, u"Gone"_s}};
         for (const QString& heading :
@@ -664,14 +706,14 @@ private Q_SLOTS:
 
         // Declined: nothing moves, every row keeps its mark and colour.
         const QStringList colours = f.Colours();
-        f.dialogs.answer = false;
+        f.dialogs.answer = TrashAnswer::No;
         f.Click(form4::SendToTrashButton);
         QVERIFY(QFile::exists(a) && QFile::exists(b));
         QCOMPARE(f.Marks().left(11), u"10101010001"_s);
         QCOMPARE(f.Colours(), colours);
 
         // Confirmed: each path once, at its last checked row, with no limit on their number.
-        f.dialogs.answer = true;
+        f.dialogs.answer = TrashAnswer::Yes;
         f.Click(form4::SendToTrashButton);
         QCOMPARE(f.dialogs.questions.last().paths.size(), 2 + 2'008);
         QCOMPARE(f.dialogs.questions.last().paths.mid(0, 3), (QStringList{b, a, u"/gone/10"_s}));
