@@ -213,6 +213,9 @@ Form4::Form4(ResultsModel& model, QWidget* mainWindow)
     connect(&model_, &QAbstractItemModel::rowsInserted, this, statusChanged);
     connect(&model_, &QAbstractItemModel::rowsRemoved, this, statusChanged);
     connect(&model_, &QAbstractItemModel::modelReset, this, statusChanged);
+    const auto listChanged = [this] { trashSummary_.clear(); };
+    connect(&model_, &QAbstractItemModel::rowsInserted, this, listChanged);
+    connect(&model_, &QAbstractItemModel::modelReset, this, listChanged);
     // The Copies column comes with a comparison and goes with the next run's rows.
     connect(&model_, &QAbstractItemModel::columnsInserted, this, &Form4::ApplyLayout);
     connect(&model_, &QAbstractItemModel::modelReset, this, &Form4::ApplyLayout);
@@ -461,10 +464,16 @@ void Form4::PollComparison() {
         // Stopped, it ends within a read; until then the window is the user's again.
         const ContentsProgress done = comparison.check->Progress();
         if (comparison.progress && !comparison.stopped) {
-            comparison.progress->setLabelText(
-                QStringLiteral("Comparing contents: ") + QLocale().toString(done.filesDone) +
-                QStringLiteral(" of ") + QLocale().toString(done.filesTotal) +
-                QStringLiteral(" files"));
+            // The text and the bar measure the same: bytes, with the files beside them.
+            const QString files = QLocale().toString(done.filesDone) + QStringLiteral(" of ") +
+                                  QLocale().toString(done.filesTotal) + QStringLiteral(" files");
+            QString label = QStringLiteral("Comparing contents: ") + files;
+            if (done.bytesTotal > 0)
+                label = QStringLiteral("Comparing contents: ") +
+                        FormatSize(done.bytesDone, QLocale()) + QStringLiteral(" of ") +
+                        FormatSize(done.bytesTotal, QLocale()) + QStringLiteral(" read (") + files +
+                        u')';
+            comparison.progress->setLabelText(label);
             if (done.bytesTotal > 0)
                 comparison.progress->setValue(
                     int(std::min<qint64>(999, 1000 * done.bytesDone / done.bytesTotal)));
@@ -503,6 +512,20 @@ void Form4::UpdateStatusLine() {
         text += QStringLiteral(" (") + size + u')';
     if (space.namesFreeingNothing > 0)
         text += QStringLiteral(". ") + FreeNothingText(space.namesFreeingNothing);
+    if (model_.ContentsCompared()) {
+        const CopyChoice::Summary found = model_.CopySummary();
+        if (found.sets == 0)
+            text += QStringLiteral(". Compared: no two files have the same contents");
+        else
+            text +=
+                QStringLiteral(". Compared: ") + locale.toString(found.sets) +
+                (found.sets == 1 ? QStringLiteral(" copy set, ") : QStringLiteral(" copy sets, ")) +
+                locale.toString(found.files) +
+                QStringLiteral(" files with a copy; the extra copies take ") +
+                FormatSize(found.extraBytes, locale);
+    }
+    if (!trashSummary_.isEmpty())
+        text += QStringLiteral(". ") + trashSummary_;
     statusLine_->setText(text);
 }
 
@@ -585,6 +608,10 @@ void Form4::OnSendToTrash() {
             model_.WithoutPossibleCopy(QSet<QString>(requested.begin(), requested.end()));
     }
     TrashOutcome outcome = SendToTrash(question, *dialogs_);
+    QStringList moved;
+    for (const TrashedFile& file : std::as_const(outcome.moved))
+        moved.append(file.original);
+    const CopyChoice::Space freed = model_.SpaceFreed(moved);
     if (!outcome.uncheck.isEmpty()) {
         // Back to the list, at the first file named.
         for (const QString& path : std::as_const(outcome.uncheck))
@@ -602,6 +629,18 @@ void Form4::OnSendToTrash() {
     if (outcome.confirmed) {
         // The rows of files that went take their colours with them; the others keep theirs.
         RemoveCheckedRows(requested);
+        if (!moved.isEmpty()) {
+            const QLocale locale;
+            const QString size = FormatSize(freed.bytes, locale);
+            trashSummary_ =
+                locale.toString(moved.size()) +
+                (moved.size() == 1 ? QStringLiteral(" file, ") : QStringLiteral(" files, ")) +
+                (size.isEmpty() ? QString() : size + QStringLiteral(", ")) +
+                QStringLiteral("moved to the ") + TrashWriter::TrashName() +
+                (moved.size() == 1 ? QStringLiteral(". Ctrl+Z puts it back")
+                                   : QStringLiteral(". Ctrl+Z puts them back"));
+            UpdateStatusLine();
+        }
         before.moved = std::move(outcome.moved);
         lastRequest_ = std::move(before);
         undoAction_->setEnabled(!lastRequest_.moved.isEmpty());

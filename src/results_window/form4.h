@@ -119,6 +119,8 @@ private:
         std::vector<ResultRow> rows;
     };
     TrashUndo lastRequest_;
+    // What the last request moved, as the status line says it until the list changes.
+    QString trashSummary_;
     QAction* undoAction_ = nullptr;
 
     // The contents check under way, with what it was given.

@@ -89,6 +89,8 @@ public:
     // What sending the files at `paths` to the Trash frees: a file's bytes only when all its
     // names go.
     CopyChoice::Space SpaceFreed(const QStringList& paths) const;
+    // What the comparison found, for the list as it is now.
+    CopyChoice::Summary CopySummary() const { return Sets().files.CopySummary(); }
     // Without a comparison: the files at `paths`, in list order, that leave no file of their size
     // outside `paths` in any set one pass found alike (an anchor and the rows its turn listed):
     // only equal sizes may be copies, and a file of unknown size is no copy.

@@ -14,7 +14,8 @@ CopyChoice::CopyChoice(const QList<ContentsFile>& files,
         index_.insert(files[i].path, int(paths_.size()));
         const ContentsResult* result = compared ? &results[size_t(i)] : nullptr;
         const bool empty = files[i].size == 0 || (result && result->identity.size == 0);
-        paths_.push_back({files[i].path, files[i].size, files[i].modified, empty, 0});
+        const qint64 bytes = files[i].size >= 0 || !result ? files[i].size : result->identity.size;
+        paths_.push_back({files[i].path, bytes, files[i].modified, empty, 0});
         resultOf.push_back(result);
     }
     // Files by device and inode where the check could tell them; else each path is one.
@@ -142,6 +143,17 @@ std::vector<bool> CopyChoice::Choose(KeeperRule rule,
         }
     }
     return checked;
+}
+
+CopyChoice::Summary CopyChoice::CopySummary() const {
+    Summary summary;
+    summary.sets = CopySetCount();
+    for (const QList<int>& set : sets_) {
+        summary.files += int(set.size());
+        const qint64 bytes = paths_[size_t(files_[size_t(set.first())].names.first())].bytes;
+        summary.extraBytes += std::max<qint64>(bytes, 0) * (set.size() - 1);
+    }
+    return summary;
 }
 
 CopyChoice::Space CopyChoice::SpaceFreed(const QList<int>& checked) const {

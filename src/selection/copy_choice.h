@@ -23,7 +23,8 @@ class CopyChoice {
 public:
     CopyChoice() = default;
     // `files` as given to the contents check (paths may repeat), `results` its answer, one per
-    // file; empty when the contents were not compared.
+    // file; empty when the contents were not compared. A file without a listed size takes the
+    // one the check saw.
     CopyChoice(const QList<ContentsFile>& files, const std::vector<ContentsResult>& results);
 
     // The distinct paths, in the order of their first entry.
@@ -61,6 +62,15 @@ public:
         int namesFreeingNothing = 0;
     };
     Space SpaceFreed(const QList<int>& checked) const;
+
+    // What a comparison found: copy sets, the files in them, and the space the extra copies take
+    // (all but one file of each set; a file's names count once).
+    struct Summary {
+        int sets = 0;
+        int files = 0;
+        qint64 extraBytes = 0;
+    };
+    Summary CopySummary() const;
 
 private:
     struct PathEntry {
