@@ -53,6 +53,16 @@ class TestSelection : public QObject {
         }
         choice = CopyChoice(files, CheckContents(files).files);
     }
+    // `a` (written at noon) and its hard link `b`, and `other` of a's size, the pattern `seed`
+    // and `minute`: listed a, other, b, and compared.
+    void LinkedPair(const QString& a, const QString& b, const QString& other, int seed,
+                    int minute = 0) {
+        Write(a, 5000, 1);
+        Link(b, a);
+        Write(other, 5000, seed, minute);
+        names = {a, other, b};
+        Compare();
+    }
     int At(const QString& name) const { return choice.IndexOf(tree->path(name)); }
     // The names a helper checks, in list order.
     QStringList Checked(KeeperRule rule) const {
@@ -81,11 +91,7 @@ private Q_SLOTS:
     // Hard links
 
     void hardLinkPairIsOneFileAndNoCopySet() {
-        Write(u"a"_s, 5000, 1);
-        Link(u"b"_s, u"a"_s);
-        Write(u"other"_s, 5000, 2);
-        names = {u"a"_s, u"other"_s, u"b"_s};
-        Compare();
+        LinkedPair(u"a"_s, u"b"_s, u"other"_s, 2);
         QCOMPARE(choice.CopySet(At(u"a"_s)), 0);
         QCOMPARE(choice.FileNumber(At(u"a"_s)), 1);
         QCOMPARE(choice.FileNumber(At(u"b"_s)), 1);
@@ -95,11 +101,7 @@ private Q_SLOTS:
     }
 
     void hardLinkPairWithACopyGoesTogether() {
-        Write(u"a"_s, 5000, 1, 0);
-        Link(u"z/longer/b"_s, u"a"_s);
-        Write(u"copy"_s, 5000, 1, 5);
-        names = {u"a"_s, u"copy"_s, u"z/longer/b"_s};
-        Compare();
+        LinkedPair(u"a"_s, u"z/longer/b"_s, u"copy"_s, 1, 5);
         QCOMPARE(choice.CopySetCount(), 1);
         QCOMPARE(choice.OtherCopyCount(At(u"copy"_s)), 1);
         QCOMPARE(choice.OtherCopies(At(u"copy"_s)).size(), 2);
@@ -110,11 +112,7 @@ private Q_SLOTS:
     }
 
     void spaceCountsAFileOnceWhenAllItsNamesGo() {
-        Write(u"a"_s, 5000, 1);
-        Link(u"b"_s, u"a"_s);
-        Write(u"copy"_s, 5000, 1);
-        names = {u"a"_s, u"b"_s, u"copy"_s};
-        Compare();
+        LinkedPair(u"a"_s, u"b"_s, u"copy"_s, 1);
         const CopyChoice::Space both = SpaceOf({u"a"_s, u"b"_s});
         QCOMPARE(both.bytes, 5000);
         QCOMPARE(both.files, 1);
@@ -189,11 +187,7 @@ private Q_SLOTS:
     }
 
     void protectedHardLinkKeepsItsFileWhole() {
-        Write(u"Keep/a"_s, 3000, 1, 0);
-        Link(u"Loose/a"_s, u"Keep/a"_s);
-        Write(u"Loose/copy"_s, 3000, 1, 9);
-        names = {u"Loose/a"_s, u"Loose/copy"_s, u"Keep/a"_s};
-        Compare();
+        LinkedPair(u"Loose/a"_s, u"Keep/a"_s, u"Loose/copy"_s, 1, 9);
         protectedFolders.Add(tree->path(u"Keep"_s));
         QCOMPARE(Checked(KeeperRule::Oldest), QStringList{u"Loose/copy"_s});
     }
