@@ -98,6 +98,8 @@ private Q_SLOTS:
         QCOMPARE(choice.FileNumber(At(u"other"_s)), 0);
         QCOMPARE(choice.OtherNames(At(u"b"_s)), QList<int>{At(u"a"_s)});
         QCOMPARE(Checked(KeeperRule::Newest), QStringList());
+        // Its bytes count once, when both names go.
+        QCOMPARE(SpaceOf({u"a"_s, u"b"_s}).bytes, 5000);
     }
 
     void hardLinkPairWithACopyGoesTogether() {
@@ -109,17 +111,6 @@ private Q_SLOTS:
         QCOMPARE(Checked(KeeperRule::Oldest), QStringList{u"copy"_s});
         // The file's shortest name counts.
         QCOMPARE(Checked(KeeperRule::ShortestPath), QStringList{u"copy"_s});
-    }
-
-    void spaceCountsAFileOnceWhenAllItsNamesGo() {
-        LinkedPair(u"a"_s, u"b"_s, u"copy"_s, 1);
-        const CopyChoice::Space both = SpaceOf({u"a"_s, u"b"_s});
-        QCOMPARE(both.bytes, 5000);
-        QCOMPARE(both.files, 1);
-        QCOMPARE(both.namesFreeingNothing, 0);
-        const CopyChoice::Space one = SpaceOf({u"b"_s, u"copy"_s});
-        QCOMPARE(one.bytes, 5000);
-        QCOMPARE(one.namesFreeingNothing, 1);
     }
 
     void fileWithNamesOutsideTheListFreesNothing() {
@@ -134,45 +125,7 @@ private Q_SLOTS:
         QCOMPARE(space.namesFreeingNothing, 1);
     }
 
-    // Empty files
-
-    void emptyFilesAreNeverCopies() {
-        Write(u"e1"_s, 0, 0, 1);
-        Write(u"e2"_s, 0, 0, 2);
-        Write(u"e3"_s, 0, 0, 3);
-        names = {u"e1"_s, u"e2"_s, u"e3"_s};
-        Compare();
-        QVERIFY(choice.IsEmptyFile(At(u"e2"_s)));
-        QCOMPARE(choice.CopySet(At(u"e2"_s)), 0);
-        QCOMPARE(choice.CopySetCount(), 0);
-        QCOMPARE(Checked(KeeperRule::Newest), QStringList());
-    }
-
-    void withoutAComparisonEachPathIsAFile() {
-        Write(u"a"_s, 10, 1);
-        Write(u"b"_s, 10, 1);
-        choice = CopyChoice({{tree->path(u"a"_s), 10, {}}, {tree->path(u"b"_s), 10, {}}}, {});
-        names = {u"a"_s, u"b"_s};
-        QCOMPARE(choice.CopySetCount(), 0);
-        QCOMPARE(SpaceOf({u"a"_s, u"b"_s}).bytes, 20);
-    }
-
     // Protected folders
-
-    void protectedCopiesAreKeptAndTheOthersChecked() {
-        Write(u"Photos/2019/img.jpg"_s, 4000, 1, 0);
-        Write(u"Photos/2020/img.jpg"_s, 4000, 1, 1);
-        Write(u"Phone Export/img (1).jpg"_s, 4000, 1, 9);
-        Write(u"Phone Export/other.jpg"_s, 4000, 2, 1);
-        Write(u"Backup/other.jpg"_s, 4000, 2, 2);
-        names = {u"Photos/2019/img.jpg"_s, u"Phone Export/img (1).jpg"_s, u"Photos/2020/img.jpg"_s,
-                 u"Phone Export/other.jpg"_s, u"Backup/other.jpg"_s};
-        Compare();
-        protectedFolders.Add(tree->path(u"Photos"_s));
-        // A set without a protected file follows the rule.
-        QCOMPARE(Checked(KeeperRule::Newest),
-                 (QStringList{u"Phone Export/img (1).jpg"_s, u"Phone Export/other.jpg"_s}));
-    }
 
     void nestedAndRepeatedFoldersProtectOnce() {
         QVERIFY(protectedFolders.Add(u"/data/Photos"_s));
