@@ -388,7 +388,7 @@ int ResultsModel::CheckAllBut(KeeperRule rule) {
 void ResultsModel::Protect(const QString& folder) {
     if (!protected_.Add(folder))
         return;
-    SetCheckedInFolder(protected_.HolderOf(folder + u'/'), false);
+    SetCheckedInFolder(protected_.Folders().last(), false);  // as Add spelled it, with its "/"
     if (!rows_.empty())
         Q_EMIT dataChanged(index(0, 0), index(RowCount() - 1, columnCount() - 1));
 }
