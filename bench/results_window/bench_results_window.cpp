@@ -26,7 +26,7 @@ namespace {
 
 class YesDialogs : public TrashDialogs {
 public:
-    bool Confirm(const TrashQuestion&) override { return true; }
+    TrashAnswer Confirm(const TrashQuestion&) override { return TrashAnswer::Yes; }
     void BeginProgress(int) override {}
     bool Advance(int) override { return true; }
     void EndProgress() override {}
@@ -152,23 +152,22 @@ int main(int argc, char** argv) {
         list->viewport()->repaint();
         Report("show a comparison's copies", timer.nsecsElapsed());
     }
-    timed("all but the newest", [&] { model.CheckAllBut(ResultsModel::Keeper::Newest); });
-    timed("all but the oldest", [&] { model.CheckAllBut(ResultsModel::Keeper::Oldest); });
-    timed("all but the largest", [&] { model.CheckAllBut(ResultsModel::Keeper::Largest); });
-    timed("all but the shortest path",
-          [&] { model.CheckAllBut(ResultsModel::Keeper::ShortestPath); });
+    timed("all but the newest", [&] { model.CheckAllBut(KeeperRule::Newest); });
+    timed("all but the oldest", [&] { model.CheckAllBut(KeeperRule::Oldest); });
+    timed("all but the largest", [&] { model.CheckAllBut(KeeperRule::Largest); });
+    timed("all but the shortest path", [&] { model.CheckAllBut(KeeperRule::ShortestPath); });
     {
         const QStringList checked = model.UniqueCheckedPaths();
         timer.restart();
-        const qint64 bytes = model.TotalBytes(checked);
+        const qint64 bytes = model.SpaceFreed(checked).bytes;
         const QStringList emptied =
-            model.MatchSetsLeftWithout(QSet<QString>(checked.begin(), checked.end()));
-        Report("confirmation's size and emptied match sets", timer.nsecsElapsed());
+            model.WithoutPossibleCopy(QSet<QString>(checked.begin(), checked.end()));
+        Report("confirmation's size and files without a possible copy", timer.nsecsElapsed());
         timer.restart();
         const QStringList alone = model.WithoutCopyLeft(checked);
         Report("confirmation's files without a copy left", timer.nsecsElapsed());
         Out() << "  " << checked.size() << " files, " << bytes << " bytes, " << emptied.size()
-              << " match sets emptied, " << alone.size() << " without a copy" << Qt::endl;
+              << " without a possible copy, " << alone.size() << " without a copy" << Qt::endl;
     }
     model.UncheckAll();
 

@@ -20,9 +20,9 @@ const QString Usage = QStringLiteral("usage: tallyrook [OPTION]... [FOLDER]...\n
 QString HelpText() {
     return Usage +
            uR"(
-Finds duplicate files across a list of folders, by name and size only (file contents are never
-read), shows them one row per file with a check box on each, and moves the checked files to the
-Trash in one request.
+Finds duplicate files across a list of folders, by name and size (a search never reads file
+contents; Compare Contents in the results window does, on request), shows them one row per file
+with a check box on each, and moves the checked files to the Trash in one request.
 
 OPTIONS
   -h, --help       show this text

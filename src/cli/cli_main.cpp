@@ -3,13 +3,16 @@
 #include <signal.h>
 #include <unistd.h>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <optional>
 
 #include "cli/cli_host.h"
 #include "cli/row_output.h"
@@ -20,6 +23,7 @@
 #include "search/result_list.h"
 #include "search/run_options.h"
 #include "search/search_run.h"
+#include "selection/copy_choice.h"
 #include "shared/file_names.h"
 #include "shared/global.h"
 #include "shared/program.h"
@@ -48,7 +52,17 @@ const QList<OptionSpec>& Options() {
         {{u"name"_qs}, {}, u"Exact Filename: files with the same name"_qs},
         {{u"size"_qs}, {}, u"Exact Filesize: files with the same size in bytes"_qs},
         {{u"similar"_qs}, {}, u"Similar Filename: names sharing more than half of their words"_qs},
-        {{u"contents"_qs}, {}, u"compare the listed files' contents: adds the field copy"_qs},
+        {{u"contents"_qs},
+         {},
+         u"compare the listed files' contents: adds the fields copy and file"_qs},
+        {{u"select"_qs},
+         u"RULE"_qs,
+         u"with --contents: check every file of each copy set but the newest, oldest, largest "
+         u"or shortest (path), as the desktop program's helpers do: adds the field checked"_qs},
+        {{u"protect"_qs},
+         u"FOLDER"_qs,
+         u"with --select: never check a file in FOLDER or below it; a copy set with such a "
+         u"file keeps those and checks the others (repeatable)"_qs},
         {{u"tsv"_qs}, {}, u"one line per row, fields separated by tabs (see FIELDS)"_qs},
         {{u"json"_qs}, {}, u"one JSON array of row objects, one row per line (see FIELDS)"_qs},
         {{u"header"_qs}, {}, u"with --tsv: the field names as the first line"_qs},
@@ -74,8 +88,9 @@ QString HelpText() {
     }
     return Usage +
            uR"(
-Finds duplicate files in the given folders and all their subfolders, by name and size (file
-contents are read only with --contents), and prints one row per file of each duplicate group.
+Finds duplicate files in the given folders and all their subfolders, by name and size, and
+prints one row per file of each duplicate group. A search never reads file contents; only
+--contents does, after it, on request.
 
 OPTIONS
 )"_qs + options +
@@ -98,7 +113,15 @@ FIELDS
   mtime     the last-modified time, ISO 8601 UTC; empty in TSV, null in JSON when unknown
   copy      only with --contents: the copy set's number, from 1 in list order; a copy set is
             the listed files whose contents are byte for byte the same. Empty in TSV, null in
-            JSON for a file with no identical copy or not compared (named on stderr)
+            JSON for a file with no identical copy or not compared (named on stderr). A copy
+            set has two files or more: other names of one file (hard links) are no copy, and an
+            empty file is never a copy
+  file      only with --contents: rows that name one file (hard links, or a folder listed
+            twice) share its number, from 1 in list order; empty in TSV, null in JSON for a
+            file no other row names
+  checked   only with --select: 1 for a file the rule checks, else 0 (true and false in JSON).
+            Every name of a file goes together, protected files are never checked, and a set
+            with protected files keeps them all. Empty files are never checked
 In TSV, backslash, tab, newline and carriage return inside a field are written \\, \t, \n and
 \r. Sizes and dates as text follow the locale (LC_ALL, LC_NUMERIC, LC_TIME, LANG).
 
@@ -107,7 +130,12 @@ every subfolder whose name does not begin with ".".
 
 With --contents the listed rows' files are read after the search, only those whose size another
 listed file has, and compared byte for byte; nothing is written. Paths of one file (hard links)
-are one copy set without a read. The progress line and Ctrl-C work as for the search.
+are one file without a read. The progress line and Ctrl-C work as for the search.
+
+With --select the rows' checked field is what the desktop program's helper of the same rule
+would check, so a script can do what the window does:
+  tallyrook-cli --size --contents --protect ~/Photos --select newest --tsv |
+      awk -F'\t' '$NF==1' | cut -f1
 
 EXIT STATUS
   0    duplicates found
@@ -154,8 +182,16 @@ struct Request {
     bool header = false;
     bool quiet = false;
     bool contents = false;
+    std::optional<KeeperRule> select;
+    ProtectedFolders protect;  // absolute, as CompareContents compares them
     QStringList folders;
 };
+
+// The path made absolute and clean, without resolving links: how protected folders and rows meet
+// whether the folders were given relative or not.
+QString AbsolutePath(const QString& path) {
+    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+}
 
 // Fills `request`; returns an exit status when the command ends here (help, version, usage
 // error), -1 when the search is to run.
@@ -203,6 +239,31 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
     }
     request.quiet = parser.isSet(u"quiet"_qs);
     request.contents = parser.isSet(u"contents"_qs);
+    if (parser.isSet(u"select"_qs)) {
+        const QString rule = parser.value(u"select"_qs);
+        if (rule == u"newest")
+            request.select = KeeperRule::Newest;
+        else if (rule == u"oldest")
+            request.select = KeeperRule::Oldest;
+        else if (rule == u"largest")
+            request.select = KeeperRule::Largest;
+        else if (rule == u"shortest")
+            request.select = KeeperRule::ShortestPath;
+        else
+            return UsageError(err, QStringLiteral("--select takes newest, oldest, largest or "
+                                                  "shortest"));
+        if (!request.contents)
+            return UsageError(err, QStringLiteral("--select goes with --contents: only compared "
+                                                  "contents make copies"));
+    }
+    for (const QString& folder : parser.values(u"protect"_qs)) {
+        if (!request.select)
+            return UsageError(err, QStringLiteral("--protect goes with --select"));
+        // A mistyped folder must not leave the files meant to stay unprotected.
+        if (!QFileInfo(folder).isDir())
+            return UsageError(err, u"--protect " + folder + u": not a folder");
+        request.protect.Add(AbsolutePath(folder));
+    }
     request.folders = parser.positionalArguments();
     if (request.folders.isEmpty())
         return UsageError(err, QStringLiteral("no folder given"));
@@ -211,9 +272,10 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
     return -1;
 }
 
-// Compares the contents of the rows' files and gives each row its copy set, with progress as the
-// search's; each file not compared is named. Ctrl-C stops it, and leaves the rows without.
-void CompareContents(CompactRows& rows, Stderr& err) {
+// Compares the contents of the rows' files and gives each row its copy set, its file and, with a
+// rule, its mark, with progress as the search's; each file not compared is named. Ctrl-C stops
+// it, and leaves the rows without.
+void CompareContents(const Request& request, CompactRows& rows, Stderr& err) {
     QList<ContentsFile> files;
     files.reserve(rows.RowCount());
     for (int k = 0; k < rows.RowCount(); ++k) {
@@ -239,10 +301,31 @@ void CompareContents(CompactRows& rows, Stderr& err) {
     if (Interrupted())
         return;
     const ContentsResults& results = check.Results();
+    // The choice on absolute paths, so that protected folders given either way meet the rows.
+    QList<ContentsFile> absolute;
+    absolute.reserve(rows.RowCount());
+    for (int k = 0; k < rows.RowCount(); ++k) {
+        const CompactRows::Parts row = rows.RowParts(k);
+        absolute.append({AbsolutePath(row.folder + row.name), row.bytes, {}});
+    }
+    // The last write to the millisecond, as the window's rows have it (the rows here keep
+    // seconds).
+    for (qsizetype k = 0; k < absolute.size(); ++k) {
+        const FileIdentity& id = results.files[size_t(k)].identity;
+        if (id.size >= 0)
+            absolute[k].modified =
+                QDateTime::fromMSecsSinceEpoch(id.modifiedNs / 1'000'000, Qt::UTC);
+    }
+    const CopyChoice choice(absolute, results.files);
+    std::vector<bool> checked;
+    if (request.select)
+        checked = choice.Choose(*request.select, request.protect);
     QSet<QString> named;
     for (int k = 0; k < rows.RowCount(); ++k) {
         const ContentsResult& result = results.files[size_t(k)];
-        rows.SetCopySet(k, result.copySet);
+        const int p = choice.IndexOf(absolute[k].path);
+        rows.SetChoice(k, choice.CopySet(p), choice.FileNumber(p),
+                       !checked.empty() && checked[size_t(p)]);
         if (result.state != CopyState::NotCompared)
             continue;
         const CompactRows::Parts row = rows.RowParts(k);
@@ -301,7 +384,7 @@ int RunCli(int argc, char** argv) {
     err.EraseProgress();
     if (request.contents && outcome == RunOutcome::ResultsShown && !Interrupted()) {
         StageTimer contents;
-        CompareContents(rows, err);
+        CompareContents(request, rows, err);
         if (host.Timings())
             err.Message(contents.Lap(u"contents"));
     }
@@ -318,7 +401,8 @@ int RunCli(int argc, char** argv) {
         // JSON says "none" as an empty array, a TSV header stands alone; the table prints nothing.
         if (status == ExitRows || request.format == Format::Json || request.header) {
             Output out(STDOUT_FILENO);
-            WriteRows(request.format, request.header, request.contents, rows, out);
+            WriteRows(request.format, request.header, request.contents, request.select.has_value(),
+                      rows, out);
             if (out.state() == Output::State::Failed) {
                 err.Message(u"tallyrook-cli: the rows could not be written: " +
                             ErrorText(out.error()));

@@ -89,7 +89,7 @@ void CompactRows::AppendRow(ResultRow row) {
         {row.bytes,
          row.modified.isValid() ? FlooredSeconds(row.modified.toMSecsSinceEpoch()) : NoDate,
          quint32(row.file), Intern(row.sizeText, lastSize_), Intern(row.modifiedText, lastDate_),
-         qint32(row.group), 0, row.criterion, row.color, row.checked});
+         qint32(row.group), 0, 0, row.criterion, row.color, row.checked});
 }
 
 CompactRows::Parts CompactRows::RowParts(int index) const {
@@ -103,7 +103,9 @@ CompactRows::Parts CompactRows::RowParts(int index) const {
             entry.bytes,
             entry.seconds == NoDate ? std::nullopt : std::optional<qint64>(entry.seconds),
             entry.group,
-            entry.copySet};
+            entry.copySet,
+            entry.sameFile,
+            entry.checked};
 }
 
 void CompactRows::Prefetch(int index) const {
@@ -332,9 +334,15 @@ qsizetype RowRoom(const CompactRows::Parts& row) {
            200;
 }
 
-void WriteTsv(bool header, bool copies, const CompactRows& rows, Output& out) {
+// A count from 1, or nothing for 0.
+char* PutCount(char* at, int number) {
+    return number > 0 ? PutNumber(at, number) : at;
+}
+
+void WriteTsv(bool header, bool copies, bool checked, const CompactRows& rows, Output& out) {
     if (header)
-        out.Write(QString(QLatin1StringView(TsvHeader) % (copies ? u"\tcopy\n" : u"\n")));
+        out.Write(QString(QLatin1StringView(TsvHeader) % (copies ? u"\tcopy\tfile" : u"") %
+                          (checked ? u"\tchecked\n" : u"\n")));
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
         rows.Prefetch(i);
         const CompactRows::Parts row = rows.RowParts(i);
@@ -359,15 +367,20 @@ void WriteTsv(bool header, bool copies, const CompactRows& rows, Output& out) {
             at = PutIsoTime(at, *row.seconds);
         if (copies) {
             *at++ = '\t';
-            if (row.copySet > 0)
-                at = PutNumber(at, row.copySet);
+            at = PutCount(at, row.copySet);
+            *at++ = '\t';
+            at = PutCount(at, row.sameFile);
+        }
+        if (checked) {
+            *at++ = '\t';
+            *at++ = row.checked ? '1' : '0';
         }
         *at++ = '\n';
         out.Commit(at);
     }
 }
 
-void WriteJson(bool copies, const CompactRows& rows, Output& out) {
+void WriteJson(bool copies, bool checked, const CompactRows& rows, Output& out) {
     if (rows.RowCount() == 0) {
         out.Write(u"[]\n");
         return;
@@ -405,18 +418,24 @@ void WriteJson(bool copies, const CompactRows& rows, Output& out) {
         if (copies) {
             at = put(at, ",\"copy\":");
             at = row.copySet > 0 ? PutNumber(at, row.copySet) : put(at, "null");
+            at = put(at, ",\"file\":");
+            at = row.sameFile > 0 ? PutNumber(at, row.sameFile) : put(at, "null");
         }
+        if (checked)
+            at = put(at, row.checked ? ",\"checked\":true" : ",\"checked\":false");
         *at++ = '}';
         out.Commit(at);
     }
     out.Write(u"\n]\n");
 }
 
-void WriteTable(bool copies, const CompactRows& rows, Output& out) {
+void WriteTable(bool copies, bool checked, const CompactRows& rows, Output& out) {
     const QString typeHead = QStringLiteral("TYPE");
     const QString sizeHead = QStringLiteral("SIZE");
     const QString dateHead = QStringLiteral("MODIFIED");
     const QString copyHead = QStringLiteral("COPY");
+    const QString fileHead = QStringLiteral("FILE");
+    const QString checkedHead = QStringLiteral("CHECKED");
     qsizetype typeWidth = typeHead.size();
     qsizetype sizeWidth = sizeHead.size();
     qsizetype dateWidth = dateHead.size();
@@ -429,14 +448,19 @@ void WriteTable(bool copies, const CompactRows& rows, Output& out) {
     }
     const qsizetype copyWidth = std::max(copyHead.size(), QString::number(rows.RowCount()).size());
     auto line = [&](QStringView type, QStringView size, QStringView date, const QString& copy,
-                    const QString& path) -> QString {
+                    const QString& file, const QString& mark, const QString& path) -> QString {
         return type.toString().leftJustified(typeWidth) % u"  " %
                size.toString().rightJustified(sizeWidth) % u"  " %
                date.toString().leftJustified(dateWidth) % u"  " %
-               (copies ? QString(copy.rightJustified(copyWidth) + u"  ") : QString()) %
+               (copies ? QString(copy.rightJustified(copyWidth) + u"  " +
+                                 file.rightJustified(copyWidth) + u"  ")
+                       : QString()) %
+               (checked ? QString(mark.leftJustified(checkedHead.size()) + u"  ") : QString()) %
                EscapeForTerminal(path) % u'\n';
     };
-    out.Write(line(typeHead, sizeHead, dateHead, copyHead, QStringLiteral("PATH")));
+    const auto count = [](int number) { return number > 0 ? QString::number(number) : QString(); };
+    out.Write(line(typeHead, sizeHead, dateHead, copyHead, fileHead, checkedHead,
+                   QStringLiteral("PATH")));
     int group = 0;
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
         const CompactRows::Parts row = rows.RowParts(i);
@@ -445,23 +469,24 @@ void WriteTable(bool copies, const CompactRows& rows, Output& out) {
         if (newGroup)
             out.Write(u"\n");
         out.Write(line(QString(TypeWord(row.criterion)), row.sizeText, row.dateText,
-                       row.copySet > 0 ? QString::number(row.copySet) : QString(),
-                       row.folder + row.name));
+                       count(row.copySet), count(row.sameFile),
+                       row.checked ? QStringLiteral("x") : QString(), row.folder + row.name));
     }
 }
 
 }  // namespace
 
-void WriteRows(Format format, bool header, bool copies, const CompactRows& rows, Output& out) {
+void WriteRows(Format format, bool header, bool copies, bool checked, const CompactRows& rows,
+               Output& out) {
     switch (format) {
         case Format::Table:
-            WriteTable(copies, rows, out);
+            WriteTable(copies, checked, rows, out);
             break;
         case Format::Tsv:
-            WriteTsv(header, copies, rows, out);
+            WriteTsv(header, copies, checked, rows, out);
             break;
         case Format::Json:
-            WriteJson(copies, rows, out);
+            WriteJson(copies, checked, rows, out);
             break;
     }
     out.Flush();

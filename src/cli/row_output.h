@@ -62,8 +62,14 @@ public:
     // The path comes from the inventory.
     bool WantsPaths() const override { return false; }
     qsizetype RowFile(int index) const override { return entries_[size_t(index)].file; }
-    // The row's copy set from the contents check: from 1, 0 for none.
-    void SetCopySet(int index, int copySet) { entries_[size_t(index)].copySet = copySet; }
+    // What the contents check and the choice give the row: its copy set and its file (from 1, 0
+    // for none), and whether the rule checks it.
+    void SetChoice(int index, int copySet, int sameFile, bool checked) {
+        Entry& entry = entries_[size_t(index)];
+        entry.copySet = copySet;
+        entry.sameFile = sameFile;
+        entry.checked = checked;
+    }
 
     // The parts of a row as the writers need them, without rebuilding it.
     struct Parts {
@@ -76,7 +82,9 @@ public:
         qint64 bytes;
         std::optional<qint64> seconds;  // the last write since 1970, UTC
         int group;
-        int copySet;  // 0: none, or not compared
+        int copySet;   // 0: none, or not compared
+        int sameFile;  // 0: no other row names the file
+        bool checked;
     };
     Parts RowParts(int index) const;
     // Asks the processor early for what the rows after `index` will read: their texts lie all
@@ -98,6 +106,7 @@ private:
         quint32 date;
         qint32 group;
         qint32 copySet;  // fills what would be padding
+        qint32 sameFile;
         Criterion criterion;
         RowColor color;
         bool checked;
@@ -114,17 +123,19 @@ private:
 
 enum class Format { Table, Tsv, Json };
 
-// The fields of a TSV line, in order; `--header` prints them. After a contents check a last one
-// follows, `copy`.
+// The fields of a TSV line, in order; `--header` prints them. After a contents check `copy` and
+// `file` follow, and with a rule a last one, `checked`.
 inline constexpr char TsvHeader[] = "path\tsize\tmodified\ttype\tcolour\tgroup\tbytes\tmtime";
 
 // Writes the rows of a run, stopping early when the output ends. `header`: TSV begins with
-// the field names. `copies`: each row's copy set as the last field (TSV, JSON) or a COPY column
-// (table); without, the output stays as it was before the field existed.
+// the field names. `copies`: each row's copy set and file as fields (TSV, JSON) or COPY and FILE
+// columns (table); `checked`: the rule's mark as the last field, or a CHECKED column with "x".
+// Without either, the output stays as it was before the fields existed.
 //  - Table: for a person; a blank line between groups, names shown escaped.
 //  - TSV: one line per row, fields as in TsvHeader; backslash, tab, newline and carriage return
 //    inside a field written as \\, \t, \n and \r. Scripts rely on this.
 //  - JSON: one array of row objects, one row per line; "[]" when there is none.
-void WriteRows(Format format, bool header, bool copies, const CompactRows& rows, Output& out);
+void WriteRows(Format format, bool header, bool copies, bool checked, const CompactRows& rows,
+               Output& out);
 
 }  // namespace tallyrook::cli

@@ -577,8 +577,10 @@ private:
             ContentsResult& result = results.files[i];
             result.state = path.state;
             result.reason = path.reason;
-            if (path.look.kind == Kind::File)
+            if (path.look.kind == Kind::File) {
                 result.identity = path.look.id;
+                result.links = path.look.links;
+            }
             if (path.unit >= 0 && path.state != CopyState::NotCompared)
                 result.file = path.unit + 1;
             if (path.set >= 0) {

@@ -65,6 +65,7 @@ struct ContentsResult {
     NotComparedReason reason = NotComparedReason::Stopped;
     FileIdentity identity;  // as looked at before reading; size -1 when that failed
     int file = 0;  // from 1, shared by the paths read as one file (hard links); 0: not compared
+    quint64 links = 0;  // the file's names (hard links) then; 0 when it was not looked at
 };
 
 struct ContentsResults {

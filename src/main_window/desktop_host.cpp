@@ -76,21 +76,25 @@ private:
 }  // namespace
 
 void DesktopHost::ReportSkippedNames() {
-    if (skippedNames_.isEmpty())
+    if (skippedNames_.isEmpty() && unreadableFolders_.isEmpty())
         return;
     const QStringList names = std::exchange(skippedNames_, {});
+    const QStringList folders = std::exchange(unreadableFolders_, {});
     if (form_.IsClosing())
         return;
-    const SkipReport report = SkipReportFor(names.size(), options_.locale);
+    const SkipReport report = SkipReportFor(names.size(), options_.locale, folders.size());
     const NormalPointer pointer(busy_);
-    dialogs_.ShowReport(&form_, report.title, report.heading, names, report.advice);
+    dialogs_.ShowReport(&form_, report.title, report.heading, names + folders, report.advice);
 }
 
 void DesktopHost::Notify(const SearchEvent& event) {
-    // A folder that cannot be read counts as empty, without a word: the window has no place for
-    // a note that needs no answer.
-    if (form_.IsClosing() || event.kind == SearchEvent::Kind::UnreadableFolder)
+    if (form_.IsClosing())
         return;
+    // A folder that cannot be read counts as empty; it is named in the report after the walk.
+    if (event.kind == SearchEvent::Kind::UnreadableFolder) {
+        unreadableFolders_.append(event.path + u": " + event.reason);
+        return;
+    }
     // One box per name would stop the walk at each; they are told together once it is over.
     if (event.kind == SearchEvent::Kind::SkippedName) {
         skippedNames_.append(event.path);

@@ -52,6 +52,7 @@ private:
     QElapsedTimer sinceEvents_;
     bool busy_ = false;
     QStringList skippedNames_;
+    QStringList unreadableFolders_;  // "PATH: reason"
 };
 
 }  // namespace tallyrook

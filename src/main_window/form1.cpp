@@ -166,7 +166,38 @@ void Form1::BuildControls() {
     };
     connect(folderList_, &QTreeWidget::itemSelectionChanged, remove, updateRemove);
     connect(folderList_->model(), &QAbstractItemModel::rowsRemoved, remove, updateRemove);
-    folderList_->addActions({addFolder, remove});
+    // Protected folders: their files are never checked in the results, and the helpers keep
+    // their copies. Stored, unlike the list, so that a reference folder stays one.
+    for (const QString& folder :
+         settings_.ReadSetting(setting_keys::ProtectedFolders).split(u'\n', Qt::SkipEmptyParts))
+        protectedFolders_.Add(folder);
+    auto* protect = new QAction(QStringLiteral("Protect this folder"), folderList_);
+    protect->setObjectName(form1::ProtectAction);
+    protect->setToolTip(
+        QStringLiteral("Files in this folder and below it are kept: they cannot "
+                       "be checked in the results, and the helpers check their "
+                       "copies elsewhere instead."));
+    connect(protect, &QAction::triggered, this, [this] { ProtectSelectedEntries(true); });
+    auto* stopProtecting = new QAction(QStringLiteral("Stop protecting"), folderList_);
+    stopProtecting->setObjectName(form1::StopProtectingAction);
+    connect(stopProtecting, &QAction::triggered, this, [this] { ProtectSelectedEntries(false); });
+    const auto updateProtect = [this, protect, stopProtecting] {
+        bool anyProtected = false, anyUnprotected = false;
+        for (const QTreeWidgetItem* item : folderList_->selectedItems()) {
+            const bool held = protectedFolders_.Protects(item->text(0) + u'/');
+            anyProtected = anyProtected || held;
+            anyUnprotected = anyUnprotected || (!held && !item->text(0).contains(u'\n'));
+        }
+        protect->setEnabled(anyUnprotected);
+        stopProtecting->setEnabled(anyProtected);
+    };
+    updateProtect();
+    connect(folderList_, &QTreeWidget::itemSelectionChanged, protect, updateProtect);
+    connect(folderList_->model(), &QAbstractItemModel::rowsRemoved, protect, updateProtect);
+    connect(folderList_->model(), &QAbstractItemModel::rowsInserted, this, &Form1::ShowProtection);
+    connect(protect, &QAction::triggered, this, updateProtect);
+    connect(stopProtecting, &QAction::triggered, this, updateProtect);
+    folderList_->addActions({addFolder, remove, protect, stopProtecting});
 
     connect(findButton_, &QPushButton::clicked, this, &Form1::OnFind);
     connect(addFolderButton_, &QPushButton::clicked, this, &Form1::OnAddFolder);
@@ -394,7 +425,33 @@ void Form1::SetRunning(bool running) {
     hidden->hide();
 }
 
+void Form1::ProtectSelectedEntries(bool protect) {
+    for (const QTreeWidgetItem* item : folderList_->selectedItems()) {
+        // One line per folder in the store: a name with a line break cannot be one.
+        if (protect && !item->text(0).contains(u'\n'))
+            protectedFolders_.Add(item->text(0));
+        else if (!protect)
+            protectedFolders_.RemoveHolding(item->text(0));
+    }
+    settings_.WriteSetting(setting_keys::ProtectedFolders, protectedFolders_.Folders().join(u'\n'));
+    ShowProtection();
+}
+
+void Form1::ShowProtection() {
+    for (int i = 0; i < folderList_->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = folderList_->topLevelItem(i);
+        const QString holder = protectedFolders_.HolderOf(item->text(0) + u'/');
+        QFont font = item->font(0);
+        font.setItalic(!holder.isEmpty());
+        item->setFont(0, font);
+        item->setToolTip(0, holder.isEmpty() ? QString()
+                                             : QStringLiteral("Protected: the files in ") + holder +
+                                                   QStringLiteral(" and below it are kept."));
+    }
+}
+
 void Form1::ShowResults() {
+    results_.SetProtected(protectedFolders_);
     if (!resultsWindow_)
         resultsWindow_ = std::make_unique<Form4>(results_, this);
     resultsWindow_->ShowInPlaceOf(this);

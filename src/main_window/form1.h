@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "search/run_options.h"
+#include "selection/protected_folders.h"
 #include "widgets/layout_rules.h"
 
 class QCheckBox;
@@ -87,6 +88,10 @@ private:
     void OnAddFolder();
     void OnClearList();
     void OnStop();
+    // Protects the selected entries' folders, or stops protecting them, and stores the list.
+    void ProtectSelectedEntries(bool protect);
+    // Shows each entry that a protected folder holds in italics, with a tooltip.
+    void ShowProtection();
 
     Global& global_;
     SettingsStore& settings_;
@@ -97,6 +102,8 @@ private:
     RunOptions runOptions_;
     std::unique_ptr<DesktopHost> host_;
     std::unique_ptr<Form4> resultsWindow_;
+    // Every search's results start with these protected.
+    ProtectedFolders protectedFolders_;
 
     QLabel* banner_ = nullptr;
     PictureButton* findButton_ = nullptr;

@@ -24,5 +24,7 @@ inline constexpr QLatin1StringView ProgressBar{"ProgressBar1"};
 // The folder list's menu commands.
 inline constexpr QLatin1StringView AddFolderAction{"AddFolderAction"};
 inline constexpr QLatin1StringView RemoveAction{"RemoveAction"};
+inline constexpr QLatin1StringView ProtectAction{"ProtectAction"};
+inline constexpr QLatin1StringView StopProtectingAction{"StopProtectingAction"};
 
 }  // namespace tallyrook::form1

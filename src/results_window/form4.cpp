@@ -213,6 +213,9 @@ Form4::Form4(ResultsModel& model, QWidget* mainWindow)
     connect(&model_, &QAbstractItemModel::rowsInserted, this, statusChanged);
     connect(&model_, &QAbstractItemModel::rowsRemoved, this, statusChanged);
     connect(&model_, &QAbstractItemModel::modelReset, this, statusChanged);
+    const auto listChanged = [this] { trashSummary_.clear(); };
+    connect(&model_, &QAbstractItemModel::rowsInserted, this, listChanged);
+    connect(&model_, &QAbstractItemModel::modelReset, this, listChanged);
     // The Copies column comes with a comparison and goes with the next run's rows.
     connect(&model_, &QAbstractItemModel::columnsInserted, this, &Form4::ApplyLayout);
     connect(&model_, &QAbstractItemModel::modelReset, this, &Form4::ApplyLayout);
@@ -322,6 +325,10 @@ void Form4::BuildRowMenu() {
          true},
         {form4::UncheckFolderAction, QStringLiteral("Uncheck all in this folder"),
          &Form4::UncheckFolder, true},
+        {form4::ProtectFolderAction, QStringLiteral("Protect this folder"), &Form4::ProtectFolder,
+         true},
+        {form4::StopProtectingAction, QStringLiteral("Stop protecting"), &Form4::StopProtecting,
+         true},
         {{}, {}, nullptr, false},
         {form4::CompareContentsAction, QStringLiteral("Compare Contents"), &Form4::CompareContents,
          false, QKeySequence(Qt::CTRL | Qt::Key_K)},
@@ -338,6 +345,7 @@ void Form4::BuildRowMenu() {
     };
     rowMenu_ = new QMenu(this);
     rowMenu_->setObjectName(form4::RowMenu);
+    rowMenu_->setToolTipsVisible(true);
     for (const RowCommand& command : commands) {
         if (command.name.isEmpty()) {
             rowMenu_->addSeparator();
@@ -346,6 +354,15 @@ void Form4::BuildRowMenu() {
         QAction* action = rowMenu_->addAction(command.text);
         action->setObjectName(command.name);
         action->setData(command.needsRow);
+        if (command.run == &Form4::KeepNewest || command.run == &Form4::KeepOldest ||
+            command.run == &Form4::KeepLargest || command.run == &Form4::KeepShortestPath)
+            action->setToolTip(QStringLiteral(
+                "Checks exactly the extra copies of every set of identical files and unchecks "
+                "every other row. Empty files and protected folders are never checked."));
+        if (command.run == &Form4::ProtectFolder)
+            action->setToolTip(QStringLiteral(
+                "Keeps every file in this folder and below it, for this list: it cannot be "
+                "checked, and the helpers check the other copies instead."));
         connect(action, &QAction::triggered, this,
                 [this, run = command.run] { (this->*run)(menuRow_); });
         if (!command.shortcut.isEmpty()) {
@@ -368,20 +385,30 @@ void Form4::UncheckFolder(int row) {
         model_.SetCheckedInFolder(FolderOf(model_.Row(row).path), false);
 }
 
-void Form4::KeepNewest(int) {
-    KeepOneOfEveryCopy(ResultsModel::Keeper::Newest);
-}
-void Form4::KeepOldest(int) {
-    KeepOneOfEveryCopy(ResultsModel::Keeper::Oldest);
-}
-void Form4::KeepLargest(int) {
-    KeepOneOfEveryCopy(ResultsModel::Keeper::Largest);
-}
-void Form4::KeepShortestPath(int) {
-    KeepOneOfEveryCopy(ResultsModel::Keeper::ShortestPath);
+void Form4::ProtectFolder(int row) {
+    if (row >= 0 && row < model_.RowCount())
+        model_.Protect(FolderOf(model_.Row(row).path));
 }
 
-void Form4::KeepOneOfEveryCopy(ResultsModel::Keeper rule) {
+void Form4::StopProtecting(int row) {
+    if (row >= 0 && row < model_.RowCount())
+        model_.StopProtecting(model_.Row(row).path);
+}
+
+void Form4::KeepNewest(int) {
+    KeepOneOfEveryCopy(KeeperRule::Newest);
+}
+void Form4::KeepOldest(int) {
+    KeepOneOfEveryCopy(KeeperRule::Oldest);
+}
+void Form4::KeepLargest(int) {
+    KeepOneOfEveryCopy(KeeperRule::Largest);
+}
+void Form4::KeepShortestPath(int) {
+    KeepOneOfEveryCopy(KeeperRule::ShortestPath);
+}
+
+void Form4::KeepOneOfEveryCopy(KeeperRule rule) {
     // Names and sizes alone do not make copies: the helpers work on compared contents only.
     if (!model_.ContentsCompared()) {
         StartComparison([this, rule] { KeepOneOfEveryCopy(rule); });
@@ -438,10 +465,16 @@ void Form4::PollComparison() {
     if (!comparison.stopped && !comparison.check->IsFinished()) {
         const ContentsProgress done = comparison.check->Progress();
         if (comparison.progress) {
-            comparison.progress->setLabelText(
-                QStringLiteral("Comparing contents: ") + QLocale().toString(done.filesDone) +
-                QStringLiteral(" of ") + QLocale().toString(done.filesTotal) +
-                QStringLiteral(" files"));
+            // The text and the bar measure the same: bytes, with the files beside them.
+            const QString files = QLocale().toString(done.filesDone) + QStringLiteral(" of ") +
+                                  QLocale().toString(done.filesTotal) + QStringLiteral(" files");
+            QString label = QStringLiteral("Comparing contents: ") + files;
+            if (done.bytesTotal > 0)
+                label = QStringLiteral("Comparing contents: ") +
+                        FormatSize(done.bytesDone, QLocale()) + QStringLiteral(" of ") +
+                        FormatSize(done.bytesTotal, QLocale()) + QStringLiteral(" read (") + files +
+                        u')';
+            comparison.progress->setLabelText(label);
             if (done.bytesTotal > 0)
                 comparison.progress->setValue(
                     int(std::min<qint64>(999, 1000 * done.bytesDone / done.bytesTotal)));
@@ -476,9 +509,26 @@ void Form4::UpdateStatusLine() {
         text += locale.toString(checked.size()) + (checked.size() == 1
                                                        ? QStringLiteral(" file checked")
                                                        : QStringLiteral(" files checked"));
-    const QString size = FormatSize(model_.TotalBytes(checked), locale);
+    const CopyChoice::Space space = model_.SpaceFreed(checked);
+    const QString size = FormatSize(space.bytes, locale);
     if (!checked.isEmpty() && !size.isEmpty())
         text += QStringLiteral(" (") + size + u')';
+    if (space.namesFreeingNothing > 0)
+        text += QStringLiteral(". ") + FreeNothingText(space.namesFreeingNothing);
+    if (model_.ContentsCompared()) {
+        const CopyChoice::Summary found = model_.CopySummary();
+        if (found.sets == 0)
+            text += QStringLiteral(". Compared: no two files have the same contents");
+        else
+            text +=
+                QStringLiteral(". Compared: ") + locale.toString(found.sets) +
+                (found.sets == 1 ? QStringLiteral(" copy set, ") : QStringLiteral(" copy sets, ")) +
+                locale.toString(found.files) +
+                QStringLiteral(" files with a copy; the extra copies take ") +
+                FormatSize(found.extraBytes, locale);
+    }
+    if (!trashSummary_.isEmpty())
+        text += QStringLiteral(". ") + trashSummary_;
     statusLine_->setText(text);
 }
 
@@ -488,6 +538,10 @@ void Form4::OpenRowMenu(int row, const QPoint& globalPos) {
         if (action->data().isValid())
             action->setEnabled(menuRow_ >= 0 || !action->data().toBool());
     }
+    const bool isProtected = menuRow_ >= 0 && model_.IsProtected(menuRow_);
+    rowMenu_->findChild<QAction*>(form4::ProtectFolderAction)
+        ->setEnabled(menuRow_ >= 0 && !isProtected);
+    rowMenu_->findChild<QAction*>(form4::StopProtectingAction)->setEnabled(isProtected);
     rowMenu_->exec(globalPos);
 }
 
@@ -544,20 +598,52 @@ void Form4::OnSendToTrash() {
         before.rows.push_back(model_.Row(k));
     TrashQuestion question;
     question.paths = requested;
-    question.bytes = model_.TotalBytes(requested);
+    const CopyChoice::Space space = model_.SpaceFreed(requested);
+    question.bytes = space.bytes;
+    question.namesFreeingNothing = space.namesFreeingNothing;
     // With compared contents the question is about copies; without, about the files a pass found
     // alike.
     if (model_.ContentsCompared()) {
         question.withoutCopy = model_.WithoutCopyLeft(requested);
         question.changed = model_.ChangedSinceCompared(requested, &before.asCompared);
     } else {
-        question.emptiedGroups =
-            model_.MatchSetsLeftWithout(QSet<QString>(requested.begin(), requested.end()));
+        question.withoutPossibleCopy =
+            model_.WithoutPossibleCopy(QSet<QString>(requested.begin(), requested.end()));
     }
     TrashOutcome outcome = SendToTrash(question, *dialogs_);
+    QStringList moved;
+    for (const TrashedFile& file : std::as_const(outcome.moved))
+        moved.append(file.original);
+    const CopyChoice::Space freed = model_.SpaceFreed(moved);
+    if (!outcome.uncheck.isEmpty()) {
+        // Back to the list, at the first file named.
+        for (const QString& path : std::as_const(outcome.uncheck))
+            model_.SetCheckedByText(path, false);
+        for (int k = 0; k < model_.RowCount(); ++k) {
+            if (model_.Row(k).path == outcome.uncheck.first()) {
+                const QModelIndex first = model_.index(k, ResultsModel::FilenameColumn);
+                resultList_->setCurrentIndex(first);
+                resultList_->scrollTo(first);
+                break;
+            }
+        }
+        return;
+    }
     if (outcome.confirmed) {
         // The rows of files that went take their colours with them; the others keep theirs.
         RemoveCheckedRows(requested);
+        if (!moved.isEmpty()) {
+            const QLocale locale;
+            const QString size = FormatSize(freed.bytes, locale);
+            trashSummary_ =
+                locale.toString(moved.size()) +
+                (moved.size() == 1 ? QStringLiteral(" file, ") : QStringLiteral(" files, ")) +
+                (size.isEmpty() ? QString() : size + QStringLiteral(", ")) +
+                QStringLiteral("moved to the ") + TrashWriter::TrashName() +
+                (moved.size() == 1 ? QStringLiteral(". Ctrl+Z puts it back")
+                                   : QStringLiteral(". Ctrl+Z puts them back"));
+            UpdateStatusLine();
+        }
         before.moved = std::move(outcome.moved);
         lastRequest_ = std::move(before);
         undoAction_->setEnabled(!lastRequest_.moved.isEmpty());

@@ -60,12 +60,17 @@ public:
     // Copies column then shows which are copies of each other. A stopped check changes nothing.
     // `row` is not used.
     void CompareContents(int row);
-    // Of every set of identical files, every copy checked but one, the keeper; the contents are
-    // compared first if they were not for this list. `row` is not used.
+    // Of every set of identical files, every copy checked but one, the keeper, and every other
+    // row unchecked: the result is the whole selection. The contents are compared first if they
+    // were not for this list. `row` is not used.
     void KeepNewest(int row);
     void KeepOldest(int row);
     void KeepLargest(int row);
     void KeepShortestPath(int row);
+    // The row's folder and everything below it kept, for this list: its rows lose their marks and
+    // cannot be checked; helpers keep its copies. Stop: every protected folder holding the row.
+    void ProtectFolder(int row);
+    void StopProtecting(int row);
 
 public Q_SLOTS:
     // Back: the main window at this window's position and size; this window hides, rows kept.
@@ -89,7 +94,7 @@ private:
     // Takes out every row of a requested path whose file is gone now; the rest keep their marks.
     void RemoveCheckedRows(const QStringList& requested);
     void BuildRowMenu();
-    void KeepOneOfEveryCopy(ResultsModel::Keeper rule);
+    void KeepOneOfEveryCopy(KeeperRule rule);
     // Starts the contents check of the list unless one is running; `then` runs once it has
     // finished, unless it was stopped.
     void StartComparison(std::function<void()> then);
@@ -115,6 +120,8 @@ private:
         QSet<QString> asCompared;  // the requested files unchanged since compared
     };
     TrashUndo lastRequest_;
+    // What the last request moved, as the status line says it until the list changes.
+    QString trashSummary_;
     QAction* undoAction_ = nullptr;
 
     // The contents check under way, with what it was given.

@@ -28,6 +28,8 @@ inline constexpr QLatin1StringView KeepNewestAction{"KeepNewestAction"};
 inline constexpr QLatin1StringView KeepOldestAction{"KeepOldestAction"};
 inline constexpr QLatin1StringView KeepLargestAction{"KeepLargestAction"};
 inline constexpr QLatin1StringView KeepShortestPathAction{"KeepShortestPathAction"};
+inline constexpr QLatin1StringView ProtectFolderAction{"ProtectFolderAction"};
+inline constexpr QLatin1StringView StopProtectingAction{"StopProtectingAction"};
 inline constexpr QLatin1StringView UndoAction{"UndoAction"};
 
 }  // namespace tallyrook::form4

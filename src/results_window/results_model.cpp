@@ -1,10 +1,9 @@
 #include "results_window/results_model.h"
 
 #include <QBrush>
+#include <QFont>
 #include <QLocale>
 #include <algorithm>
-#include <climits>
-#include <set>
 #include <utility>
 
 #include "contents/contents_texts.h"
@@ -68,6 +67,11 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::ToolTipRole:
             // The whole path (the view shows it only where the cell cuts it) and the exact size.
+            if (index.column() == FilenameColumn && protected_.Protects(row.path))
+                return QString(
+                    row.path + QStringLiteral("\nProtected: everything in ") +
+                    protected_.HolderOf(row.path) +
+                    QStringLiteral(" is kept. It cannot be checked or sent to the Trash."));
             if (index.column() == FilenameColumn)
                 return row.path;
             if (index.column() == SizeColumn && row.bytes >= 0)
@@ -97,6 +101,14 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
             return {};
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+        case Qt::FontRole:
+            // A protected row in italics, so that a long list shows what stays.
+            if (protected_.Protects(row.path)) {
+                QFont font;
+                font.setItalic(true);
+                return font;
+            }
+            return {};
         case Qt::BackgroundRole:
             if (const auto color = BackgroundOf(row.color))
                 return QBrush(*color);
@@ -135,7 +147,7 @@ Qt::ItemFlags ResultsModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
-    if (index.column() == FilenameColumn)
+    if (index.column() == FilenameColumn && !protected_.Protects(Row(index.row()).path))
         result |= Qt::ItemIsUserCheckable;
     return result;
 }
@@ -171,6 +183,7 @@ void ResultsModel::ClearRows() {
     rows_.clear();
     compared_ = false;
     contents_.clear();
+    protected_.Clear();
     ++listNumber_;
     RowsChanged();
     endResetModel();
@@ -208,23 +221,22 @@ void ResultsModel::SetContents(const QList<ContentsFile>& files, const ContentsR
 const ResultsModel::CopySets& ResultsModel::Sets() const {
     if (copySets_)
         return *copySets_;
-    CopySets& sets = copySets_.emplace();
-    sets.letters.assign(rows_.size(), 0);
-    QSet<QString> seen;
-    for (const ResultRow& row : rows_) {
-        const int set = contents_.value(row.path).copySet;
-        if (set > 0 && !seen.contains(row.path)) {
-            seen.insert(row.path);
-            sets.members[set].append(row.path);
-        }
+    const QList<ContentsFile> files = ContentsFiles();
+    std::vector<ContentsResult> results;
+    if (compared_) {
+        results.reserve(size_t(files.size()));
+        for (const ContentsFile& file : files)
+            results.push_back(contents_.value(file.path));
     }
+    CopySets& sets = copySets_.emplace(CopySets{CopyChoice(files, results), {}});
+    sets.letters.assign(rows_.size(), 0);
     // A group's rows stand together; its sets take letters in the order they are met.
     QHash<int, int> letterOf;
     for (size_t k = 0; k < rows_.size(); ++k) {
         if (k > 0 && rows_[k].group != rows_[k - 1].group)
             letterOf.clear();
-        const int set = contents_.value(rows_[k].path).copySet;
-        if (set == 0 || sets.members.value(set).size() < 2)
+        const int set = sets.files.CopySet(sets.files.IndexOf(rows_[k].path));
+        if (set == 0)
             continue;
         auto letter = letterOf.find(set);
         if (letter == letterOf.end())
@@ -235,19 +247,62 @@ const ResultsModel::CopySets& ResultsModel::Sets() const {
 }
 
 QString ResultsModel::CopiesText(int row) const {
+    const CopyChoice& files = Sets().files;
+    const int p = files.IndexOf(Row(row).path);
+    if (files.IsEmptyFile(p))
+        return QStringLiteral("empty");
+    QStringList parts;
+    if (const int others = files.OtherCopyCount(p); others > 0)
+        parts.append(Letter(Sets().letters[size_t(row)]) + QStringLiteral(": ") +
+                     (others == 1
+                          ? QStringLiteral("1 other copy")
+                          : QLocale::system().toString(others) + QStringLiteral(" other copies")));
+    // Another name of this very file is no copy: trashing one name frees nothing.
+    if (const QList<int> names = files.OtherNames(p); !names.isEmpty())
+        parts.append(QStringLiteral("same file as ") + FileNameOf(files.Path(names.first())) +
+                     (names.size() > 1
+                          ? QStringLiteral(" and ") + QLocale::system().toString(names.size() - 1) +
+                                QStringLiteral(" more")
+                          : QString()));
+    if (!parts.isEmpty())
+        return parts.join(QStringLiteral("; "));
     const auto found = contents_.constFind(Row(row).path);
     if (found == contents_.cend() || found->state == CopyState::NotCompared)
         return QStringLiteral("not compared");
-    const qsizetype others = Sets().members.value(found->copySet).size() - 1;
-    if (others <= 0)
-        return QStringLiteral("no copy");
-    return Letter(Sets().letters[size_t(row)]) + QStringLiteral(": ") +
-           (others == 1 ? QStringLiteral("1 other copy")
-                        : QLocale::system().toString(others) + QStringLiteral(" other copies"));
+    return QStringLiteral("no copy");
 }
 
 QString ResultsModel::CopiesTip(int row) const {
     const QString& path = Row(row).path;
+    const CopyChoice& files = Sets().files;
+    const int p = files.IndexOf(path);
+    if (files.IsEmptyFile(p))
+        return QStringLiteral(
+            "An empty file: no copy of anything, and trashing it frees no "
+            "space. The helpers never check it.");
+    QString tip;
+    const QList<int> names = files.OtherNames(p);
+    if (!names.isEmpty()) {
+        tip = QStringLiteral("The same file, by another name (trashing one name frees no space):");
+        for (const int other : names.mid(0, TipPaths))
+            tip += u'\n' + files.Path(other);
+        if (names.size() > TipPaths)
+            tip += QStringLiteral("\nand ") + QLocale::system().toString(names.size() - TipPaths) +
+                   QStringLiteral(" more");
+    }
+    const QList<int> others = files.OtherCopies(p);
+    if (!others.isEmpty()) {
+        if (!tip.isEmpty())
+            tip += QStringLiteral("\n\n");
+        tip += QStringLiteral("The same contents as:");
+        for (const int other : others.mid(0, TipPaths))
+            tip += u'\n' + files.Path(other);
+        if (others.size() > TipPaths)
+            tip += QStringLiteral("\nand ") + QLocale::system().toString(others.size() - TipPaths) +
+                   QStringLiteral(" more");
+    }
+    if (!tip.isEmpty())
+        return tip;
     const auto found = contents_.constFind(path);
     if (found == contents_.cend())
         return QStringLiteral("Not compared: it was not in the list when contents were compared.");
@@ -256,21 +311,7 @@ QString ResultsModel::CopiesTip(int row) const {
         why[0] = why[0].toUpper();
         return QStringLiteral("Not compared: ") + why + u'.';
     }
-    QStringList others = Sets().members.value(found->copySet);
-    others.removeOne(path);
-    if (others.isEmpty())
-        return QStringLiteral("No other file in the list has the same contents.");
-    QString tip = QStringLiteral("The same contents as:");
-    for (const QString& other : others.mid(0, TipPaths)) {
-        tip += u'\n' + other;
-        // Another name of this very file: trashing one name frees no space.
-        if (found->file > 0 && contents_.value(other).file == found->file)
-            tip += QStringLiteral(" (the same file, by another name)");
-    }
-    if (others.size() > TipPaths)
-        tip += QStringLiteral("\nand ") + QLocale::system().toString(others.size() - TipPaths) +
-               QStringLiteral(" more");
-    return tip;
+    return QStringLiteral("No other file in the list has the same contents.");
 }
 
 const QHash<QString, QList<int>>& ResultsModel::RowsByPath() const {
@@ -284,6 +325,8 @@ const QHash<QString, QList<int>>& ResultsModel::RowsByPath() const {
 }
 
 void ResultsModel::SetCheckedByText(const QString& text, bool checked) {
+    if (checked && protected_.Protects(text))
+        return;
     const QList<int> roles{Qt::CheckStateRole};
     for (const int k : RowsByPath().value(text)) {
         ResultRow& row = rows_[static_cast<size_t>(k)];
@@ -326,132 +369,123 @@ void ResultsModel::SetCheckedInFolder(const QString& folder, bool checked) {
     // The folder ends with "/": "/a/b/" never takes in "/a/bc/".
     std::vector<signed char> marks(rows_.size(), -1);
     for (size_t k = 0; k < rows_.size(); ++k) {
-        if (rows_[k].path.startsWith(folder))
+        if (rows_[k].path.startsWith(folder) && !(checked && protected_.Protects(rows_[k].path)))
             marks[k] = checked;
     }
     SetRowMarks(marks);
 }
 
-int ResultsModel::CheckAllBut(Keeper rule) {
-    // Whether row a beats row b; rows without the measure lose, a tie keeps b (the earlier).
-    const auto beats = [rule](const ResultRow& a, const ResultRow& b) {
-        switch (rule) {
-            case Keeper::Newest:
-            case Keeper::Oldest:
-                if (!a.modified.isValid() || !b.modified.isValid())
-                    return a.modified.isValid() && !b.modified.isValid();
-                return rule == Keeper::Newest ? a.modified > b.modified : a.modified < b.modified;
-            case Keeper::Largest:
-                return a.bytes > b.bytes;  // -1 (unknown) loses to any size
-            case Keeper::ShortestPath:
-                return a.path.size() < b.path.size();
-        }
-        return false;
-    };
-    // A set is its files, not its rows: a copy in two groups is kept or checked in both.
-    const QHash<QString, QList<int>>& byPath = RowsByPath();
-    const auto firstRow = [&](const QString& path) -> const ResultRow& {
-        return rows_[size_t(byPath.value(path).first())];
-    };
+int ResultsModel::CheckAllBut(KeeperRule rule) {
+    const CopyChoice& files = Sets().files;
+    const std::vector<bool> chosen = files.Choose(rule, protected_);
+    std::vector<signed char> marks(rows_.size(), 0);
+    for (size_t k = 0; k < rows_.size(); ++k)
+        marks[k] = chosen[size_t(files.IndexOf(rows_[k].path))];
+    SetRowMarks(marks);
+    return files.CopySetCount();
+}
+
+void ResultsModel::Protect(const QString& folder) {
+    if (!protected_.Add(folder))
+        return;
+    SetCheckedInFolder(protected_.Folders().last(), false);  // as Add spelled it, with its "/"
+    if (!rows_.empty())
+        Q_EMIT dataChanged(index(0, 0), index(RowCount() - 1, columnCount() - 1));
+}
+
+void ResultsModel::StopProtecting(const QString& path) {
+    if (protected_.RemoveHolding(path) && !rows_.empty())
+        Q_EMIT dataChanged(index(0, 0), index(RowCount() - 1, columnCount() - 1));
+}
+
+void ResultsModel::SetProtected(const ProtectedFolders& folders) {
+    protected_ = folders;
     std::vector<signed char> marks(rows_.size(), -1);
-    int sets = 0;
-    for (const QStringList& copies : Sets().members) {
-        if (copies.size() < 2)
-            continue;
-        ++sets;
-        qsizetype keeper = 0;
-        for (qsizetype k = 1; k < copies.size(); ++k) {
-            if (beats(firstRow(copies[k]), firstRow(copies[keeper])))
-                keeper = k;
-        }
-        for (qsizetype k = 0; k < copies.size(); ++k) {
-            for (const int row : byPath.value(copies[k]))
-                marks[size_t(row)] = k != keeper;
-        }
+    for (size_t k = 0; k < rows_.size(); ++k) {
+        if (protected_.Protects(rows_[k].path))
+            marks[k] = 0;
     }
     SetRowMarks(marks);
-    return sets;
+    if (!rows_.empty())
+        Q_EMIT dataChanged(index(0, 0), index(RowCount() - 1, columnCount() - 1));
 }
 
-qint64 ResultsModel::TotalBytes(const QStringList& paths) const {
-    qint64 total = -1;
-    const QHash<QString, QList<int>>& byPath = RowsByPath();
+CopyChoice::Space ResultsModel::SpaceFreed(const QStringList& paths) const {
+    const CopyChoice& files = Sets().files;
+    QList<int> checked;
     for (const QString& path : paths) {
-        const QList<int> rows = byPath.value(path);
-        if (rows.isEmpty())
-            continue;
-        const qint64 bytes = rows_[static_cast<size_t>(rows.first())].bytes;
-        if (bytes >= 0)
-            total = std::max<qint64>(total, 0) + bytes;
+        if (const int p = files.IndexOf(path); p >= 0)
+            checked.append(p);
     }
-    return total;
+    return files.SpaceFreed(checked);
 }
 
-QStringList ResultsModel::MatchSetsLeftWithout(const QSet<QString>& paths) const {
+QStringList ResultsModel::WithoutPossibleCopy(const QSet<QString>& paths) const {
     // A pass's set for anchor a: the rows its turn listed (their anchor is a), and a's own row of
     // that pass, which may stand earlier, as the partner of an earlier anchor.
-    struct MatchSet {
-        int firstRow = INT_MAX;
-        bool emptied = true;
-        std::vector<qsizetype> files;
-    };
-    QHash<std::pair<int, qsizetype>, MatchSet> sets;
-    const auto join = [&](MatchSet& set, int k) {
-        const ResultRow& row = rows_[size_t(k)];
-        set.firstRow = std::min(set.firstRow, k);
-        set.emptied = set.emptied && paths.contains(row.path);
-        set.files.push_back(row.file);
-    };
+    QHash<std::pair<int, qsizetype>, QList<int>> sets;
     for (int k = 0; k < RowCount(); ++k) {
         const ResultRow& row = rows_[size_t(k)];
         if (row.anchor >= 0)
-            join(sets[{int(row.criterion), row.anchor}], k);
+            sets[{int(row.criterion), row.anchor}].append(k);
     }
     for (int k = 0; k < RowCount(); ++k) {
         const ResultRow& row = rows_[size_t(k)];
         const auto own = sets.find({int(row.criterion), row.file});
         if (row.anchor >= 0 && row.anchor != row.file && own != sets.end())
-            join(*own, k);
+            own->append(k);
     }
-    std::vector<MatchSet*> emptied;
-    for (MatchSet& set : sets) {
-        if (set.emptied)
-            emptied.push_back(&set);
+    // A file keeps a possible copy when a set of it holds another file of its size that stays.
+    QSet<QString> kept;
+    for (const QList<int>& set : std::as_const(sets)) {
+        for (const int a : set) {
+            const ResultRow& checked = rows_[size_t(a)];
+            if (!paths.contains(checked.path) || kept.contains(checked.path))
+                continue;
+            for (const int b : set) {
+                const ResultRow& other = rows_[size_t(b)];
+                if (other.bytes >= 0 && other.bytes == checked.bytes &&
+                    other.path != checked.path && !paths.contains(other.path)) {
+                    kept.insert(checked.path);
+                    break;
+                }
+            }
+        }
     }
-    std::sort(emptied.begin(), emptied.end(),
-              [](const MatchSet* a, const MatchSet* b) { return a->firstRow < b->firstRow; });
-    // Named by the first row, the anchor's while it is listed.
-    QStringList names;
-    std::set<std::vector<qsizetype>> named;
-    for (MatchSet* set : emptied) {
-        std::sort(set->files.begin(), set->files.end());
-        if (named.insert(set->files).second)
-            names.append(FileNameOf(rows_[size_t(set->firstRow)].path));
+    QStringList left;
+    QSet<QString> seen;
+    for (const ResultRow& row : rows_) {
+        if (paths.contains(row.path) && !kept.contains(row.path) && !seen.contains(row.path)) {
+            seen.insert(row.path);
+            left.append(row.path);
+        }
     }
-    return names;
+    return left;
 }
 
 QStringList ResultsModel::WithoutCopyLeft(const QStringList& paths) const {
     const QSet<QString> requested(paths.begin(), paths.end());
+    const CopyChoice& files = Sets().files;
+    // A copy, or another name of the file, that stays must still be the file that was compared.
+    const auto stays = [&](int other) {
+        const QString& path = files.Path(other);
+        return !requested.contains(path) && CurrentIdentity(path) == contents_.value(path).identity;
+    };
     QHash<int, bool> copyLeft;  // by copy set
     QStringList names;
     for (const QString& path : paths) {
-        const int set = contents_.value(path).copySet;
+        const int p = files.IndexOf(path);
+        const QList<int> otherNames = files.OtherNames(p);
+        if (std::any_of(otherNames.begin(), otherNames.end(), stays))
+            continue;
+        const int set = files.CopySet(p);
         auto left = copyLeft.find(set);
         if (set > 0 && left == copyLeft.end()) {
-            // A copy that stays must still be the file that was compared.
-            bool stays = false;
-            for (const QString& other : Sets().members.value(set)) {
-                if (!requested.contains(other) &&
-                    CurrentIdentity(other) == contents_.value(other).identity) {
-                    stays = true;
-                    break;
-                }
-            }
-            left = copyLeft.insert(set, stays);
+            const QList<int> copies = files.OtherCopies(p);
+            left = copyLeft.insert(set, std::any_of(copies.begin(), copies.end(), stays));
         }
         if (set == 0 || !*left)
-            names.append(FileNameOf(path));
+            names.append(path);
     }
     return names;
 }
@@ -465,7 +499,7 @@ QStringList ResultsModel::ChangedSinceCompared(const QStringList& paths,
             continue;
         const FileIdentity now = CurrentIdentity(path);
         if (now.size >= 0 && now != found->identity)
-            names.append(FileNameOf(path));
+            names.append(path);
         else if (now.size >= 0 && unchanged)
             unchanged->insert(path);
     }
@@ -488,7 +522,8 @@ QStringList ResultsModel::UniqueCheckedPaths() const {
     QStringList result;
     QSet<QString> seen;
     for (auto it = rows_.rbegin(); it != rows_.rend(); ++it) {
-        if (!it->checked || seen.contains(it->path))
+        // A protected file is never in a request, whatever brought its mark back.
+        if (!it->checked || seen.contains(it->path) || protected_.Protects(it->path))
             continue;
         seen.insert(it->path);
         result.append(it->path);

@@ -10,6 +10,8 @@
 
 #include "contents/contents_check.h"
 #include "search/result_list.h"
+#include "selection/copy_choice.h"
+#include "selection/protected_folders.h"
 
 namespace tallyrook {
 
@@ -68,26 +70,35 @@ public:
     void SetContents(const QList<ContentsFile>& files, const ContentsResults& results);
     bool ContentsCompared() const { return compared_; }
 
-    // Which copy stays when the others are checked.
-    enum class Keeper { Newest, Oldest, Largest, ShortestPath };
-    // In every copy set the keeper by `rule` (the first in the list on a tie; files without the
-    // size or date lose to files with one) is unchecked and every other copy checked, on every
-    // row it has. Files with no copy, or not compared, keep their marks. Returns the number of
-    // copy sets.
-    int CheckAllBut(Keeper rule);
+    // The list's whole selection by `rule` (CopyChoice::Choose): every other row unchecked,
+    // protected ones kept. Returns the number of copy sets.
+    int CheckAllBut(KeeperRule rule);
+
+    // Protects the folder (ending with "/") and everything below it: its rows lose their marks
+    // and cannot be checked until StopProtecting.
+    void Protect(const QString& folder);
+    // Stops protecting every folder that holds `path`.
+    void StopProtecting(const QString& path);
+    bool IsProtected(int row) const { return protected_.Protects(Row(row).path); }
+    // For this list: a new run's list starts with the folders given here (the main window's).
+    const ProtectedFolders& Protected() const { return protected_; }
+    void SetProtected(const ProtectedFolders& folders);
 
     // The checked rows' paths, each once, at the place of its last checked row, in list order.
     QStringList UniqueCheckedPaths() const;
-    // The total size of the files at `paths` as recorded by the run; -1 when none is known.
-    qint64 TotalBytes(const QStringList& paths) const;
-    // Without a comparison: a file name of each set of files that one pass found alike (an anchor
-    // and the rows its turn listed), in list order, whose every file is in `paths`. Sets of the
-    // same files are named once.
-    QStringList MatchSetsLeftWithout(const QSet<QString>& paths) const;
-    // With one: the names of the files at `paths` that leave no identical copy behind, unchanged,
-    // outside `paths` (no copy, or not compared, included).
+    // What sending the files at `paths` to the Trash frees: a file's bytes only when all its
+    // names go.
+    CopyChoice::Space SpaceFreed(const QStringList& paths) const;
+    // What the comparison found, for the list as it is now.
+    CopyChoice::Summary CopySummary() const { return Sets().files.CopySummary(); }
+    // Without a comparison: the files at `paths`, in list order, that leave no file of their size
+    // outside `paths` in any set one pass found alike (an anchor and the rows its turn listed):
+    // only equal sizes may be copies, and a file of unknown size is no copy.
+    QStringList WithoutPossibleCopy(const QSet<QString>& paths) const;
+    // With one: the files at `paths` that leave no identical copy behind, unchanged, outside
+    // `paths` (no copy, or not compared, included), nor another name of themselves.
     QStringList WithoutCopyLeft(const QStringList& paths) const;
-    // The names of the files at `paths` whose size, last-write or change time is not what it was
+    // The files at `paths` whose size, last-write or change time is not what it was
     // when their contents were compared (or that were replaced since); files gone are left out.
     // `unchanged`, when given, gets the paths of the others that were compared.
     QStringList ChangedSinceCompared(const QStringList& paths,
@@ -106,8 +117,8 @@ public:
 private:
     // The copy sets as the list has them now, built on first use after a change.
     struct CopySets {
-        QHash<int, QStringList> members;  // each set's paths in the list, once, in list order
-        std::vector<int> letters;         // by row: 1 for "A", 2 for "B"...; 0 for none
+        CopyChoice files;
+        std::vector<int> letters;  // by row: 1 for "A", 2 for "B"...; 0 for none
     };
     const CopySets& Sets() const;
     QString CopiesText(int row) const;
@@ -128,6 +139,7 @@ private:
     bool compared_ = false;
     QHash<QString, ContentsResult> contents_;  // what the check found for each path
     mutable std::optional<CopySets> copySets_;
+    ProtectedFolders protected_;
     quint64 listNumber_ = 0;
 };
 

@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QMessageBox>
 #include <QProgressDialog>
+#include <QPushButton>
 
 #include "search/formats.h"
 #include "trash/trash_writer.h"
@@ -21,7 +23,12 @@ bool ExistsWithoutFollowingLinks(const QString& path) {
 TrashOutcome SendToTrash(const TrashQuestion& question, TrashDialogs& dialogs) {
     TrashOutcome outcome;
     const QStringList& paths = question.paths;
-    if (paths.isEmpty() || !dialogs.Confirm(question))
+    if (paths.isEmpty())
+        return outcome;
+    const TrashAnswer answer = dialogs.Confirm(question);
+    if (answer == TrashAnswer::UncheckThese)
+        outcome.uncheck = question.Named();
+    if (answer != TrashAnswer::Yes)
         return outcome;
     outcome.confirmed = true;
 
@@ -74,6 +81,27 @@ RestoreOutcome RestoreFromTrash(const QList<TrashedFile>& moved, TrashDialogs& d
     return outcome;
 }
 
+QStringList TrashQuestion::Named() const {
+    QStringList named;
+    for (const QStringList* list : {&withoutPossibleCopy, &withoutCopy, &changed}) {
+        for (const QString& path : list->mid(0, NamedPaths)) {
+            if (!named.contains(path))
+                named.append(path);
+        }
+    }
+    return named;
+}
+
+QString FreeNothingText(int names) {
+    return names == 1 ? QStringLiteral(
+                            "1 checked name is another name of a file that stays: it "
+                            "frees no space")
+                      : QLocale().toString(names) +
+                            QStringLiteral(
+                                " checked names are other names of files that stay: "
+                                "they free no space");
+}
+
 // Dialogs ----------------------------------------------------------------------------------------
 
 QtTrashDialogs::~QtTrashDialogs() {
@@ -97,27 +125,42 @@ QString QtTrashDialogs::ConfirmText(const TrashQuestion& question) {
         text = QStringLiteral("Are you sure you want to move these ") +
                QLocale().toString(paths.size()) + QStringLiteral(" files") + amount;
     text += QStringLiteral(" to the ") + TrashWriter::TrashName() + u'?';
-    // A paragraph of a count and the first few names, which are enough to recognise the files.
-    const auto add = [&text](const QStringList& names, const QString& one, const QString& many) {
-        constexpr qsizetype named = 5;
-        if (names.isEmpty())
+    // A paragraph of a count and the first paths, one a line, shortened in the middle: the
+    // folder tells apart files of one name.
+    const auto add = [&text](const QStringList& named, const QString& one, const QString& many) {
+        constexpr qsizetype widest = 80;
+        if (named.isEmpty())
             return;
         text += QStringLiteral("\n\n") +
-                (names.size() == 1 ? one : many.arg(QLocale().toString(names.size()))) +
-                names.mid(0, named).join(QStringLiteral(", "));
-        if (names.size() > named)
-            text += QStringLiteral(" and ") + QLocale().toString(names.size() - named) +
+                (named.size() == 1 ? one : many.arg(QLocale().toString(named.size())));
+        for (const QString& path : named.mid(0, TrashQuestion::NamedPaths)) {
+            const QString shown = QDir::toNativeSeparators(path);
+            text += u'\n' + (shown.size() <= widest ? shown
+                                                    : shown.left(widest / 2 - 1) + u'\u2026' +
+                                                          shown.right(widest / 2));
+        }
+        if (named.size() > TrashQuestion::NamedPaths)
+            text += QStringLiteral("\nand ") +
+                    QLocale().toString(named.size() - TrashQuestion::NamedPaths) +
                     QStringLiteral(" more");
     };
-    add(question.emptiedGroups,
-        QStringLiteral("Every file of 1 group is checked, so it keeps no copy: "),
-        QStringLiteral("Every file of %1 groups is checked, so none of them keeps a copy: "));
+    add(question.withoutPossibleCopy,
+        QStringLiteral("1 checked file has no file of the same size left unchecked in its "
+                       "groups:"),
+        QStringLiteral("%1 checked files have no file of the same size left unchecked in their "
+                       "groups:"));
+    if (!question.withoutPossibleCopy.isEmpty())
+        text += QStringLiteral(
+            "\nOnly files of the same size can be copies. Compare Contents "
+            "(Ctrl+K) tells which files are true copies.");
     add(question.withoutCopy,
-        QStringLiteral("1 checked file has no identical copy left unchecked: "),
-        QStringLiteral("%1 checked files have no identical copy left unchecked: "));
+        QStringLiteral("1 checked file has no identical copy left unchecked:"),
+        QStringLiteral("%1 checked files have no identical copy left unchecked:"));
     add(question.changed,
-        QStringLiteral("1 checked file has changed since its contents were compared: "),
-        QStringLiteral("%1 checked files have changed since their contents were compared: "));
+        QStringLiteral("1 checked file has changed since its contents were compared:"),
+        QStringLiteral("%1 checked files have changed since their contents were compared:"));
+    if (question.namesFreeingNothing > 0)
+        text += QStringLiteral("\n\n") + FreeNothingText(question.namesFreeingNothing) + u'.';
     return text;
 }
 
@@ -135,8 +178,23 @@ QString QtTrashDialogs::NotRestoredHeading(qsizetype count) {
     return QLocale().toString(count) + QStringLiteral(" files could not be put back:");
 }
 
-bool QtTrashDialogs::Confirm(const TrashQuestion& question) {
-    return AskYesNoBox(parent_, Title(), ConfirmText(question));
+TrashAnswer QtTrashDialogs::Confirm(const TrashQuestion& question) {
+    QMessageBox box(QMessageBox::NoIcon, Title(), ConfirmText(question),
+                    QMessageBox::Yes | QMessageBox::No, parent_);
+    box.setTextFormat(Qt::PlainText);
+    box.setEscapeButton(QMessageBox::No);
+    if (!question.Warns()) {
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes ? TrashAnswer::Yes : TrashAnswer::No;
+    }
+    // A warning is read before it is passed: Enter does not send the files.
+    box.setDefaultButton(QMessageBox::No);
+    QPushButton* uncheck = box.addButton(UncheckTheseText(), QMessageBox::ActionRole);
+    uncheck->setToolTip(QStringLiteral("Unchecks the files named here and goes back to the list."));
+    const int chosen = box.exec();
+    if (box.clickedButton() == uncheck)
+        return TrashAnswer::UncheckThese;
+    return chosen == QMessageBox::Yes ? TrashAnswer::Yes : TrashAnswer::No;
 }
 
 void QtTrashDialogs::BeginProgress(int total) {

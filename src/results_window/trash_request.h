@@ -23,6 +23,7 @@ struct TrashFailure {
 
 struct TrashOutcome {
     bool confirmed = false;    // false: the user declined and nothing was touched
+    QStringList uncheck;       // answered Uncheck These: the files named, to uncheck
     bool cancelled = false;    // the user cancelled part-way; the rest is among the failures
     QList<TrashedFile> moved;  // the files now in the Trash, in request order
     QList<TrashFailure> failures;
@@ -32,21 +33,38 @@ struct TrashOutcome {
 struct TrashQuestion {
     QStringList paths;
     qint64 bytes = -1;  // the files' total size; -1 when not known
-    // Without a comparison of contents: a file name of each set of files found alike that the
-    // request would leave without a file.
-    QStringList emptiedGroups;
-    // With one: the names of the files that leave no identical copy behind, and of those that
-    // changed since they were compared.
+    // Without a comparison of contents: the files that leave no file of their size unchecked in
+    // any set a pass found alike (only equal sizes may be copies).
+    QStringList withoutPossibleCopy;
+    // With one: the files that leave no identical copy behind, and those that changed since they
+    // were compared.
     QStringList withoutCopy;
     QStringList changed;
+    // Checked names of files that stay under other names.
+    int namesFreeingNothing = 0;
+
+    // The most files a warning names; the rest are counted.
+    static constexpr qsizetype NamedPaths = 10;
+    // Whether the question warns, and then defaults to No and offers Uncheck These.
+    bool Warns() const {
+        return !withoutPossibleCopy.isEmpty() || !withoutCopy.isEmpty() || !changed.isEmpty();
+    }
+    // The files its warnings name, each once, in order: what Uncheck These unchecks.
+    QStringList Named() const;
 };
+
+// The answers to the question.
+enum class TrashAnswer { Yes, No, UncheckThese };
+
+// "3 checked names are other names of files that stay: they free no space"
+QString FreeNothingText(int names);
 
 // The dialogs of a request. The desktop program shows real ones; tests answer them in code.
 class TrashDialogs {
 public:
     virtual ~TrashDialogs() = default;
-    // One question for the whole request; true to go ahead.
-    virtual bool Confirm(const TrashQuestion& question) = 0;
+    // One question for the whole request: Yes to go ahead.
+    virtual TrashAnswer Confirm(const TrashQuestion& question) = 0;
     // Progress over `total` files; Advance returns false once the user has cancelled.
     virtual void BeginProgress(int total) = 0;
     virtual bool Advance(int done) = 0;
@@ -63,7 +81,7 @@ public:
     explicit QtTrashDialogs(QWidget* parent) : parent_(parent) {}
     ~QtTrashDialogs() override;
 
-    bool Confirm(const TrashQuestion& question) override;
+    TrashAnswer Confirm(const TrashQuestion& question) override;
     void BeginProgress(int total) override;
     bool Advance(int done) override;
     void EndProgress() override;
@@ -75,6 +93,7 @@ public:
     static QString FailureHeading(qsizetype count);
     static QString NotRestoredHeading(qsizetype count);
     static QString Title();
+    static QString UncheckTheseText() { return QStringLiteral("Uncheck These"); }
 
 private:
     void ShowFailures(const QString& title, const QString& heading,

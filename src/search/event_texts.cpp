@@ -41,8 +41,27 @@ EventMessage MessageFor(const SearchEvent& event, const QLocale& locale) {
     return {};
 }
 
-SkipReport SkipReportFor(qsizetype count, const QLocale& locale) {
+SkipReport SkipReportFor(qsizetype count, const QLocale& locale, qsizetype unreadable) {
     const QString title = QStringLiteral("Skip");
+    if (unreadable > 0) {
+        const QString folders =
+            unreadable == 1
+                ? QStringLiteral("1 folder could not be read, so its files were not searched")
+                : GroupedNumber(unreadable, locale) %
+                      u" folders could not be read, so their files were not searched";
+        const QString advice = unreadable == 1
+                                   ? QStringLiteral(
+                                         "Please check that you may open the folder, then "
+                                         "find dupes again.")
+                                   : QStringLiteral(
+                                         "Please check that you may open the folders, then "
+                                         "find dupes again.");
+        if (count == 0)
+            return {title, folders + u':', advice};
+        SkipReport names = SkipReportFor(count, locale);
+        names.heading.chop(1);  // its colon
+        return {title, names.heading + u"; " + folders + u':', names.advice + u' ' + advice};
+    }
     if (count == 1)
         return {title,
                 QStringLiteral("1 file or folder has been skipped because its name is "

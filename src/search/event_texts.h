@@ -14,17 +14,18 @@ struct EventMessage {
     QString text;  // lines broken by bare carriage returns
 };
 
-// The message for an event; an unreadable folder has none (a window stays silent about it, and
-// the folder simply counts as empty). Counts are grouped as `locale` groups them.
+// The message for an event; an unreadable folder has none (it is told in the skip report, and
+// the folder counts as empty). Counts are grouped as `locale` groups them.
 EventMessage MessageFor(const SearchEvent& event, const QLocale& locale);
-// The one report of the names a walk skipped, shown once the walk is over: its title, the count
-// above the list of paths, and the advice below it.
+// The one report of the names a walk skipped and of the folders it could not read (`unreadable`,
+// listed after the names), shown once the walk is over: its title, the counts above the list of
+// paths, and the advice below it.
 struct SkipReport {
     QString title;
     QString heading;
     QString advice;
 };
-SkipReport SkipReportFor(qsizetype count, const QLocale& locale);
+SkipReport SkipReportFor(qsizetype count, const QLocale& locale, qsizetype unreadable = 0);
 // The Yes/No question of a large inventory.
 EventMessage QuestionFor(const LargeInventory& inventory, const QLocale& locale);
 

@@ -20,4 +20,8 @@ inline const QString WindowState = QStringLiteral("WindowState");
 inline const QString FormWidth = QStringLiteral("FormWidth");
 inline const QString FormHeight = QStringLiteral("FormHeight");
 
+// The folders the user protected in the folder list, one per line, each ending with "/". The
+// folder list itself is not stored; these are, so that a reference folder stays protected.
+inline const QString ProtectedFolders = QStringLiteral("ProtectedFolders");
+
 }  // namespace tallyrook::setting_keys

@@ -226,15 +226,17 @@ private Q_SLOTS:
                    1572864) +
                    Tsv(u"d1/Song One.mp3", u"1.5 MB", u"Name", u"light blue", 1, 1572864)
             << QString();
-        // With --contents a last field: the copy set, none for a file without a copy or not
-        // compared, which is named.
+        // With --contents two more fields: the copy set, none for a file without a copy or not
+        // compared, which is named; and the file, none for a file no other row names.
         const auto copy = [](QString line, const char* set) {
-            return line.insert(
-                line.size() - 1,
-                (line.endsWith(u'}') ? u",\"copy\":"_qs : u"\t"_qs) + QString::fromLatin1(set));
+            const QString value = QString::fromLatin1(set);
+            return line.insert(line.size() - 1,
+                               line.endsWith(u'}')
+                                   ? QString(u",\"copy\":"_qs + value + u",\"file\":null")
+                                   : QString(u"\t"_qs + value + u'\t'));
         };
         row("contents, tsv", "--size --contents --tsv --header d1 d2 k1 k2 k3", 0,
-            u"path\tsize\tmodified\ttype\tcolour\tgroup\tbytes\tmtime\tcopy\n"_qs +
+            u"path\tsize\tmodified\ttype\tcolour\tgroup\tbytes\tmtime\tcopy\tfile\n"_qs +
                 copy(Tsv(u"d1/Song One.mp3", u"1.5 MB", u"Size", u"light red", 1, 1572864), "1") +
                 copy(Tsv(u"d2/Song One.mp3", u"1.5 MB", u"Size", u"light red", 1, 1572864), "1") +
                 copy(Tsv(u"k1/a.bin", u"3 Bytes", u"Size", u"red", 2, 3), "") +
@@ -251,18 +253,22 @@ private Q_SLOTS:
                 copy(Tsv(u"d5/another.doc", u"1 Bytes", u"Size", u"red", 2, 1, true), "1") +
                 u"\n]\n");
         row("contents, table", "--size --contents k1 k2 d4 d5", 0,
-            u"TYPE     SIZE  MODIFIED              COPY  PATH\n"
-            u"Size  3 Bytes  3/14/2004 2:05:31 PM        k1/a.bin\n"
-            u"Size  3 Bytes  3/14/2004 2:05:31 PM        k2/b.bin\n\n"
-            u"Size  1 Bytes  3/14/2004 2:05:31 PM     1  d4/other.txt\n"
-            u"Size  1 Bytes  3/14/2004 2:05:31 PM     1  d5/another.doc\n"_qs);
+            u"TYPE     SIZE  MODIFIED              COPY  FILE  PATH\n"
+            u"Size  3 Bytes  3/14/2004 2:05:31 PM              k1/a.bin\n"
+            u"Size  3 Bytes  3/14/2004 2:05:31 PM              k2/b.bin\n\n"
+            u"Size  1 Bytes  3/14/2004 2:05:31 PM     1        d4/other.txt\n"
+            u"Size  1 Bytes  3/14/2004 2:05:31 PM     1        d5/another.doc\n"_qs);
         // clang-format off
         for (const auto& [name, command, error] : std::initializer_list<std::array<const char*, 3>>{
                  {"nothing", "", "no folder given"}, {"unknown", "--name --bogus /", "Unknown option 'bogus'."},
                  {"no criterion", "d1 d2", "choose at least one of --name, --size, --similar"},
                  {"header without tsv", "--name --header /", "--header goes with --tsv"}, {"both formats", "--tsv --json /", "--tsv and --json cannot be used together"},
                  {"no pair", "--name --max-rows 1 /", "--max-rows takes a whole number of 2 or more: a group of duplicates lists at least 2 files"},
-                 {"all or some", "--name --all --max-rows 5 /", "--all and --max-rows cannot be used together"}})
+                 {"all or some", "--name --all --max-rows 5 /", "--all and --max-rows cannot be used together"},
+                 {"select without contents", "--size --select newest /", "--select goes with --contents: only compared contents make copies"},
+                 {"unknown rule", "--size --contents --select first /", "--select takes newest, oldest, largest or shortest"},
+                 {"protect without select", "--size --contents --protect d1 /", "--protect goes with --select"},
+                 {"protect a missing folder", "--size --contents --select oldest --protect nowhere /", "--protect nowhere: not a folder"}})
             row(name, command, 2, {}, u"tallyrook-cli: " + QString::fromUtf8(error) + Usage);
         // clang-format on
         // Beyond the desktop program's 32,767 rows; a reader that stops early ends it quietly.

@@ -1,3 +1,4 @@
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDropEvent>
@@ -201,9 +202,10 @@ private Q_SLOTS:
                  p.form->screen()->availableGeometry().bottomRight());
     }
 
-    // Names that are not UTF-8 are told in one report once the walk is over, before the messages
-    // of a run without a criterion; the walk asks nothing per name.
-    void oneReportOfSkippedNames() {
+    // Names that are not UTF-8 and folders that cannot be read are told in one report once the
+    // walk is over, before the messages of a run without a criterion; the walk asks nothing per
+    // name.
+    void oneReportOfSkippedNamesAndUnreadableFolders() {
         test::TempTree bad;
         bad.rawFile("caf\xE9.mp3");
         bad.rawFile("\xFF.txt");
@@ -220,6 +222,50 @@ private Q_SLOTS:
                  QStringList({report.title, report.heading, root + u"\\xff.txt"_s,
                               root + u"caf\\xe9.mp3"_s, root + u"sub\\xe9"_s, report.advice})
                      .join(u'\n'));
+        // A folder the walk could not read (root reads them all) waits for the same report.
+        p.dialogs.shown.clear();
+        p.form->Host().Notify(
+            {SearchEvent::Kind::UnreadableFolder, u"/x/locked"_s, u"Permission denied"_s});
+        p.form->Host().Notify({SearchEvent::Kind::NoDuplicates});
+        const SkipReport folders = SkipReportFor(0, {}, 1);
+        QCOMPARE(p.dialogs.shown,
+                 (QStringList{QStringList({folders.title,
+                                           u"1 folder could not be read, so its files were not "
+                                           u"searched:"_s,
+                                           u"/x/locked: Permission denied"_s, folders.advice})
+                                  .join(u'\n'),
+                              u"No duplicate MP3s found."_s}));
+    }
+
+    // A protected entry is stored beside the list (which is not), shown as such, and the next
+    // search's results start with it protected.
+    void protectedFoldersAreStoredAndReachTheResults() {
+        {
+            Program p;
+            p.list->AddEntry(tree.path(u"photos/a"_s));
+            p.list->AddEntry(tree.path(u"photos"_s));
+            QAction* protect = p.list->findChild<QAction*>(form1::ProtectAction);
+            QVERIFY(!protect->isEnabled());
+            p.list->topLevelItem(1)->setSelected(true);
+            protect->trigger();
+            QCOMPARE(p.Key("ProtectedFolders"), tree.path(u"photos/"_s));
+            // The entry below it is held too.
+            QVERIFY(p.list->topLevelItem(0)->font(0).italic());
+            QVERIFY(!p.list->topLevelItem(0)->toolTip(0).isEmpty());
+            QVERIFY(p.settings.Sync());
+        }
+        Program p;
+        p.list->AddEntry(tree.path(u"photos"_s));
+        QVERIFY(p.list->topLevelItem(0)->font(0).italic());
+        p.Child<QCheckBox>(form1::ExactFilenameBox)->setChecked(true);
+        QTest::mouseClick(p.Child(form1::FindButton), Qt::LeftButton);
+        QCOMPARE(p.results.RowCount(), 2);
+        QVERIFY(p.results.IsProtected(0) && p.results.IsProtected(1));
+        // Stopping takes the folder out of the store.
+        p.list->topLevelItem(0)->setSelected(true);
+        p.list->findChild<QAction*>(form1::StopProtectingAction)->trigger();
+        QCOMPARE(p.Key("ProtectedFolders"), QString());
+        QVERIFY(!p.list->topLevelItem(0)->font(0).italic());
     }
 
     // As a user starts it: --help and --version need no display; without one, or when it cannot

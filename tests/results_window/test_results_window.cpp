@@ -28,7 +28,9 @@
 #include "results_window/results_model.h"
 #include "results_window/trash_request.h"
 #include "search/formats.h"
+#include "search/search_run.h"
 #include "shared/global.h"
+#include "support/recording_host.h"
 #include "support/test_env.h"
 
 using namespace tallyrook;
@@ -38,13 +40,13 @@ namespace {
 
 // Answers the Trash request's dialogs in code and remembers what they were asked.
 struct FakeDialogs : TrashDialogs {
-    bool answer = true;
+    TrashAnswer answer = TrashAnswer::Yes;
     int cancelAt = -1;  // Advance(cancelAt) reports a cancel
     QList<TrashQuestion> questions;
     int reports = 0;                  // of failures, by a request or an undo
     QHash<QString, QString> reasons;  // of the failures, by path
 
-    bool Confirm(const TrashQuestion& q) override { return questions.append(q), answer; }
+    TrashAnswer Confirm(const TrashQuestion& q) override { return questions.append(q), answer; }
     void BeginProgress(int) override {}
     bool Advance(int done) override { return done != cancelAt; }
     void EndProgress() override {}
@@ -84,17 +86,25 @@ public Q_SLOTS:
     void Open(const QUrl& url) { opened.append(url.toLocalFile()); }
 };
 
-// Answers the next modal dialog with `button` and keeps its text; the message box's format too.
+// Answers the next modal dialog with `button` (NoButton: its own button) and keeps its text; the
+// message box's format and default button too.
 struct NextDialog {
     QString text;
     Qt::TextFormat format = Qt::AutoText;
+    QString defaultButton;
     explicit NextDialog(QMessageBox::StandardButton button) {
         QTimer::singleShot(0, qApp, [this, button] {
             QWidget* dialog = QApplication::activeModalWidget();
             if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
                 text = box->text();
                 format = box->textFormat();
-                box->button(button)->click();
+                defaultButton = box->defaultButton()->text().remove(u'&');
+                for (QAbstractButton* each : box->buttons()) {
+                    if (button == QMessageBox::NoButton
+                            ? box->buttonRole(each) == QMessageBox::ActionRole
+                            : box->standardButton(each) == button)
+                        each->click();
+                }
             } else if (dialog) {
                 auto* heading = dialog->findChild<QLabel*>(u"ReportHeading"_s);
                 format = heading->textFormat();
@@ -343,11 +353,11 @@ private Q_SLOTS:
         QVERIFY(f.Show());
         const int filenameWidth = f.list->columnWidth(ResultsModel::FilenameColumn);
         // The first helper compares contents; then each keeps one copy of every set, by its rule,
-        // wherever the keeper stands, and never checks a file without a copy.
-        for (const auto& [rule, marks] : {std::pair{form4::KeepNewestAction, u"01110010"_s},
-                                          {form4::KeepOldestAction, u"11010101"_s},
-                                          {form4::KeepLargestAction, u"01010110"_s},
-                                          {form4::KeepShortestPathAction, u"10110011"_s}}) {
+        // wherever the keeper stands, and unchecks the rest, t's hand-made mark too.
+        for (const auto& [rule, marks] : {std::pair{form4::KeepNewestAction, u"01100010"_s},
+                                          {form4::KeepOldestAction, u"11000101"_s},
+                                          {form4::KeepLargestAction, u"01000110"_s},
+                                          {form4::KeepShortestPathAction, u"10100011"_s}}) {
             f.Menu(0, rule);
             QVERIFY(QTest::qWaitFor([&] { return f.Marks() == marks; }));
         }
@@ -361,17 +371,18 @@ private Q_SLOTS:
                      f.list->columnWidth(ResultsModel::CopiesColumn),
                  filenameWidth);
         QTRY_COMPARE(f.form.findChild<QLabel*>(form4::StatusLine)->text(),
-                     u"8 rows, 4 files checked (8 Bytes)"_s);
+                     u"8 rows, 3 files checked (6 Bytes). Compared: 2 copy sets, 5 files with a "
+                     u"copy; the extra copies take 6 Bytes"_s);
 
         // u changed (r keeps no copy) and s touched since: named, with t, in the one question.
         QVERIFY(f.MakeFile(u"b/u.mp3"_s, "222", 4) == at['u']);
         QVERIFY(f.MakeFile(u"aaa/s.mp3"_s, "11", 9) == at['s']);
-        f.dialogs.answer = false;
+        f.dialogs.answer = TrashAnswer::No;
         f.Click(form4::SendToTrashButton);
         const TrashQuestion& asked = f.dialogs.questions.last();
-        QCOMPARE(asked.withoutCopy, (QStringList{u"r.mp3"_s, u"t.mp3"_s}));
-        QCOMPARE(asked.changed, QStringList{u"s.mp3"_s});
-        QVERIFY(asked.emptiedGroups.isEmpty() && QFile::exists(at['r']));
+        QCOMPARE(asked.withoutCopy, QStringList{at['r']});
+        QCOMPARE(asked.changed, QStringList{at['s']});
+        QVERIFY(asked.withoutPossibleCopy.isEmpty() && QFile::exists(at['r']));
 
         // The next run's list has not been compared.
         f.model.ClearRows();
@@ -394,21 +405,138 @@ private Q_SLOTS:
         QTest::qWait(50);  // change times move by clock ticks
         QVERIFY(f.MakeFile(u"keeper.mp3"_s, "22", 1) == keeper);
         QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner));
-        f.dialogs.answer = false;
+        f.dialogs.answer = TrashAnswer::No;
         f.Click(form4::SendToTrashButton);
-        QCOMPARE(f.dialogs.questions.last().withoutCopy,
-                 (QStringList{u"copy.mp3"_s, u"other.mp3"_s}));
-        QCOMPARE(f.dialogs.questions.last().changed, QStringList{u"copy.mp3"_s});
+        QCOMPARE(f.dialogs.questions.last().withoutCopy, (QStringList{copy, other}));
+        QCOMPARE(f.dialogs.questions.last().changed, QStringList{copy});
 
         f.model.SetCheckedByText(copy, false);
-        f.dialogs.answer = true;
+        f.dialogs.answer = TrashAnswer::Yes;
         f.Click(form4::SendToTrashButton);
         f.Menu(0, form4::UndoAction);
         QVERIFY(QFile::exists(other) && f.Marks() == u"001"_s);
-        f.dialogs.answer = false;
+        f.dialogs.answer = TrashAnswer::No;
         f.Click(form4::SendToTrashButton);
-        QCOMPARE(f.dialogs.questions.last().withoutCopy, QStringList{u"other.mp3"_s});
+        QCOMPARE(f.dialogs.questions.last().withoutCopy, QStringList{other});
         QVERIFY(f.dialogs.questions.last().changed.isEmpty());
+    }
+
+    void hardLinksAreOneFileAndEmptyFilesNoCopies() {
+        Fixture f;
+        const QString a = f.MakeFile(u"a.mp3"_s, "11", 1);
+        const QString b = f.folder.filePath(u"b.mp3"_s);
+        QVERIFY(::link(QFile::encodeName(a), QFile::encodeName(b)) == 0);
+        const QString c = f.MakeFile(u"c.mp3"_s, "11", 5);
+        for (const QString& path : {a, b, c})
+            f.Add(path, false, 1, 2, path == c ? 5 : 1);
+        for (const int day : {1, 2})
+            f.Add(f.MakeFile(u"e%1"_s.arg(day), {}, day), true, 2, 0, day);
+        QVERIFY(f.Show());
+        // The helper keeps c and checks both names of the other file; no empty file stays checked.
+        f.Menu(0, form4::KeepNewestAction);
+        QVERIFY(QTest::qWaitFor([&] { return f.Marks() == u"11000"_s; }));
+        QCOMPARE(f.All([&f](int k) {
+            return f.model.index(k, ResultsModel::CopiesColumn).data().toString();
+        }),
+                 (QStringList{u"A: 1 other copy; same file as b.mp3"_s,
+                              u"A: 1 other copy; same file as a.mp3"_s, u"A: 1 other copy"_s,
+                              u"empty"_s, u"empty"_s}));
+        QLabel* status = f.form.findChild<QLabel*>(form4::StatusLine);
+        const QString compared =
+            u". Compared: 1 copy set, 2 files with a copy; the extra copies take 2 Bytes"_s;
+        QTRY_COMPARE(status->text(), u"5 rows, 2 files checked (2 Bytes)"_s + compared);
+        // One name of a file that stays frees nothing, and says so; an empty file can still be
+        // checked by hand.
+        f.model.SetCheckedByText(b, false);
+        f.model.SetCheckedByText(f.model.Row(3).path, true);
+        QTRY_COMPARE(status->text(),
+                     u"5 rows, 2 files checked. 1 checked name is another name of a "
+                     u"file that stays: it frees no space"_s +
+                         compared);
+        f.dialogs.answer = TrashAnswer::No;
+        f.Click(form4::SendToTrashButton);
+        QCOMPARE(f.dialogs.questions.last().namesFreeingNothing, 1);
+        QCOMPARE(f.dialogs.questions.last().bytes, 0);
+    }
+
+    void protectedFoldersKeepTheirFiles() {
+        Fixture f;
+        const QString kept = f.MakeFile(u"Photos/2019/x.jpg"_s, "11", 1);
+        const QString phone = f.MakeFile(u"Export/x (1).jpg"_s, "11", 5);
+        const QString y = f.MakeFile(u"Export/y.jpg"_s, "22", 1);
+        const QString backup = f.MakeFile(u"Backup/y.jpg"_s, "22", 2);
+        for (const QString& path : {kept, phone, y, backup})
+            f.Add(path, path == kept, 1, 2, path == phone ? 5 : path == backup ? 2 : 1);
+        QVERIFY(f.Show());
+        // Protecting takes the mark of a file checked by hand, and no mark comes back.
+        f.Menu(0, form4::ProtectFolderAction);
+        QCOMPARE(f.Marks(), u"0000"_s);
+        f.model.SetCheckedByText(kept, true);
+        f.Menu(0, form4::CheckFolderAction);
+        QCOMPARE(f.Marks(), u"0000"_s);
+        QVERIFY(!(f.model.flags(f.model.index(0, 0)) & Qt::ItemIsUserCheckable));
+        QVERIFY(f.model.index(0, 0).data(Qt::FontRole).value<QFont>().italic());
+        QVERIFY(f.model.index(0, 0).data(Qt::ToolTipRole).toString().contains(u"Protected"_s));
+        // The protected copy stays though it is older; a set without one follows the rule.
+        f.Menu(0, form4::KeepNewestAction);
+        QVERIFY(QTest::qWaitFor([&] { return f.Marks() == u"0110"_s; }));
+        f.Menu(0, form4::StopProtectingAction);
+        f.Menu(0, form4::KeepNewestAction);
+        QCOMPARE(f.Marks(), u"1010"_s);
+    }
+
+    // What tallyrook-cli --select checks is what the window's helper checks, on the same tree:
+    // hard links, empty files, a tie and a protected folder.
+    void cliCheckedEqualsTheWindowsHelper_data() {
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<int>("keeper");
+        QTest::newRow("newest") << u"newest"_s << int(KeeperRule::Newest);
+        QTest::newRow("oldest") << u"oldest"_s << int(KeeperRule::Oldest);
+        QTest::newRow("largest") << u"largest"_s << int(KeeperRule::Largest);
+        QTest::newRow("shortest") << u"shortest"_s << int(KeeperRule::ShortestPath);
+    }
+    void cliCheckedEqualsTheWindowsHelper() {
+        QFETCH(QString, rule);
+        QFETCH(int, keeper);
+        Fixture f;
+        const std::tuple<const char*, QByteArray, int> files[] = {
+            {"Photos/2019/a.jpg", "aa", 1}, {"Export/a (1).jpg", "aa", 9},
+            {"Export/b.jpg", "bb", 2},      {"Backup/long name/b.jpg", "bb", 3},
+            {"Backup/c.txt", "cc", 4},      {"Other/c.txt", "cc", 4},
+            {"Export/e1", {}, 1},           {"Backup/e2", {}, 2},
+            {"Other/d.txt", "dd", 5}};
+        for (const auto& [name, content, day] : files)
+            QVERIFY(!f.MakeFile(QString::fromLatin1(name), content, day).isEmpty());
+        QVERIFY(::link(QFile::encodeName(f.folder.filePath(u"Export/b.jpg"_s)),
+                       QFile::encodeName(f.folder.filePath(u"Other/b link.jpg"_s))) == 0);
+        const QString protect = f.folder.filePath(u"Photos"_s);
+
+        QProcess cli;
+        cli.start(QStringLiteral(TALLYROOK_CLI_PATH),
+                  {u"--size"_s, u"--contents"_s, u"--protect"_s, protect, u"--select"_s, rule,
+                   u"--tsv"_s, f.folder.path()});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        QStringList byCli;
+        for (const QString& line : QString::fromUtf8(cli.readAllStandardOutput()).split(u'\n')) {
+            if (!line.isEmpty())
+                byCli.append(line.section(u'\t', 0, 0) + u' ' + line.section(u'\t', -1));
+        }
+
+        test::RecordingHost host;
+        host.folderEntries = {f.folder.path()};
+        host.options.criteria = {false, true, false};
+        Global global;
+        QCOMPARE(RunSearch(host, global, f.model, host.options), RunOutcome::ResultsShown);
+        const QList<ContentsFile> listed = f.model.ContentsFiles();
+        f.model.SetContents(listed, CheckContents(listed));
+        f.model.Protect(protect + u'/');
+        QCOMPARE(f.model.CheckAllBut(KeeperRule(keeper)), 3);
+        const QStringList byWindow = f.All([&f](int k) -> QString {
+            return f.model.Row(k).path + (f.model.IsChecked(k) ? u" 1"_s : u" 0"_s);
+        });
+        QCOMPARE(byCli, byWindow);
+        QVERIFY(byWindow.contains(protect + u"/2019/a.jpg 0"_s));
     }
 
     void aStoppedComparisonChangesNothing() {
@@ -447,7 +575,7 @@ private Q_SLOTS:
         }
     }
 
-    void folderMarksAndTheWarningBeforeAPassSetLosesEveryFile() {
+    void folderMarksTheWarningWithoutAComparisonAndUncheckThese() {
         Fixture f;
         // Name and Size sets of the x.jpg pair, a Name pair of y.txt in /a/bc and /a/b (which
         // must not take in /a/bc), and similar names: z.txt's turn lists "z 1.txt", whose turn
@@ -471,19 +599,39 @@ private Q_SLOTS:
         f.Menu(1, form4::UncheckFolderAction);
         QCOMPARE(f.Marks(), u"100100010"_s);
 
-        // Only sets whose every file is checked are named, each set of files once; "z 2.txt" and
-        // its list group are checked, but "z 1.txt", which matched it, is not.
-        f.dialogs.answer = false;
-        for (const auto& [path, emptied] :
-             {std::pair{u"/q/z 2.txt"_s, QStringList{u"x.jpg"_s}},
-              {u"/a/bc/z.txt"_s, QStringList{u"x.jpg"_s}},
-              {u"/q/z 1.txt"_s, QStringList{u"x.jpg"_s, u"z.txt"_s, u"z 1.txt"_s}}}) {
+        // Only files that leave no file of their size unchecked in a set of theirs are named;
+        // "z 2.txt" and its list group are checked, but "z 1.txt", which matched it, is not.
+        f.dialogs.answer = TrashAnswer::No;
+        const QStringList xs{u"/a/b/x.jpg"_s, u"/a/b/sub/x.jpg"_s};
+        for (const auto& [path, left] :
+             {std::pair{u"/q/z 2.txt"_s, xs},
+              {u"/a/bc/z.txt"_s, xs},
+              {u"/q/z 1.txt"_s,
+               xs + QStringList{u"/a/bc/z.txt"_s, u"/q/z 1.txt"_s, u"/q/z 2.txt"_s}}}) {
             f.model.SetCheckedByText(path, true);
             f.model.SetCheckedByText(u"/a/b/sub/x.jpg"_s, true);
             f.Click(form4::SendToTrashButton);
-            QCOMPARE(f.dialogs.questions.last().emptiedGroups, emptied);
+            QCOMPARE(f.dialogs.questions.last().withoutPossibleCopy, left);
         }
         QCOMPARE(f.dialogs.questions.last().bytes, 6000);
+        // A file of another size is no copy: y.txt's partner grows.
+        f.model.ReplaceRows([&] {
+            std::vector<ResultRow> grown;
+            for (int k = 0; k < f.model.RowCount(); ++k) {
+                grown.push_back(f.model.Row(k));
+                grown.back().bytes += grown.back().path == u"/a/bc/y.txt"_s;
+            }
+            return grown;
+        }());
+        f.Click(form4::SendToTrashButton);
+        QVERIFY(f.dialogs.questions.last().withoutPossibleCopy.contains(u"/a/b/y.txt"_s));
+
+        // Uncheck These unchecks exactly the files named and goes back to the first of them.
+        f.dialogs.answer = TrashAnswer::UncheckThese;
+        f.model.SetCheckedByText(u"/q/z 1.txt"_s, false);  // z.txt and z 2.txt keep one now
+        f.Click(form4::SendToTrashButton);
+        QCOMPARE(f.Marks(), u"000010100"_s);
+        QCOMPARE(f.list->currentIndex().row(), 0);
     }
 
     void realDialogsShowTheirTextsPlain() {
@@ -491,27 +639,41 @@ private Q_SLOTS:
         const QString odd = u"/music/<s>old</s> mix.mp3"_s;
         const QString sure = u"Are you sure you want to move "_s;
         NextDialog no(QMessageBox::No);
-        QVERIFY(!dialogs.Confirm({{odd}, -1, {}, {}, {}}));
+        QCOMPARE(dialogs.Confirm({{odd}, -1, {}, {}, {}}), TrashAnswer::No);
         QCOMPARE(no.text, sure + u'"' + odd + u"\" to the Trash?"_s);
         QCOMPARE(no.format, Qt::PlainText);
-        // The size as the list shows it, and the groups that would keep no file.
-        const QString size =
-            u" ("_s + FormatSize(12'400'000) + u") to the Trash?\n\nEvery file of "_s;
+        QCOMPARE(no.defaultButton, u"Yes"_s);
+        // The size as the list shows it, and the files that keep no possible copy, by path, up
+        // to ten, a long one shortened in the middle; a warning defaults to No.
+        const QString size = u" ("_s + FormatSize(12'400'000) + u") to the Trash?\n\n"_s;
+        const QString longPath = u"/"_s + QString(50, u'a') + u"/"_s + QString(50, u'b');
+        QStringList eleven{longPath};
+        for (int k = 1; k <= 10; ++k)
+            eleven.append(u"/d%1/x"_s.arg(k));
         NextDialog yes(QMessageBox::Yes);
-        QVERIFY(
-            dialogs.Confirm({{odd, u"/b"_s}, 12'400'000, u"1 2 3 4 5 6 7"_s.split(u' '), {}, {}}));
-        QCOMPARE(yes.text, sure + u"these 2 files"_s + size +
-                               u"7 groups is checked, so none of them keeps a copy: 1, 2, 3, 4, 5 "
-                               u"and 2 more"_s);
-        QCOMPARE(QtTrashDialogs::ConfirmText({{odd}, 12'400'000, {u"cover.jpg"_s}, {}, {}}),
-                 sure + u'"' + odd + u'"' + size +
-                     u"1 group is checked, so it keeps no copy: cover.jpg"_s);
-        // After a comparison: what keeps no copy, and what changed since.
-        QCOMPARE(QtTrashDialogs::ConfirmText({{u"/b"_s}, -1, {}, {u"b"_s}, {u"1"_s, u"2"_s}}),
+        QCOMPARE(dialogs.Confirm({{odd, u"/b"_s}, 12'400'000, eleven, {}, {}}), TrashAnswer::Yes);
+        QCOMPARE(yes.defaultButton, u"No"_s);
+        QCOMPARE(yes.text,
+                 sure + u"these 2 files"_s + size +
+                     u"11 checked files have no file of the same size left unchecked in their "
+                     u"groups:\n/"_s +
+                     QString(38, u'a') + u'\u2026' + QString(40, u'b') +
+                     u"\n/d1/x\n/d2/x\n/d3/x\n/d4/x\n/d5/x\n/d6/x\n/d7/x\n/d8/x\n/d9/x\nand 1 "
+                     u"more\nOnly files of the same size can be copies. Compare Contents (Ctrl+K) "
+                     u"tells which files are true copies."_s);
+        // After a comparison: what keeps no copy, and what changed since; Uncheck These answers
+        // with exactly the files named.
+        const TrashQuestion compared{{u"/b"_s, u"/c"_s}, -1, {}, {u"/b"_s}, {u"/b"_s, u"/c"_s}};
+        QCOMPARE(QtTrashDialogs::ConfirmText(compared),
                  sure +
-                     u"\"/b\" to the Trash?\n\n1 checked file has no identical copy left "
-                     u"unchecked: b\n\n2 checked files have changed since their contents were "
-                     u"compared: 1, 2"_s);
+                     u"these 2 files to the Trash?\n\n1 checked file has no identical copy "
+                     u"left unchecked:\n/b\n\n2 checked files have changed since their contents "
+                     u"were compared:\n/b\n/c"_s);
+        NextDialog uncheck(QMessageBox::NoButton);
+        QCOMPARE(dialogs.Confirm(compared), TrashAnswer::UncheckThese);
+        QCOMPARE(compared.Named(), (QStringList{u"/b"_s, u"/c"_s}));
+        const TrashQuestion many{{}, -1, eleven, {}, {}};
+        QCOMPARE(many.Named(), eleven.mid(0, 10));
         // Failures: a heading, then each path with its reason under it.
         const QList<TrashFailure> failures{{odd, u"<b>Busy</b>"_s}, {u"/b"_s, u"Gone"_s}};
         for (const QString& heading :
@@ -579,14 +741,14 @@ private Q_SLOTS:
 
         // Declined: nothing moves, every row keeps its mark and colour.
         const QStringList colours = f.Colours();
-        f.dialogs.answer = false;
+        f.dialogs.answer = TrashAnswer::No;
         f.Click(form4::SendToTrashButton);
         QVERIFY(QFile::exists(a) && QFile::exists(b));
         QCOMPARE(f.Marks().left(11), u"10101010001"_s);
         QCOMPARE(f.Colours(), colours);
 
         // Confirmed: each path once, at its last checked row, with no limit on their number.
-        f.dialogs.answer = true;
+        f.dialogs.answer = TrashAnswer::Yes;
         f.Click(form4::SendToTrashButton);
         QCOMPARE(f.dialogs.questions.last().paths.size(), 2 + 2'008);
         QCOMPARE(f.dialogs.questions.last().paths.mid(0, 3), (QStringList{b, a, u"/gone/10"_s}));
@@ -646,8 +808,14 @@ private Q_SLOTS:
             f.Add(path, path != kept);
         const QStringList colours = f.Colours();
         QVERIFY(QFile::remove(gone));  // so the request fails in part
+        QVERIFY(f.Show());
         f.Click(form4::SendToTrashButton);
         QCOMPARE(f.Paths(), QStringList{kept});
+        // What moved, until the list changes.
+        QLabel* status = f.form.findChild<QLabel*>(form4::StatusLine);
+        QTRY_COMPARE(status->text(),
+                     u"1 row, no file checked. 4 files, moved to the Trash. "
+                     u"Ctrl+Z puts them back"_s);
         // Meanwhile one path is taken again, one folder is gone, one file has left the Trash.
         QVERIFY(f.MakeFile(u"undo-b.mp3"_s, "new") == b);
         QVERIFY(QDir(f.folder.filePath(u"sub"_s)).removeRecursively());
@@ -656,8 +824,8 @@ private Q_SLOTS:
         // Ctrl+Z: what can come back does, its rows with their marks and colours, and the kept row
         // keeps its new mark. The rest stays where it is, named in one report.
         f.model.SetCheckedByText(kept, true);
-        QVERIFY(f.Show());
         QTest::keyClick(&f.form, Qt::Key_Z, Qt::ControlModifier);
+        QTRY_VERIFY(!status->text().contains(u"Trash"_s));
         QCOMPARE(f.Colours(), colours.first(3));
         QCOMPARE(f.Marks(), u"111"_s);
         QVERIFY(QFileInfo(a).size() == 1 && FindInTrash(a).isEmpty());
