@@ -29,6 +29,13 @@ QString Letter(int number) {
 // The most other copies a tip names.
 constexpr qsizetype TipPaths = 10;
 
+// The Type column's words, translated as the window shows them (the command line's rows keep
+// them as they are).
+[[maybe_unused]] constexpr const char* TypeWordTexts[] = {
+    QT_TRANSLATE_NOOP("tallyrook::ResultsModel", "Name"),
+    QT_TRANSLATE_NOOP("tallyrook::ResultsModel", "Size"),
+    QT_TRANSLATE_NOOP("tallyrook::ResultsModel", "Close")};
+
 }  // namespace
 
 ResultsModel::ResultsModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -71,9 +78,8 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
             if (index.column() == FilenameColumn)
                 return row.path;
             if (index.column() == SizeColumn && row.bytes >= 0)
-                return QString(
-                    QLocale::system().toString(row.bytes) +
-                    (row.bytes == 1 ? QStringLiteral(" byte") : QStringLiteral(" bytes")));
+                return QString(QLocale::system().toString(row.bytes) +
+                               (row.bytes == 1 ? tr(" byte") : tr(" bytes")));
             if (index.column() == CopiesColumn)
                 return CopiesTip(index.row());
             return {};
@@ -86,7 +92,7 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
                 case ModifiedColumn:
                     return row.modifiedText;
                 case TypeColumn:
-                    return QString(TypeWord(row.criterion));
+                    return tr(TypeWord(row.criterion).data());
                 case CopiesColumn:
                     return CopiesText(index.row());
             }
@@ -118,15 +124,15 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
         return {};
     switch (section) {
         case FilenameColumn:
-            return QStringLiteral("Filename");
+            return tr("Filename");
         case SizeColumn:
-            return QStringLiteral("Size");
+            return tr("Size");
         case ModifiedColumn:
-            return QStringLiteral("Last Modified");
+            return tr("Last Modified");
         case TypeColumn:
-            return QStringLiteral("Type");
+            return tr("Type");
         case CopiesColumn:
-            return QStringLiteral("Copies");
+            return tr("Copies");
     }
     return {};
 }
@@ -237,41 +243,40 @@ const ResultsModel::CopySets& ResultsModel::Sets() const {
 QString ResultsModel::CopiesText(int row) const {
     const auto found = contents_.constFind(Row(row).path);
     if (found == contents_.cend() || found->state == CopyState::NotCompared)
-        return QStringLiteral("not compared");
+        return tr("not compared");
     const qsizetype others = Sets().members.value(found->copySet).size() - 1;
     if (others <= 0)
-        return QStringLiteral("no copy");
+        return tr("no copy");
     return Letter(Sets().letters[size_t(row)]) + QStringLiteral(": ") +
-           (others == 1 ? QStringLiteral("1 other copy")
-                        : QLocale::system().toString(others) + QStringLiteral(" other copies"));
+           (others == 1 ? tr("1 other copy")
+                        : tr("%1 other copies").arg(QLocale::system().toString(others)));
 }
 
 QString ResultsModel::CopiesTip(int row) const {
     const QString& path = Row(row).path;
     const auto found = contents_.constFind(path);
     if (found == contents_.cend())
-        return QStringLiteral("Not compared: it was not in the list when contents were compared.");
+        return tr("Not compared: it was not in the list when contents were compared.");
     if (found->state == CopyState::NotCompared) {
         QString why = NotComparedText(found->reason);
         why[0] = why[0].toUpper();
-        return QStringLiteral("Not compared: ") + why + u'.';
+        return tr("Not compared: %1.").arg(why);
     }
     QStringList others = Sets().members.value(found->copySet);
     others.removeOne(path);
     if (others.isEmpty())
-        return QStringLiteral("No other file in the list has the same contents.");
-    QString tip = QStringLiteral("The same contents as:");
+        return tr("No other file in the list has the same contents.");
+    QString tip = tr("The same contents as:");
     for (const QString& other : others.mid(0, TipPaths)) {
         tip += u'\n' + other;
         // Another name of this very file: trashing one name frees no space.
         const FileIdentity& id = contents_.value(other).identity;
         if (id.inode != 0 && id.device == found->identity.device &&
             id.inode == found->identity.inode)
-            tip += QStringLiteral(" (the same file, by another name)");
+            tip += tr(" (the same file, by another name)");
     }
     if (others.size() > TipPaths)
-        tip += QStringLiteral("\nand ") + QLocale::system().toString(others.size() - TipPaths) +
-               QStringLiteral(" more");
+        tip += u'\n' + tr("and %1 more").arg(QLocale::system().toString(others.size() - TipPaths));
     return tip;
 }
 

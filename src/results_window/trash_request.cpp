@@ -1,5 +1,6 @@
 #include "results_window/trash_request.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
@@ -10,6 +11,11 @@
 #include "widgets/window_look.h"
 
 namespace tallyrook {
+
+// The request's texts, translated under this one name.
+struct TrashTexts {
+    Q_DECLARE_TR_FUNCTIONS(TrashTexts)
+};
 
 bool ExistsWithoutFollowingLinks(const QString& path) {
     if (path.isEmpty())
@@ -34,7 +40,7 @@ TrashOutcome SendToTrash(const TrashQuestion& question, TrashDialogs& dialogs) {
             outcome.cancelled = true;
             for (int rest = k; rest < total; ++rest)
                 outcome.failures.append(
-                    {paths.at(rest), QStringLiteral("The request was cancelled before it got to "
+                    {paths.at(rest), TrashTexts::tr("The request was cancelled before it got to "
                                                     "this file. It was left in place.")});
             break;
         }
@@ -44,7 +50,7 @@ TrashOutcome SendToTrash(const TrashQuestion& question, TrashDialogs& dialogs) {
             outcome.moved.append(moved);
         else if (ExistsWithoutFollowingLinks(paths.at(k)))
             outcome.failures.append(
-                {paths.at(k), reason + QStringLiteral(" It was left in place.")});
+                {paths.at(k), reason + u' ' + TrashTexts::tr("It was left in place.")});
         else
             outcome.failures.append({paths.at(k), reason});
     }
@@ -63,9 +69,10 @@ RestoreOutcome RestoreFromTrash(const QList<TrashedFile>& moved, TrashDialogs& d
         if (TrashWriter::Restore(file, reason))
             outcome.restored.append(file.original);
         else if (TrashWriter::StillInTrash(file))
-            outcome.failures.append({file.original, reason +
-                                                        QStringLiteral(" It is still in the ") +
-                                                        TrashWriter::TrashName() + u'.'});
+            outcome.failures.append(
+                {file.original,
+                 reason + u' ' +
+                     TrashTexts::tr("It is still in the %1.").arg(TrashWriter::TrashName())});
         else
             outcome.failures.append({file.original, reason});
     }
@@ -81,7 +88,7 @@ QtTrashDialogs::~QtTrashDialogs() {
 }
 
 QString QtTrashDialogs::Title() {
-    return QStringLiteral("Move to ") + TrashWriter::TrashName();
+    return TrashTexts::tr("Move to %1").arg(TrashWriter::TrashName());
 }
 
 QString QtTrashDialogs::ConfirmText(const TrashQuestion& question) {
@@ -91,12 +98,11 @@ QString QtTrashDialogs::ConfirmText(const TrashQuestion& question) {
     const QString amount = size.isEmpty() ? QString() : QStringLiteral(" (") + size + u')';
     QString text;
     if (paths.size() == 1)
-        text = QStringLiteral("Are you sure you want to move \"") +
-               QDir::toNativeSeparators(paths.first()) + u'"' + amount;
+        text = TrashTexts::tr("Are you sure you want to move \"%1\"%2 to the %3?")
+                   .arg(QDir::toNativeSeparators(paths.first()), amount, TrashWriter::TrashName());
     else
-        text = QStringLiteral("Are you sure you want to move these ") +
-               QLocale().toString(paths.size()) + QStringLiteral(" files") + amount;
-    text += QStringLiteral(" to the ") + TrashWriter::TrashName() + u'?';
+        text = TrashTexts::tr("Are you sure you want to move these %1 files%2 to the %3?")
+                   .arg(QLocale().toString(paths.size()), amount, TrashWriter::TrashName());
     // A paragraph of a count and the first few names, which are enough to recognise the files.
     const auto add = [&text](const QStringList& names, const QString& one, const QString& many) {
         constexpr qsizetype named = 5;
@@ -106,33 +112,31 @@ QString QtTrashDialogs::ConfirmText(const TrashQuestion& question) {
                 (names.size() == 1 ? one : many.arg(QLocale().toString(names.size()))) +
                 names.mid(0, named).join(QStringLiteral(", "));
         if (names.size() > named)
-            text += QStringLiteral(" and ") + QLocale().toString(names.size() - named) +
-                    QStringLiteral(" more");
+            text += TrashTexts::tr(" and %1 more").arg(QLocale().toString(names.size() - named));
     };
     add(question.emptiedGroups,
-        QStringLiteral("Every file of 1 group is checked, so it keeps no copy: "),
-        QStringLiteral("Every file of %1 groups is checked, so none of them keeps a copy: "));
+        TrashTexts::tr("Every file of 1 group is checked, so it keeps no copy: "),
+        TrashTexts::tr("Every file of %1 groups is checked, so none of them keeps a copy: "));
     add(question.withoutCopy,
-        QStringLiteral("1 checked file has no identical copy left unchecked: "),
-        QStringLiteral("%1 checked files have no identical copy left unchecked: "));
+        TrashTexts::tr("1 checked file has no identical copy left unchecked: "),
+        TrashTexts::tr("%1 checked files have no identical copy left unchecked: "));
     add(question.changed,
-        QStringLiteral("1 checked file has changed since its contents were compared: "),
-        QStringLiteral("%1 checked files have changed since their contents were compared: "));
+        TrashTexts::tr("1 checked file has changed since its contents were compared: "),
+        TrashTexts::tr("%1 checked files have changed since their contents were compared: "));
     return text;
 }
 
 QString QtTrashDialogs::FailureHeading(qsizetype count) {
     if (count == 1)
-        return QStringLiteral("1 file could not be moved to the ") + TrashWriter::TrashName() +
-               u':';
-    return QLocale().toString(count) + QStringLiteral(" files could not be moved to the ") +
-           TrashWriter::TrashName() + u':';
+        return TrashTexts::tr("1 file could not be moved to the %1:").arg(TrashWriter::TrashName());
+    return TrashTexts::tr("%1 files could not be moved to the %2:")
+        .arg(QLocale().toString(count), TrashWriter::TrashName());
 }
 
 QString QtTrashDialogs::NotRestoredHeading(qsizetype count) {
     if (count == 1)
-        return QStringLiteral("1 file could not be put back:");
-    return QLocale().toString(count) + QStringLiteral(" files could not be put back:");
+        return TrashTexts::tr("1 file could not be put back:");
+    return TrashTexts::tr("%1 files could not be put back:").arg(QLocale().toString(count));
 }
 
 bool QtTrashDialogs::Confirm(const TrashQuestion& question) {
@@ -142,8 +146,8 @@ bool QtTrashDialogs::Confirm(const TrashQuestion& question) {
 void QtTrashDialogs::BeginProgress(int total) {
     delete progress_;
     progress_ = new QProgressDialog(
-        QStringLiteral("Moving files to the ") + TrashWriter::TrashName() + QStringLiteral("..."),
-        QStringLiteral("Cancel"), 0, total, parent_);
+        TrashTexts::tr("Moving files to the %1...").arg(TrashWriter::TrashName()),
+        TrashTexts::tr("Cancel"), 0, total, parent_);
     progress_->setWindowTitle(Title());
     progress_->setWindowModality(Qt::WindowModal);
     // Only a request that takes a while shows it.
@@ -170,7 +174,7 @@ void QtTrashDialogs::ReportFailures(const QList<TrashFailure>& failures) {
 }
 
 void QtTrashDialogs::ReportNotRestored(const QList<TrashFailure>& failures) {
-    ShowFailures(QStringLiteral("Undo Last Trash Request"), NotRestoredHeading(failures.size()),
+    ShowFailures(TrashTexts::tr("Undo Last Trash Request"), NotRestoredHeading(failures.size()),
                  failures);
 }
 

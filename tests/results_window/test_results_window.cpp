@@ -601,6 +601,25 @@ private Q_SLOTS:
         QCOMPARE(f.Marks(), u"1111"_s);
     }
 
+    // Delete in the list asks the Send button's one question, about the checked files.
+    void deleteKeyAsksTheSendButtonsQuestion() {
+        Fixture f;
+        const QString checked = f.MakeFile(u"a.mp3"_s);
+        f.Add(checked, true, 1, 1);
+        f.Add(f.MakeFile(u"b.mp3"_s), false, 1, 1);
+        QVERIFY(f.Show());
+        f.dialogs.answer = false;
+        f.list->setFocus();
+        f.list->setCurrentIndex(f.model.index(1, 0));
+        QTest::keyClick(f.list, Qt::Key_Delete);
+        QTRY_COMPARE(f.dialogs.questions.size(), 1);
+        f.Click(form4::SendToTrashButton);
+        QCOMPARE(f.dialogs.questions.size(), 2);
+        QCOMPARE(f.dialogs.questions[0].paths, QStringList{checked});
+        QCOMPARE(f.dialogs.questions[1].paths, f.dialogs.questions[0].paths);
+        QCOMPARE(f.Paths().size(), 2);
+    }
+
     void undoPutsFilesAndRowsBack() {
         Fixture f;
         f.TestModel();
