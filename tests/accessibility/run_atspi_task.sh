@@ -23,16 +23,14 @@ display=
 for _ in $(seq 10); do
     candidate=$((200 + RANDOM % 700))
     [ -e "/tmp/.X$candidate-lock" ] && continue
+    # -noreset: the accessibility bus's clients come and go, and a reset would drop the program.
     Xvfb ":$candidate" -screen 0 1600x1200x24 -nolisten tcp -noreset >"$scratch/xvfb.log" 2>&1 &
     xvfb=$!
     for _ in $(seq 100); do
-        [ -S "/tmp/.X11-unix/X$candidate" ] && kill -0 "$xvfb" 2>/dev/null && break
+        [ -S "/tmp/.X11-unix/X$candidate" ] && kill -0 "$xvfb" 2>/dev/null && display=$candidate
+        [ -n "$display" ] && break 2
         sleep 0.1
     done
-    if [ -S "/tmp/.X11-unix/X$candidate" ] && kill -0 "$xvfb" 2>/dev/null; then
-        display=$candidate
-        break
-    fi
     kill "$xvfb" 2>/dev/null || true
     xvfb=
 done
