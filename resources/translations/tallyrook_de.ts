@@ -23,15 +23,15 @@
     </message>
     <message>
         <source>Exact Filename: files with the same name</source>
-        <translation>Gleicher Dateiname: Dateien mit demselben Namen</translation>
+        <translation>Gleicher Name: Dateien mit demselben Namen</translation>
     </message>
     <message>
         <source>Exact Filesize: files with the same size in bytes</source>
-        <translation>Gleiche Dateigröße: Dateien mit derselben Größe in Bytes</translation>
+        <translation>Gleiche Größe: Dateien mit derselben Größe in Bytes</translation>
     </message>
     <message>
         <source>Similar Filename: names sharing more than half of their words</source>
-        <translation>Ähnlicher Dateiname: Namen, die mehr als die Hälfte ihrer Wörter teilen</translation>
+        <translation>Ähnlicher Name: Namen, die mehr als die Hälfte ihrer Wörter teilen</translation>
     </message>
     <message>
         <source>compare the listed files&apos; contents: adds the field copy</source>
@@ -331,7 +331,7 @@ Sie tallyrook-cli, das dieselbe Suche ohne Fenster ausführt (tallyrook-cli --he
     </message>
     <message>
         <source>Please select at least one option at the upper right: Exact Filename, Exact Filesize, Similar Filename</source>
-        <translation>Bitte wählen Sie oben rechts mindestens eine Option: Gleicher Dateiname, Gleiche Dateigröße, Ähnlicher Dateiname</translation>
+        <translation>Bitte wählen Sie oben rechts mindestens eine Option: Gleicher Name, Gleiche Größe, Ähnlicher Name</translation>
     </message>
     <message>
         <source>Skip</source>
@@ -390,15 +390,15 @@ Sie tallyrook-cli, das dieselbe Suche ohne Fenster ausführt (tallyrook-cli --he
     <name>SearchRun</name>
     <message>
         <source>[Finding duplicates - Exact Filename]</source>
-        <translation>[Duplikate werden gesucht - Gleicher Dateiname]</translation>
+        <translation>[Duplikate werden gesucht - Gleicher Name]</translation>
     </message>
     <message>
         <source>[Finding duplicates - Exact Filesize]</source>
-        <translation>[Duplikate werden gesucht - Gleiche Dateigröße]</translation>
+        <translation>[Duplikate werden gesucht - Gleiche Größe]</translation>
     </message>
     <message>
         <source>[Finding duplicates - Similar Filename]</source>
-        <translation>[Duplikate werden gesucht - Ähnlicher Dateiname]</translation>
+        <translation>[Duplikate werden gesucht - Ähnlicher Name]</translation>
     </message>
 </context>
 <context>
@@ -633,7 +633,7 @@ Sie tallyrook-cli, das dieselbe Suche ohne Fenster ausführt (tallyrook-cli --he
     </message>
     <message>
         <source>Exact Filename</source>
-        <translation>Gleicher Dateiname</translation>
+        <translation>Gleicher Name</translation>
     </message>
     <message>
         <source>Files with exactly the same name.</source>
@@ -641,7 +641,7 @@ Sie tallyrook-cli, das dieselbe Suche ohne Fenster ausführt (tallyrook-cli --he
     </message>
     <message>
         <source>Exact Filesize</source>
-        <translation>Gleiche Dateigröße</translation>
+        <translation>Gleiche Größe</translation>
     </message>
     <message>
         <source>Files with exactly the same size.</source>
@@ -649,7 +649,7 @@ Sie tallyrook-cli, das dieselbe Suche ohne Fenster ausführt (tallyrook-cli --he
     </message>
     <message>
         <source>Similar Filename</source>
-        <translation>Ähnlicher Dateiname</translation>
+        <translation>Ähnlicher Name</translation>
     </message>
     <message>
         <source>Files whose names share most of their words.</source>

@@ -349,7 +349,8 @@ private Q_SLOTS:
         QVERIFY(ringPixels() - without >= 2 * (find->width() + find->height()));
     }
 
-    // With the German catalogue no text of either window is left in English.
+    // With the German catalogue no text of either window is left in English, and the criteria
+    // fit their boxes.
     void germanCatalogueCoversBothWindows() {
         QStringList english, german;
         QTranslator catalogue;
@@ -360,6 +361,8 @@ private Q_SLOTS:
             Program p;
             p.form->ShowResults();
             *texts = Texts(p.form.get()) + Texts(p.form->ResultsWindow());
+            for (const QCheckBox* box : p.form->findChildren<QCheckBox*>())  // not cut off
+                QVERIFY2(box->sizeHint().width() <= box->width(), qPrintable(box->text()));
         }
         QCoreApplication::removeTranslator(&catalogue);
         QCOMPARE(german.size(), english.size());
