@@ -6,11 +6,13 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+    qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
     libqt6dbus6
     fonts-liberation
     dpkg-dev file
     groff-base appstream desktop-file-utils lintian
     fuse3 python3-fusepy
+    xvfb dbus dbus-x11 at-spi2-core python3-pyatspi
 )
 
 missing=()

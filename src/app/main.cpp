@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
 
@@ -9,17 +10,24 @@
 #include "shared/file_names.h"
 #include "shared/global.h"
 #include "shared/program.h"
+#include "shared/translations.h"
 #include "widgets/window_look.h"
 
 namespace {
 
 constexpr int ExitUsage = 2;
 
-const QString Usage = QStringLiteral("usage: tallyrook [OPTION]... [FOLDER]...\n");
+// The program's own words on the command line, translated under this one name.
+struct DesktopMain {
+    Q_DECLARE_TR_FUNCTIONS(DesktopMain)
+};
+
+QString Usage() {
+    return DesktopMain::tr("usage: tallyrook [OPTION]... [FOLDER]...\n");
+}
 
 QString HelpText() {
-    return Usage +
-           uR"(
+    return Usage() + DesktopMain::tr(R"(
 Finds duplicate files across a list of folders, by name and size (a search never reads file
 contents; Compare Contents in the results window does, on request), shows them one row per file
 with a check box on each, and moves the checked files to the Trash in one request.
@@ -35,7 +43,7 @@ exist or cannot be read is named on stderr and left out.
 
 The window needs a desktop session. Without one, tallyrook-cli runs the same search and prints
 the rows (see tallyrook-cli --help).
-)"_qs;
+)");
 }
 
 void Print(FILE* stream, const QString& text) {
@@ -64,6 +72,8 @@ int AnswerWithoutWindow(int argc, char** argv) {
     // reported then.
     parser.parse(Arguments(argc, argv));
     if (parser.isSet(u"help"_qs)) {
+        QCoreApplication app(argc, argv);
+        tallyrook::InstallTranslations();
         Print(stdout, HelpText());
         return 0;
     }
@@ -74,13 +84,11 @@ int AnswerWithoutWindow(int argc, char** argv) {
     return -1;
 }
 
-const char* const NeedsDesktop =
-    "Tallyrook's window needs a desktop session. Start it from one, or use tallyrook-cli,\n"
-    "which runs the same search without a window (tallyrook-cli --help).\n";
-
 [[noreturn]] void NoDisplay(const QString& why) {
     Print(stderr, u"tallyrook: "_qs + why + u'\n');
-    std::fputs(NeedsDesktop, stderr);
+    Print(stderr, DesktopMain::tr("Tallyrook's window needs a desktop session. Start it from one, "
+                                  "or use tallyrook-cli,\nwhich runs the same search without a "
+                                  "window (tallyrook-cli --help).\n"));
     std::_Exit(ExitUsage);
 }
 
@@ -89,7 +97,7 @@ const char* const NeedsDesktop =
 QtMessageHandler qtHandler = nullptr;
 void OnConnectMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     if (type == QtFatalMsg)
-        NoDisplay(u"the display cannot be opened."_qs);
+        NoDisplay(DesktopMain::tr("the display cannot be opened."));
     if (qtHandler)
         qtHandler(type, context, text);
 }
@@ -100,10 +108,13 @@ int main(int argc, char** argv) {
     if (const int status = AnswerWithoutWindow(argc, argv); status >= 0)
         return status;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        QCoreApplication app(argc, argv);
+        tallyrook::InstallTranslations();
         NoDisplay(
-            u"there is no display to show the window on (DISPLAY and WAYLAND_DISPLAY are "
-            u"unset)."_qs);
+            DesktopMain::tr("there is no display to show the window on (DISPLAY and "
+                            "WAYLAND_DISPLAY are unset)."));
+    }
 
     qtHandler = qInstallMessageHandler(OnConnectMessage);
     QApplication app(argc, argv);
@@ -113,13 +124,14 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(tallyrook::ProgramVersion);
     QGuiApplication::setDesktopFileName(QStringLiteral("tallyrook"));
     QApplication::setWindowIcon(tallyrook::WindowIcon());
+    tallyrook::InstallTranslations();
 
     // Qt's options are gone now: anything else unknown is a mistake.
     QCommandLineParser parser;
     AddOptions(parser);
     if (!parser.parse(Arguments(argc, argv))) {
-        Print(stderr, u"tallyrook: "_qs + parser.errorText() + u'\n' + Usage +
-                          u"Try 'tallyrook --help' for more information.\n");
+        Print(stderr, u"tallyrook: "_qs + parser.errorText() + u'\n' + Usage() +
+                          DesktopMain::tr("Try 'tallyrook --help' for more information.\n"));
         return ExitUsage;
     }
 
@@ -129,7 +141,7 @@ int main(int argc, char** argv) {
     tallyrook::Form1 form1(global, settings, results);
     // "Open with" from a file manager passes the folders (or files) as arguments.
     for (const QString& problem : form1.AddCommandLineFolders(parser.positionalArguments()))
-        Print(stderr, u"tallyrook: cannot add "_qs + problem + u'\n');
+        Print(stderr, u"tallyrook: "_qs + DesktopMain::tr("cannot add %1").arg(problem) + u'\n');
     form1.show();
     const int status = QApplication::exec();
     settings.Sync();

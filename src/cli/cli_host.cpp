@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <unistd.h>
+#include <QCoreApplication>
 #include <csignal>
 #include <ctime>
 
@@ -133,7 +134,9 @@ void CliHost::Notify(const SearchEvent& event) {
     switch (event.kind) {
         case SearchEvent::Kind::UnreadableFolder:
             folderUnreadable_ = true;
-            err_.Message(u"tallyrook-cli: cannot read " + event.path + u": " + event.reason);
+            err_.Message(u"tallyrook-cli: " +
+                         QCoreApplication::translate("Cli", "cannot read %1: %2")
+                             .arg(event.path, event.reason));
             return;
         case SearchEvent::Kind::NoDuplicates:
             // The exit status says it to a script.
@@ -142,11 +145,13 @@ void CliHost::Notify(const SearchEvent& event) {
             break;
         case SearchEvent::Kind::RowsFull:
             // The window's way out is about its folders and boxes; the command's is an option.
-            err_.Message(u"[" + ProgramName +
-                         u"] The results list is full: this search lists at most " +
-                         GroupedNumber(event.count, locale_) +
-                         u" rows. Later matches were not listed. To see them, give a larger "
-                         u"--max-rows N, or --all for every row.");
+            err_.Message(u"[" + ProgramName + u"] " +
+                         QCoreApplication::translate(
+                             "Cli",
+                             "The results list is full: this search lists at most %1 rows. Later "
+                             "matches were not listed. To see them, give a larger --max-rows N, "
+                             "or --all for every row.")
+                             .arg(GroupedNumber(event.count, locale_)));
             return;
         default:
             break;
@@ -160,8 +165,9 @@ bool CliHost::ProceedWithLargeInventory(const LargeInventory& inventory) {
     // The desktop program's question is about its buttons; a command goes on and says what to
     // expect.
     if (!quiet_) {
-        err_.Message(u"tallyrook-cli: comparing " + GroupedNumber(inventory.files, locale_) +
-                     u" files; this may take a while");
+        err_.Message(u"tallyrook-cli: " +
+                     QCoreApplication::translate("Cli", "comparing %1 files; this may take a while")
+                         .arg(GroupedNumber(inventory.files, locale_)));
     }
     return true;
 }

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -27,6 +28,7 @@
 #include "shared/file_names.h"
 #include "shared/global.h"
 #include "shared/program.h"
+#include "shared/translations.h"
 
 namespace tallyrook::cli {
 
@@ -38,39 +40,65 @@ constexpr int ExitUsage = 2;
 constexpr int ExitWriteFailed = 3;
 constexpr int ExitInterrupted = 130;
 
-const QString Usage = QStringLiteral("usage: tallyrook-cli [OPTION]... FOLDER...\n");
+// The command's messages and --help, translated under this one name; field names, type words and
+// the rows never are.
+struct Cli {
+    Q_DECLARE_TR_FUNCTIONS(Cli)
+};
+
+QString Usage() {
+    return Cli::tr("usage: tallyrook-cli [OPTION]... FOLDER...\n");
+}
 
 struct OptionSpec {
     QStringList names;
     QString valueName;
-    QString help;
+    const char* help;  // translated where it is shown
 };
 
 // In the order --help lists them.
 const QList<OptionSpec>& Options() {
     static const QList<OptionSpec> options{
-        {{u"name"_qs}, {}, u"Exact Filename: files with the same name"_qs},
-        {{u"size"_qs}, {}, u"Exact Filesize: files with the same size in bytes"_qs},
-        {{u"similar"_qs}, {}, u"Similar Filename: names sharing more than half of their words"_qs},
+        {{u"name"_qs}, {}, QT_TRANSLATE_NOOP("Cli", "Exact Filename: files with the same name")},
+        {{u"size"_qs},
+         {},
+         QT_TRANSLATE_NOOP("Cli", "Exact Filesize: files with the same size in bytes")},
+        {{u"similar"_qs},
+         {},
+         QT_TRANSLATE_NOOP("Cli", "Similar Filename: names sharing more than half of their words")},
         {{u"contents"_qs},
          {},
-         u"compare the listed files' contents: adds the fields copy and file"_qs},
+         QT_TRANSLATE_NOOP("Cli",
+                           "compare the listed files' contents: adds the fields copy and file")},
         {{u"select"_qs},
          u"RULE"_qs,
-         u"with --contents: check every file of each copy set but the newest, oldest, largest "
-         u"or shortest (path), as the desktop program's helpers do: adds the field checked"_qs},
+         QT_TRANSLATE_NOOP("Cli",
+                           "with --contents: check every file of each copy set but the newest, "
+                           "oldest, largest or shortest (path), as the desktop program's helpers "
+                           "do: adds the field checked")},
         {{u"protect"_qs},
          u"FOLDER"_qs,
-         u"with --select: never check a file in FOLDER or below it; a copy set with such a "
-         u"file keeps those and checks the others (repeatable)"_qs},
-        {{u"tsv"_qs}, {}, u"one line per row, fields separated by tabs (see FIELDS)"_qs},
-        {{u"json"_qs}, {}, u"one JSON array of row objects, one row per line (see FIELDS)"_qs},
-        {{u"header"_qs}, {}, u"with --tsv: the field names as the first line"_qs},
-        {{u"max-rows"_qs}, u"N"_qs, u"list at most N rows, N >= 2 (default 32,767)"_qs},
-        {{u"all"_qs}, {}, u"list every row"_qs},
-        {{u"q"_qs, u"quiet"_qs}, {}, u"no progress and no notes; warnings and errors are shown"_qs},
-        {{u"h"_qs, u"help"_qs}, {}, u"show this text"_qs},
-        {{u"version"_qs}, {}, u"show the version"_qs},
+         QT_TRANSLATE_NOOP("Cli",
+                           "with --select: never check a file in FOLDER or below it; a copy set "
+                           "with such a file keeps those and checks the others (repeatable)")},
+        {{u"tsv"_qs},
+         {},
+         QT_TRANSLATE_NOOP("Cli", "one line per row, fields separated by tabs (see FIELDS)")},
+        {{u"json"_qs},
+         {},
+         QT_TRANSLATE_NOOP("Cli", "one JSON array of row objects, one row per line (see FIELDS)")},
+        {{u"header"_qs},
+         {},
+         QT_TRANSLATE_NOOP("Cli", "with --tsv: the field names as the first line")},
+        {{u"max-rows"_qs},
+         u"N"_qs,
+         QT_TRANSLATE_NOOP("Cli", "list at most N rows, N >= 2 (default 32,767)")},
+        {{u"all"_qs}, {}, QT_TRANSLATE_NOOP("Cli", "list every row")},
+        {{u"q"_qs, u"quiet"_qs},
+         {},
+         QT_TRANSLATE_NOOP("Cli", "no progress and no notes; warnings and errors are shown")},
+        {{u"h"_qs, u"help"_qs}, {}, QT_TRANSLATE_NOOP("Cli", "show this text")},
+        {{u"version"_qs}, {}, QT_TRANSLATE_NOOP("Cli", "show the version")},
     };
     return options;
 }
@@ -84,17 +112,16 @@ QString HelpText() {
         QString left = spelled.join(u", ");
         if (!spec.valueName.isEmpty())
             left += u' ' + spec.valueName;
-        options += u"  " + left.leftJustified(16) + u' ' + spec.help + u'\n';
+        options += u"  " + left.leftJustified(16) + u' ' + Cli::tr(spec.help) + u'\n';
     }
-    return Usage +
-           uR"(
+    return Usage() + Cli::tr(R"(
 Finds duplicate files in the given folders and all their subfolders, by name and size, and
 prints one row per file of each duplicate group. A search never reads file contents; only
 --contents does, after it, on request.
 
 OPTIONS
-)"_qs + options +
-           uR"(  --               every later argument is a folder
+)") + options +
+           Cli::tr(R"(  --               every later argument is a folder
 
 Without --tsv or --json the rows are shown as a table, a blank line between groups, with
 control characters and invisible format characters in names shown escaped (\x1b, \u202e). On
@@ -146,7 +173,7 @@ EXIT STATUS
   3    the rows could not be written
   130  interrupted by Ctrl-C
 A reader that stops early (| head) ends the command quietly with the status it would have had.
-)"_qs;
+)");
 }
 
 void PrintTo(FILE* stream, const QString& text) {
@@ -163,7 +190,7 @@ QString FolderProblem(const QString& folder) {
         return {};
     // Bytes that are not UTF-8 were decoded as replacement characters and name nothing.
     if (error == ENOENT && folder.contains(QChar::ReplacementCharacter))
-        return QStringLiteral(
+        return Cli::tr(
             "its name cannot be read. This is probably because it contains strange "
             "characters. Please rename the folder if you would like it included next time you "
             "find dupes.");
@@ -172,7 +199,7 @@ QString FolderProblem(const QString& folder) {
 
 int UsageError(Stderr& err, const QString& problem) {
     err.Message(u"tallyrook-cli: " + problem);
-    PrintTo(stderr, Usage + u"Try 'tallyrook-cli --help' for more information.\n");
+    PrintTo(stderr, Usage() + Cli::tr("Try 'tallyrook-cli --help' for more information.\n"));
     return ExitUsage;
 }
 
@@ -198,7 +225,7 @@ QString AbsolutePath(const QString& path) {
 int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
     QCommandLineParser parser;
     for (const OptionSpec& spec : Options()) {
-        QCommandLineOption option(spec.names, spec.help);
+        QCommandLineOption option(spec.names, Cli::tr(spec.help));
         option.setValueName(spec.valueName);
         parser.addOption(option);
     }
@@ -218,15 +245,15 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
     request.options.criteria = {parser.isSet(u"name"_qs), parser.isSet(u"size"_qs),
                                 parser.isSet(u"similar"_qs)};
     if (parser.isSet(u"tsv"_qs) && parser.isSet(u"json"_qs))
-        return UsageError(err, QStringLiteral("--tsv and --json cannot be used together"));
+        return UsageError(err, Cli::tr("--tsv and --json cannot be used together"));
     request.format = parser.isSet(u"tsv"_qs)    ? Format::Tsv
                      : parser.isSet(u"json"_qs) ? Format::Json
                                                 : Format::Table;
     request.header = parser.isSet(u"header"_qs);
     if (request.header && request.format != Format::Tsv)
-        return UsageError(err, QStringLiteral("--header goes with --tsv"));
+        return UsageError(err, Cli::tr("--header goes with --tsv"));
     if (parser.isSet(u"all"_qs) && parser.isSet(u"max-rows"_qs))
-        return UsageError(err, QStringLiteral("--all and --max-rows cannot be used together"));
+        return UsageError(err, Cli::tr("--all and --max-rows cannot be used together"));
     if (parser.isSet(u"all"_qs))
         request.options.rowLimit = RunOptions::NoRowLimit;
     if (parser.isSet(u"max-rows"_qs)) {
@@ -234,8 +261,8 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
         request.options.rowLimit = parser.value(u"max-rows"_qs).toInt(&ok);
         // A group is never split, and the smallest has two rows.
         if (!ok || request.options.rowLimit < 2)
-            return UsageError(err, QStringLiteral("--max-rows takes a whole number of 2 or more: "
-                                                  "a group of duplicates lists at least 2 files"));
+            return UsageError(err, Cli::tr("--max-rows takes a whole number of 2 or more: "
+                                           "a group of duplicates lists at least 2 files"));
     }
     request.quiet = parser.isSet(u"quiet"_qs);
     request.contents = parser.isSet(u"contents"_qs);
@@ -250,25 +277,24 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
         else if (rule == u"shortest")
             request.select = KeeperRule::ShortestPath;
         else
-            return UsageError(err, QStringLiteral("--select takes newest, oldest, largest or "
-                                                  "shortest"));
+            return UsageError(err, Cli::tr("--select takes newest, oldest, largest or shortest"));
         if (!request.contents)
-            return UsageError(err, QStringLiteral("--select goes with --contents: only compared "
-                                                  "contents make copies"));
+            return UsageError(
+                err, Cli::tr("--select goes with --contents: only compared contents make copies"));
     }
     for (const QString& folder : parser.values(u"protect"_qs)) {
         if (!request.select)
-            return UsageError(err, QStringLiteral("--protect goes with --select"));
+            return UsageError(err, Cli::tr("--protect goes with --select"));
         // A mistyped folder must not leave the files meant to stay unprotected.
         if (!QFileInfo(folder).isDir())
-            return UsageError(err, u"--protect " + folder + u": not a folder");
+            return UsageError(err, Cli::tr("--protect %1: not a folder").arg(folder));
         request.protect.Add(AbsolutePath(folder));
     }
     request.folders = parser.positionalArguments();
     if (request.folders.isEmpty())
-        return UsageError(err, QStringLiteral("no folder given"));
+        return UsageError(err, Cli::tr("no folder given"));
     if (!request.options.criteria.Any())
-        return UsageError(err, QStringLiteral("choose at least one of --name, --size, --similar"));
+        return UsageError(err, Cli::tr("choose at least one of --name, --size, --similar"));
     return -1;
 }
 
@@ -287,7 +313,7 @@ void CompareContents(const Request& request, CompactRows& rows, Stderr& err) {
     ContentsCheck check(std::move(files));
     check.Start();
     err.ShowProgress(true);
-    err.SetCaption(ProgramName + u" [Comparing contents]");
+    err.SetCaption(ProgramName + u' ' + Cli::tr("[Comparing contents]"));
     while (!check.Wait(50)) {
         // The rows go unprinted: a read that a share does not answer is not waited for.
         if (Interrupted())
@@ -332,8 +358,8 @@ void CompareContents(const Request& request, CompactRows& rows, Stderr& err) {
         const QString path = row.folder + row.name;
         if (!named.contains(path)) {
             named.insert(path);
-            err.Message(u"tallyrook-cli: not compared: " + path + u": " +
-                        NotComparedText(result.reason));
+            err.Message(u"tallyrook-cli: " +
+                        Cli::tr("not compared: %1: %2").arg(path, NotComparedText(result.reason)));
         }
     }
 }
@@ -343,6 +369,9 @@ void CompareContents(const Request& request, CompactRows& rows, Stderr& err) {
 int RunCli(int argc, char** argv) {
     // First of all, so that an early Ctrl-C already takes the orderly way out.
     InstallInterruptHandler();
+    // The messages and --help in the user's language.
+    QCoreApplication app(argc, argv);
+    InstallTranslations();
     // A reader that goes away shows as a failed write, which ends the output quietly.
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -368,7 +397,7 @@ int RunCli(int argc, char** argv) {
         if (problem.isEmpty()) {
             folders.append(folder);
         } else {
-            err.Message(u"tallyrook-cli: cannot read " + folder + u": " + problem);
+            err.Message(u"tallyrook-cli: " + Cli::tr("cannot read %1: %2").arg(folder, problem));
             badFolder = true;
         }
     }
@@ -404,8 +433,9 @@ int RunCli(int argc, char** argv) {
             WriteRows(request.format, request.header, request.contents, request.select.has_value(),
                       rows, out);
             if (out.state() == Output::State::Failed) {
-                err.Message(u"tallyrook-cli: the rows could not be written: " +
-                            ErrorText(out.error()));
+                err.Message(
+                    u"tallyrook-cli: " +
+                    Cli::tr("the rows could not be written: %1").arg(ErrorText(out.error())));
                 status = ExitWriteFailed;
             }
         }

@@ -1,5 +1,7 @@
 #include "contents/contents_texts.h"
 
+#include <QCoreApplication>
+
 namespace tallyrook {
 
 QString NotComparedText(NotComparedReason reason) {
@@ -7,17 +9,19 @@ QString NotComparedText(NotComparedReason reason) {
         case NotComparedReason::None:
             return {};
         case NotComparedReason::Unreadable:
-            return QStringLiteral("it could not be read");
+            return QCoreApplication::translate("ContentsTexts", "it could not be read");
         case NotComparedReason::Vanished:
-            return QStringLiteral("it is no longer there");
+            return QCoreApplication::translate("ContentsTexts", "it is no longer there");
         case NotComparedReason::Changed:
-            return QStringLiteral("it changed since it was listed");
+            return QCoreApplication::translate("ContentsTexts", "it changed since it was listed");
         case NotComparedReason::NotAFile:
-            return QStringLiteral("it is no longer a plain file");
+            return QCoreApplication::translate("ContentsTexts", "it is no longer a plain file");
         case NotComparedReason::SameFile:
-            return QStringLiteral("another path in the list names this very file");
+            return QCoreApplication::translate("ContentsTexts",
+                                               "another path in the list names this very file");
         case NotComparedReason::Stopped:
-            return QStringLiteral("the comparison was stopped before it got there");
+            return QCoreApplication::translate("ContentsTexts",
+                                               "the comparison was stopped before it got there");
     }
     return {};
 }

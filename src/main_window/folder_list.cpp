@@ -40,7 +40,7 @@ FolderListView::FolderListView(const ImageList& images, Dialogs& dialogs, QWidge
     setAcceptDrops(true);
     setDropIndicatorShown(false);
     setDragDropMode(QAbstractItemView::DropOnly);
-    setToolTip(QStringLiteral("Drag and drop folders or click 'Add Folder' button."));
+    setToolTip(tr("Drag and drop folders or click 'Add Folder' button."));
 }
 
 QStringList FolderListView::Entries() const {
@@ -59,7 +59,7 @@ void FolderListView::AddEntry(const QString& path) {
 }
 
 QString FolderListView::VirtualFolderMessage() {
-    return QStringLiteral(
+    return tr(
         "You can not drag and drop virtual folders like My Documents. Instead browse to "
         "C:\\Documents and Settings\\Your Name\\My Documents, for example, or drag and drop "
         "subfolders within My Documents");
@@ -111,8 +111,7 @@ void FolderListView::DropPaths(const QMimeData* mime) {
     QPointer<FolderListView> self(this);
     QTimer::singleShot(0, this, [self] {
         if (self)
-            self->dialogs_.ShowMessage(self->window(), VirtualFolderMessage(),
-                                       QStringLiteral("Error"));
+            self->dialogs_.ShowMessage(self->window(), VirtualFolderMessage(), tr("Error"));
     });
 }
 

@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 
 #include "main_window/desktop_host.h"
 #include "main_window/dialogs.h"
@@ -84,18 +85,23 @@ void Form1::BuildControls() {
         return made;
     };
     addFolderButton_ = button(form1::AddFolderButton, QStringLiteral("add_folder.svg"), 4200, 120,
-                              QStringLiteral("Add folder"));
-    findButton_ = button(form1::FindButton, QStringLiteral("find_dupes.svg"), 5760, 120,
-                         QStringLiteral("Find dupes"));
+                              tr("Add folder"));
+    findButton_ =
+        button(form1::FindButton, QStringLiteral("find_dupes.svg"), 5760, 120, tr("Find dupes"));
     clearListButton_ = button(form1::ClearListButton, QStringLiteral("clear_list.svg"), 7320, 120,
-                              QStringLiteral("Clear list"));
-    stopButton_ = button(form1::StopButton, QStringLiteral("stop_find.svg"), 9480, 1440,
-                         QStringLiteral("Stop find"));
+                              tr("Clear list"));
+    stopButton_ =
+        button(form1::StopButton, QStringLiteral("stop_find.svg"), 9480, 1440, tr("Stop find"));
     stopButton_->hide();
-    addFolderButton_->setToolTip(QStringLiteral("Add a folder to the list."));
-    findButton_->setToolTip(QStringLiteral("Find duplicate files in the listed folders."));
-    clearListButton_->setToolTip(QStringLiteral("Empty the folder list."));
-    stopButton_->setToolTip(QStringLiteral("Stop finding duplicates."));
+    addFolderButton_->setToolTip(tr("Add a folder to the list."));
+    findButton_->setToolTip(tr("Find duplicate files in the listed folders."));
+    clearListButton_->setToolTip(tr("Empty the folder list."));
+    stopButton_->setToolTip(tr("Stop finding duplicates."));
+    // Each button's key, for a keyboard alone; a hidden button's does nothing.
+    addFolderButton_->setShortcut(QKeySequence::Open);
+    findButton_->setShortcut(QKeySequence::Find);
+    clearListButton_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    stopButton_->setShortcut(QKeySequence(Qt::Key_Escape));
 
     const QFont font = CaptionFont();
     auto makeCriterion = [&](QLatin1StringView name, const QString& caption, int top, int width,
@@ -107,17 +113,14 @@ void Form1::BuildControls() {
         box->setGeometry(TwipsRect(8880, top, width, 255));
         return box;
     };
-    exactFilenameBox_ =
-        makeCriterion(form1::ExactFilenameBox, QStringLiteral("Exact Filename"), 120, 1815,
-                      QStringLiteral("Files with exactly the same name."));
-    exactFilesizeBox_ =
-        makeCriterion(form1::ExactFilesizeBox, QStringLiteral("Exact Filesize"), 480, 1695,
-                      QStringLiteral("Files with exactly the same size."));
-    similarFilenameBox_ =
-        makeCriterion(form1::SimilarFilenameBox, QStringLiteral("Similar Filename"), 840, 1815,
-                      QStringLiteral("Files whose names share most of their words."));
+    exactFilenameBox_ = makeCriterion(form1::ExactFilenameBox, tr("Exact Filename"), 120, 1815,
+                                      tr("Files with exactly the same name."));
+    exactFilesizeBox_ = makeCriterion(form1::ExactFilesizeBox, tr("Exact Filesize"), 480, 1695,
+                                      tr("Files with exactly the same size."));
+    similarFilenameBox_ = makeCriterion(form1::SimilarFilenameBox, tr("Similar Filename"), 840,
+                                        1815, tr("Files whose names share most of their words."));
 
-    folderFrame_ = new QGroupBox(QStringLiteral("Folders to Find File Duplicates In:"), this);
+    folderFrame_ = new QGroupBox(tr("Folders to Find File Duplicates In:"), this);
     folderFrame_->setObjectName(form1::FolderFrame);
     folderFrame_->setFont(font);
     QPalette grey = folderFrame_->palette();
@@ -136,15 +139,20 @@ void Form1::BuildControls() {
     progressBar_->setRange(0, 100);
     progressBar_->setValue(0);
     progressBar_->setTextVisible(false);
+    progressBar_->setAccessibleName(tr("Search progress"));
+    folderList_->setAccessibleName(tr("Folder list"));
+    banner_->setAccessibleName(QString(ProgramName));
     PlaceWidgets();
 
+    // As the window reads: the buttons (the stop button in the find button's place), the criteria
+    // beside them, then the folder list below.
     setTabOrder(addFolderButton_, findButton_);
-    setTabOrder(findButton_, clearListButton_);
-    setTabOrder(clearListButton_, folderList_);
-    setTabOrder(folderList_, exactFilenameBox_);
+    setTabOrder(findButton_, stopButton_);
+    setTabOrder(stopButton_, clearListButton_);
+    setTabOrder(clearListButton_, exactFilenameBox_);
     setTabOrder(exactFilenameBox_, exactFilesizeBox_);
-    setTabOrder(exactFilesizeBox_, stopButton_);
-    setTabOrder(stopButton_, similarFilenameBox_);
+    setTabOrder(exactFilesizeBox_, similarFilenameBox_);
+    setTabOrder(similarFilenameBox_, folderList_);
 
     // The arrow over the window's background, the banner and the frame; the hand (set at start)
     // over everything that can be clicked.
@@ -154,10 +162,10 @@ void Form1::BuildControls() {
 
     // The list's own menu does what the button and the Delete key do.
     folderList_->setContextMenuPolicy(Qt::ActionsContextMenu);
-    auto* addFolder = new QAction(QStringLiteral("Add Folder\u2026"), folderList_);
+    auto* addFolder = new QAction(tr("&Add Folder…"), folderList_);
     addFolder->setObjectName(form1::AddFolderAction);
     connect(addFolder, &QAction::triggered, this, &Form1::OnAddFolder);
-    auto* remove = new QAction(QStringLiteral("Remove"), folderList_);
+    auto* remove = new QAction(tr("&Remove"), folderList_);
     remove->setObjectName(form1::RemoveAction);
     remove->setEnabled(false);
     connect(remove, &QAction::triggered, folderList_, &FolderListView::RemoveSelectedEntries);
@@ -171,14 +179,13 @@ void Form1::BuildControls() {
     for (const QString& folder :
          settings_.ReadSetting(setting_keys::ProtectedFolders).split(u'\n', Qt::SkipEmptyParts))
         protectedFolders_.Add(folder);
-    auto* protect = new QAction(QStringLiteral("Protect this folder"), folderList_);
+    auto* protect = new QAction(tr("&Protect this folder"), folderList_);
     protect->setObjectName(form1::ProtectAction);
     protect->setToolTip(
-        QStringLiteral("Files in this folder and below it are kept: they cannot "
-                       "be checked in the results, and the helpers check their "
-                       "copies elsewhere instead."));
+        tr("Files in this folder and below it are kept: they cannot be checked in the results, "
+           "and the helpers check their copies elsewhere instead."));
     connect(protect, &QAction::triggered, this, [this] { ProtectSelectedEntries(true); });
-    auto* stopProtecting = new QAction(QStringLiteral("Stop protecting"), folderList_);
+    auto* stopProtecting = new QAction(tr("&Stop protecting"), folderList_);
     stopProtecting->setObjectName(form1::StopProtectingAction);
     connect(stopProtecting, &QAction::triggered, this, [this] { ProtectSelectedEntries(false); });
     const auto updateProtect = [this, protect, stopProtecting] {
@@ -247,7 +254,7 @@ void Form1::StartUp() {
         setWindowState(Qt::WindowMaximized);
 
     folderList_->setColumnCount(1);
-    folderList_->setHeaderLabels({QStringLiteral("Folder")});
+    folderList_->setHeaderLabels({tr("Folder")});
 
     RestoreGeometry(stored);
     KeepOnScreen();
@@ -271,21 +278,28 @@ void Form1::RestoreGeometry(const StoredGeometry& stored) {
         setWindowState(state);
     }
 
-    // A size that is unreadable, not positive or larger than the screen keeps the design size.
-    const QSize screenTwips =
-        screen() ? screen()->geometry().size() * TwipsPerPixel : QSize(32767, 32767);
+    // A size that is unreadable or not positive keeps the design size. One larger than the
+    // screen's free area (saved at another scale, or on a larger screen) is reduced to fit it, and
+    // stays stored until the user resizes the window.
+    const QSize availableTwips =
+        screen() ? screen()->availableGeometry().size() * TwipsPerPixel : QSize(32767, 32767);
     QSize outer = OuterSizeTwips();
     bool sized = false;
+    bool reduced = false;
     const std::optional<int> width = ParseStoredInt16(stored.width);
-    if (width && *width > 0 && *width <= screenTwips.width()) {
-        outer.setWidth(*width);
+    if (width && *width > 0) {
+        outer.setWidth(std::min(*width, availableTwips.width()));
+        reduced = *width > availableTwips.width();
         sized = true;
     }
     const std::optional<int> height = ParseStoredInt16(stored.height);
-    if (height && *height > 0 && *height <= screenTwips.height()) {
-        outer.setHeight(*height);
+    if (height && *height > 0) {
+        outer.setHeight(std::min(*height, availableTwips.height()));
+        reduced = reduced || *height > availableTwips.height();
         sized = true;
     }
+    if (reduced)
+        reducedOuter_ = outer;
     // Without a usable stored size the window keeps its design client area. Sizing a window not
     // yet shown drops its maximised state: the size becomes the one it is restored to, and the
     // state is put back.
@@ -348,6 +362,11 @@ void Form1::ApplyLayout(int outerWidth, int outerHeight) {
     savedOuter_ = QSize(outerWidth, outerHeight);
     settings_.WriteSetting(setting_keys::WindowState,
                            QString::number(WindowStateCode(windowState())));
+    // The size reduced to fit at start is the screen's, not the user's: the stored one stays, for
+    // a larger screen, until the user sizes the window. Nor does the frame's arrival count.
+    if (reducedOuter_ && (pendingOuterSize_ || savedOuter_ == *reducedOuter_))
+        return;
+    reducedOuter_.reset();
     settings_.WriteSetting(setting_keys::FormHeight, QString::number(outerHeight));
     settings_.WriteSetting(setting_keys::FormWidth, QString::number(outerWidth));
 }
@@ -444,9 +463,10 @@ void Form1::ShowProtection() {
         QFont font = item->font(0);
         font.setItalic(!holder.isEmpty());
         item->setFont(0, font);
-        item->setToolTip(0, holder.isEmpty() ? QString()
-                                             : QStringLiteral("Protected: the files in ") + holder +
-                                                   QStringLiteral(" and below it are kept."));
+        item->setToolTip(0,
+                         holder.isEmpty()
+                             ? QString()
+                             : tr("Protected: the files in %1 and below it are kept.").arg(holder));
     }
 }
 
@@ -475,8 +495,7 @@ void Form1::OnFind() {
 }
 
 void Form1::OnAddFolder() {
-    const QString path =
-        dialogs_.BrowseForFolder(this, QStringLiteral("Please select folder to add:"));
+    const QString path = dialogs_.BrowseForFolder(this, tr("Please select folder to add:"));
     if (!path.isEmpty())
         folderList_->AddEntry(WithoutClosingSlash(path));
 }

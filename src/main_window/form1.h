@@ -122,6 +122,9 @@ private:
     QSize savedOuter_;
     // The stored outer size in pixels, waiting for the window manager's frame to be known.
     std::optional<QSize> pendingOuterSize_;
+    // The outer size in twips that a stored size too large for the screen was reduced to at start;
+    // until the window has another, the stored size is not overwritten.
+    std::optional<QSize> reducedOuter_;
     bool running_ = false;
     bool closing_ = false;
 };

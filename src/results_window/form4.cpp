@@ -161,20 +161,29 @@ Form4::Form4(ResultsModel& model, QWidget* mainWindow)
 
     backButton_ =
         new PictureButton(form4::BackButton, QStringLiteral(":/artwork/back_to_main.svg"), this);
-    backButton_->setAccessibleName(QStringLiteral("Back to main"));
+    backButton_->setAccessibleName(tr("Back to main"));
+    backButton_->setAccessibleDescription(tr("Show the main window and its folder list again."));
+    backButton_->setShortcut(QKeySequence::Back);
 
     sendToTrashButton_ = new PictureButton(form4::SendToTrashButton,
                                            QStringLiteral(":/artwork/send_to_recycling.svg"), this);
-    sendToTrashButton_->setToolTip(QStringLiteral("Delete checked files."));
-    sendToTrashButton_->setAccessibleName(QStringLiteral("Send to recycling"));
+    sendToTrashButton_->setToolTip(tr("Delete checked files."));
+    sendToTrashButton_->setAccessibleName(tr("Send to recycling"));
+    // The key of removing things, here and in the list: the same request, the same question.
+    sendToTrashButton_->setShortcut(QKeySequence::Delete);
 
     uncheckAllButton_ = new PictureButton(form4::UncheckAllButton,
                                           QStringLiteral(":/artwork/uncheck_all.svg"), this);
-    uncheckAllButton_->setToolTip(QStringLiteral("Clear out all checkmarks."));
-    uncheckAllButton_->setAccessibleName(QStringLiteral("Uncheck all"));
+    uncheckAllButton_->setToolTip(tr("Clear out all checkmarks."));
+    uncheckAllButton_->setAccessibleName(tr("Uncheck all"));
+    uncheckAllButton_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
 
     resultList_ = new ResultsView(*this, this);
     resultList_->setObjectName(form4::ResultList);
+    resultList_->setAccessibleName(tr("Duplicate files"));
+    resultList_->setAccessibleDescription(
+        tr("One row per file. Space checks or unchecks the current row's file, Delete sends the "
+           "checked files to the Trash, the Menu key opens the row's commands."));
     resultList_->setGeometry(TwipsRect(120, 1320, layout_.listWidth, layout_.listHeight));
     resultList_->setFont(CaptionFont());
     resultList_->setModel(&model_);
@@ -199,6 +208,7 @@ Form4::Form4(ResultsModel& model, QWidget* mainWindow)
     statusLine_ = new QLabel(this);
     statusLine_->setObjectName(form4::StatusLine);
     statusLine_->setTextFormat(Qt::PlainText);
+    statusLine_->setAccessibleDescription(tr("Rows, checked files and their size"));
     // Marks and rows change in bursts (a helper, a run): the line follows once the burst is over.
     // A hidden window is brought up to date as it is shown.
     statusTimer_ = new QTimer(this);
@@ -235,7 +245,7 @@ Form4::Form4(ResultsModel& model, QWidget* mainWindow)
           static_cast<QWidget*>(uncheckAllButton_), static_cast<QWidget*>(resultList_)})
         widget->setCursor(hand);
 
-    undoAction_ = new QAction(QStringLiteral("Undo Last Trash Request"), this);
+    undoAction_ = new QAction(tr("&Undo Last Trash Request"), this);
     undoAction_->setObjectName(form4::UndoAction);
     undoAction_->setShortcut(QKeySequence::Undo);
     undoAction_->setEnabled(false);
@@ -283,6 +293,8 @@ void Form4::ShowInPlaceOf(QWidget* mainWindow) {
     undoAction_->setEnabled(false);
     setWindowState(shown);
     show();
+    // The keyboard moves along: the main window that had it is going away.
+    activateWindow();
     mainWindow->hide();
 }
 
@@ -316,31 +328,28 @@ void Form4::BuildRowMenu() {
         QKeySequence shortcut = {};  // the window's, for no row in particular
     };
     const RowCommand commands[] = {
-        {form4::OpenAction, QStringLiteral("Open"), &Form4::OpenRow, true},
-        {form4::ShowInFolderAction, QStringLiteral("Show in Folder"), &Form4::ShowRowInFolder,
-         true},
-        {form4::CopyPathAction, QStringLiteral("Copy Path"), &Form4::CopyRowPath, true},
+        {form4::OpenAction, tr("&Open"), &Form4::OpenRow, true},
+        {form4::ShowInFolderAction, tr("Show in &Folder"), &Form4::ShowRowInFolder, true},
+        {form4::CopyPathAction, tr("&Copy Path"), &Form4::CopyRowPath, true},
         {{}, {}, nullptr, false},
-        {form4::CheckFolderAction, QStringLiteral("Check all in this folder"), &Form4::CheckFolder,
-         true},
-        {form4::UncheckFolderAction, QStringLiteral("Uncheck all in this folder"),
-         &Form4::UncheckFolder, true},
-        {form4::ProtectFolderAction, QStringLiteral("Protect this folder"), &Form4::ProtectFolder,
-         true},
-        {form4::StopProtectingAction, QStringLiteral("Stop protecting"), &Form4::StopProtecting,
+        {form4::CheckFolderAction, tr("C&heck all in this folder"), &Form4::CheckFolder, true},
+        {form4::UncheckFolderAction, tr("Unchec&k all in this folder"), &Form4::UncheckFolder,
          true},
         {{}, {}, nullptr, false},
-        {form4::CompareContentsAction, QStringLiteral("Compare Contents"), &Form4::CompareContents,
-         false, QKeySequence(Qt::CTRL | Qt::Key_K)},
+        {form4::ProtectFolderAction, tr("&Protect this folder"), &Form4::ProtectFolder, true},
+        {form4::StopProtectingAction, tr("Stop p&rotecting"), &Form4::StopProtecting, true},
         {{}, {}, nullptr, false},
-        {form4::KeepNewestAction, QStringLiteral("In every group, check all but the newest"),
+        {form4::CompareContentsAction, tr("Compare Con&tents"), &Form4::CompareContents, false,
+         QKeySequence(Qt::CTRL | Qt::Key_K)},
+        {{}, {}, nullptr, false},
+        {form4::KeepNewestAction, tr("In every group, check all but the &newest"),
          &Form4::KeepNewest, false},
-        {form4::KeepOldestAction, QStringLiteral("In every group, check all but the oldest"),
+        {form4::KeepOldestAction, tr("In every group, check all but the o&ldest"),
          &Form4::KeepOldest, false},
-        {form4::KeepLargestAction, QStringLiteral("In every group, check all but the largest"),
+        {form4::KeepLargestAction, tr("In every group, check all but the lar&gest"),
          &Form4::KeepLargest, false},
         {form4::KeepShortestPathAction,
-         QStringLiteral("In every group, check all but the one with the shortest path"),
+         tr("In every group, check all but the one with the &shortest path"),
          &Form4::KeepShortestPath, false},
     };
     rowMenu_ = new QMenu(this);
@@ -356,13 +365,13 @@ void Form4::BuildRowMenu() {
         action->setData(command.needsRow);
         if (command.run == &Form4::KeepNewest || command.run == &Form4::KeepOldest ||
             command.run == &Form4::KeepLargest || command.run == &Form4::KeepShortestPath)
-            action->setToolTip(QStringLiteral(
-                "Checks exactly the extra copies of every set of identical files and unchecks "
-                "every other row. Empty files and protected folders are never checked."));
+            action->setToolTip(
+                tr("Checks exactly the extra copies of every set of identical files and unchecks "
+                   "every other row. Empty files and protected folders are never checked."));
         if (command.run == &Form4::ProtectFolder)
-            action->setToolTip(QStringLiteral(
-                "Keeps every file in this folder and below it, for this list: it cannot be "
-                "checked, and the helpers check the other copies instead."));
+            action->setToolTip(
+                tr("Keeps every file in this folder and below it, for this list: it cannot be "
+                   "checked, and the helpers check the other copies instead."));
         connect(action, &QAction::triggered, this,
                 [this, run = command.run] { (this->*run)(menuRow_); });
         if (!command.shortcut.isEmpty()) {
@@ -416,8 +425,8 @@ void Form4::KeepOneOfEveryCopy(KeeperRule rule) {
     }
     if (model_.CheckAllBut(rule) == 0)
         ShowMessageBox(this, ProgramName,
-                       QStringLiteral("No two files in the list have the same contents, so no "
-                                      "file was checked."));
+                       tr("No two files in the list have the same contents, so no "
+                          "file was checked."));
 }
 
 void Form4::CompareContents(int) {
@@ -433,10 +442,9 @@ void Form4::StartComparison(std::function<void()> then) {
     comparison.list = model_.ListNumber();
     comparison.then = std::move(then);
     comparison.check = std::make_unique<ContentsCheck>(comparison.files, contentsOptions_);
-    auto* progress = new QProgressDialog(QStringLiteral("Comparing contents..."),
-                                         QStringLiteral("Stop"), 0, 1000, this);
+    auto* progress = new QProgressDialog(tr("Comparing contents..."), tr("Stop"), 0, 1000, this);
     progress->setObjectName(form4::ContentsProgress);
-    progress->setWindowTitle(QStringLiteral("Compare Contents"));
+    progress->setWindowTitle(tr("Compare Contents"));
     progress->setWindowModality(Qt::WindowModal);
     progress->setAutoClose(false);
     progress->setAutoReset(false);
@@ -466,15 +474,14 @@ void Form4::PollComparison() {
         const ContentsProgress done = comparison.check->Progress();
         if (comparison.progress) {
             // The text and the bar measure the same: bytes, with the files beside them.
-            const QString files = QLocale().toString(done.filesDone) + QStringLiteral(" of ") +
-                                  QLocale().toString(done.filesTotal) + QStringLiteral(" files");
-            QString label = QStringLiteral("Comparing contents: ") + files;
-            if (done.bytesTotal > 0)
-                label = QStringLiteral("Comparing contents: ") +
-                        FormatSize(done.bytesDone, QLocale()) + QStringLiteral(" of ") +
-                        FormatSize(done.bytesTotal, QLocale()) + QStringLiteral(" read (") + files +
-                        u')';
-            comparison.progress->setLabelText(label);
+            const QString files =
+                tr("%1 of %2 files")
+                    .arg(QLocale().toString(done.filesDone), QLocale().toString(done.filesTotal));
+            comparison.progress->setLabelText(
+                done.bytesTotal > 0 ? tr("Comparing contents: %1 of %2 read (%3)")
+                                          .arg(FormatSize(done.bytesDone, QLocale()),
+                                               FormatSize(done.bytesTotal, QLocale()), files)
+                                    : tr("Comparing contents: %1").arg(files));
             if (done.bytesTotal > 0)
                 comparison.progress->setValue(
                     int(std::min<qint64>(999, 1000 * done.bytesDone / done.bytesTotal)));
@@ -501,14 +508,12 @@ void Form4::UpdateStatusLine() {
     const QLocale locale;
     const int rows = model_.RowCount();
     const QStringList checked = model_.UniqueCheckedPaths();
-    QString text =
-        locale.toString(rows) + (rows == 1 ? QStringLiteral(" row, ") : QStringLiteral(" rows, "));
+    QString text = locale.toString(rows) + (rows == 1 ? tr(" row, ") : tr(" rows, "));
     if (checked.isEmpty())
-        text += QStringLiteral("no file checked");
+        text += tr("no file checked");
     else
-        text += locale.toString(checked.size()) + (checked.size() == 1
-                                                       ? QStringLiteral(" file checked")
-                                                       : QStringLiteral(" files checked"));
+        text += locale.toString(checked.size()) +
+                (checked.size() == 1 ? tr(" file checked") : tr(" files checked"));
     const CopyChoice::Space space = model_.SpaceFreed(checked);
     const QString size = FormatSize(space.bytes, locale);
     if (!checked.isEmpty() && !size.isEmpty())
@@ -518,14 +523,17 @@ void Form4::UpdateStatusLine() {
     if (model_.ContentsCompared()) {
         const CopyChoice::Summary found = model_.CopySummary();
         if (found.sets == 0)
-            text += QStringLiteral(". Compared: no two files have the same contents");
+            text += tr(". Compared: no two files have the same contents");
         else
             text +=
-                QStringLiteral(". Compared: ") + locale.toString(found.sets) +
-                (found.sets == 1 ? QStringLiteral(" copy set, ") : QStringLiteral(" copy sets, ")) +
-                locale.toString(found.files) +
-                QStringLiteral(" files with a copy; the extra copies take ") +
-                FormatSize(found.extraBytes, locale);
+                found.sets == 1
+                    ? tr(". Compared: 1 copy set, %1 files with a copy; the extra copies "
+                         "take %2")
+                          .arg(locale.toString(found.files), FormatSize(found.extraBytes, locale))
+                    : tr(". Compared: %1 copy sets, %2 files with a copy; the extra copies "
+                         "take %3")
+                          .arg(locale.toString(found.sets), locale.toString(found.files),
+                               FormatSize(found.extraBytes, locale));
     }
     if (!trashSummary_.isEmpty())
         text += QStringLiteral(". ") + trashSummary_;
@@ -551,8 +559,7 @@ void Form4::OpenRow(int row) {
     const QString path = model_.Row(row).path;
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
         ShowMessageBox(this, ProgramName,
-                       QStringLiteral("No application could open \"") +
-                           QDir::toNativeSeparators(path) + QStringLiteral("\"."));
+                       tr("No application could open \"%1\".").arg(QDir::toNativeSeparators(path)));
 }
 
 void Form4::ShowRowInFolder(int row) {
@@ -611,6 +618,8 @@ void Form4::OnSendToTrash() {
             model_.WithoutPossibleCopy(QSet<QString>(requested.begin(), requested.end()));
     }
     TrashOutcome outcome = SendToTrash(question, *dialogs_);
+    // The keyboard comes back from the request's dialogs to where it was.
+    activateWindow();
     QStringList moved;
     for (const TrashedFile& file : std::as_const(outcome.moved))
         moved.append(file.original);
@@ -635,13 +644,18 @@ void Form4::OnSendToTrash() {
         if (!moved.isEmpty()) {
             const QLocale locale;
             const QString size = FormatSize(freed.bytes, locale);
-            trashSummary_ =
-                locale.toString(moved.size()) +
-                (moved.size() == 1 ? QStringLiteral(" file, ") : QStringLiteral(" files, ")) +
-                (size.isEmpty() ? QString() : size + QStringLiteral(", ")) +
-                QStringLiteral("moved to the ") + TrashWriter::TrashName() +
-                (moved.size() == 1 ? QStringLiteral(". Ctrl+Z puts it back")
-                                   : QStringLiteral(". Ctrl+Z puts them back"));
+            const QString trash = TrashWriter::TrashName(), count = locale.toString(moved.size());
+            if (moved.size() == 1)
+                trashSummary_ =
+                    size.isEmpty()
+                        ? tr("1 file, moved to the %1. Ctrl+Z puts it back").arg(trash)
+                        : tr("1 file, %1, moved to the %2. Ctrl+Z puts it back").arg(size, trash);
+            else
+                trashSummary_ =
+                    size.isEmpty()
+                        ? tr("%1 files, moved to the %2. Ctrl+Z puts them back").arg(count, trash)
+                        : tr("%1 files, %2, moved to the %3. Ctrl+Z puts them back")
+                              .arg(count, size, trash);
             UpdateStatusLine();
         }
         before.moved = std::move(outcome.moved);

@@ -8,6 +8,7 @@
 
 #include "contents/contents_texts.h"
 #include "search/file_functions.h"
+#include "trash/trash_writer.h"
 
 namespace tallyrook {
 
@@ -27,6 +28,13 @@ QString Letter(int number) {
 
 // The most other copies a tip names.
 constexpr qsizetype TipPaths = 10;
+
+// The Type column's words, translated as the window shows them (the command line's rows keep
+// them as they are).
+[[maybe_unused]] constexpr const char* TypeWordTexts[] = {
+    QT_TRANSLATE_NOOP("tallyrook::ResultsModel", "Name"),
+    QT_TRANSLATE_NOOP("tallyrook::ResultsModel", "Size"),
+    QT_TRANSLATE_NOOP("tallyrook::ResultsModel", "Close")};
 
 }  // namespace
 
@@ -68,16 +76,15 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole:
             // The whole path (the view shows it only where the cell cuts it) and the exact size.
             if (index.column() == FilenameColumn && protected_.Protects(row.path))
-                return QString(
-                    row.path + QStringLiteral("\nProtected: everything in ") +
-                    protected_.HolderOf(row.path) +
-                    QStringLiteral(" is kept. It cannot be checked or sent to the Trash."));
+                return QString(row.path + u'\n' +
+                               tr("Protected: everything in %1 is kept. It cannot be checked or "
+                                  "sent to the %2.")
+                                   .arg(protected_.HolderOf(row.path), TrashWriter::TrashName()));
             if (index.column() == FilenameColumn)
                 return row.path;
             if (index.column() == SizeColumn && row.bytes >= 0)
-                return QString(
-                    QLocale::system().toString(row.bytes) +
-                    (row.bytes == 1 ? QStringLiteral(" byte") : QStringLiteral(" bytes")));
+                return QString(QLocale::system().toString(row.bytes) +
+                               (row.bytes == 1 ? tr(" byte") : tr(" bytes")));
             if (index.column() == CopiesColumn)
                 return CopiesTip(index.row());
             return {};
@@ -90,7 +97,7 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
                 case ModifiedColumn:
                     return row.modifiedText;
                 case TypeColumn:
-                    return QString(TypeWord(row.criterion));
+                    return tr(TypeWord(row.criterion).data());
                 case CopiesColumn:
                     return CopiesText(index.row());
             }
@@ -130,15 +137,15 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
         return {};
     switch (section) {
         case FilenameColumn:
-            return QStringLiteral("Filename");
+            return tr("Filename");
         case SizeColumn:
-            return QStringLiteral("Size");
+            return tr("Size");
         case ModifiedColumn:
-            return QStringLiteral("Last Modified");
+            return tr("Last Modified");
         case TypeColumn:
-            return QStringLiteral("Type");
+            return tr("Type");
         case CopiesColumn:
-            return QStringLiteral("Copies");
+            return tr("Copies");
     }
     return {};
 }
@@ -250,26 +257,25 @@ QString ResultsModel::CopiesText(int row) const {
     const CopyChoice& files = Sets().files;
     const int p = files.IndexOf(Row(row).path);
     if (files.IsEmptyFile(p))
-        return QStringLiteral("empty");
+        return tr("empty");
     QStringList parts;
     if (const int others = files.OtherCopyCount(p); others > 0)
         parts.append(Letter(Sets().letters[size_t(row)]) + QStringLiteral(": ") +
-                     (others == 1
-                          ? QStringLiteral("1 other copy")
-                          : QLocale::system().toString(others) + QStringLiteral(" other copies")));
+                     (others == 1 ? tr("1 other copy")
+                                  : tr("%1 other copies").arg(QLocale::system().toString(others))));
     // Another name of this very file is no copy: trashing one name frees nothing.
     if (const QList<int> names = files.OtherNames(p); !names.isEmpty())
-        parts.append(QStringLiteral("same file as ") + FileNameOf(files.Path(names.first())) +
-                     (names.size() > 1
-                          ? QStringLiteral(" and ") + QLocale::system().toString(names.size() - 1) +
-                                QStringLiteral(" more")
-                          : QString()));
+        parts.append(names.size() == 1
+                         ? tr("same file as %1").arg(FileNameOf(files.Path(names.first())))
+                         : tr("same file as %1 and %2 more")
+                               .arg(FileNameOf(files.Path(names.first())),
+                                    QLocale::system().toString(names.size() - 1)));
     if (!parts.isEmpty())
         return parts.join(QStringLiteral("; "));
     const auto found = contents_.constFind(Row(row).path);
     if (found == contents_.cend() || found->state == CopyState::NotCompared)
-        return QStringLiteral("not compared");
-    return QStringLiteral("no copy");
+        return tr("not compared");
+    return tr("no copy");
 }
 
 QString ResultsModel::CopiesTip(int row) const {
@@ -277,41 +283,41 @@ QString ResultsModel::CopiesTip(int row) const {
     const CopyChoice& files = Sets().files;
     const int p = files.IndexOf(path);
     if (files.IsEmptyFile(p))
-        return QStringLiteral(
-            "An empty file: no copy of anything, and trashing it frees no "
-            "space. The helpers never check it.");
+        return tr(
+            "An empty file: no copy of anything, and trashing it frees no space. The "
+            "helpers never check it.");
     QString tip;
     const QList<int> names = files.OtherNames(p);
     if (!names.isEmpty()) {
-        tip = QStringLiteral("The same file, by another name (trashing one name frees no space):");
+        tip = tr("The same file, by another name (trashing one name frees no space):");
         for (const int other : names.mid(0, TipPaths))
             tip += u'\n' + files.Path(other);
         if (names.size() > TipPaths)
-            tip += QStringLiteral("\nand ") + QLocale::system().toString(names.size() - TipPaths) +
-                   QStringLiteral(" more");
+            tip +=
+                u'\n' + tr("and %1 more").arg(QLocale::system().toString(names.size() - TipPaths));
     }
     const QList<int> others = files.OtherCopies(p);
     if (!others.isEmpty()) {
         if (!tip.isEmpty())
             tip += QStringLiteral("\n\n");
-        tip += QStringLiteral("The same contents as:");
+        tip += tr("The same contents as:");
         for (const int other : others.mid(0, TipPaths))
             tip += u'\n' + files.Path(other);
         if (others.size() > TipPaths)
-            tip += QStringLiteral("\nand ") + QLocale::system().toString(others.size() - TipPaths) +
-                   QStringLiteral(" more");
+            tip +=
+                u'\n' + tr("and %1 more").arg(QLocale::system().toString(others.size() - TipPaths));
     }
     if (!tip.isEmpty())
         return tip;
     const auto found = contents_.constFind(path);
     if (found == contents_.cend())
-        return QStringLiteral("Not compared: it was not in the list when contents were compared.");
+        return tr("Not compared: it was not in the list when contents were compared.");
     if (found->state == CopyState::NotCompared) {
         QString why = NotComparedText(found->reason);
         why[0] = why[0].toUpper();
-        return QStringLiteral("Not compared: ") + why + u'.';
+        return tr("Not compared: %1.").arg(why);
     }
-    return QStringLiteral("No other file in the list has the same contents.");
+    return tr("No other file in the list has the same contents.");
 }
 
 const QHash<QString, QList<int>>& ResultsModel::RowsByPath() const {

@@ -1,5 +1,6 @@
 #include "results_window/trash_request.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
@@ -12,6 +13,11 @@
 #include "widgets/window_look.h"
 
 namespace tallyrook {
+
+// The request's texts, translated under this one name.
+struct TrashTexts {
+    Q_DECLARE_TR_FUNCTIONS(TrashTexts)
+};
 
 bool ExistsWithoutFollowingLinks(const QString& path) {
     if (path.isEmpty())
@@ -41,7 +47,7 @@ TrashOutcome SendToTrash(const TrashQuestion& question, TrashDialogs& dialogs) {
             outcome.cancelled = true;
             for (int rest = k; rest < total; ++rest)
                 outcome.failures.append(
-                    {paths.at(rest), QStringLiteral("The request was cancelled before it got to "
+                    {paths.at(rest), TrashTexts::tr("The request was cancelled before it got to "
                                                     "this file. It was left in place.")});
             break;
         }
@@ -51,7 +57,7 @@ TrashOutcome SendToTrash(const TrashQuestion& question, TrashDialogs& dialogs) {
             outcome.moved.append(moved);
         else if (ExistsWithoutFollowingLinks(paths.at(k)))
             outcome.failures.append(
-                {paths.at(k), reason + QStringLiteral(" It was left in place.")});
+                {paths.at(k), reason + u' ' + TrashTexts::tr("It was left in place.")});
         else
             outcome.failures.append({paths.at(k), reason});
     }
@@ -70,9 +76,10 @@ RestoreOutcome RestoreFromTrash(const QList<TrashedFile>& moved, TrashDialogs& d
         if (TrashWriter::Restore(file, reason))
             outcome.restored.append(file.original);
         else if (TrashWriter::StillInTrash(file))
-            outcome.failures.append({file.original, reason +
-                                                        QStringLiteral(" It is still in the ") +
-                                                        TrashWriter::TrashName() + u'.'});
+            outcome.failures.append(
+                {file.original,
+                 reason + u' ' +
+                     TrashTexts::tr("It is still in the %1.").arg(TrashWriter::TrashName())});
         else
             outcome.failures.append({file.original, reason});
     }
@@ -93,13 +100,13 @@ QStringList TrashQuestion::Named() const {
 }
 
 QString FreeNothingText(int names) {
-    return names == 1 ? QStringLiteral(
-                            "1 checked name is another name of a file that stays: it "
-                            "frees no space")
-                      : QLocale().toString(names) +
-                            QStringLiteral(
-                                " checked names are other names of files that stay: "
-                                "they free no space");
+    return names == 1 ? TrashTexts::tr(
+                            "1 checked name is another name of a file that stays: it frees no "
+                            "space")
+                      : TrashTexts::tr(
+                            "%1 checked names are other names of files that stay: they free "
+                            "no space")
+                            .arg(QLocale().toString(names));
 }
 
 // Dialogs ----------------------------------------------------------------------------------------
@@ -108,8 +115,12 @@ QtTrashDialogs::~QtTrashDialogs() {
     delete progress_;
 }
 
+QString QtTrashDialogs::UncheckTheseText() {
+    return TrashTexts::tr("Uncheck These");
+}
+
 QString QtTrashDialogs::Title() {
-    return QStringLiteral("Move to ") + TrashWriter::TrashName();
+    return TrashTexts::tr("Move to %1").arg(TrashWriter::TrashName());
 }
 
 QString QtTrashDialogs::ConfirmText(const TrashQuestion& question) {
@@ -119,12 +130,11 @@ QString QtTrashDialogs::ConfirmText(const TrashQuestion& question) {
     const QString amount = size.isEmpty() ? QString() : QStringLiteral(" (") + size + u')';
     QString text;
     if (paths.size() == 1)
-        text = QStringLiteral("Are you sure you want to move \"") +
-               QDir::toNativeSeparators(paths.first()) + u'"' + amount;
+        text = TrashTexts::tr("Are you sure you want to move \"%1\"%2 to the %3?")
+                   .arg(QDir::toNativeSeparators(paths.first()), amount, TrashWriter::TrashName());
     else
-        text = QStringLiteral("Are you sure you want to move these ") +
-               QLocale().toString(paths.size()) + QStringLiteral(" files") + amount;
-    text += QStringLiteral(" to the ") + TrashWriter::TrashName() + u'?';
+        text = TrashTexts::tr("Are you sure you want to move these %1 files%2 to the %3?")
+                   .arg(QLocale().toString(paths.size()), amount, TrashWriter::TrashName());
     // A paragraph of a count and the first paths, one a line, shortened in the middle: the
     // folder tells apart files of one name.
     const auto add = [&text](const QStringList& named, const QString& one, const QString& many) {
@@ -140,25 +150,23 @@ QString QtTrashDialogs::ConfirmText(const TrashQuestion& question) {
                                                           shown.right(widest / 2));
         }
         if (named.size() > TrashQuestion::NamedPaths)
-            text += QStringLiteral("\nand ") +
-                    QLocale().toString(named.size() - TrashQuestion::NamedPaths) +
-                    QStringLiteral(" more");
+            text += u'\n' + TrashTexts::tr("and %1 more")
+                                .arg(QLocale().toString(named.size() - TrashQuestion::NamedPaths));
     };
     add(question.withoutPossibleCopy,
-        QStringLiteral("1 checked file has no file of the same size left unchecked in its "
-                       "groups:"),
-        QStringLiteral("%1 checked files have no file of the same size left unchecked in their "
+        TrashTexts::tr("1 checked file has no file of the same size left unchecked in its groups:"),
+        TrashTexts::tr("%1 checked files have no file of the same size left unchecked in their "
                        "groups:"));
     if (!question.withoutPossibleCopy.isEmpty())
-        text += QStringLiteral(
-            "\nOnly files of the same size can be copies. Compare Contents "
-            "(Ctrl+K) tells which files are true copies.");
+        text += u'\n' + TrashTexts::tr(
+                            "Only files of the same size can be copies. Compare Contents "
+                            "(Ctrl+K) tells which files are true copies.");
     add(question.withoutCopy,
-        QStringLiteral("1 checked file has no identical copy left unchecked:"),
-        QStringLiteral("%1 checked files have no identical copy left unchecked:"));
+        TrashTexts::tr("1 checked file has no identical copy left unchecked:"),
+        TrashTexts::tr("%1 checked files have no identical copy left unchecked:"));
     add(question.changed,
-        QStringLiteral("1 checked file has changed since its contents were compared:"),
-        QStringLiteral("%1 checked files have changed since their contents were compared:"));
+        TrashTexts::tr("1 checked file has changed since its contents were compared:"),
+        TrashTexts::tr("%1 checked files have changed since their contents were compared:"));
     if (question.namesFreeingNothing > 0)
         text += QStringLiteral("\n\n") + FreeNothingText(question.namesFreeingNothing) + u'.';
     return text;
@@ -166,16 +174,15 @@ QString QtTrashDialogs::ConfirmText(const TrashQuestion& question) {
 
 QString QtTrashDialogs::FailureHeading(qsizetype count) {
     if (count == 1)
-        return QStringLiteral("1 file could not be moved to the ") + TrashWriter::TrashName() +
-               u':';
-    return QLocale().toString(count) + QStringLiteral(" files could not be moved to the ") +
-           TrashWriter::TrashName() + u':';
+        return TrashTexts::tr("1 file could not be moved to the %1:").arg(TrashWriter::TrashName());
+    return TrashTexts::tr("%1 files could not be moved to the %2:")
+        .arg(QLocale().toString(count), TrashWriter::TrashName());
 }
 
 QString QtTrashDialogs::NotRestoredHeading(qsizetype count) {
     if (count == 1)
-        return QStringLiteral("1 file could not be put back:");
-    return QLocale().toString(count) + QStringLiteral(" files could not be put back:");
+        return TrashTexts::tr("1 file could not be put back:");
+    return TrashTexts::tr("%1 files could not be put back:").arg(QLocale().toString(count));
 }
 
 TrashAnswer QtTrashDialogs::Confirm(const TrashQuestion& question) {
@@ -190,7 +197,7 @@ TrashAnswer QtTrashDialogs::Confirm(const TrashQuestion& question) {
     // A warning is read before it is passed: Enter does not send the files.
     box.setDefaultButton(QMessageBox::No);
     QPushButton* uncheck = box.addButton(UncheckTheseText(), QMessageBox::ActionRole);
-    uncheck->setToolTip(QStringLiteral("Unchecks the files named here and goes back to the list."));
+    uncheck->setToolTip(TrashTexts::tr("Unchecks the files named here and goes back to the list."));
     const int chosen = box.exec();
     if (box.clickedButton() == uncheck)
         return TrashAnswer::UncheckThese;
@@ -200,8 +207,8 @@ TrashAnswer QtTrashDialogs::Confirm(const TrashQuestion& question) {
 void QtTrashDialogs::BeginProgress(int total) {
     delete progress_;
     progress_ = new QProgressDialog(
-        QStringLiteral("Moving files to the ") + TrashWriter::TrashName() + QStringLiteral("..."),
-        QStringLiteral("Cancel"), 0, total, parent_);
+        TrashTexts::tr("Moving files to the %1...").arg(TrashWriter::TrashName()),
+        TrashTexts::tr("Cancel"), 0, total, parent_);
     progress_->setWindowTitle(Title());
     progress_->setWindowModality(Qt::WindowModal);
     // Only a request that takes a while shows it.
@@ -228,7 +235,7 @@ void QtTrashDialogs::ReportFailures(const QList<TrashFailure>& failures) {
 }
 
 void QtTrashDialogs::ReportNotRestored(const QList<TrashFailure>& failures) {
-    ShowFailures(QStringLiteral("Undo Last Trash Request"), NotRestoredHeading(failures.size()),
+    ShowFailures(TrashTexts::tr("Undo Last Trash Request"), NotRestoredHeading(failures.size()),
                  failures);
 }
 

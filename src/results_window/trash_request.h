@@ -93,7 +93,7 @@ public:
     static QString FailureHeading(qsizetype count);
     static QString NotRestoredHeading(qsizetype count);
     static QString Title();
-    static QString UncheckTheseText() { return QStringLiteral("Uncheck These"); }
+    static QString UncheckTheseText();
 
 private:
     void ShowFailures(const QString& title, const QString& heading,

@@ -1,61 +1,70 @@
 #include "search/event_texts.h"
 
+#include <QCoreApplication>
+
 #include "search/formats.h"
 #include "shared/program.h"
 
 namespace tallyrook {
 
+// The windows' messages, translated under this one name.
+struct EventTexts {
+    Q_DECLARE_TR_FUNCTIONS(EventTexts)
+};
+
 EventMessage MessageFor(const SearchEvent& event, const QLocale& locale) {
     const QString appTitle = ProgramName;
     switch (event.kind) {
         case SearchEvent::Kind::NoFolders:
-            return {appTitle, QStringLiteral("There are no folders to find duplicates for. Please "
+            return {appTitle, EventTexts::tr("There are no folders to find duplicates for. Please "
                                              "drag and drop some folders into the list above.")};
         case SearchEvent::Kind::NoCriterion:
-            return {QStringLiteral("Choose"),
-                    QStringLiteral("Please select at least one option at the upper right: Exact "
+            return {EventTexts::tr("Choose"),
+                    EventTexts::tr("Please select at least one option at the upper right: Exact "
                                    "Filename, Exact Filesize, Similar Filename")};
         case SearchEvent::Kind::SkippedName:
-            return {QStringLiteral("Skip"),
-                    event.path +
-                        u" has been skipped because it is unrecognizeable. This is probably "
-                        u"because it contains strange characters. Please rename the file or "
-                        u"folder if you would like it included next time you find dupes."};
+            return {EventTexts::tr("Skip"),
+                    EventTexts::tr("%1 has been skipped because it is unrecognizeable. This is "
+                                   "probably because it contains strange characters. Please rename "
+                                   "the file or folder if you would like it included next time you "
+                                   "find dupes.")
+                        .arg(event.path)};
         case SearchEvent::Kind::UnreadableFolder:
             return {};
         case SearchEvent::Kind::InventoryFull:
             return {appTitle,
-                    u"The file inventory is full at " % locale.toString(qlonglong(event.count)) %
-                        u" files, the most one search can compare. The rest of the folders was "
-                        u"not searched, so their duplicates are not shown. Please remove some "
-                        u"folders from the list and find dupes again."};
+                    EventTexts::tr("The file inventory is full at %1 files, the most one search "
+                                   "can compare. The rest of the folders was not searched, so "
+                                   "their duplicates are not shown. Please remove some folders "
+                                   "from the list and find dupes again.")
+                        .arg(locale.toString(qlonglong(event.count)))};
         case SearchEvent::Kind::RowsFull:
             return {appTitle,
-                    u"The results list is full: one search can list at most " %
-                        GroupedNumber(event.count, locale) %
-                        u" rows. Later matches were not listed. To see them, search fewer "
-                        u"folders or tick fewer options."};
+                    EventTexts::tr("The results list is full: one search can list at most %1 "
+                                   "rows. Later matches were not listed. To see them, search "
+                                   "fewer folders or tick fewer options.")
+                        .arg(GroupedNumber(event.count, locale))};
         case SearchEvent::Kind::NoDuplicates:
-            return {QStringLiteral("No dupes"), QStringLiteral("No duplicate MP3s found.")};
+            return {EventTexts::tr("No dupes"), EventTexts::tr("No duplicate MP3s found.")};
     }
     return {};
 }
 
 SkipReport SkipReportFor(qsizetype count, const QLocale& locale, qsizetype unreadable) {
-    const QString title = QStringLiteral("Skip");
+    const QString title = EventTexts::tr("Skip");
     if (unreadable > 0) {
         const QString folders =
             unreadable == 1
-                ? QStringLiteral("1 folder could not be read, so its files were not searched")
-                : GroupedNumber(unreadable, locale) %
-                      u" folders could not be read, so their files were not searched";
-        const QString advice = unreadable == 1
-                                   ? QStringLiteral(
-                                         "Please check that you may open the folder, then "
-                                         "find dupes again.")
-                                   : QStringLiteral(
-                                         "Please check that you may open the folders, then "
-                                         "find dupes again.");
+                ? EventTexts::tr("1 folder could not be read, so its files were not searched")
+                : EventTexts::tr("%1 folders could not be read, so their files were not searched")
+                      .arg(GroupedNumber(unreadable, locale));
+        const QString advice =
+            unreadable == 1 ? EventTexts::tr(
+                                  "Please check that you may open the folder, then find dupes "
+                                  "again.")
+                            : EventTexts::tr(
+                                  "Please check that you may open the folders, then find dupes "
+                                  "again.");
         if (count == 0)
             return {title, folders + u':', advice};
         SkipReport names = SkipReportFor(count, locale);
@@ -64,29 +73,31 @@ SkipReport SkipReportFor(qsizetype count, const QLocale& locale, qsizetype unrea
     }
     if (count == 1)
         return {title,
-                QStringLiteral("1 file or folder has been skipped because its name is "
+                EventTexts::tr("1 file or folder has been skipped because its name is "
                                "unrecognizeable:"),
-                QStringLiteral("This is probably because it contains strange characters. Please "
+                EventTexts::tr("This is probably because it contains strange characters. Please "
                                "rename the file or folder if you would like it included next time "
                                "you find dupes.")};
     return {title,
-            GroupedNumber(count, locale) %
-                u" files or folders have been skipped because their names are unrecognizeable:",
-            QStringLiteral("This is probably because they contain strange characters. Please "
+            EventTexts::tr(
+                "%1 files or folders have been skipped because their names are unrecognizeable:")
+                .arg(GroupedNumber(count, locale)),
+            EventTexts::tr("This is probably because they contain strange characters. Please "
                            "rename the files or folders if you would like them included next "
                            "time you find dupes.")};
 }
 
 EventMessage QuestionFor(const LargeInventory& inventory, const QLocale& locale) {
-    return {QStringLiteral("Question"),
-            u"The " % QString::number(inventory.folderEntries) %
-                u" folder(s) you've selected contains " % GroupedNumber(inventory.files, locale) %
-                u" files. This is over the recommended amount of 20,000. Please remove some "
-                u"folders from the list by selecting them and pressing 'Delete' on the keyboard "
-                u"or click 'Clear List'." %
+    return {EventTexts::tr("Question"),
+            EventTexts::tr("The %1 folder(s) you've selected contains %2 files. This is over the "
+                           "recommended amount of 20,000. Please remove some folders from the "
+                           "list by selecting them and pressing 'Delete' on the keyboard or click "
+                           "'Clear List'.")
+                    .arg(QString::number(inventory.folderEntries),
+                         GroupedNumber(inventory.files, locale)) %
                 u"\r\r" %
-                u"You can still proceed, but the duplicate finding process may take a long time. "
-                u"Would you like to proceed anyway?"};
+                EventTexts::tr("You can still proceed, but the duplicate finding process may "
+                               "take a long time. Would you like to proceed anyway?")};
 }
 
 }  // namespace tallyrook

@@ -1,5 +1,7 @@
 #include "search/search_run.h"
 
+#include <QCoreApplication>
+
 #include "search/match_passes.h"
 #include "search/result_list.h"
 #include "search/run_options.h"
@@ -87,17 +89,23 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows,
     StepResult passed = StepResult::Completed;
     if (options.criteria.exactFilename) {
         host.SetStage(SearchStage::ExactFilename);
-        host.SetCaption(AppTitle + u" [Finding duplicates - Exact Filename]");
+        host.SetCaption(
+            AppTitle + u' ' +
+            QCoreApplication::translate("SearchRun", "[Finding duplicates - Exact Filename]"));
         passed = passes.ExactFilenamePass();
     }
     if (passed == StepResult::Completed && options.criteria.exactFilesize) {
         host.SetStage(SearchStage::ExactFilesize);
-        host.SetCaption(AppTitle + u" [Finding duplicates - Exact Filesize]");
+        host.SetCaption(
+            AppTitle + u' ' +
+            QCoreApplication::translate("SearchRun", "[Finding duplicates - Exact Filesize]"));
         passed = passes.ExactFilesizePass();
     }
     if (passed == StepResult::Completed && options.criteria.similarFilename) {
         host.SetStage(SearchStage::SimilarFilename);
-        host.SetCaption(AppTitle + u" [Finding duplicates - Similar Filename]");
+        host.SetCaption(
+            AppTitle + u' ' +
+            QCoreApplication::translate("SearchRun", "[Finding duplicates - Similar Filename]"));
         passed = passes.SimilarFilenamePass();
     }
     if (passed == StepResult::Abandoned)

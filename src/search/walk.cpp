@@ -1,5 +1,6 @@
 #include "search/walk.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QtGlobal>
 #include <algorithm>
@@ -230,8 +231,8 @@ StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
         return StepResult::Completed;
 
     const QString root = QueuePath(folder);
-    host.SetCaption(AppTitle + QStringLiteral(" [Analyzing ") + folder +
-                    QStringLiteral(" folder]"));
+    host.SetCaption(AppTitle + u' ' +
+                    QCoreApplication::translate("Walk", "[Analyzing %1 folder]").arg(folder));
 
     WalkQueue queue;
     QueuedFolder first;

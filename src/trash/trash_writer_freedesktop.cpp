@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QHash>
@@ -431,7 +432,7 @@ struct TrashWriter::Impl {
         const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
         struct stat st;
         if (data.isEmpty() || !data.startsWith(u'/')) {
-            home->error = QStringLiteral("there is no home folder");
+            home->error = QCoreApplication::translate("TrashWriter", "there is no home folder");
             return *home;
         }
         const QByteArray dataBytes = Encode(data);
@@ -692,8 +693,9 @@ struct TrashWriter::Impl {
             trash.Scan();
         Record record = TakeRecord(trash, path);
         const auto recordFailed = [&](int error) {
-            reason = QStringLiteral("The Trash could not take a record of it: ") +
-                     ErrorText(error) + u'.';
+            reason = QCoreApplication::translate("TrashWriter",
+                                                 "The Trash could not take a record of it: %1.")
+                         .arg(ErrorText(error));
             return false;
         };
         if (record.error)
@@ -746,15 +748,16 @@ struct TrashWriter::Impl {
                 continue;
             }
             if (error != 0) {
-                reason = error == ENOENT    ? QStringLiteral("The file no longer exists.")
-                         : error == ENOTSUP ? QStringLiteral(
-                                                  "Its drive cannot move it into the "
-                                                  "Trash without a risk of replacing "
-                                                  "another file.")
-                                            : QStringLiteral(
-                                                  "It could not be moved into the "
-                                                  "Trash: ") +
-                                                  ErrorText(error) + u'.';
+                reason =
+                    error == ENOENT
+                        ? QCoreApplication::translate("TrashWriter", "The file no longer exists.")
+                    : error == ENOTSUP
+                        ? QCoreApplication::translate("TrashWriter",
+                                                      "Its drive cannot move it into the Trash "
+                                                      "without a risk of replacing another file.")
+                        : QCoreApplication::translate("TrashWriter",
+                                                      "It could not be moved into the Trash: %1.")
+                              .arg(ErrorText(error));
                 return false;
             }
             const QByteArray trashed = trash.root + "/files/" + candidate.name;
@@ -769,11 +772,13 @@ struct TrashWriter::Impl {
                 if (back == 0 || back == ENOENT)
                     trash.Forget(recordName, record.inode);
                 reason = back == 0 || back == ENOENT
-                             ? QStringLiteral("It changed while it was being moved.")
-                             : QStringLiteral(
-                                   "It changed while it was being moved; what took "
-                                   "its place is in the Trash as \"") +
-                                   DecodeFileName(trashed) + QStringLiteral("\".");
+                             ? QCoreApplication::translate("TrashWriter",
+                                                           "It changed while it was being moved.")
+                             : QCoreApplication::translate(
+                                   "TrashWriter",
+                                   "It changed while it was being moved; what took its place is "
+                                   "in the Trash as \"%1\".")
+                                   .arg(DecodeFileName(trashed));
                 return false;
             }
             moved.trashed = DecodeFileName(trashed);
@@ -788,7 +793,8 @@ struct TrashWriter::Impl {
             return true;
         }
         ::unlinkat(trash.info.get(), record.temp.constData(), 0);
-        reason = QStringLiteral("No free name could be found for it in the Trash.");
+        reason = QCoreApplication::translate("TrashWriter",
+                                             "No free name could be found for it in the Trash.");
         return false;
     }
 };
@@ -813,23 +819,25 @@ bool TrashWriter::MoveToTrash(const QString& path, TrashedFile& moved, QString& 
     const qsizetype slash = bytes.lastIndexOf('/');
     struct stat st;
     if (!bytes.startsWith('/') || slash == bytes.size() - 1) {
-        reason = QStringLiteral("It is not a full path to a file.");
+        reason = QCoreApplication::translate("TrashWriter", "It is not a full path to a file.");
         return false;
     }
     if (::lstat(bytes.constData(), &st) != 0) {
-        reason = errno == ENOENT ? QStringLiteral("The file no longer exists.")
-                                 : QStringLiteral("It cannot be read: ") + ErrorText(errno) + u'.';
+        reason = errno == ENOENT
+                     ? QCoreApplication::translate("TrashWriter", "The file no longer exists.")
+                     : QCoreApplication::translate("TrashWriter", "It cannot be read: %1.")
+                           .arg(ErrorText(errno));
         return false;
     }
     // The row was a file; a folder by that name now is not what the user picked.
     if (S_ISDIR(st.st_mode)) {
-        reason = QStringLiteral("It is now a folder, not a file.");
+        reason = QCoreApplication::translate("TrashWriter", "It is now a folder, not a file.");
         return false;
     }
     const QByteArray name = bytes.mid(slash + 1);
     const QByteArray folder = slash == 0 ? QByteArray("/") : bytes.left(slash);
     if (impl_->InTrash(folder, st.st_dev)) {
-        reason = QStringLiteral("It is in the Trash already.");
+        reason = QCoreApplication::translate("TrashWriter", "It is in the Trash already.");
         return false;
     }
 
@@ -839,10 +847,12 @@ bool TrashWriter::MoveToTrash(const QString& path, TrashedFile& moved, QString& 
     Trash* trash = &impl_->TrashFor(folder, st.st_dev);
     for (int tried = 0;; ++tried) {
         if (!trash->error.isEmpty()) {
-            reason = (trash == &home ? QStringLiteral("The Trash folder could not be made: ")
-                                     : QStringLiteral("There is no Trash on the drive that "
-                                                      "holds it: ")) +
-                     trash->error + u'.';
+            reason = (trash == &home
+                          ? QCoreApplication::translate("TrashWriter",
+                                                        "The Trash folder could not be made: %1.")
+                          : QCoreApplication::translate(
+                                "TrashWriter", "There is no Trash on the drive that holds it: %1."))
+                         .arg(trash->error);
             return false;
         }
         int rename = 0;
@@ -859,7 +869,7 @@ bool TrashWriter::MoveToTrash(const QString& path, TrashedFile& moved, QString& 
 }
 
 QString TrashWriter::TrashName() {
-    return QStringLiteral("Trash");
+    return QCoreApplication::translate("TrashWriter", "Trash");
 }
 
 bool TrashWriter::StillInTrash(const TrashedFile& moved) {
@@ -884,34 +894,38 @@ bool TrashWriter::Restore(const TrashedFile& moved, QString& reason) {
     const QByteArray trashed = Encode(moved.trashed);
     const QByteArray original = Encode(moved.original);
     if (!StillInTrash(moved)) {
-        reason = QStringLiteral("It is no longer in the Trash.");
+        reason = QCoreApplication::translate("TrashWriter", "It is no longer in the Trash.");
         return false;
     }
     struct stat st;
     const qsizetype slash = original.lastIndexOf('/');
     const QByteArray folder = slash <= 0 ? QByteArray("/") : original.left(slash);
     if (::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        reason = QStringLiteral("Its folder no longer exists.");
+        reason = QCoreApplication::translate("TrashWriter", "Its folder no longer exists.");
         return false;
     }
     Hook(trash_test::Step::Move, AT_FDCWD, trashed.constData(), AT_FDCWD, original.constData());
     const int error =
         RenameNoReplace(AT_FDCWD, trashed.constData(), AT_FDCWD, original.constData());
     if (error != 0) {
-        reason = error == EEXIST   ? QStringLiteral("Another file now has its name.")
-                 : error == ENOENT ? QStringLiteral("It is no longer in the Trash.")
+        reason = error == EEXIST
+                     ? QCoreApplication::translate("TrashWriter", "Another file now has its name.")
+                 : error == ENOENT
+                     ? QCoreApplication::translate("TrashWriter", "It is no longer in the Trash.")
                  : error == ENOTSUP
-                     ? QStringLiteral(
-                           "Its drive cannot put it back without a risk of replacing "
-                           "another file.")
-                     : QStringLiteral("It could not be put back: ") + ErrorText(error) + u'.';
+                     ? QCoreApplication::translate(
+                           "TrashWriter",
+                           "Its drive cannot put it back without a risk of replacing another file.")
+                     : QCoreApplication::translate("TrashWriter", "It could not be put back: %1.")
+                           .arg(ErrorText(error));
         return false;
     }
     // What moved must be what was checked; anything else goes back into the Trash.
     if (::lstat(original.constData(), &st) != 0 || st.st_dev != moved.device ||
         st.st_ino != moved.inode) {
         RenameNoReplace(AT_FDCWD, original.constData(), AT_FDCWD, trashed.constData());
-        reason = QStringLiteral("It changed in the Trash while it was being put back.");
+        reason = QCoreApplication::translate(
+            "TrashWriter", "It changed in the Trash while it was being put back.");
         return false;
     }
     const QByteArray record = Encode(moved.record);

@@ -1,4 +1,5 @@
 // The platform's own Trash (the Recycle Bin, the macOS Trash), through Qt.
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -22,17 +23,18 @@ bool TrashWriter::MoveToTrash(const QString& path, TrashedFile& moved, QString& 
     moved.original = path;
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink()) {
-        reason = QStringLiteral("The file no longer exists.");
+        reason = QCoreApplication::translate("TrashWriter", "The file no longer exists.");
         return false;
     }
     if (info.isDir() && !info.isSymLink()) {
-        reason = QStringLiteral("It is now a folder, not a file.");
+        reason = QCoreApplication::translate("TrashWriter", "It is now a folder, not a file.");
         return false;
     }
     QFile file(path);
     if (!file.moveToTrash()) {
         reason =
-            QStringLiteral("It could not be moved into the Trash: ") + file.errorString() + u'.';
+            QCoreApplication::translate("TrashWriter", "It could not be moved into the Trash: %1.")
+                .arg(file.errorString());
         return false;
     }
     // On success the file object names the file's place in the Trash.
@@ -53,28 +55,30 @@ bool TrashWriter::StillInTrash(const TrashedFile& moved) {
 }
 
 QString TrashWriter::TrashName() {
-    return QSysInfo::kernelType() == u"winnt" ? QStringLiteral("Recycle Bin")
-                                              : QStringLiteral("Trash");
+    return QSysInfo::kernelType() == u"winnt"
+               ? QCoreApplication::translate("TrashWriter", "Recycle Bin")
+               : QCoreApplication::translate("TrashWriter", "Trash");
 }
 
 bool TrashWriter::Restore(const TrashedFile& moved, QString& reason) {
     if (!StillInTrash(moved)) {
-        reason = QStringLiteral("It is no longer in the Trash.");
+        reason = QCoreApplication::translate("TrashWriter", "It is no longer in the Trash.");
         return false;
     }
     if (!QFileInfo(moved.original).absoluteDir().exists()) {
-        reason = QStringLiteral("Its folder no longer exists.");
+        reason = QCoreApplication::translate("TrashWriter", "Its folder no longer exists.");
         return false;
     }
     const QFileInfo target(moved.original);
     if (target.exists() || target.isSymLink()) {
-        reason = QStringLiteral("Another file now has its name.");
+        reason = QCoreApplication::translate("TrashWriter", "Another file now has its name.");
         return false;
     }
     // QFile::rename never replaces an existing file.
     QFile file(moved.trashed);
     if (!file.rename(moved.original)) {
-        reason = QStringLiteral("It could not be put back: ") + file.errorString() + u'.';
+        reason = QCoreApplication::translate("TrashWriter", "It could not be put back: %1.")
+                     .arg(file.errorString());
         return false;
     }
     if (!moved.record.isEmpty())

@@ -2,6 +2,7 @@
 
 #include <QIcon>
 #include <QKeyEvent>
+#include <QPainter>
 
 namespace tallyrook {
 
@@ -30,6 +31,21 @@ void PictureButton::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QPushButton::keyPressEvent(event);
+}
+
+void PictureButton::paintEvent(QPaintEvent* event) {
+    QPushButton::paintEvent(event);
+    if (!hasFocus())
+        return;
+    // The style's dotted focus line is lost in the picture: a ring in the selection colour, inside
+    // the bevel, shows the keyboard's place at a glance.
+    QPainter painter(this);
+    QPen pen(palette().color(QPalette::Active, QPalette::Highlight), FocusRingWidth);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    const int inset = 2 + FocusRingWidth / 2;
+    painter.drawRect(rect().adjusted(inset, inset, -inset - 1, -inset - 1));
 }
 
 }  // namespace tallyrook

@@ -1,17 +1,24 @@
 #include <QAction>
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDropEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
 #include <QTimer>
+#include <QTranslator>
 
 #include "main_window/dialogs.h"
 #include "main_window/folder_list.h"
 #include "main_window/form1.h"
 #include "main_window/form1_names.h"
 #include "results_window/form4.h"
+#include "results_window/form4_names.h"
 #include "results_window/results_model.h"
 #include "search/event_texts.h"
 #include "search/search_host.h"
@@ -20,6 +27,7 @@
 #include "shared/program.h"
 #include "support/temp_tree.h"
 #include "support/test_env.h"
+#include "widgets/picture_button.h"
 
 using namespace tallyrook;
 using namespace Qt::StringLiterals;
@@ -75,6 +83,35 @@ void StoreSettings(const QString& values = {}) {
     QVERIFY(store.Sync());
 }
 
+// Whether `b` comes after `a` as the window reads: below it, or beside it to the right.
+bool ReadsAfter(const QWidget* a, const QWidget* b) {
+    const QRect first(a->mapTo(a->window(), QPoint()), a->size());
+    const QRect next(b->mapTo(b->window(), QPoint()), b->size());
+    return next.top() > first.bottom() ||
+           (next.left() > first.right() && next.top() <= first.bottom());
+}
+
+// Every text a person reads or hears in `window`, in a fixed order.
+QStringList Texts(QWidget* window) {
+    QStringList texts;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        texts << w->toolTip() << w->accessibleName() << w->accessibleDescription();
+        if (auto* button = qobject_cast<QAbstractButton*>(w))
+            texts << button->text();
+        if (auto* frame = qobject_cast<QGroupBox*>(w))
+            texts << frame->title();
+        for (int c = 0; qobject_cast<QAbstractItemView*>(w) && c < 5; ++c)
+            texts << qobject_cast<QAbstractItemView*>(w)
+                         ->model()
+                         ->headerData(c, Qt::Horizontal)
+                         .toString();
+        for (QAction* action : w->actions())
+            texts << action->text();
+    }
+    texts.removeAll(QString());
+    return texts;
+}
+
 }  // namespace
 
 class TestForm1 : public QObject {
@@ -121,15 +158,6 @@ private Q_SLOTS:
     void layoutFollowsTheWindow() {
         Program p;
         QVERIFY(p.Show());
-        // Tab visits the controls in their order; the hidden stop button is passed over.
-        p.Child(form1::AddFolderButton)->setFocus();
-        QStringList visited;
-        for (int i = 0; i < 7; ++i, QTest::keyClick(p.form->focusWidget(), Qt::Key_Tab))
-            visited.append(p.form->focusWidget()->objectName());
-        QCOMPARE(visited,
-                 (QStringList{form1::AddFolderButton, form1::FindButton, form1::ClearListButton,
-                              form1::FolderList, form1::ExactFilenameBox, form1::ExactFilesizeBox,
-                              form1::SimilarFilenameBox}));
         // Every button and criterion says what it does.
         for (const QAbstractButton* button : p.form->findChildren<QAbstractButton*>())
             QVERIFY2(button->toolTip().endsWith(u'.'), qPrintable(button->objectName()));
@@ -200,6 +228,147 @@ private Q_SLOTS:
         Program p;
         QCOMPARE(p.form->frameGeometry().bottomRight(),
                  p.form->screen()->availableGeometry().bottomRight());
+    }
+
+    // At every scale the window opens whole on the screen; a stored size too large for it is
+    // reduced to fit and stays stored until the user sizes the window; the banner is drawn for
+    // the screen's pixels. Each scale is a run of this program of its own on a 1920 x 1080 screen.
+    void windowFitsTheScreenAtEveryScale_data() {
+        QTest::addColumn<QString>("scale");
+        for (const char* scale : {"1", "1.25", "1.5", "2"})
+            QTest::newRow(scale) << QString::fromLatin1(scale);
+    }
+    void windowFitsTheScreenAtEveryScale() {
+        QFETCH(QString, scale);
+        if (qEnvironmentVariable("QT_SCALE_FACTOR") != scale) {
+            QProcess run;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(u"QT_SCALE_FACTOR"_s, scale);
+            env.insert(u"TALLYROOK_TEST_SCREEN"_s, u"1920x1080"_s);
+            run.setProcessEnvironment(env);
+            run.setProcessChannelMode(QProcess::MergedChannels);
+            run.start(QCoreApplication::applicationFilePath(),
+                      {QString::fromLatin1(QTest::currentTestFunction()) + u':' + scale});
+            QVERIFY(run.waitForFinished(60000));
+            QVERIFY2(run.exitCode() == 0, run.readAll().constData());
+            return;
+        }
+        StoreSettings(u"0,20400,12900,0,0,0"_s);  // 1360 x 860 pixels at scale 1
+        Program p;
+        QVERIFY(p.Show());
+        const QRect free = p.form->screen()->availableGeometry();
+        QVERIFY(free.contains(p.form->frameGeometry()));
+        if (free.width() * 15 >= 20400 && free.height() * 15 >= 12900)
+            QCOMPARE(p.form->OuterSizeTwips(), QSize(20400, 12900));
+        QCOMPARE(p.Key("FormWidth") + u'x' + p.Key("FormHeight"), u"20400x12900"_s);
+        QVERIFY(p.Child<QLabel>(form1::Banner)->pixmap().devicePixelRatio() >=
+                p.form->devicePixelRatio());
+        p.form->resize(p.form->size() - QSize(40, 30));
+        QTRY_COMPARE(p.Key("FormWidth").toInt(), p.form->OuterSizeTwips().width());
+    }
+
+    // In both windows Tab visits every control once, as the window reads: left to right, then
+    // down. Every control has a name a screen reader says, every picture button a key and a
+    // focus ring, every menu command a mnemonic of its own, in English and in German.
+    void keyboardAndScreenReaderReachEveryControl() {
+        QTranslator german;
+        QVERIFY(german.load(u":/i18n/tallyrook_de"_s));
+        for (const bool translated : {false, true}) {
+            if (translated)
+                QCoreApplication::installTranslator(&german);
+            Program p;
+            QVERIFY(p.Show());
+            p.form->ShowResults();
+            for (QWidget* window : {static_cast<QWidget*>(p.form->ResultsWindow()),
+                                    static_cast<QWidget*>(p.form.get())}) {
+                window->show();
+                window->activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(window));
+                QStringList controls, visited;
+                QWidgetList menus{p.list};
+                for (QWidget* w : window->findChildren<QWidget*>()) {
+                    if (qobject_cast<QMenu*>(w))
+                        menus.append(w);
+                    if (!w->isVisible() || !(w->focusPolicy() & Qt::TabFocus) || w->focusProxy())
+                        continue;
+                    controls << w->objectName();
+                    QVERIFY2(!QAccessible::queryAccessibleInterface(w)
+                                  ->text(QAccessible::Name)
+                                  .isEmpty(),
+                             qPrintable(w->objectName()));
+                    if (auto* button = qobject_cast<PictureButton*>(w))
+                        QVERIFY(!button->shortcut().isEmpty());
+                }
+                // From the control at the top left.
+                QWidgetList chain;
+                QWidget* first = nullptr;
+                for (const QString& name : controls) {
+                    QWidget* w = window->findChild<QWidget*>(name);
+                    const QPoint at = w->mapTo(window, QPoint()),
+                                 best = first ? first->mapTo(window, QPoint()) : at;
+                    if (!first || std::pair(at.y(), at.x()) < std::pair(best.y(), best.x()))
+                        first = w;
+                }
+                for (QWidget* at = first; !chain.contains(at); at = QApplication::focusWidget()) {
+                    chain << at;
+                    visited << at->objectName();
+                    QTest::keyClick(at, Qt::Key_Tab);
+                }
+                for (qsizetype k = 1; k < chain.size(); ++k)
+                    QVERIFY2(ReadsAfter(chain[k - 1], chain[k]), qPrintable(visited.join(u' ')));
+                QCOMPARE(QSet<QString>(visited.begin(), visited.end()),
+                         QSet<QString>(controls.begin(), controls.end()));
+                for (QWidget* menu : menus) {
+                    QString keys;
+                    for (QAction* action : menu->actions()) {
+                        const QString text = action->text();
+                        const qsizetype at = text.indexOf(u'&');
+                        if (action->isSeparator())
+                            continue;
+                        QVERIFY2(at >= 0 && !keys.contains(text.at(at + 1).toLower()),
+                                 qPrintable(text));
+                        keys += text.at(at + 1).toLower();
+                    }
+                }
+            }
+            QCoreApplication::removeTranslator(&german);
+        }
+        Program p;
+        QVERIFY(p.Show());
+        auto* find = p.Child<PictureButton>(form1::FindButton);
+        const auto ringPixels = [find] {
+            const QImage face = find->grab().toImage();
+            const QRgb ring = find->palette().color(QPalette::Active, QPalette::Highlight).rgb();
+            qsizetype count = 0;
+            for (int y = 0; y < face.height(); ++y)
+                for (int x = 0; x < face.width(); ++x)
+                    count += face.pixel(x, y) == ring;
+            return count;
+        };
+        const qsizetype without = ringPixels();
+        find->setFocus();
+        QVERIFY(ringPixels() - without >= 2 * (find->width() + find->height()));
+    }
+
+    // With the German catalogue no text of either window is left in English, and the criteria
+    // fit their boxes.
+    void germanCatalogueCoversBothWindows() {
+        QStringList english, german;
+        QTranslator catalogue;
+        QVERIFY(catalogue.load(u":/i18n/tallyrook_de"_s));
+        for (QStringList* texts : {&english, &german}) {
+            if (texts == &german)
+                QCoreApplication::installTranslator(&catalogue);
+            Program p;
+            p.form->ShowResults();
+            *texts = Texts(p.form.get()) + Texts(p.form->ResultsWindow());
+            for (const QCheckBox* box : p.form->findChildren<QCheckBox*>())  // not cut off
+                QVERIFY2(box->sizeHint().width() <= box->width(), qPrintable(box->text()));
+        }
+        QCoreApplication::removeTranslator(&catalogue);
+        QCOMPARE(german.size(), english.size());
+        for (qsizetype k = 0; k < english.size(); ++k)
+            QVERIFY2(german[k] != english[k] || english[k] == ProgramName, qPrintable(english[k]));
     }
 
     // Names that are not UTF-8 and folders that cannot be read are told in one report once the

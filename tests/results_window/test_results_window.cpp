@@ -739,17 +739,23 @@ private Q_SLOTS:
             f.Add(k % 5 ? u"/none"_s : u"/gone/%1"_s.arg(k), k % 5 == 0);
         f.TestModel();
 
-        // Declined: nothing moves, every row keeps its mark and colour.
+        // Declined, asked by Delete in the list: nothing moves, every row keeps its mark and
+        // colour.
         const QStringList colours = f.Colours();
         f.dialogs.answer = TrashAnswer::No;
-        f.Click(form4::SendToTrashButton);
+        QVERIFY(f.Show());
+        f.list->setFocus();
+        QTest::keyClick(f.list, Qt::Key_Delete);
+        QTRY_COMPARE(f.dialogs.questions.size(), 1);
         QVERIFY(QFile::exists(a) && QFile::exists(b));
         QCOMPARE(f.Marks().left(11), u"10101010001"_s);
         QCOMPARE(f.Colours(), colours);
 
-        // Confirmed: each path once, at its last checked row, with no limit on their number.
+        // Confirmed by the button, after the same question: each path once, at its last checked
+        // row, with no limit on their number.
         f.dialogs.answer = TrashAnswer::Yes;
         f.Click(form4::SendToTrashButton);
+        QCOMPARE(f.dialogs.questions.last().paths, f.dialogs.questions.first().paths);
         QCOMPARE(f.dialogs.questions.last().paths.size(), 2 + 2'008);
         QCOMPARE(f.dialogs.questions.last().paths.mid(0, 3), (QStringList{b, a, u"/gone/10"_s}));
         QVERIFY(!QFile::exists(a) && !QFile::exists(b) && !FindInTrash(b).isEmpty());

@@ -20,10 +20,14 @@ void tallyrook::test::PrepareTestEnvironment(bool gui) {
     qputenv("DBUS_SESSION_BUS_ADDRESS",
             "unix:path=" + QFile::encodeName(home.path() + u"/no-session-bus"));
     if (gui) {
+        // A test that starts itself again on another screen names its size in device pixels.
+        const QByteArray size = qEnvironmentVariableIsSet("TALLYROOK_TEST_SCREEN")
+                                    ? qgetenv("TALLYROOK_TEST_SCREEN")
+                                    : QByteArray("1600x1200");
         QFile config(home.path() + u"/offscreen.json");
         if (config.open(QIODevice::WriteOnly))
-            config.write(R"({"screens":[{"name":"S","x":0,"y":0,"width":1600,"height":1200,)"
-                         R"("logicalDpi":96}]})");
+            config.write(R"({"screens":[{"name":"S","x":0,"y":0,"width":)" + size.split('x')[0] +
+                         R"(,"height":)" + size.split('x').value(1) + R"(,"logicalDpi":96}]})");
         qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config.fileName()));
     }
 }
