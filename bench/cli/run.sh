@@ -5,7 +5,7 @@
 #   bench/cli/run.sh [BUILD_DIR] [FILE_COUNTS...]
 #   e.g. MIX=sparse bench/cli/run.sh build/release 100000 1000000
 #
-# MIX (default sparse) is the generator's mix: realistic, sparse or music. ROUNDS (default 5)
+# MIX (default sparse) is the generator's mix: realistic, sparse, music or dense. ROUNDS (default 5)
 # rounds, each running every command once in turn; the table gives the median and the fastest
 # round, in ms, of the whole process, and the median processor time (user + system), which a
 # machine busy with other work inflates far less than the wall clock. COMMANDS picks some of
