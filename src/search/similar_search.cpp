@@ -76,6 +76,16 @@ struct SimilarSearch::Index {
         quint32 words;
     };
     std::vector<NameInfo> info;
+    // A name a probe looks at costs two misses of the cache at a million names, its info and its
+    // words: the names a little further down a list are asked for early, their info first, their
+    // words once the info has come.
+    void FetchCandidatesEarly(const int* next, const int* end) const {
+        constexpr std::ptrdiff_t InfoAhead = 16, WordsAhead = 8;
+        if (end - next > InfoAhead)
+            FetchEarly(&info[size_t(next[InfoAhead])]);
+        if (end - next > WordsAhead)
+            FetchEarly(info[size_t(next[WordsAhead])].distinctWords);
+    }
     // Found names, a bit each: a list read checks it first, without the look at the name.
     std::vector<quint64> found;
     bool Found(int v) const { return found[size_t(v) / 64] >> (v % 64) & 1; }
@@ -780,17 +790,6 @@ void SimilarSearch::SelectProbe(int u) {
     }
 }
 
-void SimilarSearch::FetchCandidatesEarly(const int* next, const int* end) const {
-    // A name looked at costs two misses of the cache at a million names, its info and its
-    // words: names further down the list are asked for early, their info first, their words once
-    // the info has come.
-    constexpr std::ptrdiff_t InfoAhead = 16, WordsAhead = 8;
-    if (end - next > InfoAhead)
-        FetchEarly(&index_->info[size_t(next[InfoAhead])]);
-    if (end - next > WordsAhead)
-        FetchEarly(index_->info[size_t(next[WordsAhead])].distinctWords);
-}
-
 bool SimilarSearch::CountShares(int u, int a, Breather& breather) {
     Index& x = *index_;
     if (x.shares.empty())
@@ -851,7 +850,7 @@ const std::vector<int>* SimilarSearch::FirstProbe(int a, Breather& breather) {
             for (int *p = out, *end = x.live.data() + key.liveEnd; p != end; ++p) {
                 if (!breather.Step())
                     return nullptr;
-                FetchCandidatesEarly(p, end);
+                x.FetchCandidatesEarly(p, end);
                 const int v = *p;
                 if (v >= current)
                     break;
@@ -879,7 +878,7 @@ const std::vector<int>* SimilarSearch::FirstProbe(int a, Breather& breather) {
             for (quint32 i = key.start; i < key.end; ++i) {
                 if (!breather.Step())
                     return nullptr;
-                FetchCandidatesEarly(x.byLatest.data() + i, x.byLatest.data() + key.end);
+                x.FetchCandidatesEarly(x.byLatest.data() + i, x.byLatest.data() + key.end);
                 const int v = x.byLatest[i];
                 if (v >= latest)
                     break;

@@ -81,8 +81,6 @@ private:
     int NamesAfter(int k);
     // What u reads as an anchor at entry a.
     void SelectProbe(int u);
-    // Asks early for what looking at the names a little further down a list will read.
-    void FetchCandidatesEarly(const int* next, const int* end) const;
     // What every name that occurs after entry a shares with u, over the lists of u's words;
     // false when abandoned.
     bool CountShares(int u, int a, Breather& breather);
