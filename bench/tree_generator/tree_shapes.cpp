@@ -47,27 +47,18 @@ public:
             MakeArtists();
         int round = 0;
         while (budget_ > 0 && ok_) {
-            if (mix_ == Mix::Dense) {
-                // Files about two fifths tracks, a third photos, a sixth documents.
+            if (mix_ == Mix::Music || mix_ == Mix::Dense) {
+                // Of every 40 turns, albums, photo events, projects and document folders: music
+                // 26, 8, 1 and 5 (files about a third tracks, a quarter photos, a quarter source
+                // files), dense 20, 11, 2 and 7 (two fifths tracks, a third photos, a sixth
+                // documents).
+                const bool dense = mix_ == Mix::Dense;
                 const int turn = round++ % 40;
-                if (turn < 20)
+                if (turn < (dense ? 20 : 26))
                     LibraryAlbum();
-                else if (turn < 31)
+                else if (turn < (dense ? 31 : 34))
                     Photos();
-                else if (turn < 33)
-                    Source();
-                else
-                    Documents();
-                continue;
-            }
-            if (mix_ == Mix::Music) {
-                // Files about a third tracks, a quarter photos, a quarter source files.
-                const int turn = round++ % 40;
-                if (turn < 26)
-                    LibraryAlbum();
-                else if (turn < 34)
-                    Photos();
-                else if (turn == 34)
+                else if (turn < (dense ? 33 : 35))
                     Source();
                 else
                     Documents();
@@ -214,14 +205,16 @@ private:
         const std::string dir = Fresh(Shared(Shared(root_, "Photos"), std::to_string(year_)), day);
         std::vector<std::pair<std::string, int64_t>> shots;
         const int count = int(rng_.Range(10, 50));
-        // In the dense mix half the events are renamed "Beach 2019 - 001.jpg", from 1 each.
+        // In the dense mix half the events are renamed "Beach 2019 - 0147.jpg", keeping the
+        // camera's number.
         const bool byEvent = mix_ == Mix::Dense && rng_.Chance(50);
         for (int i = 0; i < count; ++i) {
             char name[32];
-            std::snprintf(name, sizeof name, "IMG_%04d.JPG", photoCounter_);
-            photoCounter_ = photoCounter_ >= 9999 ? 1 : photoCounter_ + 1;
             if (byEvent)
-                std::snprintf(name, sizeof name, " %d - %03d.jpg", year_, i + 1);
+                std::snprintf(name, sizeof name, " %d - %04d.jpg", year_, photoCounter_);
+            else
+                std::snprintf(name, sizeof name, "IMG_%04d.JPG", photoCounter_);
+            photoCounter_ = photoCounter_ >= 9999 ? 1 : photoCounter_ + 1;
             shots.emplace_back(mix_ == Mix::Sparse ? Unique() + ".jpg"
                                : byEvent           ? event + name
                                                    : std::string(name),
