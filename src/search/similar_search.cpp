@@ -66,10 +66,10 @@ struct SimilarSearch::Index {
     quint32 commonWord = 8;          // words in at least this many names are common
     std::vector<quint8> readBy;      // word -> bit k - 2: an anchor that reads k-sets has it
 
-    // Names.
-    // Everything a look at a candidate reads but its words, in one place.
+    // Names: everything a look at a candidate reads but its words, in one place.
     struct NameInfo {
         quint64 signature;  // bit SignatureBit(w) for each of its words
+        // Its distinct words in the prepared names, which take no name after the info is made.
         const PreparedNames::Word* distinctWords;
         quint32 distinctCount;
         int stamp;  // the anchor that last looked at it
@@ -331,8 +331,7 @@ struct SimilarSearch::Probe {
     quint64 signature = 0;
     quint32 worthAt[64] = {};
     quint32 words = 0;
-
-    std::span<const PreparedNames::Word> distinctWords;
+    std::span<const PreparedNames::Word> distinctWords;  // the anchor's
 
     // Whether v can share more than half of the larger word count, by the signatures.
     bool MayBeSimilar(const Index::NameInfo& v) const {
