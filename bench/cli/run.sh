@@ -5,17 +5,18 @@
 #   bench/cli/run.sh [BUILD_DIR] [FILE_COUNTS...]
 #   e.g. MIX=sparse bench/cli/run.sh build/release 100000 1000000
 #
-# MIX (default sparse) is the generator's mix: realistic, sparse or music. ROUNDS (default 5)
+# MIX (default sparse) is the generator's mix: realistic, sparse, music or dense. ROUNDS (default 5)
 # rounds, each running every command once in turn; the table gives the median and the fastest
 # round, in ms, of the whole process, and the median processor time (user + system), which a
 # machine busy with other work inflates far less than the wall clock. COMMANDS picks some of
-# find-sizes, find-names-uniq, cli-all and cli-name; OLD_CLI=PATH adds old-all, that binary's
-# all-criteria run, to compare a change in the same rounds. The all-criteria run lists every row
-# (--all). One more run of each tallyrook command reports its rows, output size, peak memory and,
-# with TALLYROOK_TIMINGS=1, the time of each stage, and OLD_CLI's peak memory; REFERENCE=FILE
-# compares both all-criteria outputs with FILE byte for byte. Trees are made under TMPDIR
-# (default /tmp) and deleted afterwards, unless KEEP_TREES names a folder where they are kept and
-# reused.
+# find-sizes, find-names-uniq, cli-all, cli-name and cli-name-similar (--all --name --similar);
+# OLD_CLI=PATH adds old-all, that binary's all-criteria run, to compare a change in the same
+# rounds, and COMMANDS may name old-name-similar, its --all --name --similar run. The
+# all-criteria run lists every row (--all). One more run of each tallyrook command reports its
+# rows, output size, peak memory and, with TALLYROOK_TIMINGS=1, the time of each stage, and
+# OLD_CLI's peak memory; REFERENCE=FILE compares both all-criteria outputs with FILE byte for
+# byte. Trees are made under TMPDIR (default /tmp) and deleted afterwards, unless KEEP_TREES names
+# a folder where they are kept and reused.
 set -euo pipefail
 
 build=${1:-build/release}
@@ -59,6 +60,8 @@ for n in "${counts[@]}"; do
             find-names-uniq) command="find \"\$0\" -type f -printf '%f\\n' | sort | uniq -d" ;;
             cli-all) command="'$cli' --all --name --size --similar --tsv -q \"\$0\"" ;;
             cli-name) command="'$cli' --name --tsv \"\$0\"" ;;
+            cli-name-similar) command="'$cli' --all --name --similar --tsv -q \"\$0\"" ;;
+            old-name-similar) command="'$OLD_CLI' --all --name --similar --tsv -q \"\$0\"" ;;
             old-all) command="'$OLD_CLI' --all --name --size --similar --tsv -q \"\$0\"" ;;
             esac
             start=$(now_ns)

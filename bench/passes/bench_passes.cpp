@@ -1,9 +1,11 @@
 // The three match passes over a synthetic in-memory inventory, timed one by one.
-//   bench_passes [COUNT] [realistic|sparse|music|hostile|eighty] [--uncapped] [--similar-only]
+//   bench_passes [COUNT] [realistic|sparse|music|dense|hostile|eighty] [--uncapped]
+//   [--similar-only]
 //                [--every-pair] [--cpu-gaps]
 // "realistic": music, camera photos, source trees and office documents, with many repeated
 // names and sizes. "sparse": few repeated names and sizes. "music": the tree generator's music
-// library mix (seed 1), made in memory in the order the generator makes it. "hostile": names
+// library mix (seed 1), made in memory in the order the generator makes it; "dense" its mix where
+// most names have partners. "hostile": names
 // that share many common words but are never similar (about COUNT of them, a cube). "eighty":
 // names of 80 two-letter words of 400, any two sharing about a fifth. --every-pair also runs the
 // plain method of the tests on a copy of the inventory, times it beside ours and compares the rows.
@@ -148,9 +150,9 @@ private:
     std::unordered_set<std::string> names_;
 };
 
-void Music(Global& global, int count) {
+void Generated(Global& global, int count, bench::Mix mix) {
     InventorySink sink(global);
-    bench::MakeTree(sink, "/data/music", count, bench::Mix::Music, 1);
+    bench::MakeTree(sink, "/data/music", count, mix, 1);
 }
 
 // Names of 80 distinct two-letter words of 400 ("aa" to "pj"): two names share 16 words on
@@ -209,7 +211,9 @@ int main(int argc, char** argv) {
     else if (mix == QStringLiteral("hostile"))
         Hostile(global, count, random);
     else if (mix == QStringLiteral("music"))
-        Music(global, count);
+        Generated(global, count, bench::Mix::Music);
+    else if (mix == QStringLiteral("dense"))
+        Generated(global, count, bench::Mix::Dense);
     else if (mix == QStringLiteral("eighty"))
         Eighty(global, count, random);
     else

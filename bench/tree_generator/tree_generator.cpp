@@ -1,6 +1,6 @@
 // tallyrook-gen-tree: makes a folder tree shaped like a real collection, for the benchmarks.
 //
-//   tallyrook-gen-tree --files N [--mix realistic|sparse|music] [--seed S] OUTPUT
+//   tallyrook-gen-tree --files N [--mix realistic|sparse|music|dense] [--seed S] OUTPUT
 //
 // The mixes are described in tree_shapes.h. Files are sparse: their sizes cost no disk space. The
 // same seed always makes the same tree.
@@ -63,10 +63,12 @@ int main(int argc, char** argv) {
     const QCommandLineOption files(QStringLiteral("files"),
                                    QStringLiteral("Number of files to make."), QStringLiteral("N"),
                                    QStringLiteral("100000"));
-    const QCommandLineOption mix(QStringLiteral("mix"),
-                                 QStringLiteral("realistic (many equal names and sizes), sparse "
-                                                "(few) or music (a large music library)."),
-                                 QStringLiteral("MIX"), QStringLiteral("realistic"));
+    const QCommandLineOption mix(
+        QStringLiteral("mix"),
+        QStringLiteral("realistic (many equal names and sizes), sparse "
+                       "(few), music (a large music library) or dense (most names have "
+                       "partners)."),
+        QStringLiteral("MIX"), QStringLiteral("realistic"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Random seed."),
                                   QStringLiteral("S"), QStringLiteral("1"));
     parser.addOption(files);

@@ -43,18 +43,22 @@ public:
         if (!MakeDir(root_))
             return false;
         made_folders_.insert(root_);
-        if (mix_ == Mix::Music)
+        if (mix_ == Mix::Music || mix_ == Mix::Dense)
             MakeArtists();
         int round = 0;
         while (budget_ > 0 && ok_) {
-            if (mix_ == Mix::Music) {
-                // Files about a third tracks, a quarter photos, a quarter source files.
+            if (mix_ == Mix::Music || mix_ == Mix::Dense) {
+                // Of every 40 turns, albums, photo events, projects and document folders: music
+                // 26, 8, 1 and 5 (files about a third tracks, a quarter photos, a quarter source
+                // files), dense 20, 11, 2 and 7 (two fifths tracks, a third photos, a sixth
+                // documents).
+                const bool dense = mix_ == Mix::Dense;
                 const int turn = round++ % 40;
-                if (turn < 26)
+                if (turn < (dense ? 20 : 26))
                     LibraryAlbum();
-                else if (turn < 34)
+                else if (turn < (dense ? 31 : 34))
                     Photos();
-                else if (turn == 34)
+                else if (turn < (dense ? 33 : 35))
                     Source();
                 else
                     Documents();
@@ -195,16 +199,25 @@ private:
     void Photos() {
         if (rng_.Chance(20))
             year_ = year_ >= 2024 ? 2003 : year_ + 1;
+        const std::string event = rng_.Pick(Events);
         const std::string day = std::to_string(year_) + '-' + TwoDigits(int(rng_.Range(1, 12))) +
-                                '-' + TwoDigits(int(rng_.Range(1, 28))) + ' ' + rng_.Pick(Events);
+                                '-' + TwoDigits(int(rng_.Range(1, 28))) + ' ' + event;
         const std::string dir = Fresh(Shared(Shared(root_, "Photos"), std::to_string(year_)), day);
         std::vector<std::pair<std::string, int64_t>> shots;
         const int count = int(rng_.Range(10, 50));
+        // In the dense mix half the events are renamed "Beach 2019 - 0147.jpg", keeping the
+        // camera's number.
+        const bool byEvent = mix_ == Mix::Dense && rng_.Chance(50);
         for (int i = 0; i < count; ++i) {
             char name[32];
-            std::snprintf(name, sizeof name, "IMG_%04d.JPG", photoCounter_);
+            if (byEvent)
+                std::snprintf(name, sizeof name, " %d - %04d.jpg", year_, photoCounter_);
+            else
+                std::snprintf(name, sizeof name, "IMG_%04d.JPG", photoCounter_);
             photoCounter_ = photoCounter_ >= 9999 ? 1 : photoCounter_ + 1;
-            shots.emplace_back(mix_ == Mix::Sparse ? Unique() + ".jpg" : std::string(name),
+            shots.emplace_back(mix_ == Mix::Sparse ? Unique() + ".jpg"
+                               : byEvent           ? event + name
+                                                   : std::string(name),
                                Size(1'500'000, 8'000'000));
         }
         for (const auto& [name, size] : shots)
@@ -269,6 +282,8 @@ private:
                 MakeFile(dir, stem + " final" + ext, size);
             if (rng_.Chance(20))
                 MakeFile(dir, stem + " final (1)" + ext, size);
+            if (mix_ == Mix::Dense && rng_.Chance(25))
+                MakeFile(dir, stem + " draft" + ext, rng_.Range(8'000, 3'000'000));
         }
     }
 
@@ -324,7 +339,8 @@ private:
 
     // Music/Artist/Album in the music mix: 8 to 20 tracks, named one of three ways for the whole
     // album as a ripping program would, and a cover most of the time; about 5 % of the albums are
-    // backed up once more.
+    // backed up once more. The dense mix's albums have 10 to 20 tracks, four in five of them
+    // named "Artist - Album - 07 - Title".
     void LibraryAlbum() {
         const uint64_t pick = rng_.Next() % artistReach_.back();
         const std::string& artist =
@@ -332,17 +348,18 @@ private:
                             artistReach_.begin())];
         const std::string album = Title();
         const std::string dir = Fresh(Shared(Shared(root_, "Music"), artist), album);
+        const bool dense = mix_ == Mix::Dense;
         const int64_t form = rng_.Range(1, 100);
         const bool lossless = form > 60;
         const std::string ext = lossless ? ".flac" : rng_.Chance(85) ? ".mp3" : ".m4a";
         std::vector<Track> tracks;
-        const int count = int(rng_.Range(8, 20));
+        const int count = int(rng_.Range(dense ? 10 : 8, 20));
         for (int t = 1; t <= count; ++t) {
             const std::string title = Title();
-            const std::string name =
-                form <= 45   ? artist + " - " + album + " - " + TwoDigits(t) + " - " + title
-                : form <= 60 ? TwoDigits(t) + " - " + title
-                             : TwoDigits(t) + ' ' + title;
+            const std::string name = form <= (dense ? 80 : 45) ? artist + " - " + album + " - " +
+                                                                     TwoDigits(t) + " - " + title
+                                     : form <= 60 ? TwoDigits(t) + " - " + title
+                                                  : TwoDigits(t) + ' ' + title;
             tracks.push_back({name + ext, lossless ? rng_.Range(15'000'000, 60'000'000)
                                                    : rng_.Range(2'500'000, 12'000'000)});
         }
@@ -365,6 +382,8 @@ bool MixFromName(const std::string& name, Mix& mix) {
         mix = Mix::Sparse;
     else if (name == "music")
         mix = Mix::Music;
+    else if (name == "dense")
+        mix = Mix::Dense;
     else
         return false;
     return true;

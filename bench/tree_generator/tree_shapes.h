@@ -13,15 +13,19 @@
 // or "07 Title.flac", titles of one to five words from a vocabulary of a few hundred, about 5 %
 // of albums backed up once more. "-" is in about a fifth of all names and each track number in
 // one or two percent: many names share words without being similar.
+// "dense": a library where most names have partners: albums of 10 to 20 tracks mostly named
+// "Artist - Album - 07 - Title.mp3" from the music mix's vocabulary, event photos named
+// "Beach 2019 - 014.jpg" beside camera names, and documents named "Report 2019 final.docx":
+// names of few words that share most of them, so that large groups form across folders.
 
 #include <cstdint>
 #include <string>
 
 namespace tallyrook::bench {
 
-enum class Mix { Realistic, Sparse, Music };
+enum class Mix { Realistic, Sparse, Music, Dense };
 
-// "realistic", "sparse" or "music"; false for any other name.
+// "realistic", "sparse", "music" or "dense"; false for any other name.
 bool MixFromName(const std::string& name, Mix& mix);
 
 // Where a tree's folders and files go. Folders come before their files, and a folder's files all

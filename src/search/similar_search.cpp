@@ -66,13 +66,26 @@ struct SimilarSearch::Index {
     quint32 commonWord = 8;          // words in at least this many names are common
     std::vector<quint8> readBy;      // word -> bit k - 2: an anchor that reads k-sets has it
 
-    // Names.
+    // Names: everything a look at a candidate reads but its words, in one place.
     struct NameInfo {
         quint64 signature;  // bit SignatureBit(w) for each of its words
-        int stamp;          // the anchor that last looked at it
+        // Its distinct words in the prepared names, which take no name after the info is made.
+        const PreparedNames::Word* distinctWords;
+        quint32 distinctCount;
+        int stamp;  // the anchor that last looked at it
         quint32 words;
     };
     std::vector<NameInfo> info;
+    // A name a probe looks at costs two misses of the cache at a million names, its info and its
+    // words: the names a little further down a list are asked for early, their info first, their
+    // words once the info has come.
+    void FetchCandidatesEarly(const int* next, const int* end) const {
+        constexpr std::ptrdiff_t InfoAhead = 16, WordsAhead = 8;
+        if (end - next > InfoAhead)
+            FetchEarly(&info[size_t(next[InfoAhead])]);
+        if (end - next > WordsAhead)
+            FetchEarly(info[size_t(next[WordsAhead])].distinctWords);
+    }
     // Found names, a bit each: a list read checks it first, without the look at the name.
     std::vector<quint64> found;
     bool Found(int v) const { return found[size_t(v) / 64] >> (v % 64) & 1; }
@@ -318,6 +331,7 @@ struct SimilarSearch::Probe {
     quint64 signature = 0;
     quint32 worthAt[64] = {};
     quint32 words = 0;
+    std::span<const PreparedNames::Word> distinctWords;  // the anchor's
 
     // Whether v can share more than half of the larger word count, by the signatures.
     bool MayBeSimilar(const Index::NameInfo& v) const {
@@ -325,6 +339,12 @@ struct SimilarSearch::Probe {
         for (quint64 both = signature & v.signature; both != 0; both &= both - 1)
             most += worthAt[std::countr_zero(both)];
         return 2 * quint64(most) > std::max(words, quint32(v.words));
+    }
+    // Whether the anchor's name is similar to v's.
+    bool IsSimilar(const Index::NameInfo& v) const {
+        return MayBeSimilar(v) &&
+               PreparedNames::SimilarWords(distinctWords, words, {v.distinctWords, v.distinctCount},
+                                           v.words);
     }
 };
 
@@ -432,7 +452,9 @@ bool SimilarSearch::CountWords(Breather& breather) {
             x.cap[w.id] = quint16(std::clamp<quint32>(w.count, x.cap[w.id], 65535));
             signature |= quint64(1) << SignatureBit(w.id);
         }
-        x.info[size_t(u)] = {signature, -1, quint32(prepared_.WordCount(u))};
+        const std::span<const PreparedNames::Word> distinct = prepared_.Words(u);
+        x.info[size_t(u)] = {signature, distinct.data(), quint32(distinct.size()), -1,
+                             quint32(prepared_.WordCount(u))};
     }
     // Words in fewer names are read from their own list, never as the first of a set: an anchor
     // reads at most this many candidates per rare word, most of them turned away by their
@@ -747,13 +769,21 @@ void SimilarSearch::SelectProbe(int u) {
         p.worthAt[std::countr_zero(bits)] = 0;
     p.signature = x.info[size_t(u)].signature;
     p.words = quint32(prepared_.WordCount(u));
+    p.distinctWords = prepared_.Words(u);
     for (const PreparedNames::Word& w : prepared_.Words(u))
         p.worthAt[SignatureBit(w.id)] += w.count;
     p.counting = x.probeSize[size_t(u)] == 0;
     p.keys.clear();
-    for (quint32 i = x.probeStart[size_t(u)]; i < x.probeStart[size_t(u) + 1]; ++i) {
+    // At a million names the keys' bounds and the heads of their lists are rarely in the cache:
+    // all are asked for before the first is read.
+    const quint32 begin = x.probeStart[size_t(u)], end = x.probeStart[size_t(u) + 1];
+    for (quint32 i = begin; i < end; ++i)
+        FetchEarly(&x.lists[x.probeKeys[i]]);
+    for (quint32 i = begin; i < end; ++i) {
         const quint32 key = x.probeKeys[i];
         const Index::Bounds& bounds = x.lists[key];
+        FetchEarly(x.live.data() + bounds.start);
+        FetchEarly(x.byLatest.data() + bounds.start);
         p.keys.push_back({key, x.probeWorth[i], bounds.start, x.lists[key + 1].start,
                           bounds.liveEnd, bounds.first});
     }
@@ -819,6 +849,7 @@ const std::vector<int>* SimilarSearch::FirstProbe(int a, Breather& breather) {
             for (int *p = out, *end = x.live.data() + key.liveEnd; p != end; ++p) {
                 if (!breather.Step())
                     return nullptr;
+                x.FetchCandidatesEarly(p, end);
                 const int v = *p;
                 if (v >= current)
                     break;
@@ -831,7 +862,7 @@ const std::vector<int>* SimilarSearch::FirstProbe(int a, Breather& breather) {
                 if (info.stamp == u || info.words >= 2 * key.worth)
                     continue;
                 info.stamp = u;
-                if (!probe_->MayBeSimilar(info) || !prepared_.Similar(u, v))
+                if (!probe_->IsSimilar(info))
                     continue;
                 latest = std::min(latest, v);
                 addPartners(v);
@@ -846,6 +877,7 @@ const std::vector<int>* SimilarSearch::FirstProbe(int a, Breather& breather) {
             for (quint32 i = key.start; i < key.end; ++i) {
                 if (!breather.Step())
                     return nullptr;
+                x.FetchCandidatesEarly(x.byLatest.data() + i, x.byLatest.data() + key.end);
                 const int v = x.byLatest[i];
                 if (v >= latest)
                     break;
@@ -853,7 +885,7 @@ const std::vector<int>* SimilarSearch::FirstProbe(int a, Breather& breather) {
                 if (v == u || info.stamp == u || info.words >= 2 * key.worth)
                     continue;
                 info.stamp = u;
-                if (probe_->MayBeSimilar(info) && prepared_.Similar(u, v)) {
+                if (probe_->IsSimilar(info)) {
                     latest = v;
                     break;
                 }
@@ -897,8 +929,7 @@ std::optional<bool> SimilarSearch::HasMatchBetween(int a, int end, Breather& bre
                 break;
             if (v == u || x.info[size_t(v)].words >= 2 * key.worth)
                 continue;
-            if (occursBetween(v) && probe_->MayBeSimilar(x.info[size_t(v)]) &&
-                prepared_.Similar(u, v))
+            if (occursBetween(v) && probe_->IsSimilar(x.info[size_t(v)]))
                 return true;
         }
     }

@@ -119,9 +119,8 @@ void PreparedNames::Grow(Shard& shard) {
     }
 }
 
-bool PreparedNames::Similar(int first, int second) const {
-    const std::span<const Word> a = Words(first);
-    const std::span<const Word> b = Words(second);
+bool PreparedNames::SimilarWords(std::span<const Word> a, quint32 firstCount,
+                                 std::span<const Word> b, quint32 secondCount) {
     quint64 matches = 0;
     for (size_t i = 0, j = 0; i < a.size() && j < b.size();) {
         if (a[i].id < b[j].id) {
@@ -135,7 +134,7 @@ bool PreparedNames::Similar(int first, int second) const {
         }
     }
     // ratio = matches / larger count; rounded half to even it is 1 exactly when it exceeds 1/2.
-    const quint64 larger = std::max(wordCounts_[size_t(first)], wordCounts_[size_t(second)]);
+    const quint64 larger = std::max(firstCount, secondCount);
     return 2 * matches > larger;
 }
 

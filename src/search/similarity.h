@@ -42,7 +42,13 @@ public:
     int DistinctWordCount() const { return static_cast<int>(wordLengths_.size()); }
 
     // NamesAreSimilar of the two names as added, first one first.
-    bool Similar(int first, int second) const;
+    bool Similar(int first, int second) const {
+        return SimilarWords(Words(first), wordCounts_[size_t(first)], Words(second),
+                            wordCounts_[size_t(second)]);
+    }
+    // The same, of two names' distinct words and word counts.
+    static bool SimilarWords(std::span<const Word> first, quint32 firstCount,
+                             std::span<const Word> second, quint32 secondCount);
 
 private:
     // The word table is split by the top bits of a word's hash into shards that grow on their

@@ -92,11 +92,35 @@ QString MusicName(QRandomGenerator& random) {
     }
 }
 
-enum class Shape { Mixed, CommonWords, Music, LongNames };
+// A library where most names have partners: tracks "Amber - Blue Rain - 02 - Love.mp3" of whole
+// albums named alike, photos "Beach 2019 - 003.jpg" and documents "Plan 2020 final.docx", so that
+// groups are large and span folders.
+QString DenseName(QRandomGenerator& random) {
+    static const QStringList artists = u"Amber|The Owls|Lena Voss"_s.split(u'|');
+    static const QStringList words = u"Love|Night|Blue|Rain|rain"_s.split(u'|');
+    static const QStringList events = u"Beach|Zoo|beach"_s.split(u'|');
+    static const QStringList stems = u"Plan|Report"_s.split(u'|');
+    static const QStringList suffixes = u"| final| final (1)| draft"_s.split(u'|');
+    const auto pick = [&](const QStringList& list) { return list.at(random.bounded(list.size())); };
+    const QString number = u"00"_s + QString::number(1 + random.bounded(3));
+    const QString year = QString::number(2019 + random.bounded(2));
+    switch (random.bounded(4)) {
+        case 0:
+            return pick(events) + u' ' + year + u" - "_s + number + u".jpg"_s;
+        case 1:
+            return pick(stems) + u' ' + year + pick(suffixes) + u".docx"_s;
+        default:
+            return pick(artists) + u" - "_s + pick(words) + u' ' + pick(words) + u" - "_s +
+                   number.sliced(1) + u" - "_s + pick(words) + u".mp3"_s;
+    }
+}
+
+enum class Shape { Mixed, CommonWords, Music, LongNames, Dense };
 
 // Names where equal names, case variants, similar chains and empty words occur often; names like
-// "a1 b0 c2 d1" that share most words, which slows a word index; a music library's; or names of
-// 10 to 45 of 60 words, whose sets are too many for the budget of a small inventory.
+// "a1 b0 c2 d1" that share most words, which slows a word index; a music library's; names of
+// 10 to 45 of 60 words, whose sets are too many for the budget of a small inventory; or a library
+// where most names have partners.
 QStringList RandomRecords(QRandomGenerator& random, int count, Shape shape = Shape::Mixed) {
     static const QStringList vocabulary =
         u"a|A|b|B|c|-|01|song|Song|x.mp3|X.MP3|été|ÉTÉ|"_s.split(u'|');
@@ -117,7 +141,9 @@ QStringList RandomRecords(QRandomGenerator& random, int count, Shape shape = Sha
             for (QString& word : words)
                 word = u"w"_s + QString::number(random.bounded(60));
         }
-        const QString name = shape == Shape::Music ? MusicName(random) : words.join(u' ');
+        const QString name = shape == Shape::Music   ? MusicName(random)
+                             : shape == Shape::Dense ? DenseName(random)
+                                                     : words.join(u' ');
         QString path = folders.at(random.bounded(folders.size())) + name;
         // Now and then the same file again, its size possibly read differently.
         if (!records.isEmpty() && random.bounded(8) == 0)
@@ -156,8 +182,9 @@ private Q_SLOTS:
     void equalToComparingEveryPair() {
         QRandomGenerator random(20240314);
         for (int round = 0; round < 3000; ++round) {
-            const Shape shape = Shape(round % 4);
-            const int count = round % 25 < 3 || (shape == Shape::Music && round % 5 == 0)
+            const Shape shape = Shape(round % 5);
+            const int count = round % 25 < 3 || ((shape == Shape::Music || shape == Shape::Dense) &&
+                                                 round / 5 % 5 == 0)
                                   ? 60 + random.bounded(60)
                                   : random.bounded(24);
             const QStringList records = RandomRecords(random, count, shape);
