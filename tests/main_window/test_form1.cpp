@@ -1,6 +1,6 @@
-#include <QAction>
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDropEvent>
