@@ -81,7 +81,7 @@ void Form1::BuildControls() {
                                const QString& spoken) {
         auto* made = new PictureButton(name, QStringLiteral(":/artwork/") + artwork, this);
         made->setGeometry(TwipsRect(left, top, 1455, 1095));
-        made->setAccessibleName(spoken);
+        made->SetCaption(spoken);
         return made;
     };
     addFolderButton_ = button(form1::AddFolderButton, QStringLiteral("add_folder.svg"), 4200, 120,

@@ -161,21 +161,21 @@ Form4::Form4(ResultsModel& model, QWidget* mainWindow)
 
     backButton_ =
         new PictureButton(form4::BackButton, QStringLiteral(":/artwork/back_to_main.svg"), this);
-    backButton_->setAccessibleName(tr("Back to main"));
+    backButton_->SetCaption(tr("Back to main"));
     backButton_->setAccessibleDescription(tr("Show the main window and its folder list again."));
     backButton_->setShortcut(QKeySequence::Back);
 
     sendToTrashButton_ = new PictureButton(form4::SendToTrashButton,
                                            QStringLiteral(":/artwork/send_to_recycling.svg"), this);
     sendToTrashButton_->setToolTip(tr("Delete checked files."));
-    sendToTrashButton_->setAccessibleName(tr("Send to recycling"));
+    sendToTrashButton_->SetCaption(tr("Send to recycling"));
     // The key of removing things, here and in the list: the same request, the same question.
     sendToTrashButton_->setShortcut(QKeySequence::Delete);
 
     uncheckAllButton_ = new PictureButton(form4::UncheckAllButton,
                                           QStringLiteral(":/artwork/uncheck_all.svg"), this);
     uncheckAllButton_->setToolTip(tr("Clear out all checkmarks."));
-    uncheckAllButton_->setAccessibleName(tr("Uncheck all"));
+    uncheckAllButton_->SetCaption(tr("Uncheck all"));
     uncheckAllButton_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
 
     resultList_ = new ResultsView(*this, this);

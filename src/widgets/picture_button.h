@@ -13,6 +13,10 @@ class PictureButton : public QPushButton {
 public:
     PictureButton(const QString& objectName, const QString& picture, QWidget* parent);
 
+    // The name a screen reader says, and the words on the picture: a caption in another language
+    // than the picture's is drawn in its place.
+    void SetCaption(const QString& caption);
+
     // The focus ring's width, in pixels.
     static constexpr int FocusRingWidth = 3;
 
