@@ -7,6 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     libqt6dbus6
+    libsqlite3-dev sqlite3
     fonts-liberation
     dpkg-dev file
     groff-base appstream desktop-file-utils lintian
