@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QSet>
 #include <QString>
@@ -16,10 +17,13 @@
 #include "cli/terminal.h"
 #include "contents/contents_check.h"
 #include "contents/contents_texts.h"
+#include "inventory/inventory_file.h"
+#include "inventory/inventory_search.h"
 #include "search/file_functions.h"
 #include "search/result_list.h"
 #include "search/run_options.h"
 #include "search/search_run.h"
+#include "search/walk.h"
 #include "shared/file_names.h"
 #include "shared/global.h"
 #include "shared/program.h"
@@ -34,7 +38,9 @@ constexpr int ExitUsage = 2;
 constexpr int ExitWriteFailed = 3;
 constexpr int ExitInterrupted = 130;
 
-const QString Usage = QStringLiteral("usage: tallyrook-cli [OPTION]... FOLDER...\n");
+const QString Usage = QStringLiteral(
+    "usage: tallyrook-cli [OPTION]... [--inventory FILE]... FOLDER...\n"
+    "       tallyrook-cli --save-inventory FILE FOLDER...\n");
 
 struct OptionSpec {
     QStringList names;
@@ -52,6 +58,8 @@ const QList<OptionSpec>& Options() {
         {{u"tsv"_qs}, {}, u"one line per row, fields separated by tabs (see FIELDS)"_qs},
         {{u"json"_qs}, {}, u"one JSON array of row objects, one row per line (see FIELDS)"_qs},
         {{u"header"_qs}, {}, u"with --tsv: the field names as the first line"_qs},
+        {{u"inventory"_qs}, u"FILE"_qs, u"search a saved inventory's files too (repeatable)"_qs},
+        {{u"save-inventory"_qs}, u"FILE"_qs, u"save an inventory of the FOLDERs; no search"_qs},
         {{u"max-rows"_qs}, u"N"_qs, u"list at most N rows, N >= 2 (default 32,767)"_qs},
         {{u"all"_qs}, {}, u"list every row"_qs},
         {{u"q"_qs, u"quiet"_qs}, {}, u"no progress and no notes; warnings and errors are shown"_qs},
@@ -99,6 +107,9 @@ FIELDS
   copy      only with --contents: the copy set's number, from 1 in list order; a copy set is
             the listed files whose contents are byte for byte the same. Empty in TSV, null in
             JSON for a file with no identical copy or not compared (named on stderr)
+  source    only with --inventory: "MACHINE: LABEL" of a file that is not here to look at,
+            shown as the inventory recorded it (the table has a SOURCE column); empty for a
+            file here
 In TSV, backslash, tab, newline and carriage return inside a field are written \\, \t, \n and
 \r. Sizes and dates as text follow the locale (LC_ALL, LC_NUMERIC, LC_TIME, LANG).
 
@@ -109,13 +120,23 @@ With --contents the listed rows' files are read after the search, only those who
 listed file has, and compared byte for byte; nothing is written. Paths of one file (hard links)
 are one copy set without a read. The progress line and Ctrl-C work as for the search.
 
+INVENTORIES
+--save-inventory FILE walks the FOLDERs and saves what the walk records (names, sizes, dates,
+the machine and each file system's UUID and label) to FILE, an SQLite file; an existing FILE is
+replaced only if it is an inventory, and Ctrl-C leaves it as it was. --inventory FILE searches
+the files of a saved inventory with the FOLDERs, as if they had been walked after them. Of
+inventories of one file system the newest is used. Where that file system is mounted here, a
+folder that is also among the FOLDERs is taken from the walk, and a file unchanged since (size,
+last write, inode) is a file like any other. Files of other inventories are never compared.
+
 EXIT STATUS
   0    duplicates found
   1    no duplicates found
   2    something was wrong with what was asked (no criterion, an unknown option, a FOLDER that
-       does not exist or is not a folder) or a folder could not be read; each is named on
+       does not exist or is not a folder, a FILE that is not an inventory or is of a newer
+       schema) or a folder could not be read; each is named on
        stderr, and the rows found in the other folders are still printed
-  3    the rows could not be written
+  3    the rows, or the inventory, could not be written
   130  interrupted by Ctrl-C
 A reader that stops early (| head) ends the command quietly with the status it would have had.
 )"_qs;
@@ -155,6 +176,8 @@ struct Request {
     bool quiet = false;
     bool contents = false;
     QStringList folders;
+    QStringList inventories;  // --inventory
+    QString saveInventory;    // --save-inventory
 };
 
 // Fills `request`; returns an exit status when the command ends here (help, version, usage
@@ -204,7 +227,19 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
     request.quiet = parser.isSet(u"quiet"_qs);
     request.contents = parser.isSet(u"contents"_qs);
     request.folders = parser.positionalArguments();
-    if (request.folders.isEmpty())
+    request.inventories = parser.values(u"inventory"_qs);
+    request.saveInventory = parser.value(u"save-inventory"_qs);
+    if (parser.isSet(u"save-inventory"_qs)) {
+        if (request.saveInventory.isEmpty())
+            return UsageError(err, QStringLiteral("--save-inventory needs a FILE"));
+        if (request.options.criteria.Any() || !request.inventories.isEmpty() || request.contents)
+            return UsageError(err, QStringLiteral("--save-inventory takes only FOLDERs: it "
+                                                  "saves them and searches nothing"));
+        if (request.folders.isEmpty())
+            return UsageError(err, QStringLiteral("no folder given"));
+        return -1;
+    }
+    if (request.folders.isEmpty() && request.inventories.isEmpty())
         return UsageError(err, QStringLiteral("no folder given"));
     if (!request.options.criteria.Any())
         return UsageError(err, QStringLiteral("choose at least one of --name, --size, --similar"));
@@ -218,8 +253,9 @@ void CompareContents(CompactRows& rows, Stderr& err) {
     files.reserve(rows.RowCount());
     for (int k = 0; k < rows.RowCount(); ++k) {
         const CompactRows::Parts row = rows.RowParts(k);
+        // A file of another machine or drive is not read: what its path names here is another.
         files.append(
-            {row.folder + row.name, row.bytes,
+            {row.source.isEmpty() ? row.folder + row.name : QString(), row.bytes,
              row.seconds ? QDateTime::fromSecsSinceEpoch(*row.seconds, Qt::UTC) : QDateTime()});
     }
     ContentsCheck check(std::move(files));
@@ -242,9 +278,9 @@ void CompareContents(CompactRows& rows, Stderr& err) {
     for (int k = 0; k < rows.RowCount(); ++k) {
         const ContentsResult& result = results.files[size_t(k)];
         rows.SetCopySet(k, result.copySet);
-        if (result.state != CopyState::NotCompared)
-            continue;
         const CompactRows::Parts row = rows.RowParts(k);
+        if (result.state != CopyState::NotCompared || !row.source.isEmpty())
+            continue;
         const QString path = row.folder + row.name;
         if (!named.contains(path)) {
             named.insert(path);
@@ -252,6 +288,47 @@ void CompareContents(CompactRows& rows, Stderr& err) {
                         NotComparedText(result.reason));
         }
     }
+}
+
+// --save-inventory: walks the folders and saves their inventory, or nothing at all.
+int SaveFolders(const Request& request, const QStringList& folders, Stderr& err) {
+    // No cap: an inventory may hold more files than one search lists.
+    Global global(std::numeric_limits<qsizetype>::max());
+    // Recorded as absolute paths: an inventory is read from anywhere, on any machine.
+    QStringList absolute;
+    for (const QString& folder : folders)
+        absolute.append(QDir::cleanPath(QDir::current().absoluteFilePath(folder)));
+    CliHost host(absolute, err, request.quiet, request.options.locale);
+    RunOptions options = request.options;
+    options.criteria.exactFilesize = true;
+    WalkedFolders walked;
+    host.SetStage(SearchStage::Walk);
+    for (const QString& folder : absolute) {
+        if (AnalyzeFolder(folder, host, global, walked, options) != StepResult::Completed)
+            break;
+    }
+    host.EndTimings();
+    const auto keepGoing = [&err] {
+        err.Poll();
+        return !Interrupted();
+    };
+    err.SetCaption(ProgramName + u" [Saving inventory]");
+    Inventory inventory;
+    InventoryError error;
+    if (MakeInventory(global.inventory, absolute, inventory, keepGoing))
+        error = SaveInventory(request.saveInventory, inventory, keepGoing);
+    err.EraseProgress();
+    if (Interrupted())
+        return ExitInterrupted;
+    if (error) {
+        err.Message(u"tallyrook-cli: " + error.text);
+        return error.kind == InventoryError::Kind::Failed ? ExitWriteFailed : ExitUsage;
+    }
+    if (!request.quiet)
+        err.Message(QStringLiteral("tallyrook-cli: %1 files saved to %2")
+                        .arg(request.options.locale.toString(global.inventory.FileCount()),
+                             request.saveInventory));
+    return host.FolderUnreadable() ? ExitUsage : ExitRows;
 }
 
 }  // namespace
@@ -289,13 +366,40 @@ int RunCli(int argc, char** argv) {
         }
     }
 
+    if (!request.saveInventory.isEmpty()) {
+        // A missing FOLDER must not pass for one without files.
+        const int status = badFolder ? ExitUsage : SaveFolders(request, folders, err);
+        if (badFolder)
+            err.Message(QStringLiteral("tallyrook-cli: no inventory saved"));
+        std::fflush(stdout);
+        std::fflush(stderr);
+        std::_Exit(status);
+    }
+    std::vector<Inventory> inventories(size_t(request.inventories.size()));
+    for (qsizetype i = 0; i < request.inventories.size(); ++i) {
+        if (const InventoryError error =
+                LoadInventory(request.inventories.at(i), inventories[size_t(i)])) {
+            err.Message(u"tallyrook-cli: " + error.text);
+            return ExitUsage;
+        }
+    }
+    if (!inventories.empty()) {
+        request.options.addRecordedFiles = [&inventories, &request](
+                                               SearchHost& runHost, Global& runGlobal,
+                                               const QStringList& walkedRoots) {
+            return AddInventories(inventories, runHost, runGlobal, walkedRoots,
+                                  request.options.criteria.exactFilesize);
+        };
+    }
+
     StageTimer total;
     Global global;
     CompactRows rows(global.inventory);
     CliHost host(folders, err, request.quiet, request.options.locale);
     // With nothing left to search there is no run, and nothing to say but the errors above.
-    const RunOutcome outcome = folders.isEmpty() ? RunOutcome::EmptyFolderList
-                                                 : RunSearch(host, global, rows, request.options);
+    const RunOutcome outcome = folders.isEmpty() && inventories.empty()
+                                   ? RunOutcome::EmptyFolderList
+                                   : RunSearch(host, global, rows, request.options);
     host.EndTimings();
     err.EraseProgress();
     if (request.contents && outcome == RunOutcome::ResultsShown && !Interrupted()) {
@@ -317,7 +421,8 @@ int RunCli(int argc, char** argv) {
         // JSON says "none" as an empty array, a TSV header stands alone; the table prints nothing.
         if (status == ExitRows || request.format == Format::Json || request.header) {
             Output out(STDOUT_FILENO);
-            WriteRows(request.format, request.header, request.contents, rows, out);
+            WriteRows(request.format, request.header, request.contents, rows, out,
+                      !inventories.empty());
             if (out.state() == Output::State::Failed) {
                 err.Message(u"tallyrook-cli: the rows could not be written: " +
                             ErrorText(out.error()));

@@ -103,7 +103,13 @@ CompactRows::Parts CompactRows::RowParts(int index) const {
             entry.bytes,
             entry.seconds == NoDate ? std::nullopt : std::optional<qint64>(entry.seconds),
             entry.group,
-            entry.copySet};
+            entry.copySet,
+            Source(entry.file)};
+}
+
+QStringView CompactRows::Source(quint32 file) const {
+    const FileInventory::Recorded* recorded = inventory_.RecordedOf(file);
+    return recorded ? QStringView(inventory_.SourceNames.at(recorded->source)) : QStringView();
 }
 
 void CompactRows::Prefetch(int index) const {
@@ -328,13 +334,15 @@ char* PutIsoTime(char* at, qint64 seconds) {
 // Room for a row whose texts take these many bytes or code units; the type and colour words
 // are short ASCII.
 qsizetype RowRoom(const CompactRows::Parts& row) {
-    return 6 * (row.folder.size() + row.name.size() + row.sizeText.size() + row.dateText.size()) +
+    return 6 * (row.folder.size() + row.name.size() + row.sizeText.size() + row.dateText.size() +
+                row.source.size()) +
            200;
 }
 
-void WriteTsv(bool header, bool copies, const CompactRows& rows, Output& out) {
+void WriteTsv(bool header, bool copies, bool sources, const CompactRows& rows, Output& out) {
     if (header)
-        out.Write(QString(QLatin1StringView(TsvHeader) % (copies ? u"\tcopy\n" : u"\n")));
+        out.Write(QString(QLatin1StringView(TsvHeader) % (copies ? u"\tcopy" : u"") %
+                          (sources ? u"\tsource\n" : u"\n")));
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
         rows.Prefetch(i);
         const CompactRows::Parts row = rows.RowParts(i);
@@ -362,12 +370,16 @@ void WriteTsv(bool header, bool copies, const CompactRows& rows, Output& out) {
             if (row.copySet > 0)
                 at = PutNumber(at, row.copySet);
         }
+        if (sources) {
+            *at++ = '\t';
+            at = PutTsv(at, row.source);
+        }
         *at++ = '\n';
         out.Commit(at);
     }
 }
 
-void WriteJson(bool copies, const CompactRows& rows, Output& out) {
+void WriteJson(bool copies, bool sources, const CompactRows& rows, Output& out) {
     if (rows.RowCount() == 0) {
         out.Write(u"[]\n");
         return;
@@ -406,37 +418,46 @@ void WriteJson(bool copies, const CompactRows& rows, Output& out) {
             at = put(at, ",\"copy\":");
             at = row.copySet > 0 ? PutNumber(at, row.copySet) : put(at, "null");
         }
+        if (sources) {
+            at = put(at, ",\"source\":");
+            at = PutJson(at, row.source);
+        }
         *at++ = '}';
         out.Commit(at);
     }
     out.Write(u"\n]\n");
 }
 
-void WriteTable(bool copies, const CompactRows& rows, Output& out) {
+void WriteTable(bool copies, bool sources, const CompactRows& rows, Output& out) {
     const QString typeHead = QStringLiteral("TYPE");
     const QString sizeHead = QStringLiteral("SIZE");
     const QString dateHead = QStringLiteral("MODIFIED");
     const QString copyHead = QStringLiteral("COPY");
+    const QString sourceHead = QStringLiteral("SOURCE");
     qsizetype typeWidth = typeHead.size();
     qsizetype sizeWidth = sizeHead.size();
     qsizetype dateWidth = dateHead.size();
+    qsizetype sourceWidth = sourceHead.size();
     // The parts only: a whole row would build a path and a date for three lengths.
     for (int i = 0; i < rows.RowCount(); ++i) {
         const CompactRows::Parts row = rows.RowParts(i);
         typeWidth = std::max(typeWidth, TypeWord(row.criterion).size());
         sizeWidth = std::max(sizeWidth, row.sizeText.size());
         dateWidth = std::max(dateWidth, row.dateText.size());
+        sourceWidth = std::max(sourceWidth, EscapeForTerminal(row.source.toString()).size());
     }
     const qsizetype copyWidth = std::max(copyHead.size(), QString::number(rows.RowCount()).size());
     auto line = [&](QStringView type, QStringView size, QStringView date, const QString& copy,
-                    const QString& path) -> QString {
+                    QStringView source, const QString& path) -> QString {
         return type.toString().leftJustified(typeWidth) % u"  " %
                size.toString().rightJustified(sizeWidth) % u"  " %
                date.toString().leftJustified(dateWidth) % u"  " %
                (copies ? QString(copy.rightJustified(copyWidth) + u"  ") : QString()) %
+               (sources ? EscapeForTerminal(source.toString()).leftJustified(sourceWidth) + u"  "
+                        : QString()) %
                EscapeForTerminal(path) % u'\n';
     };
-    out.Write(line(typeHead, sizeHead, dateHead, copyHead, QStringLiteral("PATH")));
+    out.Write(line(typeHead, sizeHead, dateHead, copyHead, sourceHead, QStringLiteral("PATH")));
     int group = 0;
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
         const CompactRows::Parts row = rows.RowParts(i);
@@ -445,23 +466,24 @@ void WriteTable(bool copies, const CompactRows& rows, Output& out) {
         if (newGroup)
             out.Write(u"\n");
         out.Write(line(QString(TypeWord(row.criterion)), row.sizeText, row.dateText,
-                       row.copySet > 0 ? QString::number(row.copySet) : QString(),
+                       row.copySet > 0 ? QString::number(row.copySet) : QString(), row.source,
                        row.folder + row.name));
     }
 }
 
 }  // namespace
 
-void WriteRows(Format format, bool header, bool copies, const CompactRows& rows, Output& out) {
+void WriteRows(Format format, bool header, bool copies, const CompactRows& rows, Output& out,
+               bool sources) {
     switch (format) {
         case Format::Table:
-            WriteTable(copies, rows, out);
+            WriteTable(copies, sources, rows, out);
             break;
         case Format::Tsv:
-            WriteTsv(header, copies, rows, out);
+            WriteTsv(header, copies, sources, rows, out);
             break;
         case Format::Json:
-            WriteJson(copies, rows, out);
+            WriteJson(copies, sources, rows, out);
             break;
     }
     out.Flush();

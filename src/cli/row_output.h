@@ -76,7 +76,8 @@ public:
         qint64 bytes;
         std::optional<qint64> seconds;  // the last write since 1970, UTC
         int group;
-        int copySet;  // 0: none, or not compared
+        int copySet;         // 0: none, or not compared
+        QStringView source;  // where a file of a saved inventory is; empty for one here
     };
     Parts RowParts(int index) const;
     // Asks the processor early for what the rows after `index` will read: their texts lie all
@@ -89,6 +90,7 @@ private:
     // The index of the text in texts_, added when new; `last` is the caller's previous answer,
     // tried first because neighbouring rows often share their texts.
     quint32 Intern(const QString& text, quint32& last);
+    QStringView Source(quint32 file) const;
 
     struct Entry {
         qint64 bytes;
@@ -125,6 +127,9 @@ inline constexpr char TsvHeader[] = "path\tsize\tmodified\ttype\tcolour\tgroup\t
 //  - TSV: one line per row, fields as in TsvHeader; backslash, tab, newline and carriage return
 //    inside a field written as \\, \t, \n and \r. Scripts rely on this.
 //  - JSON: one array of row objects, one row per line; "[]" when there is none.
-void WriteRows(Format format, bool header, bool copies, const CompactRows& rows, Output& out);
+// `sources`: each row's source as the last field (after copy), a SOURCE column before the path
+// in the table; given when saved inventories took part.
+void WriteRows(Format format, bool header, bool copies, const CompactRows& rows, Output& out,
+               bool sources = false);
 
 }  // namespace tallyrook::cli

@@ -15,7 +15,8 @@ namespace {
 
 const QString NoDupes = u"[No dupes] No duplicate MP3s found.\n"_qs;
 const QString Usage =
-    u"\nusage: tallyrook-cli [OPTION]... FOLDER...\nTry 'tallyrook-cli --help' for more information.\n"_qs;
+    u"\nusage: tallyrook-cli [OPTION]... [--inventory FILE]... FOLDER...\n"
+    u"       tallyrook-cli --save-inventory FILE FOLDER...\nTry 'tallyrook-cli --help' for more information.\n"_qs;
 
 // A TSV row (or a JSON one, without its separator) of a file modified when most files were.
 QString Tsv(QStringView path, QStringView size, QStringView type, QStringView colour, int group,
