@@ -315,7 +315,11 @@ int SaveFolders(const Request& request, const QStringList& folders, Stderr& err)
     err.SetCaption(ProgramName + u" [Saving inventory]");
     Inventory inventory;
     InventoryError error;
-    if (MakeInventory(global.inventory, absolute, inventory, keepGoing))
+    const auto progress = [&err, &keepGoing](int percent) {
+        err.SetProgress(percent);
+        return keepGoing();
+    };
+    if (MakeInventory(global.inventory, absolute, inventory, progress))
         error = SaveInventory(request.saveInventory, inventory, keepGoing);
     err.EraseProgress();
     if (Interrupted())

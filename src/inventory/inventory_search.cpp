@@ -15,7 +15,7 @@
 namespace tallyrook {
 
 bool MakeInventory(const FileInventory& walked, const QStringList& roots, Inventory& inventory,
-                   const std::function<bool()>& keepGoing) {
+                   const std::function<bool(int percent)>& keepGoing) {
     inventory = {};
     inventory.machine = QSysInfo::machineHostName();
     inventory.walkedAt = QDateTime::currentDateTimeUtc();
@@ -24,7 +24,7 @@ bool MakeInventory(const FileInventory& walked, const QStringList& roots, Invent
     QHash<QString, int> volumeIds;
     const QChar* lastFolder = nullptr;
     for (qsizetype k = 0; k < walked.FileCount(); ++k) {
-        if (k % 1024 == 0 && !keepGoing())
+        if (k % 1024 == 0 && !keepGoing(int(k * 100 / walked.FileCount())))
             return false;
         // The records of one folder come together and share its text.
         const QString& folder = walked.FileFolders.at(k);
@@ -48,7 +48,7 @@ bool MakeInventory(const FileInventory& walked, const QStringList& roots, Invent
                                             : Inventory::NoDate,
              look.id.modifiedNs, look.id.device, look.id.inode, qint64(look.links)});
     }
-    return keepGoing();
+    return keepGoing(100);
 }
 
 namespace {

@@ -15,9 +15,10 @@ class SearchHost;
 
 // The inventory of a finished walk: every record of `walked` with its size, last write, device,
 // inode and link count as they are now, its folder and the folder's file system. `roots` are
-// the walked folders as given. `keepGoing` is asked now and then; false abandons it.
+// the walked folders as given. `keepGoing` is told the progress (0 to 100) now and then; false
+// abandons it.
 bool MakeInventory(const FileInventory& walked, const QStringList& roots, Inventory& inventory,
-                   const std::function<bool()>& keepGoing);
+                   const std::function<bool(int percent)>& keepGoing);
 
 // Adds the files of saved inventories to a run's file inventory, after its walk, as if they had
 // been walked: in the order given, each in its walk's order. Inventories of one file system are
