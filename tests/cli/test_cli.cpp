@@ -345,6 +345,31 @@ private Q_SLOTS:
         QCOMPARE(piped.exitCode(), 130);
         QCOMPARE(piped.readAllStandardOutput() + piped.readAllStandardError(), QByteArray());
     }
+
+    // Ctrl-C while an inventory is saved leaves the one before, and nothing beside it.
+    void ctrlCLeavesTheOldInventory() {
+        QTemporaryDir out(QDir::tempPath() + u"/tallyrook-inventory-XXXXXX"_qs);
+        QCOMPARE(::chmod(QFile::encodeName(out.path()).constData(), 0777), 0);
+        const QString file = out.filePath(u"saved.inv"_qs);
+        QProcess first, second;
+        Start(first, {u"-q"_qs, u"--save-inventory"_qs, file, u"d1"_qs});
+        QVERIFY(first.waitForFinished(30000));
+        QCOMPARE(first.exitCode(), 0);
+        const auto contents = [&file] {
+            QFile saved(file);
+            return saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray();
+        };
+        const QByteArray before = contents();
+        QVERIFY(!before.isEmpty());
+        Start(second, u"--save-inventory %1 d1 d2 d3"_qs.arg(file).split(u' '), Slowly(1000));
+        QVERIFY(!second.waitForFinished(600));
+        QCOMPARE(::kill(static_cast<pid_t>(second.processId()), SIGINT), 0);
+        QVERIFY(second.waitForFinished(30000));
+        QCOMPARE(second.exitCode(), 130);
+        QCOMPARE(contents(), before);
+        QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{u"saved.inv"_qs});
+    }
 };
 
 TALLYROOK_TEST_MAIN(TestCli)
