@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
     libqt6dbus6
+    libsqlite3-dev sqlite3
     fonts-liberation
     dpkg-dev file
     groff-base appstream desktop-file-utils lintian

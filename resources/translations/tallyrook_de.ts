@@ -16,12 +16,6 @@
         <translation>%1 Dateien werden verglichen; das kann eine Weile dauern</translation>
     </message>
     <message>
-        <source>usage: tallyrook-cli [OPTION]... FOLDER...
-</source>
-        <translation>Aufruf: tallyrook-cli [OPTION]... ORDNER...
-</translation>
-    </message>
-    <message>
         <source>Exact Filename: files with the same name</source>
         <translation>Gleicher Name: Dateien mit demselben Namen</translation>
     </message>
@@ -140,6 +134,58 @@ OPTIONEN
 </translation>
     </message>
     <message>
+        <source>--select takes newest, oldest, largest or shortest</source>
+        <translation>--select verlangt newest, oldest, largest oder shortest</translation>
+    </message>
+    <message>
+        <source>--select goes with --contents: only compared contents make copies</source>
+        <translation>--select gehört zu --contents: nur verglichene Inhalte machen Kopien</translation>
+    </message>
+    <message>
+        <source>--protect goes with --select</source>
+        <translation>--protect gehört zu --select</translation>
+    </message>
+    <message>
+        <source>--protect %1: not a folder</source>
+        <translation>--protect %1: kein Ordner</translation>
+    </message>
+    <message>
+        <source>usage: tallyrook-cli [OPTION]... [--inventory FILE]... FOLDER...
+       tallyrook-cli --save-inventory FILE FOLDER...
+</source>
+        <translation>Aufruf: tallyrook-cli [OPTION]... [--inventory DATEI]... ORDNER...
+        tallyrook-cli --save-inventory DATEI ORDNER...
+</translation>
+    </message>
+    <message>
+        <source>search a saved inventory&apos;s files too (repeatable)</source>
+        <translation>auch die Dateien eines gespeicherten Inventars durchsuchen (wiederholbar)</translation>
+    </message>
+    <message>
+        <source>save an inventory of the FOLDERs; no search</source>
+        <translation>ein Inventar der ORDNER speichern; keine Suche</translation>
+    </message>
+    <message>
+        <source>--save-inventory needs a FILE</source>
+        <translation>--save-inventory braucht eine DATEI</translation>
+    </message>
+    <message>
+        <source>--save-inventory takes only FOLDERs: it saves them and searches nothing</source>
+        <translation>--save-inventory nimmt nur ORDNER: es speichert sie und sucht nichts</translation>
+    </message>
+    <message>
+        <source>[Saving inventory]</source>
+        <translation>[Inventar wird gespeichert]</translation>
+    </message>
+    <message>
+        <source>%1 files saved to %2</source>
+        <translation>%1 Dateien in %2 gespeichert</translation>
+    </message>
+    <message>
+        <source>no inventory saved</source>
+        <translation>kein Inventar gespeichert</translation>
+    </message>
+    <message>
         <source>  --               every later argument is a folder
 
 Without --tsv or --json the rows are shown as a table, a blank line between groups, with
@@ -165,6 +211,9 @@ FIELDS
   file      only with --contents: rows that name one file (hard links, or a folder listed
             twice) share its number, from 1 in list order; empty in TSV, null in JSON for a
             file no other row names
+  source    only with --inventory: &quot;MACHINE: LABEL&quot; of a file that is not here to look at,
+            shown as the inventory recorded it (the table has a SOURCE column); empty for a
+            file here
   checked   only with --select: 1 for a file the rule checks, else 0 (true and false in JSON).
             Every name of a file goes together, protected files are never checked, and a set
             with protected files keeps them all. Empty files are never checked
@@ -183,13 +232,23 @@ would check, so a script can do what the window does:
   tallyrook-cli --size --contents --protect ~/Photos --select newest --tsv |
       awk -F&apos;\t&apos; &apos;$NF==1&apos; | cut -f1
 
+INVENTORIES
+--save-inventory FILE walks the FOLDERs and saves what the walk records (names, sizes, dates,
+the machine and each file system&apos;s UUID and label) to FILE, an SQLite file; an existing FILE is
+replaced only if it is an inventory, and Ctrl-C leaves it as it was. --inventory FILE searches
+the files of a saved inventory with the FOLDERs, as if they had been walked after them. Of
+inventories of one file system the newest is used. Where that file system is mounted here, a
+folder that is also among the FOLDERs is taken from the walk, and a file unchanged since (size,
+last write, inode) is a file like any other. Files of other inventories are never compared.
+
 EXIT STATUS
   0    duplicates found
   1    no duplicates found
   2    something was wrong with what was asked (no criterion, an unknown option, a FOLDER that
-       does not exist or is not a folder) or a folder could not be read; each is named on
-       stderr, and the rows found in the other folders are still printed
-  3    the rows could not be written
+       does not exist or is not a folder, a FILE that is not an inventory or is of a newer
+       schema) or a folder could not be read; each is named on stderr, and the rows found in
+       the other folders are still printed
+  3    the rows, or the inventory, could not be written
   130  interrupted by Ctrl-C
 A reader that stops early (| head) ends the command quietly with the status it would have had.
 </source>
@@ -221,6 +280,9 @@ FELDER
   file      nur mit --contents: Zeilen, die eine Datei nennen (harte Links oder ein doppelt
             aufgeführter Ordner), teilen deren Nummer, ab 1 in Listenreihenfolge; leer in TSV,
             null in JSON für eine Datei, die keine andere Zeile nennt
+  source    nur mit --inventory: &quot;RECHNER: BEZEICHNUNG&quot; einer Datei, die hier nicht zu sehen
+            ist, so gezeigt, wie das Inventar sie erfasst hat (die Tabelle hat eine Spalte
+            SOURCE); leer für eine Datei hier
   checked   nur mit --select: 1 für eine Datei, die die Regel anhakt, sonst 0 (true und false in
             JSON). Alle Namen einer Datei gehen zusammen, geschützte Dateien werden nie
             angehakt, und eine Gruppe mit geschützten Dateien behält sie alle. Leere Dateien
@@ -242,34 +304,29 @@ derselben Regel anhaken würde, sodass ein Skript tun kann, was das Fenster tut:
   tallyrook-cli --size --contents --protect ~/Photos --select newest --tsv |
       awk -F&apos;\t&apos; &apos;$NF==1&apos; | cut -f1
 
+INVENTARE
+--save-inventory DATEI durchläuft die ORDNER und speichert, was die Suche erfasst (Namen,
+Größen, Daten, den Rechner sowie UUID und Bezeichnung jedes Dateisystems), in DATEI, einer
+SQLite-Datei; eine vorhandene DATEI wird nur ersetzt, wenn sie ein Inventar ist, und Strg+C lässt
+sie, wie sie war. --inventory DATEI durchsucht die Dateien eines gespeicherten Inventars mit den
+ORDNERN, als wären sie nach ihnen durchlaufen worden. Von Inventaren eines Dateisystems wird das
+neueste verwendet. Wo dieses Dateisystem hier eingehängt ist, wird ein Ordner, der auch unter den
+ORDNERN ist, aus der Suche genommen, und eine seither unveränderte Datei (Größe, letzte Änderung,
+Inode) ist eine Datei wie jede andere. Dateien anderer Inventare werden nie verglichen.
+
 RÜCKGABEWERT
   0    Duplikate gefunden
   1    keine Duplikate gefunden
   2    mit dem Aufruf stimmte etwas nicht (kein Kriterium, eine unbekannte Option, ein ORDNER,
-       der nicht existiert oder kein Ordner ist) oder ein Ordner konnte nicht gelesen werden;
+       der nicht existiert oder kein Ordner ist, eine DATEI, die kein Inventar ist oder ein
+       neueres Schema hat) oder ein Ordner konnte nicht gelesen werden;
        jeder wird auf stderr genannt, und die Zeilen der anderen Ordner werden trotzdem
        ausgegeben
-  3    die Zeilen konnten nicht geschrieben werden
+  3    die Zeilen oder das Inventar konnten nicht geschrieben werden
   130  durch Strg+C unterbrochen
 Ein Leser, der früh aufhört (| head), beendet den Befehl still mit dem Status, den er sonst gehabt
 hätte.
 </translation>
-    </message>
-    <message>
-        <source>--select takes newest, oldest, largest or shortest</source>
-        <translation>--select verlangt newest, oldest, largest oder shortest</translation>
-    </message>
-    <message>
-        <source>--select goes with --contents: only compared contents make copies</source>
-        <translation>--select gehört zu --contents: nur verglichene Inhalte machen Kopien</translation>
-    </message>
-    <message>
-        <source>--protect goes with --select</source>
-        <translation>--protect gehört zu --select</translation>
-    </message>
-    <message>
-        <source>--protect %1: not a folder</source>
-        <translation>--protect %1: kein Ordner</translation>
     </message>
 </context>
 <context>
@@ -453,6 +510,17 @@ gibt die Zeilen aus (siehe tallyrook-cli --help).
     <message>
         <source>Please check that you may open the folders, then find dupes again.</source>
         <translation>Bitte prüfen Sie, ob Sie die Ordner öffnen dürfen, und suchen Sie dann erneut nach Duplikaten.</translation>
+    </message>
+</context>
+<context>
+    <name>Inventory</name>
+    <message>
+        <source>not a Tallyrook inventory</source>
+        <translation>kein Tallyrook-Inventar</translation>
+    </message>
+    <message>
+        <source>made by a newer Tallyrook (inventory schema %1; this one reads up to %2)</source>
+        <translation>von einem neueren Tallyrook erstellt (Inventarschema %1; dieses liest bis %2)</translation>
     </message>
 </context>
 <context>

@@ -20,10 +20,13 @@
 #include "cli/terminal.h"
 #include "contents/contents_check.h"
 #include "contents/contents_texts.h"
+#include "inventory/inventory_file.h"
+#include "inventory/inventory_search.h"
 #include "search/file_functions.h"
 #include "search/result_list.h"
 #include "search/run_options.h"
 #include "search/search_run.h"
+#include "search/walk.h"
 #include "selection/copy_choice.h"
 #include "shared/file_names.h"
 #include "shared/global.h"
@@ -47,7 +50,9 @@ struct Cli {
 };
 
 QString Usage() {
-    return Cli::tr("usage: tallyrook-cli [OPTION]... FOLDER...\n");
+    return Cli::tr(
+        "usage: tallyrook-cli [OPTION]... [--inventory FILE]... FOLDER...\n"
+        "       tallyrook-cli --save-inventory FILE FOLDER...\n");
 }
 
 struct OptionSpec {
@@ -90,6 +95,12 @@ const QList<OptionSpec>& Options() {
         {{u"header"_qs},
          {},
          QT_TRANSLATE_NOOP("Cli", "with --tsv: the field names as the first line")},
+        {{u"inventory"_qs},
+         u"FILE"_qs,
+         QT_TRANSLATE_NOOP("Cli", "search a saved inventory's files too (repeatable)")},
+        {{u"save-inventory"_qs},
+         u"FILE"_qs,
+         QT_TRANSLATE_NOOP("Cli", "save an inventory of the FOLDERs; no search")},
         {{u"max-rows"_qs},
          u"N"_qs,
          QT_TRANSLATE_NOOP("Cli", "list at most N rows, N >= 2 (default 32,767)")},
@@ -146,6 +157,9 @@ FIELDS
   file      only with --contents: rows that name one file (hard links, or a folder listed
             twice) share its number, from 1 in list order; empty in TSV, null in JSON for a
             file no other row names
+  source    only with --inventory: "MACHINE: LABEL" of a file that is not here to look at,
+            shown as the inventory recorded it (the table has a SOURCE column); empty for a
+            file here
   checked   only with --select: 1 for a file the rule checks, else 0 (true and false in JSON).
             Every name of a file goes together, protected files are never checked, and a set
             with protected files keeps them all. Empty files are never checked
@@ -164,13 +178,23 @@ would check, so a script can do what the window does:
   tallyrook-cli --size --contents --protect ~/Photos --select newest --tsv |
       awk -F'\t' '$NF==1' | cut -f1
 
+INVENTORIES
+--save-inventory FILE walks the FOLDERs and saves what the walk records (names, sizes, dates,
+the machine and each file system's UUID and label) to FILE, an SQLite file; an existing FILE is
+replaced only if it is an inventory, and Ctrl-C leaves it as it was. --inventory FILE searches
+the files of a saved inventory with the FOLDERs, as if they had been walked after them. Of
+inventories of one file system the newest is used. Where that file system is mounted here, a
+folder that is also among the FOLDERs is taken from the walk, and a file unchanged since (size,
+last write, inode) is a file like any other. Files of other inventories are never compared.
+
 EXIT STATUS
   0    duplicates found
   1    no duplicates found
   2    something was wrong with what was asked (no criterion, an unknown option, a FOLDER that
-       does not exist or is not a folder) or a folder could not be read; each is named on
-       stderr, and the rows found in the other folders are still printed
-  3    the rows could not be written
+       does not exist or is not a folder, a FILE that is not an inventory or is of a newer
+       schema) or a folder could not be read; each is named on stderr, and the rows found in
+       the other folders are still printed
+  3    the rows, or the inventory, could not be written
   130  interrupted by Ctrl-C
 A reader that stops early (| head) ends the command quietly with the status it would have had.
 )");
@@ -212,6 +236,8 @@ struct Request {
     std::optional<KeeperRule> select;
     ProtectedFolders protect;  // absolute, as CompareContents compares them
     QStringList folders;
+    QStringList inventories;  // --inventory
+    QString saveInventory;    // --save-inventory
 };
 
 // The path made absolute and clean, without resolving links: how protected folders and rows meet
@@ -291,7 +317,19 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
         request.protect.Add(AbsolutePath(folder));
     }
     request.folders = parser.positionalArguments();
-    if (request.folders.isEmpty())
+    request.inventories = parser.values(u"inventory"_qs);
+    request.saveInventory = parser.value(u"save-inventory"_qs);
+    if (parser.isSet(u"save-inventory"_qs)) {
+        if (request.saveInventory.isEmpty())
+            return UsageError(err, Cli::tr("--save-inventory needs a FILE"));
+        if (request.options.criteria.Any() || !request.inventories.isEmpty() || request.contents)
+            return UsageError(err, Cli::tr("--save-inventory takes only FOLDERs: it saves them "
+                                           "and searches nothing"));
+        if (request.folders.isEmpty())
+            return UsageError(err, Cli::tr("no folder given"));
+        return -1;
+    }
+    if (request.folders.isEmpty() && request.inventories.isEmpty())
         return UsageError(err, Cli::tr("no folder given"));
     if (!request.options.criteria.Any())
         return UsageError(err, Cli::tr("choose at least one of --name, --size, --similar"));
@@ -306,8 +344,9 @@ void CompareContents(const Request& request, CompactRows& rows, Stderr& err) {
     files.reserve(rows.RowCount());
     for (int k = 0; k < rows.RowCount(); ++k) {
         const CompactRows::Parts row = rows.RowParts(k);
+        // A file of another machine or drive is not read: what its path names here is another.
         files.append(
-            {row.folder + row.name, row.bytes,
+            {row.source.isEmpty() ? row.folder + row.name : QString(), row.bytes,
              row.seconds ? QDateTime::fromSecsSinceEpoch(*row.seconds, Qt::UTC) : QDateTime()});
     }
     ContentsCheck check(std::move(files));
@@ -332,7 +371,9 @@ void CompareContents(const Request& request, CompactRows& rows, Stderr& err) {
     absolute.reserve(rows.RowCount());
     for (int k = 0; k < rows.RowCount(); ++k) {
         const CompactRows::Parts row = rows.RowParts(k);
-        absolute.append({AbsolutePath(row.folder + row.name), row.bytes, {}});
+        // A file of a saved inventory stays apart from a file here of the same path.
+        const QString path = AbsolutePath(row.folder + row.name);
+        absolute.append({row.source.isEmpty() ? path : row.source + u'\n' + path, row.bytes, {}});
     }
     // The last write to the millisecond, as the window's rows have it (the rows here keep
     // seconds).
@@ -352,9 +393,9 @@ void CompareContents(const Request& request, CompactRows& rows, Stderr& err) {
         const int p = choice.IndexOf(absolute[k].path);
         rows.SetChoice(k, choice.CopySet(p), choice.FileNumber(p),
                        !checked.empty() && checked[size_t(p)]);
-        if (result.state != CopyState::NotCompared)
-            continue;
         const CompactRows::Parts row = rows.RowParts(k);
+        if (result.state != CopyState::NotCompared || !row.source.isEmpty())
+            continue;
         const QString path = row.folder + row.name;
         if (!named.contains(path)) {
             named.insert(path);
@@ -362,6 +403,52 @@ void CompareContents(const Request& request, CompactRows& rows, Stderr& err) {
                         Cli::tr("not compared: %1: %2").arg(path, NotComparedText(result.reason)));
         }
     }
+}
+
+// --save-inventory: walks the folders and saves their inventory, or nothing at all.
+int SaveFolders(const Request& request, const QStringList& folders, Stderr& err) {
+    // No cap: an inventory may hold more files than one search lists.
+    Global global(std::numeric_limits<qsizetype>::max());
+    // Recorded as absolute paths: an inventory is read from anywhere, on any machine.
+    QStringList absolute;
+    for (const QString& folder : folders)
+        absolute.append(QDir::cleanPath(QDir::current().absoluteFilePath(folder)));
+    CliHost host(absolute, err, request.quiet, request.options.locale);
+    RunOptions options = request.options;
+    options.criteria.exactFilesize = true;
+    WalkedFolders walked;
+    host.SetStage(SearchStage::Walk);
+    for (const QString& folder : absolute) {
+        if (AnalyzeFolder(folder, host, global, walked, options) != StepResult::Completed)
+            break;
+    }
+    host.EndTimings();
+    const auto keepGoing = [&err] {
+        err.Poll();
+        return !Interrupted();
+    };
+    err.SetCaption(ProgramName + u' ' + Cli::tr("[Saving inventory]"));
+    Inventory inventory;
+    InventoryError error;
+    const auto progress = [&err, &keepGoing](int percent) {
+        err.SetProgress(percent);
+        return keepGoing();
+    };
+    if (MakeInventory(global.inventory, absolute, inventory, progress))
+        error = SaveInventory(request.saveInventory, inventory, keepGoing);
+    err.EraseProgress();
+    if (Interrupted())
+        return ExitInterrupted;
+    if (error) {
+        err.Message(u"tallyrook-cli: " + error.text);
+        return error.kind == InventoryError::Kind::Failed ? ExitWriteFailed : ExitUsage;
+    }
+    if (!request.quiet)
+        err.Message(u"tallyrook-cli: " +
+                    Cli::tr("%1 files saved to %2")
+                        .arg(request.options.locale.toString(global.inventory.FileCount()),
+                             request.saveInventory));
+    return host.FolderUnreadable() ? ExitUsage : ExitRows;
 }
 
 }  // namespace
@@ -402,13 +489,40 @@ int RunCli(int argc, char** argv) {
         }
     }
 
+    if (!request.saveInventory.isEmpty()) {
+        // A missing FOLDER must not pass for one without files.
+        const int status = badFolder ? ExitUsage : SaveFolders(request, folders, err);
+        if (badFolder)
+            err.Message(u"tallyrook-cli: " + Cli::tr("no inventory saved"));
+        std::fflush(stdout);
+        std::fflush(stderr);
+        std::_Exit(status);
+    }
+    std::vector<Inventory> inventories(size_t(request.inventories.size()));
+    for (qsizetype i = 0; i < request.inventories.size(); ++i) {
+        if (const InventoryError error =
+                LoadInventory(request.inventories.at(i), inventories[size_t(i)])) {
+            err.Message(u"tallyrook-cli: " + error.text);
+            return ExitUsage;
+        }
+    }
+    if (!inventories.empty()) {
+        request.options.addRecordedFiles = [&inventories, &request](
+                                               SearchHost& runHost, Global& runGlobal,
+                                               const QStringList& walkedRoots) {
+            return AddInventories(inventories, runHost, runGlobal, walkedRoots,
+                                  request.options.criteria.exactFilesize);
+        };
+    }
+
     StageTimer total;
     Global global;
     CompactRows rows(global.inventory);
     CliHost host(folders, err, request.quiet, request.options.locale);
     // With nothing left to search there is no run, and nothing to say but the errors above.
-    const RunOutcome outcome = folders.isEmpty() ? RunOutcome::EmptyFolderList
-                                                 : RunSearch(host, global, rows, request.options);
+    const RunOutcome outcome = folders.isEmpty() && inventories.empty()
+                                   ? RunOutcome::EmptyFolderList
+                                   : RunSearch(host, global, rows, request.options);
     host.EndTimings();
     err.EraseProgress();
     if (request.contents && outcome == RunOutcome::ResultsShown && !Interrupted()) {
@@ -430,8 +544,9 @@ int RunCli(int argc, char** argv) {
         // JSON says "none" as an empty array, a TSV header stands alone; the table prints nothing.
         if (status == ExitRows || request.format == Format::Json || request.header) {
             Output out(STDOUT_FILENO);
-            WriteRows(request.format, request.header, request.contents, request.select.has_value(),
-                      rows, out);
+            WriteRows(request.format, request.header,
+                      {request.contents, !inventories.empty(), request.select.has_value()}, rows,
+                      out);
             if (out.state() == Output::State::Failed) {
                 err.Message(
                     u"tallyrook-cli: " +

@@ -105,7 +105,13 @@ CompactRows::Parts CompactRows::RowParts(int index) const {
             entry.group,
             entry.copySet,
             entry.sameFile,
-            entry.checked};
+            entry.checked,
+            Source(entry.file)};
+}
+
+QStringView CompactRows::Source(quint32 file) const {
+    const FileInventory::Recorded* recorded = inventory_.RecordedOf(file);
+    return recorded ? QStringView(inventory_.SourceNames.at(recorded->source)) : QStringView();
 }
 
 void CompactRows::Prefetch(int index) const {
@@ -330,7 +336,8 @@ char* PutIsoTime(char* at, qint64 seconds) {
 // Room for a row whose texts take these many bytes or code units; the type and colour words
 // are short ASCII.
 qsizetype RowRoom(const CompactRows::Parts& row) {
-    return 6 * (row.folder.size() + row.name.size() + row.sizeText.size() + row.dateText.size()) +
+    return 6 * (row.folder.size() + row.name.size() + row.sizeText.size() + row.dateText.size() +
+                row.source.size()) +
            200;
 }
 
@@ -339,10 +346,11 @@ char* PutCount(char* at, int number) {
     return number > 0 ? PutNumber(at, number) : at;
 }
 
-void WriteTsv(bool header, bool copies, bool checked, const CompactRows& rows, Output& out) {
+void WriteTsv(bool header, const Fields& fields, const CompactRows& rows, Output& out) {
     if (header)
-        out.Write(QString(QLatin1StringView(TsvHeader) % (copies ? u"\tcopy\tfile" : u"") %
-                          (checked ? u"\tchecked\n" : u"\n")));
+        out.Write(QString(QLatin1StringView(TsvHeader) % (fields.copies ? u"\tcopy\tfile" : u"") %
+                          (fields.sources ? u"\tsource" : u"") %
+                          (fields.checked ? u"\tchecked\n" : u"\n")));
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
         rows.Prefetch(i);
         const CompactRows::Parts row = rows.RowParts(i);
@@ -365,13 +373,17 @@ void WriteTsv(bool header, bool copies, bool checked, const CompactRows& rows, O
         *at++ = '\t';
         if (row.seconds)
             at = PutIsoTime(at, *row.seconds);
-        if (copies) {
+        if (fields.copies) {
             *at++ = '\t';
             at = PutCount(at, row.copySet);
             *at++ = '\t';
             at = PutCount(at, row.sameFile);
         }
-        if (checked) {
+        if (fields.sources) {
+            *at++ = '\t';
+            at = PutTsv(at, row.source);
+        }
+        if (fields.checked) {
             *at++ = '\t';
             *at++ = row.checked ? '1' : '0';
         }
@@ -380,7 +392,7 @@ void WriteTsv(bool header, bool copies, bool checked, const CompactRows& rows, O
     }
 }
 
-void WriteJson(bool copies, bool checked, const CompactRows& rows, Output& out) {
+void WriteJson(const Fields& fields, const CompactRows& rows, Output& out) {
     if (rows.RowCount() == 0) {
         out.Write(u"[]\n");
         return;
@@ -415,13 +427,17 @@ void WriteJson(bool copies, bool checked, const CompactRows& rows, Output& out) 
         } else {
             at = put(at, "null");
         }
-        if (copies) {
+        if (fields.copies) {
             at = put(at, ",\"copy\":");
             at = row.copySet > 0 ? PutNumber(at, row.copySet) : put(at, "null");
             at = put(at, ",\"file\":");
             at = row.sameFile > 0 ? PutNumber(at, row.sameFile) : put(at, "null");
         }
-        if (checked)
+        if (fields.sources) {
+            at = put(at, ",\"source\":");
+            at = PutJson(at, row.source);
+        }
+        if (fields.checked)
             at = put(at, row.checked ? ",\"checked\":true" : ",\"checked\":false");
         *at++ = '}';
         out.Commit(at);
@@ -429,37 +445,45 @@ void WriteJson(bool copies, bool checked, const CompactRows& rows, Output& out) 
     out.Write(u"\n]\n");
 }
 
-void WriteTable(bool copies, bool checked, const CompactRows& rows, Output& out) {
+void WriteTable(const Fields& fields, const CompactRows& rows, Output& out) {
     const QString typeHead = QStringLiteral("TYPE");
     const QString sizeHead = QStringLiteral("SIZE");
     const QString dateHead = QStringLiteral("MODIFIED");
     const QString copyHead = QStringLiteral("COPY");
     const QString fileHead = QStringLiteral("FILE");
     const QString checkedHead = QStringLiteral("CHECKED");
+    const QString sourceHead = QStringLiteral("SOURCE");
     qsizetype typeWidth = typeHead.size();
     qsizetype sizeWidth = sizeHead.size();
     qsizetype dateWidth = dateHead.size();
+    qsizetype sourceWidth = sourceHead.size();
     // The parts only: a whole row would build a path and a date for three lengths.
     for (int i = 0; i < rows.RowCount(); ++i) {
         const CompactRows::Parts row = rows.RowParts(i);
         typeWidth = std::max(typeWidth, TypeWord(row.criterion).size());
         sizeWidth = std::max(sizeWidth, row.sizeText.size());
         dateWidth = std::max(dateWidth, row.dateText.size());
+        sourceWidth = std::max(sourceWidth, EscapeForTerminal(row.source.toString()).size());
     }
     const qsizetype copyWidth = std::max(copyHead.size(), QString::number(rows.RowCount()).size());
     auto line = [&](QStringView type, QStringView size, QStringView date, const QString& copy,
-                    const QString& file, const QString& mark, const QString& path) -> QString {
+                    const QString& file, QStringView source, const QString& mark,
+                    const QString& path) -> QString {
         return type.toString().leftJustified(typeWidth) % u"  " %
                size.toString().rightJustified(sizeWidth) % u"  " %
                date.toString().leftJustified(dateWidth) % u"  " %
-               (copies ? QString(copy.rightJustified(copyWidth) + u"  " +
-                                 file.rightJustified(copyWidth) + u"  ")
-                       : QString()) %
-               (checked ? QString(mark.leftJustified(checkedHead.size()) + u"  ") : QString()) %
+               (fields.copies ? QString(copy.rightJustified(copyWidth) + u"  " +
+                                        file.rightJustified(copyWidth) + u"  ")
+                              : QString()) %
+               (fields.checked ? QString(mark.leftJustified(checkedHead.size()) + u"  ")
+                               : QString()) %
+               (fields.sources
+                    ? EscapeForTerminal(source.toString()).leftJustified(sourceWidth) + u"  "
+                    : QString()) %
                EscapeForTerminal(path) % u'\n';
     };
     const auto count = [](int number) { return number > 0 ? QString::number(number) : QString(); };
-    out.Write(line(typeHead, sizeHead, dateHead, copyHead, fileHead, checkedHead,
+    out.Write(line(typeHead, sizeHead, dateHead, copyHead, fileHead, sourceHead, checkedHead,
                    QStringLiteral("PATH")));
     int group = 0;
     for (int i = 0; i < rows.RowCount() && out.state() == Output::State::Open; ++i) {
@@ -469,24 +493,24 @@ void WriteTable(bool copies, bool checked, const CompactRows& rows, Output& out)
         if (newGroup)
             out.Write(u"\n");
         out.Write(line(QString(TypeWord(row.criterion)), row.sizeText, row.dateText,
-                       count(row.copySet), count(row.sameFile),
+                       count(row.copySet), count(row.sameFile), row.source,
                        row.checked ? QStringLiteral("x") : QString(), row.folder + row.name));
     }
 }
 
 }  // namespace
 
-void WriteRows(Format format, bool header, bool copies, bool checked, const CompactRows& rows,
+void WriteRows(Format format, bool header, const Fields& fields, const CompactRows& rows,
                Output& out) {
     switch (format) {
         case Format::Table:
-            WriteTable(copies, checked, rows, out);
+            WriteTable(fields, rows, out);
             break;
         case Format::Tsv:
-            WriteTsv(header, copies, checked, rows, out);
+            WriteTsv(header, fields, rows, out);
             break;
         case Format::Json:
-            WriteJson(copies, checked, rows, out);
+            WriteJson(fields, rows, out);
             break;
     }
     out.Flush();

@@ -85,6 +85,7 @@ public:
         int copySet;   // 0: none, or not compared
         int sameFile;  // 0: no other row names the file
         bool checked;
+        QStringView source;  // where a file of a saved inventory is; empty for one here
     };
     Parts RowParts(int index) const;
     // Asks the processor early for what the rows after `index` will read: their texts lie all
@@ -97,6 +98,7 @@ private:
     // The index of the text in texts_, added when new; `last` is the caller's previous answer,
     // tried first because neighbouring rows often share their texts.
     quint32 Intern(const QString& text, quint32& last);
+    QStringView Source(quint32 file) const;
 
     struct Entry {
         qint64 bytes;
@@ -135,7 +137,15 @@ inline constexpr char TsvHeader[] = "path\tsize\tmodified\ttype\tcolour\tgroup\t
 //  - TSV: one line per row, fields as in TsvHeader; backslash, tab, newline and carriage return
 //    inside a field written as \\, \t, \n and \r. Scripts rely on this.
 //  - JSON: one array of row objects, one row per line; "[]" when there is none.
-void WriteRows(Format format, bool header, bool copies, bool checked, const CompactRows& rows,
+// The fields after the search's own, each when asked for, in this order: `copies` (copy and
+// file, with --contents), `sources` (source, when saved inventories took part; a SOURCE column
+// before the path in the table), `checked` (with --select, always the last field).
+struct Fields {
+    bool copies = false;
+    bool sources = false;
+    bool checked = false;
+};
+void WriteRows(Format format, bool header, const Fields& fields, const CompactRows& rows,
                Output& out);
 
 }  // namespace tallyrook::cli

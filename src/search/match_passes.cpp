@@ -57,9 +57,13 @@ public:
         for (int k = 0; k < n; ++k) {
             const QString& folder = inventory.FileFolders.at(k);
             if (folder.constData() != lastText || folder.size() != lastSize) {
-                auto it = folders.find(folder);
+                // A folder of another machine is not the folder of that path here.
+                const FileInventory::Recorded* recorded = inventory.RecordedOf(k);
+                const QString key =
+                    recorded ? folder + QChar(0) + QString::number(recorded->source) : folder;
+                auto it = folders.find(key);
                 if (it == folders.end())
-                    it = folders.insert(folder, int(folders.size()));
+                    it = folders.insert(key, int(folders.size()));
                 id = *it;
                 lastText = folder.constData();
                 lastSize = folder.size();
@@ -268,6 +272,13 @@ private:
                 continue;
             }
             --wanted;
+            // Not here to look at: as the inventory recorded it.
+            if (const FileInventory::Recorded* recorded = s_.global.inventory.RecordedOf(k)) {
+                cached.bytes = recorded->bytes;
+                if (recorded->msecs != FileInventory::NoDate)
+                    cached.msecs = recorded->msecs;
+                continue;
+            }
             const FileMetadata read = reader.Read(s_.global.inventory.FileFolders.at(k),
                                                   s_.global.inventory.FileNames.at(k));
             cached.bytes = read.size.value_or(CachedMetadata::NoSize);

@@ -1,9 +1,15 @@
 #pragma once
 
 #include <QLocale>
+#include <QStringList>
+#include <functional>
 #include <limits>
 
 namespace tallyrook {
+
+class Global;
+class SearchHost;
+enum class StepResult;
 
 // The three criteria of a search.
 struct Criteria {
@@ -41,6 +47,11 @@ struct RunOptions {
     // similarity rule.
     QLocale locale = QLocale::system();
     ReadAheadLimits readAhead = {};
+    // Files that are not walked (saved inventories), added after the walk of the folder-list
+    // entries; told the folders walked, whose files the walk gave already. A run with these
+    // needs no folder-list entry.
+    std::function<StepResult(SearchHost&, Global&, const QStringList& walked)> addRecordedFiles =
+        {};
 };
 
 }  // namespace tallyrook

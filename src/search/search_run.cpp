@@ -36,7 +36,7 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows,
                      const RunOptions& options) {
     // Taken once: entries removed from the list during the run must not shift the walk.
     const QStringList entries = host.FolderEntries();
-    if (entries.isEmpty()) {
+    if (entries.isEmpty() && !options.addRecordedFiles) {
         // Nothing is reset: the previous run's rows and inventory stay.
         if (!Tell(host, {SearchEvent::Kind::NoFolders}))
             return RunOutcome::Abandoned;
@@ -53,12 +53,13 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows,
     // walk each folder once.
     WalkedFolders walkedFolders;
     host.SetStage(SearchStage::Walk);
+    StepResult walked = StepResult::Completed;
     for (const QString& entry : entries) {
         if (host.StopRequested()) {
             BackToRest(host);
             return RunOutcome::Stopped;
         }
-        const StepResult walked = AnalyzeFolder(entry, host, global, walkedFolders, options);
+        walked = AnalyzeFolder(entry, host, global, walkedFolders, options);
         if (walked == StepResult::Abandoned)
             return RunOutcome::Abandoned;
         if (walked == StepResult::Stopped) {
@@ -68,6 +69,15 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows,
         // A full inventory was reported by the walk; the passes still run over what it holds.
         if (walked == StepResult::Full)
             break;
+    }
+    if (walked == StepResult::Completed && options.addRecordedFiles) {
+        walked = options.addRecordedFiles(host, global, entries);
+        if (walked == StepResult::Abandoned)
+            return RunOutcome::Abandoned;
+        if (walked == StepResult::Stopped) {
+            BackToRest(host);
+            return RunOutcome::Stopped;
+        }
     }
 
     if (global.inventory.FileCount() > LargeInventoryFiles) {

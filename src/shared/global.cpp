@@ -21,6 +21,19 @@ bool FileInventory::AddRecord(const QString& folder, const QString& name, qint64
     FileFolders.append(folder);
     FileNames.append(name);
     FileSizes.append(size);
+    if (!recorded_.isEmpty())
+        recorded_.append({-1, -1, NoDate});
+    return true;
+}
+
+bool FileInventory::AddRecorded(const QString& folder, const QString& name, qint64 size,
+                                const Recorded& recorded) {
+    if (!AddRecord(folder, name, size))
+        return false;
+    // The walked files before the first recorded one get their entries only now.
+    if (recorded_.isEmpty())
+        recorded_.fill({-1, -1, NoDate}, FileCount());
+    recorded_.last() = recorded;
     return true;
 }
 
@@ -34,6 +47,8 @@ void FileInventory::ResetInventory() {
     FileNames = {};
     FileFolders = {};
     FileSizes = {};
+    recorded_ = {};
+    SourceNames = {};
 }
 
 }  // namespace tallyrook

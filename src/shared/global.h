@@ -2,6 +2,8 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <limits>
 
 namespace tallyrook {
 
@@ -35,6 +37,27 @@ public:
     // Appends one record; false (and nothing recorded) when the inventory is full.
     bool AddRecord(const QString& folder, const QString& name, qint64 size);
 
+    // A file of a saved inventory that is not here to look at: its row shows the size and date
+    // the inventory recorded and says where the file is (`source`, an index of SourceNames).
+    struct Recorded {
+        qint32 source;
+        qint64 bytes;  // -1 when unknown
+        qint64 msecs;  // the last write, UTC; NoDate when unknown
+    };
+    static constexpr qint64 NoDate = std::numeric_limits<qint64>::min();
+    bool AddRecorded(const QString& folder, const QString& name, qint64 size,
+                     const Recorded& recorded);
+    // The source texts of recorded files ("MACHINE: LABEL").
+    QStringList SourceNames;
+    // The record's place when it is a recorded file, else nothing.
+    const Recorded* RecordedOf(qsizetype k) const {
+        return k < recorded_.size() && recorded_.at(k).source >= 0 ? &recorded_.at(k) : nullptr;
+    }
+    QString SourceOf(qsizetype k) const {
+        const Recorded* recorded = RecordedOf(k);
+        return recorded ? SourceNames.at(recorded->source) : QString();
+    }
+
     QString FullPath(qsizetype k) const { return FileFolders.at(k) + FileNames.at(k); }
     // Decimal text of the size, or the empty text for NoSize.
     QString FileSizeText(qsizetype k) const;
@@ -44,6 +67,8 @@ public:
 
 private:
     qsizetype capacity_;
+    // By record, once the first recorded file came; source -1 for a file walked here.
+    QList<Recorded> recorded_;
 };
 
 // What the search run leaves for the windows: the file inventory of the last run (each row

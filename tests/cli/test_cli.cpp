@@ -16,7 +16,8 @@ namespace {
 
 const QString NoDupes = u"[No dupes] No duplicate MP3s found.\n"_qs;
 const QString Usage =
-    u"\nusage: tallyrook-cli [OPTION]... FOLDER...\nTry 'tallyrook-cli --help' for more information.\n"_qs;
+    u"\nusage: tallyrook-cli [OPTION]... [--inventory FILE]... FOLDER...\n"
+    u"       tallyrook-cli --save-inventory FILE FOLDER...\nTry 'tallyrook-cli --help' for more information.\n"_qs;
 
 // A TSV row (or a JSON one, without its separator) of a file modified when most files were.
 QString Tsv(QStringView path, QStringView size, QStringView type, QStringView colour, int group,
@@ -385,6 +386,31 @@ private Q_SLOTS:
             QVERIFY(signal != SIGINT || process.exitCode() == 130);
             QCOMPARE(process.readAllStandardOutput(), QByteArray());
         }
+    }
+
+    // Ctrl-C while an inventory is saved leaves the one before, and nothing beside it.
+    void ctrlCLeavesTheOldInventory() {
+        QTemporaryDir out(QDir::tempPath() + u"/tallyrook-inventory-XXXXXX"_qs);
+        QCOMPARE(::chmod(QFile::encodeName(out.path()).constData(), 0777), 0);
+        const QString file = out.filePath(u"saved.inv"_qs);
+        QProcess first, second;
+        Start(first, {u"-q"_qs, u"--save-inventory"_qs, file, u"d1"_qs});
+        QVERIFY(first.waitForFinished(30000));
+        QCOMPARE(first.exitCode(), 0);
+        const auto contents = [&file] {
+            QFile saved(file);
+            return saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray();
+        };
+        const QByteArray before = contents();
+        QVERIFY(!before.isEmpty());
+        Start(second, u"--save-inventory %1 d1 d2 d3"_qs.arg(file).split(u' '), Slowly(1000));
+        QVERIFY(!second.waitForFinished(600));
+        QCOMPARE(::kill(static_cast<pid_t>(second.processId()), SIGINT), 0);
+        QVERIFY(second.waitForFinished(30000));
+        QCOMPARE(second.exitCode(), 130);
+        QCOMPARE(contents(), before);
+        QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{u"saved.inv"_qs});
     }
 };
 

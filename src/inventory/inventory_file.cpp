@@ -1,0 +1,298 @@
+#include "inventory/inventory_file.h"
+
+#include <sqlite3.h>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QTemporaryFile>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+#include "shared/file_names.h"
+
+namespace tallyrook {
+
+namespace {
+
+// "TRKI" in the file's header: an inventory is told from any other SQLite file.
+constexpr int ApplicationId = 0x54524B49;
+
+const char* const Schema = R"(
+CREATE TABLE walk (machine TEXT NOT NULL, walked_at TEXT NOT NULL, program TEXT NOT NULL);
+CREATE TABLE roots (id INTEGER PRIMARY KEY, path BLOB NOT NULL);
+CREATE TABLE volumes (id INTEGER PRIMARY KEY, uuid TEXT NOT NULL, label TEXT NOT NULL,
+                      mount_point BLOB NOT NULL);
+CREATE TABLE folders (id INTEGER PRIMARY KEY, volume INTEGER NOT NULL REFERENCES volumes,
+                      path BLOB NOT NULL);
+CREATE TABLE files (id INTEGER PRIMARY KEY, folder INTEGER NOT NULL REFERENCES folders,
+                    name BLOB NOT NULL, size INTEGER, modified_ms INTEGER,
+                    modified_ns INTEGER NOT NULL, device INTEGER NOT NULL,
+                    inode INTEGER NOT NULL, links INTEGER NOT NULL);
+)";
+
+struct DatabaseCloser {
+    void operator()(sqlite3* db) const { sqlite3_close(db); }
+};
+using Database = std::unique_ptr<sqlite3, DatabaseCloser>;
+struct StatementFinalizer {
+    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+
+QString Failed(const QString& path, const char* why) {
+    return path + u": " + QString::fromUtf8(why);
+}
+
+Statement Prepare(sqlite3* db, const char* sql) {
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+    return Statement(statement);
+}
+
+void BindBytes(sqlite3_stmt* statement, int column, const QString& text) {
+    const QByteArray bytes = QFile::encodeName(text);
+    sqlite3_bind_blob64(statement, column, bytes.constData(), sqlite3_uint64(bytes.size()),
+                        SQLITE_TRANSIENT);
+}
+
+void BindText(sqlite3_stmt* statement, int column, const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text64(statement, column, utf8.constData(), sqlite3_uint64(utf8.size()),
+                        SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+QString ColumnBytes(sqlite3_stmt* statement, int column) {
+    const void* data = sqlite3_column_blob(statement, column);
+    return DecodeFileName(
+        QByteArrayView(static_cast<const char*>(data), sqlite3_column_bytes(statement, column)));
+}
+
+QString ColumnText(sqlite3_stmt* statement, int column) {
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
+                             sqlite3_column_bytes(statement, column));
+}
+
+qint64 ColumnNumber(sqlite3_stmt* statement, int column, qint64 null) {
+    return sqlite3_column_type(statement, column) == SQLITE_NULL
+               ? null
+               : qint64(sqlite3_column_int64(statement, column));
+}
+
+// Runs the statement to its end; false on an error.
+bool StepAll(sqlite3_stmt* statement) {
+    int status;
+    while ((status = sqlite3_step(statement)) == SQLITE_ROW) {
+    }
+    sqlite3_reset(statement);
+    return status == SQLITE_DONE;
+}
+
+// Whether the open database is an inventory this program reads.
+InventoryError CheckHeader(sqlite3* db, const QString& path) {
+    Statement id = Prepare(db, "PRAGMA application_id");
+    if (!id || sqlite3_step(id.get()) != SQLITE_ROW ||
+        sqlite3_column_int(id.get(), 0) != ApplicationId)
+        return {
+            InventoryError::Kind::Foreign,
+            path + u": " + QCoreApplication::translate("Inventory", "not a Tallyrook inventory")};
+    Statement version = Prepare(db, "PRAGMA user_version");
+    const int schema = version && sqlite3_step(version.get()) == SQLITE_ROW
+                           ? sqlite3_column_int(version.get(), 0)
+                           : 0;
+    if (schema > Inventory::SchemaVersion)
+        return {InventoryError::Kind::Newer,
+                path + u": " +
+                    QCoreApplication::translate("Inventory",
+                                                "made by a newer Tallyrook (inventory schema %1; "
+                                                "this one reads up to %2)")
+                        .arg(schema)
+                        .arg(Inventory::SchemaVersion)};
+    if (schema < 1)
+        return {
+            InventoryError::Kind::Foreign,
+            path + u": " + QCoreApplication::translate("Inventory", "not a Tallyrook inventory")};
+    return {};
+}
+
+InventoryError Read(sqlite3* db, const QString& path, Inventory& inventory) {
+    if (InventoryError error = CheckHeader(db, path))
+        return error;
+    const InventoryError broken{
+        InventoryError::Kind::Failed,
+        path + u": a damaged inventory: " + QString::fromUtf8(sqlite3_errmsg(db))};
+    Statement walk = Prepare(db, "SELECT machine, walked_at FROM walk");
+    if (!walk || sqlite3_step(walk.get()) != SQLITE_ROW)
+        return broken;
+    inventory.machine = ColumnText(walk.get(), 0);
+    inventory.walkedAt = QDateTime::fromString(ColumnText(walk.get(), 1), Qt::ISODateWithMs);
+    // Rows are renumbered from 0 in id order, so references need the ids' positions.
+    QHash<qint64, int> volumeAt, folderAt;
+    Statement roots = Prepare(db, "SELECT path FROM roots ORDER BY id");
+    Statement volumes = Prepare(db, "SELECT id, uuid, label, mount_point FROM volumes ORDER BY id");
+    Statement folders = Prepare(db, "SELECT id, volume, path FROM folders ORDER BY id");
+    Statement files = Prepare(db,
+                              "SELECT folder, name, size, modified_ms, modified_ns, device, "
+                              "inode, links FROM files ORDER BY id");
+    if (!roots || !volumes || !folders || !files)
+        return broken;
+    while (sqlite3_step(roots.get()) == SQLITE_ROW)
+        inventory.roots.append(ColumnBytes(roots.get(), 0));
+    while (sqlite3_step(volumes.get()) == SQLITE_ROW) {
+        volumeAt.insert(sqlite3_column_int64(volumes.get(), 0), int(inventory.volumes.size()));
+        inventory.volumes.push_back({ColumnText(volumes.get(), 1), ColumnText(volumes.get(), 2),
+                                     ColumnBytes(volumes.get(), 3)});
+    }
+    while (sqlite3_step(folders.get()) == SQLITE_ROW) {
+        const auto volume = volumeAt.constFind(sqlite3_column_int64(folders.get(), 1));
+        if (volume == volumeAt.cend())
+            return broken;
+        folderAt.insert(sqlite3_column_int64(folders.get(), 0), int(inventory.folders.size()));
+        inventory.folders.push_back({ColumnBytes(folders.get(), 2), *volume});
+    }
+    int status;
+    while ((status = sqlite3_step(files.get())) == SQLITE_ROW) {
+        sqlite3_stmt* row = files.get();
+        const auto folder = folderAt.constFind(sqlite3_column_int64(row, 0));
+        if (folder == folderAt.cend())
+            return broken;
+        inventory.files.push_back(
+            {*folder, ColumnBytes(row, 1), ColumnNumber(row, 2, -1),
+             ColumnNumber(row, 3, Inventory::NoDate), sqlite3_column_int64(row, 4),
+             quint64(sqlite3_column_int64(row, 5)), quint64(sqlite3_column_int64(row, 6)),
+             sqlite3_column_int64(row, 7)});
+    }
+    if (status != SQLITE_DONE)
+        return broken;
+    return {};
+}
+
+bool Write(sqlite3* db, const Inventory& inventory, const std::function<bool()>& keepGoing) {
+    if (sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK ||
+        sqlite3_exec(db, Schema, nullptr, nullptr, nullptr) != SQLITE_OK)
+        return false;
+    const QByteArray pragmas =
+        QByteArray("PRAGMA application_id = ") + QByteArray::number(ApplicationId) +
+        "; PRAGMA user_version = " + QByteArray::number(Inventory::SchemaVersion);
+    if (sqlite3_exec(db, pragmas.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        return false;
+    Statement walk = Prepare(db, "INSERT INTO walk VALUES (?, ?, ?)");
+    Statement root = Prepare(db, "INSERT INTO roots (path) VALUES (?)");
+    Statement volume = Prepare(db, "INSERT INTO volumes VALUES (?, ?, ?, ?)");
+    Statement folder = Prepare(db, "INSERT INTO folders VALUES (?, ?, ?)");
+    Statement file = Prepare(db, "INSERT INTO files VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    if (!walk || !root || !volume || !folder || !file)
+        return false;
+    BindText(walk.get(), 1, inventory.machine);
+    BindText(walk.get(), 2, inventory.walkedAt.toUTC().toString(Qt::ISODateWithMs));
+    BindText(walk.get(), 3, QStringLiteral("Tallyrook"));
+    if (!StepAll(walk.get()))
+        return false;
+    for (const QString& path : inventory.roots) {
+        BindBytes(root.get(), 1, path);
+        if (!StepAll(root.get()))
+            return false;
+    }
+    for (size_t i = 0; i < inventory.volumes.size(); ++i) {
+        const Inventory::Volume& v = inventory.volumes[i];
+        sqlite3_bind_int64(volume.get(), 1, sqlite3_int64(i));
+        BindText(volume.get(), 2, v.id);
+        BindText(volume.get(), 3, v.label);
+        BindBytes(volume.get(), 4, v.mountPoint);
+        if (!StepAll(volume.get()))
+            return false;
+    }
+    for (size_t i = 0; i < inventory.folders.size(); ++i) {
+        sqlite3_bind_int64(folder.get(), 1, sqlite3_int64(i));
+        sqlite3_bind_int64(folder.get(), 2, inventory.folders[i].volume);
+        BindBytes(folder.get(), 3, inventory.folders[i].path);
+        if (!StepAll(folder.get()))
+            return false;
+    }
+    sqlite3_stmt* row = file.get();
+    for (size_t i = 0; i < inventory.files.size(); ++i) {
+        if (i % 4096 == 0 && keepGoing && !keepGoing())
+            return false;
+        const Inventory::File& f = inventory.files[i];
+        sqlite3_bind_int64(row, 1, sqlite3_int64(i));
+        sqlite3_bind_int64(row, 2, f.folder);
+        BindBytes(row, 3, f.name);
+        if (f.size >= 0)
+            sqlite3_bind_int64(row, 4, f.size);
+        else
+            sqlite3_bind_null(row, 4);
+        if (f.modifiedMs != Inventory::NoDate)
+            sqlite3_bind_int64(row, 5, f.modifiedMs);
+        else
+            sqlite3_bind_null(row, 5);
+        sqlite3_bind_int64(row, 6, f.modifiedNs);
+        sqlite3_bind_int64(row, 7, sqlite3_int64(f.device));
+        sqlite3_bind_int64(row, 8, sqlite3_int64(f.inode));
+        sqlite3_bind_int64(row, 9, f.links);
+        if (!StepAll(row))
+            return false;
+    }
+    return sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+}  // namespace
+
+QString Inventory::SourceText(int volume) const {
+    const Volume& v = volumes.at(size_t(volume));
+    return machine + u": " + (v.label.isEmpty() ? v.mountPoint : v.label);
+}
+
+InventoryError LoadInventory(const QString& path, Inventory& inventory) {
+    sqlite3* raw = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    const int opened = sqlite3_open_v2(name.constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    Database db(raw);
+    if (opened != SQLITE_OK) {
+        const int error = QFileInfo::exists(path) ? 0 : ENOENT;
+        return {InventoryError::Kind::Failed,
+                error ? path + u": " + ErrorText(error) : Failed(path, sqlite3_errmsg(raw))};
+    }
+    inventory = {};
+    return Read(db.get(), path, inventory);
+}
+
+InventoryError SaveInventory(const QString& path, const Inventory& inventory,
+                             const std::function<bool()>& keepGoing) {
+    if (QFileInfo(path).exists()) {
+        // Only an inventory is replaced: a mistyped name must not cost the user a file.
+        Inventory old;
+        if (const InventoryError error = LoadInventory(path, old);
+            error.kind == InventoryError::Kind::Foreign ||
+            error.kind == InventoryError::Kind::Newer)
+            return {error.kind, error.text + u": not replaced"};
+        else if (error)
+            return error;
+    }
+    // Beside the file, so that the rename stays on its drive.
+    const QFileInfo target(path);
+    QTemporaryFile temporary(target.absolutePath() + u"/." + target.fileName() + u".XXXXXX");
+    if (!temporary.open())
+        return {InventoryError::Kind::Failed, path + u": " + temporary.errorString()};
+    temporary.close();
+    const QString written = temporary.fileName();
+    sqlite3* raw = nullptr;
+    const QByteArray name = QFile::encodeName(written);
+    const int opened = sqlite3_open_v2(name.constData(), &raw,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    Database db(raw);
+    if (opened != SQLITE_OK || !Write(db.get(), inventory, keepGoing)) {
+        const QString why = Failed(path, sqlite3_errmsg(raw));
+        db.reset();
+        return {InventoryError::Kind::Failed, keepGoing && !keepGoing() ? QString() : why};
+    }
+    if (sqlite3_close(db.release()) != SQLITE_OK)
+        return {InventoryError::Kind::Failed, Failed(path, "could not be closed")};
+    if (std::rename(name.constData(), QFile::encodeName(path).constData()) != 0)
+        return {InventoryError::Kind::Failed, path + u": " + ErrorText(errno)};
+    temporary.setAutoRemove(false);
+    return {};
+}
+
+}  // namespace tallyrook

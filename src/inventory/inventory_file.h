@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <limits>
+#include <vector>
+
+namespace tallyrook {
+
+// A saved record of a walk: what a search needs of files that are not here (another machine, a
+// drive in a drawer). Written to and read from an SQLite file; docs/inventory.md has its schema.
+struct Inventory {
+    // The schema this program writes, and the newest it reads.
+    static constexpr int SchemaVersion = 1;
+
+    struct Volume {
+        QString id;     // the file system's UUID, or machine, device and mount point without one
+        QString label;  // may be empty
+        QString mountPoint;
+    };
+    struct Folder {
+        QString path;  // ends with "/", as the walk records it
+        int volume = 0;
+    };
+    struct File {
+        int folder = 0;
+        QString name;
+        qint64 size = -1;  // as the walk recorded it; -1 when unreadable
+        // The last write as the row shows it: ms since 1970 UTC; NoDate when unknown.
+        qint64 modifiedMs = NoDate;
+        qint64 modifiedNs = 0;  // the last write to the nanosecond, to tell a changed file
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 links = 0;
+    };
+    static constexpr qint64 NoDate = std::numeric_limits<qint64>::min();
+
+    QString machine;
+    QDateTime walkedAt;  // UTC
+    QStringList roots;   // the walked folders, as given
+    std::vector<Volume> volumes;
+    std::vector<Folder> folders;  // in walk order
+    std::vector<File> files;      // in walk order
+
+    // "MACHINE: LABEL" (the mount point where the volume has no label).
+    QString SourceText(int volume) const;
+};
+
+// Why an inventory could not be read or written; empty Text() when all went well.
+struct InventoryError {
+    enum class Kind { None, Foreign, Newer, Failed };
+    Kind kind = Kind::None;
+    QString text;
+    explicit operator bool() const { return kind != Kind::None; }
+};
+
+// Reads the inventory at `path`. A file that is not an inventory, or of a newer schema, is
+// refused.
+InventoryError LoadInventory(const QString& path, Inventory& inventory);
+
+// Writes the inventory to `path` in one transaction, to a file beside it that then takes its
+// place: an interrupted write leaves the old file or none. A file at `path` that is not an
+// inventory is never replaced. `keepGoing` is asked now and then; false abandons the write.
+InventoryError SaveInventory(const QString& path, const Inventory& inventory,
+                             const std::function<bool()>& keepGoing = {});
+
+}  // namespace tallyrook
