@@ -1,6 +1,5 @@
-#include <QAction>
 #include <QAbstractItemView>
-#include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDropEvent>
@@ -268,8 +267,8 @@ private Q_SLOTS:
     }
 
     // In both windows Tab visits every control once, as the window reads: left to right, then
-    // down. Every control has a name a screen reader says, every picture button a key and a
-    // focus ring, every menu command a mnemonic of its own, in English and in German.
+    // down. Every picture button has a key and a focus ring, every menu command a mnemonic of its
+    // own, in English and in German (the AT-SPI test hears the controls' names).
     void keyboardAndScreenReaderReachEveryControl() {
         QTranslator german;
         QVERIFY(german.load(u":/i18n/tallyrook_de"_s));
@@ -292,10 +291,6 @@ private Q_SLOTS:
                     if (!w->isVisible() || !(w->focusPolicy() & Qt::TabFocus) || w->focusProxy())
                         continue;
                     controls << w->objectName();
-                    QVERIFY2(!QAccessible::queryAccessibleInterface(w)
-                                  ->text(QAccessible::Name)
-                                  .isEmpty(),
-                             qPrintable(w->objectName()));
                     if (auto* button = qobject_cast<PictureButton*>(w))
                         QVERIFY(!button->shortcut().isEmpty());
                 }
