@@ -99,11 +99,9 @@ QStringList Texts(QWidget* window) {
             texts << button->text();
         if (auto* frame = qobject_cast<QGroupBox*>(w))
             texts << frame->title();
-        for (int c = 0; qobject_cast<QAbstractItemView*>(w) && c < 5; ++c)
-            texts << qobject_cast<QAbstractItemView*>(w)
-                         ->model()
-                         ->headerData(c, Qt::Horizontal)
-                         .toString();
+        if (auto* view = qobject_cast<QAbstractItemView*>(w))
+            for (int c = 0; c < 5; ++c)
+                texts << view->model()->headerData(c, Qt::Horizontal).toString();
         for (QAction* action : w->actions())
             texts << action->text();
     }
