@@ -1,5 +1,4 @@
 #include <QAbstractItemView>
-#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -100,11 +99,9 @@ QStringList Texts(QWidget* window) {
             texts << button->text();
         if (auto* frame = qobject_cast<QGroupBox*>(w))
             texts << frame->title();
-        for (int c = 0; qobject_cast<QAbstractItemView*>(w) && c < 5; ++c)
-            texts << qobject_cast<QAbstractItemView*>(w)
-                         ->model()
-                         ->headerData(c, Qt::Horizontal)
-                         .toString();
+        if (auto* view = qobject_cast<QAbstractItemView*>(w))
+            for (int c = 0; c < 5; ++c)
+                texts << view->model()->headerData(c, Qt::Horizontal).toString();
         for (QAction* action : w->actions())
             texts << action->text();
     }
@@ -268,8 +265,8 @@ private Q_SLOTS:
     }
 
     // In both windows Tab visits every control once, as the window reads: left to right, then
-    // down. Every control has a name a screen reader says, every picture button a key and a
-    // focus ring, every menu command a mnemonic of its own, in English and in German.
+    // down. Every picture button has a key and a focus ring, every menu command a mnemonic of its
+    // own, in English and in German (the AT-SPI test hears the controls' names).
     void keyboardAndScreenReaderReachEveryControl() {
         QTranslator german;
         QVERIFY(german.load(u":/i18n/tallyrook_de"_s));
@@ -292,10 +289,6 @@ private Q_SLOTS:
                     if (!w->isVisible() || !(w->focusPolicy() & Qt::TabFocus) || w->focusProxy())
                         continue;
                     controls << w->objectName();
-                    QVERIFY2(!QAccessible::queryAccessibleInterface(w)
-                                  ->text(QAccessible::Name)
-                                  .isEmpty(),
-                             qPrintable(w->objectName()));
                     if (auto* button = qobject_cast<PictureButton*>(w))
                         QVERIFY(!button->shortcut().isEmpty());
                 }

@@ -1,4 +1,3 @@
-#include <unistd.h>
 #include <QTest>
 #include <memory>
 
@@ -8,17 +7,6 @@
 
 using namespace tallyrook;
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QByteArray Bytes(qint64 size, int seed) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (qint64 i = 0; i < size; ++i)
-        bytes[i] = char((i + seed) % 251);
-    return bytes;
-}
-
-}  // namespace
 
 class TestSelection : public QObject {
     Q_OBJECT
@@ -30,19 +18,8 @@ class TestSelection : public QObject {
 
     // A file of `size` bytes of the pattern `seed`, last written `minute` minutes after noon.
     void Write(const QString& name, qint64 size, int seed, int minute = 0) {
-        const QString path = tree->path(name);
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(Bytes(size, seed)), size);
-        QVERIFY(file.flush());
-        QVERIFY(file.setFileTime(QDateTime(QDate(2024, 5, 1), QTime(12, minute), Qt::UTC),
-                                 QFileDevice::FileModificationTime));
-    }
-    void Link(const QString& name, const QString& target) {
-        QDir().mkpath(QFileInfo(tree->path(name)).path());
-        QVERIFY(::link(QFile::encodeName(tree->path(target)),
-                       QFile::encodeName(tree->path(name))) == 0);
+        tree->write(name, test::Pattern(size, seed),
+                    QDateTime(QDate(2024, 5, 1), QTime(12, minute), Qt::UTC));
     }
     // Lists `names`, compares their contents and makes the choice of them.
     void Compare() {
@@ -58,7 +35,7 @@ class TestSelection : public QObject {
     void LinkedPair(const QString& a, const QString& b, const QString& other, int seed,
                     int minute = 0) {
         Write(a, 5000, 1);
-        Link(b, a);
+        tree->hardLink(b, a);
         Write(other, 5000, seed, minute);
         names = {a, other, b};
         Compare();
@@ -115,7 +92,7 @@ private Q_SLOTS:
 
     void fileWithNamesOutsideTheListFreesNothing() {
         Write(u"a"_s, 5000, 1);
-        Link(u"unlisted"_s, u"a"_s);
+        tree->hardLink(u"unlisted"_s, u"a"_s);
         Write(u"copy"_s, 5000, 1);
         names = {u"a"_s, u"copy"_s};
         Compare();

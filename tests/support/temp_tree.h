@@ -1,6 +1,7 @@
 #pragma once
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -31,7 +32,19 @@ public:
         if (mtime.isValid())
             QVERIFY(f.setFileTime(mtime, QFileDevice::FileModificationTime));
     }
+    // A file holding `bytes`, its last-write time `mtime` when valid.
+    void write(const QString& relative, const QByteArray& bytes, const QDateTime& mtime = {}) {
+        file(relative);
+        QFile f(path(relative));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush());
+        if (mtime.isValid())
+            QVERIFY(f.setFileTime(mtime, QFileDevice::FileModificationTime));
+    }
     void link(const QString& at, const QString& target) { QVERIFY(QFile::link(target, path(at))); }
+    void hardLink(const QString& at, const QString& target) {
+        QDir().mkpath(QFileInfo(path(at)).path());
+        QVERIFY(::link(QFile::encodeName(path(target)), QFile::encodeName(path(at))) == 0);
+    }
     // An empty file, or given S_IFIFO a named pipe, named in raw bytes (which need not be UTF-8).
     void rawFile(const QByteArray& relative, mode_t type = S_IFREG) {
         QVERIFY2(::mknod(QByteArray(rawRoot() + '/' + relative).constData(), type | 0600, 0) == 0,
@@ -41,5 +54,13 @@ public:
 private:
     QTemporaryDir dir_{QDir::tempPath() + u"/tallyrook-tree-XXXXXX"};
 };
+
+// Bytes that repeat only every 251, so that a chunk read at the wrong offset shows.
+inline QByteArray Pattern(qint64 size, int seed = 0) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qint64 i = 0; i < size; ++i)
+        bytes[i] = char((i + seed) % 251);
+    return bytes;
+}
 
 }  // namespace tallyrook::test
