@@ -19,8 +19,8 @@ lines() { find "$@" -print0 | xargs -0 cat | grep -cv '^\s*$'; }
 code=$(lines src \( -name '*.cpp' -o -name '*.h' \))
 tests=$(lines tests \( -name '*.cpp' -o -name '*.h' -o -name '*.sh' \))
 echo "tests $tests lines, code $code lines: $((100 * tests / code))%"
-if [ $((100 * tests)) -gt $((35 * code)) ]; then
-    echo "the tests are more than 35% of the code (see CONTRIBUTING.md)" >&2
+if [ $((100 * tests)) -gt $((37 * code)) ]; then
+    echo "the tests are more than 37% of the code (see CONTRIBUTING.md)" >&2
     exit 1
 fi
 
