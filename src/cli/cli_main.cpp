@@ -542,7 +542,8 @@ int RunCli(int argc, char** argv) {
         if (outcome != RunOutcome::ResultsShown && outcome != RunOutcome::NothingFitted)
             status = ExitNoRows;
         // JSON says "none" as an empty array, a TSV header stands alone; the table prints nothing.
-        if (status == ExitRows || request.format == Format::Json || request.header) {
+        if ((status == ExitRows && rows.RowCount() > 0) || request.format == Format::Json ||
+            request.header) {
             Output out(STDOUT_FILENO);
             WriteRows(request.format, request.header,
                       {request.contents, !inventories.empty(), request.select.has_value()}, rows,

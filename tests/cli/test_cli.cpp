@@ -190,8 +190,7 @@ private Q_SLOTS:
         row("max rows inside a group", "--size --max-rows 4 --tsv d1 d2 k1 k2 k3", 0,
             songs(u"Size", u"light red", 1), full.arg(4));
         // Duplicates found, none of them listable: not "none found".
-        row("first group larger than the list", "--size --max-rows 2 --tsv k1 k2 k3", 0, {},
-            full.arg(2));
+        row("first group larger than the list", "--size --max-rows 2 k1 k2 k3", 0, {}, full.arg(2));
         // A folder argument is the folder its bytes name (a byte-order mark kept, "--" ends the
         // options); every folder that can be searched is, but the answer is not clean.
         row("folders by their bytes",
