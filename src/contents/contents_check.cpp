@@ -97,15 +97,15 @@ private:
     std::vector<std::vector<int>> sets_;  // paths of each copy set
     std::list<int> open_;                 // units with an open file, least recently read first
     std::vector<Buffer> spare_;
-    std::unordered_map<quint64, bool> mayPrefetch_;
+    std::unordered_map<quint64, bool> local_;  // by device: OnLocalFileSystem()
     qint64 bytesRead_ = 0;
 
     bool Stopping() const { return stop_.load(std::memory_order_relaxed); }
     // Asked once per file system (by device).
-    bool MayPrefetchOn(const Path& path) {
-        const auto [at, added] = mayPrefetch_.try_emplace(path.look.id.device, false);
+    bool OnLocal(const Path& path) {
+        const auto [at, added] = local_.try_emplace(path.look.id.device, false);
         if (added)
-            at->second = MayPrefetch(files_[path.firstEntry].path);
+            at->second = OnLocalFileSystem(files_[path.firstEntry].path);
         return at->second;
     }
     const QString& PathText(int p) const { return files_[paths_[size_t(p)].firstEntry].path; }
@@ -183,17 +183,13 @@ private:
     void MakeUnits() {
         QMultiHash<std::pair<quint64, quint64>, int> byId;
         QHash<QString, int> byName;
-        QHash<quint64, bool> uniqueIds;  // by device
         for (int p = 0; p < int(paths_.size()); ++p) {
             Path& path = paths_[size_t(p)];
             if (!path.pending)
                 continue;
             int u = int(units_.size());
             const FileIdentity& id = path.look.id;
-            auto unique = uniqueIds.find(id.device);
-            if (unique == uniqueIds.end())
-                unique = uniqueIds.insert(id.device, UniqueFileIds(PathText(p)));
-            if (*unique) {
+            if (OnLocal(path)) {
                 const auto key = std::pair{id.device, id.inode};
                 for (auto at = byId.constFind(key); at != byId.cend() && at.key() == key; ++at) {
                     const Look& first = paths_[size_t(units_[size_t(*at)].firstPath)].look;
@@ -292,7 +288,7 @@ private:
                     (prefetched > 0 && SizeOf(order[prefetched - 1]) == bytes) ||
                     (prefetched + 1 < order.size() && SizeOf(order[prefetched + 1]) == bytes);
                 const Path& first = paths_[size_t(units_[size_t(u)].firstPath)];
-                if (shared && bytes > 0 && MayPrefetchOn(first))
+                if (shared && bytes > 0 && OnLocal(first))
                     Prefetch(PathText(units_[size_t(u)].firstPath),
                              std::min(bytes, options_.maxChunk));
             }

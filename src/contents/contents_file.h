@@ -20,10 +20,13 @@ struct Look {
     bool sparse = false;  // has holes: fewer bytes stored than its size
 };
 
-// True where the drive holding `path` gives each file a number of its own, so that two paths with
-// one device and inode can be one file. Not on FUSE or network drives, which pass on what their
-// server says: a view of several disks may give two files one number.
-bool UniqueFileIds(const QString& path);
+// True where the file system holding `path` is on this machine's own disks. Only there does each
+// file have a number of its own, so that two paths with one device and inode can be one file, and
+// may the system be asked to read ahead. Not on FUSE or network file systems: their server passes
+// on numbers (a view of several disks may give two files one), and the next open of a file asked
+// ahead waits, unkillable, for pages asked of a server that may never answer. False where the
+// system cannot tell.
+bool OnLocalFileSystem(const QString& path);
 
 Look LookAt(const QString& path);
 // The path with its folder resolved (links and "..") and its name as it is: two paths of one
@@ -49,13 +52,9 @@ qint64 DataFrom(OpenedFile& file, qint64 offset);
 // Whether the open file and the path are still the file `look` saw, unchanged.
 bool StillSame(OpenedFile* file, const QString& path, const Look& look);
 
-// Whether the system may be asked to read ahead on the file system that holds `path`. Not where a
-// server answers the reads (FUSE, network file systems): there the next open of the file waits,
-// unkillable, for the pages asked of a server that may never answer.
-bool MayPrefetch(const QString& path);
 // Asks the system to start reading the first `length` bytes of a file that is read soon, so that
 // the disk works on several files at once. Reads nothing into the program. Only where
-// MayPrefetch().
+// OnLocalFileSystem().
 void Prefetch(const QString& path, qint64 length);
 // How many files the check may keep open at once.
 int OpenFileLimit();

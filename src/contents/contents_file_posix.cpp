@@ -88,7 +88,7 @@ bool ServedFromAfar(const QString& path) {
 
 }  // namespace
 
-bool UniqueFileIds(const QString& path) {
+bool OnLocalFileSystem(const QString& path) {
     return !ServedFromAfar(path);
 }
 
@@ -172,10 +172,6 @@ bool StillSame(OpenedFile* file, const QString& path, const Look& look) {
         return false;
     // The path must still name it: a file put in its place is not what was read.
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && Unchanged(info, look);
-}
-
-bool MayPrefetch(const QString& path) {
-    return !ServedFromAfar(path);
 }
 
 void Prefetch(const QString& path, qint64 length) {

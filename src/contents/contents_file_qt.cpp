@@ -37,7 +37,7 @@ bool Unchanged(const QFileInfo& info, const Look& look) {
 
 }  // namespace
 
-bool UniqueFileIds(const QString& path) {
+bool OnLocalFileSystem(const QString& path) {
     Q_UNUSED(path);
     return false;
 }
@@ -85,11 +85,6 @@ qint64 DataFrom(OpenedFile& file, qint64 offset) {
 bool StillSame(OpenedFile* file, const QString& path, const Look& look) {
     Q_UNUSED(file);
     return Unchanged(QFileInfo(path), look);
-}
-
-bool MayPrefetch(const QString& path) {
-    Q_UNUSED(path);
-    return false;
 }
 
 void Prefetch(const QString& path, qint64 length) {

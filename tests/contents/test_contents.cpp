@@ -338,8 +338,8 @@ private Q_SLOTS:
         test::HungView view(tree->root());
         if (!view.Missing().isEmpty())
             QSKIP(qPrintable(view.Missing()));
-        QVERIFY(contents_detail::MayPrefetch(tree->path(u"a"_s)));
-        QVERIFY(!contents_detail::MayPrefetch(view.path(u"a"_s)));
+        QVERIFY(contents_detail::OnLocalFileSystem(tree->path(u"a"_s)));
+        QVERIFY(!contents_detail::OnLocalFileSystem(view.path(u"a"_s)));
         auto check = std::make_unique<ContentsCheck>(
             QList<ContentsFile>{{view.path(u"a"_s), 70'000, {}}, {view.path(u"b"_s), 70'000, {}}});
         check->Start();
