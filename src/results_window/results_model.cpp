@@ -286,27 +286,21 @@ QString ResultsModel::CopiesTip(int row) const {
         return tr(
             "An empty file: no copy of anything, and trashing it frees no space. The "
             "helpers never check it.");
+    // A paragraph of a heading and the first paths, one a line.
     QString tip;
-    const QList<int> names = files.OtherNames(p);
-    if (!names.isEmpty()) {
-        tip = tr("The same file, by another name (trashing one name frees no space):");
-        for (const int other : names.mid(0, TipPaths))
+    const auto add = [&](const QString& heading, const QList<int>& paths) {
+        if (paths.isEmpty())
+            return;
+        tip += (tip.isEmpty() ? QString() : QStringLiteral("\n\n")) + heading;
+        for (const int other : paths.mid(0, TipPaths))
             tip += u'\n' + files.Path(other);
-        if (names.size() > TipPaths)
+        if (paths.size() > TipPaths)
             tip +=
-                u'\n' + tr("and %1 more").arg(QLocale::system().toString(names.size() - TipPaths));
-    }
-    const QList<int> others = files.OtherCopies(p);
-    if (!others.isEmpty()) {
-        if (!tip.isEmpty())
-            tip += QStringLiteral("\n\n");
-        tip += tr("The same contents as:");
-        for (const int other : others.mid(0, TipPaths))
-            tip += u'\n' + files.Path(other);
-        if (others.size() > TipPaths)
-            tip +=
-                u'\n' + tr("and %1 more").arg(QLocale::system().toString(others.size() - TipPaths));
-    }
+                u'\n' + tr("and %1 more").arg(QLocale::system().toString(paths.size() - TipPaths));
+    };
+    add(tr("The same file, by another name (trashing one name frees no space):"),
+        files.OtherNames(p));
+    add(tr("The same contents as:"), files.OtherCopies(p));
     if (!tip.isEmpty())
         return tip;
     const auto found = contents_.constFind(path);
