@@ -22,8 +22,8 @@
 #include <cmath>
 #include <unordered_set>
 
-#include "passes/reference_passes.h"
-#include "search/match_passes.h"
+#include "match/match_passes.h"
+#include "match/reference_passes.h"
 #include "search/result_list.h"
 #include "shared/global.h"
 #include "support/recording_host.h"

@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "minimal_walker.h"
-#include "search/walk.h"
 #include "settings/setting_keys.h"
 #include "settings/settings_store.h"
 #include "shared/global.h"
 #include "support/recording_host.h"
+#include "walk/walk.h"
 
 namespace {
 

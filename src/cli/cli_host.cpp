@@ -6,7 +6,7 @@
 #include <csignal>
 #include <ctime>
 
-#include "search/event_texts.h"
+#include "host_texts/event_texts.h"
 #include "search/formats.h"
 #include "shared/program.h"
 
@@ -98,8 +98,9 @@ CliHost::CliHost(QStringList folders, Stderr& err, bool quiet, const QLocale& lo
     timings_ = qEnvironmentVariableIntValue("TALLYROOK_TIMINGS") != 0;
 }
 
-void CliHost::SetStage(SearchStage stage) {
+void CliHost::SetStage(SearchStage stage, const QString& folder) {
     err_.ShowProgress(stage != SearchStage::Idle);
+    err_.SetCaption(StageCaption(stage, folder));
     if (stage == stage_)
         return;
     EndTimings();

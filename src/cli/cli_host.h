@@ -41,8 +41,7 @@ public:
 
     QStringList FolderEntries() override { return folders_; }
 
-    void SetStage(SearchStage stage) override;
-    void SetCaption(const QString& caption) override { err_.SetCaption(caption); }
+    void SetStage(SearchStage stage, const QString& folder = {}) override;
     void SetProgress(int percent) override { err_.SetProgress(percent); }
     void SetBusy(bool) override {}
     void SetRunning(bool) override {}

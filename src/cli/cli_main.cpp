@@ -22,16 +22,16 @@
 #include "contents/contents_texts.h"
 #include "inventory/inventory_file.h"
 #include "inventory/inventory_search.h"
+#include "run/search_run.h"
 #include "search/file_functions.h"
 #include "search/result_list.h"
 #include "search/run_options.h"
-#include "search/search_run.h"
-#include "search/walk.h"
 #include "selection/copy_choice.h"
 #include "shared/file_names.h"
 #include "shared/global.h"
 #include "shared/program.h"
 #include "shared/translations.h"
+#include "walk/walk.h"
 
 namespace tallyrook::cli {
 

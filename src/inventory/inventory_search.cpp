@@ -9,8 +9,8 @@
 #include "search/file_functions.h"
 #include "search/search_events.h"
 #include "search/search_host.h"
-#include "search/walk.h"
 #include "shared/global.h"
+#include "walk/walk.h"
 
 namespace tallyrook {
 

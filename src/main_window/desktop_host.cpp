@@ -3,9 +3,9 @@
 #include <QApplication>
 #include <utility>
 
+#include "host_texts/event_texts.h"
 #include "main_window/dialogs.h"
 #include "main_window/form1.h"
-#include "search/event_texts.h"
 #include "search/run_options.h"
 #include "settings/setting_keys.h"
 #include "settings/settings_store.h"
@@ -20,14 +20,11 @@ QStringList DesktopHost::FolderEntries() {
     return form_.FolderEntries();
 }
 
-void DesktopHost::SetStage(SearchStage stage) {
+void DesktopHost::SetStage(SearchStage stage, const QString& folder) {
     if (stage != SearchStage::Walk)
         ReportSkippedNames();
-}
-
-void DesktopHost::SetCaption(const QString& caption) {
     if (!form_.IsClosing())
-        form_.setWindowTitle(caption);
+        form_.setWindowTitle(StageCaption(stage, folder));
 }
 
 void DesktopHost::SetProgress(int percent) {

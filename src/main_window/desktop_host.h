@@ -24,8 +24,7 @@ public:
 
     QStringList FolderEntries() override;
 
-    void SetStage(SearchStage stage) override;
-    void SetCaption(const QString& caption) override;
+    void SetStage(SearchStage stage, const QString& folder = {}) override;
     void SetProgress(int percent) override;
     void SetBusy(bool busy) override;
     void SetRunning(bool running) override;

@@ -7,8 +7,8 @@
 
 namespace tallyrook {
 
-// What a run is doing. Captions say it to a person; this says it to a host that shows it its own
-// way (tallyrook-cli's progress line and stage timings).
+// What a run is doing. The engine never words it: each host shows it its own way (the window's
+// caption, tallyrook-cli's progress line and stage timings).
 enum class SearchStage { Idle, Walk, ExactFilename, ExactFilesize, SimilarFilename };
 
 // Everything a search run needs of a window. The desktop program, tallyrook-cli and the tests
@@ -21,9 +21,9 @@ public:
     // The folder-list entries' texts, in list order, taken once when the run starts.
     virtual QStringList FolderEntries() = 0;
 
-    // The run entered a stage, before the stage's caption; Idle when it is back at rest.
-    virtual void SetStage(SearchStage stage) { Q_UNUSED(stage); }
-    virtual void SetCaption(const QString& caption) = 0;
+    // The run entered a stage; Idle when it is back at rest. While walking, `folder` is the
+    // folder-list entry being walked, as the list holds it, and empty once it is done.
+    virtual void SetStage(SearchStage stage, const QString& folder = {}) = 0;
     virtual void SetProgress(int percent) = 0;  // 0 to 100
     // Wait pointer on (walk) or back to normal (end of the run).
     virtual void SetBusy(bool busy) = 0;

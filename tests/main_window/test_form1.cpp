@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include "host_texts/event_texts.h"
 #include "main_window/dialogs.h"
 #include "main_window/folder_list.h"
 #include "main_window/form1.h"
@@ -19,7 +20,6 @@
 #include "results_window/form4.h"
 #include "results_window/form4_names.h"
 #include "results_window/results_model.h"
-#include "search/event_texts.h"
 #include "search/search_host.h"
 #include "settings/settings_store.h"
 #include "shared/global.h"

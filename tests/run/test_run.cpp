@@ -1,12 +1,11 @@
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QTest>
 
-#include "search/event_texts.h"
+#include "host_texts/event_texts.h"
+#include "run/search_run.h"
 #include "search/result_list.h"
 #include "search/run_options.h"
-#include "search/search_run.h"
 #include "shared/global.h"
 #include "support/recording_host.h"
 #include "support/test_env.h"
@@ -15,7 +14,10 @@ using namespace tallyrook;
 
 namespace {
 
-const QString Caption = u"caption:Tallyrook"_qs;
+// The passes' stages by the short names a transcript gives them.
+const QHash<QString, QString> Stages = {{u"ExactFilename"_qs, u"Name"_qs},
+                                        {u"ExactFilesize"_qs, u"Size"_qs},
+                                        {u"SimilarFilename"_qs, u"Close"_qs}};
 const char* const Outcomes[] = {"EmptyFolderList", "Declined",      "Stopped",  "NoDuplicates",
                                 "ResultsShown",    "NothingFitted", "Abandoned"};
 
@@ -34,7 +36,7 @@ class TestRun : public QObject {
     QTemporaryDir dir_{QFileInfo(u"/dev/shm"_qs).isWritable()
                            ? u"/dev/shm/tallyrook-run-XXXXXX"_qs
                            : QDir::tempPath() + u"/tallyrook-run-XXXXXX"_qs};
-    QHash<QString, QString> captions_;  // by the short names a transcript gives them
+    QHash<QString, QString> shortNames_;  // "Walk:" and a folder-list entry, by its short name
 
 private Q_SLOTS:
     void initTestCase() {
@@ -53,10 +55,7 @@ private Q_SLOTS:
         for (const QString& folder : {u"p"_qs, u"q"_qs, u"r"_qs})
             MakeFile(dir_.filePath(u"trio/"_qs + folder + u"/same.txt"_qs));
         for (const QString& name : {u"one"_qs, u"two"_qs, u"trio"_qs, u"a"_qs, u"b"_qs, u"c"_qs})
-            captions_[Caption % u" [Analyzing " % dir_.filePath(name) % u" folder]"] = name;
-        captions_[Caption + u" [Finding duplicates - Exact Filename]"] = u"Name"_qs;
-        captions_[Caption + u" [Finding duplicates - Exact Filesize]"] = u"Size"_qs;
-        captions_[Caption + u" [Finding duplicates - Similar Filename]"] = u"Close"_qs;
+            shortNames_[u"Walk:" + dir_.filePath(name)] = name;
     }
 
     // Set-up: the folder entries; every criterion unless "none"; the question answered No with
@@ -106,7 +105,9 @@ private Q_SLOTS:
         for (const QString& word : words) {
             const QString when = word.section(u'@', 1);
             if (!when.isEmpty())
-                (word.startsWith(u"stop@") ? stopAt : abandonAt) = captions_.key(when);
+                (word.startsWith(u"stop@") ? stopAt : abandonAt) =
+                    u"stage:" +
+                    (Stages.key(when).isEmpty() ? shortNames_.key(when) : Stages.key(when));
             else if (word.size() == 1 || word == u"one" || word == u"two" || word == u"trio")
                 host.folderEntries.append(dir_.filePath(word));
         }
@@ -118,20 +119,24 @@ private Q_SLOTS:
         host.onPoll = [&](int) { host.stopRequested |= host.calls.contains(stopAt); };
         const RunOutcome outcome = RunSearch(host, global, rows, host.options);
 
-        // What a user notices (no polls, progress steps or event processing but the last reset and
-        // event), in short names; the outcome, files and rows.
-        static const QRegularExpression unnoticed(u"(\\w+\\?|progress:[1-9]\\d*|events) "_qs);
-        QStringList calls;
-        for (const QString& call : std::as_const(host.calls))
-            calls.append(call.startsWith(u"event:") ? u'[' % call.sliced(6) % u']'
-                         : call.startsWith(u"ask:") ? u'[' % call % u']'
-                                                    : captions_.value(call, call));
-        QString text = calls.join(u' ')
-                           .remove(unnoticed)
-                           .replace(u"running:0 caption:Tallyrook progress:0 busy:0"_qs, u"rest"_qs)
-                           .remove(u"progress:0 "_qs)
-                           .replace(u"clearstop running:1"_qs, u"start"_qs)
-                           .replace(u"busy:1 caption:Tallyrook"_qs, u"done"_qs);
+        // What a user notices, in short names: no polls, event processing or progress but the
+        // resets to 0; the running, busy and reset calls of the run's start and end.
+        QStringList noticed;
+        for (const QString& call : std::as_const(host.calls)) {
+            const QString name = call.section(u':', 0, 0), detail = call.section(u':', 1);
+            if (name == u"stage")
+                noticed.append(detail == u"Walk" ? u"done"_qs
+                               : detail == u"Idle"
+                                   ? u"rest"_qs
+                                   : Stages.value(detail, shortNames_.value(detail)));
+            else if (name == u"clearstop")
+                noticed.append(u"start"_qs);
+            else if (name == u"event" || name == u"ask")
+                noticed.append(u'[' % (name == u"ask" ? call : detail) % u']');
+            else if (name == u"results" || (name == u"events" && &call == &host.calls.last()))
+                noticed.append(name);
+        }
+        const QString text = noticed.join(u' ');
         QCOMPARE(text % u" = " % QLatin1String(Outcomes[int(outcome)]) % u", " %
                      QString::number(global.inventory.FileCount()) % u" files, " %
                      QString::number(rows.RowCount()) % u" rows",

@@ -34,7 +34,13 @@ public:
         Note(u"entries?"_qs);
         return folderEntries;
     }
-    void SetCaption(const QString& text) override { Note(u"caption:" + text); }
+    // "stage:NAME", then ":FOLDER" while a folder-list entry is walked.
+    void SetStage(SearchStage stage, const QString& folder = {}) override {
+        static const char* const stages[] = {"Idle", "Walk", "ExactFilename", "ExactFilesize",
+                                             "SimilarFilename"};
+        Note(u"stage:"_qs + QLatin1StringView(stages[int(stage)]) +
+             (folder.isEmpty() ? QString() : u':' + folder));
+    }
     void SetProgress(int n) override { Note(u"progress:" + QString::number(n)); }
     void SetBusy(bool on) override { Note(u"busy:" + QString::number(on)); }
     void SetRunning(bool on) override { Note(u"running:" + QString::number(on)); }

@@ -9,9 +9,9 @@
 #include <QTest>
 
 #include "search/file_functions.h"
-#include "search/walk.h"
+#include "walk/walk.h"
 #ifndef TALLYROOK_PORTABLE
-#include "search/read_ahead.h"
+#include "walk/read_ahead.h"
 #endif
 #include "shared/global.h"
 #include "support/recording_host.h"

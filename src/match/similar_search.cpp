@@ -1,4 +1,4 @@
-#include "search/similar_search.h"
+#include "match/similar_search.h"
 
 #include <QHash>
 #include <algorithm>

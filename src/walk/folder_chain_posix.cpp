@@ -10,10 +10,10 @@
 #include <cstring>
 #include <deque>
 
-#include "search/folder_chain.h"
 #include "search/open_by_parts_posix.h"
-#include "search/read_ahead.h"
 #include "shared/global.h"
+#include "walk/folder_chain.h"
+#include "walk/read_ahead.h"
 
 namespace tallyrook::walk_detail {
 

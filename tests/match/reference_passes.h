@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search/match_passes.h"
+#include "match/match_passes.h"
 #include "search/result_list.h"
 #include "search/run_options.h"
 #include "search/search_host.h"

@@ -5,7 +5,8 @@
 #include <memory>
 
 #include "search/run_options.h"
-#include "search/walk.h"
+#include "walk/walk.h"
+#include "walk/walk_queue.h"
 
 namespace tallyrook::walk_detail {
 

@@ -4,8 +4,13 @@
 #include <QString>
 
 #include "search/search_events.h"
+#include "search/search_host.h"
 
 namespace tallyrook {
+
+// The caption of a stage of a run: the program's name, and while it works, what it is doing
+// (`folder`: the folder-list entry being walked).
+QString StageCaption(SearchStage stage, const QString& folder);
 
 // The desktop program's words for what a search run tells it: a message box's title and text.
 // The run itself never uses them; tallyrook-cli quotes some on stderr.

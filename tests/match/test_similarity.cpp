@@ -1,7 +1,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 
-#include "search/similarity.h"
+#include "match/similarity.h"
 #include "support/reference_rule.h"
 #include "support/test_env.h"
 

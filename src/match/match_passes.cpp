@@ -1,4 +1,4 @@
-#include "search/match_passes.h"
+#include "match/match_passes.h"
 
 #include <QHash>
 #include <QLocale>
@@ -9,13 +9,13 @@
 #include <optional>
 #include <vector>
 
+#include "match/similar_search.h"
 #include "search/breather.h"
 #include "search/file_functions.h"
 #include "search/formats.h"
 #include "search/result_list.h"
 #include "search/run_options.h"
 #include "search/search_host.h"
-#include "search/similar_search.h"
 #include "shared/global.h"
 
 // The passes give the rows of comparing every pair of inventory entries in order (anchor a, then

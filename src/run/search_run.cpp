@@ -1,25 +1,19 @@
-#include "search/search_run.h"
+#include "run/search_run.h"
 
-#include <QCoreApplication>
-
-#include "search/match_passes.h"
+#include "match/match_passes.h"
 #include "search/result_list.h"
 #include "search/run_options.h"
 #include "search/search_host.h"
-#include "search/walk.h"
 #include "shared/global.h"
-#include "shared/program.h"
+#include "walk/walk.h"
 
 namespace tallyrook {
 
 namespace {
 
-const QString AppTitle = ProgramName;
-
 void BackToRest(SearchHost& host) {
     host.SetStage(SearchStage::Idle);
     host.SetRunning(false);
-    host.SetCaption(AppTitle);
     host.SetProgress(0);
     host.SetBusy(false);
 }
@@ -52,7 +46,6 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows,
     // Overlapping entries (a folder twice, a folder and its subfolder, a link to a listed folder)
     // walk each folder once.
     WalkedFolders walkedFolders;
-    host.SetStage(SearchStage::Walk);
     StepResult walked = StepResult::Completed;
     for (const QString& entry : entries) {
         if (host.StopRequested()) {
@@ -71,6 +64,7 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows,
             break;
     }
     if (walked == StepResult::Completed && options.addRecordedFiles) {
+        host.SetStage(SearchStage::Walk);
         walked = options.addRecordedFiles(host, global, entries);
         if (walked == StepResult::Abandoned)
             return RunOutcome::Abandoned;
@@ -99,23 +93,14 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows,
     StepResult passed = StepResult::Completed;
     if (options.criteria.exactFilename) {
         host.SetStage(SearchStage::ExactFilename);
-        host.SetCaption(
-            AppTitle + u' ' +
-            QCoreApplication::translate("SearchRun", "[Finding duplicates - Exact Filename]"));
         passed = passes.ExactFilenamePass();
     }
     if (passed == StepResult::Completed && options.criteria.exactFilesize) {
         host.SetStage(SearchStage::ExactFilesize);
-        host.SetCaption(
-            AppTitle + u' ' +
-            QCoreApplication::translate("SearchRun", "[Finding duplicates - Exact Filesize]"));
         passed = passes.ExactFilesizePass();
     }
     if (passed == StepResult::Completed && options.criteria.similarFilename) {
         host.SetStage(SearchStage::SimilarFilename);
-        host.SetCaption(
-            AppTitle + u' ' +
-            QCoreApplication::translate("SearchRun", "[Finding duplicates - Similar Filename]"));
         passed = passes.SimilarFilenamePass();
     }
     if (passed == StepResult::Abandoned)

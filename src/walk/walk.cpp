@@ -1,6 +1,5 @@
-#include "search/walk.h"
+#include "walk/walk.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QtGlobal>
 #include <algorithm>
@@ -9,20 +8,17 @@
 #include <utility>
 
 #include "search/file_functions.h"
-#include "search/folder_chain.h"
 #include "search/run_options.h"
 #include "search/search_host.h"
 #include "shared/file_names.h"
 #include "shared/global.h"
-#include "shared/program.h"
+#include "walk/folder_chain.h"
 
 namespace tallyrook {
 
 namespace walk_detail {
 
 namespace {
-
-const QString AppTitle = ProgramName;
 
 // Inside one folder the host gets its events every this many entries, so that a folder of a
 // million files does not freeze the window. The host throttles by time itself; this only keeps
@@ -231,8 +227,7 @@ StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
         return StepResult::Completed;
 
     const QString root = QueuePath(folder);
-    host.SetCaption(AppTitle + u' ' +
-                    QCoreApplication::translate("Walk", "[Analyzing %1 folder]").arg(folder));
+    host.SetStage(SearchStage::Walk, folder);
 
     WalkQueue queue;
     QueuedFolder first;
@@ -280,7 +275,7 @@ StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
         return EndedEarly(StepResult::Full, host, global);
 
     host.SetProgress(100);
-    host.SetCaption(AppTitle);
+    host.SetStage(SearchStage::Walk);
     return StepResult::Completed;
 }
 

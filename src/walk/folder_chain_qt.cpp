@@ -6,9 +6,9 @@
 #include <cerrno>
 
 #include "search/file_functions.h"
-#include "search/folder_chain.h"
 #include "shared/file_names.h"
 #include "shared/global.h"
+#include "walk/folder_chain.h"
 
 namespace tallyrook::walk_detail {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "search/similarity.h"
+#include "match/similarity.h"
 
 namespace tallyrook {
 

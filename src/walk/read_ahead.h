@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "search/folder_chain.h"
-#include "search/walk.h"
+#include "walk/folder_chain.h"
+#include "walk/walk_queue.h"
 
 struct dirent;
 

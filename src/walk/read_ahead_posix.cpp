@@ -1,6 +1,6 @@
 // The read-ahead's workers, with the POSIX descriptor calls: each folder opened relative to its
 // parent without following a link, as the walk opens it.
-#include "search/read_ahead.h"
+#include "walk/read_ahead.h"
 
 #include <dirent.h>
 #include <fcntl.h>

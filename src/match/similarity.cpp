@@ -1,4 +1,4 @@
-#include "search/similarity.h"
+#include "match/similarity.h"
 
 #include <QHashFunctions>
 #include <algorithm>

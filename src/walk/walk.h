@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QByteArray>
 #include <QSet>
 #include <QString>
 #include <utility>
-#include <vector>
 
 #include "search/step_result.h"
 
@@ -36,38 +34,17 @@ private:
     QSet<QString> paths_;
 };
 
-// Walks one folder-list entry (its text as the list holds it) and appends a record for every
+// Walks one folder-list entry (its text as the list holds it), reporting the Walk stage with it
+// and then without it once done, and appends a record for every
 // plain file of the folder and all its subfolders to the inventory, with its size while Exact
 // Filesize is ticked in `options`. `walked` lives for the whole run.
 StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global,
                          WalkedFolders& walked, const RunOptions& options);
 
-// The walk's pieces, open for tests. AnalyzeFolder is all the rest of the program needs.
 namespace walk_detail {
-
 // The queue path of a folder-list entry: one trailing "/" dropped, then one appended, so "/"
-// stays "/".
+// stays "/". What lies below it was walked with it.
 QString QueuePath(const QString& entry);
-
-// A folder waiting for the listing pass, with the plain files its enumeration found. Keeping
-// them spares the listing pass a second read of the folder.
-struct QueuedFolder {
-    QString path;     // ends with "/"; shared by the folder's records
-    QByteArray name;  // as the file system spells it: relative to the parent, the whole path for
-                      // the root
-    int depth = 0;    // 0 for the root
-    quint64 device = 0, inode = 0;  // as the enumeration found it; the portable walk leaves 0
-    bool opened = false;            // false: it could not be read and counts as empty
-    QByteArray files;               // file names as the file system spells them, each NUL-ended
-    qsizetype fileCount = 0;
-    // Their sizes as the enumeration read them (NoSize: unreadable), when Exact Filesize was
-    // ticked as the walk began; empty otherwise.
-    std::vector<qint64> sizes;
-};
-
-// Folders in depth-first pre-order, root first.
-using WalkQueue = std::vector<QueuedFolder>;
-
 }  // namespace walk_detail
 
 }  // namespace tallyrook

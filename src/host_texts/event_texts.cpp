@@ -1,4 +1,4 @@
-#include "search/event_texts.h"
+#include "host_texts/event_texts.h"
 
 #include <QCoreApplication>
 
@@ -11,6 +11,32 @@ namespace tallyrook {
 struct EventTexts {
     Q_DECLARE_TR_FUNCTIONS(EventTexts)
 };
+
+QString StageCaption(SearchStage stage, const QString& folder) {
+    const QString appTitle = ProgramName;
+    switch (stage) {
+        case SearchStage::Idle:
+            break;
+        case SearchStage::Walk:
+            if (!folder.isEmpty())
+                return appTitle + u' ' +
+                       QCoreApplication::translate("Walk", "[Analyzing %1 folder]").arg(folder);
+            break;
+        case SearchStage::ExactFilename:
+            return appTitle + u' ' +
+                   QCoreApplication::translate("SearchRun",
+                                               "[Finding duplicates - Exact Filename]");
+        case SearchStage::ExactFilesize:
+            return appTitle + u' ' +
+                   QCoreApplication::translate("SearchRun",
+                                               "[Finding duplicates - Exact Filesize]");
+        case SearchStage::SimilarFilename:
+            return appTitle + u' ' +
+                   QCoreApplication::translate("SearchRun",
+                                               "[Finding duplicates - Similar Filename]");
+    }
+    return appTitle;
+}
 
 EventMessage MessageFor(const SearchEvent& event, const QLocale& locale) {
     const QString appTitle = ProgramName;
