@@ -71,6 +71,42 @@ void Form1::BuildControls() {
     setAutoFillBackground(true);
     resize(TwipsSize(kClientWidth, kClientHeight));
 
+    BuildBannerAndButtons();
+    const QFont font = CaptionFont();
+    BuildCriteria(font);
+    BuildFolderList(font);
+
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setObjectName(form1::ProgressBar);
+    progressBar_->setRange(0, 100);
+    progressBar_->setValue(0);
+    progressBar_->setTextVisible(false);
+    progressBar_->setAccessibleName(tr("Search progress"));
+    folderList_->setAccessibleName(tr("Folder list"));
+    banner_->setAccessibleName(QString(ProgramName));
+    PlaceWidgets();
+
+    // As the window reads: the buttons (the stop button in the find button's place), the criteria
+    // beside them, then the folder list below.
+    setTabOrder(addFolderButton_, findButton_);
+    setTabOrder(findButton_, stopButton_);
+    setTabOrder(stopButton_, clearListButton_);
+    setTabOrder(clearListButton_, exactFilenameBox_);
+    setTabOrder(exactFilenameBox_, exactFilesizeBox_);
+    setTabOrder(exactFilesizeBox_, similarFilenameBox_);
+    setTabOrder(similarFilenameBox_, folderList_);
+
+    // The arrow over the window's background, the banner and the frame; the hand (set at start)
+    // over everything that can be clicked.
+    setCursor(Qt::ArrowCursor);
+    folderFrame_->setCursor(Qt::ArrowCursor);
+    banner_->setCursor(Qt::ArrowCursor);
+
+    BuildFolderListMenu();
+    ConnectControls();
+}
+
+void Form1::BuildBannerAndButtons() {
     banner_ = new QLabel(this);
     banner_->setObjectName(form1::Banner);
     banner_->setGeometry(TwipsRect(-60, -60, 4185, 1380));
@@ -102,8 +138,9 @@ void Form1::BuildControls() {
     findButton_->setShortcut(QKeySequence::Find);
     clearListButton_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     stopButton_->setShortcut(QKeySequence(Qt::Key_Escape));
+}
 
-    const QFont font = CaptionFont();
+void Form1::BuildCriteria(const QFont& font) {
     auto makeCriterion = [&](QLatin1StringView name, const QString& caption, int top, int width,
                              const QString& tip) {
         auto* box = new QCheckBox(caption, this);
@@ -119,7 +156,9 @@ void Form1::BuildControls() {
                                       tr("Files with exactly the same size."));
     similarFilenameBox_ = makeCriterion(form1::SimilarFilenameBox, tr("Similar Filename"), 840,
                                         1815, tr("Files whose names share most of their words."));
+}
 
+void Form1::BuildFolderList(const QFont& font) {
     folderFrame_ = new QGroupBox(tr("Folders to Find File Duplicates In:"), this);
     folderFrame_->setObjectName(form1::FolderFrame);
     folderFrame_->setFont(font);
@@ -133,33 +172,9 @@ void Form1::BuildControls() {
     QPalette listPalette = folderList_->palette();
     listPalette.setColor(QPalette::WindowText, Qt::black);
     folderList_->setPalette(listPalette);
+}
 
-    progressBar_ = new QProgressBar(this);
-    progressBar_->setObjectName(form1::ProgressBar);
-    progressBar_->setRange(0, 100);
-    progressBar_->setValue(0);
-    progressBar_->setTextVisible(false);
-    progressBar_->setAccessibleName(tr("Search progress"));
-    folderList_->setAccessibleName(tr("Folder list"));
-    banner_->setAccessibleName(QString(ProgramName));
-    PlaceWidgets();
-
-    // As the window reads: the buttons (the stop button in the find button's place), the criteria
-    // beside them, then the folder list below.
-    setTabOrder(addFolderButton_, findButton_);
-    setTabOrder(findButton_, stopButton_);
-    setTabOrder(stopButton_, clearListButton_);
-    setTabOrder(clearListButton_, exactFilenameBox_);
-    setTabOrder(exactFilenameBox_, exactFilesizeBox_);
-    setTabOrder(exactFilesizeBox_, similarFilenameBox_);
-    setTabOrder(similarFilenameBox_, folderList_);
-
-    // The arrow over the window's background, the banner and the frame; the hand (set at start)
-    // over everything that can be clicked.
-    setCursor(Qt::ArrowCursor);
-    folderFrame_->setCursor(Qt::ArrowCursor);
-    banner_->setCursor(Qt::ArrowCursor);
-
+void Form1::BuildFolderListMenu() {
     // The list's own menu does what the button and the Delete key do.
     folderList_->setContextMenuPolicy(Qt::ActionsContextMenu);
     auto* addFolder = new QAction(tr("&Add Folder…"), folderList_);
@@ -174,6 +189,11 @@ void Form1::BuildControls() {
     };
     connect(folderList_, &QTreeWidget::itemSelectionChanged, remove, updateRemove);
     connect(folderList_->model(), &QAbstractItemModel::rowsRemoved, remove, updateRemove);
+    folderList_->addActions({addFolder, remove});
+    AddProtectionCommands();
+}
+
+void Form1::AddProtectionCommands() {
     // Protected folders: their files are never checked in the results, and the helpers keep
     // their copies. Stored, unlike the list, so that a reference folder stays one.
     for (const QString& folder :
@@ -204,8 +224,10 @@ void Form1::BuildControls() {
     connect(folderList_->model(), &QAbstractItemModel::rowsInserted, this, &Form1::ShowProtection);
     connect(protect, &QAction::triggered, this, updateProtect);
     connect(stopProtecting, &QAction::triggered, this, updateProtect);
-    folderList_->addActions({addFolder, remove, protect, stopProtecting});
+    folderList_->addActions({protect, stopProtecting});
+}
 
+void Form1::ConnectControls() {
     connect(findButton_, &QPushButton::clicked, this, &Form1::OnFind);
     connect(addFolderButton_, &QPushButton::clicked, this, &Form1::OnAddFolder);
     connect(clearListButton_, &QPushButton::clicked, this, &Form1::OnClearList);

@@ -11,6 +11,7 @@
 #include "widgets/layout_rules.h"
 
 class QCheckBox;
+class QFont;
 class QGroupBox;
 class QLabel;
 class QProgressBar;
@@ -69,7 +70,16 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The controls, built in the order they stack and appear to a screen reader.
     void BuildControls();
+    void BuildBannerAndButtons();
+    void BuildCriteria(const QFont& font);
+    void BuildFolderList(const QFont& font);
+    // The folder list's menu: Add Folder and Remove, then the protection commands.
+    void BuildFolderListMenu();
+    void AddProtectionCommands();
+    // The buttons' handlers, and the criteria into the run's options and the store.
+    void ConnectControls();
     void StartUp();
     struct StoredGeometry {
         QString state;

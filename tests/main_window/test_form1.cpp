@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QTimer>
 #include <QTranslator>
+#include <functional>
 
 #include "host_texts/event_texts.h"
 #include "main_window/dialogs.h"
@@ -21,6 +22,7 @@
 #include "results_window/form4_names.h"
 #include "results_window/results_model.h"
 #include "search/search_host.h"
+#include "settings/setting_keys.h"
 #include "settings/settings_store.h"
 #include "shared/global.h"
 #include "shared/program.h"
@@ -60,7 +62,7 @@ struct Program {
     std::unique_ptr<Form1> form = std::make_unique<Form1>(global, settings, results, &dialogs);
     FolderListView* list = Child<FolderListView>(form1::FolderList);
 
-    QString Key(const char* key) { return settings.ReadSetting(QString::fromLatin1(key)); }
+    QString Key(const QString& key) { return settings.ReadSetting(key); }
     template <typename T = QWidget>
     T* Child(QLatin1StringView name) {
         return form->findChild<T*>(name);
@@ -68,17 +70,52 @@ struct Program {
     bool Show() {
         return form->show(), form->activateWindow(), QTest::qWaitForWindowActive(form.get());
     }
+    // Find pressed from the keyboard with Exact Filename on `folder`; at the run's first look at
+    // events `during` acts. Whether the stop button then had the focus, in the find button's place.
+    bool FindFromTheKeyboard(const QString& folder, const std::function<void()>& during) {
+        if (!Show())
+            return false;
+        Child(form1::FindButton)->setFocus();
+        Child<QCheckBox>(form1::ExactFilenameBox)->setChecked(true);
+        list->AddEntry(folder);
+        bool stopHasFocus = false;
+        QTimer::singleShot(0, qApp, [&] {
+            QWidget* stop = Child(form1::StopButton);
+            stopHasFocus = QApplication::focusWidget() == stop && stop->isVisible() &&
+                           !Child(form1::FindButton)->isVisible();
+            during();
+        });
+        QTest::keyClick(Child(form1::FindButton), Qt::Key_Space);
+        return stopHasFocus;
+    }
 };
 
-// Replaces the stored settings with `values` of the window's keys, in this order.
-void StoreSettings(const QString& values = {}) {
-    const QStringList keys =
-        u"WindowState FormWidth FormHeight ExactFilename ExactFilesize "
-        u"SimilarFilename"_s.split(u' ');
+// The German catalogue installed while this lives, if asked for.
+struct Language : QTranslator {
+    explicit Language(bool german) {
+        QVERIFY(!german || load(u":/i18n/tallyrook_de"_s));
+        if (german)
+            QCoreApplication::installTranslator(this);
+    }
+};
+
+// A table of one yes-or-no column: the row `no`, then the row `yes`.
+void AddRows(const char* column, const char* no, const char* yes) {
+    QTest::addColumn<bool>(column);
+    QTest::newRow(no) << false;
+    QTest::newRow(yes) << true;
+}
+
+// Replaces the stored settings with `values` for `keys`, in order.
+void StoreSettings(const QStringList& values = {},
+                   const QStringList& keys = {setting_keys::WindowState, setting_keys::FormWidth,
+                                              setting_keys::FormHeight, setting_keys::ExactFilename,
+                                              setting_keys::ExactFilesize,
+                                              setting_keys::SimilarFilename}) {
     QFile::remove(test::TestHome() + u"/config/Marwendel/Tallyrook.conf"_s);
     SettingsStore store;
-    for (qsizetype i = 0; !values.isNull() && i < keys.size(); ++i)
-        store.WriteSetting(keys.at(i), values.section(u',', i, i));
+    for (qsizetype i = 0; i < values.size(); ++i)
+        store.WriteSetting(keys.at(i), values.at(i));
     QVERIFY(store.Sync());
 }
 
@@ -128,55 +165,81 @@ private Q_SLOTS:
 
     void init() { StoreSettings(); }
 
-    // Stored: state, width, height, criteria. Expected: state, outer twips, ticks, first key.
-    // Words and numbers out of range give the defaults; numbers round half to even; the stored
-    // size survives the state's saving of the keys.
-    void startUp() {
-        for (const auto& [stored, expected] :
-             {std::pair{u"3,wide,-40000,65537,nan,-1"_s, u"0,10605,6240,000,65537"_s},
-              std::pair{u"1,12000,8000, 1,0.5,0.7"_s, u"1,12000,7995,101,1"_s}}) {
-            StoreSettings(stored);
-            Program p;
-            QString ticks;
-            for (const QLatin1StringView box :
-                 {form1::ExactFilenameBox, form1::ExactFilesizeBox, form1::SimilarFilenameBox})
-                ticks += QString::number(p.Child<QCheckBox>(box)->isChecked());
-            // Qt's numbers for the states are the stored codes; what start-up applied is saved.
-            const QString got = u"%1,%2,%3,"_s.arg(p.form->windowState().toInt())
-                                    .arg(p.form->OuterSizeTwips().width())
-                                    .arg(p.form->OuterSizeTwips().height());
-            QCOMPARE(QString(got + ticks + u',' + p.Key("ExactFilename")), expected);
-            QCOMPARE(
-                u"%1,%2,%3,"_s.arg(p.Key("WindowState"), p.Key("FormWidth"), p.Key("FormHeight")),
-                got);
-        }
+    // Words and numbers out of range give the defaults, numbers round half to even; what start-up
+    // applied is saved, the stored size surviving the state's saving of the keys.
+    void storedSettingsAtStart_data() {
+        QTest::addColumn<QStringList>("stored");  // state, width, height, the three criteria
+        QTest::addColumn<int>("state");           // Qt's numbers for the states are the codes
+        QTest::addColumn<QSize>("outer");
+        QTest::addColumn<QList<bool>>("ticked");
+        QTest::addColumn<QString>("exactFilename");  // as stored afterwards
+        QTest::newRow("unreadable")
+            << u"3,wide,-40000,65537,nan,-1"_s.split(u',') << 0 << QSize(10605, 6240)
+            << QList{false, false, false} << u"65537"_s;
+        QTest::newRow("rounded") << u"1,12000,8000, 1,0.5,0.7"_s.split(u',') << 1
+                                 << QSize(12000, 7995) << QList{true, false, true} << u"1"_s;
+    }
+    void storedSettingsAtStart() {
+        QFETCH(QStringList, stored);
+        QFETCH(int, state);
+        QFETCH(QSize, outer);
+        StoreSettings(stored);
+        Program p;
+        QCOMPARE(p.form->windowState().toInt(), state);
+        QCOMPARE(p.form->OuterSizeTwips(), outer);
+        QList<bool> boxes;
+        for (const QLatin1StringView box :
+             {form1::ExactFilenameBox, form1::ExactFilesizeBox, form1::SimilarFilenameBox})
+            boxes << p.Child<QCheckBox>(box)->isChecked();
+        QTEST(boxes, "ticked");
+        QTEST(p.Key(setting_keys::ExactFilename), "exactFilename");
+        QCOMPARE(p.Key(setting_keys::WindowState), QString::number(state));
+        QCOMPARE(p.Key(setting_keys::FormWidth), QString::number(outer.width()));
+        QCOMPARE(p.Key(setting_keys::FormHeight), QString::number(outer.height()));
     }
 
-    void layoutFollowsTheWindow() {
+    void everyButtonSaysWhatItDoes() {
         Program p;
-        QVERIFY(p.Show());
-        // Every button and criterion says what it does.
         for (const QAbstractButton* button : p.form->findChildren<QAbstractButton*>())
             QVERIFY2(button->toolTip().endsWith(u'.'), qPrintable(button->objectName()));
-
-        // The frame keeps its right edge 220 twips and its bottom 1000 twips inside the window,
-        // the progress bar as wide; every size is saved.
-        p.form->resize(640, 420);
-        const QSize outer = p.form->OuterSizeTwips();
-        QTRY_COMPARE(p.Key("FormWidth"), QString::number(outer.width()));
-        const QRect frame = p.Child(form1::FolderFrame)->geometry();
-        QVERIFY(qAbs((frame.x() + frame.width()) * 15 + 220 - outer.width()) <= 15);
-        QVERIFY(qAbs((frame.y() + frame.height()) * 15 + 1000 - outer.height()) <= 15);
-        QCOMPARE(p.Child(form1::ProgressBar)->width(), frame.width());
-        p.form->setWindowState(Qt::WindowMinimized);  // leaves the size alone
-        QTRY_COMPARE(p.Key("WindowState"), u"1"_s);
-        QVERIFY(p.settings.Sync());
-        QCOMPARE(Program().form->OuterSizeTwips(), outer);  // the next start
     }
 
-    void listKeysButtonsAndCommandLine() {
+    // The folder frame keeps its margins to the window's right and bottom edges; the list stays
+    // in it, the progress bar below it, as wide, and in the window.
+    void frameAndProgressBarFollowTheWindow() {
         Program p;
-        // Relative or not; a file adds its folder; one that names no folder is left out, and why.
+        QVERIFY(p.Show());
+        QWidget* frame = p.Child(form1::FolderFrame);
+        QWidget* bar = p.Child(form1::ProgressBar);
+        const auto margins = [&p, frame] {
+            return QPoint(p.form->width(), p.form->height()) - frame->geometry().bottomRight();
+        };
+        const QPoint designMargins = margins();
+        p.form->resize(640, 420);
+        QTRY_COMPARE(p.form->size(), QSize(640, 420));
+        QVERIFY((margins() - designMargins).manhattanLength() <= 2);
+        QVERIFY(frame->rect().contains(p.list->geometry()));
+        QCOMPARE(bar->x(), frame->x());
+        QCOMPARE(bar->width(), frame->width());
+        QVERIFY(bar->y() > frame->geometry().bottom());
+        QVERIFY(p.form->rect().contains(bar->geometry()));
+    }
+
+    void sizeAndStateReachTheNextStart() {
+        Program p;
+        QVERIFY(p.Show());
+        p.form->resize(640, 420);
+        const QSize outer = p.form->OuterSizeTwips();
+        QTRY_COMPARE(p.Key(setting_keys::FormWidth), QString::number(outer.width()));
+        p.form->setWindowState(Qt::WindowMinimized);  // leaves the size alone
+        QTRY_COMPARE(p.Key(setting_keys::WindowState), u"1"_s);
+        QVERIFY(p.settings.Sync());
+        QCOMPARE(Program().form->OuterSizeTwips(), outer);
+    }
+
+    // Relative or not; a file adds its folder; one that names no folder is left out, and why.
+    void commandLineFolders() {
+        Program p;
         QVERIFY(QDir::setCurrent(tree.root()));
         QCOMPARE(p.form->AddCommandLineFolders({u"music/"_s, tree.path(u"docs/a.txt"_s), u"/"_s,
                                                 u"no/such"_s, u"docs/a.txt/x"_s, QString()}),
@@ -184,10 +247,13 @@ private Q_SLOTS:
                               u"docs/a.txt/x: Not a directory"_s}));
         QCOMPARE(p.list->Entries(),
                  (QStringList{tree.path(u"music"_s), tree.path(u"docs"_s), u"/"_s}));
+    }
+
+    // Dropped folders come as they are, a file stands for its folder, a file in the root (gone)
+    // for "/". Anything else ends the drop with the message, keeping what came before.
+    void droppedFolders() {
+        Program p;
         QVERIFY(p.Show());
-        QTest::mouseClick(p.Child(form1::ClearListButton), Qt::LeftButton);
-        // Dropped folders come as they are, a file stands for its folder, a file in the root
-        // (gone) for "/". Anything else ends the drop with the message, keeping what came before.
         const QString music = tree.path(u"music"_s), docs = tree.path(u"docs"_s);
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(music), QUrl::fromLocalFile(tree.path(u"photos/"_s)),
@@ -202,26 +268,38 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QCOMPARE(p.list->Entries(),
                  (QStringList{music, tree.path(u"photos/"_s), docs, u"/"_s, u"/"_s}));
-        QVERIFY(enter.isAccepted() &&
-                p.dialogs.shown.takeFirst().contains(u"drag and drop virtual folders"_s));
-        p.list->clear();
-        // Cancelling adds nothing, one closing "/" goes, the root stays "/"; Enter presses too.
+        QVERIFY(enter.isAccepted());
+        QCOMPARE(p.dialogs.shown.size(), 1);
+        QVERIFY(p.dialogs.shown.first().contains(u"drag and drop virtual folders"_s));
+    }
+
+    // Cancelling adds nothing, one closing "/" goes, the root stays "/"; Enter presses too.
+    void addFolderButton() {
+        Program p;
+        QVERIFY(p.Show());
         for (const QString& chosen : {QString(), u"/a/"_s, u"/b"_s, u"/"_s, u"/c"_s}) {
             p.dialogs.folderToChoose = chosen;
             QTest::keyClick(p.Child(form1::AddFolderButton), Qt::Key_Return);
         }
         QCOMPARE(p.list->Entries(), u"/a /b / /c"_s.split(u' '));
-        // Delete takes the selection.
+    }
+
+    void deleteKeyRemovesTheSelection() {
+        Program p;
+        QVERIFY(p.Show());
+        for (const QString& folder : u"/a /b / /c"_s.split(u' '))
+            p.list->AddEntry(folder);
         p.list->setFocus();
         for (int row : {0, 2})
             p.list->topLevelItem(row)->setSelected(true);
         QTest::keyClick(p.list, Qt::Key_Delete);
-        QCOMPARE(p.list->Entries() + p.dialogs.shown, (QStringList{u"/b"_s, u"/c"_s}));
+        QCOMPARE(p.list->Entries(), (QStringList{u"/b"_s, u"/c"_s}));
+        QVERIFY(p.dialogs.shown.isEmpty());
     }
 
     // A stored size too large for where the window was centred moves it just onto the screen.
     void windowStaysOnTheScreen() {
-        StoreSettings(u"0,23850,17850,0,0,0"_s);  // 1590 x 1190 on a 1600 x 1200 screen
+        StoreSettings({u"0"_s, u"23850"_s, u"17850"_s});  // 1590 x 1190 on a 1600 x 1200 screen
         Program p;
         QCOMPARE(p.form->frameGeometry().bottomRight(),
                  p.form->screen()->availableGeometry().bottomRight());
@@ -250,82 +328,91 @@ private Q_SLOTS:
             QVERIFY2(run.exitCode() == 0, run.readAll().constData());
             return;
         }
-        StoreSettings(u"0,20400,12900,0,0,0"_s);  // 1360 x 860 pixels at scale 1
+        StoreSettings({u"0"_s, u"20400"_s, u"12900"_s});  // 1360 x 860 pixels at scale 1
         Program p;
         QVERIFY(p.Show());
         const QRect free = p.form->screen()->availableGeometry();
         QVERIFY(free.contains(p.form->frameGeometry()));
         if (free.width() * 15 >= 20400 && free.height() * 15 >= 12900)
             QCOMPARE(p.form->OuterSizeTwips(), QSize(20400, 12900));
-        QCOMPARE(p.Key("FormWidth") + u'x' + p.Key("FormHeight"), u"20400x12900"_s);
+        QCOMPARE(p.Key(setting_keys::FormWidth), u"20400"_s);
+        QCOMPARE(p.Key(setting_keys::FormHeight), u"12900"_s);
         QVERIFY(p.Child<QLabel>(form1::Banner)->pixmap().devicePixelRatio() >=
                 p.form->devicePixelRatio());
         p.form->resize(p.form->size() - QSize(40, 30));
-        QTRY_COMPARE(p.Key("FormWidth").toInt(), p.form->OuterSizeTwips().width());
+        QTRY_COMPARE(p.Key(setting_keys::FormWidth).toInt(), p.form->OuterSizeTwips().width());
     }
 
-    // In both windows Tab visits every control once, as the window reads: left to right, then
-    // down. Every picture button has a key and a focus ring, every menu command a mnemonic of its
-    // own, in English and in German (the AT-SPI test hears the controls' names).
-    void keyboardAndScreenReaderReachEveryControl() {
-        QTranslator german;
-        QVERIFY(german.load(u":/i18n/tallyrook_de"_s));
-        for (const bool translated : {false, true}) {
-            if (translated)
-                QCoreApplication::installTranslator(&german);
-            Program p;
-            QVERIFY(p.Show());
+    // In both windows Tab visits every control once, as the window reads: from the control at the
+    // top left, left to right, then down (the AT-SPI test hears their names).
+    void tabVisitsEveryControlInReadingOrder_data() {
+        AddRows("results", "main window", "results window");
+    }
+    void tabVisitsEveryControlInReadingOrder() {
+        QFETCH(bool, results);
+        Program p;
+        QVERIFY(p.Show());
+        if (results)
             p.form->ShowResults();
-            for (QWidget* window : {static_cast<QWidget*>(p.form->ResultsWindow()),
-                                    static_cast<QWidget*>(p.form.get())}) {
-                window->show();
-                window->activateWindow();
-                QVERIFY(QTest::qWaitForWindowActive(window));
-                QStringList controls, visited;
-                QWidgetList menus{p.list};
-                for (QWidget* w : window->findChildren<QWidget*>()) {
-                    if (qobject_cast<QMenu*>(w))
-                        menus.append(w);
-                    if (!w->isVisible() || !(w->focusPolicy() & Qt::TabFocus) || w->focusProxy())
-                        continue;
-                    controls << w->objectName();
-                    if (auto* button = qobject_cast<PictureButton*>(w))
-                        QVERIFY(!button->shortcut().isEmpty());
-                }
-                // From the control at the top left.
-                QWidgetList chain;
-                QWidget* first = nullptr;
-                for (const QString& name : controls) {
-                    QWidget* w = window->findChild<QWidget*>(name);
-                    const QPoint at = w->mapTo(window, QPoint()),
-                                 best = first ? first->mapTo(window, QPoint()) : at;
-                    if (!first || std::pair(at.y(), at.x()) < std::pair(best.y(), best.x()))
-                        first = w;
-                }
-                for (QWidget* at = first; !chain.contains(at); at = QApplication::focusWidget()) {
-                    chain << at;
-                    visited << at->objectName();
-                    QTest::keyClick(at, Qt::Key_Tab);
-                }
-                for (qsizetype k = 1; k < chain.size(); ++k)
-                    QVERIFY2(ReadsAfter(chain[k - 1], chain[k]), qPrintable(visited.join(u' ')));
-                QCOMPARE(QSet<QString>(visited.begin(), visited.end()),
-                         QSet<QString>(controls.begin(), controls.end()));
-                for (QWidget* menu : menus) {
-                    QString keys;
-                    for (QAction* action : menu->actions()) {
-                        const QString text = action->text();
-                        const qsizetype at = text.indexOf(u'&');
-                        if (action->isSeparator())
-                            continue;
-                        QVERIFY2(at >= 0 && !keys.contains(text.at(at + 1).toLower()),
-                                 qPrintable(text));
-                        keys += text.at(at + 1).toLower();
-                    }
-                }
-            }
-            QCoreApplication::removeTranslator(&german);
+        QWidget* window = results ? p.form->ResultsWindow() : static_cast<QWidget*>(p.form.get());
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QStringList controls, visited;
+        QWidget* first = nullptr;
+        for (QWidget* w : window->findChildren<QWidget*>()) {
+            if (!w->isVisible() || !(w->focusPolicy() & Qt::TabFocus) || w->focusProxy())
+                continue;
+            controls << w->objectName();
+            const QPoint at = w->mapTo(window, QPoint()),
+                         best = first ? first->mapTo(window, QPoint()) : at;
+            if (!first || std::pair(at.y(), at.x()) < std::pair(best.y(), best.x()))
+                first = w;
         }
+        QWidgetList chain;
+        for (QWidget* at = first; !chain.contains(at); at = QApplication::focusWidget()) {
+            chain << at;
+            visited << at->objectName();
+            QTest::keyClick(at, Qt::Key_Tab);
+        }
+        for (qsizetype k = 1; k < chain.size(); ++k)
+            QVERIFY2(ReadsAfter(chain[k - 1], chain[k]), qPrintable(visited.join(u' ')));
+        QCOMPARE(QSet<QString>(visited.begin(), visited.end()),
+                 QSet<QString>(controls.begin(), controls.end()));
+    }
+
+    void everyPictureButtonHasAKey() {
+        Program p;
+        p.form->ShowResults();
+        for (QWidget* window :
+             {static_cast<QWidget*>(p.form->ResultsWindow()), static_cast<QWidget*>(p.form.get())})
+            for (const PictureButton* button : window->findChildren<PictureButton*>())
+                QVERIFY2(!button->shortcut().isEmpty(), qPrintable(button->objectName()));
+    }
+
+    // In English and in German every menu command has a mnemonic of its own in its menu.
+    void menuCommandsHaveMnemonicsOfTheirOwn_data() { AddRows("german", "English", "German"); }
+    void menuCommandsHaveMnemonicsOfTheirOwn() {
+        QFETCH(bool, german);
+        const Language language(german);
+        Program p;
+        p.form->ShowResults();
+        QWidgetList menus{p.list};
+        for (QMenu* menu :
+             p.form->findChildren<QMenu*>() + p.form->ResultsWindow()->findChildren<QMenu*>())
+            menus << menu;
+        for (QWidget* menu : menus) {
+            QString keys;
+            for (QAction* action : menu->actions()) {
+                const QString text = action->text();
+                const qsizetype at = text.indexOf(u'&');
+                if (action->isSeparator())
+                    continue;
+                QVERIFY2(at >= 0 && !keys.contains(text.at(at + 1).toLower()), qPrintable(text));
+                keys += text.at(at + 1).toLower();
+            }
+        }
+    }
+
+    void findButtonShowsItsFocus() {
         Program p;
         QVERIFY(p.Show());
         auto* find = p.Child<PictureButton>(form1::FindButton);
@@ -343,31 +430,32 @@ private Q_SLOTS:
         QVERIFY(ringPixels() - without >= 2 * (find->width() + find->height()));
     }
 
-    // With the German catalogue no text of either window is left in English, and the criteria
-    // fit their boxes.
+    // With the German catalogue no text of either window is left in English.
     void germanCatalogueCoversBothWindows() {
         QStringList english, german;
-        QTranslator catalogue;
-        QVERIFY(catalogue.load(u":/i18n/tallyrook_de"_s));
         for (QStringList* texts : {&english, &german}) {
-            if (texts == &german)
-                QCoreApplication::installTranslator(&catalogue);
+            const Language language(texts == &german);
             Program p;
             p.form->ShowResults();
             *texts = Texts(p.form.get()) + Texts(p.form->ResultsWindow());
-            for (const QCheckBox* box : p.form->findChildren<QCheckBox*>())  // not cut off
-                QVERIFY2(box->sizeHint().width() <= box->width(), qPrintable(box->text()));
         }
-        QCoreApplication::removeTranslator(&catalogue);
         QCOMPARE(german.size(), english.size());
         for (qsizetype k = 0; k < english.size(); ++k)
             QVERIFY2(german[k] != english[k] || english[k] == ProgramName, qPrintable(english[k]));
     }
 
-    // Names that are not UTF-8 and folders that cannot be read are told in one report once the
-    // walk is over, before the messages of a run without a criterion; the walk asks nothing per
-    // name.
-    void oneReportOfSkippedNamesAndUnreadableFolders() {
+    void criteriaFitTheirBoxes_data() { AddRows("german", "English", "German"); }
+    void criteriaFitTheirBoxes() {
+        QFETCH(bool, german);
+        const Language language(german);
+        Program p;
+        for (const QCheckBox* box : p.form->findChildren<QCheckBox*>())
+            QVERIFY2(box->sizeHint().width() <= box->width(), qPrintable(box->text()));
+    }
+
+    // Names that are not UTF-8 are told in one report once the walk is over, before the messages
+    // of a run without a criterion; the walk asks nothing per name.
+    void skippedNamesInOneReportAfterTheWalk() {
         test::TempTree bad;
         bad.rawFile("caf\xE9.mp3");
         bad.rawFile("\xFF.txt");
@@ -384,8 +472,11 @@ private Q_SLOTS:
                  QStringList({report.title, report.heading, root + u"\\xff.txt"_s,
                               root + u"caf\\xe9.mp3"_s, root + u"sub\\xe9"_s, report.advice})
                      .join(u'\n'));
-        // A folder the walk could not read (root reads them all) waits for the same report.
-        p.dialogs.shown.clear();
+    }
+
+    // A folder the walk could not read (root reads them all) waits for the same report.
+    void unreadableFolderInTheReportBeforeTheMessage() {
+        Program p;
         p.form->Host().Notify(
             {SearchEvent::Kind::UnreadableFolder, u"/x/locked"_s, u"Permission denied"_s});
         p.form->Host().Notify({SearchEvent::Kind::NoDuplicates});
@@ -399,34 +490,41 @@ private Q_SLOTS:
                               u"No duplicate MP3s found."_s}));
     }
 
-    // A protected entry is stored beside the list (which is not), shown as such, and the next
-    // search's results start with it protected.
-    void protectedFoldersAreStoredAndReachTheResults() {
-        {
-            Program p;
-            p.list->AddEntry(tree.path(u"photos/a"_s));
-            p.list->AddEntry(tree.path(u"photos"_s));
-            QAction* protect = p.list->findChild<QAction*>(form1::ProtectAction);
-            QVERIFY(!protect->isEnabled());
-            p.list->topLevelItem(1)->setSelected(true);
-            protect->trigger();
-            QCOMPARE(p.Key("ProtectedFolders"), tree.path(u"photos/"_s));
-            // The entry below it is held too.
-            QVERIFY(p.list->topLevelItem(0)->font(0).italic());
-            QVERIFY(!p.list->topLevelItem(0)->toolTip(0).isEmpty());
-            QVERIFY(p.settings.Sync());
-        }
+    // Protecting an entry's folder stores it (the list is not stored) and shows the entries it
+    // holds as protected.
+    void protectingStoresTheFolderAndShowsItsEntries() {
+        Program p;
+        p.list->AddEntry(tree.path(u"photos/a"_s));
+        p.list->AddEntry(tree.path(u"photos"_s));
+        QAction* protect = p.list->findChild<QAction*>(form1::ProtectAction);
+        QVERIFY(!protect->isEnabled());
+        p.list->topLevelItem(1)->setSelected(true);
+        protect->trigger();
+        QCOMPARE(p.Key(setting_keys::ProtectedFolders), tree.path(u"photos/"_s));
+        QVERIFY(p.list->topLevelItem(0)->font(0).italic());
+        QVERIFY(!p.list->topLevelItem(0)->toolTip(0).isEmpty());
+    }
+
+    // At the next start its entry shows as protected, and a search's results start with it so.
+    void storedProtectionReachesTheResults() {
+        StoreSettings({tree.path(u"photos/"_s)}, {setting_keys::ProtectedFolders});
         Program p;
         p.list->AddEntry(tree.path(u"photos"_s));
         QVERIFY(p.list->topLevelItem(0)->font(0).italic());
         p.Child<QCheckBox>(form1::ExactFilenameBox)->setChecked(true);
         QTest::mouseClick(p.Child(form1::FindButton), Qt::LeftButton);
         QCOMPARE(p.results.RowCount(), 2);
-        QVERIFY(p.results.IsProtected(0) && p.results.IsProtected(1));
-        // Stopping takes the folder out of the store.
+        QVERIFY(p.results.IsProtected(0));
+        QVERIFY(p.results.IsProtected(1));
+    }
+
+    void stopProtectingTakesTheFolderOutOfTheStore() {
+        StoreSettings({tree.path(u"photos/"_s)}, {setting_keys::ProtectedFolders});
+        Program p;
+        p.list->AddEntry(tree.path(u"photos"_s));
         p.list->topLevelItem(0)->setSelected(true);
         p.list->findChild<QAction*>(form1::StopProtectingAction)->trigger();
-        QCOMPARE(p.Key("ProtectedFolders"), QString());
+        QCOMPARE(p.Key(setting_keys::ProtectedFolders), QString());
         QVERIFY(!p.list->topLevelItem(0)->font(0).italic());
     }
 
@@ -470,54 +568,53 @@ private Q_SLOTS:
     }
 
     // Find from the keyboard gives the stop button the focus, so the next Space stops the run
-    // rather than clearing the list. The run completes (Clear List during it does not change its
-    // walk), is stopped, or ends with the window closed.
-    void findStopAndClose() {
-        for (const int mode : {0, 1, 2}) {  // completed, stopped, closed
-            StoreSettings();
-            Program p;
-            if (mode == 0)
-                p.settings.WriteSetting(u"Stop"_s, u"True"_s);  // a stale stop
-            bool stopHasFocus = false;
-            QVERIFY(p.Show());
-            p.Child(form1::FindButton)->setFocus();
-            p.Child<QCheckBox>(form1::ExactFilenameBox)->setChecked(true);
-            for (const QString& folder : {u"music"_s, u"photos"_s, u"docs"_s})
-                p.list->AddEntry(tree.path(folder));
-            QTimer::singleShot(0, this, [&] {  // at the run's first look at events
-                QWidget* stop = p.Child(form1::StopButton);
-                stopHasFocus = QApplication::focusWidget() == stop && stop->isVisible() &&
-                               !p.Child(form1::FindButton)->isVisible();
-                mode == 2
-                    ? void(p.form->close())
-                    : QTest::mouseClick(p.Child(mode ? form1::StopButton : form1::ClearListButton),
-                                        Qt::LeftButton);
-            });
-            QTest::keyClick(p.Child(form1::FindButton), Qt::Key_Space);
-            QVERIFY(stopHasFocus && p.dialogs.shown.isEmpty());
-            if (mode == 0) {
-                // The results window takes the main window's place: 44 files, 42 rows.
-                QCOMPARE(p.form->focusWidget(), p.Child(form1::FindButton));
-                QCOMPARE(p.global.inventory.FileCount() * 100 + p.results.RowCount(), 4442);
-                QVERIFY(p.list->Entries().isEmpty() && !p.form->isVisible() &&
-                        p.Key("Stop") == u"False"_s);
-                // Closing the hidden main window ends the program.
-                QTimer::singleShot(0, p.form.get(), [&p] { p.form->close(); });
-                QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(7); });
-                QCOMPARE(QApplication::exec(), 0);
-                continue;
-            }
-            // Cut short, with no message, no results window and the cursor back.
-            QVERIFY(p.global.inventory.FileCount() < 44 && !QApplication::overrideCursor());
-            QVERIFY(!p.form->ResultsWindow() || !p.form->ResultsWindow()->isVisible());
-            // Criteria are saved on every change and messages shown, until the window closes.
-            p.Child<QCheckBox>(form1::ExactFilesizeBox)->setChecked(true);
-            QCOMPARE(p.Key("ExactFilesize"), mode == 2 ? QString() : u"1"_s);
-            p.form->Host().Notify({SearchEvent::Kind::NoDuplicates});
-            QCOMPARE(p.dialogs.shown.size(), mode == 2 ? 0 : 1);
-            if (mode == 1)
-                QVERIFY(p.Key("Stop") == u"True"_s && p.Child(form1::FindButton)->isVisible());
-        }
+    // rather than clearing the list. Clear List during the run does not change its walk, nor does
+    // a stale stop request end it; the results window takes the main window's place.
+    void findRunsToTheEnd() {
+        Program p;
+        p.settings.WriteSetting(setting_keys::Stop, u"True"_s);
+        QVERIFY(p.FindFromTheKeyboard(tree.root(), [&p] {
+            QTest::mouseClick(p.Child(form1::ClearListButton), Qt::LeftButton);
+        }));
+        QVERIFY(p.dialogs.shown.isEmpty());
+        QCOMPARE(p.global.inventory.FileCount(), 44);
+        QCOMPARE(p.results.RowCount(), 42);
+        QCOMPARE(p.form->focusWidget(), p.Child(form1::FindButton));
+        QVERIFY(p.list->Entries().isEmpty());
+        QVERIFY(!p.form->isVisible());
+        QCOMPARE(p.Key(setting_keys::Stop), u"False"_s);
+    }
+
+    void closingTheHiddenMainWindowEndsTheProgram() {
+        Program p;
+        QVERIFY(p.Show());
+        p.form->ShowResults();
+        QObject guard;
+        QTimer::singleShot(0, p.form.get(), [&p] { p.form->close(); });
+        QTimer::singleShot(5000, &guard, [] { QCoreApplication::exit(7); });
+        QCOMPARE(QApplication::exec(), 0);
+    }
+
+    // Stopped or closed, a run is cut short with no message, no results window and the cursor
+    // back. Criteria are saved on every change and messages shown until the window closes.
+    void runCutShort_data() { AddRows("closing", "stopped", "window closed"); }
+    void runCutShort() {
+        QFETCH(bool, closing);
+        Program p;
+        QVERIFY(p.FindFromTheKeyboard(tree.root(), [&p, closing] {
+            closing ? void(p.form->close())
+                    : QTest::mouseClick(p.Child(form1::StopButton), Qt::LeftButton);
+        }));
+        QVERIFY(p.dialogs.shown.isEmpty());
+        QVERIFY(p.global.inventory.FileCount() < 44);
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(!p.form->ResultsWindow() || !p.form->ResultsWindow()->isVisible());
+        QCOMPARE(p.Child(form1::FindButton)->isVisible(), !closing);
+        QCOMPARE(p.Key(setting_keys::Stop), closing ? u"False"_s : u"True"_s);
+        p.Child<QCheckBox>(form1::ExactFilesizeBox)->setChecked(true);
+        QCOMPARE(p.Key(setting_keys::ExactFilesize), closing ? QString() : u"1"_s);
+        p.form->Host().Notify({SearchEvent::Kind::NoDuplicates});
+        QCOMPARE(p.dialogs.shown.size(), closing ? 0 : 1);
     }
 };
 

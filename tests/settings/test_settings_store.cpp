@@ -3,10 +3,12 @@
 #include <QDir>
 #include <QTest>
 
+#include "settings/setting_keys.h"
 #include "settings/settings_store.h"
 #include "support/test_env.h"
 
 using namespace Qt::StringLiterals;
+namespace keys = tallyrook::setting_keys;
 
 class TestSettingsStore : public QObject {
     Q_OBJECT
@@ -19,7 +21,7 @@ private Q_SLOTS:
         const QStringList values = {u"True"_s, u"12000"_s, u"1.5e3"_s, u" 0"_s, u"-32769"_s};
         {
             tallyrook::SettingsStore store;
-            QCOMPARE(store.ReadSetting(u"Stop"_s), QString());  // absent
+            QCOMPARE(store.ReadSetting(keys::Stop), QString());  // absent
             for (qsizetype i = 0; i < values.size(); ++i)
                 store.WriteSetting(u"Key%1"_s.arg(i), values[i]);
             QCOMPARE(store.ReadSetting(u"Key2"_s), values[2]);
@@ -39,11 +41,11 @@ private Q_SLOTS:
             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         };
         tallyrook::SettingsStore store;
-        store.WriteSetting(u"Stop"_s, u"True"_s);
-        store.WriteSetting(u"FormWidth"_s, u"9600"_s);
+        store.WriteSetting(keys::Stop, u"True"_s);
+        store.WriteSetting(keys::FormWidth, u"9600"_s);
         QVERIFY(!QFile::exists(conf));  // not at every write
-        QTRY_VERIFY(contents().contains("FormWidth=9600"));
-        QVERIFY(contents().contains("Stop=True"));
+        QTRY_VERIFY(contents().contains((keys::FormWidth + u"=9600").toUtf8()));
+        QVERIFY(contents().contains((keys::Stop + u"=True").toUtf8()));
     }
 
     // A link to a file (dotfiles) is written through. Anything else is read as empty, never
@@ -71,15 +73,15 @@ private Q_SLOTS:
             QVERIFY((!file || QFile(QString::fromLocal8Bit(node)).open(QIODevice::WriteOnly)) &&
                     ::symlink(node.constData(), path.constData()) == 0);
         tallyrook::SettingsStore store;
-        QCOMPARE(store.ReadSetting(u"ExactFilesize"_s), QString());
-        store.WriteSetting(u"ExactFilesize"_s, u"1"_s);
+        QCOMPARE(store.ReadSetting(keys::ExactFilesize), QString());
+        store.WriteSetting(keys::ExactFilesize, u"1"_s);
         QCOMPARE(store.Sync(), file);
-        QCOMPARE(store.ReadSetting(u"ExactFilesize"_s), u"1"_s);
+        QCOMPARE(store.ReadSetting(keys::ExactFilesize), u"1"_s);
         // Never replaced by a regular file, a link kept.
         QFile target(QString::fromLocal8Bit(node));
         QCOMPARE(QFileInfo(conf).isSymLink(), kind.contains(u"link"_s));
         QVERIFY(file ? target.open(QIODevice::ReadOnly) &&
-                           target.readAll().contains("ExactFilesize=1")
+                           target.readAll().contains((keys::ExactFilesize + u"=1").toUtf8())
                      : !QFileInfo(conf).isFile());
         QVERIFY(QFile::remove(conf));
     }
