@@ -4,7 +4,8 @@
 # UndefinedBehaviorSanitizer; the walk, run, contents and CLI tests under ThreadSanitizer, for
 # the threads that read ahead, compare and pump events; then the walk and run tests once more
 # against the portable platform code (Qt's file classes instead of the POSIX calls); then
-# everything that builds without the desktop program, on QtCore alone. Every build treats compiler warnings as errors.
+# everything that builds without the desktop program, on QtCore alone. Every build treats compiler
+# warnings as errors, and clang-tidy's agreed checks (.clang-tidy) must find nothing in src/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -32,6 +33,10 @@ for preset in release sanitize tsan portable headless; do
     echo "== $preset build"
     cmake --preset "$preset" -DTALLYROOK_WERROR=ON >/dev/null
     cmake --build --preset "$preset"
+    if [ "$preset" = release ]; then
+        echo "== clang-tidy"
+        scripts/tidy.sh build/release
+    fi
     echo "== $preset tests"
     ctest --preset "$preset"
 done

@@ -13,7 +13,7 @@ struct EventTexts {
 };
 
 QString StageCaption(SearchStage stage, const QString& folder) {
-    const QString appTitle = ProgramName;
+    QString appTitle = ProgramName;
     switch (stage) {
         case SearchStage::Idle:
             break;

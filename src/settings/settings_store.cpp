@@ -42,7 +42,7 @@ QString SettingsStore::ReadSetting(const QString& key) {
     auto it = values_.constFind(key);
     if (it != values_.constEnd())
         return it.value();
-    const QString value = store_ ? store_->value(key).toString() : QString();
+    QString value = store_ ? store_->value(key).toString() : QString();
     values_.insert(key, value);
     return value;
 }

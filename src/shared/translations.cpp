@@ -43,7 +43,7 @@ QString CatalogueLanguage(const QStringList& languages) {
 
 QString InstallTranslations() {
     auto* app = QCoreApplication::instance();
-    const QString language = CatalogueLanguage(QLocale::system().uiLanguages());
+    QString language = CatalogueLanguage(QLocale::system().uiLanguages());
     if (!app || language.isEmpty())
         return {};
     auto* ours = new QTranslator(app);

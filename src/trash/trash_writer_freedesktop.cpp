@@ -685,6 +685,56 @@ struct TrashWriter::Impl {
         return trash.ahead.take(path);
     }
 
+    // Why a file could not be moved into the Trash, in the user's words.
+    static QString MoveFailure(int error) {
+        if (error == ENOENT)
+            return QCoreApplication::translate("TrashWriter", "The file no longer exists.");
+        if (error == ENOTSUP)
+            return QCoreApplication::translate("TrashWriter",
+                                               "Its drive cannot move it into the Trash "
+                                               "without a risk of replacing another file.");
+        return QCoreApplication::translate("TrashWriter",
+                                           "It could not be moved into the Trash: %1.")
+            .arg(ErrorText(error));
+    }
+
+    // Checks that what now lies in the Trash under `name` is the file that was checked, and
+    // fills in `moved`; otherwise puts it back where it was, with its record.
+    bool ConfirmMoved(Trash& trash, const QByteArray& path, const QByteArray& name,
+                      const QByteArray& recordName, const Record& record,
+                      const struct stat& checked, TrashedFile& moved, QString& reason) {
+        const QByteArray trashed = trash.root + "/files/" + name;
+        struct stat st;
+        if (::fstatat(trash.files.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !SameEntry(st, checked)) {
+            // Something else took the file's place between the check and the move: it goes
+            // back where it was, and its record with it.
+            const int back =
+                RenameNoReplace(trash.files.get(), name.constData(), AT_FDCWD, path.constData());
+            if (back == 0 || back == ENOENT)
+                trash.Forget(recordName, record.inode);
+            reason = back == 0 || back == ENOENT
+                         ? QCoreApplication::translate("TrashWriter",
+                                                       "It changed while it was being moved.")
+                         : QCoreApplication::translate(
+                               "TrashWriter",
+                               "It changed while it was being moved; what took its place is "
+                               "in the Trash as \"%1\".")
+                               .arg(DecodeFileName(trashed));
+            return false;
+        }
+        moved.trashed = DecodeFileName(trashed);
+        moved.record = DecodeFileName(QByteArray(trash.root + "/info/" + recordName));
+        moved.device = st.st_dev;
+        moved.inode = st.st_ino;
+        moved.size = st.st_size;
+        moved.modifiedNs = Ns(st.st_mtim);
+        moved.changedNs = Ns(st.st_ctim);
+        moved.recordInode = record.inode;
+        moved.recordContent = record.content;
+        return true;
+    }
+
     // Claims a free name with the file's record, then moves the file under that name and checks
     // that what moved is what was checked (`checked`).
     bool MoveInto(Trash& trash, const QByteArray& path, const QByteArray& name,
@@ -748,49 +798,11 @@ struct TrashWriter::Impl {
                 continue;
             }
             if (error != 0) {
-                reason =
-                    error == ENOENT
-                        ? QCoreApplication::translate("TrashWriter", "The file no longer exists.")
-                    : error == ENOTSUP
-                        ? QCoreApplication::translate("TrashWriter",
-                                                      "Its drive cannot move it into the Trash "
-                                                      "without a risk of replacing another file.")
-                        : QCoreApplication::translate("TrashWriter",
-                                                      "It could not be moved into the Trash: %1.")
-                              .arg(ErrorText(error));
+                reason = MoveFailure(error);
                 return false;
             }
-            const QByteArray trashed = trash.root + "/files/" + candidate.name;
-            struct stat st;
-            if (::fstatat(trash.files.get(), candidate.name.constData(), &st,
-                          AT_SYMLINK_NOFOLLOW) != 0 ||
-                !SameEntry(st, checked)) {
-                // Something else took the file's place between the check and the move: it goes
-                // back where it was, and its record with it.
-                const int back = RenameNoReplace(trash.files.get(), candidate.name.constData(),
-                                                 AT_FDCWD, path.constData());
-                if (back == 0 || back == ENOENT)
-                    trash.Forget(recordName, record.inode);
-                reason = back == 0 || back == ENOENT
-                             ? QCoreApplication::translate("TrashWriter",
-                                                           "It changed while it was being moved.")
-                             : QCoreApplication::translate(
-                                   "TrashWriter",
-                                   "It changed while it was being moved; what took its place is "
-                                   "in the Trash as \"%1\".")
-                                   .arg(DecodeFileName(trashed));
-                return false;
-            }
-            moved.trashed = DecodeFileName(trashed);
-            moved.record = DecodeFileName(QByteArray(trash.root + "/info/" + recordName));
-            moved.device = st.st_dev;
-            moved.inode = st.st_ino;
-            moved.size = st.st_size;
-            moved.modifiedNs = Ns(st.st_mtim);
-            moved.changedNs = Ns(st.st_ctim);
-            moved.recordInode = record.inode;
-            moved.recordContent = record.content;
-            return true;
+            return ConfirmMoved(trash, path, candidate.name, recordName, record, checked, moved,
+                                reason);
         }
         ::unlinkat(trash.info.get(), record.temp.constData(), 0);
         reason = QCoreApplication::translate("TrashWriter",

@@ -338,7 +338,7 @@ ReadAhead::FolderRef ReadAhead::Adopt(int fd, const FolderRef& as,
     if (copy < 0)
         return nullptr;
     StartWorkers();
-    const FolderRef folder = as ? as : std::make_shared<Folder>();
+    FolderRef folder = as ? as : std::make_shared<Folder>();
     if (!as)
         s.roots.push_back(folder);
     folder->fd = copy;
