@@ -29,7 +29,7 @@
 
 #include "results_window/form4_names.h"
 #include "results_window/results_model.h"
-#include "results_window/trash_request.h"
+#include "results_window/trash_dialogs.h"
 #include "search/file_functions.h"
 #include "search/formats.h"
 #include "shared/program.h"
