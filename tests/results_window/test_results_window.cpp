@@ -7,7 +7,6 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
@@ -22,32 +21,13 @@
 #include "results_window/results_model.h"
 #include "results_window/trash_dialogs.h"
 #include "search/formats.h"
+#include "selection/list_fixture.h"
 #include "support/test_env.h"
 
 using namespace tallyrook;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Answers the Trash request's dialogs in code and remembers what they were asked.
-struct FakeDialogs : TrashDialogs {
-    TrashAnswer answer = TrashAnswer::Yes;
-    int cancelAt = -1;  // Advance(cancelAt) reports a cancel
-    QList<TrashQuestion> questions;
-    int reports = 0;                  // of failures, by a request or an undo
-    QHash<QString, QString> reasons;  // of the failures, by path
-
-    TrashAnswer Confirm(const TrashQuestion& q) override { return questions.append(q), answer; }
-    void BeginProgress(int) override {}
-    bool Advance(int done) override { return done != cancelAt; }
-    void EndProgress() override {}
-    void ReportFailures(const QList<TrashFailure>& failures) override {
-        ++reports;
-        for (const TrashFailure& failure : failures)
-            reasons.insert(failure.path, failure.reason);
-    }
-    void ReportNotRestored(const QList<TrashFailure>& f) override { ReportFailures(f); }
-};
 
 // The local paths the desktop was asked to open.
 class Desktop : public QObject {
@@ -106,63 +86,13 @@ void ChooseFromMenu(const QString& action) {
 }
 
 // The objects the desktop program wires together; files go where the test Trash can take them.
-struct Fixture {
-    ResultsModel model;
+struct Fixture : test::ListFixture<ResultsModel> {
     QWidget mainWindow;
-    FakeDialogs dialogs;
     Form4 form{model, &mainWindow, &dialogs};
-    QTemporaryDir folder{test::TestHome() + u"/files-XXXXXX"_s};
-
-    static QDateTime Day(int day) { return QDateTime(QDate(2024, 1, day), QTime(12, 0), Qt::UTC); }
-    // A file of the test's folder, modified on `day` of January 2024 unless that is 0.
-    QString MakeFile(const QString& name, const QByteArray& content = "x", int day = 0) {
-        QFile file(folder.filePath(name));
-        QDir().mkpath(QFileInfo(file).path());
-        const bool made = file.open(QIODevice::WriteOnly) &&
-                          file.write(content) == content.size() && file.flush() &&
-                          (!day || file.setFileTime(Day(day), QFileDevice::FileModificationTime));
-        return made ? file.fileName() : QString();
-    }
     QTreeView* list = form.findChild<QTreeView*>(form4::ResultList);
     bool Show() {
         form.show();
         return QTest::qWaitForWindowActive(&form);
-    }
-    // A row; `file` and `anchor` are inventory records, and make the files a pass found alike.
-    void Add(const QString& path, bool checked = false, int group = 0, qint64 bytes = -1,
-             int day = 0, qsizetype file = -1, qsizetype anchor = -1,
-             Criterion criterion = Criterion::ExactFilename) {
-        model.AppendRow({path,
-                         {},
-                         {},
-                         criterion,
-                         model.RowCount() % 2 ? RowColor::Blue : RowColor::LightBlue,
-                         bytes,
-                         day > 0 ? Day(day) : QDateTime(),
-                         group,
-                         checked,
-                         file,
-                         anchor});
-    }
-    template <typename Of>
-    QStringList All(Of of) const {
-        QStringList all;
-        for (int k = 0; k < model.RowCount(); ++k)
-            all.append(of(k));
-        return all;
-    }
-    QStringList Paths() const {
-        return All([this](int k) { return model.Row(k).path; });
-    }
-    QString Marks() const {  // "1" for a checked row, "0" for the others
-        return All([this](int k) { return model.IsChecked(k) ? u"1"_s : u"0"_s; }).join(u""_s);
-    }
-    QStringList Colours() const {  // "path colour" of every row
-        return All([this](int k) -> QString {
-            static const char* const names[] = {"none",      "blue",  "light blue", "red",
-                                                "light red", "green", "light green"};
-            return model.Row(k).path + u' ' + QLatin1StringView(names[int(model.Row(k).color)]);
-        });
     }
     void Click(QLatin1StringView button) { form.findChild<QPushButton*>(button)->click(); }
     // Picks `action` from the list's menu, opened with the Menu key on `row`.
@@ -328,16 +258,6 @@ private Q_SLOTS:
         QTRY_COMPARE(f.form.findChild<QLabel*>(form4::StatusLine)->text(),
                      u"8 rows, 3 files checked (6 Bytes). Compared: 2 copy sets, 5 files with a "
                      u"copy; the extra copies take 6 Bytes"_s);
-
-        // u changed (r keeps no copy) and s touched since: named, with t, in the one question.
-        QVERIFY(f.MakeFile(u"b/u.mp3"_s, "222", 4) == at['u']);
-        QVERIFY(f.MakeFile(u"aaa/s.mp3"_s, "11", 9) == at['s']);
-        f.dialogs.answer = TrashAnswer::No;
-        f.Click(form4::SendToTrashButton);
-        const TrashQuestion& asked = f.dialogs.questions.last();
-        QCOMPARE(asked.withoutCopy, QStringList{at['r']});
-        QCOMPARE(asked.changed, QStringList{at['s']});
-        QVERIFY(asked.withoutPossibleCopy.isEmpty() && QFile::exists(at['r']));
 
         // The next run's list has not been compared.
         f.model.ClearRows();

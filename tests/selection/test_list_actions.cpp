@@ -4,12 +4,12 @@
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <optional>
 
 #include "search/search_run.h"
 #include "selection/list_actions.h"
+#include "selection/list_fixture.h"
 #include "shared/global.h"
 #include "support/recording_host.h"
 #include "support/test_env.h"
@@ -18,26 +18,6 @@ using namespace tallyrook;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Answers a request's dialogs in code and remembers what they were asked.
-struct FakeDialogs : TrashDialogs {
-    TrashAnswer answer = TrashAnswer::Yes;
-    int cancelAt = -1;  // Advance(cancelAt) reports a cancel
-    QList<TrashQuestion> questions;
-    int reports = 0;                  // of failures, by a request or an undo
-    QHash<QString, QString> reasons;  // of the failures, by path
-
-    TrashAnswer Confirm(const TrashQuestion& q) override { return questions.append(q), answer; }
-    void BeginProgress(int) override {}
-    bool Advance(int done) override { return done != cancelAt; }
-    void EndProgress() override {}
-    void ReportFailures(const QList<TrashFailure>& failures) override {
-        ++reports;
-        for (const TrashFailure& failure : failures)
-            reasons.insert(failure.path, failure.reason);
-    }
-    void ReportNotRestored(const QList<TrashFailure>& f) override { ReportFailures(f); }
-};
 
 // Where the file from `original` sits in the fresh Trash, with its record; else the empty text.
 QString FindInTrash(const QString& original) {
@@ -56,64 +36,17 @@ bool SetLocked(const QString& folder, bool locked) {
                                              (locked ? QFile::Permissions() : QFile::WriteOwner));
 }
 
-// A list, its requests and the files they act on, where the test Trash can take them.
-struct Fixture {
-    SelectionList list;
-    TrashRequests requests{list};
-    FakeDialogs dialogs;
+// A list and its requests.
+struct Fixture : test::ListFixture<SelectionList> {
+    TrashRequests requests{model};
     std::optional<QAbstractItemModelTester> tester;  // made once the rows are in: it is slow
-    QTemporaryDir folder{test::TestHome() + u"/files-XXXXXX"_s};
 
     void TestModel() {
-        tester.emplace(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    }
-    static QDateTime Day(int day) { return QDateTime(QDate(2024, 1, day), QTime(12, 0), Qt::UTC); }
-    // A file of the test's folder, modified on `day` of January 2024 unless that is 0.
-    QString MakeFile(const QString& name, const QByteArray& content = "x", int day = 0) {
-        QFile file(folder.filePath(name));
-        QDir().mkpath(QFileInfo(file).path());
-        const bool made = file.open(QIODevice::WriteOnly) &&
-                          file.write(content) == content.size() && file.flush() &&
-                          (!day || file.setFileTime(Day(day), QFileDevice::FileModificationTime));
-        return made ? file.fileName() : QString();
-    }
-    // A row; `file` and `anchor` are inventory records, and make the files a pass found alike.
-    void Add(const QString& path, bool checked = false, int group = 0, qint64 bytes = -1,
-             int day = 0, qsizetype file = -1, qsizetype anchor = -1,
-             Criterion criterion = Criterion::ExactFilename) {
-        list.AppendRow({path,
-                        {},
-                        {},
-                        criterion,
-                        list.RowCount() % 2 ? RowColor::Blue : RowColor::LightBlue,
-                        bytes,
-                        day > 0 ? Day(day) : QDateTime(),
-                        group,
-                        checked,
-                        file,
-                        anchor});
+        tester.emplace(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     }
     void Compare() {
-        const QList<ContentsFile> files = list.ContentsFiles();
-        list.SetContents(files, CheckContents(files));
-    }
-    template <typename Of>
-    QStringList All(Of of) const {
-        QStringList all;
-        for (int k = 0; k < list.RowCount(); ++k)
-            all.append(of(k));
-        return all;
-    }
-    QStringList Paths() const {
-        return All([this](int k) { return list.Row(k).path; });
-    }
-    QString Marks() const {  // "1" for a checked row, "0" for the others
-        return All([this](int k) { return list.IsChecked(k) ? u"1"_s : u"0"_s; }).join(u""_s);
-    }
-    QStringList Colours() const {  // "path colour-number" of every row
-        return All([this](int k) -> QString {
-            return list.Row(k).path + u' ' + QString::number(int(list.Row(k).color));
-        });
+        const QList<ContentsFile> files = model.ContentsFiles();
+        model.SetContents(files, CheckContents(files));
     }
     const TrashQuestion& Ask() {
         dialogs.answer = TrashAnswer::No;
@@ -134,7 +67,7 @@ struct Fixture {
             {"/a/b/x.jpg", 0, 0, Criterion::ExactFilesize},
             {"/a/b/sub/x.jpg", 1, 0, Criterion::ExactFilesize}};
         for (const auto& [path, file, anchor, criterion] : rows)
-            Add(QString::fromLatin1(path), false, list.RowCount(), 1000, 0, file, anchor,
+            Add(QString::fromLatin1(path), false, model.RowCount(), 1000, 0, file, anchor,
                 criterion);
     }
 };
@@ -148,11 +81,11 @@ private Q_SLOTS:
     void folderCommandsTakeInTheFolderAndBelowOnly() {
         Fixture f;
         f.FoldersAndPasses();
-        RunRowCommand(f.list, RowCommand::CheckFolder, 3);
+        RunRowCommand(f.model, RowCommand::CheckFolder, 3);
         QCOMPARE(f.Marks(), u"110100011"_s);
-        RunRowCommand(f.list, RowCommand::UncheckFolder, 1);
+        RunRowCommand(f.model, RowCommand::UncheckFolder, 1);
         QCOMPARE(f.Marks(), u"100100010"_s);
-        RunRowCommand(f.list, RowCommand::CheckFolder, 9);  // no such row
+        RunRowCommand(f.model, RowCommand::CheckFolder, 9);  // no such row
         QCOMPARE(f.Marks(), u"100100010"_s);
     }
 
@@ -162,15 +95,15 @@ private Q_SLOTS:
         Fixture f;
         f.FoldersAndPasses();
         const QStringList xs{u"/a/b/x.jpg"_s, u"/a/b/sub/x.jpg"_s};
-        f.list.SetCheckedByText(u"/a/b/x.jpg"_s, true);
-        f.list.SetCheckedByText(u"/a/b/y.txt"_s, true);
+        f.model.SetCheckedByText(u"/a/b/x.jpg"_s, true);
+        f.model.SetCheckedByText(u"/a/b/y.txt"_s, true);
         for (const auto& [path, left] :
              {std::pair{u"/q/z 2.txt"_s, xs},
               {u"/a/bc/z.txt"_s, xs},
               {u"/q/z 1.txt"_s,
                xs + QStringList{u"/a/bc/z.txt"_s, u"/q/z 1.txt"_s, u"/q/z 2.txt"_s}}}) {
-            f.list.SetCheckedByText(path, true);
-            f.list.SetCheckedByText(u"/a/b/sub/x.jpg"_s, true);
+            f.model.SetCheckedByText(path, true);
+            f.model.SetCheckedByText(u"/a/b/sub/x.jpg"_s, true);
             QCOMPARE(f.Ask().withoutPossibleCopy, left);
         }
         QCOMPARE(f.dialogs.questions.last().bytes, 6000);
@@ -179,14 +112,14 @@ private Q_SLOTS:
     void fileOfAnotherSizeIsNoPossibleCopy() {
         Fixture f;
         f.FoldersAndPasses();
-        f.list.SetCheckedByText(u"/a/b/y.txt"_s, true);
+        f.model.SetCheckedByText(u"/a/b/y.txt"_s, true);
         QVERIFY(f.Ask().withoutPossibleCopy.isEmpty());
         std::vector<ResultRow> grown;
-        for (int k = 0; k < f.list.RowCount(); ++k) {
-            grown.push_back(f.list.Row(k));
+        for (int k = 0; k < f.model.RowCount(); ++k) {
+            grown.push_back(f.model.Row(k));
             grown.back().bytes += grown.back().path == u"/a/bc/y.txt"_s;
         }
-        f.list.ReplaceRows(std::move(grown));
+        f.model.ReplaceRows(std::move(grown));
         QCOMPARE(f.Ask().withoutPossibleCopy, QStringList{u"/a/b/y.txt"_s});
     }
 
@@ -195,7 +128,7 @@ private Q_SLOTS:
         f.FoldersAndPasses();
         const QStringList xs{u"/a/b/x.jpg"_s, u"/a/b/sub/x.jpg"_s};
         for (const QString& path : xs + QStringList{u"/a/bc/z.txt"_s, u"/q/z 2.txt"_s})
-            f.list.SetCheckedByText(path, true);
+            f.model.SetCheckedByText(path, true);
         f.dialogs.answer = TrashAnswer::UncheckThese;
         QCOMPARE(f.requests.Send(f.dialogs).outcome.uncheck, xs);
         QCOMPARE(f.Marks(), u"000010100"_s);
@@ -227,7 +160,7 @@ private Q_SLOTS:
         const QString otherCase = f.MakeFile(u"A song.mp3"_s);
         for (const QString& path : {a, c, b, otherCase, a, c, a})
             f.Add(path, path == a || path == b);
-        for (int k = f.list.RowCount(); k < 10'050; ++k)
+        for (int k = f.model.RowCount(); k < 10'050; ++k)
             f.Add(k % 5 ? u"/none"_s : u"/gone/%1"_s.arg(k), k % 5 == 0);
         f.TestModel();
         QStringList staying = f.Colours();
@@ -295,7 +228,7 @@ private Q_SLOTS:
         QVERIFY(f.MakeFile(u"undo-b.mp3"_s, "new") == b);
         QVERIFY(QDir(f.folder.filePath(u"sub"_s)).removeRecursively());
         QVERIFY(QFile::remove(FindInTrash(left)));
-        f.list.SetCheckedByText(kept, true);
+        f.model.SetCheckedByText(kept, true);
         f.requests.Undo(f.dialogs);
         QCOMPARE(f.Colours(), colours.first(3));
         QCOMPARE(f.Marks(), u"111"_s);
@@ -317,9 +250,9 @@ private Q_SLOTS:
         const QString copy = f.MakeFile(u"copy.mp3"_s, "11", 2);
         const QString other = f.MakeFile(u"other.mp3"_s, "11", 3);
         for (const QString& path : {keeper, copy, other})
-            f.Add(path, false, 1, 2, f.list.RowCount() + 1);
+            f.Add(path, false, 1, 2, f.model.RowCount() + 1);
         f.Compare();
-        QCOMPARE(f.list.CheckAllBut(KeeperRule::Oldest), 1);
+        QCOMPARE(f.model.CheckAllBut(KeeperRule::Oldest), 1);
         QTest::qWait(50);  // change times move by clock ticks
         QVERIFY(f.MakeFile(u"keeper.mp3"_s, "22", 1) == keeper);
         QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner));
@@ -333,7 +266,7 @@ private Q_SLOTS:
         const QString keeper = f.MakeFile(u"keeper.mp3"_s, "11", 1);
         const QString other = f.MakeFile(u"other.mp3"_s, "11", 2);
         for (const QString& path : {keeper, other})
-            f.Add(path, path == other, 1, 2, f.list.RowCount() + 1);
+            f.Add(path, path == other, 1, 2, f.model.RowCount() + 1);
         f.Compare();
         QTest::qWait(50);  // change times move by clock ticks
         f.requests.Send(f.dialogs);
@@ -352,7 +285,7 @@ private Q_SLOTS:
             read.release();
             gate.acquire();
         };
-        ListComparison comparison(f.list, options);
+        ListComparison comparison(f.model, options);
         for (const QString& name : {u"a"_s, u"b"_s})
             f.Add(f.MakeFile(name, "same", 1), name == u"b", 1, 4, 1);
         bool then = false;
@@ -362,7 +295,7 @@ private Q_SLOTS:
         comparison.Stop();
         gate.release(100);
         QVERIFY(ended.wait(10000));
-        QVERIFY(!then && !comparison.IsRunning() && !f.list.ContentsCompared());
+        QVERIFY(!then && !comparison.IsRunning() && !f.model.ContentsCompared());
         QCOMPARE(f.Marks(), u"01"_s);
     }
 
@@ -408,12 +341,12 @@ private Q_SLOTS:
         host.folderEntries = {f.folder.path()};
         host.options.criteria = {false, true, false};
         Global global;
-        QCOMPARE(RunSearch(host, global, f.list, host.options), RunOutcome::ResultsShown);
+        QCOMPARE(RunSearch(host, global, f.model, host.options), RunOutcome::ResultsShown);
         f.Compare();
-        f.list.Protect(protect + u'/');
-        QCOMPARE(f.list.CheckAllBut(KeeperRule(keeper)), 3);
+        f.model.Protect(protect + u'/');
+        QCOMPARE(f.model.CheckAllBut(KeeperRule(keeper)), 3);
         const QStringList byHelper = f.All([&f](int k) -> QString {
-            return f.list.Row(k).path + (f.list.IsChecked(k) ? u" 1"_s : u" 0"_s);
+            return f.model.Row(k).path + (f.model.IsChecked(k) ? u" 1"_s : u" 0"_s);
         });
         QCOMPARE(byCli, byHelper);
         QVERIFY(byHelper.contains(protect + u"/2019/a.jpg 0"_s));
