@@ -20,14 +20,12 @@ public:
     void ReportFailures(const QList<TrashFailure>& failures) override;
     void ReportNotRestored(const QList<TrashFailure>& failures) override;
 
-    // The texts, shared with the tests.
+private:
     static QString ConfirmText(const TrashQuestion& question);
     static QString FailureHeading(qsizetype count);
     static QString NotRestoredHeading(qsizetype count);
     static QString Title();
     static QString UncheckTheseText();
-
-private:
     void ShowFailures(const QString& title, const QString& heading,
                       const QList<TrashFailure>& failures);
 
