@@ -219,7 +219,7 @@ private Q_SLOTS:
         QVERIFY(f.dialogs.questions.isEmpty());
     }
 
-    void helpersKeepOneOfEveryCopyAndTheQuestionNamesWhatHasNone() {
+    void helpersKeepOneOfEveryCopy() {
         Fixture f;
         // Copies {p, q, s} and {u, r}; v has none; t is gone. Rows p q r t v | u s p, t checked.
         const std::map<char, std::tuple<QString, QByteArray, int>> files{
@@ -418,31 +418,37 @@ private Q_SLOTS:
         QCOMPARE(QApplication::exec(), 0);
     }
 
-    // The list's Delete key asks what the button asks; what moved is told on the status line.
-    void deleteKeySendsTheCheckedFilesAndTheStatusLineTellsIt() {
+    // Declined, asked by Delete in the list: nothing moves, every row keeps its mark and colour.
+    void deleteKeyAsksAndADeclinedRequestLeavesTheList() {
         Fixture f;
-        for (const QString& name : {u"a.mp3"_s, u"b.mp3"_s, u"c.mp3"_s})
-            f.Add(f.MakeFile(name), name != u"c.mp3");
+        for (const QString& name : {u"a.mp3"_s, u"b.mp3"_s, u"a.mp3"_s})
+            f.Add(f.MakeFile(name), name == u"a.mp3");
+        const QStringList colours = f.Colours();
+        f.dialogs.answer = TrashAnswer::No;
         QVERIFY(f.Show());
         f.list->setFocus();
         QTest::keyClick(f.list, Qt::Key_Delete);
         QTRY_COMPARE(f.dialogs.questions.size(), 1);
-        QTRY_COMPARE(f.form.findChild<QLabel*>(form4::StatusLine)->text(),
-                     u"1 row, no file checked. 2 files, moved to the Trash. "
-                     u"Ctrl+Z puts them back"_s);
+        QVERIFY(QFile::exists(f.model.Row(0).path) && QFile::exists(f.model.Row(1).path));
+        QCOMPARE(f.Marks(), u"101"_s);
+        QCOMPARE(f.Colours(), colours);
     }
 
-    void ctrlZPutsTheLastRequestBackOnce() {
+    // What moved is on the status line until Ctrl+Z puts it back, once.
+    void statusLineTellsWhatMovedUntilCtrlZPutsItBack() {
         Fixture f;
         const QStringList paths{f.MakeFile(u"a.mp3"_s), f.MakeFile(u"b.mp3"_s)};
         for (const QString& path : paths)
             f.Add(path, true);
         QVERIFY(f.Show());
         f.Click(form4::SendToTrashButton);
-        QCOMPARE(f.model.RowCount(), 0);
+        QLabel* status = f.form.findChild<QLabel*>(form4::StatusLine);
+        QTRY_COMPARE(
+            status->text(),
+            u"0 rows, no file checked. 2 files, moved to the Trash. Ctrl+Z puts them back"_s);
         QTest::keyClick(&f.form, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(f.Paths(), paths);
-        QTRY_VERIFY(!f.form.findChild<QLabel*>(form4::StatusLine)->text().contains(u"Trash"_s));
+        QTRY_VERIFY(!status->text().contains(u"Trash"_s));
         QVERIFY(!f.form.findChild<QAction*>(form4::UndoAction)->isEnabled());
     }
 

@@ -135,20 +135,6 @@ private Q_SLOTS:
         QVERIFY(!f.requests.CanUndo());
     }
 
-    void declinedRequestLeavesFilesMarksAndColours() {
-        Fixture f;
-        const QString a = f.MakeFile(u"a.mp3"_s);
-        const QString b = f.MakeFile(u"b.mp3"_s);
-        for (const QString& path : {a, b, a})
-            f.Add(path, path == a);
-        const QStringList colours = f.Colours();
-        f.Ask();
-        QVERIFY(QFile::exists(a) && QFile::exists(b));
-        QCOMPARE(f.Marks(), u"101"_s);
-        QCOMPARE(f.Colours(), colours);
-        QVERIFY(!f.requests.CanUndo());
-    }
-
     // Each path once, at its last checked row, with no limit on their number; the rows of files
     // gone since the run go too, in more runs of rows than are worth telling the view about one by
     // one.
