@@ -7,14 +7,12 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QGuiApplication>
-#include <QHash>
 #include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressDialog>
-#include <QSet>
 #include <QTimer>
 #include <QToolTip>
 #include <QTreeView>
