@@ -18,7 +18,7 @@
 #include "results_window/form4.h"
 #include "results_window/form4_names.h"
 #include "results_window/results_model.h"
-#include "results_window/trash_request.h"
+#include "selection/trash_request.h"
 
 using namespace tallyrook;
 

@@ -7,14 +7,12 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QGuiApplication>
-#include <QHash>
 #include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressDialog>
-#include <QSet>
 #include <QTimer>
 #include <QToolTip>
 #include <QTreeView>
@@ -29,7 +27,7 @@
 
 #include "results_window/form4_names.h"
 #include "results_window/results_model.h"
-#include "results_window/trash_request.h"
+#include "results_window/trash_dialogs.h"
 #include "search/file_functions.h"
 #include "search/formats.h"
 #include "shared/program.h"
@@ -139,12 +137,29 @@ private:
 
 }  // namespace
 
-Form4::Form4(ResultsModel& model, QWidget* mainWindow)
+Form4::Form4(ResultsModel& model, QWidget* mainWindow, TrashDialogs* dialogs)
     : QWidget(nullptr),
       model_(model),
       mainWindow_(mainWindow),
-      ownDialogs_(std::make_unique<QtTrashDialogs>(this)),
-      dialogs_(ownDialogs_.get()) {
+      trashRequests_(model),
+      comparison_(model),
+      ownDialogs_(dialogs ? nullptr : std::make_unique<QtTrashDialogs>(this)),
+      dialogs_(dialogs ? dialogs : ownDialogs_.get()) {
+    SetUpWindow();
+    BuildButtons();
+    BuildList();
+    BuildStatusLine();
+    FollowTheModel();
+    SetTabOrderAndCursors();
+    BuildUndo();
+    BuildRowMenu();
+    ConnectCommands();
+    ApplyLayout();
+}
+
+Form4::~Form4() = default;
+
+void Form4::SetUpWindow() {
     setObjectName(form4::Window);
     setWindowTitle(ProgramCaption());
     setWindowIcon(WindowIcon());
@@ -153,7 +168,9 @@ Form4::Form4(ResultsModel& model, QWidget* mainWindow)
     setPalette(white);
     setAutoFillBackground(true);
     resize(TwipsSize(12450, 7230));
+}
 
+void Form4::BuildButtons() {
     banner_ = new QLabel(this);
     banner_->setObjectName(form4::Banner);
     banner_->setGeometry(TwipsRect(-60, -60, 4185, 1380));
@@ -177,7 +194,9 @@ Form4::Form4(ResultsModel& model, QWidget* mainWindow)
     uncheckAllButton_->setToolTip(tr("Clear out all checkmarks."));
     uncheckAllButton_->SetCaption(tr("Uncheck all"));
     uncheckAllButton_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
+}
 
+void Form4::BuildList() {
     resultList_ = new ResultsView(*this, this);
     resultList_->setObjectName(form4::ResultList);
     resultList_->setAccessibleName(tr("Duplicate files"));
@@ -204,7 +223,9 @@ Form4::Form4(ResultsModel& model, QWidget* mainWindow)
     header->setStretchLastSection(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->setSectionResizeMode(QHeaderView::Interactive);
+}
 
+void Form4::BuildStatusLine() {
     statusLine_ = new QLabel(this);
     statusLine_->setObjectName(form4::StatusLine);
     statusLine_->setTextFormat(Qt::PlainText);
@@ -215,6 +236,9 @@ Form4::Form4(ResultsModel& model, QWidget* mainWindow)
     statusTimer_->setSingleShot(true);
     statusTimer_->setInterval(0);
     connect(statusTimer_, &QTimer::timeout, this, &Form4::UpdateStatusLine);
+}
+
+void Form4::FollowTheModel() {
     const auto statusChanged = [this] {
         if (isVisible())
             statusTimer_->start();
@@ -229,10 +253,11 @@ Form4::Form4(ResultsModel& model, QWidget* mainWindow)
     // The Copies column comes with a comparison and goes with the next run's rows.
     connect(&model_, &QAbstractItemModel::columnsInserted, this, &Form4::ApplyLayout);
     connect(&model_, &QAbstractItemModel::modelReset, this, &Form4::ApplyLayout);
-    comparisonPoll_ = new QTimer(this);
-    comparisonPoll_->setInterval(50);
-    connect(comparisonPoll_, &QTimer::timeout, this, &Form4::PollComparison);
+    connect(&comparison_, &ListComparison::Progressed, this, &Form4::ShowComparisonProgress);
+    connect(&comparison_, &ListComparison::Ended, this, [this] { delete comparisonProgress_; });
+}
 
+void Form4::SetTabOrderAndCursors() {
     setTabOrder(backButton_, sendToTrashButton_);
     setTabOrder(sendToTrashButton_, uncheckAllButton_);
     setTabOrder(uncheckAllButton_, resultList_);
@@ -244,16 +269,18 @@ Form4::Form4(ResultsModel& model, QWidget* mainWindow)
          {static_cast<QWidget*>(sendToTrashButton_), static_cast<QWidget*>(backButton_),
           static_cast<QWidget*>(uncheckAllButton_), static_cast<QWidget*>(resultList_)})
         widget->setCursor(hand);
+}
 
+void Form4::BuildUndo() {
     undoAction_ = new QAction(tr("&Undo Last Trash Request"), this);
     undoAction_->setObjectName(form4::UndoAction);
     undoAction_->setShortcut(QKeySequence::Undo);
     undoAction_->setEnabled(false);
     addAction(undoAction_);
     connect(undoAction_, &QAction::triggered, this, &Form4::UndoLastTrashRequest);
+}
 
-    BuildRowMenu();
-
+void Form4::ConnectCommands() {
     connect(sendToTrashButton_, &QPushButton::clicked, this, &Form4::OnSendToTrash);
     connect(backButton_, &QPushButton::clicked, this, &Form4::OnBack);
     connect(uncheckAllButton_, &QPushButton::clicked, this, &Form4::OnUncheckAll);
@@ -264,14 +291,6 @@ Form4::Form4(ResultsModel& model, QWidget* mainWindow)
         const ResultRow& row = model_.Row(index.row());
         model_.SetCheckedByText(row.path, row.checked);
     });
-
-    ApplyLayout();
-}
-
-Form4::~Form4() = default;
-
-void Form4::SetTrashDialogs(TrashDialogs* dialogs) {
-    dialogs_ = dialogs ? dialogs : ownDialogs_.get();
 }
 
 void Form4::ShowInPlaceOf(QWidget* mainWindow) {
@@ -284,12 +303,9 @@ void Form4::ShowInPlaceOf(QWidget* mainWindow) {
     setGeometry(normal ? mainWindow->geometry() : mainWindow->normalGeometry());
     // A new run's rows: the last request's files are no longer theirs to undo, nor is a
     // comparison of the old list theirs.
-    lastRequest_ = {};
-    if (comparison_) {
-        comparison_->stopped = true;
-        comparison_->check->RequestStop();
-        delete comparison_->progress;
-    }
+    trashRequests_.Forget();
+    comparison_.Stop();
+    delete comparisonProgress_;
     undoAction_->setEnabled(false);
     setWindowState(shown);
     show();
@@ -320,42 +336,62 @@ void Form4::OnBack() {
 void Form4::BuildRowMenu() {
     // The list's menu, in order: a command is added here and nowhere else. Its text is also the
     // name assistive technology reads out.
-    struct RowCommand {
+    const QString keeperTip =
+        tr("Checks exactly the extra copies of every set of identical files and unchecks "
+           "every other row. Empty files and protected folders are never checked.");
+    const auto onRow = [this](RowCommand command) {
+        return [this, command] { RunRowCommand(model_, command, menuRow_); };
+    };
+    const auto keep = [this](KeeperRule rule) {
+        return [this, rule] { KeepOneOfEveryCopy(rule); };
+    };
+    struct Command {
         QLatin1StringView name;  // empty: a separator
         QString text;
-        void (Form4::*run)(int row);
-        bool needsRow;
+        std::function<void()> run;
+        bool needsRow = false;
+        QString tip = {};
         QKeySequence shortcut = {};  // the window's, for no row in particular
     };
-    const RowCommand commands[] = {
-        {form4::OpenAction, tr("&Open"), &Form4::OpenRow, true},
-        {form4::ShowInFolderAction, tr("Show in &Folder"), &Form4::ShowRowInFolder, true},
-        {form4::CopyPathAction, tr("&Copy Path"), &Form4::CopyRowPath, true},
-        {{}, {}, nullptr, false},
-        {form4::CheckFolderAction, tr("C&heck all in this folder"), &Form4::CheckFolder, true},
-        {form4::UncheckFolderAction, tr("Unchec&k all in this folder"), &Form4::UncheckFolder,
+    const Command commands[] = {
+        {form4::OpenAction, tr("&Open"), [this] { OpenRow(menuRow_); }, true},
+        {form4::ShowInFolderAction, tr("Show in &Folder"), [this] { ShowRowInFolder(menuRow_); },
          true},
-        {{}, {}, nullptr, false},
-        {form4::ProtectFolderAction, tr("&Protect this folder"), &Form4::ProtectFolder, true},
-        {form4::StopProtectingAction, tr("Stop p&rotecting"), &Form4::StopProtecting, true},
-        {{}, {}, nullptr, false},
-        {form4::CompareContentsAction, tr("Compare Con&tents"), &Form4::CompareContents, false,
+        {form4::CopyPathAction, tr("&Copy Path"), [this] { CopyRowPath(menuRow_); }, true},
+        {},
+        {form4::CheckFolderAction, tr("C&heck all in this folder"), onRow(RowCommand::CheckFolder),
+         true},
+        {form4::UncheckFolderAction, tr("Unchec&k all in this folder"),
+         onRow(RowCommand::UncheckFolder), true},
+        {},
+        {form4::ProtectFolderAction, tr("&Protect this folder"), onRow(RowCommand::ProtectFolder),
+         true,
+         tr("Keeps every file in this folder and below it, for this list: it cannot be "
+            "checked, and the helpers check the other copies instead.")},
+        {form4::StopProtectingAction, tr("Stop p&rotecting"), onRow(RowCommand::StopProtecting),
+         true},
+        {},
+        {form4::CompareContentsAction,
+         tr("Compare Con&tents"),
+         [this] { CompareContents(); },
+         false,
+         {},
          QKeySequence(Qt::CTRL | Qt::Key_K)},
-        {{}, {}, nullptr, false},
+        {},
         {form4::KeepNewestAction, tr("In every group, check all but the &newest"),
-         &Form4::KeepNewest, false},
+         keep(KeeperRule::Newest), false, keeperTip},
         {form4::KeepOldestAction, tr("In every group, check all but the o&ldest"),
-         &Form4::KeepOldest, false},
+         keep(KeeperRule::Oldest), false, keeperTip},
         {form4::KeepLargestAction, tr("In every group, check all but the lar&gest"),
-         &Form4::KeepLargest, false},
+         keep(KeeperRule::Largest), false, keeperTip},
         {form4::KeepShortestPathAction,
          tr("In every group, check all but the one with the &shortest path"),
-         &Form4::KeepShortestPath, false},
+         keep(KeeperRule::ShortestPath), false, keeperTip},
     };
     rowMenu_ = new QMenu(this);
     rowMenu_->setObjectName(form4::RowMenu);
     rowMenu_->setToolTipsVisible(true);
-    for (const RowCommand& command : commands) {
+    for (const Command& command : commands) {
         if (command.name.isEmpty()) {
             rowMenu_->addSeparator();
             continue;
@@ -363,17 +399,9 @@ void Form4::BuildRowMenu() {
         QAction* action = rowMenu_->addAction(command.text);
         action->setObjectName(command.name);
         action->setData(command.needsRow);
-        if (command.run == &Form4::KeepNewest || command.run == &Form4::KeepOldest ||
-            command.run == &Form4::KeepLargest || command.run == &Form4::KeepShortestPath)
-            action->setToolTip(
-                tr("Checks exactly the extra copies of every set of identical files and unchecks "
-                   "every other row. Empty files and protected folders are never checked."));
-        if (command.run == &Form4::ProtectFolder)
-            action->setToolTip(
-                tr("Keeps every file in this folder and below it, for this list: it cannot be "
-                   "checked, and the helpers check the other copies instead."));
-        connect(action, &QAction::triggered, this,
-                [this, run = command.run] { (this->*run)(menuRow_); });
+        if (!command.tip.isEmpty())
+            action->setToolTip(command.tip);
+        connect(action, &QAction::triggered, this, command.run);
         if (!command.shortcut.isEmpty()) {
             action->setShortcut(command.shortcut);
             addAction(action);
@@ -382,39 +410,6 @@ void Form4::BuildRowMenu() {
     // The window's Ctrl+Z, for no row in particular: enabled while there is something to undo.
     rowMenu_->addSeparator();
     rowMenu_->addAction(undoAction_);
-}
-
-void Form4::CheckFolder(int row) {
-    if (row >= 0 && row < model_.RowCount())
-        model_.SetCheckedInFolder(FolderOf(model_.Row(row).path), true);
-}
-
-void Form4::UncheckFolder(int row) {
-    if (row >= 0 && row < model_.RowCount())
-        model_.SetCheckedInFolder(FolderOf(model_.Row(row).path), false);
-}
-
-void Form4::ProtectFolder(int row) {
-    if (row >= 0 && row < model_.RowCount())
-        model_.Protect(FolderOf(model_.Row(row).path));
-}
-
-void Form4::StopProtecting(int row) {
-    if (row >= 0 && row < model_.RowCount())
-        model_.StopProtecting(model_.Row(row).path);
-}
-
-void Form4::KeepNewest(int) {
-    KeepOneOfEveryCopy(KeeperRule::Newest);
-}
-void Form4::KeepOldest(int) {
-    KeepOneOfEveryCopy(KeeperRule::Oldest);
-}
-void Form4::KeepLargest(int) {
-    KeepOneOfEveryCopy(KeeperRule::Largest);
-}
-void Form4::KeepShortestPath(int) {
-    KeepOneOfEveryCopy(KeeperRule::ShortestPath);
 }
 
 void Form4::KeepOneOfEveryCopy(KeeperRule rule) {
@@ -429,19 +424,13 @@ void Form4::KeepOneOfEveryCopy(KeeperRule rule) {
                           "file was checked."));
 }
 
-void Form4::CompareContents(int) {
+void Form4::CompareContents() {
     StartComparison({});
 }
 
 void Form4::StartComparison(std::function<void()> then) {
-    if (comparison_ || model_.RowCount() == 0)
+    if (!comparison_.Start(std::move(then)))
         return;
-    comparison_ = std::make_unique<Comparison>();
-    Comparison& comparison = *comparison_;
-    comparison.files = model_.ContentsFiles();
-    comparison.list = model_.ListNumber();
-    comparison.then = std::move(then);
-    comparison.check = std::make_unique<ContentsCheck>(comparison.files, contentsOptions_);
     auto* progress = new QProgressDialog(tr("Comparing contents..."), tr("Stop"), 0, 1000, this);
     progress->setObjectName(form4::ContentsProgress);
     progress->setWindowTitle(tr("Compare Contents"));
@@ -451,61 +440,40 @@ void Form4::StartComparison(std::function<void()> then) {
     // A check that is over at once shows none.
     progress->setMinimumDuration(300);
     progress->setValue(0);
-    connect(progress, &QProgressDialog::canceled, this, [this] {
-        if (comparison_) {
-            comparison_->stopped = true;
-            comparison_->check->RequestStop();
-        }
-    });
-    comparison.progress = progress;
-    comparison.check->Start();
-    comparisonPoll_->start();
+    connect(progress, &QProgressDialog::canceled, &comparison_, &ListComparison::Stop);
+    comparisonProgress_ = progress;
 }
 
-void Form4::PollComparison() {
-    if (!comparison_) {
-        comparisonPoll_->stop();
+void Form4::ShowComparisonProgress(const ContentsProgress& done) {
+    if (!comparisonProgress_)
         return;
-    }
-    Comparison& comparison = *comparison_;
-    // A stopped check goes at once, its results unused: one that waits on a share that does not
-    // answer is left to end on its own.
-    if (!comparison.stopped && !comparison.check->IsFinished()) {
-        const ContentsProgress done = comparison.check->Progress();
-        if (comparison.progress) {
-            // The text and the bar measure the same: bytes, with the files beside them.
-            const QString files =
-                tr("%1 of %2 files")
-                    .arg(QLocale().toString(done.filesDone), QLocale().toString(done.filesTotal));
-            comparison.progress->setLabelText(
-                done.bytesTotal > 0 ? tr("Comparing contents: %1 of %2 read (%3)")
-                                          .arg(FormatSize(done.bytesDone, QLocale()),
-                                               FormatSize(done.bytesTotal, QLocale()), files)
-                                    : tr("Comparing contents: %1").arg(files));
-            if (done.bytesTotal > 0)
-                comparison.progress->setValue(
-                    int(std::min<qint64>(999, 1000 * done.bytesDone / done.bytesTotal)));
-        }
-        return;
-    }
-    comparisonPoll_->stop();
-    const std::unique_ptr<Comparison> finished = std::move(comparison_);
-    delete finished->progress;
-    // A stopped check leaves the list as it was; one of an earlier run's list is no longer true.
-    if (finished->stopped || finished->list != model_.ListNumber())
-        return;
-    const ContentsResults& results = finished->check->Results();
-    if (results.stopped)
-        return;
-    model_.SetContents(finished->files, results);
-    if (finished->then)
-        finished->then();
+    // The text and the bar measure the same: bytes, with the files beside them.
+    const QString files =
+        tr("%1 of %2 files")
+            .arg(QLocale().toString(done.filesDone), QLocale().toString(done.filesTotal));
+    comparisonProgress_->setLabelText(done.bytesTotal > 0
+                                          ? tr("Comparing contents: %1 of %2 read (%3)")
+                                                .arg(FormatSize(done.bytesDone, QLocale()),
+                                                     FormatSize(done.bytesTotal, QLocale()), files)
+                                          : tr("Comparing contents: %1").arg(files));
+    if (done.bytesTotal > 0)
+        comparisonProgress_->setValue(
+            int(std::min<qint64>(999, 1000 * done.bytesDone / done.bytesTotal)));
 }
 
 void Form4::UpdateStatusLine() {
     if (!isVisible())
         return;
     const QLocale locale;
+    QString text = CheckedText(locale);
+    if (model_.ContentsCompared())
+        text += ComparedText(locale);
+    if (!trashSummary_.isEmpty())
+        text += QStringLiteral(". ") + trashSummary_;
+    statusLine_->setText(text);
+}
+
+QString Form4::CheckedText(const QLocale& locale) const {
     const int rows = model_.RowCount();
     const QStringList checked = model_.UniqueCheckedPaths();
     QString text = locale.toString(rows) + (rows == 1 ? tr(" row, ") : tr(" rows, "));
@@ -520,24 +488,21 @@ void Form4::UpdateStatusLine() {
         text += QStringLiteral(" (") + size + u')';
     if (space.namesFreeingNothing > 0)
         text += QStringLiteral(". ") + FreeNothingText(space.namesFreeingNothing);
-    if (model_.ContentsCompared()) {
-        const CopyChoice::Summary found = model_.CopySummary();
-        if (found.sets == 0)
-            text += tr(". Compared: no two files have the same contents");
-        else
-            text +=
-                found.sets == 1
-                    ? tr(". Compared: 1 copy set, %1 files with a copy; the extra copies "
-                         "take %2")
-                          .arg(locale.toString(found.files), FormatSize(found.extraBytes, locale))
-                    : tr(". Compared: %1 copy sets, %2 files with a copy; the extra copies "
-                         "take %3")
-                          .arg(locale.toString(found.sets), locale.toString(found.files),
-                               FormatSize(found.extraBytes, locale));
-    }
-    if (!trashSummary_.isEmpty())
-        text += QStringLiteral(". ") + trashSummary_;
-    statusLine_->setText(text);
+    return text;
+}
+
+QString Form4::ComparedText(const QLocale& locale) const {
+    const CopyChoice::Summary found = model_.CopySummary();
+    if (found.sets == 0)
+        return tr(". Compared: no two files have the same contents");
+    return found.sets == 1
+               ? tr(". Compared: 1 copy set, %1 files with a copy; the extra copies "
+                    "take %2")
+                     .arg(locale.toString(found.files), FormatSize(found.extraBytes, locale))
+               : tr(". Compared: %1 copy sets, %2 files with a copy; the extra copies "
+                    "take %3")
+                     .arg(locale.toString(found.sets), locale.toString(found.files),
+                          FormatSize(found.extraBytes, locale));
 }
 
 void Form4::OpenRowMenu(int row, const QPoint& globalPos) {
@@ -596,72 +561,49 @@ void Form4::CopyRowPath(int row) {
 }
 
 void Form4::OnSendToTrash() {
-    const QStringList requested = model_.UniqueCheckedPaths();
-    if (requested.isEmpty())
+    TrashRequests::Sent sent = trashRequests_.Send(*dialogs_);
+    if (!sent.asked)
         return;
-    TrashUndo before;
-    before.rows.reserve(model_.RowCount());
-    for (int k = 0; k < model_.RowCount(); ++k)
-        before.rows.push_back(model_.Row(k));
-    TrashQuestion question;
-    question.paths = requested;
-    const CopyChoice::Space space = model_.SpaceFreed(requested);
-    question.bytes = space.bytes;
-    question.namesFreeingNothing = space.namesFreeingNothing;
-    // With compared contents the question is about copies; without, about the files a pass found
-    // alike.
-    if (model_.ContentsCompared()) {
-        question.withoutCopy = model_.WithoutCopyLeft(requested);
-        question.changed = model_.ChangedSinceCompared(requested, &before.asCompared);
-    } else {
-        question.withoutPossibleCopy =
-            model_.WithoutPossibleCopy(QSet<QString>(requested.begin(), requested.end()));
-    }
-    TrashOutcome outcome = SendToTrash(question, *dialogs_);
     // The keyboard comes back from the request's dialogs to where it was.
     activateWindow();
-    QStringList moved;
-    for (const TrashedFile& file : std::as_const(outcome.moved))
-        moved.append(file.original);
-    const CopyChoice::Space freed = model_.SpaceFreed(moved);
-    if (!outcome.uncheck.isEmpty()) {
-        // Back to the list, at the first file named.
-        for (const QString& path : std::as_const(outcome.uncheck))
-            model_.SetCheckedByText(path, false);
-        for (int k = 0; k < model_.RowCount(); ++k) {
-            if (model_.Row(k).path == outcome.uncheck.first()) {
-                const QModelIndex first = model_.index(k, ResultsModel::FilenameColumn);
-                resultList_->setCurrentIndex(first);
-                resultList_->scrollTo(first);
-                break;
-            }
-        }
+    if (!sent.outcome.uncheck.isEmpty()) {
+        GoToRowOf(sent.outcome.uncheck.first());
         return;
     }
-    if (outcome.confirmed) {
-        // The rows of files that went take their colours with them; the others keep theirs.
-        RemoveCheckedRows(requested);
-        if (!moved.isEmpty()) {
-            const QLocale locale;
-            const QString size = FormatSize(freed.bytes, locale);
-            const QString trash = TrashWriter::TrashName(), count = locale.toString(moved.size());
-            if (moved.size() == 1)
-                trashSummary_ =
-                    size.isEmpty()
-                        ? tr("1 file, moved to the %1. Ctrl+Z puts it back").arg(trash)
-                        : tr("1 file, %1, moved to the %2. Ctrl+Z puts it back").arg(size, trash);
-            else
-                trashSummary_ =
-                    size.isEmpty()
-                        ? tr("%1 files, moved to the %2. Ctrl+Z puts them back").arg(count, trash)
-                        : tr("%1 files, %2, moved to the %3. Ctrl+Z puts them back")
-                              .arg(count, size, trash);
-            UpdateStatusLine();
+    if (!sent.outcome.confirmed)
+        return;
+    if (!sent.outcome.moved.isEmpty())
+        TellMoved(sent.outcome.moved, sent.freed.bytes);
+    undoAction_->setEnabled(trashRequests_.CanUndo());
+}
+
+void Form4::GoToRowOf(const QString& path) {
+    for (int k = 0; k < model_.RowCount(); ++k) {
+        if (model_.Row(k).path == path) {
+            const QModelIndex first = model_.index(k, ResultsModel::FilenameColumn);
+            resultList_->setCurrentIndex(first);
+            resultList_->scrollTo(first);
+            return;
         }
-        before.moved = std::move(outcome.moved);
-        lastRequest_ = std::move(before);
-        undoAction_->setEnabled(!lastRequest_.moved.isEmpty());
     }
+}
+
+void Form4::TellMoved(const QList<TrashedFile>& moved, qint64 bytes) {
+    const QLocale locale;
+    const QString size = FormatSize(bytes, locale);
+    const QString trash = TrashWriter::TrashName(), count = locale.toString(moved.size());
+    if (moved.size() == 1)
+        trashSummary_ =
+            size.isEmpty()
+                ? tr("1 file, moved to the %1. Ctrl+Z puts it back").arg(trash)
+                : tr("1 file, %1, moved to the %2. Ctrl+Z puts it back").arg(size, trash);
+    else
+        trashSummary_ =
+            size.isEmpty()
+                ? tr("%1 files, moved to the %2. Ctrl+Z puts them back").arg(count, trash)
+                : tr("%1 files, %2, moved to the %3. Ctrl+Z puts them back")
+                      .arg(count, size, trash);
+    UpdateStatusLine();
 }
 
 void Form4::OnUncheckAll() {
@@ -669,40 +611,8 @@ void Form4::OnUncheckAll() {
 }
 
 void Form4::UndoLastTrashRequest() {
-    const TrashUndo undo = std::exchange(lastRequest_, {});
     undoAction_->setEnabled(false);
-    if (undo.moved.isEmpty())
-        return;
-    const RestoreOutcome outcome = RestoreFromTrash(undo.moved, *dialogs_);
-    const QSet<QString> back(outcome.restored.begin(), outcome.restored.end());
-    // Back unchanged, still the file compared; the undo checked it in the Trash by all its times.
-    for (const QString& path : outcome.restored) {
-        if (undo.asCompared.contains(path))
-            model_.KeepComparedAfterUndo(path);
-    }
-
-    // The list as it was before the request, less the rows of files that did not come back;
-    // rows that stayed keep the marks given since.
-    QHash<QString, QList<int>> stayed;
-    for (int k = model_.RowCount() - 1; k >= 0; --k)
-        stayed[model_.Row(k).path].append(k);
-    std::vector<ResultRow> rows;
-    for (const ResultRow& before : undo.rows) {
-        QList<int>* current = back.contains(before.path) ? nullptr : &stayed[before.path];
-        if (current && current->isEmpty())
-            continue;
-        rows.push_back(current ? model_.Row(current->takeLast()) : before);
-    }
-    model_.ReplaceRows(std::move(rows));
-}
-
-void Form4::RemoveCheckedRows(const QStringList& requested) {
-    QSet<QString> gone;
-    for (const QString& path : requested) {
-        if (!ExistsWithoutFollowingLinks(path))
-            gone.insert(path);
-    }
-    model_.RemoveRowsOfPaths(gone);
+    trashRequests_.Undo(*dialogs_);
 }
 
 void Form4::resizeEvent(QResizeEvent* event) {

@@ -1,146 +1,31 @@
 #pragma once
 
-#include <QAbstractTableModel>
 #include <QColor>
-#include <QHash>
-#include <QSet>
-#include <QStringList>
 #include <optional>
-#include <vector>
 
-#include "contents/contents_check.h"
-#include "search/result_list.h"
-#include "selection/copy_choice.h"
-#include "selection/protected_folders.h"
+#include "selection/selection_list.h"
 
 namespace tallyrook {
 
 // The rows of the last run, as the results window's list shows them: four columns ("Filename",
 // "Size", "Last Modified", "Type"), and a fifth, "Copies", once their contents have been compared;
-// a check box on every row, each row in its group's colour. The engine fills it through
-// ResultList, so it works without a window; rows are never sorted.
-class ResultsModel : public QAbstractTableModel, public ResultList {
+// a check box on every row, each row in its group's colour. What acts on the rows is the
+// SelectionList's; this adds what a view paints.
+class ResultsModel : public SelectionList {
     Q_OBJECT
 public:
-    enum Column {
-        FilenameColumn,
-        SizeColumn,
-        ModifiedColumn,
-        TypeColumn,
-        CopiesColumn,
-        ColumnCount
-    };
-
     explicit ResultsModel(QObject* parent = nullptr);
 
-    // QAbstractItemModel
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-    // A new check state on any cell of a row goes to every row of the same path.
-    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
-
-    // ResultList
-    int RowCount() const override;
-    const ResultRow& Row(int index) const override;
-    void AppendRow(ResultRow row) override;
-    // A new run's list: the comparison of contents goes with the old rows.
-    void ClearRows() override;
-    // The rows as given, in one change; the comparison stays (an undo brings back rows it knew).
-    void ReplaceRows(std::vector<ResultRow> rows);
-    // Counts the lists ClearRows began: a check started on one list is not the next one's.
-    quint64 ListNumber() const { return listNumber_; }
-
-    bool IsChecked(int row) const { return Row(row).checked; }
-    // Gives `checked` to every row whose path equals `text` exactly (case-sensitive); other rows
-    // are not touched.
-    void SetCheckedByText(const QString& text, bool checked);
-    // Clears every mark; nothing else changes.
-    void UncheckAll();
-
-    // Every row whose file lies in `folder` (ending with "/") or below it gets `checked`.
-    void SetCheckedInFolder(const QString& folder, bool checked);
-    // The files of the list for the contents check, in list order.
-    QList<ContentsFile> ContentsFiles() const;
-    // What the check found for `files` (as ContentsFiles gave them), until the next run's rows;
-    // the Copies column shows it. A copy set is the files of the list that the check found
-    // identical: a copy trashed since leaves its set.
-    void SetContents(const QList<ContentsFile>& files, const ContentsResults& results);
-    bool ContentsCompared() const { return compared_; }
-
-    // The list's whole selection by `rule` (CopyChoice::Choose): every other row unchecked,
-    // protected ones kept. Returns the number of copy sets.
-    int CheckAllBut(KeeperRule rule);
-
-    // Protects the folder (ending with "/") and everything below it: its rows lose their marks
-    // and cannot be checked until StopProtecting.
-    void Protect(const QString& folder);
-    // Stops protecting every folder that holds `path`.
-    void StopProtecting(const QString& path);
-    bool IsProtected(int row) const { return protected_.Protects(Row(row).path); }
-    // For this list: a new run's list starts with the folders given here (the main window's).
-    const ProtectedFolders& Protected() const { return protected_; }
-    void SetProtected(const ProtectedFolders& folders);
-
-    // The checked rows' paths, each once, at the place of its last checked row, in list order.
-    QStringList UniqueCheckedPaths() const;
-    // What sending the files at `paths` to the Trash frees: a file's bytes only when all its
-    // names go.
-    CopyChoice::Space SpaceFreed(const QStringList& paths) const;
-    // What the comparison found, for the list as it is now.
-    CopyChoice::Summary CopySummary() const { return Sets().files.CopySummary(); }
-    // Without a comparison: the files at `paths`, in list order, that leave no file of their size
-    // outside `paths` in any set one pass found alike (an anchor and the rows its turn listed):
-    // only equal sizes may be copies, and a file of unknown size is no copy.
-    QStringList WithoutPossibleCopy(const QSet<QString>& paths) const;
-    // With one: the files at `paths` that leave no identical copy behind, unchanged, outside
-    // `paths` (no copy, or not compared, included), nor another name of themselves.
-    QStringList WithoutCopyLeft(const QStringList& paths) const;
-    // The files at `paths` whose size, last-write or change time is not what it was
-    // when their contents were compared (or that were replaced since); files gone are left out.
-    // `unchanged`, when given, gets the paths of the others that were compared.
-    QStringList ChangedSinceCompared(const QStringList& paths,
-                                     QSet<QString>* unchanged = nullptr) const;
-    // A file that an undo put back, as compared when it went: the moves changed its change time
-    // alone, which its compared identity takes on, as long as nothing else differs.
-    void KeepComparedAfterUndo(const QString& path);
-    // Removes every row whose path is in `paths`; all other rows keep their order, mark and
-    // colour.
-    void RemoveRowsOfPaths(const QSet<QString>& paths);
 
     // The background a row's colour paints, with black text; nothing for RowColor::None, which
     // leaves the list's own colours.
     static std::optional<QColor> BackgroundOf(RowColor color);
 
 private:
-    // The copy sets as the list has them now, built on first use after a change.
-    struct CopySets {
-        CopyChoice files;
-        std::vector<int> letters;  // by row: 1 for "A", 2 for "B"...; 0 for none
-    };
-    const CopySets& Sets() const;
     QString CopiesText(int row) const;
     QString CopiesTip(int row) const;
-
-    // The rows of each path, in list order; built on first use after the rows changed, so a
-    // mark costs the rows of its file, not a scan of the list.
-    const QHash<QString, QList<int>>& RowsByPath() const;
-    void RowsChanged() {
-        rowsByPath_.reset();
-        copySets_.reset();
-    }
-    // Row k gets the mark marks[k] (0 or 1; -1 leaves it); one notice for the views.
-    void SetRowMarks(const std::vector<signed char>& marks);
-
-    std::vector<ResultRow> rows_;
-    mutable std::optional<QHash<QString, QList<int>>> rowsByPath_;
-    bool compared_ = false;
-    QHash<QString, ContentsResult> contents_;  // what the check found for each path
-    mutable std::optional<CopySets> copySets_;
-    ProtectedFolders protected_;
-    quint64 listNumber_ = 0;
 };
 
 }  // namespace tallyrook

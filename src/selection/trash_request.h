@@ -6,9 +6,6 @@
 
 #include "trash/trash_writer.h"
 
-class QProgressDialog;
-class QWidget;
-
 namespace tallyrook {
 
 // Our small "shell" layer: one request moves a list of files to the Trash (the freedesktop Trash
@@ -59,7 +56,7 @@ enum class TrashAnswer { Yes, No, UncheckThese };
 // "3 checked names are other names of files that stay: they free no space"
 QString FreeNothingText(int names);
 
-// The dialogs of a request. The desktop program shows real ones; tests answer them in code.
+// What a request asks of the one who made it: a window shows dialogs, tests answer in code.
 class TrashDialogs {
 public:
     virtual ~TrashDialogs() = default;
@@ -73,34 +70,6 @@ public:
     virtual void ReportFailures(const QList<TrashFailure>& failures) = 0;
     // Called once by an undo, only when something could not be put back.
     virtual void ReportNotRestored(const QList<TrashFailure>& failures) = 0;
-};
-
-// Message boxes and a progress dialog that appears only when the request takes a while.
-class QtTrashDialogs : public TrashDialogs {
-public:
-    explicit QtTrashDialogs(QWidget* parent) : parent_(parent) {}
-    ~QtTrashDialogs() override;
-
-    TrashAnswer Confirm(const TrashQuestion& question) override;
-    void BeginProgress(int total) override;
-    bool Advance(int done) override;
-    void EndProgress() override;
-    void ReportFailures(const QList<TrashFailure>& failures) override;
-    void ReportNotRestored(const QList<TrashFailure>& failures) override;
-
-    // The texts, shared with the tests.
-    static QString ConfirmText(const TrashQuestion& question);
-    static QString FailureHeading(qsizetype count);
-    static QString NotRestoredHeading(qsizetype count);
-    static QString Title();
-    static QString UncheckTheseText();
-
-private:
-    void ShowFailures(const QString& title, const QString& heading,
-                      const QList<TrashFailure>& failures);
-
-    QWidget* parent_;
-    QProgressDialog* progress_ = nullptr;
 };
 
 // True when `path` names an entry of the file system: a link counts as itself, even a broken one,
