@@ -186,6 +186,10 @@ OPTIONEN
         <translation>kein Inventar gespeichert</translation>
     </message>
     <message>
+        <source>with --save-inventory: store a SHA-256 of each file whose size another file has, in the FOLDERs or the inventories named with it</source>
+        <translation>mit --save-inventory: einen SHA-256 jeder Datei speichern, deren Größe eine andere Datei hat, in den ORDNERN oder den damit genannten Inventaren</translation>
+    </message>
+    <message>
         <source>  --               every later argument is a folder
 
 Without --tsv or --json the rows are shown as a table, a blank line between groups, with
@@ -207,7 +211,9 @@ FIELDS
             the listed files whose contents are byte for byte the same. Empty in TSV, null in
             JSON for a file with no identical copy or not compared (named on stderr). A copy
             set has two files or more: other names of one file (hard links) are no copy, and an
-            empty file is never a copy
+            empty file is never a copy. With --inventory, &quot;3 by fingerprint&quot;: the file&apos;s copies
+            are known by fingerprint only, a file of an inventory or one here whose only
+            copies are such files; a number alone is byte for byte
   file      only with --contents: rows that name one file (hard links, or a folder listed
             twice) share its number, from 1 in list order; empty in TSV, null in JSON for a
             file no other row names
@@ -239,7 +245,15 @@ replaced only if it is an inventory, and Ctrl-C leaves it as it was. --inventory
 the files of a saved inventory with the FOLDERs, as if they had been walked after them. Of
 inventories of one file system the newest is used. Where that file system is mounted here, a
 folder that is also among the FOLDERs is taken from the walk, and a file unchanged since (size,
-last write, inode) is a file like any other. Files of other inventories are never compared.
+last write, inode) is a file like any other. Files of other inventories are never read.
+
+With --fingerprints the saved inventory holds a SHA-256 of each file whose size another file has,
+in the FOLDERs or in the inventories named with --inventory. A fingerprint is kept from the
+inventory FILE replaces, or from one named, while its file&apos;s device, inode, size and last write
+are unchanged; only the other files are read. --contents then compares the files of inventories
+with those here by fingerprint: two files of equal size and fingerprint are copies &quot;by
+fingerprint&quot;, two files here are still compared byte for byte. --select never checks a file of
+an inventory: it is a copy that stays, as in a protected folder.
 
 EXIT STATUS
   0    duplicates found
@@ -276,7 +290,9 @@ FELDER
             Leer in TSV, null in JSON für eine Datei ohne identische Kopie oder eine nicht
             verglichene (auf stderr genannt). Eine Kopiengruppe hat zwei Dateien oder mehr:
             weitere Namen einer Datei (harte Links) sind keine Kopie, und eine leere Datei ist
-            nie eine Kopie
+            nie eine Kopie. Mit --inventory &quot;3 by fingerprint&quot;: die Kopien der Datei sind
+            nur per Fingerabdruck bekannt, eine Datei eines Inventars oder eine hier, deren
+            einzige Kopien solche Dateien sind; eine Zahl allein heißt Byte für Byte
   file      nur mit --contents: Zeilen, die eine Datei nennen (harte Links oder ein doppelt
             aufgeführter Ordner), teilen deren Nummer, ab 1 in Listenreihenfolge; leer in TSV,
             null in JSON für eine Datei, die keine andere Zeile nennt
@@ -312,7 +328,16 @@ sie, wie sie war. --inventory DATEI durchsucht die Dateien eines gespeicherten I
 ORDNERN, als wären sie nach ihnen durchlaufen worden. Von Inventaren eines Dateisystems wird das
 neueste verwendet. Wo dieses Dateisystem hier eingehängt ist, wird ein Ordner, der auch unter den
 ORDNERN ist, aus der Suche genommen, und eine seither unveränderte Datei (Größe, letzte Änderung,
-Inode) ist eine Datei wie jede andere. Dateien anderer Inventare werden nie verglichen.
+Inode) ist eine Datei wie jede andere. Dateien anderer Inventare werden nie gelesen.
+
+Mit --fingerprints enthält das gespeicherte Inventar einen SHA-256 jeder Datei, deren Größe eine
+andere Datei hat, in den ORDNERN oder in den mit --inventory genannten Inventaren. Ein
+Fingerabdruck wird aus dem Inventar übernommen, das DATEI ersetzt, oder aus einem genannten,
+solange Gerät, Inode, Größe und letzte Änderung seiner Datei gleich sind; nur die übrigen Dateien
+werden gelesen. --contents vergleicht dann die Dateien von Inventaren per Fingerabdruck mit denen
+hier: zwei Dateien gleicher Größe und gleichen Fingerabdrucks sind Kopien &quot;by fingerprint&quot;,
+zwei Dateien hier werden weiterhin Byte für Byte verglichen. --select hakt eine Datei eines
+Inventars nie an: sie ist eine Kopie, die bleibt, wie in einem geschützten Ordner.
 
 RÜCKGABEWERT
   0    Duplikate gefunden
@@ -327,6 +352,22 @@ RÜCKGABEWERT
 Ein Leser, der früh aufhört (| head), beendet den Befehl still mit dem Status, den er sonst gehabt
 hätte.
 </translation>
+    </message>
+    <message>
+        <source>--fingerprints goes with --save-inventory</source>
+        <translation>--fingerprints gehört zu --save-inventory</translation>
+    </message>
+    <message>
+        <source>[Making fingerprints]</source>
+        <translation>[Fingerabdrücke werden erstellt]</translation>
+    </message>
+    <message>
+        <source>no fingerprint: %1: %2</source>
+        <translation>kein Fingerabdruck: %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 fingerprints, %2 of them read (%3 bytes)</source>
+        <translation>%1 Fingerabdrücke, %2 davon gelesen (%3 Bytes)</translation>
     </message>
 </context>
 <context>

@@ -20,6 +20,7 @@
 #include "cli/terminal.h"
 #include "contents/contents_check.h"
 #include "contents/contents_texts.h"
+#include "inventory/fingerprints.h"
 #include "inventory/inventory_file.h"
 #include "inventory/inventory_search.h"
 #include "run/search_run.h"
@@ -101,6 +102,11 @@ const QList<OptionSpec>& Options() {
         {{u"save-inventory"_qs},
          u"FILE"_qs,
          QT_TRANSLATE_NOOP("Cli", "save an inventory of the FOLDERs; no search")},
+        {{u"fingerprints"_qs},
+         {},
+         QT_TRANSLATE_NOOP("Cli",
+                           "with --save-inventory: store a SHA-256 of each file whose size "
+                           "another file has, in the FOLDERs or the inventories named with it")},
         {{u"max-rows"_qs},
          u"N"_qs,
          QT_TRANSLATE_NOOP("Cli", "list at most N rows, N >= 2 (default 32,767)")},
@@ -153,7 +159,9 @@ FIELDS
             the listed files whose contents are byte for byte the same. Empty in TSV, null in
             JSON for a file with no identical copy or not compared (named on stderr). A copy
             set has two files or more: other names of one file (hard links) are no copy, and an
-            empty file is never a copy
+            empty file is never a copy. With --inventory, "3 by fingerprint": the file's copies
+            are known by fingerprint only, a file of an inventory or one here whose only
+            copies are such files; a number alone is byte for byte
   file      only with --contents: rows that name one file (hard links, or a folder listed
             twice) share its number, from 1 in list order; empty in TSV, null in JSON for a
             file no other row names
@@ -185,7 +193,15 @@ replaced only if it is an inventory, and Ctrl-C leaves it as it was. --inventory
 the files of a saved inventory with the FOLDERs, as if they had been walked after them. Of
 inventories of one file system the newest is used. Where that file system is mounted here, a
 folder that is also among the FOLDERs is taken from the walk, and a file unchanged since (size,
-last write, inode) is a file like any other. Files of other inventories are never compared.
+last write, inode) is a file like any other. Files of other inventories are never read.
+
+With --fingerprints the saved inventory holds a SHA-256 of each file whose size another file has,
+in the FOLDERs or in the inventories named with --inventory. A fingerprint is kept from the
+inventory FILE replaces, or from one named, while its file's device, inode, size and last write
+are unchanged; only the other files are read. --contents then compares the files of inventories
+with those here by fingerprint: two files of equal size and fingerprint are copies "by
+fingerprint", two files here are still compared byte for byte. --select never checks a file of
+an inventory: it is a copy that stays, as in a protected folder.
 
 EXIT STATUS
   0    duplicates found
@@ -238,6 +254,7 @@ struct Request {
     QStringList folders;
     QStringList inventories;  // --inventory
     QString saveInventory;    // --save-inventory
+    bool fingerprints = false;
 };
 
 // The path made absolute and clean, without resolving links: how protected folders and rows meet
@@ -319,10 +336,15 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
     request.folders = parser.positionalArguments();
     request.inventories = parser.values(u"inventory"_qs);
     request.saveInventory = parser.value(u"save-inventory"_qs);
+    request.fingerprints = parser.isSet(u"fingerprints"_qs);
+    if (request.fingerprints && !parser.isSet(u"save-inventory"_qs))
+        return UsageError(err, Cli::tr("--fingerprints goes with --save-inventory"));
     if (parser.isSet(u"save-inventory"_qs)) {
         if (request.saveInventory.isEmpty())
             return UsageError(err, Cli::tr("--save-inventory needs a FILE"));
-        if (request.options.criteria.Any() || !request.inventories.isEmpty() || request.contents)
+        // Other inventories count only for the sizes that want fingerprints.
+        if (request.options.criteria.Any() || request.contents ||
+            (!request.inventories.isEmpty() && !request.fingerprints))
             return UsageError(err, Cli::tr("--save-inventory takes only FOLDERs: it saves them "
                                            "and searches nothing"));
         if (request.folders.isEmpty())
@@ -339,7 +361,41 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
 // Compares the contents of the rows' files and gives each row its copy set, its file and, with a
 // rule, its mark, with progress as the search's; each file not compared is named. Ctrl-C stops
 // it, and leaves the rows without.
-void CompareContents(const Request& request, CompactRows& rows, Stderr& err) {
+// Compares the rows' files with those of saved inventories by fingerprint: a file here of a size
+// that a fingerprinted file elsewhere has is given its own, from an inventory while it is
+// unchanged, else read. `places` tells each row's place and how its copies are known. False when
+// Ctrl-C stopped it.
+bool CompareFingerprints(const std::vector<Inventory>& inventories,
+                         const QHash<qsizetype, QByteArray>& recorded, const CompactRows& rows,
+                         const QList<ContentsFile>& files, const QList<ContentsFile>& absolute,
+                         std::vector<ContentsResult>& results, std::vector<CopyPlace>& places,
+                         Stderr& err) {
+    std::vector<QByteArray> fingerprints(size_t(rows.RowCount()));
+    std::vector<bool> elsewhere(size_t(rows.RowCount()));
+    for (int k = 0; k < rows.RowCount(); ++k) {
+        elsewhere[size_t(k)] = !rows.RowParts(k).source.isEmpty();
+        if (elsewhere[size_t(k)])
+            fingerprints[size_t(k)] = recorded.value(rows.RowFile(k));
+    }
+    FingerprintStore store;
+    for (const Inventory& inventory : inventories)
+        store.Add(inventory);
+    FingerprintCount count;
+    if (!FingerprintFilesHere(files, results, fingerprints, store, count, [&err](qint64) {
+            err.Poll();
+            return !Interrupted();
+        }))
+        return false;
+    const std::vector<bool> byFingerprint =
+        JoinByFingerprint(absolute, elsewhere, fingerprints, results);
+    for (int k = 0; k < rows.RowCount(); ++k)
+        places.push_back({rows.RowParts(k).source.toString(), byFingerprint[size_t(k)]});
+    return true;
+}
+
+void CompareContents(const Request& request, CompactRows& rows, Stderr& err,
+                     const std::vector<Inventory>& inventories,
+                     const QHash<qsizetype, QByteArray>& recorded) {
     QList<ContentsFile> files;
     files.reserve(rows.RowCount());
     for (int k = 0; k < rows.RowCount(); ++k) {
@@ -349,7 +405,7 @@ void CompareContents(const Request& request, CompactRows& rows, Stderr& err) {
             {row.source.isEmpty() ? row.folder + row.name : QString(), row.bytes,
              row.seconds ? QDateTime::fromSecsSinceEpoch(*row.seconds, Qt::UTC) : QDateTime()});
     }
-    ContentsCheck check(std::move(files));
+    ContentsCheck check(files);
     check.Start();
     err.ShowProgress(true);
     err.SetCaption(ProgramName + u' ' + Cli::tr("[Comparing contents]"));
@@ -365,7 +421,7 @@ void CompareContents(const Request& request, CompactRows& rows, Stderr& err) {
     err.ShowProgress(false);
     if (Interrupted())
         return;
-    const ContentsResults& results = check.Results();
+    std::vector<ContentsResult> results = check.Results().files;
     // The choice on absolute paths, so that protected folders given either way meet the rows.
     QList<ContentsFile> absolute;
     absolute.reserve(rows.RowCount());
@@ -378,20 +434,25 @@ void CompareContents(const Request& request, CompactRows& rows, Stderr& err) {
     // The last write to the millisecond, as the window's rows have it (the rows here keep
     // seconds).
     for (qsizetype k = 0; k < absolute.size(); ++k) {
-        const FileIdentity& id = results.files[size_t(k)].identity;
+        const FileIdentity& id = results[size_t(k)].identity;
         if (id.size >= 0)
             absolute[k].modified =
                 QDateTime::fromMSecsSinceEpoch(id.modifiedNs / 1'000'000, Qt::UTC);
     }
-    const CopyChoice choice(absolute, results.files);
+    // Files of saved inventories meet the files here by fingerprint.
+    std::vector<CopyPlace> places;
+    if (!inventories.empty() &&
+        !CompareFingerprints(inventories, recorded, rows, files, absolute, results, places, err))
+        return;
+    const CopyChoice choice(absolute, results, places);
     std::vector<bool> checked;
     if (request.select)
         checked = choice.Choose(*request.select, request.protect);
     QSet<QString> named;
     for (int k = 0; k < rows.RowCount(); ++k) {
-        const ContentsResult& result = results.files[size_t(k)];
+        const ContentsResult& result = results[size_t(k)];
         const int p = choice.IndexOf(absolute[k].path);
-        rows.SetChoice(k, choice.CopySet(p), choice.FileNumber(p),
+        rows.SetChoice(k, choice.CopySet(p), choice.FileNumber(p), choice.ByFingerprint(p),
                        !checked.empty() && checked[size_t(p)]);
         const CompactRows::Parts row = rows.RowParts(k);
         if (result.state != CopyState::NotCompared || !row.source.isEmpty())
@@ -405,8 +466,39 @@ void CompareContents(const Request& request, CompactRows& rows, Stderr& err) {
     }
 }
 
+// --fingerprints: the inventory's files whose size another file has get theirs, kept from the
+// inventory being replaced or one named with it while unchanged, else read. False when Ctrl-C
+// stopped it.
+bool AddFolderFingerprints(const Request& request, const std::vector<Inventory>& inventories,
+                           Inventory& inventory, const std::function<bool(int)>& progress,
+                           Stderr& err) {
+    err.SetCaption(ProgramName + u' ' + Cli::tr("[Making fingerprints]"));
+    FingerprintStore store;
+    if (Inventory replaced; !LoadInventory(request.saveInventory, replaced))
+        store.Add(replaced);
+    for (const Inventory& other : inventories)
+        store.Add(other);
+    FingerprintCount count;
+    QList<FingerprintFailure> failures;
+    if (!AddFingerprints(inventory, inventories, store, count, failures, progress))
+        return false;
+    err.EraseProgress();
+    for (const FingerprintFailure& failure : failures)
+        err.Message(
+            u"tallyrook-cli: " +
+            Cli::tr("no fingerprint: %1: %2").arg(failure.path, NotComparedText(failure.reason)));
+    const QLocale& locale = request.options.locale;
+    if (!request.quiet)
+        err.Message(u"tallyrook-cli: " + Cli::tr("%1 fingerprints, %2 of them read (%3 bytes)")
+                                             .arg(locale.toString(count.files),
+                                                  locale.toString(count.read),
+                                                  locale.toString(count.bytesRead)));
+    return true;
+}
+
 // --save-inventory: walks the folders and saves their inventory, or nothing at all.
-int SaveFolders(const Request& request, const QStringList& folders, Stderr& err) {
+int SaveFolders(const Request& request, const QStringList& folders,
+                const std::vector<Inventory>& inventories, Stderr& err) {
     // No cap: an inventory may hold more files than one search lists.
     Global global(std::numeric_limits<qsizetype>::max());
     // Recorded as absolute paths: an inventory is read from anywhere, on any machine.
@@ -434,7 +526,9 @@ int SaveFolders(const Request& request, const QStringList& folders, Stderr& err)
         err.SetProgress(percent);
         return keepGoing();
     };
-    if (MakeInventory(global.inventory, absolute, inventory, progress))
+    if (MakeInventory(global.inventory, absolute, inventory, progress) &&
+        (!request.fingerprints ||
+         AddFolderFingerprints(request, inventories, inventory, progress, err)))
         error = SaveInventory(request.saveInventory, inventory, keepGoing);
     err.EraseProgress();
     if (Interrupted())
@@ -489,15 +583,6 @@ int RunCli(int argc, char** argv) {
         }
     }
 
-    if (!request.saveInventory.isEmpty()) {
-        // A missing FOLDER must not pass for one without files.
-        const int status = badFolder ? ExitUsage : SaveFolders(request, folders, err);
-        if (badFolder)
-            err.Message(u"tallyrook-cli: " + Cli::tr("no inventory saved"));
-        std::fflush(stdout);
-        std::fflush(stderr);
-        std::_Exit(status);
-    }
     std::vector<Inventory> inventories(size_t(request.inventories.size()));
     for (qsizetype i = 0; i < request.inventories.size(); ++i) {
         if (const InventoryError error =
@@ -506,12 +591,24 @@ int RunCli(int argc, char** argv) {
             return ExitUsage;
         }
     }
+    if (!request.saveInventory.isEmpty()) {
+        // A missing FOLDER must not pass for one without files.
+        const int status = badFolder ? ExitUsage : SaveFolders(request, folders, inventories, err);
+        if (badFolder)
+            err.Message(u"tallyrook-cli: " + Cli::tr("no inventory saved"));
+        std::fflush(stdout);
+        std::fflush(stderr);
+        std::_Exit(status);
+    }
+    // The fingerprints of the inventories' files that are not here, by record.
+    QHash<qsizetype, QByteArray> recorded;
     if (!inventories.empty()) {
-        request.options.addRecordedFiles = [&inventories, &request](
+        request.options.addRecordedFiles = [&inventories, &request, &recorded](
                                                SearchHost& runHost, Global& runGlobal,
                                                const QStringList& walkedRoots) {
             return AddInventories(inventories, runHost, runGlobal, walkedRoots,
-                                  request.options.criteria.exactFilesize);
+                                  request.options.criteria.exactFilesize,
+                                  request.contents ? &recorded : nullptr);
         };
     }
 
@@ -527,7 +624,7 @@ int RunCli(int argc, char** argv) {
     err.EraseProgress();
     if (request.contents && outcome == RunOutcome::ResultsShown && !Interrupted()) {
         StageTimer contents;
-        CompareContents(request, rows, err);
+        CompareContents(request, rows, err, inventories, recorded);
         if (host.Timings())
             err.Message(contents.Lap(u"contents"));
     }

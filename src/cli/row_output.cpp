@@ -89,7 +89,7 @@ void CompactRows::AppendRow(ResultRow row) {
         {row.bytes,
          row.modified.isValid() ? FlooredSeconds(row.modified.toMSecsSinceEpoch()) : NoDate,
          quint32(row.file), Intern(row.sizeText, lastSize_), Intern(row.modifiedText, lastDate_),
-         qint32(row.group), 0, 0, row.criterion, row.color, row.checked});
+         qint32(row.group), 0, 0, row.criterion, row.color, false, row.checked});
 }
 
 CompactRows::Parts CompactRows::RowParts(int index) const {
@@ -105,6 +105,7 @@ CompactRows::Parts CompactRows::RowParts(int index) const {
             entry.group,
             entry.copySet,
             entry.sameFile,
+            entry.byFingerprint,
             entry.checked,
             Source(entry.file)};
 }
@@ -346,6 +347,16 @@ char* PutCount(char* at, int number) {
     return number > 0 ? PutNumber(at, number) : at;
 }
 
+// A copy set's number, with ByFingerprint where the row's copies are known that way only.
+char* PutCopy(char* at, const CompactRows::Parts& row) {
+    at = PutCount(at, row.copySet);
+    if (row.copySet > 0 && row.byFingerprint) {
+        std::memcpy(at, ByFingerprint, sizeof ByFingerprint - 1);
+        at += sizeof ByFingerprint - 1;
+    }
+    return at;
+}
+
 void WriteTsv(bool header, const Fields& fields, const CompactRows& rows, Output& out) {
     if (header)
         out.Write(QString(QLatin1StringView(TsvHeader) % (fields.copies ? u"\tcopy\tfile" : u"") %
@@ -375,7 +386,7 @@ void WriteTsv(bool header, const Fields& fields, const CompactRows& rows, Output
             at = PutIsoTime(at, *row.seconds);
         if (fields.copies) {
             *at++ = '\t';
-            at = PutCount(at, row.copySet);
+            at = PutCopy(at, row);
             *at++ = '\t';
             at = PutCount(at, row.sameFile);
         }
@@ -429,7 +440,13 @@ void WriteJson(const Fields& fields, const CompactRows& rows, Output& out) {
         }
         if (fields.copies) {
             at = put(at, ",\"copy\":");
-            at = row.copySet > 0 ? PutNumber(at, row.copySet) : put(at, "null");
+            if (row.byFingerprint) {
+                *at++ = '"';
+                at = PutCopy(at, row);
+                *at++ = '"';
+            } else {
+                at = row.copySet > 0 ? PutNumber(at, row.copySet) : put(at, "null");
+            }
             at = put(at, ",\"file\":");
             at = row.sameFile > 0 ? PutNumber(at, row.sameFile) : put(at, "null");
         }
@@ -457,6 +474,7 @@ void WriteTable(const Fields& fields, const CompactRows& rows, Output& out) {
     qsizetype sizeWidth = sizeHead.size();
     qsizetype dateWidth = dateHead.size();
     qsizetype sourceWidth = sourceHead.size();
+    bool byFingerprint = false;
     // The parts only: a whole row would build a path and a date for three lengths.
     for (int i = 0; i < rows.RowCount(); ++i) {
         const CompactRows::Parts row = rows.RowParts(i);
@@ -464,8 +482,11 @@ void WriteTable(const Fields& fields, const CompactRows& rows, Output& out) {
         sizeWidth = std::max(sizeWidth, row.sizeText.size());
         dateWidth = std::max(dateWidth, row.dateText.size());
         sourceWidth = std::max(sourceWidth, EscapeForTerminal(row.source.toString()).size());
+        byFingerprint = byFingerprint || row.byFingerprint;
     }
-    const qsizetype copyWidth = std::max(copyHead.size(), QString::number(rows.RowCount()).size());
+    const qsizetype fileWidth = std::max(fileHead.size(), QString::number(rows.RowCount()).size());
+    const qsizetype copyWidth =
+        fileWidth + (byFingerprint ? qsizetype(sizeof ByFingerprint - 1) : 0);
     auto line = [&](QStringView type, QStringView size, QStringView date, const QString& copy,
                     const QString& file, QStringView source, const QString& mark,
                     const QString& path) -> QString {
@@ -473,7 +494,7 @@ void WriteTable(const Fields& fields, const CompactRows& rows, Output& out) {
                size.toString().rightJustified(sizeWidth) % u"  " %
                date.toString().leftJustified(dateWidth) % u"  " %
                (fields.copies ? QString(copy.rightJustified(copyWidth) + u"  " +
-                                        file.rightJustified(copyWidth) + u"  ")
+                                        file.rightJustified(fileWidth) + u"  ")
                               : QString()) %
                (fields.checked ? QString(mark.leftJustified(checkedHead.size()) + u"  ")
                                : QString()) %
@@ -483,6 +504,11 @@ void WriteTable(const Fields& fields, const CompactRows& rows, Output& out) {
                EscapeForTerminal(path) % u'\n';
     };
     const auto count = [](int number) { return number > 0 ? QString::number(number) : QString(); };
+    const auto copy = [&count](const CompactRows::Parts& row) {
+        return row.copySet > 0 && row.byFingerprint
+                   ? QString(count(row.copySet) + QLatin1StringView(ByFingerprint))
+                   : count(row.copySet);
+    };
     out.Write(line(typeHead, sizeHead, dateHead, copyHead, fileHead, sourceHead, checkedHead,
                    QStringLiteral("PATH")));
     int group = 0;
@@ -492,8 +518,8 @@ void WriteTable(const Fields& fields, const CompactRows& rows, Output& out) {
         group = row.group;
         if (newGroup)
             out.Write(u"\n");
-        out.Write(line(QString(TypeWord(row.criterion)), row.sizeText, row.dateText,
-                       count(row.copySet), count(row.sameFile), row.source,
+        out.Write(line(QString(TypeWord(row.criterion)), row.sizeText, row.dateText, copy(row),
+                       count(row.sameFile), row.source,
                        row.checked ? QStringLiteral("x") : QString(), row.folder + row.name));
     }
 }

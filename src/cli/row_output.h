@@ -63,11 +63,12 @@ public:
     bool WantsPaths() const override { return false; }
     qsizetype RowFile(int index) const override { return entries_[size_t(index)].file; }
     // What the contents check and the choice give the row: its copy set and its file (from 1, 0
-    // for none), and whether the rule checks it.
-    void SetChoice(int index, int copySet, int sameFile, bool checked) {
+    // for none), whether its copies are known by fingerprint only, and whether the rule checks it.
+    void SetChoice(int index, int copySet, int sameFile, bool byFingerprint, bool checked) {
         Entry& entry = entries_[size_t(index)];
         entry.copySet = copySet;
         entry.sameFile = sameFile;
+        entry.byFingerprint = byFingerprint;
         entry.checked = checked;
     }
 
@@ -84,6 +85,7 @@ public:
         int group;
         int copySet;   // 0: none, or not compared
         int sameFile;  // 0: no other row names the file
+        bool byFingerprint;
         bool checked;
         QStringView source;  // where a file of a saved inventory is; empty for one here
     };
@@ -111,6 +113,7 @@ private:
         qint32 sameFile;
         Criterion criterion;
         RowColor color;
+        bool byFingerprint;
         bool checked;
     };
     const FileInventory& inventory_;
@@ -126,8 +129,10 @@ private:
 enum class Format { Table, Tsv, Json };
 
 // The fields of a TSV line, in order; `--header` prints them. After a contents check `copy` and
-// `file` follow, and with a rule a last one, `checked`.
+// `file` follow, and with a rule a last one, `checked`. A copy set known by fingerprint only
+// shows as its number and ByFingerprint.
 inline constexpr char TsvHeader[] = "path\tsize\tmodified\ttype\tcolour\tgroup\tbytes\tmtime";
+inline constexpr char ByFingerprint[] = " by fingerprint";
 
 // Writes the rows of a run, stopping early when the output ends. `header`: TSV begins with
 // the field names. `copies`: each row's copy set and file as fields (TSV, JSON) or COPY and FILE

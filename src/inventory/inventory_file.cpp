@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -31,6 +32,7 @@ CREATE TABLE files (id INTEGER PRIMARY KEY, folder INTEGER NOT NULL REFERENCES f
                     name BLOB NOT NULL, size INTEGER, modified_ms INTEGER,
                     modified_ns INTEGER NOT NULL, device INTEGER NOT NULL,
                     inode INTEGER NOT NULL, links INTEGER NOT NULL);
+CREATE TABLE fingerprints (file INTEGER PRIMARY KEY REFERENCES files, sha256 BLOB NOT NULL);
 )";
 
 struct DatabaseCloser {
@@ -133,9 +135,17 @@ InventoryError Read(sqlite3* db, const QString& path, Inventory& inventory) {
     Statement roots = Prepare(db, "SELECT path FROM roots ORDER BY id");
     Statement volumes = Prepare(db, "SELECT id, uuid, label, mount_point FROM volumes ORDER BY id");
     Statement folders = Prepare(db, "SELECT id, volume, path FROM folders ORDER BY id");
-    Statement files = Prepare(db,
-                              "SELECT folder, name, size, modified_ms, modified_ns, device, "
-                              "inode, links FROM files ORDER BY id");
+    // Fingerprints came after the first inventories, which lack their table.
+    Statement fingerprinted = Prepare(db, "SELECT EXISTS (SELECT 1 FROM fingerprints)");
+    const bool fingerprints = fingerprinted && sqlite3_step(fingerprinted.get()) == SQLITE_ROW &&
+                              sqlite3_column_int(fingerprinted.get(), 0) != 0;
+    Statement files = Prepare(
+        db, fingerprints
+                ? "SELECT folder, name, size, modified_ms, modified_ns, device, inode, "
+                  "links, sha256 FROM files LEFT JOIN fingerprints ON fingerprints.file = files.id "
+                  "ORDER BY id"
+                : "SELECT folder, name, size, modified_ms, modified_ns, device, "
+                  "inode, links FROM files ORDER BY id");
     if (!roots || !volumes || !folders || !files)
         return broken;
     while (sqlite3_step(roots.get()) == SQLITE_ROW)
@@ -163,6 +173,11 @@ InventoryError Read(sqlite3* db, const QString& path, Inventory& inventory) {
              ColumnNumber(row, 3, Inventory::NoDate), sqlite3_column_int64(row, 4),
              quint64(sqlite3_column_int64(row, 5)), quint64(sqlite3_column_int64(row, 6)),
              sqlite3_column_int64(row, 7)});
+        if (fingerprints && sqlite3_column_type(row, 8) == SQLITE_BLOB)
+            inventory.fingerprints.insert(
+                int(inventory.files.size() - 1),
+                QByteArray(static_cast<const char*>(sqlite3_column_blob(row, 8)),
+                           sqlite3_column_bytes(row, 8)));
     }
     if (status != SQLITE_DONE)
         return broken;
@@ -183,7 +198,8 @@ bool Write(sqlite3* db, const Inventory& inventory, const std::function<bool()>&
     Statement volume = Prepare(db, "INSERT INTO volumes VALUES (?, ?, ?, ?)");
     Statement folder = Prepare(db, "INSERT INTO folders VALUES (?, ?, ?)");
     Statement file = Prepare(db, "INSERT INTO files VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    if (!walk || !root || !volume || !folder || !file)
+    Statement fingerprint = Prepare(db, "INSERT INTO fingerprints VALUES (?, ?)");
+    if (!walk || !root || !volume || !folder || !file || !fingerprint)
         return false;
     BindText(walk.get(), 1, inventory.machine);
     BindText(walk.get(), 2, inventory.walkedAt.toUTC().toString(Qt::ISODateWithMs));
@@ -232,6 +248,17 @@ bool Write(sqlite3* db, const Inventory& inventory, const std::function<bool()>&
         sqlite3_bind_int64(row, 8, sqlite3_int64(f.inode));
         sqlite3_bind_int64(row, 9, f.links);
         if (!StepAll(row))
+            return false;
+    }
+    // In file order: the table's tree grows at its end.
+    QList<int> fingerprinted = inventory.fingerprints.keys();
+    std::sort(fingerprinted.begin(), fingerprinted.end());
+    for (const int k : fingerprinted) {
+        const QByteArray& sha256 = inventory.fingerprints[k];
+        sqlite3_bind_int64(fingerprint.get(), 1, k);
+        sqlite3_bind_blob64(fingerprint.get(), 2, sha256.constData(), sqlite3_uint64(sha256.size()),
+                            SQLITE_TRANSIENT);
+        if (!StepAll(fingerprint.get()))
             return false;
     }
     return sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;

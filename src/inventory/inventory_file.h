@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -43,6 +45,9 @@ struct Inventory {
     std::vector<Volume> volumes;
     std::vector<Folder> folders;  // in walk order
     std::vector<File> files;      // in walk order
+    // The SHA-256 of a file's contents, by its index in `files`: only files whose size another
+    // file had when the inventory was saved with fingerprints.
+    QHash<int, QByteArray> fingerprints;
 
     // "MACHINE: LABEL" (the mount point where the volume has no label).
     QString SourceText(int volume) const;

@@ -72,9 +72,7 @@ bool Unchanged(const QString& path, const Inventory::File& file) {
 
 }  // namespace
 
-StepResult AddInventories(const std::vector<Inventory>& inventories, SearchHost& host,
-                          Global& global, const QStringList& walkedRoots, bool sizes) {
-    // The newest walk of each file system; of two as new, the later named.
+QHash<QString, size_t> NewestWalks(const std::vector<Inventory>& inventories) {
     QHash<QString, size_t> newest;
     for (size_t i = 0; i < inventories.size(); ++i) {
         for (const Inventory::Volume& volume : inventories[i].volumes) {
@@ -83,6 +81,13 @@ StepResult AddInventories(const std::vector<Inventory>& inventories, SearchHost&
                 newest.insert(volume.id, i);
         }
     }
+    return newest;
+}
+
+StepResult AddInventories(const std::vector<Inventory>& inventories, SearchHost& host,
+                          Global& global, const QStringList& walkedRoots, bool sizes,
+                          QHash<qsizetype, QByteArray>* fingerprints) {
+    const QHash<QString, size_t> newest = NewestWalks(inventories);
     FileInventory& files = global.inventory;
     VolumeFinder here(QSysInfo::machineHostName());
     for (size_t i = 0; i < inventories.size(); ++i) {
@@ -122,7 +127,8 @@ StepResult AddInventories(const std::vector<Inventory>& inventories, SearchHost&
             const Inventory::Folder& folder = inventory.folders[size_t(file.folder)];
             const qint64 size = sizes ? file.size : FileInventory::NoSize;
             bool added;
-            if (mounted[size_t(folder.volume)] && Unchanged(folder.path + file.name, file))
+            const bool onDriveHere = mounted[size_t(folder.volume)];
+            if (onDriveHere && Unchanged(folder.path + file.name, file))
                 added = files.AddRecord(folder.path, file.name, size);
             else
                 added =
@@ -130,6 +136,13 @@ StepResult AddInventories(const std::vector<Inventory>& inventories, SearchHost&
                                       {source[size_t(folder.volume)], file.size,
                                        file.modifiedMs == Inventory::NoDate ? FileInventory::NoDate
                                                                             : file.modifiedMs});
+            // A changed file of a drive mounted here is no longer what its fingerprint says:
+            // taken for a copy elsewhere, it would let the only copy go.
+            if (added && fingerprints && !onDriveHere) {
+                if (const auto at = inventory.fingerprints.constFind(int(k));
+                    at != inventory.fingerprints.cend())
+                    fingerprints->insert(files.FileCount() - 1, *at);
+            }
             if (!added) {
                 host.Notify({SearchEvent::Kind::InventoryFull, {}, {}, files.Capacity()});
                 return StepResult::Full;

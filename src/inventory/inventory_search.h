@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QStringList>
 #include <functional>
 #include <vector>
@@ -20,12 +21,18 @@ class SearchHost;
 bool MakeInventory(const FileInventory& walked, const QStringList& roots, Inventory& inventory,
                    const std::function<bool(int percent)>& keepGoing);
 
+// Of inventories of one file system the newest walk counts (of two as new, the later given): by
+// the file system's id, the index of the inventory whose files it takes.
+QHash<QString, size_t> NewestWalks(const std::vector<Inventory>& inventories);
+
 // Adds the files of saved inventories to a run's file inventory, after its walk, as if they had
 // been walked: in the order given, each in its walk's order. Inventories of one file system are
 // one source, the newest wins. Where that file system is mounted here, a folder under one of
 // `walkedRoots` is left to the walk, and a file unchanged since (size, last write, inode) is a
-// file like any other; the others keep their source and what the inventory recorded.
+// file like any other; the others keep their source and what the inventory recorded, and their
+// fingerprints go to `fingerprints` (by record) when given.
 StepResult AddInventories(const std::vector<Inventory>& inventories, SearchHost& host,
-                          Global& global, const QStringList& walkedRoots, bool sizes);
+                          Global& global, const QStringList& walkedRoots, bool sizes,
+                          QHash<qsizetype, QByteArray>* fingerprints = nullptr);
 
 }  // namespace tallyrook

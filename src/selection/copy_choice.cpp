@@ -4,8 +4,8 @@
 
 namespace tallyrook {
 
-CopyChoice::CopyChoice(const QList<ContentsFile>& files,
-                       const std::vector<ContentsResult>& results) {
+CopyChoice::CopyChoice(const QList<ContentsFile>& files, const std::vector<ContentsResult>& results,
+                       const std::vector<CopyPlace>& places) {
     const bool compared = size_t(files.size()) == results.size();
     std::vector<const ContentsResult*> resultOf;
     for (qsizetype i = 0; i < files.size(); ++i) {
@@ -15,7 +15,9 @@ CopyChoice::CopyChoice(const QList<ContentsFile>& files,
         const ContentsResult* result = compared ? &results[size_t(i)] : nullptr;
         const bool empty = files[i].size == 0 || (result && result->identity.size == 0);
         const qint64 bytes = files[i].size >= 0 || !result ? files[i].size : result->identity.size;
-        paths_.push_back({files[i].path, bytes, files[i].modified, empty, 0});
+        const CopyPlace place = size_t(i) < places.size() ? places[size_t(i)] : CopyPlace{};
+        paths_.push_back(
+            {files[i].path, bytes, files[i].modified, empty, 0, place.source, place.byFingerprint});
         resultOf.push_back(result);
     }
     // Files as the check read them (device and inode alone may name two files on a share that
@@ -116,9 +118,11 @@ std::vector<bool> CopyChoice::Choose(KeeperRule rule,
         }
         return false;
     };
+    // A file not here is never checked here, and stays.
     const auto isProtected = [&](const FileEntry& file) {
         return std::any_of(file.names.begin(), file.names.end(), [&](int p) {
-            return protectedFolders.Protects(paths_[size_t(p)].path);
+            return !paths_[size_t(p)].source.isEmpty() ||
+                   protectedFolders.Protects(paths_[size_t(p)].path);
         });
     };
     std::vector<bool> checked(paths_.size(), false);
@@ -143,6 +147,18 @@ std::vector<bool> CopyChoice::Choose(KeeperRule rule,
         }
     }
     return checked;
+}
+
+QString CopyChoice::OnlyCopyLeftElsewhere(int p, const std::vector<bool>& going) const {
+    QSet<int> left;  // files
+    QString source;
+    for (const int other : OtherCopies(p)) {
+        if (size_t(other) < going.size() && going[size_t(other)])
+            continue;
+        left.insert(paths_[size_t(other)].file);
+        source = paths_[size_t(other)].source;
+    }
+    return left.size() == 1 ? source : QString();
 }
 
 CopyChoice::Summary CopyChoice::CopySummary() const {

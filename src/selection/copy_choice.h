@@ -14,6 +14,12 @@ namespace tallyrook {
 // Which copy a helper keeps when it checks the others.
 enum class KeeperRule { Newest, Oldest, Largest, ShortestPath };
 
+// Where a file of the list is, for a list compared with files of saved inventories.
+struct CopyPlace {
+    QString source;              // "MACHINE: LABEL" of a file that is not here; empty for one here
+    bool byFingerprint = false;  // its copies are known by fingerprint, not byte for byte
+};
+
 // The list's files as a user chooses among them once their contents are compared: files, not
 // names (the paths that name one file go together), copy sets of two or more files, and the space
 // a choice gives back. An empty file is never a copy: it is a placeholder put there on purpose,
@@ -24,8 +30,10 @@ public:
     CopyChoice() = default;
     // `files` as given to the contents check (paths may repeat), `results` its answer, one per
     // file; empty when the contents were not compared. A file without a listed size takes the
-    // one the check saw.
-    CopyChoice(const QList<ContentsFile>& files, const std::vector<ContentsResult>& results);
+    // one the check saw. `places`, one per file when given, say which files are not here: each
+    // is a copy that stays, never checked.
+    CopyChoice(const QList<ContentsFile>& files, const std::vector<ContentsResult>& results,
+               const std::vector<CopyPlace>& places = {});
 
     // The distinct paths, in the order of their first entry.
     int PathCount() const { return int(paths_.size()); }
@@ -33,6 +41,9 @@ public:
     // -1 when the list has no such path.
     int IndexOf(const QString& path) const { return index_.value(path, -1); }
     bool IsEmptyFile(int p) const { return paths_[size_t(p)].empty; }
+    // Where a file not here is ("MACHINE: LABEL"); empty for a file here.
+    const QString& SourceOf(int p) const { return paths_[size_t(p)].source; }
+    bool ByFingerprint(int p) const { return paths_[size_t(p)].byFingerprint; }
 
     // The copy set of the path's file: from 1, in the order of each set's first path; 0 for none.
     int CopySet(int p) const { return files_[size_t(paths_[size_t(p)].file)].set; }
@@ -50,9 +61,12 @@ public:
 
     // What a helper checks, by path: in every copy set, every file but one, the keeper by `rule`
     // (the first in the list on a tie; a file without the measure loses), with all its names.
-    // Where a set has protected files, they are the keepers and the others are checked. Nothing
-    // else is checked: the result is the whole selection.
+    // Where a set has protected files or files not here, they are the keepers and the others are
+    // checked. Nothing else is checked: the result is the whole selection.
     std::vector<bool> Choose(KeeperRule rule, const ProtectedFolders& protectedFolders) const;
+    // Where the path goes with the `going` paths (by path) and the one copy of its file left is not
+    // here: that copy's source, for "the other copy is on MACHINE: LABEL". Empty otherwise.
+    QString OnlyCopyLeftElsewhere(int p, const std::vector<bool>& going) const;
 
     // What sending `checked` paths to the Trash gives back. A file's bytes count only when every
     // one of its names goes (its link count); checked names of files that stay free nothing.
@@ -79,6 +93,8 @@ private:
         QDateTime modified;
         bool empty = false;  // 0 bytes, as listed or as the check found it
         int file = 0;        // index into files_
+        QString source;      // not here: where it is
+        bool byFingerprint = false;
     };
     struct FileEntry {
         QList<int> names;   // paths, in list order

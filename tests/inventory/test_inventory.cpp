@@ -1,4 +1,5 @@
 #include <sqlite3.h>
+#include <QCryptographicHash>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -44,6 +45,14 @@ void Unplug(const QString& from, const QString& to) {
     QVERIFY(!tallyrook::SaveInventory(to, inventory));
 }
 
+// The TSV rows' copy fields (or, with --select, checked fields) by path.
+QMap<QString, QString> FieldByPath(const QString& tsv, int field) {
+    QMap<QString, QString> fields;
+    for (const QString& line : tsv.split(u'\n', Qt::SkipEmptyParts))
+        fields.insert(line.section(u'\t', 0, 0), line.section(u'\t', field, field));
+    return fields;
+}
+
 }  // namespace
 
 class TestInventory : public QObject {
@@ -51,6 +60,25 @@ class TestInventory : public QObject {
 
     tallyrook::test::TempTree tree_;
     QString Path(const QString& name) const { return tree_.path(name); }
+
+    // Files here and on a drive: "same" in h1, h2 and away/a, "ABCD" in h3 (the newest) and
+    // away/b. The drive saved with fingerprints (a.inv), and as if unplugged (n.inv). Returns the
+    // drive's folder as its rows show it.
+    QString MakeAway() {
+        const QDateTime pi(QDate(2004, 3, 14), QTime(14, 5, 31), Qt::UTC);
+        for (const char* name : {"h1/x", "h2/x", "away/a/y"})
+            tree_.write(QString::fromLatin1(name), "same", pi);
+        tree_.write(u"away/b/z"_qs, "ABCD", pi);
+        tree_.write(u"h3/w"_qs, "ABCD", pi.addSecs(60));
+        [&] {
+            QCOMPARE(
+                Cli(u"-q --save-inventory a.inv --fingerprints away"_qs.split(u' '), tree_.root())
+                    .status,
+                0);
+            Unplug(Path(u"a.inv"_qs), Path(u"n.inv"_qs));
+        }();
+        return Path(u"away/"_qs);
+    }
 
 private Q_SLOTS:
     void init() {
@@ -258,6 +286,106 @@ private Q_SLOTS:
                  u"1|2|1 2|2|1 3|2|1 4|2|1 5|4|1 7|2|1 2048|2|1 1572864|2|1"_qs.split(u' '));
         QVERIFY(lines.contains(u"Song One.mp3|2|1"_qs));
         QVERIFY(lines.contains(u"a b c|2|1"_qs));
+    }
+
+    // Sizes 1,572,864, 2,048, 5 (three files) and 7 occur twice or more; 1 to 4 once.
+    void fingerprintsOnlyForSharedSizes() {
+        QCOMPARE(
+            Cli(u"-q --save-inventory t.inv --fingerprints t"_qs.split(u' '), tree_.root()).status,
+            0);
+        Inventory saved;
+        QVERIFY(!tallyrook::LoadInventory(Path(u"t.inv"_qs), saved));
+        QCOMPARE(saved.fingerprints.size(), 9);
+        for (auto at = saved.fingerprints.cbegin(); at != saved.fingerprints.cend(); ++at)
+            QVERIFY(saved.files[size_t(at.key())].size >= 5);
+    }
+
+    // A size that occurs once here and once in a named inventory counts as shared.
+    void namedInventorySharesItsSizes() {
+        tree_.file(u"o/four"_qs, 4);
+        QCOMPARE(Cli(u"-q --save-inventory o.inv o"_qs.split(u' '), tree_.root()).status, 0);
+        Unplug(Path(u"o.inv"_qs), Path(u"o.inv"_qs));
+        QCOMPARE(Cli(u"-q --save-inventory t.inv --fingerprints --inventory o.inv t"_qs.split(u' '),
+                     tree_.root())
+                     .status,
+                 0);
+        Inventory saved;
+        QVERIFY(!tallyrook::LoadInventory(Path(u"t.inv"_qs), saved));
+        QCOMPARE(saved.fingerprints.size(), 10);
+        QVERIFY(saved.fingerprints.values().contains(
+            QCryptographicHash::hash(QByteArray(4, '\0'), QCryptographicHash::Sha256)));
+    }
+
+    // A second run reads only what changed since the first: by last write, to the nanosecond,
+    // or by inode.
+    void fingerprintsKeptWhileUnchanged_data() {
+        QTest::addColumn<QString>("change");  // a shell's, in the tree
+        QTest::addColumn<QString>("save");
+        QTest::addColumn<QString>("read");
+        const QString again = u"--save-inventory t.inv --fingerprints t"_qs;
+        const QString song = u"t/d3/song one.MP3"_qs;
+        QTest::newRow("unchanged") << QString() << again << u"0 of them read (0 bytes)"_qs;
+        QTest::newRow("from an older inventory named")
+            << QString() << u"--save-inventory new.inv --fingerprints --inventory t.inv t"_qs
+            << u"0 of them read (0 bytes)"_qs;
+        QTest::newRow("touched") << u"touch -d '2004-03-14 14:05:31.000000001Z' '%1'"_qs.arg(song)
+                                 << again << u"1 of them read (2,048 bytes)"_qs;
+        QTest::newRow("rewritten, same size") << u"head -c 2048 /dev/urandom >'%1'"_qs.arg(song)
+                                              << again << u"1 of them read (2,048 bytes)"_qs;
+        QTest::newRow("replaced, same size and time")
+            << u"cp -p '%1' n && mv n '%1'"_qs.arg(song) << again
+            << u"1 of them read (2,048 bytes)"_qs;
+    }
+    void fingerprintsKeptWhileUnchanged() {
+        QFETCH(QString, change);
+        QFETCH(QString, save);
+        QFETCH(QString, read);
+        QVERIFY(Cli(u"--save-inventory t.inv --fingerprints t"_qs.split(u' '), tree_.root())
+                    .err.contains(u"9 fingerprints, 9 of them read (3,149,853 bytes)"_qs));
+        if (!change.isEmpty())
+            QCOMPARE(
+                QProcess::execute(u"sh"_qs, {u"-c"_qs, u"cd \"$0\" && "_qs + change, tree_.root()}),
+                0);
+        const Run second = Cli(save.split(u' '), tree_.root());
+        QCOMPARE(second.status, 0);
+        QVERIFY2(second.err.contains(u"9 fingerprints, "_qs + read), qPrintable(second.err));
+    }
+
+    // Across machines copies are "by fingerprint"; here they are still byte for byte, and a
+    // file here whose only copy is elsewhere is by fingerprint too.
+    void copiesByFingerprintAcrossMachines() {
+        const QString away = MakeAway();
+        const Run run =
+            Cli(u"--size --contents --tsv --inventory n.inv h1 h2 h3"_qs.split(u' '), tree_.root());
+        const QMap<QString, QString> copies = FieldByPath(run.out, 8);
+        QCOMPARE(copies.value(u"h1/x"_qs), u"1"_qs);
+        QCOMPARE(copies.value(u"h2/x"_qs), u"1"_qs);
+        QCOMPARE(copies.value(away + u"a/y"_qs), u"1 by fingerprint"_qs);
+        QCOMPARE(copies.value(u"h3/w"_qs), u"2 by fingerprint"_qs);
+        QCOMPARE(copies.value(away + u"b/z"_qs), u"2 by fingerprint"_qs);
+    }
+
+    // The copy elsewhere stays, though the rule would keep the newer one here.
+    void selectKeepsTheCopyElsewhere() {
+        const QString away = MakeAway();
+        const Run run =
+            Cli(u"--size --contents --select newest --tsv --inventory n.inv h3"_qs.split(u' '),
+                tree_.root());
+        const QMap<QString, QString> checked = FieldByPath(run.out, 11);
+        QCOMPARE(checked.value(u"h3/w"_qs), u"1"_qs);
+        QCOMPARE(checked.value(away + u"b/z"_qs), u"0"_qs);
+    }
+
+    // A file of a drive mounted here that changed since is not what its fingerprint says: taken
+    // for a copy that stays, it would let the only copy here go.
+    void changedFileOfAMountedDriveIsNoCopy() {
+        MakeAway();
+        tree_.write(u"away/b/z"_qs, "WXYZ");
+        const Run run =
+            Cli(u"--size --contents --select newest --tsv --inventory a.inv h3"_qs.split(u' '),
+                tree_.root());
+        QCOMPARE(FieldByPath(run.out, 8).value(u"h3/w"_qs), QString());
+        QCOMPARE(FieldByPath(run.out, 11).value(u"h3/w"_qs), u"0"_qs);
     }
 };
 
