@@ -34,7 +34,8 @@ constexpr qsizetype TipPaths = 10;
 [[maybe_unused]] constexpr const char* TypeWordTexts[] = {
     QT_TRANSLATE_NOOP("tallyrook::ResultsModel", "Name"),
     QT_TRANSLATE_NOOP("tallyrook::ResultsModel", "Size"),
-    QT_TRANSLATE_NOOP("tallyrook::ResultsModel", "Close")};
+    QT_TRANSLATE_NOOP("tallyrook::ResultsModel", "Close"),
+    QT_TRANSLATE_NOOP("tallyrook::ResultsModel", "Copy")};
 
 }  // namespace
 
@@ -64,6 +65,10 @@ std::optional<QColor> ResultsModel::BackgroundOf(RowColor color) {
             return QColor(212, 255, 212);
         case RowColor::LightGreen:
             return QColor(242, 255, 242);
+        case RowColor::Yellow:
+            return QColor(255, 242, 176);
+        case RowColor::LightYellow:
+            return QColor(255, 251, 224);
     }
     return std::nullopt;
 }
@@ -223,6 +228,24 @@ void ResultsModel::SetContents(const QList<ContentsFile>& files, const ContentsR
     copySets_.reset();
     if (!rows_.empty())
         Q_EMIT dataChanged(index(0, CopiesColumn), index(RowCount() - 1, CopiesColumn));
+}
+
+void ResultsModel::SetFoundCopies(const QList<ContentsFile>& files,
+                                  const ContentsResults& results) {
+    // A file without a copy matters only where a row of another criterion shows it.
+    QSet<QString> listed;
+    for (const ResultRow& row : rows_)
+        listed.insert(row.path);
+    QList<ContentsFile> kept;
+    ContentsResults keptResults;
+    for (qsizetype k = 0; k < files.size() && size_t(k) < results.files.size(); ++k) {
+        const ContentsResult& result = results.files[size_t(k)];
+        if (result.state == CopyState::HasCopies || listed.contains(files[k].path)) {
+            kept.append(files[k]);
+            keptResults.files.push_back(result);
+        }
+    }
+    SetContents(kept, keptResults);
 }
 
 const ResultsModel::CopySets& ResultsModel::Sets() const {

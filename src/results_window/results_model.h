@@ -69,6 +69,9 @@ public:
     // identical: a copy trashed since leaves its set.
     void SetContents(const QList<ContentsFile>& files, const ContentsResults& results);
     bool ContentsCompared() const { return compared_; }
+    // What Exact Contents found, before its rows come: SetContents for the files with a copy
+    // and those of the rows listed so far.
+    void SetFoundCopies(const QList<ContentsFile>& files, const ContentsResults& results);
 
     // The list's whole selection by `rule` (CopyChoice::Choose): every other row unchecked,
     // protected ones kept. Returns the number of copy sets.
