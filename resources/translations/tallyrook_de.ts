@@ -90,10 +90,6 @@
         <translation>kein Ordner angegeben</translation>
     </message>
     <message>
-        <source>choose at least one of --name, --size, --similar</source>
-        <translation>wählen Sie mindestens eines von --name, --size, --similar</translation>
-    </message>
-    <message>
         <source>[Comparing contents]</source>
         <translation>[Inhalte werden verglichen]</translation>
     </message>
@@ -106,32 +102,12 @@
         <translation>die Zeilen konnten nicht geschrieben werden: %1</translation>
     </message>
     <message>
-        <source>compare the listed files&apos; contents: adds the fields copy and file</source>
-        <translation>die Inhalte der aufgelisteten Dateien vergleichen: fügt die Felder copy und file hinzu</translation>
-    </message>
-    <message>
         <source>with --contents: check every file of each copy set but the newest, oldest, largest or shortest (path), as the desktop program&apos;s helpers do: adds the field checked</source>
         <translation>mit --contents: in jeder Kopiengruppe jede Datei anhaken außer der neuesten, ältesten, größten oder der mit dem kürzesten Pfad, wie die Helfer des Desktop-Programms: fügt das Feld checked hinzu</translation>
     </message>
     <message>
         <source>with --select: never check a file in FOLDER or below it; a copy set with such a file keeps those and checks the others (repeatable)</source>
         <translation>mit --select: nie eine Datei in ORDNER oder darunter anhaken; eine Kopiengruppe mit solchen Dateien behält diese und hakt die anderen an (wiederholbar)</translation>
-    </message>
-    <message>
-        <source>
-Finds duplicate files in the given folders and all their subfolders, by name and size, and
-prints one row per file of each duplicate group. A search never reads file contents; only
---contents does, after it, on request.
-
-OPTIONS
-</source>
-        <translation>
-Findet doppelte Dateien in den angegebenen Ordnern und allen ihren Unterordnern, nach Name und
-Größe, und gibt eine Zeile je Datei jeder Gruppe von Duplikaten aus. Eine Suche liest nie
-Dateiinhalte; nur --contents tut das, danach und auf Wunsch.
-
-OPTIONEN
-</translation>
     </message>
     <message>
         <source>--select takes newest, oldest, largest or shortest</source>
@@ -190,6 +166,30 @@ OPTIONEN
         <translation>mit --save-inventory: einen SHA-256 jeder Datei speichern, deren Größe eine andere Datei hat, in den ORDNERN oder den damit genannten Inventaren</translation>
     </message>
     <message>
+        <source>alone: Exact Contents, files with a byte-identical copy; with another criterion: compare the listed files&apos; contents. Adds the fields copy and file</source>
+        <translation>allein: Gleicher Inhalt, Dateien mit einer byte-genau gleichen Kopie; mit einem anderen Kriterium: die Inhalte der aufgelisteten Dateien vergleichen. Fügt die Felder copy und file hinzu</translation>
+    </message>
+    <message>
+        <source>with --contents alone: leave out files smaller than N bytes, or KiB, MiB or GiB with K, M or G; empty files are never copies</source>
+        <translation>mit --contents allein: Dateien kleiner als N Bytes auslassen, oder KiB, MiB oder GiB mit K, M oder G; leere Dateien sind nie Kopien</translation>
+    </message>
+    <message>
+        <source>
+Finds duplicate files in the given folders and all their subfolders, by name and size, and
+prints one row per file of each duplicate group. A search by name and size never reads file
+contents; only --contents does.
+
+OPTIONS
+</source>
+        <translation>
+Findet doppelte Dateien in den angegebenen Ordnern und allen ihren Unterordnern, nach Name und
+Größe, und gibt eine Zeile je Datei jeder Gruppe von Duplikaten aus. Eine Suche nach Name und
+Größe liest nie Dateiinhalte; nur --contents tut das.
+
+OPTIONEN
+</translation>
+    </message>
+    <message>
         <source>  --               every later argument is a folder
 
 Without --tsv or --json the rows are shown as a table, a blank line between groups, with
@@ -201,7 +201,7 @@ FIELDS
   path      the file&apos;s full path
   size      the size as text (&quot;1.5 MB&quot;), empty when unknown or 0 bytes
   modified  the last-modified date and time as text, empty when unknown
-  type      the criterion that matched: Name, Size or Close
+  type      the criterion that matched: Name, Size, Close or Copy
   colour    the row&apos;s colour in the desktop program
   group     the group&apos;s number, from 1 in list order: a group is the rows one file&apos;s matches
             add (the file itself unless already listed, then its partners)
@@ -229,9 +229,14 @@ In TSV, backslash, tab, newline and carriage return inside a field are written \
 Recorded are the plain files (not links, not names beginning with &quot;.&quot;) of each FOLDER and of
 every subfolder whose name does not begin with &quot;.&quot;.
 
-With --contents the listed rows&apos; files are read after the search, only those whose size another
-listed file has, and compared byte for byte; nothing is written. Paths of one file (hard links)
-are one file without a read. The progress line and Ctrl-C work as for the search.
+With --contents alone (Exact Contents) the search lists every file that has a byte-identical
+copy, one group per copy set, type Copy. Only files whose size another file has are read, each
+byte at most once, and compared byte for byte; links are not followed, nothing is written and
+access times are left alone. Paths of one file (hard links) are one file, never copies of each
+other, and an empty file is never a copy. Files that could not be read are named on stderr.
+With --name, --size or --similar, --contents reads the listed rows&apos; files after the search, only
+those whose size another listed file has, and adds their copy sets to the rows. The progress line
+and Ctrl-C work as for the search.
 
 With --select the rows&apos; checked field is what the desktop program&apos;s helper of the same rule
 would check, so a script can do what the window does:
@@ -278,7 +283,7 @@ FELDER
   path      der vollständige Pfad der Datei
   size      die Größe als Text (&quot;1.5 MB&quot;), leer, wenn unbekannt oder 0 Bytes
   modified  Datum und Uhrzeit der letzten Änderung als Text, leer, wenn unbekannt
-  type      das Kriterium, das zutraf: Name, Size oder Close
+  type      das Kriterium, das zutraf: Name, Size, Close oder Copy
   colour    die Farbe der Zeile im Desktop-Programm
   group     die Nummer der Gruppe, ab 1 in Listenreihenfolge: eine Gruppe sind die Zeilen, die
             die Treffer einer Datei hinzufügen (die Datei selbst, sofern noch nicht aufgelistet,
@@ -310,10 +315,15 @@ LC_TIME, LANG).
 Erfasst werden die gewöhnlichen Dateien (keine Links, keine Namen, die mit &quot;.&quot; beginnen) jedes
 ORDNERS und jedes Unterordners, dessen Name nicht mit &quot;.&quot; beginnt.
 
-Mit --contents werden die Dateien der aufgelisteten Zeilen nach der Suche gelesen, nur die, deren
-Größe eine andere aufgelistete Datei hat, und Byte für Byte verglichen; nichts wird geschrieben.
-Pfade einer Datei (harte Links) sind eine Datei, ohne gelesen zu werden. Die Fortschrittszeile
-und Strg+C wirken wie bei der Suche.
+Mit --contents allein (Gleicher Inhalt) listet die Suche jede Datei, die eine byte-genau gleiche
+Kopie hat, eine Gruppe je Kopiengruppe, Typ Copy. Gelesen werden nur Dateien, deren Größe eine
+andere Datei hat, jedes Byte höchstens einmal, und Byte für Byte verglichen; Links werden nicht
+verfolgt, nichts wird geschrieben, und Zugriffszeiten bleiben unverändert. Pfade einer Datei
+(harte Links) sind eine Datei, nie Kopien voneinander, und eine leere Datei ist nie eine Kopie.
+Dateien, die nicht gelesen werden konnten, werden auf stderr genannt.
+Mit --name, --size oder --similar liest --contents nach der Suche die Dateien der aufgelisteten
+Zeilen, nur die, deren Größe eine andere aufgelistete Datei hat, und fügt ihre Kopiengruppen den
+Zeilen hinzu. Die Fortschrittszeile und Strg+C wirken wie bei der Suche.
 
 Mit --select ist das Feld checked der Zeilen das, was der Helfer des Desktop-Programms mit
 derselben Regel anhaken würde, sodass ein Skript tun kann, was das Fenster tut:
@@ -368,6 +378,18 @@ hätte.
     <message>
         <source>%1 fingerprints, %2 of them read (%3 bytes)</source>
         <translation>%1 Fingerabdrücke, %2 davon gelesen (%3 Bytes)</translation>
+    </message>
+    <message>
+        <source>--min-size takes a number of bytes, with K, M or G for KiB, MiB or GiB</source>
+        <translation>--min-size erwartet eine Anzahl Bytes, mit K, M oder G für KiB, MiB oder GiB</translation>
+    </message>
+    <message>
+        <source>--min-size goes with --contents alone</source>
+        <translation>--min-size gehört zu --contents allein</translation>
+    </message>
+    <message>
+        <source>choose at least one of --name, --size, --similar, --contents</source>
+        <translation>wählen Sie mindestens eines von --name, --size, --similar, --contents</translation>
     </message>
 </context>
 <context>
@@ -433,9 +455,10 @@ Sie tallyrook-cli, das dieselbe Suche ohne Fenster ausführt (tallyrook-cli --he
     </message>
     <message>
         <source>
-Finds duplicate files across a list of folders, by name and size (a search never reads file
-contents; Compare Contents in the results window does, on request), shows them one row per file
-with a check box on each, and moves the checked files to the Trash in one request.
+Finds duplicate files across a list of folders, by name, size or contents, shows them one row
+per file with a check box on each, and moves the checked files to the Trash in one request. Only
+Exact Contents, and Compare Contents in the results window on request, read files: only those
+whose size another file has, never writing them; an empty file is never a copy.
 
 OPTIONS
   -h, --help       show this text
@@ -450,10 +473,11 @@ The window needs a desktop session. Without one, tallyrook-cli runs the same sea
 the rows (see tallyrook-cli --help).
 </source>
         <translation>
-Findet doppelte Dateien in einer Liste von Ordnern, nach Name und Größe (eine Suche liest nie
-Dateiinhalte; Inhalte vergleichen im Ergebnisfenster tut das, auf Wunsch), zeigt sie mit einer
-Zeile je Datei und einem Kästchen in jeder Zeile und verschiebt die angehakten Dateien mit einer
-Anfrage in den Papierkorb.
+Findet doppelte Dateien in einer Liste von Ordnern, nach Name, Größe oder Inhalt, zeigt sie mit
+einer Zeile je Datei und einem Kästchen in jeder Zeile und verschiebt die angehakten Dateien mit
+einer Anfrage in den Papierkorb. Nur Gleicher Inhalt, und auf Wunsch Inhalte vergleichen im
+Ergebnisfenster, lesen Dateien: nur die, deren Größe eine andere Datei hat, und ohne sie je zu
+schreiben; eine leere Datei ist nie eine Kopie.
 
 OPTIONEN
   -h, --help       diesen Text zeigen
@@ -479,10 +503,6 @@ gibt die Zeilen aus (siehe tallyrook-cli --help).
     <message>
         <source>Choose</source>
         <translation>Auswahl</translation>
-    </message>
-    <message>
-        <source>Please select at least one option at the upper right: Exact Filename, Exact Filesize, Similar Filename</source>
-        <translation>Bitte wählen Sie oben rechts mindestens eine Option: Gleicher Name, Gleiche Größe, Ähnlicher Name</translation>
     </message>
     <message>
         <source>Skip</source>
@@ -552,6 +572,10 @@ gibt die Zeilen aus (siehe tallyrook-cli --help).
         <source>Please check that you may open the folders, then find dupes again.</source>
         <translation>Bitte prüfen Sie, ob Sie die Ordner öffnen dürfen, und suchen Sie dann erneut nach Duplikaten.</translation>
     </message>
+    <message>
+        <source>Please select at least one option at the upper right: Exact Filename, Exact Filesize, Similar Filename, Exact Contents</source>
+        <translation>Bitte wählen Sie oben rechts mindestens eine Option: Gleicher Name, Gleiche Größe, Ähnlicher Name, Gleicher Inhalt</translation>
+    </message>
 </context>
 <context>
     <name>Inventory</name>
@@ -577,6 +601,10 @@ gibt die Zeilen aus (siehe tallyrook-cli --help).
     <message>
         <source>[Finding duplicates - Similar Filename]</source>
         <translation>[Duplikate werden gesucht - Ähnlicher Name]</translation>
+    </message>
+    <message>
+        <source>[Finding duplicates - Exact Contents]</source>
+        <translation>[Duplikate werden gesucht - Gleicher Inhalt]</translation>
     </message>
 </context>
 <context>
@@ -897,6 +925,14 @@ gibt die Zeilen aus (siehe tallyrook-cli --help).
         <source>Protected: the files in %1 and below it are kept.</source>
         <translation>Geschützt: Die Dateien in %1 und darunter bleiben.</translation>
     </message>
+    <message>
+        <source>Exact Contents</source>
+        <translation>Gleicher Inhalt</translation>
+    </message>
+    <message>
+        <source>Files with a byte-identical copy. Reads only the files whose size another file has; never writes, and never counts an empty file or another name of one file.</source>
+        <translation>Dateien mit einer byte-genau gleichen Kopie. Liest nur die Dateien, deren Größe eine andere Datei hat; schreibt nie und zählt nie eine leere Datei oder einen weiteren Namen einer Datei.</translation>
+    </message>
 </context>
 <context>
     <name>tallyrook::Form4</name>
@@ -1174,6 +1210,10 @@ gibt die Zeilen aus (siehe tallyrook-cli --help).
     <message>
         <source>The same file, by another name (trashing one name frees no space):</source>
         <translation>Dieselbe Datei unter einem anderen Namen (einen Namen in den Papierkorb zu verschieben gibt keinen Platz frei):</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>Kopie</translation>
     </message>
 </context>
 </TS>

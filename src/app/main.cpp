@@ -28,9 +28,10 @@ QString Usage() {
 
 QString HelpText() {
     return Usage() + DesktopMain::tr(R"(
-Finds duplicate files across a list of folders, by name and size (a search never reads file
-contents; Compare Contents in the results window does, on request), shows them one row per file
-with a check box on each, and moves the checked files to the Trash in one request.
+Finds duplicate files across a list of folders, by name, size or contents, shows them one row
+per file with a check box on each, and moves the checked files to the Trash in one request. Only
+Exact Contents, and Compare Contents in the results window on request, read files: only those
+whose size another file has, never writing them; an empty file is never a copy.
 
 OPTIONS
   -h, --help       show this text

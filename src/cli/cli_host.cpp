@@ -127,6 +127,9 @@ void CliHost::EndTimings() {
         case SearchStage::SimilarFilename:
             name = "Similar Filename";
             break;
+        case SearchStage::ExactContents:
+            name = "Exact Contents";
+            break;
     }
     err_.Message(stageTimer_.Lap(QString::fromLatin1(name)));
 }

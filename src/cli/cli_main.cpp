@@ -19,6 +19,7 @@
 #include "cli/row_output.h"
 #include "cli/terminal.h"
 #include "contents/contents_check.h"
+#include "contents/contents_pass.h"
 #include "contents/contents_texts.h"
 #include "inventory/fingerprints.h"
 #include "inventory/inventory_file.h"
@@ -75,7 +76,15 @@ const QList<OptionSpec>& Options() {
         {{u"contents"_qs},
          {},
          QT_TRANSLATE_NOOP("Cli",
-                           "compare the listed files' contents: adds the fields copy and file")},
+                           "alone: Exact Contents, files with a byte-identical copy; with "
+                           "another criterion: compare the listed files' contents. Adds the "
+                           "fields copy and file")},
+        {{u"min-size"_qs},
+         u"N"_qs,
+         QT_TRANSLATE_NOOP(
+             "Cli",
+             "with --contents alone: leave out files smaller than N bytes, or KiB, MiB "
+             "or GiB with K, M or G; empty files are never copies")},
         {{u"select"_qs},
          u"RULE"_qs,
          QT_TRANSLATE_NOOP("Cli",
@@ -133,8 +142,8 @@ QString HelpText() {
     }
     return Usage() + Cli::tr(R"(
 Finds duplicate files in the given folders and all their subfolders, by name and size, and
-prints one row per file of each duplicate group. A search never reads file contents; only
---contents does, after it, on request.
+prints one row per file of each duplicate group. A search by name and size never reads file
+contents; only --contents does.
 
 OPTIONS
 )") + options +
@@ -149,7 +158,7 @@ FIELDS
   path      the file's full path
   size      the size as text ("1.5 MB"), empty when unknown or 0 bytes
   modified  the last-modified date and time as text, empty when unknown
-  type      the criterion that matched: Name, Size or Close
+  type      the criterion that matched: Name, Size, Close or Copy
   colour    the row's colour in the desktop program
   group     the group's number, from 1 in list order: a group is the rows one file's matches
             add (the file itself unless already listed, then its partners)
@@ -177,9 +186,14 @@ In TSV, backslash, tab, newline and carriage return inside a field are written \
 Recorded are the plain files (not links, not names beginning with ".") of each FOLDER and of
 every subfolder whose name does not begin with ".".
 
-With --contents the listed rows' files are read after the search, only those whose size another
-listed file has, and compared byte for byte; nothing is written. Paths of one file (hard links)
-are one file without a read. The progress line and Ctrl-C work as for the search.
+With --contents alone (Exact Contents) the search lists every file that has a byte-identical
+copy, one group per copy set, type Copy. Only files whose size another file has are read, each
+byte at most once, and compared byte for byte; links are not followed, nothing is written and
+access times are left alone. Paths of one file (hard links) are one file, never copies of each
+other, and an empty file is never a copy. Files that could not be read are named on stderr.
+With --name, --size or --similar, --contents reads the listed rows' files after the search, only
+those whose size another listed file has, and adds their copy sets to the rows. The progress line
+and Ctrl-C work as for the search.
 
 With --select the rows' checked field is what the desktop program's helper of the same rule
 would check, so a script can do what the window does:
@@ -249,6 +263,7 @@ struct Request {
     bool header = false;
     bool quiet = false;
     bool contents = false;
+    qint64 minSize = 1;  // --min-size, for Exact Contents
     std::optional<KeeperRule> select;
     ProtectedFolders protect;  // absolute, as CompareContents compares them
     QStringList folders;
@@ -261,6 +276,23 @@ struct Request {
 // whether the folders were given relative or not.
 QString AbsolutePath(const QString& path) {
     return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+}
+
+// "1500", "64K", "2M", "1G" (powers of 1024); nothing for anything else.
+std::optional<qint64> ParseByteCount(QString text) {
+    int shift = 0;
+    if (!text.isEmpty()) {
+        const qsizetype unit = QStringView(u"KMG").indexOf(text.back().toUpper());
+        if (unit >= 0) {
+            shift = 10 * int(unit + 1);
+            text.chop(1);
+        }
+    }
+    bool ok = false;
+    const qint64 number = text.toLongLong(&ok);
+    if (!ok || number < 0 || text.startsWith(u'+') || number > (qint64(1) << (62 - shift)))
+        return std::nullopt;
+    return number << shift;
 }
 
 // Fills `request`; returns an exit status when the command ends here (help, version, usage
@@ -309,6 +341,17 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
     }
     request.quiet = parser.isSet(u"quiet"_qs);
     request.contents = parser.isSet(u"contents"_qs);
+    // Alone, --contents is a criterion of its own; with another it compares what they list.
+    request.options.criteria.exactContents = request.contents && !request.options.criteria.Any();
+    if (parser.isSet(u"min-size"_qs)) {
+        const std::optional<qint64> bytes = ParseByteCount(parser.value(u"min-size"_qs));
+        if (!bytes)
+            return UsageError(err, Cli::tr("--min-size takes a number of bytes, with K, M or G "
+                                           "for KiB, MiB or GiB"));
+        if (!request.options.criteria.exactContents)
+            return UsageError(err, Cli::tr("--min-size goes with --contents alone"));
+        request.minSize = *bytes;
+    }
     if (parser.isSet(u"select"_qs)) {
         const QString rule = parser.value(u"select"_qs);
         if (rule == u"newest")
@@ -354,13 +397,11 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
     if (request.folders.isEmpty() && request.inventories.isEmpty())
         return UsageError(err, Cli::tr("no folder given"));
     if (!request.options.criteria.Any())
-        return UsageError(err, Cli::tr("choose at least one of --name, --size, --similar"));
+        return UsageError(err,
+                          Cli::tr("choose at least one of --name, --size, --similar, --contents"));
     return -1;
 }
 
-// Compares the contents of the rows' files and gives each row its copy set, its file and, with a
-// rule, its mark, with progress as the search's; each file not compared is named. Ctrl-C stops
-// it, and leaves the rows without.
 // Compares the rows' files with those of saved inventories by fingerprint: a file here of a size
 // that a fingerprinted file elsewhere has is given its own, from an inventory while it is
 // unchanged, else read. `places` tells each row's place and how its copies are known. False when
@@ -393,6 +434,73 @@ bool CompareFingerprints(const std::vector<Inventory>& inventories,
     return true;
 }
 
+// Names a file that was not compared, once.
+void NameNotCompared(const QString& path, const ContentsResult& result, QSet<QString>& named,
+                     Stderr& err) {
+    if (result.state != CopyState::NotCompared || named.contains(path))
+        return;
+    named.insert(path);
+    err.Message(u"tallyrook-cli: " +
+                Cli::tr("not compared: %1: %2").arg(path, NotComparedText(result.reason)));
+}
+
+// The rows' files by absolute path, so that protected folders given either way meet them, with
+// their last write to the millisecond from `results` (one per row), as the window's rows have it
+// (the rows here keep seconds).
+QList<ContentsFile> AbsoluteFiles(const CompactRows& rows,
+                                  const std::vector<ContentsResult>& results) {
+    QList<ContentsFile> absolute;
+    absolute.reserve(rows.RowCount());
+    for (int k = 0; k < rows.RowCount(); ++k) {
+        const CompactRows::Parts row = rows.RowParts(k);
+        // A file of a saved inventory stays apart from a file here of the same path.
+        const QString path = AbsolutePath(row.folder + row.name);
+        absolute.append({row.source.isEmpty() ? path : row.source + u'\n' + path, row.bytes, {}});
+        const FileIdentity& id = results[size_t(k)].identity;
+        if (id.size >= 0)
+            absolute.last().modified =
+                QDateTime::fromMSecsSinceEpoch(id.modifiedNs / 1'000'000, Qt::UTC);
+    }
+    return absolute;
+}
+
+// Gives each row its copy set, its file, how its copies are known and, with a rule, its mark,
+// from `results` (one per row). A row without a result (a file of a saved inventory not joined
+// by fingerprint) is in none.
+void GiveChoice(const Request& request, CompactRows& rows, const QList<ContentsFile>& absolute,
+                const std::vector<ContentsResult>& results,
+                const std::vector<CopyPlace>& places = {}) {
+    const CopyChoice choice(absolute, results, places);
+    std::vector<bool> checked;
+    if (request.select)
+        checked = choice.Choose(*request.select, request.protect);
+    for (int k = 0; k < rows.RowCount(); ++k) {
+        const int p = choice.IndexOf(absolute[k].path);
+        rows.SetChoice(k, choice.CopySet(p), choice.FileNumber(p), choice.ByFingerprint(p),
+                       !checked.empty() && checked[size_t(p)]);
+    }
+}
+
+// Exact Contents: the rows take what the run's comparison found, and every file it could not
+// compare is named.
+void GiveFoundCopies(const Request& request, const ContentsPass& pass, CompactRows& rows,
+                     Stderr& err) {
+    const std::vector<qsizetype>& records = pass.Records();
+    const std::vector<ContentsResult>& found = pass.Results().files;
+    QSet<QString> named;
+    for (size_t i = 0; i < found.size(); ++i)
+        NameNotCompared(pass.Files().at(qsizetype(i)).path, found[i], named, err);
+    std::vector<ContentsResult> results(size_t(rows.RowCount()));
+    for (int k = 0; k < rows.RowCount(); ++k) {
+        const auto at = std::lower_bound(records.begin(), records.end(), rows.RowFile(k));
+        if (at != records.end() && *at == rows.RowFile(k))
+            results[size_t(k)] = found[size_t(at - records.begin())];
+    }
+    GiveChoice(request, rows, AbsoluteFiles(rows, results), results);
+}
+
+// Compares the contents of the rows' files and gives them what it found, with progress as the
+// search's; each file not compared is named. Ctrl-C stops it, and leaves the rows without.
 void CompareContents(const Request& request, CompactRows& rows, Stderr& err,
                      const std::vector<Inventory>& inventories,
                      const QHash<qsizetype, QByteArray>& recorded) {
@@ -422,47 +530,18 @@ void CompareContents(const Request& request, CompactRows& rows, Stderr& err,
     if (Interrupted())
         return;
     std::vector<ContentsResult> results = check.Results().files;
-    // The choice on absolute paths, so that protected folders given either way meet the rows.
-    QList<ContentsFile> absolute;
-    absolute.reserve(rows.RowCount());
-    for (int k = 0; k < rows.RowCount(); ++k) {
-        const CompactRows::Parts row = rows.RowParts(k);
-        // A file of a saved inventory stays apart from a file here of the same path.
-        const QString path = AbsolutePath(row.folder + row.name);
-        absolute.append({row.source.isEmpty() ? path : row.source + u'\n' + path, row.bytes, {}});
-    }
-    // The last write to the millisecond, as the window's rows have it (the rows here keep
-    // seconds).
-    for (qsizetype k = 0; k < absolute.size(); ++k) {
-        const FileIdentity& id = results[size_t(k)].identity;
-        if (id.size >= 0)
-            absolute[k].modified =
-                QDateTime::fromMSecsSinceEpoch(id.modifiedNs / 1'000'000, Qt::UTC);
-    }
+    const QList<ContentsFile> absolute = AbsoluteFiles(rows, results);
     // Files of saved inventories meet the files here by fingerprint.
     std::vector<CopyPlace> places;
     if (!inventories.empty() &&
         !CompareFingerprints(inventories, recorded, rows, files, absolute, results, places, err))
         return;
-    const CopyChoice choice(absolute, results, places);
-    std::vector<bool> checked;
-    if (request.select)
-        checked = choice.Choose(*request.select, request.protect);
+    GiveChoice(request, rows, absolute, results, places);
     QSet<QString> named;
     for (int k = 0; k < rows.RowCount(); ++k) {
-        const ContentsResult& result = results[size_t(k)];
-        const int p = choice.IndexOf(absolute[k].path);
-        rows.SetChoice(k, choice.CopySet(p), choice.FileNumber(p), choice.ByFingerprint(p),
-                       !checked.empty() && checked[size_t(p)]);
         const CompactRows::Parts row = rows.RowParts(k);
-        if (result.state != CopyState::NotCompared || !row.source.isEmpty())
-            continue;
-        const QString path = row.folder + row.name;
-        if (!named.contains(path)) {
-            named.insert(path);
-            err.Message(u"tallyrook-cli: " +
-                        Cli::tr("not compared: %1: %2").arg(path, NotComparedText(result.reason)));
-        }
+        if (row.source.isEmpty())
+            NameNotCompared(row.folder + row.name, results[size_t(k)], named, err);
     }
 }
 
@@ -607,11 +686,17 @@ int RunCli(int argc, char** argv) {
                                                SearchHost& runHost, Global& runGlobal,
                                                const QStringList& walkedRoots) {
             return AddInventories(inventories, runHost, runGlobal, walkedRoots,
-                                  request.options.criteria.exactFilesize,
+                                  request.options.criteria.NeedsSizes(),
                                   request.contents ? &recorded : nullptr);
         };
     }
 
+    // Exact Contents: the comparison runs inside the search, as its last criterion.
+    ContentsPass contentsPass(request.minSize);
+    request.options.compareContents = [&contentsPass](SearchHost& runHost, const Global& runGlobal,
+                                                      std::vector<int>& copySetOf) {
+        return contentsPass.Run(runHost, runGlobal, copySetOf);
+    };
     StageTimer total;
     Global global;
     CompactRows rows(global.inventory);
@@ -622,7 +707,9 @@ int RunCli(int argc, char** argv) {
                                    : RunSearch(host, global, rows, request.options);
     host.EndTimings();
     err.EraseProgress();
-    if (request.contents && outcome == RunOutcome::ResultsShown && !Interrupted()) {
+    if (request.options.criteria.exactContents && outcome == RunOutcome::ResultsShown) {
+        GiveFoundCopies(request, contentsPass, rows, err);
+    } else if (request.contents && outcome == RunOutcome::ResultsShown && !Interrupted()) {
         StageTimer contents;
         CompareContents(request, rows, err, inventories, recorded);
         if (host.Timings())

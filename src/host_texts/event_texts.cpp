@@ -34,6 +34,10 @@ QString StageCaption(SearchStage stage, const QString& folder) {
             return appTitle + u' ' +
                    QCoreApplication::translate("SearchRun",
                                                "[Finding duplicates - Similar Filename]");
+        case SearchStage::ExactContents:
+            return appTitle + u' ' +
+                   QCoreApplication::translate("SearchRun",
+                                               "[Finding duplicates - Exact Contents]");
     }
     return appTitle;
 }
@@ -47,7 +51,7 @@ EventMessage MessageFor(const SearchEvent& event, const QLocale& locale) {
         case SearchEvent::Kind::NoCriterion:
             return {EventTexts::tr("Choose"),
                     EventTexts::tr("Please select at least one option at the upper right: Exact "
-                                   "Filename, Exact Filesize, Similar Filename")};
+                                   "Filename, Exact Filesize, Similar Filename, Exact Contents")};
         case SearchEvent::Kind::SkippedName:
             return {EventTexts::tr("Skip"),
                     EventTexts::tr("%1 has been skipped because it is unrecognizeable. This is "

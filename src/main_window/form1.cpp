@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "contents/contents_pass.h"
 #include "main_window/desktop_host.h"
 #include "main_window/dialogs.h"
 #include "main_window/folder_list.h"
@@ -55,6 +56,16 @@ Form1::Form1(Global& global, SettingsStore& settings, ResultsModel& results, Dia
       ownDialogs_(dialogs ? nullptr : std::make_unique<QtDialogs>()),
       dialogs_(dialogs ? *dialogs : *ownDialogs_) {
     host_ = std::make_unique<DesktopHost>(*this, settings_, dialogs_, runOptions_);
+    // Exact Contents reads files, which the engine never does; its rows take what it found, so
+    // the Copies column, the helpers and the confirmation need no second comparison.
+    runOptions_.compareContents = [this](SearchHost& runHost, const Global& runGlobal,
+                                         std::vector<int>& copySetOf) {
+        ContentsPass pass;
+        const StepResult result = pass.Run(runHost, runGlobal, copySetOf);
+        if (result == StepResult::Completed)
+            results_.SetFoundCopies(pass.Files(), pass.Results());
+        return result;
+    };
     BuildControls();
     StartUp();
 }
@@ -94,7 +105,8 @@ void Form1::BuildControls() {
     setTabOrder(clearListButton_, exactFilenameBox_);
     setTabOrder(exactFilenameBox_, exactFilesizeBox_);
     setTabOrder(exactFilesizeBox_, similarFilenameBox_);
-    setTabOrder(similarFilenameBox_, folderList_);
+    setTabOrder(similarFilenameBox_, exactContentsBox_);
+    setTabOrder(exactContentsBox_, folderList_);
 
     // The arrow over the window's background, the banner and the frame; the hand (set at start)
     // over everything that can be clicked.
@@ -150,12 +162,18 @@ void Form1::BuildCriteria(const QFont& font) {
         box->setGeometry(TwipsRect(8880, top, width, 255));
         return box;
     };
+    // Four boxes in the height of the buttons beside them, above the folder frame, which widens
+    // under them with the window.
     exactFilenameBox_ = makeCriterion(form1::ExactFilenameBox, tr("Exact Filename"), 120, 1815,
                                       tr("Files with exactly the same name."));
-    exactFilesizeBox_ = makeCriterion(form1::ExactFilesizeBox, tr("Exact Filesize"), 480, 1695,
+    exactFilesizeBox_ = makeCriterion(form1::ExactFilesizeBox, tr("Exact Filesize"), 400, 1695,
                                       tr("Files with exactly the same size."));
-    similarFilenameBox_ = makeCriterion(form1::SimilarFilenameBox, tr("Similar Filename"), 840,
+    similarFilenameBox_ = makeCriterion(form1::SimilarFilenameBox, tr("Similar Filename"), 680,
                                         1815, tr("Files whose names share most of their words."));
+    exactContentsBox_ = makeCriterion(
+        form1::ExactContentsBox, tr("Exact Contents"), 960, 1815,
+        tr("Files with a byte-identical copy. Reads only the files whose size another file has; "
+           "never writes, and never counts an empty file or another name of one file."));
 }
 
 void Form1::BuildFolderList(const QFont& font) {
@@ -244,6 +262,7 @@ void Form1::ConnectControls() {
     follow(exactFilenameBox_, setting_keys::ExactFilename, &Criteria::exactFilename);
     follow(exactFilesizeBox_, setting_keys::ExactFilesize, &Criteria::exactFilesize);
     follow(similarFilenameBox_, setting_keys::SimilarFilename, &Criteria::similarFilename);
+    follow(exactContentsBox_, setting_keys::ExactContents, &Criteria::exactContents);
 }
 
 void Form1::StartUp() {
@@ -267,7 +286,7 @@ void Form1::StartUp() {
     const QCursor hand = HandCursor();
     for (QWidget* widget : std::initializer_list<QWidget*>{
              findButton_, addFolderButton_, clearListButton_, exactFilenameBox_, exactFilesizeBox_,
-             stopButton_, similarFilenameBox_, folderList_})
+             stopButton_, similarFilenameBox_, exactContentsBox_, folderList_})
         widget->setCursor(hand);
 
     setWindowTitle(ProgramCaption());
@@ -287,6 +306,7 @@ void Form1::StartUp() {
     RestoreCriterion(exactFilenameBox_, setting_keys::ExactFilename);
     RestoreCriterion(exactFilesizeBox_, setting_keys::ExactFilesize);
     RestoreCriterion(similarFilenameBox_, setting_keys::SimilarFilename);
+    RestoreCriterion(exactContentsBox_, setting_keys::ExactContents);
 }
 
 void Form1::RestoreGeometry(const StoredGeometry& stored) {

@@ -29,7 +29,7 @@ class ResultsModel;
 class SearchHost;
 class SettingsStore;
 
-// The main window: the folder list, the three criteria, Add Folder, Find, Clear List, the stop
+// The main window: the folder list, the four criteria, Add Folder, Find, Clear List, the stop
 // button that takes Find's place during a run, and the progress bar. Its state, size and the
 // criteria are saved the moment they change and restored at start; the folder list never is.
 // Closing it ends the program, also in the middle of a search.
@@ -123,6 +123,7 @@ private:
     QCheckBox* exactFilenameBox_ = nullptr;
     QCheckBox* exactFilesizeBox_ = nullptr;
     QCheckBox* similarFilenameBox_ = nullptr;
+    QCheckBox* exactContentsBox_ = nullptr;
     QGroupBox* folderFrame_ = nullptr;
     ImageList* folderImages_ = nullptr;
     FolderListView* folderList_ = nullptr;

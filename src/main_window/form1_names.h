@@ -17,6 +17,7 @@ inline constexpr QLatin1StringView StopButton{"Check6"};
 inline constexpr QLatin1StringView ExactFilenameBox{"Check4"};
 inline constexpr QLatin1StringView ExactFilesizeBox{"Check5"};
 inline constexpr QLatin1StringView SimilarFilenameBox{"Check7"};
+inline constexpr QLatin1StringView ExactContentsBox{"Check8"};
 inline constexpr QLatin1StringView FolderFrame{"Frame2"};
 inline constexpr QLatin1StringView FolderList{"ListView3"};
 inline constexpr QLatin1StringView FolderImages{"ImageList1"};

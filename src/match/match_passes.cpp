@@ -514,4 +514,14 @@ StepResult MatchPasses::SimilarFilenamePass() {
     return pass.Finish(SimilarPass(pass, state_->run.global, state_->run.options.locale));
 }
 
+StepResult MatchPasses::ExactContentsPass(const std::vector<int>& copySetOf) {
+    Pass pass(state_->run, Criterion::ExactContents, RowColor::Yellow, RowColor::LightYellow,
+              false);
+    // A copy set is the files of one key: the exact skeleton lists each whole, in list order.
+    return pass.Finish(ExactPass<int>(pass, [&copySetOf](int k) {
+        const int set = size_t(k) < copySetOf.size() ? copySetOf[size_t(k)] : 0;
+        return set > 0 ? std::optional<int>(set) : std::nullopt;
+    }));
+}
+
 }  // namespace tallyrook

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "search/step_result.h"
 
@@ -11,7 +12,7 @@ class ResultList;
 class SearchHost;
 struct RunOptions;
 
-// The three match passes of one run. The run-local row counter, colour toggle and anchor flag
+// The match passes of one run. The run-local row counter, colour toggle and anchor flag
 // live here and carry over from one pass to the next, so a run makes one object.
 class MatchPasses {
 public:
@@ -26,6 +27,9 @@ public:
     StepResult ExactFilenamePass();
     StepResult ExactFilesizePass();
     StepResult SimilarFilenamePass();
+    // Exact Contents: one group per copy set, `copySetOf` by record (0: no copy), as the
+    // comparison of contents gave it.
+    StepResult ExactContentsPass(const std::vector<int>& copySetOf);
 
 private:
     struct State;

@@ -28,7 +28,8 @@ constexpr qsizetype TipPaths = 10;
 [[maybe_unused]] constexpr const char* TypeWordTexts[] = {
     QT_TRANSLATE_NOOP("tallyrook::ResultsModel", "Name"),
     QT_TRANSLATE_NOOP("tallyrook::ResultsModel", "Size"),
-    QT_TRANSLATE_NOOP("tallyrook::ResultsModel", "Close")};
+    QT_TRANSLATE_NOOP("tallyrook::ResultsModel", "Close"),
+    QT_TRANSLATE_NOOP("tallyrook::ResultsModel", "Copy")};
 
 }  // namespace
 
@@ -50,6 +51,10 @@ std::optional<QColor> ResultsModel::BackgroundOf(RowColor color) {
             return QColor(212, 255, 212);
         case RowColor::LightGreen:
             return QColor(242, 255, 242);
+        case RowColor::Yellow:
+            return QColor(255, 242, 176);
+        case RowColor::LightYellow:
+            return QColor(255, 251, 224);
     }
     return std::nullopt;
 }

@@ -1,5 +1,7 @@
 #include "run/search_run.h"
 
+#include <vector>
+
 #include "match/match_passes.h"
 #include "search/result_list.h"
 #include "search/run_options.h"
@@ -102,6 +104,15 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows,
     if (passed == StepResult::Completed && options.criteria.similarFilename) {
         host.SetStage(SearchStage::SimilarFilename);
         passed = passes.SimilarFilenamePass();
+    }
+    // Last: the only criterion that reads files, and only those whose size another file has.
+    if (passed == StepResult::Completed && options.criteria.exactContents &&
+        options.compareContents) {
+        host.SetStage(SearchStage::ExactContents);
+        std::vector<int> copySetOf;
+        passed = options.compareContents(host, global, copySetOf);
+        if (passed == StepResult::Completed)
+            passed = passes.ExactContentsPass(copySetOf);
     }
     if (passed == StepResult::Abandoned)
         return RunOutcome::Abandoned;

@@ -7,7 +7,7 @@
 namespace tallyrook {
 
 // The criterion whose pass listed a row.
-enum class Criterion : quint8 { ExactFilename, ExactFilesize, SimilarFilename };
+enum class Criterion : quint8 { ExactFilename, ExactFilesize, SimilarFilename, ExactContents };
 
 // A criterion's word in the results window's Type column and in the command line's rows.
 inline QLatin1StringView TypeWord(Criterion criterion) {
@@ -18,13 +18,25 @@ inline QLatin1StringView TypeWord(Criterion criterion) {
             return QLatin1StringView("Size");
         case Criterion::SimilarFilename:
             return QLatin1StringView("Close");
+        case Criterion::ExactContents:
+            return QLatin1StringView("Copy");
     }
     return {};
 }
 
 // A row's colour: each criterion's pair, the strong one and the light one, taken by its groups in
 // turn. None shows the list's own colours.
-enum class RowColor : quint8 { None, Blue, LightBlue, Red, LightRed, Green, LightGreen };
+enum class RowColor : quint8 {
+    None,
+    Blue,
+    LightBlue,
+    Red,
+    LightRed,
+    Green,
+    LightGreen,
+    Yellow,
+    LightYellow
+};
 
 // A colour's name in the command line's rows; none for RowColor::None.
 inline QLatin1StringView ColourName(RowColor color) {
@@ -43,6 +55,10 @@ inline QLatin1StringView ColourName(RowColor color) {
             return QLatin1StringView("green");
         case RowColor::LightGreen:
             return QLatin1StringView("light green");
+        case RowColor::Yellow:
+            return QLatin1StringView("yellow");
+        case RowColor::LightYellow:
+            return QLatin1StringView("light yellow");
     }
     return {};
 }

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <functional>
 #include <limits>
+#include <vector>
 
 namespace tallyrook {
 
@@ -11,13 +12,16 @@ class Global;
 class SearchHost;
 enum class StepResult;
 
-// The three criteria of a search.
+// The criteria of a search.
 struct Criteria {
     bool exactFilename = false;
     bool exactFilesize = false;
     bool similarFilename = false;
+    bool exactContents = false;
 
-    bool Any() const { return exactFilename || exactFilesize || similarFilename; }
+    bool Any() const { return exactFilename || exactFilesize || similarFilename || exactContents; }
+    // The walk records each file's size for these: Exact Contents reads only sizes shared.
+    bool NeedsSizes() const { return exactFilesize || exactContents; }
 };
 
 // How far the POSIX walk reads ahead of itself: workers open, list and look up the folders it
@@ -52,6 +56,12 @@ struct RunOptions {
     // needs no folder-list entry.
     std::function<StepResult(SearchHost&, Global&, const QStringList& walked)> addRecordedFiles =
         {};
+    // Exact Contents: compares the inventory's files, which the engine never reads, and gives
+    // by record the copy set of each file that has a byte-identical copy (from 1, in the order of
+    // each set's first record), 0 for every other. It shows its own progress and ends at once on
+    // a stop request (Stopped) or when the program ends (Abandoned). Needed with exactContents.
+    std::function<StepResult(SearchHost&, const Global&, std::vector<int>& copySetOf)>
+        compareContents = {};
 };
 
 }  // namespace tallyrook

@@ -9,7 +9,9 @@ namespace tallyrook {
 
 // What a run is doing. The engine never words it: each host shows it its own way (the window's
 // caption, tallyrook-cli's progress line and stage timings).
-enum class SearchStage { Idle, Walk, ExactFilename, ExactFilesize, SimilarFilename };
+// ExactContents is the comparison of contents (its progress: bytes read of bytes to read), then
+// its rows.
+enum class SearchStage { Idle, Walk, ExactFilename, ExactFilesize, SimilarFilename, ExactContents };
 
 // Everything a search run needs of a window. The desktop program, tallyrook-cli and the tests
 // each supply one, so the engine runs the same with or without a window system. What the run was

@@ -98,6 +98,24 @@ void SelectionList::SetContents(const QList<ContentsFile>& files, const Contents
         Q_EMIT dataChanged(index(0, CopiesColumn), index(RowCount() - 1, CopiesColumn));
 }
 
+void SelectionList::SetFoundCopies(const QList<ContentsFile>& files,
+                                   const ContentsResults& results) {
+    // A file without a copy matters only where a row of another criterion shows it.
+    QSet<QString> listed;
+    for (const ResultRow& row : rows_)
+        listed.insert(row.path);
+    QList<ContentsFile> kept;
+    ContentsResults keptResults;
+    for (qsizetype k = 0; k < files.size() && size_t(k) < results.files.size(); ++k) {
+        const ContentsResult& result = results.files[size_t(k)];
+        if (result.state == CopyState::HasCopies || listed.contains(files[k].path)) {
+            kept.append(files[k]);
+            keptResults.files.push_back(result);
+        }
+    }
+    SetContents(kept, keptResults);
+}
+
 const SelectionList::CopySets& SelectionList::Sets() const {
     if (copySets_)
         return *copySets_;

@@ -66,6 +66,9 @@ public:
     // the Copies column shows it. A copy set is the files of the list that the check found
     // identical: a copy trashed since leaves its set.
     void SetContents(const QList<ContentsFile>& files, const ContentsResults& results);
+    // What Exact Contents found, before its rows come: SetContents for the files with a copy
+    // and those of the rows listed so far.
+    void SetFoundCopies(const QList<ContentsFile>& files, const ContentsResults& results);
     bool ContentsCompared() const { return compared_; }
 
     // The list's whole selection by `rule` (CopyChoice::Choose): every other row unchecked,

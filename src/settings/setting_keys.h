@@ -10,10 +10,11 @@ namespace tallyrook::setting_keys {
 // store is the one channel between window and engine, and the engine needs no window at all.
 inline const QString Stop = QStringLiteral("Stop");
 
-// The three criteria, "1" or "0".
+// The criteria, "1" or "0". Exact Contents came later: a store without it reads as unticked.
 inline const QString ExactFilename = QStringLiteral("ExactFilename");
 inline const QString ExactFilesize = QStringLiteral("ExactFilesize");
 inline const QString SimilarFilename = QStringLiteral("SimilarFilename");
+inline const QString ExactContents = QStringLiteral("ExactContents");
 
 // The main window's state (0 normal, 1 minimised, 2 maximised) and outer size in twips.
 inline const QString WindowState = QStringLiteral("WindowState");

@@ -195,9 +195,10 @@ StepResult ListFiles(const QueuedFolder& folder, FolderChain& chain, SearchHost&
                 return StepResult::Stopped;
         }
         const qsizetype length = qsizetype(std::strlen(name));
-        // Exact Filesize as it is now: a size read while it was ticked goes unused once it is not.
         qint64 size = FileInventory::NoSize;
-        if (criteria.exactFilesize)
+        // Exact Filesize or Exact Contents as it is now: a size read while ticked goes unused once
+        // neither is.
+        if (criteria.NeedsSizes())
             size = folder.sizes.empty() ? chain.SizeOf(name) : folder.sizes[size_t(n - 1)];
         if (!global.inventory.AddRecord(folder.path, DecodeFileName(QByteArrayView(name, length)),
                                         size))
@@ -234,11 +235,11 @@ StepResult AnalyzeFolder(const QString& folder, SearchHost& host, Global& global
     first.path = root;
     first.name = QFile::encodeName(root);
     queue.push_back(std::move(first));
-    FolderChain chain(options.readAhead, options.criteria.exactFilesize);
+    FolderChain chain(options.readAhead, options.criteria.NeedsSizes());
     Enumeration enumeration(
         host, walked, chain, queue,
         std::max<qsizetype>(0, global.inventory.Capacity() - global.inventory.FileCount()),
-        options.criteria.exactFilesize);
+        options.criteria.NeedsSizes());
     const StepResult enumerated = enumeration.Run();
     if (enumerated == StepResult::Stopped || enumerated == StepResult::Abandoned)
         return EndedEarly(enumerated, host, global);

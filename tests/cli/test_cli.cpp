@@ -251,10 +251,33 @@ private Q_SLOTS:
             u"Size  3 Bytes  3/14/2004 2:05:31 PM              k2/b.bin\n\n"
             u"Size  1 Bytes  3/14/2004 2:05:31 PM     1        d4/other.txt\n"
             u"Size  1 Bytes  3/14/2004 2:05:31 PM     1        d5/another.doc\n"_qs);
+        // Alone, --contents is Exact Contents: a group per copy set; near-copies are none, a file
+        // that cannot be read is named. --min-size leaves smaller files out.
+        const auto copies = [&copy](QStringView path, QStringView size, QStringView colour, int set,
+                                    qint64 bytes) {
+            return copy(Tsv(path, size, u"Copy", colour, set, bytes),
+                        QByteArray::number(set).constData());
+        };
+        row("exact contents", "--contents --tsv d1 d2 d3 d4 d5 k1 k2 k3", 0,
+            copies(u"d1/Song One.mp3", u"1.5 MB", u"light yellow", 1, 1572864) +
+                copies(u"d2/Song One.mp3", u"1.5 MB", u"light yellow", 1, 1572864) +
+                copies(u"d4/other.txt", u"1 Bytes", u"yellow", 2, 1) +
+                copies(u"d5/another.doc", u"1 Bytes", u"yellow", 2, 1),
+            u"tallyrook-cli: not compared: k3/c.bin: it could not be read\n"_qs);
+        row("exact contents, table", "--contents d1 d2 k1 k2", 0,
+            u"TYPE    SIZE  MODIFIED              COPY  FILE  PATH\n"
+            u"Copy  1.5 MB  3/14/2004 2:05:31 PM     1        d1/Song One.mp3\n"
+            u"Copy  1.5 MB  3/14/2004 2:05:31 PM     1        d2/Song One.mp3\n"_qs);
+        row("exact contents, min size", "--contents --min-size 2 --tsv d1 d2 d4 d5", 0,
+            copies(u"d1/Song One.mp3", u"1.5 MB", u"light yellow", 1, 1572864) +
+                copies(u"d2/Song One.mp3", u"1.5 MB", u"light yellow", 1, 1572864));
+        row("exact contents, min size in MiB", "--contents --min-size 2M d1 d2", 1, {}, NoDupes);
         // clang-format off
         for (const auto& [name, command, error] : std::initializer_list<std::array<const char*, 3>>{
                  {"nothing", "", "no folder given"}, {"unknown", "--name --bogus /", "Unknown option 'bogus'."},
-                 {"no criterion", "d1 d2", "choose at least one of --name, --size, --similar"},
+                 {"no criterion", "d1 d2", "choose at least one of --name, --size, --similar, --contents"},
+                 {"min size with another criterion", "--name --contents --min-size 1 /", "--min-size goes with --contents alone"},
+                 {"min size not a size", "--contents --min-size 1T /", "--min-size takes a number of bytes, with K, M or G for KiB, MiB or GiB"},
                  {"header without tsv", "--name --header /", "--header goes with --tsv"}, {"both formats", "--tsv --json /", "--tsv and --json cannot be used together"},
                  {"no pair", "--name --max-rows 1 /", "--max-rows takes a whole number of 2 or more: a group of duplicates lists at least 2 files"},
                  {"all or some", "--name --all --max-rows 5 /", "--all and --max-rows cannot be used together"},

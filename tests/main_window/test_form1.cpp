@@ -616,6 +616,33 @@ private Q_SLOTS:
         p.form->Host().Notify({SearchEvent::Kind::NoDuplicates});
         QCOMPARE(p.dialogs.shown.size(), closing ? 0 : 1);
     }
+
+    // A store of before Exact Contents starts with its box unticked; ticked, it is stored, and a
+    // run lists the copies with what their comparison found: Copies needs no second one.
+    void exactContentsAndItsCopies() {
+        test::TempTree copies;
+        for (const char* name : {"a/song.mp3", "b/copy of song.mp3"})
+            copies.write(QString::fromLatin1(name), "tune");
+        copies.write(u"b/near.mp3"_s, "tuna");
+        Program p;
+        auto* box = p.Child<QCheckBox>(form1::ExactContentsBox);
+        QVERIFY(!box->isChecked() && p.Key(setting_keys::ExactContents).isEmpty());
+        box->setChecked(true);
+        QCOMPARE(p.Key(setting_keys::ExactContents), u"1"_s);
+        p.list->AddEntry(copies.path(u"a"_s));
+        p.list->AddEntry(copies.path(u"b"_s));
+        QVERIFY(p.Show());
+        QTest::mouseClick(p.Child(form1::FindButton), Qt::LeftButton);
+        QCOMPARE(p.results.RowCount(), 2);
+        for (int k = 0; k < 2; ++k)
+            QCOMPARE(p.results.index(k, ResultsModel::TypeColumn).data().toString() + u' ' +
+                         p.results.index(k, ResultsModel::CopiesColumn).data().toString(),
+                     u"Copy A: 1 other copy"_s);
+        QCOMPARE(p.results.index(0, 0).data(Qt::BackgroundRole).value<QBrush>().color(),
+                 *ResultsModel::BackgroundOf(RowColor::LightYellow));
+        QVERIFY(p.settings.Sync());
+        QVERIFY(Program().Child<QCheckBox>(form1::ExactContentsBox)->isChecked());
+    }
 };
 
 TALLYROOK_TEST_GUI_MAIN(TestForm1)

@@ -36,8 +36,8 @@ public:
     }
     // "stage:NAME", then ":FOLDER" while a folder-list entry is walked.
     void SetStage(SearchStage stage, const QString& folder = {}) override {
-        static const char* const stages[] = {"Idle", "Walk", "ExactFilename", "ExactFilesize",
-                                             "SimilarFilename"};
+        static const char* const stages[] = {
+            "Idle", "Walk", "ExactFilename", "ExactFilesize", "SimilarFilename", "ExactContents"};
         Note(u"stage:"_qs + QLatin1StringView(stages[int(stage)]) +
              (folder.isEmpty() ? QString() : u':' + folder));
     }

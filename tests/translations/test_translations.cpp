@@ -78,7 +78,7 @@ private Q_SLOTS:
             QVERIFY2(help.startsWith(u"Aufruf: tallyrook-cli"_s), qPrintable(help));
             // Options, field names and type words are the command's interface, in any language.
             for (const QString& word :
-                 {u"--max-rows N"_s, u"  mtime  "_s, u"Name, Size oder Close"_s})
+                 {u"--max-rows N"_s, u"  mtime  "_s, u"Name, Size, Close oder Copy"_s})
                 QVERIFY2(help.contains(word), qPrintable(word));
         } else {
             QCOMPARE(help, english);

@@ -1,0 +1,102 @@
+#include "contents/contents_pass.h"
+
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+
+#include "search/search_host.h"
+#include "shared/global.h"
+
+namespace tallyrook {
+
+namespace {
+
+// How long the check is left alone between looks at the stop request and the window's events.
+constexpr int PollMs = 25;
+// Records counted between pending events.
+constexpr qsizetype RecordsPerEvents = 4096;
+
+}  // namespace
+
+ContentsPass::ContentsPass(qint64 minSize, ContentsOptions options)
+    : minSize_(std::max<qint64>(minSize, 1)), options_(std::move(options)) {}
+
+StepResult ContentsPass::Run(SearchHost& host, const Global& global, std::vector<int>& copySetOf) {
+    files_.clear();
+    records_.clear();
+    results_ = {};
+    const FileInventory& inventory = global.inventory;
+    const qsizetype count = inventory.FileCount();
+    copySetOf.assign(size_t(count), 0);
+    const auto takesPart = [&](qsizetype k) {
+        return inventory.FileSizes.at(k) >= minSize_ && !inventory.RecordedOf(k);
+    };
+    // Only a size that another file has is worth a read.
+    QHash<qint64, int> filesOfSize;
+    for (qsizetype k = 0; k < count; ++k) {
+        if (takesPart(k))
+            ++filesOfSize[inventory.FileSizes.at(k)];
+        if (k % RecordsPerEvents == 0 && !host.ProcessPendingEvents())
+            return StepResult::Abandoned;
+    }
+    QList<ContentsFile> files;
+    std::vector<qsizetype> records;
+    for (qsizetype k = 0; k < count; ++k) {
+        if (takesPart(k) && filesOfSize.value(inventory.FileSizes.at(k)) > 1) {
+            files.append({inventory.FullPath(k), inventory.FileSizes.at(k), {}});
+            records.push_back(k);
+        }
+    }
+    filesOfSize = {};
+    if (host.StopRequested())
+        return StepResult::Stopped;
+    if (files.isEmpty())
+        return StepResult::Completed;
+
+    ContentsCheck check(files, options_);
+    check.Start();
+    host.SetProgress(0);
+    int lastPercent = 0;
+    while (!check.Wait(PollMs)) {
+        // The check is told to stop and left: what it has not proved is not listed.
+        if (!host.ProcessPendingEvents())
+            return StepResult::Abandoned;
+        if (host.StopRequested())
+            return StepResult::Stopped;
+        const ContentsProgress done = check.Progress();
+        const int percent = done.bytesTotal > 0 ? int(100 * done.bytesDone / done.bytesTotal) : 0;
+        if (percent != lastPercent) {
+            lastPercent = percent;
+            host.SetProgress(percent);
+        }
+    }
+    const ContentsResults& results = check.Results();
+    if (results.stopped)
+        return StepResult::Stopped;
+    host.SetProgress(100);
+
+    // The check's sets, of two files or more: the names of one file alone are no copy.
+    QHash<int, QSet<int>> filesOfSet;
+    for (size_t i = 0; i < results.files.size(); ++i) {
+        const ContentsResult& result = results.files[i];
+        if (result.state == CopyState::HasCopies && result.copySet > 0)
+            filesOfSet[result.copySet].insert(result.file);
+    }
+    // Numbered anew in the order of each set's first record.
+    QHash<int, int> number;
+    for (size_t i = 0; i < results.files.size(); ++i) {
+        const ContentsResult& result = results.files[i];
+        if (result.state != CopyState::HasCopies || filesOfSet.value(result.copySet).size() < 2)
+            continue;
+        auto at = number.find(result.copySet);
+        if (at == number.end())
+            at = number.insert(result.copySet, int(number.size()) + 1);
+        copySetOf[size_t(records[i])] = *at;
+    }
+    files_ = std::move(files);
+    records_ = std::move(records);
+    results_ = results;
+    return StepResult::Completed;
+}
+
+}  // namespace tallyrook
