@@ -300,9 +300,9 @@ SimilarIndex::SimilarIndex(const QLocale& locale)
 
 SimilarIndex::~SimilarIndex() = default;
 
-bool SimilarIndex::Build(const Global& global, Breather& breather) {
-    return NumberNames(global, breather) && CountWords(breather) && ChooseSetLimits(breather) &&
-           FindSharedBuckets(breather) && BuildLists(breather);
+bool SimilarIndex::BuildKeys(Breather& breather) {
+    return CountWords(breather) && ChooseSetLimits(breather) && FindSharedBuckets(breather) &&
+           BuildLists(breather);
 }
 
 bool SimilarIndex::NumberNames(const Global& global, Breather& breather) {

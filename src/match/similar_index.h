@@ -50,8 +50,10 @@ public:
     SimilarIndex(const SimilarIndex&) = delete;
     SimilarIndex& operator=(const SimilarIndex&) = delete;
 
-    // False when the run was abandoned meanwhile.
-    bool Build(const Global& global, Breather& breather);
+    // The two halves of the build, names first; each false when the run was abandoned
+    // meanwhile.
+    bool NumberNames(const Global& global, Breather& breather);
+    bool BuildKeys(Breather& breather);
 
     // Names: the distinct ones, each with its occurrences (entries) in inventory order.
     PreparedNames prepared;
@@ -111,8 +113,7 @@ private:
     struct Sets;
     struct KeyedSets;
 
-    // The steps of Build; each false when the run was abandoned meanwhile.
-    bool NumberNames(const Global& global, Breather& breather);
+    // The steps of BuildKeys; each false when the run was abandoned meanwhile.
     bool CountWords(Breather& breather);
     bool ChooseSetLimits(Breather& breather);
     bool FindSharedBuckets(Breather& breather);

@@ -51,12 +51,12 @@ SimilarSearch::SimilarSearch(const QLocale& locale)
 SimilarSearch::~SimilarSearch() = default;
 
 bool SimilarSearch::Prepare(const Global& global, Breather& breather) {
-    if (!index_.Build(global, breather))
+    if (!index_.NumberNames(global, breather))
         return false;
     afterEntry_ = -1;
     afterNames_ = index_.prepared.NameCount();
     latestSimilar_.assign(size_t(afterNames_), -1);
-    return true;
+    return index_.BuildKeys(breather);
 }
 
 int SimilarSearch::NamesAfter(int entry) {
