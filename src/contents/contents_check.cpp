@@ -7,6 +7,7 @@
 #include <chrono>
 #include <climits>
 #include <condition_variable>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <list>
@@ -185,31 +186,54 @@ private:
         return ms - ((ms % 1000) + 1000) % 1000 == listed;
     }
 
+    // On all readers: on a share each look waits for its answer.
     void LookAtPaths() {
-        for (Path& path : paths_) {
-            if (Stopping())
-                return;
-            path.look = LookAt(files_[path.firstEntry].path);
-            switch (path.look.kind) {
-                case Kind::File:
-                    path.pending = true;
-                    break;
-                case Kind::NotAFile:
-                    Settle(path, CopyState::NotCompared, NotComparedReason::NotAFile);
-                    break;
-                case Kind::Missing:
-                    Settle(path, CopyState::NotCompared, NotComparedReason::Vanished);
-                    break;
-                case Kind::Unreadable:
-                    Settle(path, CopyState::NotCompared, NotComparedReason::Unreadable);
-                    break;
-            }
-        }
+        constexpr size_t Block = 256;
+        std::atomic<size_t> next{0};
+        OnReaders(
+            [&] {
+                for (size_t b = 0; (b = next.fetch_add(Block)) < paths_.size() && !Stopping();) {
+                    for (size_t p = b; p < std::min(b + Block, paths_.size()); ++p)
+                        LookAtPath(paths_[p]);
+                }
+            },
+            (paths_.size() + Block - 1) / Block);
+        if (Stopping())
+            return;
         for (size_t i = 0; i < entryPath_.size(); ++i) {
             Path& path = paths_[size_t(entryPath_[i])];
             if (path.pending && !Describes(files_[qsizetype(i)], path.look))
                 Settle(path, CopyState::NotCompared, NotComparedReason::Changed);
         }
+    }
+
+    void LookAtPath(Path& path) {
+        path.look = LookAt(files_[path.firstEntry].path);
+        switch (path.look.kind) {
+            case Kind::File:
+                path.pending = true;
+                break;
+            case Kind::NotAFile:
+                Settle(path, CopyState::NotCompared, NotComparedReason::NotAFile);
+                break;
+            case Kind::Missing:
+                Settle(path, CopyState::NotCompared, NotComparedReason::Vanished);
+                break;
+            case Kind::Unreadable:
+                Settle(path, CopyState::NotCompared, NotComparedReason::Unreadable);
+                break;
+        }
+    }
+
+    // Runs `work` on every reader, this thread among them, and waits for all.
+    template <typename Work>
+    void OnReaders(const Work& work, size_t most = SIZE_MAX) {
+        std::vector<std::thread> others;
+        for (int k = 1; k < readers_ && size_t(k) < most; ++k)
+            others.emplace_back([&work] { work(); });
+        work();
+        for (std::thread& other : others)
+            other.join();
     }
 
     void Settle(Path& path, CopyState state, NotComparedReason reason) {
@@ -300,9 +324,13 @@ private:
 
     // The files to read, sorted into groups of one size. A file alone in its size, and an empty
     // one, needs no read. On a rotating disk, and for one reader, the groups go in the order of
-    // their files' places on the disk where its file system can tell, else of their file numbers
-    // (which most file systems hand out in the order they place files).
+    // their first files' places on the disk where its file system can tell, else of their file
+    // numbers (which most file systems hand out in the order they place files); a group's files
+    // go by file number.
     void PlanReading() {
+        // Until every file was looked at, no file is known to be alone in its size.
+        if (Stopping())
+            return;
         std::vector<int> order(units_.size());
         for (int u = 0; u < int(order.size()); ++u)
             order[size_t(u)] = u;
@@ -362,25 +390,11 @@ private:
         }
     }
 
-    // Where the file's first bytes lie on its disk; -1 where the system cannot tell.
-    qint64 PlaceOf(int u) {
-        const Path& first = paths_[size_t(units_[size_t(u)].firstPath)];
-        NotComparedReason reason;
-        bool tooMany = false;
-        const OpenedFilePtr file =
-            OpenForReading(PathText(units_[size_t(u)].firstPath), first.look, reason, tooMany);
-        // A file that cannot be opened now is found out when it is read.
-        return file ? PhysicalOffset(*file) : 0;
-    }
+    qint64 PlaceOf(int u) { return PhysicalOffset(PathText(units_[size_t(u)].firstPath)); }
 
     // The groups, each compared by one reader; the readers take them in turn.
     void ReadGroups() {
-        std::vector<std::thread> others;
-        for (int k = 1; k < readers_ && size_t(k) < groups_.size(); ++k)
-            others.emplace_back([this] { ReadTurns(); });
-        ReadTurns();
-        for (std::thread& other : others)
-            other.join();
+        OnReaders([this] { ReadTurns(); }, groups_.size());
     }
 
     void ReadTurns();
@@ -484,8 +498,6 @@ public:
     void Compare(const Group& group) {
         std::vector<int> units(c_.sequence_.begin() + qsizetype(group.begin),
                                c_.sequence_.begin() + qsizetype(group.end));
-        if (group.disk >= 0)
-            InPlaceOrder(units);
         const qint64 size = c_.SizeOf(units.front());
         struct Step {
             std::vector<int> units;
@@ -536,24 +548,6 @@ private:
     std::list<int> open_;  // files open, least recently read first
     std::unordered_map<int, Opened> files_;
     std::vector<Buffer> spare_;
-
-    // A group's files in the order of their places on the disk, where all of them can be open
-    // at once and the file system can tell; else as they are, by file number.
-    void InPlaceOrder(std::vector<int>& units) {
-        if (units.size() > size_t(openLimit_))
-            return;
-        std::vector<std::pair<qint64, int>> places;
-        for (const int u : units) {
-            NotComparedReason reason;
-            const qint64 place = FileOf(u) || Open(u, reason) ? PhysicalOffset(*FileOf(u)) : -1;
-            if (place < 0)
-                return;
-            places.emplace_back(place, u);
-        }
-        std::sort(places.begin(), places.end());
-        for (size_t k = 0; k < units.size(); ++k)
-            units[k] = places[k].second;
-    }
 
     // Where every file of a part has a hole, all read zeros: the part moves past it unread.
     // A file that cannot be opened here is found out by the next read.
@@ -745,11 +739,12 @@ void Checker::ReadTurns() {
     Reader reader(*this, std::max(1, openLimit_ / readers_));
     std::vector<int> ahead;
     while (const Group* group = NextGroup(ahead)) {
-        // Files read one by one wait for the disk one by one: it is asked early for the first
-        // chunks of the next few, so that it works on several at once.
+        // Files read one by one wait for the disk one by one: a disk read by one reader at a time
+        // is asked early for the first chunks of the next few, so that it works on several at
+        // once. Elsewhere the readers keep it busy.
         for (const int u : ahead) {
             const int p = units_[size_t(u)].firstPath;
-            if (WasLocal(paths_[size_t(p)]))
+            if (DiskOf(u) >= 0 && WasLocal(paths_[size_t(p)]))
                 Prefetch(PathText(p), std::min(SizeOf(u), options_.maxChunk));
         }
         reader.Compare(*group);

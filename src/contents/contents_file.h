@@ -53,8 +53,8 @@ qint64 DataFrom(OpenedFile& file, qint64 offset);
 // disk: the bytes read, from 0 (none, or the system cannot tell) to `length`.
 qint64 ReadCachedAt(OpenedFile& file, char* buffer, qint64 length, qint64 offset);
 // Where the file's first bytes lie on its disk, so that files can be read in the order of their
-// places; -1 where the file system cannot tell.
-qint64 PhysicalOffset(OpenedFile& file);
+// places; -1 where the file system cannot tell (or the file cannot be opened).
+qint64 PhysicalOffset(const QString& path);
 // Whether the open file and the path are still the file `look` saw, unchanged.
 bool StillSame(OpenedFile* file, const QString& path, const Look& look);
 

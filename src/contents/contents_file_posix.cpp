@@ -187,7 +187,9 @@ OpenedFilePtr OpenForReading(const QString& path, const Look& look, NotComparedR
         reason = NotComparedReason::Changed;
         return nullptr;
     }
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // A file read in more than a few chunks is read ahead further.
+    if (look.id.size > (512 << 10))
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return file;
 }
 
@@ -236,18 +238,21 @@ qint64 ReadCachedAt(OpenedFile& file, char* buffer, qint64 length, qint64 offset
     return done;
 }
 
-qint64 PhysicalOffset(OpenedFile& file) {
+qint64 PhysicalOffset(const QString& path) {
 #ifdef __linux__
+    const int fd = OpenQuietly(path);
+    if (fd < 0)
+        return -1;
     alignas(fiemap) char request[sizeof(fiemap) + sizeof(fiemap_extent)] = {};
     auto* map = reinterpret_cast<fiemap*>(request);
     map->fm_length = FIEMAP_MAX_OFFSET;
     map->fm_extent_count = 1;
-    if (::ioctl(file.fd, FS_IOC_FIEMAP, map) != 0 || map->fm_mapped_extents == 0 ||
-        (map->fm_extents[0].fe_flags & FIEMAP_EXTENT_UNKNOWN))
-        return -1;
-    return qint64(map->fm_extents[0].fe_physical);
+    const bool told = ::ioctl(fd, FS_IOC_FIEMAP, map) == 0 && map->fm_mapped_extents > 0 &&
+                      !(map->fm_extents[0].fe_flags & FIEMAP_EXTENT_UNKNOWN);
+    ::close(fd);
+    return told ? qint64(map->fm_extents[0].fe_physical) : -1;
 #else
-    Q_UNUSED(file);
+    Q_UNUSED(path);
     return -1;
 #endif
 }

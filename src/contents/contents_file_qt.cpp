@@ -90,8 +90,8 @@ qint64 ReadCachedAt(OpenedFile& file, char* buffer, qint64 length, qint64 offset
     return 0;
 }
 
-qint64 PhysicalOffset(OpenedFile& file) {
-    Q_UNUSED(file);
+qint64 PhysicalOffset(const QString& path) {
+    Q_UNUSED(path);
     return -1;
 }
 

@@ -419,13 +419,7 @@ private Q_SLOTS:
         Write(u"c"_s, near);
         Write(u"e"_s, Pattern(9000));
         Write(u"f"_s, Pattern(9000, 1));
-        const contents_detail::Look look = contents_detail::LookAt(tree->path(u"a"_s));
-        NotComparedReason reason;
-        bool tooMany = false;
-        const contents_detail::OpenedFilePtr a =
-            contents_detail::OpenForReading(tree->path(u"a"_s), look, reason, tooMany);
-        QVERIFY(a);
-        QCOMPARE(contents_detail::PhysicalOffset(*a), -1);
+        QCOMPARE(contents_detail::PhysicalOffset(tree->path(u"a"_s)), -1);
         names = {u"f"_s, u"d"_s, u"c"_s, u"e"_s, u"b"_s, u"a"_s};
         ContentsOptions one;
         one.readers = 1;
