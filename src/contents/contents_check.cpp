@@ -32,6 +32,9 @@ namespace {
 constexpr qint64 FirstChunk = 4096;
 // How many files ahead of the reading the disk is asked to start.
 constexpr size_t PrefetchAhead = 32;
+// Reads in a row that a disk's cache answered, after which its files are no longer asked ahead:
+// the hint would cost an open for nothing.
+constexpr int WarmAfter = 64;
 // How long a check that was asked to stop is waited for as it goes.
 constexpr int LeaveAfterMs = 250;
 // Readers at once, where the disk takes several: every core, and at least a few reads in flight
@@ -123,6 +126,7 @@ private:
     std::vector<std::vector<int>> sets_;  // paths of each copy set
     std::atomic<qint64> held_{0};         // bytes of chunks held beyond each comparison's first
     std::atomic<qint64> bytesRead_{0};
+    std::atomic<int> cachedReads_{0};  // in a row, on the disks read one reader at a time
 
     static int ReaderCount(const ContentsOptions& options, int openLimit) {
         const int wanted =
@@ -421,8 +425,11 @@ private:
         if (disk < 0 || readers_ == 1)
             return ReadAt(file, into, length, offset);
         const qint64 cached = ReadCachedAt(file, into, length, offset);
-        if (cached == length)
+        if (cached == length) {
+            cachedReads_.fetch_add(1, std::memory_order_relaxed);
             return true;
+        }
+        cachedReads_.store(0, std::memory_order_relaxed);
         const std::lock_guard lock(diskLocks_[size_t(disk)]);
         return ReadAt(file, into + cached, length - cached, offset + cached);
     }
@@ -741,7 +748,9 @@ void Checker::ReadTurns() {
     while (const Group* group = NextGroup(ahead)) {
         // Files read one by one wait for the disk one by one: a disk read by one reader at a time
         // is asked early for the first chunks of the next few, so that it works on several at
-        // once. Elsewhere the readers keep it busy.
+        // once. Elsewhere the readers keep it busy, and where its cache answers there is no need.
+        if (cachedReads_.load(std::memory_order_relaxed) >= WarmAfter)
+            ahead.clear();
         for (const int u : ahead) {
             const int p = units_[size_t(u)].firstPath;
             if (DiskOf(u) >= 0 && WasLocal(paths_[size_t(p)]))
