@@ -2,6 +2,7 @@
 // scale 1.
 //
 //   tallyrook-gen-contents [--scale X] [--seed S] OUTPUT
+//   tallyrook-gen-contents --small N [--seed S] OUTPUT
 //
 // The mix: small and large files whose sizes no other file has; exact copies (sets of 2 to 4
 // small and medium files, pairs of large ones); pairs of one size that differ in the first byte,
@@ -9,6 +10,11 @@
 // 100 different contents; hard links to copies, to files alone in their size and to the pairs
 // that differ; empty files. Contents come from a seeded generator: the same seed and scale always
 // make the same tree.
+//
+// With --small: N files of 1 to 19 KB (10 KB on average), as an archive of mails or photos' side
+// files has them: a quarter exact copies (in twos and threes), a tenth near-copies (pairs of one
+// size parted in the first, middle or last byte), the rest one content each, of sizes that often
+// meet by chance; a few hard links and empty files.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -39,14 +45,8 @@ public:
         : root_(std::move(root)), scale_(scale), rng_(seed), seed_(seed) {}
 
     bool Run() {
-        MakeDir(root_);
-        if (!ok_)
+        if (!MakeFolders(12))
             return false;
-        for (const char* top : {"Music", "Photos", "Documents", "Video", "Backup"}) {
-            MakeDir(root_ + '/' + top);
-            for (int k = 1; k <= 12; ++k)
-                folders_.push_back(MakeDir(root_ + '/' + top + "/folder " + std::to_string(k)));
-        }
         std::vector<std::string> alone, copies, differing;
         // Sizes no other file has.
         for (int k = 0; k < Count(3000); ++k)
@@ -97,6 +97,32 @@ public:
         return ok_;
     }
 
+    bool RunSmall(int64_t count) {
+        if (!MakeFolders(40))
+            return false;
+        const auto size = [this] { return rng_.Range(1 * KB, 19 * KB); };
+        std::vector<std::string> some;
+        while (files_ < count / 4) {
+            const uint64_t content = NewContent();
+            const int64_t bytes = size();
+            for (int64_t m = rng_.Range(2, 3); m > 0; --m)
+                some.push_back(Write(content, bytes));
+        }
+        for (int64_t k = 0; k < count / 20; ++k) {
+            const uint64_t content = NewContent();
+            const int64_t bytes = size();
+            Write(content, bytes);
+            Write(content, bytes, k % 3 == 0 ? 0 : k % 3 == 1 ? bytes / 2 : bytes - 1);
+        }
+        for (int k = 0; k < 30; ++k)
+            Write(NewContent(), 0);
+        for (int64_t k = 0; k < count / 1000; ++k)
+            Link(some[size_t(rng_.Range(0, int64_t(some.size()) - 1))]);
+        while (files_ < count && ok_)
+            some.push_back(Write(NewContent(), size()));
+        return ok_;
+    }
+
     int64_t files() const { return files_; }
     int64_t bytes() const { return bytes_; }
 
@@ -112,6 +138,16 @@ private:
     int64_t files_ = 0;
     int64_t bytes_ = 0;
     std::unique_ptr<char[]> buffer_{new char[1 << 20]};
+
+    bool MakeFolders(int perTop) {
+        MakeDir(root_);
+        for (const char* top : {"Music", "Photos", "Documents", "Video", "Backup"}) {
+            MakeDir(root_ + '/' + top);
+            for (int k = 1; k <= perTop; ++k)
+                folders_.push_back(MakeDir(root_ + '/' + top + "/folder " + std::to_string(k)));
+        }
+        return ok_;
+    }
 
     int Count(int atScaleOne) const { return std::max(1, int(atScaleOne * scale_ + 0.5)); }
     uint64_t NewContent() { return ++contents_; }
@@ -191,20 +227,27 @@ int main(int argc, char** argv) {
                                    QStringLiteral("X"), QStringLiteral("1"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Random seed."),
                                   QStringLiteral("S"), QStringLiteral("1"));
+    const QCommandLineOption small(QStringLiteral("small"),
+                                   QStringLiteral("N small files instead (10 KB on average)."),
+                                   QStringLiteral("N"), QStringLiteral("0"));
     parser.addOption(scale);
     parser.addOption(seed);
+    parser.addOption(small);
     parser.addPositionalArgument(QStringLiteral("output"),
                                  QStringLiteral("Folder to make the tree in."));
     parser.process(app);
     bool scaleOk = false, seedOk = false;
     const double scaleValue = parser.value(scale).toDouble(&scaleOk);
     const quint64 seedValue = parser.value(seed).toULongLong(&seedOk);
-    if (!scaleOk || scaleValue <= 0 || !seedOk || parser.positionalArguments().size() != 1) {
+    bool smallOk = false;
+    const qint64 smallCount = parser.value(small).toLongLong(&smallOk);
+    if (!scaleOk || scaleValue <= 0 || !seedOk || !smallOk || smallCount < 0 ||
+        parser.positionalArguments().size() != 1) {
         QTextStream(stderr) << parser.helpText();
         return 2;
     }
     Generator generator(parser.positionalArguments().first().toStdString(), scaleValue, seedValue);
-    if (!generator.Run())
+    if (!(smallCount > 0 ? generator.RunSmall(smallCount) : generator.Run()))
         return 1;
     QTextStream(stdout) << generator.files() << " files, " << generator.bytes() << " bytes\n";
     return 0;

@@ -7,7 +7,9 @@
 #include <chrono>
 #include <climits>
 #include <condition_variable>
+#include <cstdint>
 #include <cstring>
+#include <deque>
 #include <list>
 #include <mutex>
 #include <thread>
@@ -30,8 +32,15 @@ namespace {
 constexpr qint64 FirstChunk = 4096;
 // How many files ahead of the reading the disk is asked to start.
 constexpr size_t PrefetchAhead = 32;
+// Reads in a row that a disk's cache answered, after which its files are no longer asked ahead:
+// the hint would cost an open for nothing.
+constexpr int WarmAfter = 64;
 // How long a check that was asked to stop is waited for as it goes.
 constexpr int LeaveAfterMs = 250;
+// Readers at once, where the disk takes several: every core, and at least a few reads in flight
+// for a share or an SSD; few enough that their chunks and descriptors stay small.
+constexpr int FewestReaders = 4;
+constexpr int MostReaders = 8;
 
 struct Counters {
     std::atomic<qint64> filesDone{0}, filesTotal{0}, bytesDone{0}, bytesTotal{0};
@@ -54,14 +63,20 @@ struct Unit {
     int firstPath = -1;
     int lastPath = -1;
     int pathCount = 0;
-    OpenedFilePtr file;
-    std::list<int>::iterator open;  // its place among the open files, while open
 };
 
 // A chunk buffer; its capacity is reused for the next chunk.
 struct Buffer {
     std::unique_ptr<char[]> data;
     qint64 capacity = 0;
+};
+
+// The files of one size that are read: a range of the reading order.
+struct Group {
+    size_t begin = 0;
+    size_t end = 0;
+    int disk = -1;  // read in the order of its files' places on this disk; -1: as they come
+    qint64 place = 0;
 };
 
 class Checker {
@@ -73,32 +88,54 @@ public:
           stop_(stop),
           counters_(counters),
           firstChunk_(std::min(FirstChunk, std::max<qint64>(options.maxChunk, 1))),
-          openLimit_(options.maxOpenFiles > 0 ? options.maxOpenFiles : OpenFileLimit()) {}
+          openLimit_(options.maxOpenFiles > 0 ? options.maxOpenFiles : OpenFileLimit()),
+          readers_(ReaderCount(options, openLimit_)) {}
 
     ContentsResults Run() {
         FindPaths();
         LookAtPaths();
         MakeUnits();
-        CompareBySize();
+        PlanReading();
+        ReadGroups();
         return Results();
     }
 
 private:
+    class Reader;
+
     const QList<ContentsFile>& files_;
     const ContentsOptions& options_;
     const std::atomic<bool>& stop_;
     Counters& counters_;
     const qint64 firstChunk_;
     const int openLimit_;
+    const int readers_;
 
     std::vector<int> entryPath_;  // by list entry
     std::vector<Path> paths_;
     std::vector<Unit> units_;
-    std::vector<std::vector<int>> sets_;  // paths of each copy set
-    std::list<int> open_;                 // units with an open file, least recently read first
-    std::vector<Buffer> spare_;
     std::unordered_map<quint64, bool> local_;  // by device: OnLocalFileSystem()
-    qint64 bytesRead_ = 0;
+    std::unordered_map<quint64, int> disks_;   // by device: its disk's lock, -1 for none
+    std::deque<std::mutex> diskLocks_;         // one reader at a time waits for each disk
+    std::vector<int> sequence_;                // the files to read, group after group
+    std::vector<Group> groups_;
+    std::mutex turns_;       // the next group and the read-ahead, below
+    size_t nextGroup_ = 0;   // under turns_
+    size_t prefetched_ = 0;  // under turns_: files of the sequence the disk was asked for
+    std::mutex setsMutex_;   // sets_, and the paths' set numbers
+    std::vector<std::vector<int>> sets_;  // paths of each copy set
+    std::atomic<qint64> held_{0};         // bytes of chunks held beyond each comparison's first
+    std::atomic<qint64> bytesRead_{0};
+    std::atomic<int> cachedReads_{0};  // in a row, on the disks read one reader at a time
+
+    static int ReaderCount(const ContentsOptions& options, int openLimit) {
+        const int wanted =
+            options.readers > 0
+                ? options.readers
+                : std::clamp(int(std::thread::hardware_concurrency()), FewestReaders, MostReaders);
+        // Each keeps two files open at least.
+        return std::max(1, std::min({wanted, MostReaders, openLimit / 2}));
+    }
 
     bool Stopping() const { return stop_.load(std::memory_order_relaxed); }
     // Asked once per file system (by device).
@@ -108,8 +145,20 @@ private:
             at->second = OnLocalFileSystem(files_[path.firstEntry].path);
         return at->second;
     }
+    // The same for the readers, which only look: every device was asked before they began.
+    bool WasLocal(const Path& path) const {
+        const auto at = local_.find(path.look.id.device);
+        return at != local_.end() && at->second;
+    }
     const QString& PathText(int p) const { return files_[paths_[size_t(p)].firstEntry].path; }
-    qint64 SizeOf(int u) const { return paths_[size_t(units_[size_t(u)].firstPath)].look.id.size; }
+    const FileIdentity& IdOf(int u) const {
+        return paths_[size_t(units_[size_t(u)].firstPath)].look.id;
+    }
+    qint64 SizeOf(int u) const { return IdOf(u).size; }
+    int DiskOf(int u) const {
+        const auto at = disks_.find(IdOf(u).device);
+        return at == disks_.end() ? -1 : at->second;
+    }
 
     void FindPaths() {
         entryPath_.resize(size_t(files_.size()));
@@ -126,7 +175,6 @@ private:
         }
         counters_.filesTotal = qint64(paths_.size());
     }
-
     // Whether an entry of the list still describes the file: a file changed since it was listed
     // is not what the row shows. A time without milliseconds was kept to the second.
     static bool Describes(const ContentsFile& entry, const Look& look) {
@@ -142,31 +190,54 @@ private:
         return ms - ((ms % 1000) + 1000) % 1000 == listed;
     }
 
+    // On all readers: on a share each look waits for its answer.
     void LookAtPaths() {
-        for (Path& path : paths_) {
-            if (Stopping())
-                return;
-            path.look = LookAt(files_[path.firstEntry].path);
-            switch (path.look.kind) {
-                case Kind::File:
-                    path.pending = true;
-                    break;
-                case Kind::NotAFile:
-                    Settle(path, CopyState::NotCompared, NotComparedReason::NotAFile);
-                    break;
-                case Kind::Missing:
-                    Settle(path, CopyState::NotCompared, NotComparedReason::Vanished);
-                    break;
-                case Kind::Unreadable:
-                    Settle(path, CopyState::NotCompared, NotComparedReason::Unreadable);
-                    break;
-            }
-        }
+        constexpr size_t Block = 256;
+        std::atomic<size_t> next{0};
+        OnReaders(
+            [&] {
+                for (size_t b = 0; (b = next.fetch_add(Block)) < paths_.size() && !Stopping();) {
+                    for (size_t p = b; p < std::min(b + Block, paths_.size()); ++p)
+                        LookAtPath(paths_[p]);
+                }
+            },
+            (paths_.size() + Block - 1) / Block);
+        if (Stopping())
+            return;
         for (size_t i = 0; i < entryPath_.size(); ++i) {
             Path& path = paths_[size_t(entryPath_[i])];
             if (path.pending && !Describes(files_[qsizetype(i)], path.look))
                 Settle(path, CopyState::NotCompared, NotComparedReason::Changed);
         }
+    }
+
+    void LookAtPath(Path& path) {
+        path.look = LookAt(files_[path.firstEntry].path);
+        switch (path.look.kind) {
+            case Kind::File:
+                path.pending = true;
+                break;
+            case Kind::NotAFile:
+                Settle(path, CopyState::NotCompared, NotComparedReason::NotAFile);
+                break;
+            case Kind::Missing:
+                Settle(path, CopyState::NotCompared, NotComparedReason::Vanished);
+                break;
+            case Kind::Unreadable:
+                Settle(path, CopyState::NotCompared, NotComparedReason::Unreadable);
+                break;
+        }
+    }
+
+    // Runs `work` on every reader, this thread among them, and waits for all.
+    template <typename Work>
+    void OnReaders(const Work& work, size_t most = SIZE_MAX) {
+        std::vector<std::thread> others;
+        for (int k = 1; k < readers_ && size_t(k) < most; ++k)
+            others.emplace_back([&work] { work(); });
+        work();
+        for (std::thread& other : others)
+            other.join();
     }
 
     void Settle(Path& path, CopyState state, NotComparedReason reason) {
@@ -255,298 +326,128 @@ private:
         unit.pathCount = count;
     }
 
-    void CompareBySize() {
+    // The files to read, sorted into groups of one size. A file alone in its size, and an empty
+    // one, needs no read. On a rotating disk, and for one reader, the groups go in the order of
+    // their first files' places on the disk where its file system can tell, else of their file
+    // numbers (which most file systems hand out in the order they place files); a group's files
+    // go by file number.
+    void PlanReading() {
+        // Until every file was looked at, no file is known to be alone in its size.
+        if (Stopping())
+            return;
         std::vector<int> order(units_.size());
         for (int u = 0; u < int(order.size()); ++u)
             order[size_t(u)] = u;
-        // By size, then by file number: close on disk, mostly.
         std::sort(order.begin(), order.end(), [this](int a, int b) {
-            const FileIdentity& x = paths_[size_t(units_[size_t(a)].firstPath)].look.id;
-            const FileIdentity& y = paths_[size_t(units_[size_t(b)].firstPath)].look.id;
+            const FileIdentity& x = IdOf(a);
+            const FileIdentity& y = IdOf(b);
             return std::tie(x.size, x.device, x.inode, a) < std::tie(y.size, y.device, y.inode, b);
         });
         qint64 total = 0;
         for (size_t b = 0, e = 0; b < order.size(); b = e) {
-            for (e = b + 1; e < order.size() && SizeOf(order[e]) == SizeOf(order[b]);)
-                ++e;
-            if (e - b > 1)
-                total += SizeOf(order[b]) * qint64(e - b);
-        }
-        counters_.bytesTotal = total;
-        size_t prefetched = 0;
-        for (size_t b = 0, e = 0; b < order.size() && !Stopping(); b = e) {
             const qint64 size = SizeOf(order[b]);
             for (e = b + 1; e < order.size() && SizeOf(order[e]) == size;)
                 ++e;
-            // Files read one by one wait for the disk one by one: it is asked early for the first
-            // chunks of the next few, so that it works on several at once.
-            for (prefetched = std::max(prefetched, b);
-                 prefetched < order.size() && prefetched < b + PrefetchAhead; ++prefetched) {
-                const int u = order[prefetched];
-                const qint64 bytes = SizeOf(u);
-                const bool shared =
-                    (prefetched > 0 && SizeOf(order[prefetched - 1]) == bytes) ||
-                    (prefetched + 1 < order.size() && SizeOf(order[prefetched + 1]) == bytes);
-                const Path& first = paths_[size_t(units_[size_t(u)].firstPath)];
-                if (shared && bytes > 0 && OnLocal(first))
-                    Prefetch(PathText(units_[size_t(u)].firstPath),
-                             std::min(bytes, options_.maxChunk));
-            }
-            std::vector<int> group(order.begin() + qsizetype(b), order.begin() + qsizetype(e));
-            if (group.size() == 1 || size == 0)
-                Conclude(group, 0);
-            else
-                CompareGroup(std::move(group), size);
-        }
-        while (!open_.empty())
-            Close(open_.front());
-    }
-
-    // Files of one size, read in step; a set splits where a chunk differs. Depth first: a set is
-    // followed to its end before the next, so its files stay open.
-    void CompareGroup(std::vector<int> group, qint64 size) {
-        struct Step {
-            std::vector<int> units;
-            qint64 offset;
-        };
-        std::vector<Step> steps;
-        steps.push_back({std::move(group), 0});
-        while (!steps.empty() && !Stopping()) {
-            Step step = std::move(steps.back());
-            steps.pop_back();
-            if (step.units.size() > 1)
-                SkipCommonHole(step.units, step.offset, size);
-            if (step.units.size() == 1 || step.offset == size) {
-                Conclude(step.units, step.offset);
+            if (e - b == 1 || size == 0) {
+                Conclude(
+                    std::vector<int>(order.begin() + qsizetype(b), order.begin() + qsizetype(e)), 0,
+                    nullptr);
                 continue;
             }
-            const qint64 length = ChunkLength(step.offset, size, qsizetype(step.units.size()));
-            std::vector<std::vector<int>> parts = Split(step.units, step.offset, length);
-            for (auto part = parts.rbegin(); part != parts.rend(); ++part)
-                steps.push_back({std::move(*part), step.offset + length});
+            total += size * qint64(e - b);
+            groups_.push_back({b, e, -1, qint64(IdOf(order[b]).inode)});
         }
-    }
-
-    // Where every file of a part has a hole, all read zeros: the part moves past it unread.
-    // A file that cannot be opened here is found out by the next read.
-    void SkipCommonHole(const std::vector<int>& units, qint64& offset, qint64 size) {
-        qint64 data = size;
-        for (const int u : units) {
-            if (!paths_[size_t(units_[size_t(u)].firstPath)].look.sparse)
-                return;
-            NotComparedReason reason;
-            if (!units_[size_t(u)].file && !Open(u, reason))
-                return;
-            data = std::min(data, DataFrom(*units_[size_t(u)].file, offset));
-            if (data <= offset)
-                return;
-        }
-        counters_.bytesDone.fetch_add((data - offset) * qint64(units.size()),
-                                      std::memory_order_relaxed);
-        offset = data;
-    }
-
-    qint64 ChunkLength(qint64 offset, qint64 size, qsizetype files) const {
-        qint64 length = std::clamp(offset, firstChunk_, std::max(options_.maxChunk, firstChunk_));
-        // The chunks held at once stay within the budget.
-        const qint64 share = options_.memoryBudget / files;
-        if (share < length)
-            length = std::max(firstChunk_, share);
-        length = std::min(length, size - offset);
-        // A short tail joins this read.
-        if (size - offset - length < firstChunk_)
-            length = size - offset;
-        return length;
-    }
-
-    // The files' next chunks, sorted into parts of equal bytes. A file that cannot be read leaves.
-    std::vector<std::vector<int>> Split(const std::vector<int>& units, qint64 offset,
-                                        qint64 length) {
-        struct Part {
-            std::vector<int> units;
-            Buffer chunk;  // the first file's chunk, when held
-            size_t hash = 0;
-        };
-        std::vector<Part> parts;
-        QMultiHash<size_t, int> byHash;
-        const bool hashed = units.size() > 8;
-        qint64 held = 0;
-        Buffer chunk = TakeBuffer(length);
-        Buffer other;
-        for (const int u : units) {
-            if (Stopping())
-                break;
-            NotComparedReason reason = NotComparedReason::Unreadable;
-            if (!ReadChunk(u, offset, length, chunk.data.get(), reason)) {
-                Fail(u, offset, reason);
-                continue;
-            }
-            counters_.bytesDone.fetch_add(length, std::memory_order_relaxed);
-            const size_t hash = hashed ? qHashBits(chunk.data.get(), size_t(length), 1) : 0;
-            int found = -1;
-            const auto same = [&](int k) {
-                Part& part = parts[size_t(k)];
-                if (part.hash != hash)
-                    return false;
-                const char* bytes = part.chunk.data.get();
-                if (!bytes) {
-                    // Over the budget: the chunk is read again to compare.
-                    if (!other.data)
-                        other = TakeBuffer(length);
-                    // A first file that fails here is found out when its part goes on.
-                    NotComparedReason ignored;
-                    if (!ReadChunk(part.units.front(), offset, length, other.data.get(), ignored))
-                        return false;
-                    bytes = other.data.get();
-                }
-                return std::memcmp(bytes, chunk.data.get(), size_t(length)) == 0;
-            };
-            if (hashed) {
-                for (auto at = byHash.constFind(hash); at != byHash.cend() && at.key() == hash;
-                     ++at) {
-                    if (same(*at)) {
-                        found = *at;
-                        break;
-                    }
-                }
-            } else {
-                for (int k = 0; k < int(parts.size()) && found < 0; ++k) {
-                    if (same(k))
-                        found = k;
+        counters_.bytesTotal = total;
+        std::vector<bool> placed;  // by disk: every group's place was told
+        for (Group& group : groups_) {
+            for (size_t k = group.begin; k < group.end; ++k) {
+                const auto [at, added] = disks_.try_emplace(IdOf(order[k]).device, -1);
+                if (added && (readers_ == 1 || OnRotatingDisk(at->first))) {
+                    at->second = int(diskLocks_.size());
+                    diskLocks_.emplace_back();
+                    placed.push_back(true);
                 }
             }
-            if (found >= 0) {
-                parts[size_t(found)].units.push_back(u);
-                continue;
+            group.disk = DiskOf(order[group.begin]);
+            if (group.disk >= 0 && placed[size_t(group.disk)] && !Stopping()) {
+                const qint64 place = PlaceOf(order[group.begin]);
+                if (place < 0)
+                    placed[size_t(group.disk)] = false;
+                else
+                    group.place = place;
             }
-            Part part{{u}, {}, hash};
-            if (parts.empty() || held + length <= options_.memoryBudget) {
-                held += length;
-                part.chunk = std::move(chunk);
-                chunk = TakeBuffer(length);
-            }
-            byHash.insert(hash, int(parts.size()));
-            parts.push_back(std::move(part));
         }
-        std::vector<std::vector<int>> result;
-        result.reserve(parts.size());
-        for (Part& part : parts) {
-            GiveBack(std::move(part.chunk));
-            result.push_back(std::move(part.units));
+        for (Group& group : groups_) {
+            if (group.disk >= 0 && !placed[size_t(group.disk)])
+                group.place = qint64(IdOf(order[group.begin]).inode);
         }
-        GiveBack(std::move(chunk));
-        GiveBack(std::move(other));
-        return result;
+        std::sort(groups_.begin(), groups_.end(), [](const Group& a, const Group& b) {
+            return std::tie(a.disk, a.place, a.begin) < std::tie(b.disk, b.place, b.begin);
+        });
+        sequence_.reserve(order.size());
+        for (Group& group : groups_) {
+            const size_t begin = sequence_.size();
+            sequence_.insert(sequence_.end(), order.begin() + qsizetype(group.begin),
+                             order.begin() + qsizetype(group.end));
+            group.begin = begin;
+            group.end = sequence_.size();
+        }
     }
 
-    Buffer TakeBuffer(qint64 length) {
-        Buffer buffer;
-        if (!spare_.empty()) {
-            buffer = std::move(spare_.back());
-            spare_.pop_back();
-        }
-        if (buffer.capacity < length) {
-            buffer.data.reset(new char[size_t(length)]);
-            buffer.capacity = length;
-        }
-        return buffer;
+    qint64 PlaceOf(int u) { return PhysicalOffset(PathText(units_[size_t(u)].firstPath)); }
+
+    // The groups, each compared by one reader; the readers take them in turn.
+    void ReadGroups() {
+        OnReaders([this] { ReadTurns(); }, groups_.size());
     }
 
-    void GiveBack(Buffer buffer) {
-        // A few for the next steps; the rest goes back to the system.
-        if (buffer.data && spare_.size() < 4)
-            spare_.push_back(std::move(buffer));
+    void ReadTurns();
+
+    // The next group to compare, null when none is left or the check stops; `ahead` the files
+    // to ask the disk for.
+    const Group* NextGroup(std::vector<int>& ahead) {
+        ahead.clear();
+        const std::lock_guard lock(turns_);
+        if (nextGroup_ == groups_.size() || Stopping())
+            return nullptr;
+        const Group& group = groups_[nextGroup_++];
+        for (prefetched_ = std::max(prefetched_, group.begin);
+             prefetched_ < sequence_.size() && prefetched_ < group.begin + PrefetchAhead;
+             ++prefetched_)
+            ahead.push_back(sequence_[prefetched_]);
+        return &group;
     }
 
-    // Reads a file's chunk; on failure `reason` says why.
-    bool ReadChunk(int u, qint64 offset, qint64 length, char* into, NotComparedReason& reason) {
-        Unit& unit = units_[size_t(u)];
-        if (unit.file)
-            open_.splice(open_.end(), open_, unit.open);
-        else if (!Open(u, reason))
-            return false;
-        if (!ReadAt(*unit.file, into, length, offset)) {
-            // It ended early or the system could not read it.
-            reason = StillSame(unit.file.get(), PathText(unit.firstPath),
-                               paths_[size_t(unit.firstPath)].look)
-                         ? NotComparedReason::Unreadable
-                         : NotComparedReason::Changed;
-            return false;
+    // Reads a chunk of a file. On a disk that serves one reader best only the bytes it must fetch
+    // wait for it, one reader at a time; those the system holds in memory are read by all at once.
+    bool ReadBytes(int u, OpenedFile& file, char* into, qint64 length, qint64 offset) {
+        const int disk = DiskOf(u);
+        if (disk < 0 || readers_ == 1)
+            return ReadAt(file, into, length, offset);
+        const qint64 cached = ReadCachedAt(file, into, length, offset);
+        if (cached == length) {
+            cachedReads_.fetch_add(1, std::memory_order_relaxed);
+            return true;
         }
-        bytesRead_ += length;
-        if (options_.afterRead)
-            options_.afterRead(PathText(unit.firstPath), offset);
+        cachedReads_.store(0, std::memory_order_relaxed);
+        const std::lock_guard lock(diskLocks_[size_t(disk)]);
+        return ReadAt(file, into + cached, length - cached, offset + cached);
+    }
+
+    // Whether `length` more bytes of chunks may be held, within the budget of all readers.
+    bool Hold(qint64 length) {
+        qint64 held = held_.load(std::memory_order_relaxed);
+        do {
+            if (held + length > options_.memoryBudget)
+                return false;
+        } while (!held_.compare_exchange_weak(held, held + length, std::memory_order_relaxed));
         return true;
-    }
-
-    bool Open(int u, NotComparedReason& reason) {
-        Unit& unit = units_[size_t(u)];
-        while (!open_.empty() && int(open_.size()) >= openLimit_)
-            Close(open_.front());
-        const QString& path = PathText(unit.firstPath);
-        const Look& look = paths_[size_t(unit.firstPath)].look;
-        bool tooMany = false;
-        OpenedFilePtr file = OpenForReading(path, look, reason, tooMany);
-        // Out of descriptors: the other files give theirs back.
-        while (!file && tooMany && !open_.empty()) {
-            Close(open_.front());
-            file = OpenForReading(path, look, reason, tooMany);
-        }
-        if (!file)
-            return false;
-        unit.file = std::move(file);
-        unit.open = open_.insert(open_.end(), u);
-        return true;
-    }
-
-    void Close(int u) {
-        Unit& unit = units_[size_t(u)];
-        if (!unit.file)
-            return;
-        open_.erase(unit.open);
-        unit.file.reset();
-    }
-
-    // A file that could not be opened or read to the end of its chunk at `offset`.
-    void Fail(int u, qint64 offset, NotComparedReason reason) {
-        Unit& unit = units_[size_t(u)];
-        Close(u);
-        counters_.bytesDone.fetch_add(SizeOf(u) - offset, std::memory_order_relaxed);
-        for (int p = unit.firstPath; p >= 0; p = paths_[size_t(p)].nextInUnit)
-            Settle(paths_[size_t(p)], CopyState::NotCompared, reason);
     }
 
     // The files of a part that is done: read to their end (identical), alone (no copy), or never
     // read (alone in their size, or empty). Whatever changed while it was read is not compared.
-    void Conclude(const std::vector<int>& units, qint64 offset) {
-        std::vector<int> same;
-        for (const int u : units) {
-            Unit& unit = units_[size_t(u)];
-            const Look& look = paths_[size_t(unit.firstPath)].look;
-            const bool read = offset > 0;
-            if (read)
-                counters_.bytesDone.fetch_add(SizeOf(u) - offset, std::memory_order_relaxed);
-            for (int p = unit.firstPath; p >= 0; p = paths_[size_t(p)].nextInUnit) {
-                // Every path of a file read must still name it, unchanged.
-                const bool first = p == unit.firstPath;
-                if (!read || StillSame(first ? unit.file.get() : nullptr, PathText(p), look))
-                    same.push_back(p);
-                else
-                    Settle(paths_[size_t(p)], CopyState::NotCompared, NotComparedReason::Changed);
-            }
-            Close(u);
-        }
-        if (same.size() == 1) {
-            Settle(paths_[size_t(same.front())], CopyState::NoCopy, NotComparedReason::None);
-            return;
-        }
-        for (const int p : same) {
-            paths_[size_t(p)].set = int(sets_.size());
-            Settle(paths_[size_t(p)], CopyState::HasCopies, NotComparedReason::None);
-        }
-        if (!same.empty())
-            sets_.push_back(std::move(same));
-    }
+    // `reader` holds the files that were read.
+    void Conclude(const std::vector<int>& units, qint64 offset, Reader* reader);
 
     ContentsResults Results() {
         ContentsResults results;
@@ -587,6 +488,311 @@ private:
         return results;
     }
 };
+
+// Compares groups, one at a time, with files and chunk buffers of its own.
+class Checker::Reader {
+public:
+    Reader(Checker& checker, int openLimit) : c_(checker), openLimit_(openLimit) {}
+    ~Reader() {
+        while (!open_.empty())
+            Close(open_.front());
+    }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+
+    // Files of one size, read in step; a set splits where a chunk differs. Depth first: a set is
+    // followed to its end before the next, so its files stay open.
+    void Compare(const Group& group) {
+        std::vector<int> units(c_.sequence_.begin() + qsizetype(group.begin),
+                               c_.sequence_.begin() + qsizetype(group.end));
+        const qint64 size = c_.SizeOf(units.front());
+        struct Step {
+            std::vector<int> units;
+            qint64 offset;
+        };
+        std::vector<Step> steps;
+        steps.push_back({std::move(units), 0});
+        while (!steps.empty() && !c_.Stopping()) {
+            Step step = std::move(steps.back());
+            steps.pop_back();
+            if (step.units.size() > 1)
+                SkipCommonHole(step.units, step.offset, size);
+            if (step.units.size() == 1 || step.offset == size) {
+                c_.Conclude(step.units, step.offset, this);
+                continue;
+            }
+            const qint64 length = ChunkLength(step.offset, size, qsizetype(step.units.size()));
+            std::vector<std::vector<int>> parts = Split(step.units, step.offset, length);
+            for (auto part = parts.rbegin(); part != parts.rend(); ++part)
+                steps.push_back({std::move(*part), step.offset + length});
+        }
+        // Stopped: what is open goes back.
+        while (!open_.empty())
+            Close(open_.front());
+    }
+
+    OpenedFile* FileOf(int u) {
+        const auto at = files_.find(u);
+        return at == files_.end() ? nullptr : at->second.file.get();
+    }
+
+    void Close(int u) {
+        const auto at = files_.find(u);
+        if (at == files_.end())
+            return;
+        open_.erase(at->second.open);
+        files_.erase(at);
+    }
+
+private:
+    struct Opened {
+        OpenedFilePtr file;
+        std::list<int>::iterator open;  // its place among the open files
+    };
+
+    Checker& c_;
+    const int openLimit_;
+    std::list<int> open_;  // files open, least recently read first
+    std::unordered_map<int, Opened> files_;
+    std::vector<Buffer> spare_;
+
+    // Where every file of a part has a hole, all read zeros: the part moves past it unread.
+    // A file that cannot be opened here is found out by the next read.
+    void SkipCommonHole(const std::vector<int>& units, qint64& offset, qint64 size) {
+        qint64 data = size;
+        for (const int u : units) {
+            if (!c_.paths_[size_t(c_.units_[size_t(u)].firstPath)].look.sparse)
+                return;
+            NotComparedReason reason;
+            if (!FileOf(u) && !Open(u, reason))
+                return;
+            data = std::min(data, DataFrom(*FileOf(u), offset));
+            if (data <= offset)
+                return;
+        }
+        c_.counters_.bytesDone.fetch_add((data - offset) * qint64(units.size()),
+                                         std::memory_order_relaxed);
+        offset = data;
+    }
+
+    qint64 ChunkLength(qint64 offset, qint64 size, qsizetype files) const {
+        const ContentsOptions& options = c_.options_;
+        qint64 length =
+            std::clamp(offset, c_.firstChunk_, std::max(options.maxChunk, c_.firstChunk_));
+        // The chunks held at once stay within the budget.
+        const qint64 share = options.memoryBudget / files;
+        if (share < length)
+            length = std::max(c_.firstChunk_, share);
+        length = std::min(length, size - offset);
+        // A short tail joins this read.
+        if (size - offset - length < c_.firstChunk_)
+            length = size - offset;
+        return length;
+    }
+
+    // The files' next chunks, sorted into parts of equal bytes. A file that cannot be read leaves.
+    std::vector<std::vector<int>> Split(const std::vector<int>& units, qint64 offset,
+                                        qint64 length) {
+        struct Part {
+            std::vector<int> units;
+            Buffer chunk;  // the first file's chunk, when held
+            size_t hash = 0;
+        };
+        std::vector<Part> parts;
+        QMultiHash<size_t, int> byHash;
+        const bool hashed = units.size() > 8;
+        qint64 held = 0;  // of the budget, by this comparison
+        Buffer chunk = TakeBuffer(length);
+        Buffer other;
+        for (const int u : units) {
+            if (c_.Stopping())
+                break;
+            NotComparedReason reason = NotComparedReason::Unreadable;
+            if (!ReadChunk(u, offset, length, chunk.data.get(), reason)) {
+                Fail(u, offset, reason);
+                continue;
+            }
+            c_.counters_.bytesDone.fetch_add(length, std::memory_order_relaxed);
+            const size_t hash = hashed ? qHashBits(chunk.data.get(), size_t(length), 1) : 0;
+            int found = -1;
+            const auto same = [&](int k) {
+                Part& part = parts[size_t(k)];
+                if (part.hash != hash)
+                    return false;
+                const char* bytes = part.chunk.data.get();
+                if (!bytes) {
+                    // Over the budget: the chunk is read again to compare.
+                    if (!other.data)
+                        other = TakeBuffer(length);
+                    // A first file that fails here is found out when its part goes on.
+                    NotComparedReason ignored;
+                    if (!ReadChunk(part.units.front(), offset, length, other.data.get(), ignored))
+                        return false;
+                    bytes = other.data.get();
+                }
+                return std::memcmp(bytes, chunk.data.get(), size_t(length)) == 0;
+            };
+            if (hashed) {
+                for (auto at = byHash.constFind(hash); at != byHash.cend() && at.key() == hash;
+                     ++at) {
+                    if (same(*at)) {
+                        found = *at;
+                        break;
+                    }
+                }
+            } else {
+                for (int k = 0; k < int(parts.size()) && found < 0; ++k) {
+                    if (same(k))
+                        found = k;
+                }
+            }
+            if (found >= 0) {
+                parts[size_t(found)].units.push_back(u);
+                continue;
+            }
+            Part part{{u}, {}, hash};
+            // The first part's chunk is always held; the others' while the budget allows.
+            const bool kept = parts.empty() || c_.Hold(length);
+            if (kept) {
+                held += parts.empty() ? 0 : length;
+                part.chunk = std::move(chunk);
+                chunk = TakeBuffer(length);
+            }
+            byHash.insert(hash, int(parts.size()));
+            parts.push_back(std::move(part));
+        }
+        c_.held_.fetch_sub(held, std::memory_order_relaxed);
+        std::vector<std::vector<int>> result;
+        result.reserve(parts.size());
+        for (Part& part : parts) {
+            GiveBack(std::move(part.chunk));
+            result.push_back(std::move(part.units));
+        }
+        GiveBack(std::move(chunk));
+        GiveBack(std::move(other));
+        return result;
+    }
+
+    Buffer TakeBuffer(qint64 length) {
+        Buffer buffer;
+        if (!spare_.empty()) {
+            buffer = std::move(spare_.back());
+            spare_.pop_back();
+        }
+        if (buffer.capacity < length) {
+            buffer.data.reset(new char[size_t(length)]);
+            buffer.capacity = length;
+        }
+        return buffer;
+    }
+
+    void GiveBack(Buffer buffer) {
+        // A few for the next steps; the rest goes back to the system.
+        if (buffer.data && spare_.size() < 4)
+            spare_.push_back(std::move(buffer));
+    }
+
+    // Reads a file's chunk; on failure `reason` says why.
+    bool ReadChunk(int u, qint64 offset, qint64 length, char* into, NotComparedReason& reason) {
+        const auto at = files_.find(u);
+        if (at != files_.end())
+            open_.splice(open_.end(), open_, at->second.open);
+        else if (!Open(u, reason))
+            return false;
+        OpenedFile& file = *FileOf(u);
+        const int first = c_.units_[size_t(u)].firstPath;
+        if (!c_.ReadBytes(u, file, into, length, offset)) {
+            // It ended early or the system could not read it.
+            reason = StillSame(&file, c_.PathText(first), c_.paths_[size_t(first)].look)
+                         ? NotComparedReason::Unreadable
+                         : NotComparedReason::Changed;
+            return false;
+        }
+        c_.bytesRead_.fetch_add(length, std::memory_order_relaxed);
+        if (c_.options_.afterRead)
+            c_.options_.afterRead(c_.PathText(first), offset);
+        return true;
+    }
+
+    bool Open(int u, NotComparedReason& reason) {
+        while (!open_.empty() && int(open_.size()) >= openLimit_)
+            Close(open_.front());
+        const int first = c_.units_[size_t(u)].firstPath;
+        const QString& path = c_.PathText(first);
+        const Look& look = c_.paths_[size_t(first)].look;
+        bool tooMany = false;
+        OpenedFilePtr file = OpenForReading(path, look, reason, tooMany);
+        // Out of descriptors: the other files give theirs back.
+        while (!file && tooMany && !open_.empty()) {
+            Close(open_.front());
+            file = OpenForReading(path, look, reason, tooMany);
+        }
+        if (!file)
+            return false;
+        files_[u] = {std::move(file), open_.insert(open_.end(), u)};
+        return true;
+    }
+
+    // A file that could not be opened or read to the end of its chunk at `offset`.
+    void Fail(int u, qint64 offset, NotComparedReason reason) {
+        Close(u);
+        c_.counters_.bytesDone.fetch_add(c_.SizeOf(u) - offset, std::memory_order_relaxed);
+        for (int p = c_.units_[size_t(u)].firstPath; p >= 0; p = c_.paths_[size_t(p)].nextInUnit)
+            c_.Settle(c_.paths_[size_t(p)], CopyState::NotCompared, reason);
+    }
+};
+
+void Checker::ReadTurns() {
+    Reader reader(*this, std::max(1, openLimit_ / readers_));
+    std::vector<int> ahead;
+    while (const Group* group = NextGroup(ahead)) {
+        // Files read one by one wait for the disk one by one: a disk read by one reader at a time
+        // is asked early for the first chunks of the next few, so that it works on several at
+        // once. Elsewhere the readers keep it busy, and where its cache answers there is no need.
+        if (cachedReads_.load(std::memory_order_relaxed) >= WarmAfter)
+            ahead.clear();
+        for (const int u : ahead) {
+            const int p = units_[size_t(u)].firstPath;
+            if (DiskOf(u) >= 0 && WasLocal(paths_[size_t(p)]))
+                Prefetch(PathText(p), std::min(SizeOf(u), options_.maxChunk));
+        }
+        reader.Compare(*group);
+    }
+}
+
+void Checker::Conclude(const std::vector<int>& units, qint64 offset, Reader* reader) {
+    std::vector<int> same;
+    for (const int u : units) {
+        const Unit& unit = units_[size_t(u)];
+        const Look& look = paths_[size_t(unit.firstPath)].look;
+        const bool read = offset > 0;
+        if (read)
+            counters_.bytesDone.fetch_add(SizeOf(u) - offset, std::memory_order_relaxed);
+        for (int p = unit.firstPath; p >= 0; p = paths_[size_t(p)].nextInUnit) {
+            // Every path of a file read must still name it, unchanged.
+            OpenedFile* file = p == unit.firstPath && reader ? reader->FileOf(u) : nullptr;
+            if (!read || StillSame(file, PathText(p), look))
+                same.push_back(p);
+            else
+                Settle(paths_[size_t(p)], CopyState::NotCompared, NotComparedReason::Changed);
+        }
+        if (reader)
+            reader->Close(u);
+    }
+    if (same.size() == 1) {
+        Settle(paths_[size_t(same.front())], CopyState::NoCopy, NotComparedReason::None);
+        return;
+    }
+    if (same.empty())
+        return;
+    for (const int p : same)
+        Settle(paths_[size_t(p)], CopyState::HasCopies, NotComparedReason::None);
+    // Numbered in list order at the end, whichever reader got here first.
+    const std::lock_guard lock(setsMutex_);
+    for (const int p : same)
+        paths_[size_t(p)].set = int(sets_.size());
+    sets_.push_back(std::move(same));
+}
 
 }  // namespace
 

@@ -13,9 +13,11 @@ namespace tallyrook {
 // byte the same. Only files of equal size are read; several paths of one file (hard links, on a
 // drive whose file numbers are its own) are one copy set without a read; every verdict of
 // "identical" rests on compared bytes. The files of one size are read in step, chunk by chunk, and
-// a file leaves its set at the first chunk that differs, so each byte is read at most once. Memory
-// and open descriptors stay bounded whatever the size of a set. Nothing is written, links are never
-// followed, and access times are left alone where the system allows.
+// a file leaves its set at the first chunk that differs, so each byte is read at most once. Sizes
+// are compared in parallel by a few readers; a rotating disk serves one of them at a time, in the
+// order of its files' places. Memory and open descriptors stay bounded whatever the size of a set.
+// Nothing is written, links are never followed, and access times are left alone where the system
+// allows.
 
 // A file of the list, as the list knows it. A path may stand several times (a file listed by
 // several passes): each distinct path is checked once and every entry gets its result.
@@ -89,7 +91,11 @@ struct ContentsOptions {
     qint64 maxChunk = 128 << 10;    // the largest read; the first read of a file is 4 KiB
     qint64 memoryBudget = 1 << 20;  // chunks held for comparison at once, beyond two
     int maxOpenFiles = 0;           // 0: a quarter of the descriptor limit, at most 64
-    // Called on the checking thread after each chunk is read (for tests that change a file while
+    // Files of different sizes compared at once: 0 for as many as there are cores, at least 4,
+    // at most 8, each rotating disk read by one of them at a time; 1 for one at a time, which
+    // reads every disk in the order of its files' places. The results are the same.
+    int readers = 0;
+    // Called on the reading thread after each chunk is read (for tests that change a file while
     // it is read).
     std::function<void(const QString& path, qint64 offset)> afterRead;
 };

@@ -49,6 +49,12 @@ bool ReadAt(OpenedFile& file, char* buffer, qint64 length, qint64 offset);
 // The first offset from `offset` on where the file may hold data (its size when none): the bytes
 // before it are a hole, which reads as zeros. `offset` itself where the system cannot tell.
 qint64 DataFrom(OpenedFile& file, qint64 offset);
+// Reads what the system holds in memory of `length` bytes at `offset`, without waiting for a
+// disk: the bytes read, from 0 (none, or the system cannot tell) to `length`.
+qint64 ReadCachedAt(OpenedFile& file, char* buffer, qint64 length, qint64 offset);
+// Where the file's first bytes lie on its disk, so that files can be read in the order of their
+// places; -1 where the file system cannot tell (or the file cannot be opened).
+qint64 PhysicalOffset(const QString& path);
 // Whether the open file and the path are still the file `look` saw, unchanged.
 bool StillSame(OpenedFile* file, const QString& path, const Look& look);
 
@@ -56,6 +62,9 @@ bool StillSame(OpenedFile* file, const QString& path, const Look& look);
 // the disk works on several files at once. Reads nothing into the program. Only where
 // OnLocalFileSystem().
 void Prefetch(const QString& path, qint64 length);
+// True where the file system of `device` (a LookAt() id) lies on a rotating disk, whose head
+// seeks between the files of several readers. False where the system cannot tell.
+bool OnRotatingDisk(quint64 device);
 // How many files the check may keep open at once.
 int OpenFileLimit();
 

@@ -3,15 +3,22 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/uio.h>
 #ifdef __linux__
+#include <linux/fiemap.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/vfs.h>
 #endif
 #include <unistd.h>
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <optional>
 
 #include "contents/contents_file.h"
 
@@ -86,6 +93,48 @@ bool ServedFromAfar(const QString& path) {
 #endif
 }
 
+#ifdef __linux__
+// The rotational flag of a block device, or of the disk its partition is on; none where the
+// number is no block device's.
+std::optional<bool> Rotational(dev_t device) {
+    const QString folder =
+        QFileInfo(QStringLiteral("/sys/dev/block/%1:%2").arg(major(device)).arg(minor(device)))
+            .canonicalFilePath();
+    if (folder.isEmpty())
+        return std::nullopt;
+    for (const QString& flag :
+         {QString(folder + u"/queue/rotational"), QString(folder + u"/../queue/rotational")}) {
+        QFile file(flag);
+        if (file.open(QIODevice::ReadOnly))
+            return file.read(1) == "1";
+    }
+    return std::nullopt;
+}
+
+// The block device the mount table names for a file system whose own number is no disk's
+// (btrfs, for one); 0 where it names none.
+dev_t MountedFrom(dev_t device) {
+    QFile table(QStringLiteral("/proc/self/mountinfo"));
+    if (!table.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray number =
+        QByteArray::number(major(device)) + ':' + QByteArray::number(minor(device));
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        // ID PARENT MAJOR:MINOR ROOT MOUNTPOINT OPTIONS [OPTIONAL...] - TYPE SOURCE ...
+        const QList<QByteArray> fields = line.split(' ');
+        const qsizetype dash = fields.indexOf("-");
+        if (fields.size() < 3 || fields[2] != number || dash < 0 || dash + 2 >= fields.size())
+            continue;
+        struct stat info;
+        const QByteArray& source = fields[dash + 2];
+        if (source.startsWith("/dev/") && ::stat(source.constData(), &info) == 0 &&
+            S_ISBLK(info.st_mode))
+            return info.st_rdev;
+    }
+    return 0;
+}
+#endif
+
 }  // namespace
 
 bool OnLocalFileSystem(const QString& path) {
@@ -138,7 +187,9 @@ OpenedFilePtr OpenForReading(const QString& path, const Look& look, NotComparedR
         reason = NotComparedReason::Changed;
         return nullptr;
     }
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // A file read in more than a few chunks is read ahead further.
+    if (look.id.size > (512 << 10))
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return file;
 }
 
@@ -166,6 +217,46 @@ qint64 DataFrom(OpenedFile& file, qint64 offset) {
     return errno == ENXIO && ::fstat(file.fd, &info) == 0 ? qint64(info.st_size) : offset;
 }
 
+qint64 ReadCachedAt(OpenedFile& file, char* buffer, qint64 length, qint64 offset) {
+    qint64 done = 0;
+#ifdef RWF_NOWAIT
+    while (done < length) {
+        iovec span{buffer + done, size_t(length - done)};
+        const ssize_t n = ::preadv2(file.fd, &span, 1, off_t(offset + done), RWF_NOWAIT);
+        if (n < 0 && errno == EINTR)
+            continue;
+        // EAGAIN: the rest is on the disk; 0: the file ended early.
+        if (n <= 0)
+            break;
+        done += n;
+    }
+#else
+    Q_UNUSED(file);
+    Q_UNUSED(buffer);
+    Q_UNUSED(offset);
+#endif
+    return done;
+}
+
+qint64 PhysicalOffset(const QString& path) {
+#ifdef __linux__
+    const int fd = OpenQuietly(path);
+    if (fd < 0)
+        return -1;
+    alignas(fiemap) char request[sizeof(fiemap) + sizeof(fiemap_extent)] = {};
+    auto* map = reinterpret_cast<fiemap*>(request);
+    map->fm_length = FIEMAP_MAX_OFFSET;
+    map->fm_extent_count = 1;
+    const bool told = ::ioctl(fd, FS_IOC_FIEMAP, map) == 0 && map->fm_mapped_extents > 0 &&
+                      !(map->fm_extents[0].fe_flags & FIEMAP_EXTENT_UNKNOWN);
+    ::close(fd);
+    return told ? qint64(map->fm_extents[0].fe_physical) : -1;
+#else
+    Q_UNUSED(path);
+    return -1;
+#endif
+}
+
 bool StillSame(OpenedFile* file, const QString& path, const Look& look) {
     struct stat info;
     if (file && (::fstat(file->fd, &info) != 0 || !Unchanged(info, look)))
@@ -180,6 +271,18 @@ void Prefetch(const QString& path, qint64 length) {
         return;
     ::posix_fadvise(fd, 0, off_t(length), POSIX_FADV_WILLNEED);
     ::close(fd);
+}
+
+bool OnRotatingDisk(quint64 device) {
+#ifdef __linux__
+    if (const std::optional<bool> rotational = Rotational(dev_t(device)))
+        return *rotational;
+    const dev_t source = MountedFrom(dev_t(device));
+    return source != 0 && Rotational(source).value_or(false);
+#else
+    Q_UNUSED(device);
+    return false;
+#endif
 }
 
 int OpenFileLimit() {

@@ -82,6 +82,19 @@ qint64 DataFrom(OpenedFile& file, qint64 offset) {
     return offset;
 }
 
+qint64 ReadCachedAt(OpenedFile& file, char* buffer, qint64 length, qint64 offset) {
+    Q_UNUSED(file);
+    Q_UNUSED(buffer);
+    Q_UNUSED(length);
+    Q_UNUSED(offset);
+    return 0;
+}
+
+qint64 PhysicalOffset(const QString& path) {
+    Q_UNUSED(path);
+    return -1;
+}
+
 bool StillSame(OpenedFile* file, const QString& path, const Look& look) {
     Q_UNUSED(file);
     return Unchanged(QFileInfo(path), look);
@@ -90,6 +103,11 @@ bool StillSame(OpenedFile* file, const QString& path, const Look& look) {
 void Prefetch(const QString& path, qint64 length) {
     Q_UNUSED(path);
     Q_UNUSED(length);
+}
+
+bool OnRotatingDisk(quint64 device) {
+    Q_UNUSED(device);
+    return false;
 }
 
 int OpenFileLimit() {

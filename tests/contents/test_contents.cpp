@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/fsuid.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -307,6 +308,7 @@ private Q_SLOTS:
         ContentsCheck* running = nullptr;
         std::atomic<int> reads{0};
         ContentsOptions options;
+        options.readers = 1;
         options.afterRead = [&](const QString&, qint64) {
             if (++reads == 5)
                 running->RequestStop();
@@ -327,6 +329,102 @@ private Q_SLOTS:
         const ContentsProgress progress = check.Progress();
         QCOMPARE(progress.filesTotal, 40);
         QCOMPARE(progress.filesDone, 4);
+    }
+
+    // Readers that take sizes in turn find what one reader finds, and read no byte twice: sizes
+    // with copies, near-copies parted at the head, middle and tail, hard links, empty files.
+    void parallelCheckMatchesOneReader() {
+        int sets = 1;  // the empty files
+        for (int k = 0; k < 24; ++k) {
+            const qint64 size = 3000 + k * 9973;
+            const QByteArray bytes = Pattern(size, k);
+            QByteArray near = bytes;
+            const qint64 at = k % 4 == 1 ? 0 : k % 4 == 2 ? size / 2 : size - 1;
+            near[at] = char(near[at] ^ 1);
+            Write(u"a%1"_s.arg(k), bytes);
+            Write(u"b%1"_s.arg(k), k % 4 == 0 ? bytes : near);
+            names << u"b%1"_s.arg(k) << u"a%1"_s.arg(k);
+            if (k % 3 == 0) {
+                Write(u"c%1"_s.arg(k), bytes);
+                names << u"c%1"_s.arg(k);
+            }
+            sets += k % 4 == 0 || k % 3 == 0;
+        }
+        tree->hardLink(u"link"_s, u"a7"_s);
+        tree->file(u"e1"_s);
+        tree->file(u"e2"_s);
+        names << u"e1"_s << u"link"_s << u"e2"_s;
+        ++sets;  // a7 and its link
+        // Written out, so that a file system that can tell where files lie does.
+        const int root = ::open(tree->rawRoot().constData(), O_RDONLY | O_DIRECTORY);
+        QVERIFY(root >= 0 && ::syncfs(root) == 0 && ::close(root) == 0);
+        ContentsOptions one;
+        one.readers = 1;
+        const QString alone = Verdicts(one);
+        const qint64 read = results.bytesRead;
+        QCOMPARE(results.copySets, sets);
+        QCOMPARE(Verdicts(), alone);
+        QCOMPARE(results.copySets, sets);
+        QCOMPARE(results.bytesRead, read);
+    }
+
+    // Every reader ends at its next read; a pair is concluded whole or not compared at all.
+    void stoppedDuringAParallelCheck() {
+        constexpr int pairs = 40;
+        for (int k = 0; k < pairs; ++k) {
+            Write(u"a%1"_s.arg(k), Pattern(5000 + k));
+            Write(u"b%1"_s.arg(k), Pattern(5000 + k));
+            names << u"a%1"_s.arg(k) << u"b%1"_s.arg(k);
+        }
+        ContentsCheck* running = nullptr;
+        std::atomic<int> reads{0};
+        ContentsOptions options;
+        options.afterRead = [&](const QString&, qint64) {
+            if (++reads == 10)
+                running->RequestStop();
+        };
+        ContentsCheck check(Entries(), options);
+        running = &check;
+        check.Start();
+        QVERIFY(check.Wait(30'000));
+        QVERIFY(check.Results().stopped);
+        QVERIFY2(reads <= 10 + 7, qPrintable(QString::number(reads)));
+        int concluded = 0;
+        for (int k = 0; k < pairs; ++k) {
+            const ContentsResult& a = check.Results().files[size_t(2 * k)];
+            QCOMPARE(Verdict(check.Results().files[size_t(2 * k + 1)]), Verdict(a));
+            concluded += a.state == CopyState::HasCopies;
+            QVERIFY(a.state == CopyState::HasCopies || a.reason == NotComparedReason::Stopped);
+        }
+        QVERIFY(concluded >= 1 && concluded < pairs);
+        QCOMPARE(check.Results().copySets, concluded);
+        QCOMPARE(check.Progress().filesDone, 2 * concluded);
+    }
+
+    // Where the file system cannot tell where a file lies (tmpfs), the one reader goes by file
+    // number instead, as exact.
+    void oneReaderWhereFilesHaveNoPlaces() {
+        const QByteArray saved = qgetenv("TMPDIR");
+        qputenv("TMPDIR", "/dev/shm");
+        tree.emplace();
+        qputenv("TMPDIR", saved);
+        if (saved.isEmpty())
+            qunsetenv("TMPDIR");
+        if (!tree->root().startsWith(u"/dev/shm/"_s))
+            QSKIP("no tmpfs at /dev/shm");
+        for (const QString& name : {u"a"_s, u"b"_s, u"d"_s})
+            Write(name, Pattern(20'000));
+        QByteArray near = Pattern(20'000);
+        near[19'999] = 'x';
+        Write(u"c"_s, near);
+        Write(u"e"_s, Pattern(9000));
+        Write(u"f"_s, Pattern(9000, 1));
+        QCOMPARE(contents_detail::PhysicalOffset(tree->path(u"a"_s)), -1);
+        names = {u"f"_s, u"d"_s, u"c"_s, u"e"_s, u"b"_s, u"a"_s};
+        ContentsOptions one;
+        one.readers = 1;
+        QCOMPARE(Verdicts(one), u"f=no d=1/2 c=no e=no b=1/2 a=1/2"_s);
+        QCOMPARE(results.bytesRead, 4 * 20'000 + 2 * 4096);
     }
 
     // Where a server answers the reads, no read-ahead hint is given (the next open would wait,
