@@ -129,25 +129,16 @@ const QList<OptionSpec>& Options() {
     return options;
 }
 
-QString HelpText() {
-    QString options;
-    for (const OptionSpec& spec : Options()) {
-        QStringList spelled;
-        for (const QString& name : spec.names)
-            spelled.append((name.size() == 1 ? u"-" : u"--") + name);
-        QString left = spelled.join(u", ");
-        if (!spec.valueName.isEmpty())
-            left += u' ' + spec.valueName;
-        options += u"  " + left.leftJustified(16) + u' ' + Cli::tr(spec.help) + u'\n';
-    }
-    return Usage() + Cli::tr(R"(
+// --help around its list of options: what the command does, then the details.
+constexpr const char* HelpIntroduction = QT_TRANSLATE_NOOP("Cli", R"(
 Finds duplicate files in the given folders and all their subfolders, by name and size, and
 prints one row per file of each duplicate group. A search by name and size never reads file
 contents; only --contents does.
 
 OPTIONS
-)") + options +
-           Cli::tr(R"(  --               every later argument is a folder
+)");
+constexpr const char* HelpDetails =
+    QT_TRANSLATE_NOOP("Cli", R"(  --               every later argument is a folder
 
 Without --tsv or --json the rows are shown as a table, a blank line between groups, with
 control characters and invisible format characters in names shown escaped (\x1b, \u202e). On
@@ -228,6 +219,19 @@ EXIT STATUS
   130  interrupted by Ctrl-C
 A reader that stops early (| head) ends the command quietly with the status it would have had.
 )");
+
+QString HelpText() {
+    QString options;
+    for (const OptionSpec& spec : Options()) {
+        QStringList spelled;
+        for (const QString& name : spec.names)
+            spelled.append((name.size() == 1 ? u"-" : u"--") + name);
+        QString left = spelled.join(u", ");
+        if (!spec.valueName.isEmpty())
+            left += u' ' + spec.valueName;
+        options += u"  " + left.leftJustified(16) + u' ' + Cli::tr(spec.help) + u'\n';
+    }
+    return Usage() + Cli::tr(HelpIntroduction) + options + Cli::tr(HelpDetails);
 }
 
 void PrintTo(FILE* stream, const QString& text) {
@@ -295,30 +299,9 @@ std::optional<qint64> ParseByteCount(QString text) {
     return number << shift;
 }
 
-// Fills `request`; returns an exit status when the command ends here (help, version, usage
-// error), -1 when the search is to run.
-int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
-    QCommandLineParser parser;
-    for (const OptionSpec& spec : Options()) {
-        QCommandLineOption option(spec.names, Cli::tr(spec.help));
-        option.setValueName(spec.valueName);
-        parser.addOption(option);
-    }
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(DecodeFileName(argv[i]));  // a leading byte-order mark kept
-    if (!parser.parse(arguments))
-        return UsageError(err, parser.errorText());
-    if (parser.isSet(u"help"_qs)) {
-        PrintTo(stdout, HelpText());
-        return 0;
-    }
-    if (parser.isSet(u"version"_qs)) {
-        PrintTo(stdout, QStringLiteral("tallyrook-cli ") + ProgramVersion + u'\n');
-        return 0;
-    }
-    request.options.criteria = {parser.isSet(u"name"_qs), parser.isSet(u"size"_qs),
-                                parser.isSet(u"similar"_qs)};
+// The options of the output: its format and how many rows. Returns an exit status on a usage
+// error, else -1.
+int ParseOutput(const QCommandLineParser& parser, Request& request, Stderr& err) {
     if (parser.isSet(u"tsv"_qs) && parser.isSet(u"json"_qs))
         return UsageError(err, Cli::tr("--tsv and --json cannot be used together"));
     request.format = parser.isSet(u"tsv"_qs)    ? Format::Tsv
@@ -339,7 +322,12 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
             return UsageError(err, Cli::tr("--max-rows takes a whole number of 2 or more: "
                                            "a group of duplicates lists at least 2 files"));
     }
-    request.quiet = parser.isSet(u"quiet"_qs);
+    return -1;
+}
+
+// --contents, --min-size, --select and --protect. Returns an exit status on a usage error, else
+// -1.
+int ParseContents(const QCommandLineParser& parser, Request& request, Stderr& err) {
     request.contents = parser.isSet(u"contents"_qs);
     // Alone, --contents is a criterion of its own; with another it compares what they list.
     request.options.criteria.exactContents = request.contents && !request.options.criteria.Any();
@@ -376,6 +364,12 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
             return UsageError(err, Cli::tr("--protect %1: not a folder").arg(folder));
         request.protect.Add(AbsolutePath(folder));
     }
+    return -1;
+}
+
+// The folders and inventories, to search or to save: returns an exit status on a usage error,
+// else -1.
+int ParseWhatToSearch(const QCommandLineParser& parser, Request& request, Stderr& err) {
     request.folders = parser.positionalArguments();
     request.inventories = parser.values(u"inventory"_qs);
     request.saveInventory = parser.value(u"save-inventory"_qs);
@@ -400,6 +394,38 @@ int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
         return UsageError(err,
                           Cli::tr("choose at least one of --name, --size, --similar, --contents"));
     return -1;
+}
+
+// Fills `request`; returns an exit status when the command ends here (help, version, usage
+// error), -1 when the search is to run.
+int ParseArguments(int argc, char** argv, Request& request, Stderr& err) {
+    QCommandLineParser parser;
+    for (const OptionSpec& spec : Options()) {
+        QCommandLineOption option(spec.names, Cli::tr(spec.help));
+        option.setValueName(spec.valueName);
+        parser.addOption(option);
+    }
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(DecodeFileName(argv[i]));  // a leading byte-order mark kept
+    if (!parser.parse(arguments))
+        return UsageError(err, parser.errorText());
+    if (parser.isSet(u"help"_qs)) {
+        PrintTo(stdout, HelpText());
+        return 0;
+    }
+    if (parser.isSet(u"version"_qs)) {
+        PrintTo(stdout, QStringLiteral("tallyrook-cli ") + ProgramVersion + u'\n');
+        return 0;
+    }
+    request.options.criteria = {parser.isSet(u"name"_qs), parser.isSet(u"size"_qs),
+                                parser.isSet(u"similar"_qs)};
+    if (const int status = ParseOutput(parser, request, err); status >= 0)
+        return status;
+    request.quiet = parser.isSet(u"quiet"_qs);
+    if (const int status = ParseContents(parser, request, err); status >= 0)
+        return status;
+    return ParseWhatToSearch(parser, request, err);
 }
 
 // Compares the rows' files with those of saved inventories by fingerprint: a file here of a size

@@ -13,7 +13,7 @@ namespace tallyrook::cli {
 
 namespace {
 
-constexpr qsizetype OutputBlock = 256 * 1024;
+constexpr qsizetype OutputBlock = qsizetype(256) * 1024;
 
 }  // namespace
 
@@ -120,12 +120,12 @@ void CompactRows::Prefetch(int index) const {
     // entries came in meanwhile.
     constexpr int Far = 16, Near = 8;
     if (index + Far < RowCount()) {
-        const quint32 file = entries_[size_t(index + Far)].file;
+        const quint32 file = entries_[size_t(index) + Far].file;
         PrefetchMemory(&inventory_.FileFolders.at(file));
         PrefetchMemory(&inventory_.FileNames.at(file));
     }
     if (index + Near < RowCount()) {
-        const quint32 file = entries_[size_t(index + Near)].file;
+        const quint32 file = entries_[size_t(index) + Near].file;
         PrefetchMemory(inventory_.FileFolders.at(file).constData());
         PrefetchMemory(inventory_.FileNames.at(file).constData());
     }
@@ -243,7 +243,10 @@ char* PutJsonAscii(char* at, char c) {
         *at++ = '\\';
         *at++ = 't';
     } else if (c < 0x20 || c == 0x7F) {
-        std::memcpy(at, "\\u00", 4);
+        at[0] = '\\';
+        at[1] = 'u';
+        at[2] = '0';
+        at[3] = '0';
         at[4] = Hex[c >> 4];
         at[5] = Hex[c & 0xF];
         at += 6;
