@@ -26,71 +26,29 @@ bool Tell(SearchHost& host, const SearchEvent& event) {
     return host.ProcessPendingEvents();
 }
 
-}  // namespace
-
-RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows,
-                     const RunOptions& options) {
-    // Taken once: entries removed from the list during the run must not shift the walk.
-    const QStringList entries = host.FolderEntries();
-    if (entries.isEmpty() && !options.addRecordedFiles) {
-        // Nothing is reset: the previous run's rows and inventory stay.
-        if (!Tell(host, {SearchEvent::Kind::NoFolders}))
-            return RunOutcome::Abandoned;
-        BackToRest(host);
-        return RunOutcome::EmptyFolderList;
-    }
-
-    global.inventory.ResetInventory();
-    host.ClearStopRequest();
-    host.SetRunning(true);
-    rows.ClearRows();
-
+// The walk of every folder-list entry, then the files of saved inventories. Full when the file
+// inventory filled up: the passes still run over what it holds.
+StepResult WalkEntries(SearchHost& host, Global& global, const QStringList& entries,
+                       const RunOptions& options) {
     // Overlapping entries (a folder twice, a folder and its subfolder, a link to a listed folder)
     // walk each folder once.
     WalkedFolders walkedFolders;
-    StepResult walked = StepResult::Completed;
     for (const QString& entry : entries) {
-        if (host.StopRequested()) {
-            BackToRest(host);
-            return RunOutcome::Stopped;
-        }
-        walked = AnalyzeFolder(entry, host, global, walkedFolders, options);
-        if (walked == StepResult::Abandoned)
-            return RunOutcome::Abandoned;
-        if (walked == StepResult::Stopped) {
-            BackToRest(host);
-            return RunOutcome::Stopped;
-        }
-        // A full inventory was reported by the walk; the passes still run over what it holds.
-        if (walked == StepResult::Full)
-            break;
+        if (host.StopRequested())
+            return StepResult::Stopped;
+        const StepResult walked = AnalyzeFolder(entry, host, global, walkedFolders, options);
+        if (walked != StepResult::Completed)
+            return walked;
     }
-    if (walked == StepResult::Completed && options.addRecordedFiles) {
-        host.SetStage(SearchStage::Walk);
-        walked = options.addRecordedFiles(host, global, entries);
-        if (walked == StepResult::Abandoned)
-            return RunOutcome::Abandoned;
-        if (walked == StepResult::Stopped) {
-            BackToRest(host);
-            return RunOutcome::Stopped;
-        }
-    }
+    if (!options.addRecordedFiles)
+        return StepResult::Completed;
+    host.SetStage(SearchStage::Walk);
+    return options.addRecordedFiles(host, global, entries);
+}
 
-    if (global.inventory.FileCount() > LargeInventoryFiles) {
-        const bool proceed =
-            host.ProceedWithLargeInventory({entries.size(), global.inventory.FileCount()});
-        if (!host.ProcessPendingEvents())
-            return RunOutcome::Abandoned;
-        if (!proceed) {
-            BackToRest(host);
-            return RunOutcome::Declined;
-        }
-    }
-
-    // Not the end of the run: no pass runs, and the run ends with "no duplicates".
-    if (!options.criteria.Any() && !Tell(host, {SearchEvent::Kind::NoCriterion}))
-        return RunOutcome::Abandoned;
-
+// Each ticked criterion's pass in turn, each adding its groups of rows.
+StepResult RunPasses(SearchHost& host, Global& global, ResultList& rows,
+                     const RunOptions& options) {
     MatchPasses passes(host, global, rows, options);
     StepResult passed = StepResult::Completed;
     if (options.criteria.exactFilename) {
@@ -114,6 +72,52 @@ RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows,
         if (passed == StepResult::Completed)
             passed = passes.ExactContentsPass(copySetOf);
     }
+    return passed;
+}
+
+}  // namespace
+
+RunOutcome RunSearch(SearchHost& host, Global& global, ResultList& rows,
+                     const RunOptions& options) {
+    // Taken once: entries removed from the list during the run must not shift the walk.
+    const QStringList entries = host.FolderEntries();
+    if (entries.isEmpty() && !options.addRecordedFiles) {
+        // Nothing is reset: the previous run's rows and inventory stay.
+        if (!Tell(host, {SearchEvent::Kind::NoFolders}))
+            return RunOutcome::Abandoned;
+        BackToRest(host);
+        return RunOutcome::EmptyFolderList;
+    }
+
+    global.inventory.ResetInventory();
+    host.ClearStopRequest();
+    host.SetRunning(true);
+    rows.ClearRows();
+
+    const StepResult walked = WalkEntries(host, global, entries, options);
+    if (walked == StepResult::Abandoned)
+        return RunOutcome::Abandoned;
+    if (walked == StepResult::Stopped) {
+        BackToRest(host);
+        return RunOutcome::Stopped;
+    }
+
+    if (global.inventory.FileCount() > LargeInventoryFiles) {
+        const bool proceed =
+            host.ProceedWithLargeInventory({entries.size(), global.inventory.FileCount()});
+        if (!host.ProcessPendingEvents())
+            return RunOutcome::Abandoned;
+        if (!proceed) {
+            BackToRest(host);
+            return RunOutcome::Declined;
+        }
+    }
+
+    // Not the end of the run: no pass runs, and the run ends with "no duplicates".
+    if (!options.criteria.Any() && !Tell(host, {SearchEvent::Kind::NoCriterion}))
+        return RunOutcome::Abandoned;
+
+    const StepResult passed = RunPasses(host, global, rows, options);
     if (passed == StepResult::Abandoned)
         return RunOutcome::Abandoned;
     if (passed == StepResult::Stopped) {
