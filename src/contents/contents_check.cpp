@@ -875,7 +875,7 @@ const ContentsResults& ContentsCheck::Results() const {
     return worker_->results;
 }
 
-ContentsResults CheckContents(QList<ContentsFile> files, ContentsOptions options) {
+ContentsResults CheckContents(const QList<ContentsFile>& files, const ContentsOptions& options) {
     const std::atomic<bool> stop{false};
     Counters counters;
     return Checker(files, options, stop, counters).Run();

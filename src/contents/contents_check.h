@@ -130,6 +130,7 @@ private:
 };
 
 // The same on the calling thread, for the command line and tests.
-ContentsResults CheckContents(QList<ContentsFile> files, ContentsOptions options = {});
+ContentsResults CheckContents(const QList<ContentsFile>& files,
+                              const ContentsOptions& options = {});
 
 }  // namespace tallyrook

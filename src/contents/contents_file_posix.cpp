@@ -158,8 +158,7 @@ QString ResolvedName(const QString& path) {
     char* resolved = ::realpath(folder.constData(), nullptr);
     if (!resolved)
         return path;
-    const QString result =
-        QFile::decodeName(resolved) + u'/' + QFile::decodeName(raw.mid(slash + 1));
+    QString result = QFile::decodeName(resolved) + u'/' + QFile::decodeName(raw.mid(slash + 1));
     std::free(resolved);
     return result;
 }

@@ -223,33 +223,85 @@ bool FingerprintFilesHere(const QList<ContentsFile>& files,
     return true;
 }
 
+namespace {
+
+// Paths joined into sets one pair at a time.
+class Joins {
+public:
+    explicit Joins(size_t paths) : parent_(paths) { std::iota(parent_.begin(), parent_.end(), 0); }
+    int Root(int p) {
+        while (parent_[size_t(p)] != p)
+            p = parent_[size_t(p)] = parent_[size_t(parent_[size_t(p)])];
+        return p;
+    }
+    void Join(int a, int b) { parent_[size_t(Root(a))] = Root(b); }
+
+private:
+    std::vector<int> parent_;
+};
+
+// The distinct paths of a list of files, each at its first entry.
+struct DistinctPaths {
+    std::vector<int> pathOf;      // by entry
+    std::vector<int> firstEntry;  // by path
+};
+
+DistinctPaths FindDistinctPaths(const QList<ContentsFile>& files) {
+    DistinctPaths distinct;
+    QHash<QString, int> pathAt;
+    distinct.pathOf.resize(size_t(files.size()));
+    for (int i = 0; i < int(files.size()); ++i) {
+        const auto at = pathAt.constFind(files[i].path);
+        if (at != pathAt.cend()) {
+            distinct.pathOf[size_t(i)] = *at;
+            continue;
+        }
+        distinct.pathOf[size_t(i)] = int(distinct.firstEntry.size());
+        pathAt.insert(files[i].path, int(distinct.firstEntry.size()));
+        distinct.firstEntry.push_back(i);
+    }
+    return distinct;
+}
+
+// Joins the files of one size and fingerprint where one of them is elsewhere; true for each
+// path joined so.
+std::vector<bool> JoinAlike(const QList<ContentsFile>& files, const std::vector<bool>& elsewhere,
+                            const std::vector<QByteArray>& fingerprints,
+                            const std::vector<ContentsResult>& results,
+                            const DistinctPaths& distinct, Joins& joins) {
+    const std::vector<int>& firstEntry = distinct.firstEntry;
+    QHash<std::pair<qint64, QByteArray>, QList<int>> alike;
+    for (int p = 0; p < int(firstEntry.size()); ++p) {
+        const int e = firstEntry[size_t(p)];
+        const qint64 size = files[e].size >= 0 ? files[e].size : results[size_t(e)].identity.size;
+        if (size > 0 && !fingerprints[size_t(e)].isEmpty())
+            alike[{size, fingerprints[size_t(e)]}].append(p);
+    }
+    std::vector<bool> joined(firstEntry.size(), false);
+    for (const QList<int>& same : std::as_const(alike)) {
+        const bool across = std::any_of(same.begin(), same.end(), [&](int p) {
+            return elsewhere[size_t(firstEntry[size_t(p)])];
+        });
+        if (!across || same.size() < 2)
+            continue;
+        for (const int p : same) {
+            joins.Join(p, same.first());
+            joined[size_t(p)] = true;
+        }
+    }
+    return joined;
+}
+
+}  // namespace
+
 std::vector<bool> JoinByFingerprint(const QList<ContentsFile>& files,
                                     const std::vector<bool>& elsewhere,
                                     const std::vector<QByteArray>& fingerprints,
                                     std::vector<ContentsResult>& results) {
-    // Distinct paths, each at its first entry.
-    QHash<QString, int> pathAt;
-    std::vector<int> pathOf(size_t(files.size()));
-    std::vector<int> firstEntry;
-    for (int i = 0; i < int(files.size()); ++i) {
-        const auto at = pathAt.constFind(files[i].path);
-        if (at != pathAt.cend()) {
-            pathOf[size_t(i)] = *at;
-            continue;
-        }
-        pathOf[size_t(i)] = int(firstEntry.size());
-        pathAt.insert(files[i].path, int(firstEntry.size()));
-        firstEntry.push_back(i);
-    }
+    const DistinctPaths distinct = FindDistinctPaths(files);
+    const std::vector<int>& firstEntry = distinct.firstEntry;
     const int paths = int(firstEntry.size());
-    std::vector<int> parent(firstEntry.size());
-    std::iota(parent.begin(), parent.end(), 0);
-    const auto root = [&parent](int p) {
-        while (parent[size_t(p)] != p)
-            p = parent[size_t(p)] = parent[size_t(parent[size_t(p)])];
-        return p;
-    };
-    const auto join = [&](int a, int b) { parent[size_t(root(a))] = root(b); };
+    Joins joins(firstEntry.size());
     // The check's copy sets, and which of them hold two files read byte for byte.
     QHash<int, int> setPath;
     QHash<int, QSet<int>> setFiles;
@@ -258,48 +310,30 @@ std::vector<bool> JoinByFingerprint(const QList<ContentsFile>& files,
         if (elsewhere[size_t(firstEntry[size_t(p)])] || result.copySet == 0)
             continue;
         if (const auto at = setPath.constFind(result.copySet); at != setPath.cend())
-            join(p, *at);
+            joins.Join(p, *at);
         else
             setPath.insert(result.copySet, p);
         setFiles[result.copySet].insert(result.file);
     }
-    // Files of one size and fingerprint with one of them elsewhere.
-    QHash<std::pair<qint64, QByteArray>, QList<int>> alike;
-    for (int p = 0; p < paths; ++p) {
-        const int e = firstEntry[size_t(p)];
-        const qint64 size = files[e].size >= 0 ? files[e].size : results[size_t(e)].identity.size;
-        if (size > 0 && !fingerprints[size_t(e)].isEmpty())
-            alike[{size, fingerprints[size_t(e)]}].append(p);
-    }
-    std::vector<bool> joined(size_t(paths), false);
-    for (const QList<int>& same : std::as_const(alike)) {
-        const bool across = std::any_of(same.begin(), same.end(), [&](int p) {
-            return elsewhere[size_t(firstEntry[size_t(p)])];
-        });
-        if (!across || same.size() < 2)
-            continue;
-        for (const int p : same) {
-            join(p, same.first());
-            joined[size_t(p)] = true;
-        }
-    }
+    const std::vector<bool> joined =
+        JoinAlike(files, elsewhere, fingerprints, results, distinct, joins);
     // Sets numbered anew in the order of their first files.
     std::vector<int> members(size_t(paths), 0);
     std::vector<bool> across(size_t(paths), false);
     for (int p = 0; p < paths; ++p) {
-        ++members[size_t(root(p))];
+        ++members[size_t(joins.Root(p))];
         if (joined[size_t(p)])
-            across[size_t(root(p))] = true;
+            across[size_t(joins.Root(p))] = true;
     }
     std::vector<int> number(size_t(paths), 0);
     int sets = 0;
     for (int p = 0; p < paths; ++p) {
-        if (members[size_t(root(p))] > 1 && number[size_t(root(p))] == 0)
-            number[size_t(root(p))] = ++sets;
+        if (members[size_t(joins.Root(p))] > 1 && number[size_t(joins.Root(p))] == 0)
+            number[size_t(joins.Root(p))] = ++sets;
     }
     std::vector<bool> byFingerprint(size_t(files.size()), false);
     for (int i = 0; i < int(files.size()); ++i) {
-        const int r = root(pathOf[size_t(i)]);
+        const int r = joins.Root(distinct.pathOf[size_t(i)]);
         ContentsResult& result = results[size_t(i)];
         const bool byteForByte =
             !elsewhere[size_t(i)] && result.copySet > 0 && setFiles[result.copySet].size() > 1;

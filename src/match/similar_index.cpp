@@ -235,14 +235,14 @@ struct SimilarIndex::Sets {
     static constexpr int Batch = 64;
 
     // Collects the codes of the sets of names [firstName, endName) that list sets.
-    void CollectCodes(const PreparedNames& names, const std::vector<quint8>& probeSize,
+    void CollectCodes(const PreparedNames& names, const std::vector<quint8>& probeSizes,
                       int firstName, int endName) {
         codes.clear();
         for (int name = firstName; name < endName; ++name) {
             if (!ListsSets(names, name))
                 continue;
             Rank(names, name);
-            ForEachListedSet(names, name, probeSize[size_t(name)],
+            ForEachListedSet(names, name, probeSizes[size_t(name)],
                              [this](quint64 code, quint32 worth) {
                                  codes.push_back({code, worth});
                              });
@@ -496,7 +496,7 @@ bool SimilarIndex::FindLongestWithinBudget(const std::vector<int>& wordsStart,
                     if (open[setSize - 2])
                         setCounts[setSize - 2] += sets.CountSets(setSize, Needed(words));
                 }
-                if (!breather.Step(qint64(sets.rankedCount * sets.rankedCount)))
+                if (!breather.Step(qint64(sets.rankedCount) * qint64(sets.rankedCount)))
                     return false;
             }
         } else {

@@ -200,7 +200,7 @@ void SelectionList::SetCheckedInFolder(const QString& folder, bool checked) {
     std::vector<signed char> marks(rows_.size(), -1);
     for (size_t k = 0; k < rows_.size(); ++k) {
         if (rows_[k].path.startsWith(folder) && !(checked && protected_.Protects(rows_[k].path)))
-            marks[k] = checked;
+            marks[k] = checked ? 1 : 0;
     }
     SetRowMarks(marks);
 }
@@ -210,7 +210,7 @@ int SelectionList::CheckAllBut(KeeperRule rule) {
     const std::vector<bool> chosen = files.Choose(rule, protected_);
     std::vector<signed char> marks(rows_.size(), 0);
     for (size_t k = 0; k < rows_.size(); ++k)
-        marks[k] = chosen[size_t(files.IndexOf(rows_[k].path))];
+        marks[k] = chosen[size_t(files.IndexOf(rows_[k].path))] ? 1 : 0;
     SetRowMarks(marks);
     return files.CopySetCount();
 }
