@@ -19,6 +19,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+#ifndef TALLYROOK_PORTABLE
+#define TALLYROOK_PORTABLE 0
+#endif
+constexpr bool Portable = TALLYROOK_PORTABLE;
+
 // Every row as "path|size|date|type|colour|group".
 QStringList Texts(const ResultRows& rows) {
     QStringList texts;
@@ -101,12 +106,16 @@ private Q_SLOTS:
         QCOMPARE(Passes(global, 1), sequential);
         QCOMPARE(sequential.filter(u"/gone/a.txt|"_s).value(0).section(u'|', 1, 2), u"|"_s);
         QVERIFY(!sequential.filter(u"/gone/b.txt|121 KB|"_s).isEmpty());
-        QVERIFY(!sequential.filter(QString(200, u'y') + u"/new\nline|9 Bytes|"_s).isEmpty());
+        // The portable look-ups read a path past the limit as missing.
+        QVERIFY(Portable ||
+                !sequential.filter(QString(200, u'y') + u"/new\nline|9 Bytes|"_s).isEmpty());
     }
 
     // A stop pressed while a look-up hangs (a share gone) is answered without waiting for it:
     // the pass ends Stopped, with the rows made before the file still being looked up.
     void stopWhileALookUpHangs() {
+        if (Portable)
+            QSKIP("the portable build looks each file up as its row is made");
         test::TempTree tree;
         tree.file(u"a/same"_s, 5);
         tree.file(u"b/hung"_s, 5);
