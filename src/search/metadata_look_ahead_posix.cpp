@@ -105,7 +105,6 @@ bool MetadataLookAhead::Ask(const QString& folder, const QString& name) {
         slot.done = false;
         if (s.most == 0)
             return true;
-        s.work.notify_one();
         // Another worker while the idle ones have more than a run each to take.
         if (s.asked - s.claimed <= qint64(s.idle) * Run || s.workers >= s.most)
             return true;
@@ -133,6 +132,10 @@ std::optional<FileMetadata> MetadataLookAhead::Take(int ms) {
         slot.name.clear();
         return read;
     }
+    // Idle workers are woken for a whole run, or for the file waited for: not at every file asked
+    // for, which costs more than a look-up the cache answers.
+    if (s.idle > 0 && (s.asked - s.claimed >= Run || s.claimed == s.taken))
+        s.work.notify_one();
     if (!s.answered.wait_for(lock, std::chrono::milliseconds(ms), [&slot] { return slot.done; }))
         return std::nullopt;
     ++s.taken;
