@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <algorithm>
 #include <bit>
+#include <deque>
 #include <limits>
 #include <numeric>
 #include <optional>
@@ -13,6 +14,7 @@
 #include "search/breather.h"
 #include "search/file_functions.h"
 #include "search/formats.h"
+#include "search/metadata_look_ahead.h"
 #include "search/result_list.h"
 #include "search/run_options.h"
 #include "search/search_host.h"
@@ -222,14 +224,19 @@ public:
     }
 
     // Gives the rows added so far their size and date and appends them to the list; every pass
-    // ends through here. Abandoned stays Abandoned, and no more rows are made then.
+    // ends through here. Abandoned stays Abandoned, and no more rows are made then. A stop read
+    // while the look-ups wait (or a pass that stopped) ends the pass at a look-up that keeps it
+    // waiting, with the rows made so far.
     StepResult Finish(StepResult result) {
-        if (result == StepResult::Abandoned || !BuildRows())
+        if (result == StepResult::Abandoned)
             return StepResult::Abandoned;
-        return result;
+        return BuildRows(result);
     }
 
 private:
+    // While a look-up keeps the rows waiting, the host gets its events this often.
+    static constexpr int WaitMs = 20;
+
     // The pass ends at the full list, so only what is written out needs undoing.
     void TakeBackGroup() {
         s_.rowsAdded -= int(pending_.size() - groupStart_);
@@ -247,8 +254,9 @@ private:
     // Rows show the size and date their files have as the pass ends, not as the walk saw them;
     // a file listed by a later pass too shows the same again. The files are read once per run
     // and in inventory order, so each folder is opened once for all its files: looking a million
-    // files up one by one by full path costs the system a walk of every path.
-    bool BuildRows() {
+    // files up one by one by full path costs the system a walk of every path. Workers ask
+    // ahead, several at once, so that a share's round trips overlap.
+    StepResult BuildRows(StepResult result) {
         std::vector<CachedMetadata>& cache = s_.metadata;
         cache.resize(size_t(FileCount()));
         qsizetype wanted = 0;
@@ -259,38 +267,62 @@ private:
                 ++wanted;
             }
             if (!s_.breather.Step())
-                return false;
+                return StepResult::Abandoned;
         }
+        bool stopped = result == StepResult::Stopped;
         // A scan in inventory order rather than a sort of the wanted files: sorting a million
         // indices is one long stretch without pending events.
-        FolderMetadataReader reader;
-        for (qsizetype k = 0; wanted > 0 && k < FileCount(); ++k) {
-            CachedMetadata& cached = cache[size_t(k)];
-            if (cached.bytes != CachedMetadata::Wanted) {
-                if (!s_.breather.Step())
-                    return false;
+        MetadataLookAhead lookups(s_.options.readAhead.workers);
+        std::deque<qsizetype> asked;  // in the order of the answers
+        for (qsizetype k = 0;;) {
+            for (; wanted > 0 && k < FileCount(); ++k) {
+                CachedMetadata& cached = cache[size_t(k)];
+                if (cached.bytes != CachedMetadata::Wanted) {
+                    if (!s_.breather.Step())
+                        return StepResult::Abandoned;
+                    continue;
+                }
+                // Not here to look at: as the inventory recorded it.
+                if (const FileInventory::Recorded* recorded = s_.global.inventory.RecordedOf(k)) {
+                    --wanted;
+                    cached.bytes = recorded->bytes;
+                    if (recorded->msecs != FileInventory::NoDate)
+                        cached.msecs = recorded->msecs;
+                    continue;
+                }
+                if (!lookups.Ask(s_.global.inventory.FileFolders.at(k),
+                                 s_.global.inventory.FileNames.at(k)))
+                    break;
+                --wanted;
+                asked.push_back(k);
+            }
+            if (asked.empty())
+                break;
+            const std::optional<FileMetadata> read = lookups.Take(WaitMs);
+            if (!read) {
+                if (!s_.breather.Now())
+                    return StepResult::Abandoned;
+                if (stopped || s_.host.StopRequested()) {
+                    stopped = true;
+                    break;
+                }
                 continue;
             }
-            --wanted;
-            // Not here to look at: as the inventory recorded it.
-            if (const FileInventory::Recorded* recorded = s_.global.inventory.RecordedOf(k)) {
-                cached.bytes = recorded->bytes;
-                if (recorded->msecs != FileInventory::NoDate)
-                    cached.msecs = recorded->msecs;
-                continue;
-            }
-            const FileMetadata read = reader.Read(s_.global.inventory.FileFolders.at(k),
-                                                  s_.global.inventory.FileNames.at(k));
-            cached.bytes = read.size.value_or(CachedMetadata::NoSize);
-            if (read.modifiedUtc.isValid())
-                cached.msecs = read.modifiedUtc.toMSecsSinceEpoch();
+            CachedMetadata& cached = cache[size_t(asked.front())];
+            asked.pop_front();
+            cached.bytes = read->size.value_or(CachedMetadata::NoSize);
+            if (read->modifiedUtc.isValid())
+                cached.msecs = read->modifiedUtc.toMSecsSinceEpoch();
             // A look-up may wait on the disk: a few between pending events, as in the walk.
             if (!s_.breather.Step(256))
-                return false;
+                return StepResult::Abandoned;
         }
         const bool wantsPaths = s_.rows.WantsPaths();
         for (const PendingRow& pending : pending_) {
             const CachedMetadata& cached = cache[size_t(pending.file)];
+            // Stopped: the rows end before the first file still being looked up.
+            if (cached.bytes == CachedMetadata::Wanted)
+                break;
             ResultRow row;
             if (wantsPaths)
                 row.path = s_.global.inventory.FullPath(pending.file);
@@ -307,10 +339,17 @@ private:
             row.anchor = pending.anchor;
             s_.rows.AppendRow(std::move(row));
             if (!s_.breather.Step())
-                return false;
+                return StepResult::Abandoned;
         }
         pending_.clear();
-        return true;
+        if (!stopped)
+            return result;
+        // Files left unread are read again should their rows be made after all.
+        for (CachedMetadata& cached : cache) {
+            if (cached.bytes == CachedMetadata::Wanted)
+                cached.bytes = CachedMetadata::NotRead;
+        }
+        return StepResult::Stopped;
     }
 
     struct PendingRow {

@@ -46,10 +46,10 @@ public:
         QProcess::execute(u"fusermount"_qs, {u"-u"_qs, u"-z"_qs, mount_.path()});
     }
     QString path(const QString& relative) const { return mount_.path() + u'/' + relative; }
-    // Waits for the view's next line; "waits": a request began to wait.
-    bool WaitFor(const char* line) {
+    // Waits up to `ms` for the view's next line; "waits": a request began to wait.
+    bool WaitFor(const char* line, int ms = 30000) {
         while (!view_.canReadLine()) {
-            if (!view_.waitForReadyRead(30000))
+            if (!view_.waitForReadyRead(ms))
                 return false;
         }
         return view_.readLine().trimmed() == line;

@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """A read-only view of a folder through FUSE whose file reads do not answer: each waits until the
 view is ended (or HANG_S seconds), as a share whose server went away. Folders whose name begins
-with "hung" do not answer their listing either. Everything else answers at once.
+with "hung" do not answer their listing either, and files whose name begins with "hung" do not
+answer a look-up once the source folder holds a file named "hang-lookups" (made after a walk).
+Everything else answers at once.
 
     tests/support/hung_view.py SOURCE MOUNTPOINT [HANG_S]
     fusermount -u -z MOUNTPOINT
@@ -31,6 +33,12 @@ class Hung(Latency):
 
     def init(self, path):
         print("mounted", flush=True)
+
+    def getattr(self, path, fh=None):
+        if os.path.basename(path).startswith("hung") and os.path.exists(
+                self._path("hang-lookups")):
+            self._hang()
+        return super().getattr(path, fh)
 
     def readdir(self, path, fh):
         if os.path.basename(path).startswith("hung"):
