@@ -587,6 +587,14 @@ gibt die Zeilen aus (siehe tallyrook-cli --help).
         <source>made by a newer Tallyrook (inventory schema %1; this one reads up to %2)</source>
         <translation>von einem neueren Tallyrook erstellt (Inventarschema %1; dieses liest bis %2)</translation>
     </message>
+    <message>
+        <source>a damaged inventory: %1</source>
+        <translation>ein beschädigtes Inventar: %1</translation>
+    </message>
+    <message>
+        <source>a file of a folder it does not list</source>
+        <translation>eine Datei in einem Ordner, den es nicht aufführt</translation>
+    </message>
 </context>
 <context>
     <name>SearchRun</name>

@@ -579,7 +579,8 @@ bool AddFolderFingerprints(const Request& request, const std::vector<Inventory>&
                            Stderr& err) {
     err.SetCaption(ProgramName + u' ' + Cli::tr("[Making fingerprints]"));
     FingerprintStore store;
-    if (Inventory replaced; !LoadInventory(request.saveInventory, replaced))
+    if (Inventory replaced;
+        !LoadInventory(request.saveInventory, replaced, InventoryParts::WithoutFiles))
         store.Add(replaced);
     for (const Inventory& other : inventories)
         store.Add(other);
@@ -690,8 +691,9 @@ int RunCli(int argc, char** argv) {
 
     std::vector<Inventory> inventories(size_t(request.inventories.size()));
     for (qsizetype i = 0; i < request.inventories.size(); ++i) {
-        if (const InventoryError error =
-                LoadInventory(request.inventories.at(i), inventories[size_t(i)])) {
+        // Their files are read one at a time when they are searched.
+        if (const InventoryError error = LoadInventory(
+                request.inventories.at(i), inventories[size_t(i)], InventoryParts::WithoutFiles)) {
             err.Message(u"tallyrook-cli: " + error.text);
             return ExitUsage;
         }

@@ -111,7 +111,7 @@ CompactRows::Parts CompactRows::RowParts(int index) const {
 }
 
 QStringView CompactRows::Source(quint32 file) const {
-    const FileInventory::Recorded* recorded = inventory_.RecordedOf(file);
+    const std::optional<FileInventory::Recorded> recorded = inventory_.RecordedOf(file);
     return recorded ? QStringView(inventory_.SourceNames.at(recorded->source)) : QStringView();
 }
 

@@ -39,10 +39,11 @@ FingerprintStore::Key FingerprintStore::KeyOf(const QString& volume, const QStri
 }
 
 void FingerprintStore::Add(const Inventory& inventory) {
-    for (auto at = inventory.fingerprints.cbegin(); at != inventory.fingerprints.cend(); ++at) {
-        const Inventory::File& file = inventory.files.at(size_t(at.key()));
-        Add(VolumeOf(inventory, file), PathOf(inventory, file), IdentityOf(file), *at);
-    }
+    InventoryFiles files(inventory, InventoryFiles::Which::Fingerprinted);
+    Inventory::File file;
+    QByteArray sha256;
+    while (files.Next(file, sha256))
+        Add(VolumeOf(inventory, file), PathOf(inventory, file), IdentityOf(file), sha256);
 }
 
 void FingerprintStore::Add(const QString& volume, const QString& path, const FileIdentity& id,
@@ -131,7 +132,10 @@ bool AddFingerprints(Inventory& inventory, const std::vector<Inventory>& others,
         std::vector<bool> counted;
         for (const Inventory::Volume& volume : other.volumes)
             counted.push_back(!walkedNow.contains(volume.id) && newest.value(volume.id) == i);
-        for (const Inventory::File& file : other.files) {
+        InventoryFiles otherFiles(other);
+        Inventory::File file;
+        QByteArray sha256;
+        while (otherFiles.Next(file, sha256)) {
             if (file.size > 0 && counted[size_t(other.folders[size_t(file.folder)].volume)])
                 ++files[file.size];
         }

@@ -119,34 +119,65 @@ InventoryError CheckHeader(sqlite3* db, const QString& path) {
     return {};
 }
 
-InventoryError Read(sqlite3* db, const QString& path, Inventory& inventory) {
+// Whether the inventory has the table of fingerprints and any in it: the first inventories
+// lack the table.
+bool HasFingerprints(sqlite3* db) {
+    Statement fingerprinted = Prepare(db, "SELECT EXISTS (SELECT 1 FROM fingerprints)");
+    return fingerprinted && sqlite3_step(fingerprinted.get()) == SQLITE_ROW &&
+           sqlite3_column_int(fingerprinted.get(), 0) != 0;
+}
+
+// What is wrong with an inventory that broke off: SQLite's words, or `why` where it has none.
+QString Damaged(sqlite3* db, const QString& why = {}) {
+    return QCoreApplication::translate("Inventory", "a damaged inventory: %1")
+        .arg(why.isEmpty() ? QString::fromUtf8(sqlite3_errmsg(db)) : why);
+}
+
+// The file of the row (folder, name, size, modified_ms, modified_ns, device, inode, links),
+// its folder given.
+Inventory::File FileOf(sqlite3_stmt* row, int folder) {
+    return {folder,
+            ColumnBytes(row, 1),
+            ColumnNumber(row, 2, -1),
+            ColumnNumber(row, 3, Inventory::NoDate),
+            sqlite3_column_int64(row, 4),
+            quint64(sqlite3_column_int64(row, 5)),
+            quint64(sqlite3_column_int64(row, 6)),
+            sqlite3_column_int64(row, 7)};
+}
+
+QByteArray Sha256Of(sqlite3_stmt* row, int column) {
+    return sqlite3_column_type(row, column) == SQLITE_BLOB
+               ? QByteArray(static_cast<const char*>(sqlite3_column_blob(row, column)),
+                            sqlite3_column_bytes(row, column))
+               : QByteArray();
+}
+
+// Rows are renumbered from 0 in id order, so references need the ids' positions.
+bool FolderPositions(sqlite3* db, QHash<qint64, int>& folderAt) {
+    Statement folders = Prepare(db, "SELECT id FROM folders ORDER BY id");
+    if (!folders)
+        return false;
+    int status;
+    while ((status = sqlite3_step(folders.get())) == SQLITE_ROW)
+        folderAt.insert(sqlite3_column_int64(folders.get(), 0), int(folderAt.size()));
+    return status == SQLITE_DONE;
+}
+
+InventoryError Read(sqlite3* db, const QString& path, Inventory& inventory, InventoryParts parts) {
     if (InventoryError error = CheckHeader(db, path))
         return error;
-    const InventoryError broken{
-        InventoryError::Kind::Failed,
-        path + u": a damaged inventory: " + QString::fromUtf8(sqlite3_errmsg(db))};
+    const InventoryError broken{InventoryError::Kind::Failed, path + u": " + Damaged(db)};
     Statement walk = Prepare(db, "SELECT machine, walked_at FROM walk");
     if (!walk || sqlite3_step(walk.get()) != SQLITE_ROW)
         return broken;
     inventory.machine = ColumnText(walk.get(), 0);
     inventory.walkedAt = QDateTime::fromString(ColumnText(walk.get(), 1), Qt::ISODateWithMs);
-    // Rows are renumbered from 0 in id order, so references need the ids' positions.
-    QHash<qint64, int> volumeAt, folderAt;
+    QHash<qint64, int> volumeAt;
     Statement roots = Prepare(db, "SELECT path FROM roots ORDER BY id");
     Statement volumes = Prepare(db, "SELECT id, uuid, label, mount_point FROM volumes ORDER BY id");
-    Statement folders = Prepare(db, "SELECT id, volume, path FROM folders ORDER BY id");
-    // Fingerprints came after the first inventories, which lack their table.
-    Statement fingerprinted = Prepare(db, "SELECT EXISTS (SELECT 1 FROM fingerprints)");
-    const bool fingerprints = fingerprinted && sqlite3_step(fingerprinted.get()) == SQLITE_ROW &&
-                              sqlite3_column_int(fingerprinted.get(), 0) != 0;
-    Statement files = Prepare(
-        db, fingerprints
-                ? "SELECT folder, name, size, modified_ms, modified_ns, device, inode, "
-                  "links, sha256 FROM files LEFT JOIN fingerprints ON fingerprints.file = files.id "
-                  "ORDER BY id"
-                : "SELECT folder, name, size, modified_ms, modified_ns, device, "
-                  "inode, links FROM files ORDER BY id");
-    if (!roots || !volumes || !folders || !files)
+    Statement folders = Prepare(db, "SELECT volume, path FROM folders ORDER BY id");
+    if (!roots || !volumes || !folders)
         return broken;
     while (sqlite3_step(roots.get()) == SQLITE_ROW)
         inventory.roots.append(ColumnBytes(roots.get(), 0));
@@ -156,28 +187,33 @@ InventoryError Read(sqlite3* db, const QString& path, Inventory& inventory) {
                                      ColumnBytes(volumes.get(), 3)});
     }
     while (sqlite3_step(folders.get()) == SQLITE_ROW) {
-        const auto volume = volumeAt.constFind(sqlite3_column_int64(folders.get(), 1));
+        const auto volume = volumeAt.constFind(sqlite3_column_int64(folders.get(), 0));
         if (volume == volumeAt.cend())
             return broken;
-        folderAt.insert(sqlite3_column_int64(folders.get(), 0), int(inventory.folders.size()));
-        inventory.folders.push_back({ColumnBytes(folders.get(), 2), *volume});
+        inventory.folders.push_back({ColumnBytes(folders.get(), 1), *volume});
     }
+    if (parts == InventoryParts::WithoutFiles)
+        return {};
+    QHash<qint64, int> folderAt;
+    const bool fingerprints = HasFingerprints(db);
+    Statement files = Prepare(
+        db, fingerprints
+                ? "SELECT folder, name, size, modified_ms, modified_ns, device, inode, "
+                  "links, sha256 FROM files LEFT JOIN fingerprints ON fingerprints.file = files.id "
+                  "ORDER BY id"
+                : "SELECT folder, name, size, modified_ms, modified_ns, device, "
+                  "inode, links FROM files ORDER BY id");
+    if (!files || !FolderPositions(db, folderAt))
+        return broken;
     int status;
     while ((status = sqlite3_step(files.get())) == SQLITE_ROW) {
         sqlite3_stmt* row = files.get();
         const auto folder = folderAt.constFind(sqlite3_column_int64(row, 0));
         if (folder == folderAt.cend())
             return broken;
-        inventory.files.push_back(
-            {*folder, ColumnBytes(row, 1), ColumnNumber(row, 2, -1),
-             ColumnNumber(row, 3, Inventory::NoDate), sqlite3_column_int64(row, 4),
-             quint64(sqlite3_column_int64(row, 5)), quint64(sqlite3_column_int64(row, 6)),
-             sqlite3_column_int64(row, 7)});
+        inventory.files.push_back(FileOf(row, *folder));
         if (fingerprints && sqlite3_column_type(row, 8) == SQLITE_BLOB)
-            inventory.fingerprints.insert(
-                int(inventory.files.size() - 1),
-                QByteArray(static_cast<const char*>(sqlite3_column_blob(row, 8)),
-                           sqlite3_column_bytes(row, 8)));
+            inventory.fingerprints.insert(int(inventory.files.size() - 1), Sha256Of(row, 8));
     }
     if (status != SQLITE_DONE)
         return broken;
@@ -271,7 +307,7 @@ QString Inventory::SourceText(int volume) const {
     return machine + u": " + (v.label.isEmpty() ? v.mountPoint : v.label);
 }
 
-InventoryError LoadInventory(const QString& path, Inventory& inventory) {
+InventoryError LoadInventory(const QString& path, Inventory& inventory, InventoryParts parts) {
     sqlite3* raw = nullptr;
     const QByteArray name = QFile::encodeName(path);
     const int opened = sqlite3_open_v2(name.constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
@@ -282,7 +318,87 @@ InventoryError LoadInventory(const QString& path, Inventory& inventory) {
                 error ? path + u": " + ErrorText(error) : Failed(path, sqlite3_errmsg(raw))};
     }
     inventory = {};
-    return Read(db.get(), path, inventory);
+    inventory.path = path;
+    InventoryError error = Read(db.get(), path, inventory, parts);
+    if (!error && parts == InventoryParts::WithoutFiles)
+        inventory.database = std::shared_ptr<sqlite3>(db.release(), DatabaseCloser());
+    return error;
+}
+
+InventoryFiles::InventoryFiles(const Inventory& inventory, Which which)
+    : inventory_(inventory), which_(which) {
+    sqlite3* db = inventory.database.get();
+    if (!db) {
+        expected_ =
+            which == Which::All ? qsizetype(inventory.files.size()) : inventory.fingerprints.size();
+        return;
+    }
+    const bool fingerprints = HasFingerprints(db);
+    if (which == Which::Fingerprinted && !fingerprints)
+        return;
+    Statement files = Prepare(
+        db, which == Which::Fingerprinted
+                ? "SELECT folder, name, size, modified_ms, modified_ns, device, inode, "
+                  "links, sha256 FROM files JOIN fingerprints ON fingerprints.file = files.id "
+                  "ORDER BY files.id"
+            : fingerprints
+                ? "SELECT folder, name, size, modified_ms, modified_ns, device, inode, "
+                  "links, sha256 FROM files LEFT JOIN fingerprints ON fingerprints.file = files.id "
+                  "ORDER BY id"
+                : "SELECT folder, name, size, modified_ms, modified_ns, device, "
+                  "inode, links, NULL FROM files ORDER BY id");
+    if (!files || !FolderPositions(db, folderAt_)) {
+        error_ = Damaged(db);
+        return;
+    }
+    // The writer numbers files from 0: the span of ids is their count, found without a scan.
+    if (which == Which::All) {
+        Statement span = Prepare(db, "SELECT max(id) - min(id) + 1 FROM files");
+        if (span && sqlite3_step(span.get()) == SQLITE_ROW)
+            expected_ = qsizetype(sqlite3_column_int64(span.get(), 0));
+    }
+    statement_ = files.release();
+}
+
+InventoryFiles::~InventoryFiles() {
+    sqlite3_finalize(statement_);
+    // Its cache held pages of files now taken: the search needs that memory more.
+    if (inventory_.database)
+        sqlite3_db_release_memory(inventory_.database.get());
+}
+
+bool InventoryFiles::Next(Inventory::File& file, QByteArray& sha256) {
+    if (!inventory_.database) {
+        while (size_t(next_) < inventory_.files.size()) {
+            const int k = next_++;
+            sha256 = inventory_.fingerprints.value(k);
+            if (which_ == Which::All || !sha256.isEmpty()) {
+                file = inventory_.files[size_t(k)];
+                return true;
+            }
+        }
+        return false;
+    }
+    if (!statement_)
+        return false;
+    const int status = sqlite3_step(statement_);
+    if (status == SQLITE_ROW) {
+        const auto folder = folderAt_.constFind(sqlite3_column_int64(statement_, 0));
+        if (folder != folderAt_.cend() && size_t(*folder) < inventory_.folders.size()) {
+            file = FileOf(statement_, *folder);
+            sha256 = Sha256Of(statement_, 8);
+            return true;
+        }
+    }
+    if (status != SQLITE_DONE)
+        error_ = Damaged(
+            inventory_.database.get(),
+            status == SQLITE_ROW
+                ? QCoreApplication::translate("Inventory", "a file of a folder it does not list")
+                : QString());
+    sqlite3_finalize(statement_);
+    statement_ = nullptr;
+    return false;
 }
 
 InventoryError SaveInventory(const QString& path, const Inventory& inventory,
@@ -290,7 +406,7 @@ InventoryError SaveInventory(const QString& path, const Inventory& inventory,
     if (QFileInfo(path).exists()) {
         // Only an inventory is replaced: a mistyped name must not cost the user a file.
         Inventory old;
-        if (const InventoryError error = LoadInventory(path, old);
+        if (const InventoryError error = LoadInventory(path, old, InventoryParts::WithoutFiles);
             error.kind == InventoryError::Kind::Foreign ||
             error.kind == InventoryError::Kind::Newer)
             return {error.kind, error.text + u": not replaced"};

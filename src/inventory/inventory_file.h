@@ -7,7 +7,11 @@
 #include <QStringList>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
 
 namespace tallyrook {
 
@@ -44,10 +48,17 @@ struct Inventory {
     QStringList roots;   // the walked folders, as given
     std::vector<Volume> volumes;
     std::vector<Folder> folders;  // in walk order
-    std::vector<File> files;      // in walk order
+    // In walk order. Empty, as are `fingerprints`, when it was loaded without its files: then
+    // InventoryFiles reads them from `database` one at a time.
+    std::vector<File> files;
     // The SHA-256 of a file's contents, by its index in `files`: only files whose size another
     // file had when the inventory was saved with fingerprints.
     QHash<int, QByteArray> fingerprints;
+    // Where it was loaded from; empty for one made here.
+    QString path;
+    // The file, kept open by a load without the files: it is read as it was when loaded, even
+    // if a newer inventory takes its name meanwhile.
+    std::shared_ptr<sqlite3> database;
 
     // "MACHINE: LABEL" (the mount point where the volume has no label).
     QString SourceText(int volume) const;
@@ -61,9 +72,41 @@ struct InventoryError {
     explicit operator bool() const { return kind != Kind::None; }
 };
 
+// What LoadInventory reads: everything, or all but the files and their fingerprints, which a
+// search then takes one at a time (InventoryFiles) instead of holding them all at once.
+enum class InventoryParts { All, WithoutFiles };
+
 // Reads the inventory at `path`. A file that is not an inventory, or of a newer schema, is
 // refused.
-InventoryError LoadInventory(const QString& path, Inventory& inventory);
+InventoryError LoadInventory(const QString& path, Inventory& inventory,
+                             InventoryParts parts = InventoryParts::All);
+
+// An inventory's files one at a time, in walk order: from memory where it holds them, else
+// straight from its database, so that no copy of them all is kept.
+class InventoryFiles {
+public:
+    enum class Which { All, Fingerprinted };
+    explicit InventoryFiles(const Inventory& inventory, Which which = Which::All);
+    ~InventoryFiles();
+    InventoryFiles(const InventoryFiles&) = delete;
+    InventoryFiles& operator=(const InventoryFiles&) = delete;
+
+    // How many files it holds at most, to make room for them beforehand.
+    qsizetype Expected() const { return expected_; }
+    // The next file and its fingerprint (empty where it has none). False at the end, or where
+    // the file is damaged: then Error() says why (without the inventory's path).
+    bool Next(Inventory::File& file, QByteArray& sha256);
+    const QString& Error() const { return error_; }
+
+private:
+    const Inventory& inventory_;
+    Which which_;
+    qsizetype expected_ = 0;
+    int next_ = 0;
+    sqlite3_stmt* statement_ = nullptr;
+    QHash<qint64, int> folderAt_;  // by folder id, its index in `folders`
+    QString error_;
+};
 
 // Writes the inventory to `path` in one transaction, to a file beside it that then takes its
 // place: an interrupted write leaves the old file or none. A file at `path` that is not an

@@ -90,6 +90,11 @@ StepResult AddInventories(const std::vector<Inventory>& inventories, SearchHost&
     const QHash<QString, size_t> newest = NewestWalks(inventories);
     FileInventory& files = global.inventory;
     VolumeFinder here(QSysInfo::machineHostName());
+    // Room for them all at once: growing a million records step by step holds old and new.
+    qsizetype expected = 0;
+    for (const Inventory& inventory : inventories)
+        expected += InventoryFiles(inventory).Expected();
+    files.Reserve(expected, true);
     for (size_t i = 0; i < inventories.size(); ++i) {
         const Inventory& inventory = inventories[i];
         // Per volume: taken from this inventory; mounted here where it was walked; its source.
@@ -109,19 +114,25 @@ StepResult AddInventories(const std::vector<Inventory>& inventories, SearchHost&
             source.push_back(int(at));
         }
         std::vector<char> skipped(inventory.folders.size());
+        bool anyTaken = false;
         for (size_t f = 0; f < inventory.folders.size(); ++f) {
             const Inventory::Folder& folder = inventory.folders[f];
             skipped[f] = !taken[size_t(folder.volume)] ||
                          (mounted[size_t(folder.volume)] && UnderWalked(folder.path, walkedRoots));
+            anyTaken = anyTaken || !skipped[f];
         }
-        for (size_t k = 0; k < inventory.files.size(); ++k) {
+        if (!anyTaken)
+            continue;
+        InventoryFiles reader(inventory);
+        Inventory::File file;
+        QByteArray sha256;
+        for (qsizetype k = 0; reader.Next(file, sha256); ++k) {
             if (k % 256 == 0) {
                 if (!host.ProcessPendingEvents())
                     return StepResult::Abandoned;
                 if (host.StopRequested())
                     return StepResult::Stopped;
             }
-            const Inventory::File& file = inventory.files[k];
             if (skipped[size_t(file.folder)])
                 continue;
             const Inventory::Folder& folder = inventory.folders[size_t(file.folder)];
@@ -138,16 +149,17 @@ StepResult AddInventories(const std::vector<Inventory>& inventories, SearchHost&
                                                                             : file.modifiedMs});
             // A changed file of a drive mounted here is no longer what its fingerprint says:
             // taken for a copy elsewhere, it would let the only copy go.
-            if (added && fingerprints && !onDriveHere) {
-                if (const auto at = inventory.fingerprints.constFind(int(k));
-                    at != inventory.fingerprints.cend())
-                    fingerprints->insert(files.FileCount() - 1, *at);
-            }
+            if (added && fingerprints && !onDriveHere && !sha256.isEmpty())
+                fingerprints->insert(files.FileCount() - 1, sha256);
             if (!added) {
                 host.Notify({SearchEvent::Kind::InventoryFull, {}, {}, files.Capacity()});
                 return StepResult::Full;
             }
         }
+        // Its files up to the damage are searched; the damage is said, as for a folder that
+        // could not be read.
+        if (!reader.Error().isEmpty())
+            host.Notify({SearchEvent::Kind::UnreadableFolder, inventory.path, reader.Error()});
     }
     return StepResult::Completed;
 }

@@ -30,7 +30,9 @@ QHash<QString, size_t> NewestWalks(const std::vector<Inventory>& inventories);
 // one source, the newest wins. Where that file system is mounted here, a folder under one of
 // `walkedRoots` is left to the walk, and a file unchanged since (size, last write, inode) is a
 // file like any other; the others keep their source and what the inventory recorded, and their
-// fingerprints go to `fingerprints` (by record) when given.
+// fingerprints go to `fingerprints` (by record) when given. Inventories loaded without their
+// files are read one at a time, each file straight into the run's file inventory; a damaged one
+// is told as an unreadable folder (its path) after its files up to the damage.
 StepResult AddInventories(const std::vector<Inventory>& inventories, SearchHost& host,
                           Global& global, const QStringList& walkedRoots, bool sizes,
                           QHash<qsizetype, QByteArray>* fingerprints = nullptr);

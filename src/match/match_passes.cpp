@@ -60,7 +60,7 @@ public:
             const QString& folder = inventory.FileFolders.at(k);
             if (folder.constData() != lastText || folder.size() != lastSize) {
                 // A folder of another machine is not the folder of that path here.
-                const FileInventory::Recorded* recorded = inventory.RecordedOf(k);
+                const std::optional<FileInventory::Recorded> recorded = inventory.RecordedOf(k);
                 const QString key =
                     recorded ? folder + QChar(0) + QString::number(recorded->source) : folder;
                 auto it = folders.find(key);
@@ -283,7 +283,8 @@ private:
                     continue;
                 }
                 // Not here to look at: as the inventory recorded it.
-                if (const FileInventory::Recorded* recorded = s_.global.inventory.RecordedOf(k)) {
+                if (const std::optional<FileInventory::Recorded> recorded =
+                        s_.global.inventory.RecordedOf(k)) {
                     --wanted;
                     cached.bytes = recorded->bytes;
                     if (recorded->msecs != FileInventory::NoDate)

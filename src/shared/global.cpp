@@ -4,15 +4,25 @@
 
 namespace tallyrook {
 
-void FileInventory::Reserve(qsizetype more) {
+namespace {
+
+// Room for `needed` entries, growing by a quarter at least once some are held.
+template <typename T>
+void Grow(QList<T>& list, qsizetype needed) {
+    const qsizetype capacity = list.capacity();
+    if (needed > capacity)
+        list.reserve(capacity == 0 ? needed : std::max(needed, capacity + capacity / 4));
+}
+
+}  // namespace
+
+void FileInventory::Reserve(qsizetype more, bool recorded) {
     const qsizetype needed = std::min(FileCount() + more, capacity_);
-    const qsizetype capacity = FileNames.capacity();
-    if (needed <= capacity)
-        return;
-    const qsizetype target = capacity == 0 ? needed : std::max(needed, capacity + capacity / 4);
-    FileNames.reserve(target);
-    FileFolders.reserve(target);
-    FileSizes.reserve(target);
+    Grow(FileNames, needed);
+    Grow(FileFolders, needed);
+    Grow(FileSizes, needed);
+    if (recorded)
+        Grow(recordedMsecs_, recordedMsecs_.size() + (needed - FileCount()));
 }
 
 bool FileInventory::AddRecord(const QString& folder, const QString& name, qint64 size) {
@@ -21,8 +31,6 @@ bool FileInventory::AddRecord(const QString& folder, const QString& name, qint64
     FileFolders.append(folder);
     FileNames.append(name);
     FileSizes.append(size);
-    if (!recorded_.isEmpty())
-        recorded_.append({-1, -1, NoDate});
     return true;
 }
 
@@ -30,11 +38,39 @@ bool FileInventory::AddRecorded(const QString& folder, const QString& name, qint
                                 const Recorded& recorded) {
     if (!AddRecord(folder, name, size))
         return false;
-    // The walked files before the first recorded one get their entries only now.
-    if (recorded_.isEmpty())
-        recorded_.fill({-1, -1, NoDate}, FileCount());
-    recorded_.last() = recorded;
+    const qsizetype k = FileCount() - 1;
+    const qsizetype at = recordedMsecs_.size();
+    if (runs_.empty() || runs_.back().source != recorded.source ||
+        runs_.back().first + (at - runs_.back().at) != k)
+        runs_.push_back({k, at, recorded.source});
+    recordedMsecs_.append(recorded.msecs);
+    if (recordedBytes_.isEmpty() && recorded.bytes != size) {
+        // The files recorded so far had their sizes as records.
+        recordedBytes_.reserve(recordedMsecs_.capacity());
+        for (size_t r = 0; r < runs_.size(); ++r) {
+            const qsizetype end = r + 1 < runs_.size() ? runs_[r + 1].at : at;
+            for (qsizetype i = runs_[r].at; i < end; ++i)
+                recordedBytes_.append(FileSizes.at(runs_[r].first + i - runs_[r].at));
+        }
+    }
+    if (!recordedBytes_.isEmpty() || recorded.bytes != size)
+        recordedBytes_.append(recorded.bytes);
     return true;
+}
+
+std::optional<FileInventory::Recorded> FileInventory::RecordedOf(qsizetype k) const {
+    // The last run starting at or before the record.
+    auto run = std::upper_bound(runs_.begin(), runs_.end(), k,
+                                [](qsizetype record, const Run& r) { return record < r.first; });
+    if (run == runs_.begin())
+        return std::nullopt;
+    --run;
+    const qsizetype end = run + 1 != runs_.end() ? (run + 1)->at : recordedMsecs_.size();
+    const qsizetype at = run->at + (k - run->first);
+    if (at >= end)
+        return std::nullopt;
+    return Recorded{run->source, recordedBytes_.isEmpty() ? FileSizes.at(k) : recordedBytes_.at(at),
+                    recordedMsecs_.at(at)};
 }
 
 QString FileInventory::FileSizeText(qsizetype k) const {
@@ -47,7 +83,9 @@ void FileInventory::ResetInventory() {
     FileNames = {};
     FileFolders = {};
     FileSizes = {};
-    recorded_ = {};
+    runs_ = {};
+    recordedMsecs_ = {};
+    recordedBytes_ = {};
     SourceNames = {};
 }
 

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 #include <limits>
+#include <optional>
+#include <vector>
 
 namespace tallyrook {
 
@@ -32,8 +34,9 @@ public:
     bool InventoryFull() const { return FileCount() >= capacity_; }
 
     // Room for `more` records beyond those held (never past the capacity), so that a million
-    // appends do not keep reallocating; growth stays geometric across many calls.
-    void Reserve(qsizetype more);
+    // appends do not keep reallocating; growth stays geometric across many calls. `recorded`:
+    // they are files of saved inventories (AddRecorded), which keep their dates too.
+    void Reserve(qsizetype more, bool recorded = false);
     // Appends one record; false (and nothing recorded) when the inventory is full.
     bool AddRecord(const QString& folder, const QString& name, qint64 size);
 
@@ -50,11 +53,9 @@ public:
     // The source texts of recorded files ("MACHINE: LABEL").
     QStringList SourceNames;
     // The record's place when it is a recorded file, else nothing.
-    const Recorded* RecordedOf(qsizetype k) const {
-        return k < recorded_.size() && recorded_.at(k).source >= 0 ? &recorded_.at(k) : nullptr;
-    }
+    std::optional<Recorded> RecordedOf(qsizetype k) const;
     QString SourceOf(qsizetype k) const {
-        const Recorded* recorded = RecordedOf(k);
+        const std::optional<Recorded> recorded = RecordedOf(k);
         return recorded ? SourceNames.at(recorded->source) : QString();
     }
 
@@ -67,8 +68,19 @@ public:
 
 private:
     qsizetype capacity_;
-    // By record, once the first recorded file came; source -1 for a file walked here.
-    QList<Recorded> recorded_;
+    // Recorded files come in runs of consecutive records of one source, an inventory's files in
+    // a row: a run's records are [first, first + n), their dates recordedMsecs_[at, at + n),
+    // where n reaches the next run's `at`. A few runs instead of an entry per record keep a
+    // file of an inventory as small as a walked one, but for its date.
+    struct Run {
+        qsizetype first;
+        qsizetype at;
+        qint32 source;
+    };
+    std::vector<Run> runs_;
+    QList<qint64> recordedMsecs_;
+    // By recorded file, once one's recorded size is not its record's (Exact Filesize unticked).
+    QList<qint64> recordedBytes_;
 };
 
 // What the search run leaves for the windows: the file inventory of the last run (each row

@@ -242,6 +242,19 @@ private Q_SLOTS:
         QCOMPARE(both.out, QString(walk.out).replace(u'\n', u"\t\n"_qs));
     }
 
+    // A file that breaks off mid-search is said as unreadable; the files before it still count.
+    void damagedInventorySaysSo() {
+        QCOMPARE(QProcess::execute(u"sqlite3"_qs, {Path(u"t.inv"_qs),
+                                                   u"UPDATE files SET folder = 999 "
+                                                   "WHERE CAST(name AS TEXT) = 'x y z'"_qs}),
+                 0);
+        const Run saved = Cli(u"--name --tsv --inventory t.inv"_qs.split(u' '), tree_.root());
+        QCOMPARE(saved.status, 2);
+        QVERIFY(saved.err.contains(u"cannot read t.inv"_qs +
+                                   u": a damaged inventory: a file of a folder it does not list"));
+        QCOMPARE(saved.out.count(u"Song One.mp3"_qs), 2);
+    }
+
     // Of two inventories of one drive the newer counts, whichever is named first.
     void newestInventoryWins() {
         Unplug(Path(u"t.inv"_qs), Path(u"old.inv"_qs));
