@@ -60,8 +60,10 @@ Form1::Form1(Global& global, SettingsStore& settings, ResultsModel& results, Dia
 }
 
 Form1::~Form1() {
-    // The list's entries go with the window: that forgets no inventory.
+    // The list's entries go with the window: that forgets no inventory, and reaches no handler of
+    // a window half gone.
     closing_ = true;
+    folderList_->model()->disconnect(this);
 }
 
 void Form1::BuildControls() {
