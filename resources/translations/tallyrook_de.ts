@@ -461,6 +461,8 @@ Exact Contents, and Compare Contents in the results window on request, read file
 whose size another file has, never writing them; an empty file is never a copy.
 
 OPTIONS
+  --inventory FILE
+                   search the files of a saved inventory too (repeatable)
   -h, --help       show this text
   --version        show the version
   --               every later argument is a folder
@@ -468,6 +470,12 @@ Qt&apos;s own options (-platform, -style, ...) are understood too.
 
 Each FOLDER starts in the folder list, in order; a file stands for its folder. One that does not
 exist or cannot be read is named on stderr and left out.
+
+Each inventory FILE is added to the folder list, and remembered there, as Add Inventory adds it:
+its files are searched with the folders&apos; although its drive or machine is not here. A FILE that
+is not an inventory, or was made by a newer Tallyrook, is named on stderr and left out.
+Inventories are saved with Save Inventory on the folder list&apos;s menu, or with tallyrook-cli
+--save-inventory.
 
 The window needs a desktop session. Without one, tallyrook-cli runs the same search and prints
 the rows (see tallyrook-cli --help).
@@ -480,6 +488,8 @@ Ergebnisfenster, lesen Dateien: nur die, deren Größe eine andere Datei hat, un
 schreiben; eine leere Datei ist nie eine Kopie.
 
 OPTIONEN
+  --inventory DATEI
+                   auch die Dateien eines gespeicherten Inventars durchsuchen (wiederholbar)
   -h, --help       diesen Text zeigen
   --version        die Version zeigen
   --               jedes weitere Argument ist ein Ordner
@@ -488,6 +498,12 @@ Qts eigene Optionen (-platform, -style, ...) werden ebenfalls verstanden.
 Jeder ORDNER steht zu Beginn in der Ordnerliste, in der angegebenen Reihenfolge; eine Datei steht
 für ihren Ordner. Einer, der nicht existiert oder nicht gelesen werden kann, wird auf stderr
 genannt und ausgelassen.
+
+Jede Inventar-DATEI wird der Ordnerliste hinzugefügt und dort behalten, wie Inventar hinzufügen
+es tut: ihre Dateien werden mit denen der Ordner durchsucht, obwohl ihr Laufwerk oder Rechner
+nicht da ist. Eine DATEI, die kein Inventar ist oder von einem neueren Tallyrook stammt, wird auf
+stderr genannt und ausgelassen. Inventare werden mit Inventar speichern im Menü der Ordnerliste
+gespeichert oder mit tallyrook-cli --save-inventory.
 
 Das Fenster braucht eine Desktop-Sitzung. Ohne sie führt tallyrook-cli dieselbe Suche aus und
 gibt die Zeilen aus (siehe tallyrook-cli --help).
@@ -717,6 +733,10 @@ gibt die Zeilen aus (siehe tallyrook-cli --help).
         <source>Unchecks the files named here and goes back to the list.</source>
         <translation>Hakt die hier genannten Dateien ab und kehrt zur Liste zurück.</translation>
     </message>
+    <message>
+        <source>%1: the other copy is on %2</source>
+        <translation>%1: die andere Kopie ist auf %2</translation>
+    </message>
 </context>
 <context>
     <name>TrashWriter</name>
@@ -940,6 +960,100 @@ gibt die Zeilen aus (siehe tallyrook-cli --help).
     <message>
         <source>Files with a byte-identical copy. Reads only the files whose size another file has; never writes, and never counts an empty file or another name of one file.</source>
         <translation>Dateien mit einer byte-genau gleichen Kopie. Liest nur die Dateien, deren Größe eine andere Datei hat; schreibt nie und zählt nie eine leere Datei oder einen weiteren Namen einer Datei.</translation>
+    </message>
+    <message>
+        <source>Add &amp;Inventory…</source>
+        <translation>&amp;Inventar hinzufügen…</translation>
+    </message>
+    <message>
+        <source>Searches the files of a saved inventory with the folders: a drive that is not plugged in, or another machine.</source>
+        <translation>Durchsucht die Dateien eines gespeicherten Inventars mit den Ordnern: ein Laufwerk, das nicht angeschlossen ist, oder einen anderen Rechner.</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>These inventories could not be read and were taken out of the folder list:</source>
+        <translation>Diese Inventare konnten nicht gelesen werden und wurden aus der Ordnerliste genommen:</translation>
+    </message>
+    <message>
+        <source>Sa&amp;ve Inventory…</source>
+        <translation>Inventar s&amp;peichern…</translation>
+    </message>
+    <message>
+        <source>Saves the names, sizes and dates of every file in the listed folders, so that a search can include them when their drive is not here.</source>
+        <translation>Speichert Namen, Größen und Daten aller Dateien in den aufgeführten Ordnern, damit eine Suche sie einbeziehen kann, wenn ihr Laufwerk nicht da ist.</translation>
+    </message>
+    <message>
+        <source>Save Inventory with &amp;Fingerprints…</source>
+        <translation>Inventar mit &amp;Fingerabdrücken speichern…</translation>
+    </message>
+    <message>
+        <source>Also reads every file whose size another file has, here or in the listed inventories, and saves a fingerprint of its contents: Compare Contents then finds copies on drives and machines that are not here.</source>
+        <translation>Liest außerdem jede Datei, deren Größe eine andere Datei hat, hier oder in den aufgeführten Inventaren, und speichert einen Fingerabdruck ihres Inhalts: Inhalte vergleichen findet dann Kopien auf Laufwerken und Rechnern, die nicht da sind.</translation>
+    </message>
+    <message>
+        <source>%1 (inventory of %2, %3)</source>
+        <translation>%1 (Inventar von %2, %3)</translation>
+    </message>
+    <message>
+        <source>%1
+%2 files of these folders on %3, as they were on %4:</source>
+        <translation>%1
+%2 Dateien dieser Ordner auf %3, wie sie am %4 waren:</translation>
+    </message>
+    <message>
+        <source>Add Inventory</source>
+        <translation>Inventar hinzufügen</translation>
+    </message>
+    <message>
+        <source>Tallyrook inventories (*.%1);;All files (*)</source>
+        <translation>Tallyrook-Inventare (*.%1);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>Not added to the folder list:</source>
+        <translation>Nicht zur Ordnerliste hinzugefügt:</translation>
+    </message>
+    <message>
+        <source>This inventory cannot be searched:</source>
+        <translation>Dieses Inventar kann nicht durchsucht werden:</translation>
+    </message>
+    <message>
+        <source>There is no folder in the list to save an inventory of.</source>
+        <translation>Die Liste enthält keinen Ordner, dessen Inventar gespeichert werden könnte.</translation>
+    </message>
+    <message>
+        <source>Save Inventory with Fingerprints</source>
+        <translation>Inventar mit Fingerabdrücken speichern</translation>
+    </message>
+    <message>
+        <source>Save Inventory</source>
+        <translation>Inventar speichern</translation>
+    </message>
+    <message>
+        <source>Tallyrook inventories (*.%1)</source>
+        <translation>Tallyrook-Inventare (*.%1)</translation>
+    </message>
+    <message>
+        <source>[Saving inventory]</source>
+        <translation>[Inventar wird gespeichert]</translation>
+    </message>
+    <message>
+        <source>[Making fingerprints]</source>
+        <translation>[Fingerabdrücke werden erstellt]</translation>
+    </message>
+    <message>
+        <source>These files could not be read and were saved without a fingerprint:</source>
+        <translation>Diese Dateien konnten nicht gelesen werden und wurden ohne Fingerabdruck gespeichert:</translation>
+    </message>
+    <message>
+        <source>The inventory could not be saved:</source>
+        <translation>Das Inventar konnte nicht gespeichert werden:</translation>
+    </message>
+    <message>
+        <source>The inventory of %1 files was saved to %2.</source>
+        <translation>Das Inventar von %1 Dateien wurde in %2 gespeichert.</translation>
     </message>
 </context>
 <context>
@@ -1222,6 +1336,22 @@ gibt die Zeilen aus (siehe tallyrook-cli --help).
     <message>
         <source>Copy</source>
         <translation>Kopie</translation>
+    </message>
+    <message>
+        <source>On %1, which is not here: it cannot be opened, checked or sent to the %2.</source>
+        <translation>Auf %1, das nicht da ist: kann nicht geöffnet, angehakt oder in den %2 verschoben werden.</translation>
+    </message>
+    <message>
+        <source>by fingerprint</source>
+        <translation>nach Fingerabdruck</translation>
+    </message>
+    <message>
+        <source>The same contents by fingerprint, not compared byte for byte (a copy that is not here cannot be read):</source>
+        <translation>Derselbe Inhalt nach Fingerabdruck, nicht Byte für Byte verglichen (eine Kopie, die nicht da ist, kann nicht gelesen werden):</translation>
+    </message>
+    <message>
+        <source>Not compared: it is not here to read, and no fingerprint saved with its inventory matches a file of the list.</source>
+        <translation>Nicht verglichen: sie ist nicht da, um gelesen zu werden, und kein mit ihrem Inventar gespeicherter Fingerabdruck passt zu einer Datei der Liste.</translation>
     </message>
 </context>
 </TS>

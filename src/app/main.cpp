@@ -34,6 +34,8 @@ Exact Contents, and Compare Contents in the results window on request, read file
 whose size another file has, never writing them; an empty file is never a copy.
 
 OPTIONS
+  --inventory FILE
+                   search the files of a saved inventory too (repeatable)
   -h, --help       show this text
   --version        show the version
   --               every later argument is a folder
@@ -41,6 +43,12 @@ Qt's own options (-platform, -style, ...) are understood too.
 
 Each FOLDER starts in the folder list, in order; a file stands for its folder. One that does not
 exist or cannot be read is named on stderr and left out.
+
+Each inventory FILE is added to the folder list, and remembered there, as Add Inventory adds it:
+its files are searched with the folders' although its drive or machine is not here. A FILE that
+is not an inventory, or was made by a newer Tallyrook, is named on stderr and left out.
+Inventories are saved with Save Inventory on the folder list's menu, or with tallyrook-cli
+--save-inventory.
 
 The window needs a desktop session. Without one, tallyrook-cli runs the same search and prints
 the rows (see tallyrook-cli --help).
@@ -63,6 +71,7 @@ QStringList Arguments(int argc, char** argv) {
 void AddOptions(QCommandLineParser& parser) {
     parser.addOption(QCommandLineOption(QStringList{u"h"_qs, u"help"_qs}));
     parser.addOption(QCommandLineOption(u"version"_qs));
+    parser.addOption(QCommandLineOption(u"inventory"_qs, {}, u"FILE"_qs));
 }
 
 // The answer to --help or --version, which needs no display; -1 when the window is to start.
@@ -142,6 +151,8 @@ int main(int argc, char** argv) {
     tallyrook::Form1 form1(global, settings, results);
     // "Open with" from a file manager passes the folders (or files) as arguments.
     for (const QString& problem : form1.AddCommandLineFolders(parser.positionalArguments()))
+        Print(stderr, u"tallyrook: "_qs + DesktopMain::tr("cannot add %1").arg(problem) + u'\n');
+    for (const QString& problem : form1.AddInventoryFiles(parser.values(u"inventory"_qs)))
         Print(stderr, u"tallyrook: "_qs + DesktopMain::tr("cannot add %1").arg(problem) + u'\n');
     form1.show();
     const int status = QApplication::exec();

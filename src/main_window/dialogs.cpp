@@ -25,4 +25,20 @@ QString QtDialogs::BrowseForFolder(QWidget* parent, const QString& title) {
                                              QFileDialog::ShowDirsOnly);
 }
 
+QString QtDialogs::ChooseFileToSave(QWidget* parent, const QString& title, const QString& filter,
+                                    const QString& suffix) {
+    QFileDialog dialog(parent, title, QDir::homePath(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(suffix);
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+               ? dialog.selectedFiles().first()
+               : QString();
+}
+
+QStringList QtDialogs::ChooseFilesToOpen(QWidget* parent, const QString& title,
+                                         const QString& filter) {
+    return QFileDialog::getOpenFileNames(parent, title, QDir::homePath(), filter);
+}
+
 }  // namespace tallyrook

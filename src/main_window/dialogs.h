@@ -22,6 +22,13 @@ public:
                             const QStringList& lines, const QString& advice) = 0;
     // The folder chooser; the chosen folder's local path, or the empty text when cancelled.
     virtual QString BrowseForFolder(QWidget* parent, const QString& title) = 0;
+    // The file to save an inventory to, with `suffix` unless the user gave one; empty when
+    // cancelled. Replacing an existing file is confirmed there.
+    virtual QString ChooseFileToSave(QWidget* parent, const QString& title, const QString& filter,
+                                     const QString& suffix) = 0;
+    // Existing files to open; none when cancelled.
+    virtual QStringList ChooseFilesToOpen(QWidget* parent, const QString& title,
+                                          const QString& filter) = 0;
 };
 
 // The platform's message boxes and folder dialog.
@@ -32,6 +39,10 @@ public:
     void ShowReport(QWidget* parent, const QString& title, const QString& heading,
                     const QStringList& lines, const QString& advice) override;
     QString BrowseForFolder(QWidget* parent, const QString& title) override;
+    QString ChooseFileToSave(QWidget* parent, const QString& title, const QString& filter,
+                             const QString& suffix) override;
+    QStringList ChooseFilesToOpen(QWidget* parent, const QString& title,
+                                  const QString& filter) override;
 };
 
 }  // namespace tallyrook

@@ -20,6 +20,7 @@ namespace tallyrook {
 ImageList::ImageList(const QString& objectName, QObject* parent) : QObject(parent) {
     setObjectName(objectName);
     images_.append(QIcon(QStringLiteral(":/artwork/folder.svg")));
+    images_.append(QIcon(QStringLiteral(":/artwork/inventory.svg")));
 }
 
 QIcon ImageList::image(int number) const {
@@ -46,9 +47,34 @@ FolderListView::FolderListView(const ImageList& images, Dialogs& dialogs, QWidge
 QStringList FolderListView::Entries() const {
     QStringList entries;
     entries.reserve(topLevelItemCount());
-    for (int i = 0; i < topLevelItemCount(); ++i)
-        entries.append(topLevelItem(i)->text(0));
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        if (InventoryFileOf(topLevelItem(i)).isEmpty())
+            entries.append(topLevelItem(i)->text(0));
+    }
     return entries;
+}
+
+void FolderListView::AddInventoryEntry(const QString& file, const QString& text,
+                                       const QString& tip) {
+    auto* item = new QTreeWidgetItem(QStringList{text});
+    item->setIcon(0, images_.image(2));
+    item->setData(0, Qt::UserRole, file);
+    item->setToolTip(0, tip);
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren);
+    addTopLevelItem(item);
+}
+
+QStringList FolderListView::InventoryFiles() const {
+    QStringList files;
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        if (const QString file = InventoryFileOf(topLevelItem(i)); !file.isEmpty())
+            files.append(file);
+    }
+    return files;
+}
+
+QString FolderListView::InventoryFileOf(const QTreeWidgetItem* item) {
+    return item->data(0, Qt::UserRole).toString();
 }
 
 void FolderListView::AddEntry(const QString& path) {

@@ -70,7 +70,12 @@ Form1::Form1(Global& global, SettingsStore& settings, ResultsModel& results, Dia
     StartUp();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+    // The list's entries go with the window: that forgets no inventory, and reaches no handler of
+    // a window half gone.
+    closing_ = true;
+    folderList_->model()->disconnect(this);
+}
 
 void Form1::BuildControls() {
     setObjectName(form1::Window);
@@ -198,6 +203,12 @@ void Form1::BuildFolderListMenu() {
     auto* addFolder = new QAction(tr("&Add Folder…"), folderList_);
     addFolder->setObjectName(form1::AddFolderAction);
     connect(addFolder, &QAction::triggered, this, &Form1::OnAddFolder);
+    auto* addInventory = new QAction(tr("Add &Inventory…"), folderList_);
+    addInventory->setObjectName(form1::AddInventoryAction);
+    addInventory->setToolTip(
+        tr("Searches the files of a saved inventory with the folders: a drive "
+           "that is not plugged in, or another machine."));
+    connect(addInventory, &QAction::triggered, this, &Form1::OnAddInventory);
     auto* remove = new QAction(tr("&Remove"), folderList_);
     remove->setObjectName(form1::RemoveAction);
     remove->setEnabled(false);
@@ -207,8 +218,9 @@ void Form1::BuildFolderListMenu() {
     };
     connect(folderList_, &QTreeWidget::itemSelectionChanged, remove, updateRemove);
     connect(folderList_->model(), &QAbstractItemModel::rowsRemoved, remove, updateRemove);
-    folderList_->addActions({addFolder, remove});
+    folderList_->addActions({addFolder, addInventory, remove});
     AddProtectionCommands();
+    AddInventoryCommands();
 }
 
 void Form1::AddProtectionCommands() {
@@ -229,6 +241,8 @@ void Form1::AddProtectionCommands() {
     const auto updateProtect = [this, protect, stopProtecting] {
         bool anyProtected = false, anyUnprotected = false;
         for (const QTreeWidgetItem* item : folderList_->selectedItems()) {
+            if (!FolderListView::InventoryFileOf(item).isEmpty())
+                continue;
             const bool held = protectedFolders_.Protects(item->text(0) + u'/');
             anyProtected = anyProtected || held;
             anyUnprotected = anyUnprotected || (!held && !item->text(0).contains(u'\n'));
@@ -307,6 +321,19 @@ void Form1::StartUp() {
     RestoreCriterion(exactFilesizeBox_, setting_keys::ExactFilesize);
     RestoreCriterion(similarFilenameBox_, setting_keys::SimilarFilename);
     RestoreCriterion(exactContentsBox_, setting_keys::ExactContents);
+
+    // An inventory that cannot be read any more is let go, and the user told once the window is
+    // up.
+    const QStringList lost = AddInventoryFiles(
+        settings_.ReadSetting(setting_keys::Inventories).split(u'\n', Qt::SkipEmptyParts));
+    if (!lost.isEmpty())
+        QTimer::singleShot(0, this, [this, lost] {
+            if (!closing_)
+                dialogs_.ShowReport(this, tr("Error"),
+                                    tr("These inventories could not be read and were taken out "
+                                       "of the folder list:"),
+                                    lost, {});
+        });
 }
 
 void Form1::RestoreGeometry(const StoredGeometry& stored) {
@@ -488,6 +515,8 @@ void Form1::SetRunning(bool running) {
 
 void Form1::ProtectSelectedEntries(bool protect) {
     for (const QTreeWidgetItem* item : folderList_->selectedItems()) {
+        if (!FolderListView::InventoryFileOf(item).isEmpty())
+            continue;
         // One line per folder in the store: a name with a line break cannot be one.
         if (protect && !item->text(0).contains(u'\n'))
             protectedFolders_.Add(item->text(0));
@@ -501,6 +530,8 @@ void Form1::ProtectSelectedEntries(bool protect) {
 void Form1::ShowProtection() {
     for (int i = 0; i < folderList_->topLevelItemCount(); ++i) {
         QTreeWidgetItem* item = folderList_->topLevelItem(i);
+        if (!FolderListView::InventoryFileOf(item).isEmpty())
+            continue;
         const QString holder = protectedFolders_.HolderOf(item->text(0) + u'/');
         QFont font = item->font(0);
         font.setItalic(!holder.isEmpty());
@@ -514,6 +545,11 @@ void Form1::ShowProtection() {
 
 void Form1::ShowResults() {
     results_.SetProtected(protectedFolders_);
+    if (recorded_) {
+        for (const Inventory& inventory : searchedInventories_)
+            recorded_->store.Add(inventory);
+        results_.SetRecordedFingerprints(recorded_);
+    }
     if (!resultsWindow_)
         resultsWindow_ = std::make_unique<Form4>(results_, this);
     resultsWindow_->ShowInPlaceOf(this);
@@ -524,7 +560,7 @@ SearchHost& Form1::Host() {
 }
 
 void Form1::OnFind() {
-    if (running_ || closing_)
+    if (running_ || closing_ || !LoadListedInventories())
         return;
     running_ = true;
     const QPointer<Form1> self(this);
@@ -532,6 +568,10 @@ void Form1::OnFind() {
     if (!self)
         return;
     running_ = false;
+    // The list keeps what it needs of them; a million records go now.
+    runOptions_.addRecordedFiles = {};
+    searchedInventories_.clear();
+    recorded_.reset();
     // However the run ended (abandoned runs make no further host call), the pointer is restored.
     host_->SetBusy(false);
 }

@@ -5,7 +5,9 @@
 #include <QWidget>
 #include <memory>
 #include <optional>
+#include <vector>
 
+#include "inventory/inventory_file.h"
 #include "search/run_options.h"
 #include "selection/protected_folders.h"
 #include "widgets/layout_rules.h"
@@ -28,10 +30,12 @@ class PictureButton;
 class ResultsModel;
 class SearchHost;
 class SettingsStore;
+struct RecordedFingerprints;
 
 // The main window: the folder list, the four criteria, Add Folder, Find, Clear List, the stop
 // button that takes Find's place during a run, and the progress bar. Its state, size and the
-// criteria are saved the moment they change and restored at start; the folder list never is.
+// criteria are saved the moment they change and restored at start; the folder list never is, but
+// the saved inventories in it are.
 // Closing it ends the program, also in the middle of a search.
 class Form1 : public QWidget {
     Q_OBJECT
@@ -51,6 +55,10 @@ public:
     // The folders the program was started with, added to the folder list in order; those that
     // name no folder that can be read are left out, and the result says why ("PATH: reason").
     QStringList AddCommandLineFolders(const QStringList& paths);
+    // Saved inventories added to the folder list and remembered, each file once. A file that is
+    // not an inventory this program reads is left out, and the result says why ("FILE: reason").
+    QStringList AddInventoryFiles(const QStringList& files);
+    QStringList InventoryFiles() const;
 
     void SetProgress(int percent);
     // Find hidden and stop shown while a run goes on; the reverse at rest.
@@ -75,9 +83,11 @@ private:
     void BuildBannerAndButtons();
     void BuildCriteria(const QFont& font);
     void BuildFolderList(const QFont& font);
-    // The folder list's menu: Add Folder and Remove, then the protection commands.
+    // The folder list's menu: Add Folder, Add Inventory and Remove, the protection commands, then
+    // Save Inventory.
     void BuildFolderListMenu();
     void AddProtectionCommands();
+    void AddInventoryCommands();
     // The buttons' handlers, and the criteria into the run's options and the store.
     void ConnectControls();
     void StartUp();
@@ -98,6 +108,13 @@ private:
     void OnAddFolder();
     void OnClearList();
     void OnStop();
+    void OnAddInventory();
+    // Walks the listed folders and saves their inventory, with fingerprints if asked, as a search
+    // walks: the progress bar, the caption and Stop. Stopped or closed, no file is left.
+    void OnSaveInventory(bool fingerprints);
+    // The listed inventories, read afresh for a run; false, and the user told, when one cannot be.
+    bool LoadListedInventories();
+    void StoreInventories();
     // Protects the selected entries' folders, or stops protecting them, and stores the list.
     void ProtectSelectedEntries(bool protect);
     // Shows each entry that a protected folder holds in italics, with a tooltip.
@@ -114,6 +131,9 @@ private:
     std::unique_ptr<Form4> resultsWindow_;
     // Every search's results start with these protected.
     ProtectedFolders protectedFolders_;
+    // The inventories the run going on searches, and what their fingerprints are for its list.
+    std::vector<Inventory> searchedInventories_;
+    std::shared_ptr<RecordedFingerprints> recorded_;
 
     QLabel* banner_ = nullptr;
     PictureButton* findButton_ = nullptr;

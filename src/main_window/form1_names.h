@@ -27,5 +27,8 @@ inline constexpr QLatin1StringView AddFolderAction{"AddFolderAction"};
 inline constexpr QLatin1StringView RemoveAction{"RemoveAction"};
 inline constexpr QLatin1StringView ProtectAction{"ProtectAction"};
 inline constexpr QLatin1StringView StopProtectingAction{"StopProtectingAction"};
+inline constexpr QLatin1StringView AddInventoryAction{"AddInventoryAction"};
+inline constexpr QLatin1StringView SaveInventoryAction{"SaveInventoryAction"};
+inline constexpr QLatin1StringView SaveFingerprintsAction{"SaveFingerprintsAction"};
 
 }  // namespace tallyrook::form1

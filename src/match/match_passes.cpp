@@ -338,6 +338,7 @@ private:
             row.group = pending.group;
             row.file = pending.file;
             row.anchor = pending.anchor;
+            row.source = s_.global.inventory.SourceOf(pending.file);
             s_.rows.AppendRow(std::move(row));
             if (!s_.breather.Step())
                 return StepResult::Abandoned;

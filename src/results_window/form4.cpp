@@ -515,11 +515,18 @@ void Form4::OpenRowMenu(int row, const QPoint& globalPos) {
     rowMenu_->findChild<QAction*>(form4::ProtectFolderAction)
         ->setEnabled(menuRow_ >= 0 && !isProtected);
     rowMenu_->findChild<QAction*>(form4::StopProtectingAction)->setEnabled(isProtected);
+    // A file that is not here has nothing here to open, check or protect; its path may be copied.
+    if (menuRow_ >= 0 && !model_.IsHere(menuRow_)) {
+        for (const QLatin1StringView name :
+             {form4::OpenAction, form4::ShowInFolderAction, form4::CheckFolderAction,
+              form4::UncheckFolderAction, form4::ProtectFolderAction, form4::StopProtectingAction})
+            rowMenu_->findChild<QAction*>(name)->setEnabled(false);
+    }
     rowMenu_->exec(globalPos);
 }
 
 void Form4::OpenRow(int row) {
-    if (row < 0 || row >= model_.RowCount())
+    if (row < 0 || row >= model_.RowCount() || !model_.IsHere(row))
         return;
     const QString path = model_.Row(row).path;
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
@@ -528,7 +535,7 @@ void Form4::OpenRow(int row) {
 }
 
 void Form4::ShowRowInFolder(int row) {
-    if (row < 0 || row >= model_.RowCount())
+    if (row < 0 || row >= model_.RowCount() || !model_.IsHere(row))
         return;
     const QString path = model_.Row(row).path;
     const QUrl folder = QUrl::fromLocalFile(FolderOf(path));
@@ -557,7 +564,8 @@ void Form4::ShowRowInFolder(int row) {
 
 void Form4::CopyRowPath(int row) {
     if (row >= 0 && row < model_.RowCount())
-        QGuiApplication::clipboard()->setText(QDir::toNativeSeparators(model_.Row(row).path));
+        QGuiApplication::clipboard()->setText(
+            QDir::toNativeSeparators(ResultsModel::PathWhereItIs(model_.Row(row))));
 }
 
 void Form4::OnSendToTrash() {

@@ -31,6 +31,12 @@ constexpr qsizetype TipPaths = 10;
     QT_TRANSLATE_NOOP("tallyrook::ResultsModel", "Close"),
     QT_TRANSLATE_NOOP("tallyrook::ResultsModel", "Copy")};
 
+// A path as the list shows it: a file that is not here with its machine and drive before it.
+QString Shown(const QString& path, const QString& source) {
+    return source.isEmpty() ? path
+                            : source + QStringLiteral(" \u2014 ") + path.mid(source.size() + 1);
+}
+
 }  // namespace
 
 ResultsModel::ResultsModel(QObject* parent) : SelectionList(parent) {}
@@ -71,6 +77,11 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
                                tr("Protected: everything in %1 is kept. It cannot be checked or "
                                   "sent to the %2.")
                                    .arg(Protected().HolderOf(row.path), TrashWriter::TrashName()));
+            if (index.column() == FilenameColumn && !row.source.isEmpty())
+                return QString(PathWhereItIs(row) + u'\n' +
+                               tr("On %1, which is not here: it cannot be opened, checked or sent "
+                                  "to the %2.")
+                                   .arg(row.source, TrashWriter::TrashName()));
             if (index.column() == FilenameColumn)
                 return row.path;
             if (index.column() == SizeColumn && row.bytes >= 0)
@@ -82,7 +93,7 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
             switch (index.column()) {
                 case FilenameColumn:
-                    return row.path;
+                    return Shown(row.path, row.source);
                 case SizeColumn:
                     return row.sizeText;
                 case ModifiedColumn:
@@ -148,7 +159,8 @@ QString ResultsModel::CopiesText(int row) const {
     if (const int others = files.OtherCopyCount(p); others > 0)
         parts.append(Letter(Sets().letters[size_t(row)]) + QStringLiteral(": ") +
                      (others == 1 ? tr("1 other copy")
-                                  : tr("%1 other copies").arg(QLocale::system().toString(others))));
+                                  : tr("%1 other copies").arg(QLocale::system().toString(others))) +
+                     (files.ByFingerprint(p) ? u' ' + tr("by fingerprint") : QString()));
     // Another name of this very file is no copy: trashing one name frees nothing.
     if (const QList<int> names = files.OtherNames(p); !names.isEmpty())
         parts.append(names.size() == 1
@@ -179,17 +191,25 @@ QString ResultsModel::CopiesTip(int row) const {
             return;
         tip += (tip.isEmpty() ? QString() : QStringLiteral("\n\n")) + heading;
         for (const int other : paths.mid(0, TipPaths))
-            tip += u'\n' + files.Path(other);
+            tip += u'\n' + Shown(files.Path(other), files.SourceOf(other));
         if (paths.size() > TipPaths)
             tip +=
                 u'\n' + tr("and %1 more").arg(QLocale::system().toString(paths.size() - TipPaths));
     };
     add(tr("The same file, by another name (trashing one name frees no space):"),
         files.OtherNames(p));
-    add(tr("The same contents as:"), files.OtherCopies(p));
+    add(files.ByFingerprint(p)
+            ? tr("The same contents by fingerprint, not compared byte for byte (a copy that is "
+                 "not here cannot be read):")
+            : tr("The same contents as:"),
+        files.OtherCopies(p));
     if (!tip.isEmpty())
         return tip;
     const ContentsResult* found = ComparedOf(path);
+    if (!Row(row).source.isEmpty())
+        return tr(
+            "Not compared: it is not here to read, and no fingerprint saved with its "
+            "inventory matches a file of the list.");
     if (!found)
         return tr("Not compared: it was not in the list when contents were compared.");
     if (found->state == CopyState::NotCompared) {

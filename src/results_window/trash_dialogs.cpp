@@ -74,6 +74,19 @@ QString QtTrashDialogs::ConfirmText(const TrashQuestion& question) {
     add(question.changed,
         TrashTexts::tr("1 checked file has changed since its contents were compared:"),
         TrashTexts::tr("%1 checked files have changed since their contents were compared:"));
+    // Not a warning: the copy elsewhere stays. But it is the last one, and not at hand.
+    const QList<std::pair<QString, QString>>& elsewhere = question.onlyCopyElsewhere;
+    if (!elsewhere.isEmpty()) {
+        QStringList lines;
+        for (const auto& [path, source] : elsewhere.mid(0, TrashQuestion::NamedPaths))
+            lines.append(TrashTexts::tr("%1: the other copy is on %2")
+                             .arg(QDir::toNativeSeparators(path), source));
+        if (elsewhere.size() > TrashQuestion::NamedPaths)
+            lines.append(
+                TrashTexts::tr("and %1 more")
+                    .arg(QLocale().toString(elsewhere.size() - TrashQuestion::NamedPaths)));
+        text += QStringLiteral("\n\n") + lines.join(u'\n');
+    }
     if (question.namesFreeingNothing > 0)
         text += QStringLiteral("\n\n") + FreeNothingText(question.namesFreeingNothing) + u'.';
     return text;

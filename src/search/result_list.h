@@ -85,6 +85,9 @@ struct ResultRow {
     // row). The files a pass found alike are an anchor and the rows it listed: its own row may
     // stand in an earlier group, as the partner of an earlier anchor.
     qsizetype anchor = -1;
+    // Where a file of a saved inventory is ("MACHINE: LABEL") while it is not here to look at;
+    // empty for a file here.
+    QString source = {};
 };
 
 // The rows of a run, in the order added. The match passes need only these operations, so they

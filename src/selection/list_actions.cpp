@@ -1,7 +1,10 @@
 #include "selection/list_actions.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QTimer>
+#include <algorithm>
 #include <utility>
 
 #include "search/file_functions.h"
@@ -9,7 +12,8 @@
 namespace tallyrook {
 
 void RunRowCommand(SelectionList& list, RowCommand command, int row) {
-    if (row < 0 || row >= list.RowCount())
+    // A file that is not here has no folder here.
+    if (row < 0 || row >= list.RowCount() || !list.IsHere(row))
         return;
     const QString& path = list.Row(row).path;
     switch (command) {
@@ -71,6 +75,7 @@ TrashQuestion TrashRequests::Question(const QStringList& requested, Request& bef
     if (list_.ContentsCompared()) {
         question.withoutCopy = list_.WithoutCopyLeft(requested);
         question.changed = list_.ChangedSinceCompared(requested, &before.asCompared);
+        question.onlyCopyElsewhere = list_.OnlyCopiesElsewhere(requested);
     } else {
         question.withoutPossibleCopy =
             list_.WithoutPossibleCopy(QSet<QString>(requested.begin(), requested.end()));
@@ -135,7 +140,20 @@ bool ListComparison::Start(std::function<void()> then) {
     running_->files = list_.ContentsFiles();
     running_->list = list_.ListNumber();
     running_->then = std::move(then);
-    running_->check = std::make_unique<ContentsCheck>(running_->files, options_);
+    // A file that is not here is not read: what its path names here is another file. It may have
+    // a fingerprint instead.
+    running_->read = running_->files;
+    running_->elsewhere.assign(size_t(list_.RowCount()), false);
+    running_->fingerprints.resize(size_t(list_.RowCount()));
+    for (int k = 0; k < list_.RowCount(); ++k) {
+        if (list_.IsHere(k))
+            continue;
+        running_->read[k].path.clear();
+        running_->elsewhere[size_t(k)] = true;
+        if (const RecordedFingerprints* recorded = list_.Recorded())
+            running_->fingerprints[size_t(k)] = recorded->byRecord.value(list_.Row(k).file);
+    }
+    running_->check = std::make_unique<ContentsCheck>(running_->read, options_);
     running_->check->Start();
     poll_->start();
     return true;
@@ -159,17 +177,47 @@ void ListComparison::Poll() {
         return;
     }
     poll_->stop();
+    ContentsResults results;
+    std::vector<bool> byFingerprint;
+    if (!running_->stopped && !running_->check->Results().stopped) {
+        results = running_->check->Results();
+        JoinRecorded(results, byFingerprint);
+    }
     const std::unique_ptr<Running> finished = std::move(running_);
     Q_EMIT Ended();
     // A stopped check leaves the list as it was; one of an earlier run's list is no longer true.
-    if (finished->stopped || finished->list != list_.ListNumber())
+    if (finished->stopped || finished->list != list_.ListNumber() || results.stopped)
         return;
-    const ContentsResults& results = finished->check->Results();
-    if (results.stopped)
-        return;
-    list_.SetContents(finished->files, results);
+    list_.SetContents(finished->files, results, byFingerprint);
     if (finished->then)
         finished->then();
+}
+
+void ListComparison::JoinRecorded(ContentsResults& results, std::vector<bool>& byFingerprint) {
+    Running& running = *running_;
+    RecordedFingerprints* recorded = list_.Recorded();
+    if (!recorded || running.list != list_.ListNumber() ||
+        std::none_of(running.elsewhere.begin(), running.elsewhere.end(), [](bool e) { return e; }))
+        return;
+    // The files here that a fingerprint elsewhere may match are read once more, unless an
+    // inventory holds theirs; the window stays live, and Stop stops it.
+    FingerprintCount count;
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
+    const bool done = FingerprintFilesHere(running.read, results.files, running.fingerprints,
+                                           recorded->store, count, [this, &sinceEvents](qint64) {
+                                               if (sinceEvents.hasExpired(30)) {
+                                                   QCoreApplication::processEvents();
+                                                   sinceEvents.start();
+                                               }
+                                               return running_ && !running_->stopped;
+                                           });
+    if (!done || !running_ || running_->stopped) {
+        results.stopped = true;
+        return;
+    }
+    byFingerprint =
+        JoinByFingerprint(running.files, running.elsewhere, running.fingerprints, results.files);
 }
 
 }  // namespace tallyrook

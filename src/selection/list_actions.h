@@ -25,7 +25,8 @@ enum class RowCommand {
     ProtectFolder,   // the row's folder and everything below it kept, for this list
     StopProtecting,  // every protected folder holding the row no longer
 };
-// Runs `command` for the row at 0-based `row`; a row out of range does nothing.
+// Runs `command` for the row at 0-based `row`; a row out of range, or of a file not here, does
+// nothing.
 void RunRowCommand(SelectionList& list, RowCommand command, int row);
 
 // Sends the list's checked files to the Trash in one request, and undoes the last request.
@@ -91,9 +92,15 @@ Q_SIGNALS:
 
 private:
     void Poll();
+    // Files of saved inventories meet the files here by fingerprint: the check's copy sets joined
+    // across. `results.stopped` when Stop came meanwhile.
+    void JoinRecorded(ContentsResults& results, std::vector<bool>& byFingerprint);
 
     struct Running {
-        QList<ContentsFile> files;
+        QList<ContentsFile> files;  // the list's, as it knows them
+        QList<ContentsFile> read;   // as the check reads them: none for a file not here
+        std::vector<bool> elsewhere;
+        std::vector<QByteArray> fingerprints;
         quint64 list = 0;  // the list's ListNumber() at the start
         std::function<void()> then;
         std::unique_ptr<ContentsCheck> check;

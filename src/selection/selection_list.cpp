@@ -27,7 +27,8 @@ Qt::ItemFlags SelectionList::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
-    if (index.column() == FilenameColumn && !protected_.Protects(Row(index.row()).path))
+    if (index.column() == FilenameColumn && IsHere(index.row()) &&
+        !protected_.Protects(Row(index.row()).path))
         result |= Qt::ItemIsUserCheckable;
     return result;
 }
@@ -52,6 +53,8 @@ const ResultRow& SelectionList::Row(int index) const {
 }
 
 void SelectionList::AppendRow(ResultRow row) {
+    if (!row.source.isEmpty())
+        row.path = row.source + u'\n' + row.path;
     beginInsertRows({}, RowCount(), RowCount());
     rows_.push_back(std::move(row));
     RowsChanged();
@@ -63,6 +66,8 @@ void SelectionList::ClearRows() {
     rows_.clear();
     compared_ = false;
     contents_.clear();
+    byFingerprint_.clear();
+    recorded_.reset();
     protected_.Clear();
     ++listNumber_;
     RowsChanged();
@@ -84,15 +89,20 @@ QList<ContentsFile> SelectionList::ContentsFiles() const {
     return files;
 }
 
-void SelectionList::SetContents(const QList<ContentsFile>& files, const ContentsResults& results) {
+void SelectionList::SetContents(const QList<ContentsFile>& files, const ContentsResults& results,
+                                const std::vector<bool>& byFingerprint) {
     if (!compared_) {
         beginInsertColumns({}, CopiesColumn, CopiesColumn);
         compared_ = true;
         endInsertColumns();
     }
     contents_.clear();
-    for (qsizetype k = 0; k < files.size() && size_t(k) < results.files.size(); ++k)
+    byFingerprint_.clear();
+    for (qsizetype k = 0; k < files.size() && size_t(k) < results.files.size(); ++k) {
         contents_.insert(files[k].path, results.files[size_t(k)]);
+        if (size_t(k) < byFingerprint.size() && byFingerprint[size_t(k)])
+            byFingerprint_.insert(files[k].path);
+    }
     copySets_.reset();
     if (!rows_.empty())
         Q_EMIT dataChanged(index(0, CopiesColumn), index(RowCount() - 1, CopiesColumn));
@@ -126,7 +136,11 @@ const SelectionList::CopySets& SelectionList::Sets() const {
         for (const ContentsFile& file : files)
             results.push_back(contents_.value(file.path));
     }
-    CopySets& sets = copySets_.emplace(CopySets{CopyChoice(files, results), {}});
+    std::vector<CopyPlace> places;
+    places.reserve(rows_.size());
+    for (const ResultRow& row : rows_)
+        places.push_back({row.source, byFingerprint_.contains(row.path)});
+    CopySets& sets = copySets_.emplace(CopySets{CopyChoice(files, results, places), {}});
     sets.letters.assign(rows_.size(), 0);
     // A group's rows stand together; its sets take letters in the order they are met.
     QHash<int, int> letterOf;
@@ -160,7 +174,7 @@ void SelectionList::SetCheckedByText(const QString& text, bool checked) {
     const QList<int> roles{Qt::CheckStateRole};
     for (const int k : RowsByPath().value(text)) {
         ResultRow& row = rows_[static_cast<size_t>(k)];
-        if (row.checked == checked)
+        if (row.checked == checked || (checked && !row.source.isEmpty()))
             continue;
         row.checked = checked;
         const QModelIndex cell = index(k, FilenameColumn);
@@ -199,7 +213,8 @@ void SelectionList::SetCheckedInFolder(const QString& folder, bool checked) {
     // The folder ends with "/": "/a/b/" never takes in "/a/bc/".
     std::vector<signed char> marks(rows_.size(), -1);
     for (size_t k = 0; k < rows_.size(); ++k) {
-        if (rows_[k].path.startsWith(folder) && !(checked && protected_.Protects(rows_[k].path)))
+        if (rows_[k].path.startsWith(folder) &&
+            !(checked && (protected_.Protects(rows_[k].path) || !rows_[k].source.isEmpty())))
             marks[k] = checked ? 1 : 0;
     }
     SetRowMarks(marks);
@@ -294,10 +309,13 @@ QStringList SelectionList::WithoutPossibleCopy(const QSet<QString>& paths) const
 QStringList SelectionList::WithoutCopyLeft(const QStringList& paths) const {
     const QSet<QString> requested(paths.begin(), paths.end());
     const CopyChoice& files = Sets().files;
-    // A copy, or another name of the file, that stays must still be the file that was compared.
+    // A copy, or another name of the file, that stays must still be the file that was compared;
+    // one that is not here is never checked here, and stays.
     const auto stays = [&](int other) {
         const QString& path = files.Path(other);
-        return !requested.contains(path) && CurrentIdentity(path) == contents_.value(path).identity;
+        return !requested.contains(path) &&
+               (!files.SourceOf(other).isEmpty() ||
+                CurrentIdentity(path) == contents_.value(path).identity);
     };
     QHash<int, bool> copyLeft;  // by copy set
     QStringList names;
@@ -316,6 +334,24 @@ QStringList SelectionList::WithoutCopyLeft(const QStringList& paths) const {
             names.append(path);
     }
     return names;
+}
+
+QList<std::pair<QString, QString>> SelectionList::OnlyCopiesElsewhere(
+    const QStringList& paths) const {
+    const CopyChoice& files = Sets().files;
+    std::vector<bool> going(size_t(files.PathCount()), false);
+    for (const QString& path : paths) {
+        if (const int p = files.IndexOf(path); p >= 0)
+            going[size_t(p)] = true;
+    }
+    QList<std::pair<QString, QString>> elsewhere;
+    for (const QString& path : paths) {
+        const int p = files.IndexOf(path);
+        if (const QString source = p >= 0 ? files.OnlyCopyLeftElsewhere(p, going) : QString();
+            !source.isEmpty())
+            elsewhere.append({path, source});
+    }
+    return elsewhere;
 }
 
 QStringList SelectionList::ChangedSinceCompared(const QStringList& paths,
@@ -350,8 +386,10 @@ QStringList SelectionList::UniqueCheckedPaths() const {
     QStringList result;
     QSet<QString> seen;
     for (auto it = rows_.rbegin(); it != rows_.rend(); ++it) {
-        // A protected file is never in a request, whatever brought its mark back.
-        if (!it->checked || seen.contains(it->path) || protected_.Protects(it->path))
+        // A protected file, or one not here, is never in a request, whatever brought its mark
+        // back.
+        if (!it->checked || seen.contains(it->path) || !it->source.isEmpty() ||
+            protected_.Protects(it->path))
             continue;
         seen.insert(it->path);
         result.append(it->path);

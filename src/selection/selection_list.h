@@ -4,20 +4,31 @@
 #include <QHash>
 #include <QSet>
 #include <QStringList>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "contents/contents_check.h"
+#include "inventory/fingerprints.h"
 #include "search/result_list.h"
 #include "selection/copy_choice.h"
 #include "selection/protected_folders.h"
 
 namespace tallyrook {
 
+// What a run's saved inventories tell a comparison of its list: the fingerprints of their files
+// that are not here, by the run's record, and all they hold, for the files here they recorded.
+struct RecordedFingerprints {
+    QHash<qsizetype, QByteArray> byRecord;
+    FingerprintStore store;
+};
+
 // The rows of the last run as a user chooses among them: a mark on every row, the comparison of
 // their contents, the protected folders, and the rules that act on them. The engine fills it
 // through ResultList; it needs no window, and the results window's model adds what a view shows.
-// Rows are never sorted.
+// Rows are never sorted. A file of a saved inventory that is not here stands in the list as
+// "SOURCE\nPATH", never the path of a file here: it is never checked, opened or requested, and its
+// copies are copies that stay.
 class SelectionList : public QAbstractTableModel, public ResultList {
     Q_OBJECT
 public:
@@ -52,6 +63,12 @@ public:
     quint64 ListNumber() const { return listNumber_; }
 
     bool IsChecked(int row) const { return Row(row).checked; }
+    // Whether the row's file is here to open, check and send to the Trash.
+    bool IsHere(int row) const { return Row(row).source.isEmpty(); }
+    // The path the row's file has where it is, without its source.
+    static QString PathWhereItIs(const ResultRow& row) {
+        return row.source.isEmpty() ? row.path : row.path.mid(row.source.size() + 1);
+    }
     // Gives `checked` to every row whose path equals `text` exactly (case-sensitive); other rows
     // are not touched.
     void SetCheckedByText(const QString& text, bool checked);
@@ -64,8 +81,16 @@ public:
     QList<ContentsFile> ContentsFiles() const;
     // What the check found for `files` (as ContentsFiles gave them), until the next run's rows;
     // the Copies column shows it. A copy set is the files of the list that the check found
-    // identical: a copy trashed since leaves its set.
-    void SetContents(const QList<ContentsFile>& files, const ContentsResults& results);
+    // identical: a copy trashed since leaves its set. `byFingerprint`, by file when given: the
+    // file's copies are known by fingerprint only.
+    void SetContents(const QList<ContentsFile>& files, const ContentsResults& results,
+                     const std::vector<bool>& byFingerprint = {});
+    // For the comparison of this list's files with those of saved inventories, until the next
+    // run's rows.
+    void SetRecordedFingerprints(std::shared_ptr<RecordedFingerprints> recorded) {
+        recorded_ = std::move(recorded);
+    }
+    RecordedFingerprints* Recorded() const { return recorded_.get(); }
     // What Exact Contents found, before its rows come: SetContents for the files with a copy
     // and those of the rows listed so far.
     void SetFoundCopies(const QList<ContentsFile>& files, const ContentsResults& results);
@@ -99,6 +124,9 @@ public:
     // With one: the files at `paths` that leave no identical copy behind, unchanged, outside
     // `paths` (no copy, or not compared, included), nor another name of themselves.
     QStringList WithoutCopyLeft(const QStringList& paths) const;
+    // Of `paths`, those whose one copy left, once they go, is not here: "the other copy is on
+    // SOURCE", by path.
+    QList<std::pair<QString, QString>> OnlyCopiesElsewhere(const QStringList& paths) const;
     // The files at `paths` whose size, last-write or change time is not what it was
     // when their contents were compared (or that were replaced since); files gone are left out.
     // `unchanged`, when given, gets the paths of the others that were compared.
@@ -138,6 +166,8 @@ private:
     mutable std::optional<QHash<QString, QList<int>>> rowsByPath_;
     bool compared_ = false;
     QHash<QString, ContentsResult> contents_;  // what the check found for each path
+    QSet<QString> byFingerprint_;              // the paths whose copies are known so only
+    std::shared_ptr<RecordedFingerprints> recorded_;
     mutable std::optional<CopySets> copySets_;
     ProtectedFolders protected_;
     quint64 listNumber_ = 0;

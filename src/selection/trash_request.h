@@ -37,6 +37,9 @@ struct TrashQuestion {
     // were compared.
     QStringList withoutCopy;
     QStringList changed;
+    // The files whose one copy left is not here, each with where it is ("MACHINE: LABEL"): not a
+    // warning, since that copy stays, but worth knowing.
+    QList<std::pair<QString, QString>> onlyCopyElsewhere = {};
     // Checked names of files that stay under other names.
     int namesFreeingNothing = 0;
 

@@ -25,4 +25,8 @@ inline const QString FormHeight = QStringLiteral("FormHeight");
 // folder list itself is not stored; these are, so that a reference folder stays protected.
 inline const QString ProtectedFolders = QStringLiteral("ProtectedFolders");
 
+// The saved inventories in the folder list, their files' paths one per line. Unlike the folders
+// they are remembered: finding an inventory's file again is more work than dropping a folder.
+inline const QString Inventories = QStringLiteral("Inventories");
+
 }  // namespace tallyrook::setting_keys

@@ -9,6 +9,9 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QSysInfo>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTranslator>
 #include <functional>
@@ -51,6 +54,14 @@ struct FakeDialogs : Dialogs {
         return ShowMessage(w, text, title), true;
     }
     QString BrowseForFolder(QWidget*, const QString&) override { return folderToChoose; }
+    QString fileToSave;
+    QStringList filesToOpen;
+    QString ChooseFileToSave(QWidget*, const QString&, const QString&, const QString&) override {
+        return fileToSave;
+    }
+    QStringList ChooseFilesToOpen(QWidget*, const QString&, const QString&) override {
+        return filesToOpen;
+    }
 };
 
 // A program start: its own store read from disk and its own main window.
@@ -66,6 +77,12 @@ struct Program {
     template <typename T = QWidget>
     T* Child(QLatin1StringView name) {
         return form->findChild<T*>(name);
+    }
+    void Trigger(QLatin1StringView action) { list->findChild<QAction*>(action)->trigger(); }
+    // Find with Exact Filename on the list as it is.
+    void Find() {
+        Child<QCheckBox>(form1::ExactFilenameBox)->setChecked(true);
+        QTest::mouseClick(Child(form1::FindButton), Qt::LeftButton);
     }
     bool Show() {
         return form->show(), form->activateWindow(), QTest::qWaitForWindowActive(form.get());
@@ -526,6 +543,76 @@ private Q_SLOTS:
         p.list->findChild<QAction*>(form1::StopProtectingAction)->trigger();
         QCOMPARE(p.Key(setting_keys::ProtectedFolders), QString());
         QVERIFY(!p.list->topLevelItem(0)->font(0).italic());
+    }
+
+    // Saved from the list's folders, an inventory is added as one entry of its own and remembered;
+    // its files here, unchanged, are rows like any other, and one changed since is not here.
+    void savedInventoryIsListedRememberedAndSearched() {
+        const QString file = test::TestHome() + u"/photos.tallyrook"_s;
+        const auto removeFile = qScopeGuard([&file] { QFile::remove(file); });
+        {
+            Program p;
+            p.list->AddEntry(tree.path(u"photos"_s));
+            p.dialogs.fileToSave = file;
+            p.Trigger(form1::SaveInventoryAction);
+            QVERIFY(QFile::exists(file));
+            p.list->clear();
+            p.dialogs.filesToOpen = {file, file};
+            p.Trigger(form1::AddInventoryAction);
+            QCOMPARE(p.list->topLevelItemCount(), 1);
+            QVERIFY(p.list->topLevelItem(0)->text(0).startsWith(u"photos (inventory of "_s +
+                                                                QSysInfo::machineHostName()));
+        }
+        Program p;
+        QCOMPARE(p.form->InventoryFiles(), QStringList{file});
+        QCOMPARE(p.Key(setting_keys::Inventories), file);
+        p.list->AddEntry(tree.path(u"docs"_s));
+        p.Find();
+        QCOMPARE(p.results.RowCount(), 2);
+        QVERIFY(p.results.IsHere(0) && p.results.IsHere(1));
+        QFile changed(tree.path(u"photos/b/IMG_1.jpg"_s));
+        QVERIFY(changed.open(QIODevice::Append) && changed.write("more") == 4);
+        changed.close();
+        p.form->ResultsWindow()->OnBack();
+        p.Find();
+        const int away = p.results.IsHere(0) ? 1 : 0;
+        QVERIFY(p.results.IsHere(1 - away) && !p.results.IsHere(away));
+        QVERIFY(!(p.results.flags(p.results.index(away, 0)) & Qt::ItemIsUserCheckable));
+        const QString shown = p.results.data(p.results.index(away, 0), Qt::DisplayRole).toString();
+        QVERIFY(shown.startsWith(QSysInfo::machineHostName() + u": "_s));
+        QVERIFY(shown.endsWith(u"/photos/b/IMG_1.jpg"_s));
+        p.list->topLevelItem(0)->setSelected(true);
+        p.list->RemoveSelectedEntries();
+        QCOMPARE(p.Key(setting_keys::Inventories), QString());
+    }
+
+    void fileThatIsNoInventoryIsRefused() {
+        Program p;
+        const QString file = tree.path(u"docs/a.txt"_s);
+        p.dialogs.filesToOpen = {file};
+        p.Trigger(form1::AddInventoryAction);
+        QCOMPARE(p.list->topLevelItemCount(), 0);
+        QCOMPARE(p.dialogs.shown.size(), 1);
+        QVERIFY2(p.dialogs.shown.first().contains(file + u": not a Tallyrook inventory"_s),
+                 qPrintable(p.dialogs.shown.first()));
+        QCOMPARE(p.Key(setting_keys::Inventories), QString());
+    }
+
+    // Stop during Save Inventory leaves no file, finished or half, and says nothing.
+    void stoppedSaveLeavesNoFile() {
+        Program p;
+        QVERIFY(p.Show());
+        QTemporaryDir folder(test::TestHome() + u"/saved-XXXXXX"_s);
+        p.list->AddEntry(tree.root());
+        p.dialogs.fileToSave = folder.filePath(u"all.tallyrook"_s);
+        QTimer::singleShot(0, qApp,
+                           [&p] { QTest::mouseClick(p.Child(form1::StopButton), Qt::LeftButton); });
+        p.Trigger(form1::SaveInventoryAction);
+        QCOMPARE(
+            QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList());
+        QVERIFY(p.dialogs.shown.isEmpty());
+        QVERIFY(p.Child(form1::FindButton)->isVisible());
     }
 
     // As a user starts it: --help and --version need no display; without one, or when it cannot

@@ -327,6 +327,35 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([&] { return f.Marks() == u"1010"_s; }));
     }
 
+    // A file of another machine shows where it is before its path and cannot be opened; copies
+    // joined across machines are "by fingerprint", and the question says where the other one is.
+    void fileNotHereAndItsCopyByFingerprint() {
+        Fixture f;
+        const QString here = u"/home/me/a.jpg"_s;
+        f.Add(here, false, 1, 4);
+        ResultRow away{u"/media/nas/a.jpg"_s, {}, {}, Criterion::ExactFilename,
+                       RowColor::Blue,        4,  {}, 1};
+        away.source = u"nas: Backup"_s;
+        f.model.AppendRow(away);
+        ContentsResults found;
+        for (const int file : {1, 2})
+            found.files.push_back({1, 1, CopyState::HasCopies, NotComparedReason::None, {}, file});
+        f.model.SetContents(f.model.ContentsFiles(), found, {true, true});
+        QCOMPARE(f.model.index(1, 0).data().toString(), u"nas: Backup \u2014 /media/nas/a.jpg"_s);
+        QCOMPARE(f.model.index(0, ResultsModel::CopiesColumn).data().toString(),
+                 u"A: 1 other copy by fingerprint"_s);
+        QVERIFY(f.Show());
+        f.Menu(1, form4::OpenAction);  // greyed: the menu is closed without it
+        QVERIFY(!f.form.findChild<QAction*>(form4::OpenAction)->isEnabled());
+        TrashQuestion question;
+        question.paths = {here};
+        question.onlyCopyElsewhere = f.model.OnlyCopiesElsewhere({here});
+        QtTrashDialogs dialogs(nullptr);
+        NextDialog no(QMessageBox::No);
+        dialogs.Confirm(question);
+        QVERIFY(no.text.endsWith(u"\n\n/home/me/a.jpg: the other copy is on nas: Backup"_s));
+    }
+
     void realDialogsShowTheirTextsPlain() {
         QtTrashDialogs dialogs(nullptr);
         const QString odd = u"/music/<s>old</s> mix.mp3"_s;

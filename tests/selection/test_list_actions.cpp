@@ -1,5 +1,6 @@
 #include <unistd.h>
 #include <QAbstractItemModelTester>
+#include <QCryptographicHash>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSemaphore>
@@ -47,6 +48,14 @@ struct Fixture : test::ListFixture<SelectionList> {
     void Compare() {
         const QList<ContentsFile> files = model.ContentsFiles();
         model.SetContents(files, CheckContents(files));
+    }
+    // A row of a file of a saved inventory that is not here: record 7, on "nas: Backup".
+    void AddElsewhere(const QString& path, qint64 bytes, bool checked = false) {
+        ResultRow row{path, {}, {}, Criterion::ExactFilesize, RowColor::Blue, bytes, {}, 1};
+        row.checked = checked;
+        row.file = 7;
+        row.source = u"nas: Backup"_s;
+        model.AppendRow(row);
     }
     const TrashQuestion& Ask() {
         dialogs.answer = TrashAnswer::No;
@@ -261,6 +270,48 @@ private Q_SLOTS:
         const TrashQuestion& asked = f.Ask();
         QCOMPARE(asked.withoutCopy, QStringList{});
         QVERIFY(asked.changed.isEmpty());
+    }
+
+    // A file not here is never checked, by a click, its folder or a helper, nor ever requested,
+    // even when its row arrives checked; it has no folder here to protect.
+    void fileNotHereIsNeverCheckedOrRequested() {
+        Fixture f;
+        f.AddElsewhere(f.folder.filePath(u"a.jpg"_s), 4, true);
+        f.Add(f.MakeFile(u"a.jpg"_s, "same"), false, 1, 4);
+        const QString key = f.model.Row(0).path;
+        QCOMPARE(key, u"nas: Backup\n"_s + f.folder.filePath(u"a.jpg"_s));
+        QVERIFY(!(f.model.flags(f.model.index(0, 0)) & Qt::ItemIsUserCheckable));
+        f.model.UncheckAll();
+        f.model.SetCheckedByText(key, true);
+        RunRowCommand(f.model, RowCommand::CheckFolder, 1);
+        RunRowCommand(f.model, RowCommand::ProtectFolder, 0);
+        QCOMPARE(f.Marks(), u"01"_s);
+        QVERIFY(f.model.Protected().Folders().isEmpty());
+        f.AddElsewhere(u"/media/nas/b.jpg"_s, 4, true);
+        QCOMPARE(f.model.UniqueCheckedPaths(), QStringList{f.model.Row(1).path});
+    }
+
+    // Compared with the fingerprint a saved inventory holds, the copy on another machine joins the
+    // file here "by fingerprint", is kept by the helpers, and the question says where it is.
+    void copyElsewhereByFingerprintStaysAndIsNamed() {
+        Fixture f;
+        const QString here = f.MakeFile(u"a.jpg"_s, "same");
+        f.Add(here, false, 1, 4);
+        f.AddElsewhere(u"/media/nas/a.jpg"_s, 4);
+        auto recorded = std::make_shared<RecordedFingerprints>();
+        recorded->byRecord.insert(7, QCryptographicHash::hash("same", QCryptographicHash::Sha256));
+        f.model.SetRecordedFingerprints(recorded);
+        ListComparison comparison(f.model);
+        QSignalSpy ended(&comparison, &ListComparison::Ended);
+        QVERIFY(comparison.Start({}));
+        QVERIFY(ended.wait(10000));
+        QCOMPARE(f.model.CopySummary().sets, 1);
+        QCOMPARE(f.model.CheckAllBut(KeeperRule::Oldest), 1);
+        QCOMPARE(f.Marks(), u"10"_s);
+        const TrashQuestion& asked = f.Ask();
+        QVERIFY(asked.withoutCopy.isEmpty() && !asked.Warns());
+        QCOMPARE(asked.onlyCopyElsewhere.size(), 1);
+        QCOMPARE(asked.onlyCopyElsewhere.first(), std::make_pair(here, u"nas: Backup"_s));
     }
 
     void stoppedComparisonLeavesTheListAsItWas() {
