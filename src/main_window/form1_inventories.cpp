@@ -112,8 +112,8 @@ bool Form1::LoadListedInventories() {
     const QStringList files = folderList_->InventoryFiles();
     searchedInventories_.assign(size_t(files.size()), {});
     for (qsizetype i = 0; i < files.size(); ++i) {
-        if (const InventoryError error =
-                LoadInventory(files.at(i), searchedInventories_[size_t(i)])) {
+        if (const InventoryError error = LoadInventory(files.at(i), searchedInventories_[size_t(i)],
+                                                       InventoryParts::WithoutFiles)) {
             searchedInventories_.clear();
             dialogs_.ShowMessage(
                 this, tr("This inventory cannot be searched:") + u"\n\n" + error.text, tr("Error"));
@@ -190,7 +190,7 @@ void Form1::OnSaveInventory(bool fingerprints) {
     if (self && going && fingerprints) {
         setWindowTitle(ProgramName + u' ' + tr("[Making fingerprints]"));
         FingerprintStore store;
-        if (Inventory replaced; !LoadInventory(file, replaced))
+        if (Inventory replaced; !LoadInventory(file, replaced, InventoryParts::WithoutFiles))
             store.Add(replaced);
         for (const Inventory& other : others)
             store.Add(other);
