@@ -651,6 +651,78 @@ int SaveFolders(const Request& request, const QStringList& folders,
     return host.FolderUnreadable() ? ExitUsage : ExitRows;
 }
 
+// The workers that read folders ahead of the walk (0: none), from TALLYROOK_WALK_WORKERS, for
+// disks and machines that do better with fewer or more requests in flight.
+void TakeWalkWorkers(RunOptions& options) {
+    bool workersSet = false;
+    const int workers = qEnvironmentVariableIntValue("TALLYROOK_WALK_WORKERS", &workersSet);
+    if (workersSet)
+        options.readAhead.workers = std::clamp(workers, 0, 64);
+}
+
+// The FOLDERs that can be read. A typing error must not pass for "no duplicates": it is named,
+// `bad` is set, and the others are searched.
+QStringList ReadableFolders(const Request& request, Stderr& err, bool& bad) {
+    QStringList folders;
+    for (const QString& folder : request.folders) {
+        const QString problem = FolderProblem(folder);
+        if (problem.isEmpty()) {
+            folders.append(folder);
+        } else {
+            err.Message(u"tallyrook-cli: " + Cli::tr("cannot read %1: %2").arg(folder, problem));
+            bad = true;
+        }
+    }
+    return folders;
+}
+
+// The --inventory files, without their files: those are read one at a time when they are
+// searched. False, with the problem named, when one cannot be read.
+bool LoadInventories(const Request& request, std::vector<Inventory>& inventories, Stderr& err) {
+    inventories.resize(size_t(request.inventories.size()));
+    for (qsizetype i = 0; i < request.inventories.size(); ++i) {
+        if (const InventoryError error = LoadInventory(
+                request.inventories.at(i), inventories[size_t(i)], InventoryParts::WithoutFiles)) {
+            err.Message(u"tallyrook-cli: " + error.text);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Prints the rows as asked and returns the exit status. `badInput`: a FOLDER was missing or a
+// folder could not be read.
+int WriteOutput(const Request& request, RunOutcome outcome, const CompactRows& rows,
+                bool inventories, bool badInput, Stderr& err) {
+    if (Interrupted() || outcome == RunOutcome::Stopped || outcome == RunOutcome::Abandoned)
+        return ExitInterrupted;
+    // Duplicates that the row limit left out are still duplicates found.
+    int status = outcome != RunOutcome::ResultsShown && outcome != RunOutcome::NothingFitted
+                     ? ExitNoRows
+                     : ExitRows;
+    // JSON says "none" as an empty array, a TSV header stands alone; the table prints nothing.
+    if ((status == ExitRows && rows.RowCount() > 0) || request.format == Format::Json ||
+        request.header) {
+        Output out(STDOUT_FILENO);
+        WriteRows(request.format, request.header,
+                  {request.contents, inventories, request.select.has_value()}, rows, out);
+        if (out.state() == Output::State::Failed) {
+            err.Message(u"tallyrook-cli: " +
+                        Cli::tr("the rows could not be written: %1").arg(ErrorText(out.error())));
+            return ExitWriteFailed;
+        }
+    }
+    return badInput ? ExitUsage : status;
+}
+
+// Freeing a million records one by one takes a noticeable while; the system takes the memory
+// back at once.
+[[noreturn]] void ExitNow(int status) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
+}
+
 }  // namespace
 
 int RunCli(int argc, char** argv) {
@@ -670,42 +742,18 @@ int RunCli(int argc, char** argv) {
             return status;
     }
     Stderr err(!request.quiet);
-    // The workers that read folders ahead of the walk (0: none), for disks and machines that do
-    // better with fewer or more requests in flight.
-    bool workersSet = false;
-    const int workers = qEnvironmentVariableIntValue("TALLYROOK_WALK_WORKERS", &workersSet);
-    if (workersSet)
-        request.options.readAhead.workers = std::clamp(workers, 0, 64);
-    // A typing error must not pass for "no duplicates": it is named, and the others are searched.
+    TakeWalkWorkers(request.options);
     bool badFolder = false;
-    QStringList folders;
-    for (const QString& folder : request.folders) {
-        const QString problem = FolderProblem(folder);
-        if (problem.isEmpty()) {
-            folders.append(folder);
-        } else {
-            err.Message(u"tallyrook-cli: " + Cli::tr("cannot read %1: %2").arg(folder, problem));
-            badFolder = true;
-        }
-    }
-
-    std::vector<Inventory> inventories(size_t(request.inventories.size()));
-    for (qsizetype i = 0; i < request.inventories.size(); ++i) {
-        // Their files are read one at a time when they are searched.
-        if (const InventoryError error = LoadInventory(
-                request.inventories.at(i), inventories[size_t(i)], InventoryParts::WithoutFiles)) {
-            err.Message(u"tallyrook-cli: " + error.text);
-            return ExitUsage;
-        }
-    }
+    const QStringList folders = ReadableFolders(request, err, badFolder);
+    std::vector<Inventory> inventories;
+    if (!LoadInventories(request, inventories, err))
+        return ExitUsage;
     if (!request.saveInventory.isEmpty()) {
         // A missing FOLDER must not pass for one without files.
         const int status = badFolder ? ExitUsage : SaveFolders(request, folders, inventories, err);
         if (badFolder)
             err.Message(u"tallyrook-cli: " + Cli::tr("no inventory saved"));
-        std::fflush(stdout);
-        std::fflush(stderr);
-        std::_Exit(status);
+        ExitNow(status);
     }
     // The fingerprints of the inventories' files that are not here, by record.
     QHash<qsizetype, QByteArray> recorded;
@@ -745,40 +793,14 @@ int RunCli(int argc, char** argv) {
     }
     // From here on Ctrl-C simply ends the program, as it would for any other command.
     RestoreDefaultInterrupt();
-    int status = ExitRows;
     StageTimer output;
-    if (Interrupted() || outcome == RunOutcome::Stopped || outcome == RunOutcome::Abandoned) {
-        status = ExitInterrupted;
-    } else {
-        // Duplicates that the row limit left out are still duplicates found.
-        if (outcome != RunOutcome::ResultsShown && outcome != RunOutcome::NothingFitted)
-            status = ExitNoRows;
-        // JSON says "none" as an empty array, a TSV header stands alone; the table prints nothing.
-        if ((status == ExitRows && rows.RowCount() > 0) || request.format == Format::Json ||
-            request.header) {
-            Output out(STDOUT_FILENO);
-            WriteRows(request.format, request.header,
-                      {request.contents, !inventories.empty(), request.select.has_value()}, rows,
-                      out);
-            if (out.state() == Output::State::Failed) {
-                err.Message(
-                    u"tallyrook-cli: " +
-                    Cli::tr("the rows could not be written: %1").arg(ErrorText(out.error())));
-                status = ExitWriteFailed;
-            }
-        }
-        if (status != ExitWriteFailed && (badFolder || host.FolderUnreadable()))
-            status = ExitUsage;
-    }
+    const int status = WriteOutput(request, outcome, rows, !inventories.empty(),
+                                   badFolder || host.FolderUnreadable(), err);
     if (host.Timings()) {
         err.Message(output.Lap(u"output"));
         err.Message(total.Lap(u"total"));
     }
-    // Freeing a million records one by one takes a noticeable while; the system takes the
-    // memory back at once.
-    std::fflush(stdout);
-    std::fflush(stderr);
-    std::_Exit(status);
+    ExitNow(status);
 }
 
 }  // namespace tallyrook::cli
