@@ -13,33 +13,35 @@ struct EventTexts {
 };
 
 QString StageCaption(SearchStage stage, const QString& folder) {
-    QString appTitle = ProgramName;
+    QString doing;
     switch (stage) {
         case SearchStage::Idle:
             break;
         case SearchStage::Walk:
             if (!folder.isEmpty())
-                return appTitle + u' ' +
-                       QCoreApplication::translate("Walk", "[Analyzing %1 folder]").arg(folder);
+                doing = QCoreApplication::translate("Walk", "[Analyzing %1 folder]").arg(folder);
             break;
         case SearchStage::ExactFilename:
-            return appTitle + u' ' +
-                   QCoreApplication::translate("SearchRun",
-                                               "[Finding duplicates - Exact Filename]");
+            doing =
+                QCoreApplication::translate("SearchRun", "[Finding duplicates - Exact Filename]");
+            break;
         case SearchStage::ExactFilesize:
-            return appTitle + u' ' +
-                   QCoreApplication::translate("SearchRun",
-                                               "[Finding duplicates - Exact Filesize]");
+            doing =
+                QCoreApplication::translate("SearchRun", "[Finding duplicates - Exact Filesize]");
+            break;
         case SearchStage::SimilarFilename:
-            return appTitle + u' ' +
-                   QCoreApplication::translate("SearchRun",
-                                               "[Finding duplicates - Similar Filename]");
+            doing =
+                QCoreApplication::translate("SearchRun", "[Finding duplicates - Similar Filename]");
+            break;
         case SearchStage::ExactContents:
-            return appTitle + u' ' +
-                   QCoreApplication::translate("SearchRun",
-                                               "[Finding duplicates - Exact Contents]");
+            doing =
+                QCoreApplication::translate("SearchRun", "[Finding duplicates - Exact Contents]");
+            break;
     }
-    return appTitle;
+    QString caption = ProgramName;
+    if (!doing.isEmpty())
+        caption += u' ' + doing;
+    return caption;
 }
 
 EventMessage MessageFor(const SearchEvent& event, const QLocale& locale) {

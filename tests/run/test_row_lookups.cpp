@@ -19,10 +19,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-#ifndef TALLYROOK_PORTABLE
-#define TALLYROOK_PORTABLE 0
-#endif
-constexpr bool Portable = TALLYROOK_PORTABLE;
+using test::Portable;
 
 // Every row as "path|size|date|type|colour|group".
 QStringList Texts(const ResultRows& rows) {

@@ -14,6 +14,13 @@ inline QString TestHome() {
     return qEnvironmentVariable("HOME");
 }
 
+// The portable build (Qt's file classes instead of the POSIX calls) meets some cases otherwise.
+#ifdef TALLYROOK_PORTABLE
+inline constexpr bool Portable = true;
+#else
+inline constexpr bool Portable = false;
+#endif
+
 }  // namespace tallyrook::test
 
 #define TALLYROOK_TEST_MAIN_IMPL(TestObject, AppClass, gui) \

@@ -24,10 +24,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-#ifndef TALLYROOK_PORTABLE
-#define TALLYROOK_PORTABLE 0
-#endif
-constexpr bool Portable = TALLYROOK_PORTABLE;
+using test::Portable;
 
 // The records in order, as "path=size" below `root`; the size is empty when none was read.
 QString Recorded(const Global& global, const QString& root) {
