@@ -1055,6 +1055,10 @@ gibt die Zeilen aus (siehe tallyrook-cli --help).
         <source>The inventory of %1 files was saved to %2.</source>
         <translation>Das Inventar von %1 Dateien wurde in %2 gespeichert.</translation>
     </message>
+    <message>
+        <source>These files could not be read, so they are not among the copies:</source>
+        <translation>Diese Dateien konnten nicht gelesen werden und sind darum nicht unter den Kopien:</translation>
+    </message>
 </context>
 <context>
     <name>tallyrook::Form4</name>

@@ -84,6 +84,12 @@ void DesktopHost::ReportSkippedNames() {
     dialogs_.ShowReport(&form_, report.title, report.heading, names + folders, report.advice);
 }
 
+void DesktopHost::ShowReport(const QString& title, const QString& heading,
+                             const QStringList& lines) {
+    const NormalPointer pointer(busy_);
+    dialogs_.ShowReport(&form_, title, heading, lines, {});
+}
+
 void DesktopHost::Notify(const SearchEvent& event) {
     if (form_.IsClosing())
         return;

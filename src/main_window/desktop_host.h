@@ -39,6 +39,9 @@ public:
 
     void ShowResults() override;
 
+    // A report in the middle of a run, shown with the normal pointer.
+    void ShowReport(const QString& title, const QString& heading, const QStringList& lines);
+
 private:
     // The names the walk skipped, in one report once it is over: after it comes a pass, the
     // large-inventory question, another message or the end of the run.

@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "contents/contents_pass.h"
+#include "contents/contents_texts.h"
 #include "main_window/desktop_host.h"
 #include "main_window/dialogs.h"
 #include "main_window/folder_list.h"
@@ -62,8 +63,10 @@ Form1::Form1(Global& global, SettingsStore& settings, ResultsModel& results, Dia
                                          std::vector<int>& copySetOf) {
         ContentsPass pass;
         const StepResult result = pass.Run(runHost, runGlobal, copySetOf);
-        if (result == StepResult::Completed)
+        if (result == StepResult::Completed) {
             results_.SetFoundCopies(pass.Files(), pass.Results());
+            ReportNotCompared(pass);
+        }
         return result;
     };
     BuildControls();
@@ -557,6 +560,21 @@ void Form1::ShowResults() {
 
 SearchHost& Form1::Host() {
     return *host_;
+}
+
+void Form1::ReportNotCompared(const ContentsPass& pass) {
+    // A file that could not be read may still have copies: the user is to know it was left out.
+    QStringList lines;
+    const std::vector<ContentsResult>& found = pass.Results().files;
+    for (size_t k = 0; k < found.size(); ++k) {
+        if (found[k].state == CopyState::NotCompared)
+            lines.append(pass.Files().at(qsizetype(k)).path + u": " +
+                         NotComparedText(found[k].reason));
+    }
+    if (!lines.isEmpty() && !closing_)
+        host_->ShowReport(tr("Exact Contents"),
+                          tr("These files could not be read, so they are not among the copies:"),
+                          lines);
 }
 
 void Form1::OnFind() {

@@ -27,6 +27,7 @@ class Form4;
 class Global;
 class ImageList;
 class PictureButton;
+class ContentsPass;
 class ResultsModel;
 class SearchHost;
 class SettingsStore;
@@ -105,6 +106,8 @@ private:
     void PlaceWidgets();
 
     void OnFind();
+    // After Exact Contents: names the files it could not read.
+    void ReportNotCompared(const ContentsPass& pass);
     void OnAddFolder();
     void OnClearList();
     void OnStop();
