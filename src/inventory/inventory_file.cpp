@@ -167,7 +167,7 @@ bool FolderPositions(sqlite3* db, QHash<qint64, int>& folderAt) {
 InventoryError Read(sqlite3* db, const QString& path, Inventory& inventory, InventoryParts parts) {
     if (InventoryError error = CheckHeader(db, path))
         return error;
-    const InventoryError broken{InventoryError::Kind::Failed, path + u": " + Damaged(db)};
+    InventoryError broken{InventoryError::Kind::Failed, path + u": " + Damaged(db)};
     Statement walk = Prepare(db, "SELECT machine, walked_at FROM walk");
     if (!walk || sqlite3_step(walk.get()) != SQLITE_ROW)
         return broken;
@@ -406,7 +406,7 @@ InventoryError SaveInventory(const QString& path, const Inventory& inventory,
     if (QFileInfo(path).exists()) {
         // Only an inventory is replaced: a mistyped name must not cost the user a file.
         Inventory old;
-        if (const InventoryError error = LoadInventory(path, old, InventoryParts::WithoutFiles);
+        if (InventoryError error = LoadInventory(path, old, InventoryParts::WithoutFiles);
             error.kind == InventoryError::Kind::Foreign ||
             error.kind == InventoryError::Kind::Newer)
             return {error.kind, error.text + u": not replaced"};

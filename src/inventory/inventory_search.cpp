@@ -117,8 +117,10 @@ StepResult AddInventories(const std::vector<Inventory>& inventories, SearchHost&
         bool anyTaken = false;
         for (size_t f = 0; f < inventory.folders.size(); ++f) {
             const Inventory::Folder& folder = inventory.folders[f];
-            skipped[f] = !taken[size_t(folder.volume)] ||
-                         (mounted[size_t(folder.volume)] && UnderWalked(folder.path, walkedRoots));
+            skipped[f] = !taken[size_t(folder.volume)] || (mounted[size_t(folder.volume)] &&
+                                                           UnderWalked(folder.path, walkedRoots))
+                             ? 1
+                             : 0;
             anyTaken = anyTaken || !skipped[f];
         }
         if (!anyTaken)

@@ -21,6 +21,7 @@ class QProgressBar;
 namespace tallyrook {
 
 class DesktopHost;
+struct FingerprintFailure;
 class Dialogs;
 class FolderListView;
 class Form4;
@@ -115,6 +116,13 @@ private:
     // Walks the listed folders and saves their inventory, with fingerprints if asked, as a search
     // walks: the progress bar, the caption and Stop. Stopped or closed, no file is left.
     void OnSaveInventory(bool fingerprints);
+    // The walk of the folders an inventory is saved of, into `walkedFiles`; false when it did not
+    // end.
+    bool WalkForInventory(const QStringList& folders, Global& walkedFiles);
+    // What a save that ran to its end did: the files without a fingerprint, then the outcome.
+    void ReportSavedInventory(const QString& file, const Inventory& inventory,
+                              const QList<FingerprintFailure>& failures,
+                              const InventoryError& error);
     // The listed inventories, read afresh for a run; false, and the user told, when one cannot be.
     bool LoadListedInventories();
     void StoreInventories();

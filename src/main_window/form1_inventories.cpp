@@ -133,6 +133,39 @@ bool Form1::LoadListedInventories() {
     return true;
 }
 
+bool Form1::WalkForInventory(const QStringList& folders, Global& walkedFiles) {
+    RunOptions options = runOptions_;
+    options.criteria.exactFilesize = true;
+    WalkedFolders walked;
+    for (const QString& folder : folders) {
+        if (AnalyzeFolder(folder, *host_, walkedFiles, walked, options) != StepResult::Completed)
+            return false;
+    }
+    return true;
+}
+
+void Form1::ReportSavedInventory(const QString& file, const Inventory& inventory,
+                                 const QList<FingerprintFailure>& failures,
+                                 const InventoryError& error) {
+    QStringList notFingerprinted;
+    for (const FingerprintFailure& failure : failures)
+        notFingerprinted.append(failure.path + u": " + NotComparedText(failure.reason));
+    if (!notFingerprinted.isEmpty())
+        dialogs_.ShowReport(this, QString(ProgramName),
+                            tr("These files could not be read and were saved without a "
+                               "fingerprint:"),
+                            notFingerprinted, {});
+    if (error)
+        dialogs_.ShowMessage(this, tr("The inventory could not be saved:") + u"\n\n" + error.text,
+                             tr("Error"));
+    else
+        dialogs_.ShowMessage(this,
+                             tr("The inventory of %1 files was saved to %2.")
+                                 .arg(QLocale().toString(qsizetype(inventory.files.size())),
+                                      QDir::toNativeSeparators(file)),
+                             QString(ProgramName));
+}
+
 void Form1::OnSaveInventory(bool fingerprints) {
     if (running_ || closing_)
         return;
@@ -171,13 +204,7 @@ void Form1::OnSaveInventory(bool fingerprints) {
     // No cap: an inventory may hold more files than one search lists. Not the run's inventory,
     // which the results window's rows still need.
     Global walkedFiles(std::numeric_limits<qsizetype>::max());
-    RunOptions options = runOptions_;
-    options.criteria.exactFilesize = true;
-    WalkedFolders walked;
-    bool going = true;
-    for (const QString& folder : folders)
-        going = going &&
-                AnalyzeFolder(folder, host, walkedFiles, walked, options) == StepResult::Completed;
+    bool going = WalkForInventory(folders, walkedFiles);
     // The names the walk skipped are told here, before the saving.
     host.SetStage(SearchStage::Idle);
     Inventory inventory;
@@ -209,23 +236,7 @@ void Form1::OnSaveInventory(bool fingerprints) {
     // Stopped: nothing was written, and nothing is to be said.
     if (host.StopRequested())
         return;
-    QStringList notFingerprinted;
-    for (const FingerprintFailure& failure : failures)
-        notFingerprinted.append(failure.path + u": " + NotComparedText(failure.reason));
-    if (!notFingerprinted.isEmpty())
-        dialogs_.ShowReport(this, QString(ProgramName),
-                            tr("These files could not be read and were saved without a "
-                               "fingerprint:"),
-                            notFingerprinted, {});
-    if (error)
-        dialogs_.ShowMessage(this, tr("The inventory could not be saved:") + u"\n\n" + error.text,
-                             tr("Error"));
-    else
-        dialogs_.ShowMessage(this,
-                             tr("The inventory of %1 files was saved to %2.")
-                                 .arg(QLocale().toString(qsizetype(inventory.files.size())),
-                                      QDir::toNativeSeparators(file)),
-                             QString(ProgramName));
+    ReportSavedInventory(file, inventory, failures, error);
 }
 
 }  // namespace tallyrook

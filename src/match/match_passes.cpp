@@ -412,7 +412,7 @@ StepResult ExactPass(Pass& pass, KeyOf keyOf) {
     std::vector<int> seen(groupSize.size(), 0);
     for (int k = 0; k < n; ++k) {
         if (const int g = groupOf[size_t(k)]; g >= 0)
-            members[size_t(groupStart[size_t(g)] + seen[size_t(g)]++)] = k;
+            members[size_t(groupStart[size_t(g)]) + size_t(seen[size_t(g)]++)] = k;
     }
     std::fill(seen.begin(), seen.end(), 0);
 
@@ -435,7 +435,7 @@ StepResult ExactPass(Pass& pass, KeyOf keyOf) {
                 return StepResult::Abandoned;
             if (pass.StopRequested())
                 return StepResult::Stopped;
-            if (!pass.AddPair(a, members[size_t(groupStart[size_t(g)] + i)]))
+            if (!pass.AddPair(a, members[size_t(groupStart[size_t(g)]) + size_t(i)]))
                 return StepResult::Full;
         }
         pass.EndAnchor();
