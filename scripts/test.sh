@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the formatting and the tests' share of the code, builds, and
 # runs every test: once in an optimised build, once under AddressSanitizer and
-# UndefinedBehaviorSanitizer; the walk, run, contents and CLI tests under ThreadSanitizer, for
-# the threads that read ahead, compare and pump events; then the walk and run tests once more
-# against the portable platform code (Qt's file classes instead of the POSIX calls); then
-# everything that builds without the desktop program, on QtCore alone. Every build treats compiler
-# warnings as errors, and clang-tidy's agreed checks (.clang-tidy) must find nothing in src/.
+# UndefinedBehaviorSanitizer; the walk, run, row look-up, contents and CLI tests under
+# ThreadSanitizer, for the threads that read ahead, look up, compare and pump events; then the
+# walk, run and row look-up tests once more against the portable platform code (Qt's file classes
+# instead of the POSIX calls); then everything that builds without the desktop program, on QtCore
+# alone. Every build treats compiler warnings as errors, and clang-tidy's agreed checks
+# (.clang-tidy) must find nothing in src/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
