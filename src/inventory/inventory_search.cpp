@@ -72,6 +72,26 @@ bool Unchanged(const QString& path, const Inventory::File& file) {
            look.id.modifiedNs == file.modifiedNs && look.id.inode == file.inode;
 }
 
+// By inventory, what reads its recorded files back; none for one whose files are all left out.
+using Readers = std::vector<std::unique_ptr<RecordedFileReader>>;
+
+// What the inventories recorded of their files is read back as the rows are made.
+std::shared_ptr<Readers> GiveReaders(FileInventory& files, size_t count) {
+    auto readers = std::make_shared<Readers>(count);
+    files.SetRecordedReader([readers](qint32 origin, std::span<const qint64> ids,
+                                      std::span<FileInventory::RecordedDetails> details) {
+        RecordedFileReader* reader = origin >= 0 && size_t(origin) < readers->size()
+                                         ? (*readers)[size_t(origin)].get()
+                                         : nullptr;
+        if (!reader)
+            return;
+        for (size_t i = 0; i < ids.size(); ++i)
+            reader->Read(ids[i], details[i].bytes, details[i].msecs);
+        reader->Rest();
+    });
+    return readers;
+}
+
 }  // namespace
 
 QHash<QString, size_t> NewestWalks(const std::vector<Inventory>& inventories) {
@@ -97,20 +117,7 @@ StepResult AddInventories(const std::vector<Inventory>& inventories, SearchHost&
     for (const Inventory& inventory : inventories)
         expected += InventoryFiles(inventory).Expected();
     files.Reserve(expected);
-    // What the inventories recorded of their files is read back as the rows are made.
-    auto readers = std::make_shared<std::vector<std::unique_ptr<RecordedFileReader>>>();
-    readers->resize(inventories.size());
-    files.SetRecordedReader([readers](qint32 origin, std::span<const qint64> ids,
-                                      std::span<FileInventory::RecordedDetails> details) {
-        RecordedFileReader* reader = origin >= 0 && size_t(origin) < readers->size()
-                                         ? (*readers)[size_t(origin)].get()
-                                         : nullptr;
-        if (!reader)
-            return;
-        for (size_t i = 0; i < ids.size(); ++i)
-            reader->Read(ids[i], details[i].bytes, details[i].msecs);
-        reader->Rest();
-    });
+    const std::shared_ptr<Readers> readers = GiveReaders(files, inventories.size());
     for (size_t i = 0; i < inventories.size(); ++i) {
         const Inventory& inventory = inventories[i];
         // Per volume: taken from this inventory; mounted here where it was walked; its source.

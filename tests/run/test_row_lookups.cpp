@@ -144,7 +144,7 @@ private Q_SLOTS:
         for (qint32 i = 0; i < 5000; ++i) {
             const FileInventory::Recorded recorded =
                 i < 3000 ? FileInventory::Recorded{0, 0, i + (i >= 1500 ? 7 : 0)}
-                         : FileInventory::Recorded{1, 1, 2 * i};
+                         : FileInventory::Recorded{1, 1, 2 * qint64(i)};
             QVERIFY(files.AddRecorded(u"/r/%1/"_s.arg(i), u"x"_s, FileInventory::NoSize, recorded));
             added.push_back(recorded);
         }
@@ -153,7 +153,8 @@ private Q_SLOTS:
                                     std::span<FileInventory::RecordedDetails> details) {
             ++calls;
             for (size_t i = 0; i < ids.size(); ++i)
-                details[i] = {origin * 100000 + ids[i], (origin * 100000 + ids[i]) * 1000};
+                details[i] = {qint64(origin) * 100000 + ids[i],
+                              (qint64(origin) * 100000 + ids[i]) * 1000};
         });
         test::RecordingHost host;
         host.options.rowLimit = RunOptions::NoRowLimit;
@@ -166,7 +167,7 @@ private Q_SLOTS:
             const ResultRow& row = rows.Row(r);
             const FileInventory::Recorded& recorded = added[size_t(row.file)];
             QCOMPARE(files.RecordedOf(row.file)->id, recorded.id);
-            const qint64 bytes = recorded.origin * 100000 + recorded.id;
+            const qint64 bytes = qint64(recorded.origin) * 100000 + recorded.id;
             QCOMPARE(row.bytes, bytes);
             QCOMPARE(row.modified.toMSecsSinceEpoch(), bytes * 1000);
         }
