@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <tuple>
 
 #include "shared/file_names.h"
 
@@ -339,14 +340,15 @@ InventoryFiles::InventoryFiles(const Inventory& inventory, Which which)
     Statement files = Prepare(
         db, which == Which::Fingerprinted
                 ? "SELECT folder, name, size, modified_ms, modified_ns, device, inode, "
-                  "links, sha256 FROM files JOIN fingerprints ON fingerprints.file = files.id "
+                  "links, sha256, files.id FROM files JOIN fingerprints ON fingerprints.file = "
+                  "files.id "
                   "ORDER BY files.id"
-            : fingerprints
-                ? "SELECT folder, name, size, modified_ms, modified_ns, device, inode, "
-                  "links, sha256 FROM files LEFT JOIN fingerprints ON fingerprints.file = files.id "
-                  "ORDER BY id"
-                : "SELECT folder, name, size, modified_ms, modified_ns, device, "
-                  "inode, links, NULL FROM files ORDER BY id");
+            : fingerprints ? "SELECT folder, name, size, modified_ms, modified_ns, device, inode, "
+                             "links, sha256, files.id FROM files LEFT JOIN fingerprints "
+                             "ON fingerprints.file = files.id "
+                             "ORDER BY id"
+                           : "SELECT folder, name, size, modified_ms, modified_ns, device, "
+                             "inode, links, NULL, id FROM files ORDER BY id");
     if (!files || !FolderPositions(db, folderAt_)) {
         error_ = Damaged(db);
         return;
@@ -371,6 +373,7 @@ bool InventoryFiles::Next(Inventory::File& file, QByteArray& sha256) {
     if (!inventory_.database) {
         while (size_t(next_) < inventory_.files.size()) {
             const int k = next_++;
+            id_ = k;
             sha256 = inventory_.fingerprints.value(k);
             if (which_ == Which::All || !sha256.isEmpty()) {
                 file = inventory_.files[size_t(k)];
@@ -387,6 +390,7 @@ bool InventoryFiles::Next(Inventory::File& file, QByteArray& sha256) {
         if (folder != folderAt_.cend() && size_t(*folder) < inventory_.folders.size()) {
             file = FileOf(statement_, *folder);
             sha256 = Sha256Of(statement_, 8);
+            id_ = sqlite3_column_int64(statement_, 9);
             return true;
         }
     }
@@ -399,6 +403,57 @@ bool InventoryFiles::Next(Inventory::File& file, QByteArray& sha256) {
     sqlite3_finalize(statement_);
     statement_ = nullptr;
     return false;
+}
+
+RecordedFileReader::RecordedFileReader(const Inventory& inventory) : database_(inventory.database) {
+    if (!database_) {
+        held_.reserve(inventory.files.size());
+        for (const Inventory::File& file : inventory.files)
+            held_.emplace_back(file.size, file.modifiedMs);
+        return;
+    }
+    statement_ = Prepare(database_.get(),
+                         "SELECT id, size, modified_ms FROM files WHERE id >= ? ORDER BY id")
+                     .release();
+}
+
+RecordedFileReader::~RecordedFileReader() {
+    sqlite3_finalize(statement_);
+}
+
+bool RecordedFileReader::Read(qint64 id, qint64& size, qint64& modifiedMs) {
+    if (!database_) {
+        if (id < 0 || id >= qint64(held_.size()))
+            return false;
+        std::tie(size, modifiedMs) = held_[size_t(id)];
+        return true;
+    }
+    if (!statement_)
+        return false;
+    // Stepping on is cheaper than a new search while the file is a few rows ahead.
+    constexpr qint64 Near = 64;
+    if (!row_ || id < rowId_ || id > rowId_ + Near) {
+        sqlite3_reset(statement_);
+        sqlite3_bind_int64(statement_, 1, id);
+        Step();
+    }
+    while (row_ && rowId_ < id)
+        Step();
+    if (!row_ || rowId_ != id)
+        return false;
+    size = ColumnNumber(statement_, 1, -1);
+    modifiedMs = ColumnNumber(statement_, 2, Inventory::NoDate);
+    return true;
+}
+
+void RecordedFileReader::Step() {
+    row_ = sqlite3_step(statement_) == SQLITE_ROW;
+    rowId_ = row_ ? sqlite3_column_int64(statement_, 0) : -1;
+}
+
+void RecordedFileReader::Rest() {
+    if (database_)
+        sqlite3_db_release_memory(database_.get());
 }
 
 InventoryError SaveInventory(const QString& path, const Inventory& inventory,

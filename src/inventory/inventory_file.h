@@ -97,15 +97,43 @@ public:
     // the file is damaged: then Error() says why (without the inventory's path).
     bool Next(Inventory::File& file, QByteArray& sha256);
     const QString& Error() const { return error_; }
+    // The id of the file Next gave last: its index in `files`, or its id in the database.
+    qint64 Id() const { return id_; }
 
 private:
     const Inventory& inventory_;
     Which which_;
     qsizetype expected_ = 0;
     int next_ = 0;
+    qint64 id_ = -1;
     sqlite3_stmt* statement_ = nullptr;
     QHash<qint64, int> folderAt_;  // by folder id, its index in `folders`
     QString error_;
+};
+
+// An inventory's files read back by id (InventoryFiles::Id), quickest in ascending order: from
+// its database, kept open as long as this is, or from a copy of what it holds in memory.
+class RecordedFileReader {
+public:
+    explicit RecordedFileReader(const Inventory& inventory);
+    ~RecordedFileReader();
+    RecordedFileReader(const RecordedFileReader&) = delete;
+    RecordedFileReader& operator=(const RecordedFileReader&) = delete;
+
+    // The size (-1 when unknown) and last write (Inventory::NoDate when unknown) it recorded
+    // of file `id`; false, leaving them, when it has no such file or cannot be read.
+    bool Read(qint64 id, qint64& size, qint64& modifiedMs);
+    // Gives back the database's cache: reads come seldom and mostly in order.
+    void Rest();
+
+private:
+    void Step();
+
+    std::shared_ptr<sqlite3> database_;
+    sqlite3_stmt* statement_ = nullptr;
+    bool row_ = false;  // the statement stands on file `rowId_`
+    qint64 rowId_ = -1;
+    std::vector<std::pair<qint64, qint64>> held_;  // size and last write by index
 };
 
 // Writes the inventory to `path` in one transaction, to a file beside it that then takes its

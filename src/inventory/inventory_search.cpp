@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QHash>
 #include <QSysInfo>
+#include <memory>
+#include <span>
 
 #include "contents/contents_file.h"
 #include "inventory/volume.h"
@@ -70,6 +72,26 @@ bool Unchanged(const QString& path, const Inventory::File& file) {
            look.id.modifiedNs == file.modifiedNs && look.id.inode == file.inode;
 }
 
+// By inventory, what reads its recorded files back; none for one whose files are all left out.
+using Readers = std::vector<std::unique_ptr<RecordedFileReader>>;
+
+// What the inventories recorded of their files is read back as the rows are made.
+std::shared_ptr<Readers> GiveReaders(FileInventory& files, size_t count) {
+    auto readers = std::make_shared<Readers>(count);
+    files.SetRecordedReader([readers](qint32 origin, std::span<const qint64> ids,
+                                      std::span<FileInventory::RecordedDetails> details) {
+        RecordedFileReader* reader = origin >= 0 && size_t(origin) < readers->size()
+                                         ? (*readers)[size_t(origin)].get()
+                                         : nullptr;
+        if (!reader)
+            return;
+        for (size_t i = 0; i < ids.size(); ++i)
+            reader->Read(ids[i], details[i].bytes, details[i].msecs);
+        reader->Rest();
+    });
+    return readers;
+}
+
 }  // namespace
 
 QHash<QString, size_t> NewestWalks(const std::vector<Inventory>& inventories) {
@@ -94,7 +116,8 @@ StepResult AddInventories(const std::vector<Inventory>& inventories, SearchHost&
     qsizetype expected = 0;
     for (const Inventory& inventory : inventories)
         expected += InventoryFiles(inventory).Expected();
-    files.Reserve(expected, true);
+    files.Reserve(expected);
+    const std::shared_ptr<Readers> readers = GiveReaders(files, inventories.size());
     for (size_t i = 0; i < inventories.size(); ++i) {
         const Inventory& inventory = inventories[i];
         // Per volume: taken from this inventory; mounted here where it was walked; its source.
@@ -125,6 +148,7 @@ StepResult AddInventories(const std::vector<Inventory>& inventories, SearchHost&
         }
         if (!anyTaken)
             continue;
+        (*readers)[i] = std::make_unique<RecordedFileReader>(inventory);
         InventoryFiles reader(inventory);
         Inventory::File file;
         QByteArray sha256;
@@ -144,11 +168,8 @@ StepResult AddInventories(const std::vector<Inventory>& inventories, SearchHost&
             if (onDriveHere && Unchanged(folder.path + file.name, file))
                 added = files.AddRecord(folder.path, file.name, size);
             else
-                added =
-                    files.AddRecorded(folder.path, file.name, size,
-                                      {source[size_t(folder.volume)], file.size,
-                                       file.modifiedMs == Inventory::NoDate ? FileInventory::NoDate
-                                                                            : file.modifiedMs});
+                added = files.AddRecorded(folder.path, file.name, size,
+                                          {source[size_t(folder.volume)], qint32(i), reader.Id()});
             // A changed file of a drive mounted here is no longer what its fingerprint says:
             // taken for a copy elsewhere, it would let the only copy go.
             if (added && fingerprints && !onDriveHere && !sha256.isEmpty())

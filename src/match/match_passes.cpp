@@ -251,6 +251,21 @@ private:
         listed_[size_t(s_.samePath->First(k))] = true;
     }
 
+    // Recorded files whose rows are wanted, read back from their inventories at once.
+    static constexpr size_t RecordedBatch = 4096;
+    bool TakeRecorded(std::vector<qsizetype>& records) {
+        const std::vector<FileInventory::RecordedDetails> details =
+            s_.global.inventory.ReadRecorded(records);
+        for (size_t i = 0; i < records.size(); ++i) {
+            CachedMetadata& cached = s_.metadata[size_t(records[i])];
+            cached.bytes = details[i].bytes;
+            if (details[i].msecs != FileInventory::NoDate)
+                cached.msecs = details[i].msecs;
+        }
+        records.clear();
+        return s_.breather.Now();
+    }
+
     // Rows show the size and date their files have as the pass ends, not as the walk saw them;
     // a file listed by a later pass too shows the same again. The files are read once per run
     // and in inventory order, so each folder is opened once for all its files: looking a million
@@ -274,6 +289,7 @@ private:
         // indices is one long stretch without pending events.
         MetadataLookAhead lookups(s_.options.readAhead.workers);
         std::deque<qsizetype> asked;  // in the order of the answers
+        std::vector<qsizetype> recorded;
         for (qsizetype k = 0;;) {
             for (; wanted > 0 && k < FileCount(); ++k) {
                 CachedMetadata& cached = cache[size_t(k)];
@@ -282,13 +298,12 @@ private:
                         return StepResult::Abandoned;
                     continue;
                 }
-                // Not here to look at: as the inventory recorded it.
-                if (const std::optional<FileInventory::Recorded> recorded =
-                        s_.global.inventory.RecordedOf(k)) {
+                // Not here to look at: as the inventory recorded it, read back in batches.
+                if (s_.global.inventory.RecordedOf(k)) {
                     --wanted;
-                    cached.bytes = recorded->bytes;
-                    if (recorded->msecs != FileInventory::NoDate)
-                        cached.msecs = recorded->msecs;
+                    recorded.push_back(k);
+                    if (recorded.size() == RecordedBatch && !TakeRecorded(recorded))
+                        return StepResult::Abandoned;
                     continue;
                 }
                 if (!lookups.Ask(s_.global.inventory.FileFolders.at(k),
@@ -297,6 +312,8 @@ private:
                 --wanted;
                 asked.push_back(k);
             }
+            if (!recorded.empty() && !TakeRecorded(recorded))
+                return StepResult::Abandoned;
             if (asked.empty())
                 break;
             const std::optional<FileMetadata> read = lookups.Take(WaitMs);

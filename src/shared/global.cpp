@@ -16,13 +16,11 @@ void Grow(QList<T>& list, qsizetype needed) {
 
 }  // namespace
 
-void FileInventory::Reserve(qsizetype more, bool recorded) {
+void FileInventory::Reserve(qsizetype more) {
     const qsizetype needed = std::min(FileCount() + more, capacity_);
     Grow(FileNames, needed);
     Grow(FileFolders, needed);
     Grow(FileSizes, needed);
-    if (recorded)
-        Grow(recordedMsecs_, recordedMsecs_.size() + (needed - FileCount()));
 }
 
 bool FileInventory::AddRecord(const QString& folder, const QString& name, qint64 size) {
@@ -39,22 +37,15 @@ bool FileInventory::AddRecorded(const QString& folder, const QString& name, qint
     if (!AddRecord(folder, name, size))
         return false;
     const qsizetype k = FileCount() - 1;
-    const qsizetype at = recordedMsecs_.size();
-    if (runs_.empty() || runs_.back().source != recorded.source ||
-        runs_.back().first + (at - runs_.back().at) != k)
-        runs_.push_back({k, at, recorded.source});
-    recordedMsecs_.append(recorded.msecs);
-    if (recordedBytes_.isEmpty() && recorded.bytes != size) {
-        // The files recorded so far had their sizes as records.
-        recordedBytes_.reserve(recordedMsecs_.capacity());
-        for (size_t r = 0; r < runs_.size(); ++r) {
-            const qsizetype end = r + 1 < runs_.size() ? runs_[r + 1].at : at;
-            for (qsizetype i = runs_[r].at; i < end; ++i)
-                recordedBytes_.append(FileSizes.at(runs_[r].first + i - runs_[r].at));
+    if (!runs_.empty()) {
+        Run& run = runs_.back();
+        if (run.source == recorded.source && run.origin == recorded.origin &&
+            run.first + run.count == k && run.id + run.count == recorded.id) {
+            ++run.count;
+            return true;
         }
     }
-    if (!recordedBytes_.isEmpty() || recorded.bytes != size)
-        recordedBytes_.append(recorded.bytes);
+    runs_.push_back({k, 1, recorded.id, recorded.source, recorded.origin});
     return true;
 }
 
@@ -65,12 +56,36 @@ std::optional<FileInventory::Recorded> FileInventory::RecordedOf(qsizetype k) co
     if (run == runs_.begin())
         return std::nullopt;
     --run;
-    const qsizetype end = run + 1 != runs_.end() ? (run + 1)->at : recordedMsecs_.size();
-    const qsizetype at = run->at + (k - run->first);
-    if (at >= end)
+    if (k >= run->first + run->count)
         return std::nullopt;
-    return Recorded{run->source, recordedBytes_.isEmpty() ? FileSizes.at(k) : recordedBytes_.at(at),
-                    recordedMsecs_.at(at)};
+    return Recorded{run->source, run->origin, run->id + (k - run->first)};
+}
+
+std::vector<FileInventory::RecordedDetails> FileInventory::ReadRecorded(
+    std::span<const qsizetype> records) const {
+    std::vector<RecordedDetails> details(records.size());
+    std::vector<qint64> ids;
+    // Stretches of one inventory, each read in one call.
+    for (size_t begin = 0; begin < records.size();) {
+        ids.clear();
+        qint32 origin = -1;
+        size_t end = begin;
+        for (; end < records.size(); ++end) {
+            const std::optional<Recorded> recorded = RecordedOf(records[end]);
+            if (!recorded || (origin >= 0 && recorded->origin != origin))
+                break;
+            origin = recorded->origin;
+            ids.push_back(recorded->id);
+        }
+        if (end == begin) {
+            ++begin;  // not a recorded file: nothing known of it
+            continue;
+        }
+        if (recordedReader_)
+            recordedReader_(origin, ids, std::span(details).subspan(begin, end - begin));
+        begin = end;
+    }
+    return details;
 }
 
 QString FileInventory::FileSizeText(qsizetype k) const {
@@ -84,8 +99,7 @@ void FileInventory::ResetInventory() {
     FileFolders = {};
     FileSizes = {};
     runs_ = {};
-    recordedMsecs_ = {};
-    recordedBytes_ = {};
+    recordedReader_ = {};
     SourceNames = {};
 }
 

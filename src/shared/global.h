@@ -3,8 +3,10 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <limits>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace tallyrook {
@@ -34,22 +36,34 @@ public:
     bool InventoryFull() const { return FileCount() >= capacity_; }
 
     // Room for `more` records beyond those held (never past the capacity), so that a million
-    // appends do not keep reallocating; growth stays geometric across many calls. `recorded`:
-    // they are files of saved inventories (AddRecorded), which keep their dates too.
-    void Reserve(qsizetype more, bool recorded = false);
+    // appends do not keep reallocating; growth stays geometric across many calls.
+    void Reserve(qsizetype more);
     // Appends one record; false (and nothing recorded) when the inventory is full.
     bool AddRecord(const QString& folder, const QString& name, qint64 size);
 
     // A file of a saved inventory that is not here to look at: its row shows the size and date
     // the inventory recorded and says where the file is (`source`, an index of SourceNames).
+    // What it recorded stays there, read back by `id` (the file's id in inventory `origin`)
+    // when its row is made: a million dates need not be held through the whole run.
     struct Recorded {
         qint32 source;
-        qint64 bytes;  // -1 when unknown
-        qint64 msecs;  // the last write, UTC; NoDate when unknown
+        qint32 origin;
+        qint64 id;
     };
     static constexpr qint64 NoDate = std::numeric_limits<qint64>::min();
+    struct RecordedDetails {
+        qint64 bytes = -1;      // -1 when unknown
+        qint64 msecs = NoDate;  // the last write, UTC
+    };
+    // Fills `details` (as many as `ids`) with what inventory `origin` recorded of its files.
+    using RecordedReader = std::function<void(qint32 origin, std::span<const qint64> ids,
+                                              std::span<RecordedDetails> details)>;
     bool AddRecorded(const QString& folder, const QString& name, qint64 size,
                      const Recorded& recorded);
+    // Given by whoever adds recorded files; dropped with them.
+    void SetRecordedReader(RecordedReader reader) { recordedReader_ = std::move(reader); }
+    // What was recorded of the records, all recorded files; fewer reads when they ascend.
+    std::vector<RecordedDetails> ReadRecorded(std::span<const qsizetype> records) const;
     // The source texts of recorded files ("MACHINE: LABEL").
     QStringList SourceNames;
     // The record's place when it is a recorded file, else nothing.
@@ -69,18 +83,18 @@ public:
 private:
     qsizetype capacity_;
     // Recorded files come in runs of consecutive records of one source, an inventory's files in
-    // a row: a run's records are [first, first + n), their dates recordedMsecs_[at, at + n),
-    // where n reaches the next run's `at`. A few runs instead of an entry per record keep a
-    // file of an inventory as small as a walked one, but for its date.
+    // a row: a run's records are [first, first + count), their ids [id, id + count) in inventory
+    // `origin`. A few runs instead of an entry per record keep a file of an inventory as small
+    // as a walked one.
     struct Run {
         qsizetype first;
-        qsizetype at;
+        qsizetype count;
+        qint64 id;
         qint32 source;
+        qint32 origin;
     };
     std::vector<Run> runs_;
-    QList<qint64> recordedMsecs_;
-    // By recorded file, once one's recorded size is not its record's (Exact Filesize unticked).
-    QList<qint64> recordedBytes_;
+    RecordedReader recordedReader_;
 };
 
 // What the search run leaves for the windows: the file inventory of the last run (each row
