@@ -270,11 +270,28 @@ private:
     // a file listed by a later pass too shows the same again. The files are read once per run
     // and in inventory order, so each folder is opened once for all its files: looking a million
     // files up one by one by full path costs the system a walk of every path. Workers ask
-    // ahead, several at once, so that a share's round trips overlap.
+    // ahead, several at once, so that a share's round trips overlap; then the rows are appended
+    // in order.
     StepResult BuildRows(StepResult result) {
-        std::vector<CachedMetadata>& cache = s_.metadata;
-        cache.resize(size_t(FileCount()));
+        s_.metadata.resize(size_t(FileCount()));
         qsizetype wanted = 0;
+        bool stopped = result == StepResult::Stopped;
+        if (!MarkWanted(wanted) || !LookUpWanted(wanted, stopped) || !AppendPendingRows())
+            return StepResult::Abandoned;
+        pending_.clear();
+        if (!stopped)
+            return result;
+        // Files left unread are read again should their rows be made after all.
+        for (CachedMetadata& cached : s_.metadata) {
+            if (cached.bytes == CachedMetadata::Wanted)
+                cached.bytes = CachedMetadata::NotRead;
+        }
+        return StepResult::Stopped;
+    }
+
+    // Marks the files of the pending rows not read yet; counts them in `wanted`.
+    bool MarkWanted(qsizetype& wanted) {
+        std::vector<CachedMetadata>& cache = s_.metadata;
         for (const PendingRow& pending : pending_) {
             qint64& bytes = cache[size_t(pending.file)].bytes;
             if (bytes == CachedMetadata::NotRead) {
@@ -282,9 +299,16 @@ private:
                 ++wanted;
             }
             if (!s_.breather.Step())
-                return StepResult::Abandoned;
+                return false;
         }
-        bool stopped = result == StepResult::Stopped;
+        return true;
+    }
+
+    // Reads the size and date of each wanted file: recorded ones back from their inventories,
+    // the others asked ahead of the rows. A stop (`stopped`, or asked meanwhile) ends the wait
+    // for late answers and sets `stopped`.
+    bool LookUpWanted(qsizetype wanted, bool& stopped) {
+        std::vector<CachedMetadata>& cache = s_.metadata;
         // A scan in inventory order rather than a sort of the wanted files: sorting a million
         // indices is one long stretch without pending events.
         MetadataLookAhead lookups(s_.options.readAhead.workers);
@@ -295,7 +319,7 @@ private:
                 CachedMetadata& cached = cache[size_t(k)];
                 if (cached.bytes != CachedMetadata::Wanted) {
                     if (!s_.breather.Step())
-                        return StepResult::Abandoned;
+                        return false;
                     continue;
                 }
                 // Not here to look at: as the inventory recorded it, read back in batches.
@@ -303,7 +327,7 @@ private:
                     --wanted;
                     recorded.push_back(k);
                     if (recorded.size() == RecordedBatch && !TakeRecorded(recorded))
-                        return StepResult::Abandoned;
+                        return false;
                     continue;
                 }
                 if (!lookups.Ask(s_.global.inventory.FileFolders.at(k),
@@ -313,13 +337,13 @@ private:
                 asked.push_back(k);
             }
             if (!recorded.empty() && !TakeRecorded(recorded))
-                return StepResult::Abandoned;
+                return false;
             if (asked.empty())
                 break;
             const std::optional<FileMetadata> read = lookups.Take(WaitMs);
             if (!read) {
                 if (!s_.breather.Now())
-                    return StepResult::Abandoned;
+                    return false;
                 if (stopped || s_.host.StopRequested()) {
                     stopped = true;
                     break;
@@ -333,8 +357,14 @@ private:
                 cached.msecs = read->modifiedUtc.toMSecsSinceEpoch();
             // A look-up may wait on the disk: a few between pending events, as in the walk.
             if (!s_.breather.Step(256))
-                return StepResult::Abandoned;
+                return false;
         }
+        return true;
+    }
+
+    // Appends the pending rows in order, up to the first whose file is still being looked up.
+    bool AppendPendingRows() {
+        const std::vector<CachedMetadata>& cache = s_.metadata;
         const bool wantsPaths = s_.rows.WantsPaths();
         for (const PendingRow& pending : pending_) {
             const CachedMetadata& cached = cache[size_t(pending.file)];
@@ -358,17 +388,9 @@ private:
             row.source = s_.global.inventory.SourceOf(pending.file);
             s_.rows.AppendRow(std::move(row));
             if (!s_.breather.Step())
-                return StepResult::Abandoned;
+                return false;
         }
-        pending_.clear();
-        if (!stopped)
-            return result;
-        // Files left unread are read again should their rows be made after all.
-        for (CachedMetadata& cached : cache) {
-            if (cached.bytes == CachedMetadata::Wanted)
-                cached.bytes = CachedMetadata::NotRead;
-        }
-        return StepResult::Stopped;
+        return true;
     }
 
     struct PendingRow {
