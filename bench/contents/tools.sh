@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Exact Contents against the content tools, whole runs: `tallyrook-cli --contents TREE` against
+# Exact Contents against the content tools, whole runs: `tallyrook-cli --contents --all TREE` (every
+# row: the list stops at 32,767 rows without --all, though the check reads the same) against
 # `jdupes -r`, `rmlint`, `fdupes -r` and `rdfind` on one tree, warm and cold. Run it as root (cold
 # rounds drop the page cache), under the exclusive bench lock:
 #
 #   flock -x /tmp/tallyrook-bench.lock bench/contents/tools.sh BUILD_DIR TREE_KIND
 #
-# TREE_KIND: `large` (tallyrook-gen-contents --scale SCALE, default 2.5: about 5.6 GB) or
+# TREE_KIND: `large` (tallyrook-gen-contents --scale SCALE, default 2.5: about 5.3 GB) or
 # `small` (tallyrook-gen-contents --small FILES, default 1000000: about 10 KB a file). The tree is
 # made under TMPDIR and deleted afterwards, unless KEEP_TREE names a folder where it is kept and
 # reused. WARM (default 3) and COLD (default 2) rounds; a warm round runs every tool once in turn
@@ -15,13 +16,14 @@
 # peak resident memory as /usr/bin/time -v gives it, peak anonymous memory, the bytes its reads
 # returned and those fetched from the disk), with the load average before it.
 #
-# Before the rounds every tool's identical sets are compared with those of `jdupes -r`. A hard
-# link is one file: jdupes without -H never pairs two links of one file and names one of them,
-# where our listing gives every path of a file with a copy, so the sets are compared as the
-# files' device:inode (tallyrook-bench-contents --sets), and the paths each lists are counted.
-# "Must be read": every byte of every file (counted once per device:inode) whose size is shared
-# by another non-empty file; REFERENCE=1 adds the reference's tighter figure (bytes up to where
-# files part), which reads every candidate whole.
+# Before the rounds every tool's identical sets are compared with those of `jdupes -r` (CHECK=0
+# leaves that out and reads the tree once to warm the cache). A hard link is one file: jdupes
+# without -H never pairs two links of one file and names one of them, where our listing gives
+# every path of a file with a copy, so the sets are compared as the files' device:inode
+# (tallyrook-bench-contents --sets), and the paths each lists are counted. "Must be read": every
+# byte of every file (counted once per device:inode) whose size is shared by another non-empty
+# file; REFERENCE=1 adds the reference's tighter figure (bytes up to the 4 KiB page where files
+# part, read from the start), which reads every candidate whole.
 set -euo pipefail
 
 build=${1:-build/release}
@@ -62,7 +64,7 @@ echo "tools: $(jdupes -v | head -1); $(fdupes --version); $(rmlint --version 2>&
 
 command_of() {  # NAME: sets `cmd`
     case $1 in
-    tallyrook) cmd=("$cli" --contents "$tree") ;;
+    tallyrook) cmd=("$cli" --contents --all "$tree") ;;
     jdupes) cmd=(jdupes -r -q "$tree") ;;
     fdupes) cmd=(fdupes -r -q "$tree") ;;
     rmlint) cmd=(rmlint -T df -o fdupes:stdout "$tree") ;;
@@ -71,11 +73,8 @@ command_of() {  # NAME: sets `cmd`
 }
 
 # Listings as paths, one a line, a blank line between sets.
-tsv_sets() {
-    awk -F'\t' 'NR == 1 { for (i = 1; i <= NF; i++) col[$i] = i; next }
-        $col["copy"] != "" { sets[$col["copy"]] = sets[$col["copy"]] $col["path"] "\n" }
-        END { for (s in sets) printf "%s\n", sets[s] }'
-}
+# shellcheck source=bench/contents/tsv_sets.sh
+source "$(dirname "$0")/tsv_sets.sh"
 rdfind_sets() {  # results file: duptype id depth size device inode priority name
     awk '/^#/ { next } { id = $2 < 0 ? -$2 : $2; name = $0
         for (i = 1; i <= 7; i++) sub(/^[^ ]* /, "", name)
@@ -87,7 +86,8 @@ echo "== what must be read"
 find "$tree" -type f -size +0 -printf '%s %D:%i\n' | awk '
     !seen[$2]++ { n[$1]++; bytes[$1] += $1 }
     END { for (s in n) if (n[s] > 1) { files += n[s]; must += bytes[s] }
-        printf "must_read_bytes %d (%d files of shared sizes)\n", must, files }' | tee "$work/must.txt"
+        printf "must_read_bytes %.0f (%d files of shared sizes)\n", must, files }' |
+    tee "$work/must.txt"
 must=$(awk '{print $2}' "$work/must.txt")
 if [[ ${REFERENCE:-0} != 0 ]]; then
     "$bench/tallyrook-bench-contents" --reference "$tree" >/dev/null 2>"$work/reference.txt"
@@ -95,13 +95,20 @@ if [[ ${REFERENCE:-0} != 0 ]]; then
 fi
 
 echo "== identical sets, against jdupes -r (as device:inode sets)"
-for name in jdupes "${tools[@]}"; do
+check=(jdupes "${tools[@]}")
+if [[ ${CHECK:-1} == 0 ]]; then
+    echo "left out (CHECK=0); the tree is read once instead, to warm the cache"
+    find "$tree" -type f -print0 | xargs -0 cat >/dev/null
+    check=()
+fi
+for name in "${check[@]}"; do
     [[ $name == jdupes && -f $work/jdupes.sets ]] && continue
     command_of "$name"
     start=$(date +%s%N)
     case $name in
-    tallyrook) TALLYROOK_TIMINGS=1 "$cli" --contents --tsv --header "$tree" 2>"$work/ours.txt" |
-        tsv_sets >"$work/$name.listing"
+    tallyrook)
+        TALLYROOK_TIMINGS=1 "$cli" --contents --all --tsv --header "$tree" 2>"$work/ours.txt" |
+            tsv_sets >"$work/$name.listing"
         cat "$work/ours.txt" ;;
     rdfind) "${cmd[@]}" >/dev/null 2>&1; rdfind_sets >"$work/$name.listing" ;;
     *) "${cmd[@]}" 2>/dev/null >"$work/$name.listing" ;;
@@ -139,7 +146,10 @@ measure() {  # PHASE NAME
     done
 }
 drop_caches() { sync; echo 3 >/proc/sys/vm/drop_caches; }
-median() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END {printf "%.0f", v[int((NR+1)/2)]}'; }
+median() {  # of an even count, the mean of the middle two
+    printf '%s\n' "$@" | sort -n |
+        awk '{v[NR]=$1} END {printf "%.0f", (v[int((NR+1)/2)] + v[int(NR/2)+1]) / 2}'
+}
 
 echo "== rounds"
 echo "load before: $(cat /proc/loadavg)"
@@ -174,5 +184,5 @@ for name in "${tools[@]}"; do
     # shellcheck disable=SC2086
     read_bytes=$(median ${values[warm $name rchar]:-0})
     awk -v n="$name" -v r="$read_bytes" -v m="$must" 'BEGIN {
-        printf "%s: bytes read %d, %.3f x the %d that must be read\n", n, r, r / m, m }'
+        printf "%s: bytes read %.0f, %.3f x the %.0f that must be read\n", n, r, r / m, m }'
 done
