@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """A read-only view of a folder through FUSE that waits LATENCY_MS before answering each look-up,
-listing and folder open, as a network file system waits for its round trip. No caching of names
-or attributes in the kernel, so every search asks again.
+listing, folder open, file open and read, as a network file system waits for its round trip. No
+caching of names, attributes or file contents in the kernel, so every search asks again (a read
+asks for at most 128 KiB).
 
     bench/cli/latency_fs.py SOURCE MOUNTPOINT [LATENCY_MS=1]     # runs until unmounted
     fusermount -u MOUNTPOINT
@@ -53,6 +54,21 @@ class Latency(Operations):
     def readlink(self, path):
         self._wait()
         return os.readlink(self._path(path))
+
+    def open(self, path, flags):
+        self._wait()
+        try:
+            return os.open(self._path(path), os.O_RDONLY | os.O_NOFOLLOW)
+        except OSError as error:
+            raise FuseOSError(error.errno)
+
+    def read(self, path, size, offset, fh):
+        self._wait()
+        return os.pread(fh, size, offset)
+
+    def release(self, path, fh):
+        os.close(fh)
+        return 0
 
 
 if __name__ == "__main__":

@@ -61,12 +61,8 @@ command_of() {  # NAME: sets `cmd`, which lists the identical sets on stdout
     esac
 }
 
-# Our TSV as sets of paths: a blank line between sets.
-tsv_sets() {
-    awk -F'\t' 'NR == 1 { for (i = 1; i <= NF; i++) col[$i] = i; next }
-        $col["copy"] != "" { sets[$col["copy"]] = sets[$col["copy"]] $col["path"] "\n" }
-        END { for (s in sets) printf "%s\n", sets[s] }'
-}
+# shellcheck source=bench/contents/tsv_sets.sh
+source "$(dirname "$0")/tsv_sets.sh"
 
 echo "== reference"
 "$bench/tallyrook-bench-contents" --reference "$tree" >"$work/reference.sets" 2>"$work/reference.txt"

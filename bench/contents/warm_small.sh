@@ -26,11 +26,8 @@ tree=${KEEP_TREE:-$work/tree}
 echo "tree: $tree, $(find "$tree" -type f | wc -l) files, $(du -sb "$tree" | cut -f1) bytes"
 echo "tools: $(jdupes -v | head -1)"
 
-tsv_sets() {
-    awk -F'\t' 'NR == 1 { for (i = 1; i <= NF; i++) col[$i] = i; next }
-        $col["copy"] != "" { sets[$col["copy"]] = sets[$col["copy"]] $col["path"] "\n" }
-        END { for (s in sets) printf "%s\n", sets[s] }'
-}
+# shellcheck source=bench/contents/tsv_sets.sh
+source "$(dirname "$0")/tsv_sets.sh"
 
 echo "== identical sets"
 jdupes -r -q "$tree" 2>/dev/null | "$bench/tallyrook-bench-contents" --sets >"$work/jdupes.sets"
