@@ -33,7 +33,7 @@ using namespace tallyrook;
 
 namespace {
 
-// CPU time of this thread: steadier than the wall clock on a machine shared with other work.
+// CPU time of this thread: steadier than the wall clock on a loaded machine.
 double CpuMs() {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
