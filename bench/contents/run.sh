@@ -93,26 +93,8 @@ if cmp -s "$work/tallyrook.sets" "$work/jdupes.sets"; then
 fi
 
 declare -A values=()
-measure() {  # PHASE NAME
-    command_of "$2"
-    if ! "$bench/tallyrook-measure" "${cmd[@]}" >/dev/null 2>"$work/err"; then
-        echo "$2 failed:" >&2
-        tail -5 "$work/err" >&2
-    fi
-    local line
-    line=$(grep '^wall_ms ' "$work/err" | tail -1)
-    echo "$1 $2: $line"
-    # shellcheck disable=SC2086 # the figures, one word each
-    set -- "$1" "$2" $line
-    local phase=$1 name=$2
-    shift 2
-    while [[ $# -ge 2 ]]; do
-        values[$phase $name $1]+="$2 "
-        shift 2
-    done
-}
-drop_caches() { sync; echo 3 >/proc/sys/vm/drop_caches; }
-median() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END {printf "%.0f", v[int((NR+1)/2)]}'; }
+# shellcheck source=bench/contents/measure.sh
+source "$(dirname "$0")/measure.sh"
 
 echo "== rounds"
 echo "load before: $(uptime)"

@@ -126,30 +126,8 @@ for name in "${check[@]}"; do
 done
 
 declare -A values=()
-measure() {  # PHASE NAME
-    command_of "$2"
-    local load line
-    load=$(cut -d' ' -f1-3 /proc/loadavg)
-    if ! "$bench/tallyrook-measure" "${cmd[@]}" >/dev/null 2>"$work/err"; then
-        echo "$2 failed:" >&2
-        tail -5 "$work/err" >&2
-    fi
-    line=$(grep '^wall_ms ' "$work/err" | tail -1)
-    echo "$1 $2: $line load $load"
-    # shellcheck disable=SC2086 # the figures, one word each
-    set -- "$1" "$2" $line
-    local phase=$1 name=$2
-    shift 2
-    while [[ $# -ge 2 ]]; do
-        values[$phase $name $1]+="$2 "
-        shift 2
-    done
-}
-drop_caches() { sync; echo 3 >/proc/sys/vm/drop_caches; }
-median() {  # of an even count, the mean of the middle two
-    printf '%s\n' "$@" | sort -n |
-        awk '{v[NR]=$1} END {printf "%.0f", (v[int((NR+1)/2)] + v[int(NR/2)+1]) / 2}'
-}
+# shellcheck source=bench/contents/measure.sh
+source "$(dirname "$0")/measure.sh"
 
 echo "== rounds"
 echo "load before: $(cat /proc/loadavg)"
