@@ -508,20 +508,23 @@ void GiveChoice(const Request& request, CompactRows& rows, const QList<ContentsF
 }
 
 // Exact Contents: the rows take what the run's comparison found, and every file it could not
-// compare is named.
-void GiveFoundCopies(const Request& request, const ContentsPass& pass, CompactRows& rows,
-                     Stderr& err) {
+// compare is named. The comparison's answers for the files that are no row go before the rows'
+// own are made.
+void GiveFoundCopies(const Request& request, ContentsPass& pass, CompactRows& rows, Stderr& err) {
     const std::vector<qsizetype>& records = pass.Records();
     const std::vector<ContentsResult>& found = pass.Results().files;
     QSet<QString> named;
-    for (size_t i = 0; i < found.size(); ++i)
-        NameNotCompared(pass.Files().at(qsizetype(i)).path, found[i], named, err);
+    for (size_t i = 0; i < found.size(); ++i) {
+        if (found[i].state == CopyState::NotCompared)
+            NameNotCompared(pass.Files().At(qsizetype(i)).path, found[i], named, err);
+    }
     std::vector<ContentsResult> results(size_t(rows.RowCount()));
     for (int k = 0; k < rows.RowCount(); ++k) {
         const auto at = std::lower_bound(records.begin(), records.end(), rows.RowFile(k));
         if (at != records.end() && *at == rows.RowFile(k))
             results[size_t(k)] = found[size_t(at - records.begin())];
     }
+    pass.Clear();
     GiveChoice(request, rows, AbsoluteFiles(rows, results), results);
 }
 

@@ -12,6 +12,7 @@
 #include <deque>
 #include <list>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <unordered_map>
 
@@ -46,10 +47,10 @@ struct Counters {
     std::atomic<qint64> filesDone{0}, filesTotal{0}, bytesDone{0}, bytesTotal{0};
 };
 
-// A distinct path of the list.
+// An entry of the list, by its path. An entry that repeats an earlier one's path is an alias of
+// it: looked at, but neither read nor counted.
 struct Path {
     Look look;
-    int firstEntry = 0;   // its first entry in the list, which holds the path
     int nextInUnit = -1;  // the next path of the same file
     int unit = -1;        // the file it is read as
     int set = -1;
@@ -79,9 +80,20 @@ struct Group {
     qint64 place = 0;
 };
 
+// A plain list of files.
+class ListFiles : public ContentsSource {
+public:
+    explicit ListFiles(QList<ContentsFile> files) : files_(std::move(files)) {}
+    qsizetype Count() const override { return files_.size(); }
+    ContentsFile At(qsizetype entry) const override { return files_.at(entry); }
+
+private:
+    QList<ContentsFile> files_;
+};
+
 class Checker {
 public:
-    Checker(const QList<ContentsFile>& files, const ContentsOptions& options,
+    Checker(const ContentsSource& files, const ContentsOptions& options,
             const std::atomic<bool>& stop, Counters& counters)
         : files_(files),
           options_(options),
@@ -92,7 +104,8 @@ public:
           readers_(ReaderCount(options, openLimit_)) {}
 
     ContentsResults Run() {
-        FindPaths();
+        paths_.resize(size_t(files_.Count()));
+        counters_.filesTotal = qint64(paths_.size());
         LookAtPaths();
         MakeUnits();
         PlanReading();
@@ -103,7 +116,7 @@ public:
 private:
     class Reader;
 
-    const QList<ContentsFile>& files_;
+    const ContentsSource& files_;
     const ContentsOptions& options_;
     const std::atomic<bool>& stop_;
     Counters& counters_;
@@ -111,8 +124,9 @@ private:
     const int openLimit_;
     const int readers_;
 
-    std::vector<int> entryPath_;  // by list entry
-    std::vector<Path> paths_;
+    std::vector<Path> paths_;               // by list entry
+    std::unordered_map<int, int> aliasOf_;  // entry: the earlier entry of the same path
+    QHash<QString, QString> resolvedFolders_;
     std::vector<Unit> units_;
     std::unordered_map<quint64, bool> local_;  // by device: OnLocalFileSystem()
     std::unordered_map<quint64, int> disks_;   // by device: its disk's lock, -1 for none
@@ -142,7 +156,7 @@ private:
     bool OnLocal(const Path& path) {
         const auto [at, added] = local_.try_emplace(path.look.id.device, false);
         if (added)
-            at->second = OnLocalFileSystem(files_[path.firstEntry].path);
+            at->second = OnLocalFileSystem(PathText(int(&path - paths_.data())));
         return at->second;
     }
     // The same for the readers, which only look: every device was asked before they began.
@@ -150,7 +164,7 @@ private:
         const auto at = local_.find(path.look.id.device);
         return at != local_.end() && at->second;
     }
-    const QString& PathText(int p) const { return files_[paths_[size_t(p)].firstEntry].path; }
+    QString PathText(int p) const { return files_.At(p).path; }
     const FileIdentity& IdOf(int u) const {
         return paths_[size_t(units_[size_t(u)].firstPath)].look.id;
     }
@@ -160,21 +174,6 @@ private:
         return at == disks_.end() ? -1 : at->second;
     }
 
-    void FindPaths() {
-        entryPath_.resize(size_t(files_.size()));
-        QHash<QString, int> byPath;
-        byPath.reserve(files_.size());
-        for (int i = 0; i < int(files_.size()); ++i) {
-            auto at = byPath.find(files_[i].path);
-            if (at == byPath.end()) {
-                at = byPath.insert(files_[i].path, int(paths_.size()));
-                paths_.push_back({});
-                paths_.back().firstEntry = i;
-            }
-            entryPath_[size_t(i)] = at.value();
-        }
-        counters_.filesTotal = qint64(paths_.size());
-    }
     // Whether an entry of the list still describes the file: a file changed since it was listed
     // is not what the row shows. A time without milliseconds was kept to the second.
     static bool Describes(const ContentsFile& entry, const Look& look) {
@@ -198,24 +197,21 @@ private:
             [&] {
                 for (size_t b = 0; (b = next.fetch_add(Block)) < paths_.size() && !Stopping();) {
                     for (size_t p = b; p < std::min(b + Block, paths_.size()); ++p)
-                        LookAtPath(paths_[p]);
+                        LookAtPath(int(p));
                 }
             },
             (paths_.size() + Block - 1) / Block);
-        if (Stopping())
-            return;
-        for (size_t i = 0; i < entryPath_.size(); ++i) {
-            Path& path = paths_[size_t(entryPath_[i])];
-            if (path.pending && !Describes(files_[qsizetype(i)], path.look))
-                Settle(path, CopyState::NotCompared, NotComparedReason::Changed);
-        }
     }
 
-    void LookAtPath(Path& path) {
-        path.look = LookAt(files_[path.firstEntry].path);
+    void LookAtPath(int p) {
+        Path& path = paths_[size_t(p)];
+        const ContentsFile entry = files_.At(p);
+        path.look = LookAt(entry.path);
         switch (path.look.kind) {
             case Kind::File:
                 path.pending = true;
+                if (!Describes(entry, path.look))
+                    Settle(path, CopyState::NotCompared, NotComparedReason::Changed);
                 break;
             case Kind::NotAFile:
                 Settle(path, CopyState::NotCompared, NotComparedReason::NotAFile);
@@ -250,51 +246,139 @@ private:
     // Paths of one file become one unit; a name reached twice (a folder listed again through a
     // link) is the same file, not a copy: trashing "one of them" would trash both. Device and inode
     // join paths only where the drive's numbers are its own, and only when the paths look alike:
-    // two different files are never one unit without a read.
+    // two different files are never one unit without a read. Only paths of one size on one drive
+    // can name one file, so they are joined run by run, with nothing kept of every path.
     void MakeUnits() {
-        QMultiHash<std::pair<quint64, quint64>, int> byId;
-        QHash<QString, int> byName;
+        if (Stopping())
+            return;
+        std::vector<int> order;
         for (int p = 0; p < int(paths_.size()); ++p) {
-            Path& path = paths_[size_t(p)];
-            if (!path.pending)
-                continue;
-            int u = int(units_.size());
-            const FileIdentity& id = path.look.id;
-            if (OnLocal(path)) {
-                const auto key = std::pair{id.device, id.inode};
-                for (auto at = byId.constFind(key); at != byId.cend() && at.key() == key; ++at) {
-                    const Look& first = paths_[size_t(units_[size_t(*at)].firstPath)].look;
-                    if (first.id == id && first.links == path.look.links) {
-                        u = *at;
-                        break;
-                    }
-                }
-                if (u == int(units_.size()))
-                    byId.insert(key, u);
-            } else {
-                const QString name = ResolvedName(PathText(p));
-                const auto at = byName.constFind(name);
-                if (at != byName.cend()) {
-                    Settle(path, CopyState::NotCompared, NotComparedReason::SameFile);
-                    continue;
-                }
-                byName.insert(name, u);
-            }
-            if (u == int(units_.size()))
-                units_.emplace_back();
-            Unit& unit = units_[size_t(u)];
-            if (unit.firstPath < 0)
-                unit.firstPath = p;
-            else
-                paths_[size_t(unit.lastPath)].nextInUnit = p;
-            unit.lastPath = p;
-            ++unit.pathCount;
-            path.unit = u;
+            if (paths_[size_t(p)].pending)
+                order.push_back(p);
         }
+        const auto key = [this](int p) {
+            const FileIdentity& id = paths_[size_t(p)].look.id;
+            return std::tie(id.size, id.device, id.inode);
+        };
+        std::sort(order.begin(), order.end(), [&key](int a, int b) {
+            return std::tuple_cat(key(a), std::tie(a)) < std::tuple_cat(key(b), std::tie(b));
+        });
+        const auto sizeAndDevice = [&key](int p) {
+            const auto [size, device, inode] = key(p);
+            return std::pair{size, device};
+        };
+        for (size_t b = 0, e = 0; b < order.size(); b = e) {
+            for (e = b + 1; e < order.size() && sizeAndDevice(order[e]) == sizeAndDevice(order[b]);)
+                ++e;
+            const std::span<const int> run(order.data() + b, e - b);
+            if (OnLocal(paths_[size_t(run.front())]))
+                JoinByFileNumber(run);
+            else
+                JoinByName(run);
+        }
+        NumberUnits();
         for (int u = 0; u < int(units_.size()); ++u) {
             if (units_[size_t(u)].pathCount > 1)
                 KeepHardLinksOnly(u);
         }
+    }
+
+    // Paths of one size on a drive whose file numbers are its own, by number: those with one
+    // number and the same look are one file.
+    void JoinByFileNumber(std::span<const int> run) {
+        for (size_t b = 0, e = 0; b < run.size(); b = e) {
+            const quint64 inode = paths_[size_t(run[b])].look.id.inode;
+            for (e = b + 1; e < run.size() && paths_[size_t(run[e])].look.id.inode == inode;)
+                ++e;
+            const size_t firstUnit = units_.size();
+            QHash<QString, int> texts;
+            for (const int p : run.subspan(b, e - b)) {
+                if (e - b > 1 && IsRepeat(p, texts))
+                    continue;
+                const Look& look = paths_[size_t(p)].look;
+                size_t u = firstUnit;
+                while (u < units_.size() &&
+                       !(IdOf(int(u)) == look.id &&
+                         paths_[size_t(units_[u].firstPath)].look.links == look.links))
+                    ++u;
+                AddToUnit(p, int(u));
+            }
+        }
+    }
+
+    // Paths of one size on a server's drive, whose numbers may be another disk's: they are one
+    // file only where they are one name.
+    void JoinByName(std::span<const int> run) {
+        std::vector<int> byEntry(run.begin(), run.end());
+        std::sort(byEntry.begin(), byEntry.end());
+        QHash<QString, int> texts;
+        QSet<QString> names;
+        for (const int p : byEntry) {
+            if (byEntry.size() > 1) {
+                if (IsRepeat(p, texts))
+                    continue;
+                const QString name = ResolvedName(PathText(p));
+                if (names.contains(name)) {
+                    Settle(paths_[size_t(p)], CopyState::NotCompared, NotComparedReason::SameFile);
+                    continue;
+                }
+                names.insert(name);
+            }
+            AddToUnit(p, int(units_.size()));
+        }
+    }
+
+    // Whether the path of entry `p` is one an earlier entry of `texts` has: it then stands for
+    // that one.
+    bool IsRepeat(int p, QHash<QString, int>& texts) {
+        const QString text = PathText(p);
+        const auto at = texts.constFind(text);
+        if (at == texts.cend()) {
+            texts.insert(text, p);
+            return false;
+        }
+        Path& path = paths_[size_t(p)];
+        path.pending = false;
+        path.reason = NotComparedReason::None;  // its results are its first entry's
+        aliasOf_[p] = at.value();
+        counters_.filesTotal.fetch_sub(1, std::memory_order_relaxed);
+        return true;
+    }
+
+    void AddToUnit(int p, int u) {
+        if (u == int(units_.size()))
+            units_.emplace_back();
+        Unit& unit = units_[size_t(u)];
+        if (unit.firstPath < 0)
+            unit.firstPath = p;
+        else
+            paths_[size_t(unit.lastPath)].nextInUnit = p;
+        unit.lastPath = p;
+        ++unit.pathCount;
+        paths_[size_t(p)].unit = u;
+    }
+
+    // Files numbered in the order of their first paths in the list.
+    void NumberUnits() {
+        std::sort(units_.begin(), units_.end(),
+                  [](const Unit& a, const Unit& b) { return a.firstPath < b.firstPath; });
+        for (int u = 0; u < int(units_.size()); ++u) {
+            for (int p = units_[size_t(u)].firstPath; p >= 0; p = paths_[size_t(p)].nextInUnit)
+                paths_[size_t(p)].unit = u;
+        }
+    }
+
+    // The path with its folder resolved (links and ".."), each folder once: on a share every
+    // resolution costs a round trip for each folder of the path.
+    QString ResolvedName(const QString& path) {
+        const qsizetype slash = path.lastIndexOf(u'/');
+        const QString folder = slash < 0    ? QStringLiteral(".")
+                               : slash == 0 ? QStringLiteral("/")
+                                            : path.left(slash);
+        auto at = resolvedFolders_.find(folder);
+        if (at == resolvedFolders_.end())
+            at = resolvedFolders_.insert(folder, ResolvedFolder(folder));
+        return at->isEmpty() ? path : *at + u'/' + path.mid(slash + 1);
     }
 
     // Of several paths of one file, those that resolve to one name are one path; and there are
@@ -455,22 +539,29 @@ private:
             return path.reason == NotComparedReason::Stopped;
         });
         results.bytesRead = bytesRead_;
-        // Sets numbered in the order of their first files in the list.
-        std::vector<std::pair<int, int>> firsts;  // first entry, set
+        // Sets numbered in the order of their first files in the list, an alias's entry among them.
+        std::vector<int> firstOfSet(sets_.size(), INT_MAX);
         for (int s = 0; s < int(sets_.size()); ++s) {
-            int first = INT_MAX;
             for (const int p : sets_[size_t(s)])
-                first = std::min(first, paths_[size_t(p)].firstEntry);
-            firsts.emplace_back(first, s);
+                firstOfSet[size_t(s)] = std::min(firstOfSet[size_t(s)], p);
         }
+        for (const auto& [entry, of] : aliasOf_) {
+            if (const int s = paths_[size_t(of)].set; s >= 0)
+                firstOfSet[size_t(s)] = std::min(firstOfSet[size_t(s)], entry);
+        }
+        std::vector<std::pair<int, int>> firsts;  // first entry, set
+        firsts.reserve(sets_.size());
+        for (int s = 0; s < int(sets_.size()); ++s)
+            firsts.emplace_back(firstOfSet[size_t(s)], s);
         std::sort(firsts.begin(), firsts.end());
         std::vector<int> number(sets_.size());
         for (size_t k = 0; k < firsts.size(); ++k)
             number[size_t(firsts[k].second)] = int(k) + 1;
         results.copySets = int(sets_.size());
-        results.files.resize(entryPath_.size());
-        for (size_t i = 0; i < entryPath_.size(); ++i) {
-            const Path& path = paths_[size_t(entryPath_[i])];
+        results.files.resize(paths_.size());
+        for (size_t i = 0; i < paths_.size(); ++i) {
+            const auto alias = aliasOf_.find(int(i));
+            const Path& path = paths_[alias == aliasOf_.end() ? i : size_t(alias->second)];
             ContentsResult& result = results.files[i];
             result.state = path.state;
             result.reason = path.reason;
@@ -799,7 +890,7 @@ void Checker::Conclude(const std::vector<int>& units, qint64 offset, Reader* rea
 // Shared by the check and its thread, which keeps it alive when it is left to end on its own.
 class ContentsCheck::Worker {
 public:
-    QList<ContentsFile> files;
+    std::shared_ptr<const ContentsSource> files;
     ContentsOptions options;
     std::atomic<bool> stop{false};
     Counters counters;
@@ -811,6 +902,9 @@ public:
 };
 
 ContentsCheck::ContentsCheck(QList<ContentsFile> files, ContentsOptions options)
+    : ContentsCheck(std::make_shared<ListFiles>(std::move(files)), std::move(options)) {}
+
+ContentsCheck::ContentsCheck(std::shared_ptr<const ContentsSource> files, ContentsOptions options)
     : worker_(std::make_shared<Worker>()) {
     worker_->files = std::move(files);
     worker_->options = std::move(options);
@@ -829,7 +923,7 @@ void ContentsCheck::Start() {
         return;
     worker_->thread = std::thread([worker = worker_] {
         ContentsResults results =
-            Checker(worker->files, worker->options, worker->stop, worker->counters).Run();
+            Checker(*worker->files, worker->options, worker->stop, worker->counters).Run();
         const std::lock_guard lock(worker->mutex);
         worker->results = std::move(results);
         worker->finished = true;
@@ -875,10 +969,14 @@ const ContentsResults& ContentsCheck::Results() const {
     return worker_->results;
 }
 
+ContentsResults ContentsCheck::TakeResults() {
+    return std::move(worker_->results);
+}
+
 ContentsResults CheckContents(const QList<ContentsFile>& files, const ContentsOptions& options) {
     const std::atomic<bool> stop{false};
     Counters counters;
-    return Checker(files, options, stop, counters).Run();
+    return Checker(ListFiles(files), options, stop, counters).Run();
 }
 
 }  // namespace tallyrook

@@ -27,6 +27,16 @@ struct ContentsFile {
     QDateTime modified;  // the row's last-write time; invalid when it has none
 };
 
+// The files of a list as the check asks for them, one entry at a time and from any of its
+// threads: a million files need not stand as a million paths beside the list that holds them.
+// What it gives must not change while a check uses it.
+class ContentsSource {
+public:
+    virtual ~ContentsSource() = default;
+    virtual qsizetype Count() const = 0;
+    virtual ContentsFile At(qsizetype entry) const = 0;
+};
+
 // What identifies a file as it was compared. A later look at the path that gives another identity
 // means the file was changed or replaced since.
 struct FileIdentity {
@@ -105,6 +115,8 @@ struct ContentsOptions {
 class ContentsCheck {
 public:
     explicit ContentsCheck(QList<ContentsFile> files, ContentsOptions options = {});
+    explicit ContentsCheck(std::shared_ptr<const ContentsSource> files,
+                           ContentsOptions options = {});
     // Stops the check and waits for its thread a moment; a thread still in a read then (a share
     // that does not answer) is left to end on its own.
     ~ContentsCheck();
@@ -123,6 +135,8 @@ public:
     bool IsFinished() const;
     ContentsProgress Progress() const;  // from any thread, at any time
     const ContentsResults& Results() const;
+    // The results, taken out of the check, which keeps none.
+    ContentsResults TakeResults();
 
 private:
     class Worker;

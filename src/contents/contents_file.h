@@ -14,9 +14,9 @@ enum class Kind : quint8 { File, NotAFile, Missing, Unreadable };
 
 // A path looked at without following a link.
 struct Look {
-    Kind kind = Kind::Unreadable;
     FileIdentity id;
-    quint64 links = 1;    // hard links to the file
+    quint64 links = 1;  // hard links to the file
+    Kind kind = Kind::Unreadable;
     bool sparse = false;  // has holes: fewer bytes stored than its size
 };
 
@@ -29,9 +29,9 @@ struct Look {
 bool OnLocalFileSystem(const QString& path);
 
 Look LookAt(const QString& path);
-// The path with its folder resolved (links and "..") and its name as it is: two paths of one
-// file that give the same text are one name reached twice, not two hard links.
-QString ResolvedName(const QString& path);
+// The folder with its links and ".." resolved; empty where it cannot be. Two paths of one file
+// whose resolved folders and names are the same are one name reached twice, not two hard links.
+QString ResolvedFolder(const QString& folder);
 
 // An open file, read by offset.
 class OpenedFile;

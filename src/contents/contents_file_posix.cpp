@@ -151,14 +151,11 @@ Look LookAt(const QString& path) {
     return LookOf(info);
 }
 
-QString ResolvedName(const QString& path) {
-    const QByteArray raw = QFile::encodeName(path);
-    const qsizetype slash = raw.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? "/" : raw.left(slash);
-    char* resolved = ::realpath(folder.constData(), nullptr);
+QString ResolvedFolder(const QString& folder) {
+    char* resolved = ::realpath(QFile::encodeName(folder).constData(), nullptr);
     if (!resolved)
-        return path;
-    QString result = QFile::decodeName(resolved) + u'/' + QFile::decodeName(raw.mid(slash + 1));
+        return {};
+    QString result = QFile::decodeName(resolved);
     std::free(resolved);
     return result;
 }

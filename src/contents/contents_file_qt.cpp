@@ -46,10 +46,8 @@ Look LookAt(const QString& path) {
     return LookOf(QFileInfo(path));
 }
 
-QString ResolvedName(const QString& path) {
-    const QFileInfo info(path);
-    const QString folder = info.dir().canonicalPath();
-    return folder.isEmpty() ? path : folder + u'/' + info.fileName();
+QString ResolvedFolder(const QString& folder) {
+    return QDir(folder).canonicalPath();
 }
 
 void OpenedFileCloser::operator()(OpenedFile* file) const {

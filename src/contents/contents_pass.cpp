@@ -18,13 +18,51 @@ constexpr qsizetype RecordsPerEvents = 4096;
 
 }  // namespace
 
+// The records given to the check, their paths made from the inventory's lists as they are asked
+// for. The lists are shared with the inventory, not copied, and outlive it for a check left to
+// end on its own.
+class ContentsPass::RecordFiles : public ContentsSource {
+public:
+    RecordFiles() = default;
+    RecordFiles(const FileInventory& inventory, std::vector<qsizetype> records)
+        : folders_(inventory.FileFolders),
+          names_(inventory.FileNames),
+          sizes_(inventory.FileSizes),
+          records_(std::move(records)) {}
+    qsizetype Count() const override { return qsizetype(records_.size()); }
+    ContentsFile At(qsizetype entry) const override {
+        const qsizetype k = records_[size_t(entry)];
+        return {folders_.at(k) + names_.at(k), sizes_.at(k), {}};
+    }
+    const std::vector<qsizetype>& Records() const { return records_; }
+
+private:
+    QList<QString> folders_;
+    QList<QString> names_;
+    QList<qint64> sizes_;
+    std::vector<qsizetype> records_;
+};
+
 ContentsPass::ContentsPass(qint64 minSize, ContentsOptions options)
-    : minSize_(std::max<qint64>(minSize, 1)), options_(std::move(options)) {}
+    : minSize_(std::max<qint64>(minSize, 1)),
+      options_(std::move(options)),
+      files_(std::make_shared<RecordFiles>()) {}
+
+const ContentsSource& ContentsPass::Files() const {
+    return *files_;
+}
+
+const std::vector<qsizetype>& ContentsPass::Records() const {
+    return files_->Records();
+}
+
+void ContentsPass::Clear() {
+    files_ = std::make_shared<RecordFiles>();
+    results_ = {};
+}
 
 StepResult ContentsPass::Run(SearchHost& host, const Global& global, std::vector<int>& copySetOf) {
-    files_.clear();
-    records_.clear();
-    results_ = {};
+    Clear();
     const FileInventory& inventory = global.inventory;
     const qsizetype count = inventory.FileCount();
     copySetOf.assign(size_t(count), 0);
@@ -39,20 +77,18 @@ StepResult ContentsPass::Run(SearchHost& host, const Global& global, std::vector
         if (k % RecordsPerEvents == 0 && !host.ProcessPendingEvents())
             return StepResult::Abandoned;
     }
-    QList<ContentsFile> files;
     std::vector<qsizetype> records;
     for (qsizetype k = 0; k < count; ++k) {
-        if (takesPart(k) && filesOfSize.value(inventory.FileSizes.at(k)) > 1) {
-            files.append({inventory.FullPath(k), inventory.FileSizes.at(k), {}});
+        if (takesPart(k) && filesOfSize.value(inventory.FileSizes.at(k)) > 1)
             records.push_back(k);
-        }
     }
     filesOfSize = {};
     if (host.StopRequested())
         return StepResult::Stopped;
-    if (files.isEmpty())
+    if (records.empty())
         return StepResult::Completed;
 
+    auto files = std::make_shared<RecordFiles>(inventory, std::move(records));
     ContentsCheck check(files, options_);
     check.Start();
     host.SetProgress(0);
@@ -70,15 +106,15 @@ StepResult ContentsPass::Run(SearchHost& host, const Global& global, std::vector
             host.SetProgress(percent);
         }
     }
-    const ContentsResults& results = check.Results();
+    ContentsResults results = check.TakeResults();
     if (results.stopped)
         return StepResult::Stopped;
     host.SetProgress(100);
+    const std::vector<qsizetype>& recordOf = files->Records();
 
     // The check's sets, of two files or more: the names of one file alone are no copy.
     QHash<int, QSet<int>> filesOfSet;
-    for (size_t i = 0; i < results.files.size(); ++i) {
-        const ContentsResult& result = results.files[i];
+    for (const ContentsResult& result : results.files) {
         if (result.state == CopyState::HasCopies && result.copySet > 0)
             filesOfSet[result.copySet].insert(result.file);
     }
@@ -91,11 +127,10 @@ StepResult ContentsPass::Run(SearchHost& host, const Global& global, std::vector
         auto at = number.find(result.copySet);
         if (at == number.end())
             at = number.insert(result.copySet, int(number.size()) + 1);
-        copySetOf[size_t(records[i])] = *at;
+        copySetOf[size_t(recordOf[i])] = *at;
     }
     files_ = std::move(files);
-    records_ = std::move(records);
-    results_ = results;
+    results_ = std::move(results);
     return StepResult::Completed;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QList>
+#include <memory>
 #include <vector>
 
 #include "contents/contents_check.h"
@@ -28,16 +28,19 @@ public:
 
     // What the last Run compared, for the windows' Copies and the command's fields: the files
     // given to the check, their records (ascending) and its answer, one each. Empty unless it
-    // completed.
-    const QList<ContentsFile>& Files() const { return files_; }
-    const std::vector<qsizetype>& Records() const { return records_; }
+    // completed. The files' paths are made as they are asked for, from the run's inventory.
+    const ContentsSource& Files() const;
+    const std::vector<qsizetype>& Records() const;
     const ContentsResults& Results() const { return results_; }
+    // Lets go of what the last Run compared.
+    void Clear();
 
 private:
+    class RecordFiles;
+
     qint64 minSize_;
     ContentsOptions options_;
-    QList<ContentsFile> files_;
-    std::vector<qsizetype> records_;
+    std::shared_ptr<const RecordFiles> files_;
     ContentsResults results_;
 };
 

@@ -568,7 +568,7 @@ void Form1::ReportNotCompared(const ContentsPass& pass) {
     const std::vector<ContentsResult>& found = pass.Results().files;
     for (size_t k = 0; k < found.size(); ++k) {
         if (found[k].state == CopyState::NotCompared)
-            lines.append(pass.Files().at(qsizetype(k)).path + u": " +
+            lines.append(pass.Files().At(qsizetype(k)).path + u": " +
                          NotComparedText(found[k].reason));
     }
     if (!lines.isEmpty() && !closing_)

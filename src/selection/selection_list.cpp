@@ -108,18 +108,20 @@ void SelectionList::SetContents(const QList<ContentsFile>& files, const Contents
         Q_EMIT dataChanged(index(0, CopiesColumn), index(RowCount() - 1, CopiesColumn));
 }
 
-void SelectionList::SetFoundCopies(const QList<ContentsFile>& files,
-                                   const ContentsResults& results) {
+void SelectionList::SetFoundCopies(const ContentsSource& files, const ContentsResults& results) {
     // A file without a copy matters only where a row of another criterion shows it.
     QSet<QString> listed;
     for (const ResultRow& row : rows_)
         listed.insert(row.path);
     QList<ContentsFile> kept;
     ContentsResults keptResults;
-    for (qsizetype k = 0; k < files.size() && size_t(k) < results.files.size(); ++k) {
+    for (qsizetype k = 0; k < files.Count() && size_t(k) < results.files.size(); ++k) {
         const ContentsResult& result = results.files[size_t(k)];
-        if (result.state == CopyState::HasCopies || listed.contains(files[k].path)) {
-            kept.append(files[k]);
+        if (result.state != CopyState::HasCopies && listed.isEmpty())
+            continue;
+        ContentsFile file = files.At(k);
+        if (result.state == CopyState::HasCopies || listed.contains(file.path)) {
+            kept.append(std::move(file));
             keptResults.files.push_back(result);
         }
     }

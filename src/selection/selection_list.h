@@ -93,7 +93,7 @@ public:
     RecordedFingerprints* Recorded() const { return recorded_.get(); }
     // What Exact Contents found, before its rows come: SetContents for the files with a copy
     // and those of the rows listed so far.
-    void SetFoundCopies(const QList<ContentsFile>& files, const ContentsResults& results);
+    void SetFoundCopies(const ContentsSource& files, const ContentsResults& results);
     bool ContentsCompared() const { return compared_; }
 
     // The list's whole selection by `rule` (CopyChoice::Choose): every other row unchecked,

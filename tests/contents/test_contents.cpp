@@ -161,6 +161,8 @@ private Q_SLOTS:
 
     // A FUSE view may give two different files one device and inode, and the same looks: they are
     // read apart, not joined as hard links (which would make b a copy of a and c the same file).
+    // There a path is one file only by its name: listed again it is the same, and reached through
+    // "." it is no copy of itself.
     void filesOfOneInodeOnAFuseViewAreReadApart() {
         if (!QFile::exists(u"/dev/fuse"_s))
             QSKIP("FUSE is not available here");
@@ -188,8 +190,8 @@ private Q_SLOTS:
         if (view.error() == QProcess::FailedToStart || view.exitCode() == 77)
             QSKIP("python3-fusepy is missing, or FUSE cannot mount here");
         QVERIFY2(view.state() == QProcess::Running, view.readAllStandardError().constData());
-        names = {u"view/a"_s, u"view/b"_s, u"view/c"_s};
-        QCOMPARE(Verdicts(), u"view/a=1/1 view/b=1/1 view/c=no"_s);
+        names = {u"view/a"_s, u"view/b"_s, u"view/c"_s, u"view/a"_s, u"view/./b"_s};
+        QCOMPARE(Verdicts(), u"view/a=1/1 view/b=1/1 view/c=no view/a=1/1 view/./b=samefile"_s);
         QCOMPARE(results.bytesRead, 3 * 5000);
         QVERIFY(results.files[0].file != results.files[1].file);
     }
