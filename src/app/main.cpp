@@ -7,6 +7,7 @@
 #include "main_window/form1.h"
 #include "results_window/results_model.h"
 #include "settings/settings_store.h"
+#include "shared/descriptors.h"
 #include "shared/file_names.h"
 #include "shared/global.h"
 #include "shared/program.h"
@@ -115,6 +116,8 @@ void OnConnectMessage(QtMsgType type, const QMessageLogContext& context, const Q
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Room for the walk's folders and the contents check's files to stay open.
+    tallyrook::RaiseDescriptorLimit(4096);
     if (const int status = AnswerWithoutWindow(argc, argv); status >= 0)
         return status;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&

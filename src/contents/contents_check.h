@@ -100,7 +100,7 @@ struct ContentsProgress {
 struct ContentsOptions {
     qint64 maxChunk = 128 << 10;    // the largest read; the first read of a file is 4 KiB
     qint64 memoryBudget = 1 << 20;  // chunks held for comparison at once, beyond two
-    int maxOpenFiles = 0;           // 0: a quarter of the descriptor limit, at most 64
+    int maxOpenFiles = 0;           // 0: a quarter of the descriptor limit, at most 256
     // Files of different sizes compared at once: 0 for as many as there are cores, at least 4,
     // at most 8, each rotating disk read by one of them at a time; 1 for one at a time, which
     // reads every disk in the order of its files' places. The results are the same.

@@ -1,7 +1,6 @@
 // Looking at and reading files with the POSIX calls: lstat, descriptors opened without following
 // a link, without waiting on a fifo and, where we may, without touching the access time.
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/uio.h>
@@ -21,6 +20,7 @@
 #include <optional>
 
 #include "contents/contents_file.h"
+#include "shared/descriptors.h"
 
 namespace tallyrook::contents_detail {
 
@@ -282,11 +282,8 @@ bool OnRotatingDisk(quint64 device) {
 }
 
 int OpenFileLimit() {
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return 64;
-    // The rest is the program's: its windows, its other files.
-    return int(std::clamp<rlim_t>(limit.rlim_cur / 4, 1, 64));
+    // Enough that the files of a shared size stay open from one chunk to the next.
+    return DescriptorShare(4, 1, 256);
 }
 
 }  // namespace tallyrook::contents_detail

@@ -1,5 +1,4 @@
 // The look-ups asked ahead by a few worker threads, each with a FolderMetadataReader of its own.
-#include <sys/resource.h>
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "search/metadata_look_ahead.h"
+#include "shared/descriptors.h"
 
 namespace tallyrook {
 
@@ -16,10 +16,7 @@ namespace {
 // A worker keeps one folder open, and two more for a moment on a path past the length limit: the
 // workers take at most a sixteenth of the descriptor limit, the rest is the program's.
 int WorkersWithin(int wanted) {
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return wanted;
-    return int(std::min<rlim_t>(rlim_t(std::max(wanted, 0)), limit.rlim_cur / 16));
+    return DescriptorShare(16, 0, std::max(wanted, 0));
 }
 
 // The files one worker takes at once: a run of one folder's, so that the folder is opened once

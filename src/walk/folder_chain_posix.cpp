@@ -2,7 +2,6 @@
 // known by device and inode.
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include <deque>
 
 #include "search/open_by_parts_posix.h"
+#include "shared/descriptors.h"
 #include "shared/global.h"
 #include "walk/folder_chain.h"
 #include "walk/read_ahead.h"
@@ -20,14 +20,6 @@ namespace tallyrook::walk_detail {
 using FolderId = std::pair<quint64, quint64>;  // st_dev, st_ino
 
 namespace {
-
-// A share of the descriptor limit, 1 in `of`, from `least` to `most`: the rest is the program's.
-int DescriptorShare(int of, int least, int most) {
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return most;
-    return int(std::clamp<rlim_t>(limit.rlim_cur / rlim_t(of), rlim_t(least), rlim_t(most)));
-}
 
 constexpr int FolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 

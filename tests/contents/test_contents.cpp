@@ -12,6 +12,7 @@
 
 #include "contents/contents_check.h"
 #include "contents/contents_file.h"
+#include "shared/descriptors.h"
 #include "support/hung_view.h"
 #include "support/temp_tree.h"
 #include "support/test_env.h"
@@ -297,6 +298,27 @@ private Q_SLOTS:
         }
         // Each file once, and some last chunks again: 2,500 of them do not fit in memory at once.
         QVERIFY(results.bytesRead <= count * size * 12 / 10);
+    }
+
+    // The programs raise a low limit at start, within the hard one, and never lower it.
+    void descriptorLimitRaisedNeverLowered() {
+        rlimit saved{};
+        QVERIFY(::getrlimit(RLIMIT_NOFILE, &saved) == 0);
+        const auto restored = qScopeGuard([&] { ::setrlimit(RLIMIT_NOFILE, &saved); });
+        if (saved.rlim_max != RLIM_INFINITY && saved.rlim_max < 600)
+            QSKIP("the hard limit is too low to raise to");
+        rlimit low = saved;
+        low.rlim_cur = 100;
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &low) == 0);
+        QCOMPARE(DescriptorShare(4, 1, 256), 25);
+        RaiseDescriptorLimit(600);
+        rlimit now{};
+        QVERIFY(::getrlimit(RLIMIT_NOFILE, &now) == 0);
+        QCOMPARE(now.rlim_cur, rlim_t(600));
+        QCOMPARE(DescriptorShare(4, 1, 256), 150);
+        RaiseDescriptorLimit(200);
+        QVERIFY(::getrlimit(RLIMIT_NOFILE, &now) == 0);
+        QCOMPARE(now.rlim_cur, rlim_t(600));
     }
 
     // Stop ends the check before its next read, and leaves no thread behind. Sets concluded
