@@ -7,7 +7,8 @@
 #   e.g. MODE=cold ROUNDS=3 WORKERS="1 2 4 8 16" OLD_CLI=/tmp/old/tallyrook-cli \
 #            bench/cli/disk.sh /tmp/trees/realistic-1000000
 #
-# MODE cold (default) or warm. WORKERS lists the read-ahead workers of the tallyrook-cli runs
+# MODE cold (default) or warm. ALL=1 lists every row (--all). OTHERS (default "fdfind-j8
+# find-sizes") names the other tools of the rounds; empty for none. WORKERS lists the read-ahead workers of the tallyrook-cli runs
 # (TALLYROOK_WALK_WORKERS; "default" for the program's own). OLD_CLI adds another build's
 # command, to compare. Each round runs every command once in turn. Per command: wall time median
 # and best, processor time (user + system) median, peak memory (max RSS) median; every run's
@@ -28,13 +29,15 @@ trap 'rm -rf "$work"' EXIT
 names=()
 [[ -n ${OLD_CLI:-} ]] && names+=(old)
 for w in "${workers[@]}"; do names+=("cli-$w"); done
-names+=(fdfind-j8 find-sizes)
+read -r -a others <<<"${OTHERS-fdfind-j8 find-sizes}"
+names+=("${others[@]}")
+criteria="--name --size --similar${ALL:+ --all}"
 
 command_of() {
     case $1 in
-    old) echo "'$OLD_CLI' --name --size --similar --tsv -q \"\$0\"" ;;
-    cli-default) echo "'$cli' --name --size --similar --tsv -q \"\$0\"" ;;
-    cli-*) echo "TALLYROOK_WALK_WORKERS=${1#cli-} '$cli' --name --size --similar --tsv -q \"\$0\"" ;;
+    old) echo "'$OLD_CLI' $criteria --tsv -q \"\$0\"" ;;
+    cli-default) echo "'$cli' $criteria --tsv -q \"\$0\"" ;;
+    cli-*) echo "TALLYROOK_WALK_WORKERS=${1#cli-} '$cli' $criteria --tsv -q \"\$0\"" ;;
     fdfind-j8) echo "fdfind -j 8 -t f -u -S +0b . \"\$0\"" ;;
     find-sizes) echo "find \"\$0\" -type f -printf '%s %p\\n'" ;;
     esac

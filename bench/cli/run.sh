@@ -9,10 +9,11 @@
 # rounds, each running every command once in turn; the table gives the median and the fastest
 # round, in ms, of the whole process, and the median processor time (user + system), which a
 # machine busy with other work inflates far less than the wall clock. COMMANDS picks some of
-# find-sizes, find-names-uniq, cli-all, cli-name and cli-name-similar (--all --name --similar);
-# OLD_CLI=PATH adds old-all, that binary's all-criteria run, to compare a change in the same
-# rounds, and COMMANDS may name old-name-similar, its --all --name --similar run. The
-# all-criteria run lists every row (--all). One more run of each tallyrook command reports its
+# find-sizes, find-names-uniq, cli-all, cli-capped (the three criteria with the row cap), cli-name
+# and cli-name-similar (--all --name --similar); OLD_CLI=PATH adds old-all, that binary's
+# all-criteria run, to compare a change in the same rounds, and COMMANDS may name old-capped and
+# old-name-similar, its other runs; with OLD_CLI both binaries' capped rows are compared byte for
+# byte. The all-criteria run lists every row (--all). One more run of each tallyrook command reports its
 # rows, output size, peak memory and, with TALLYROOK_TIMINGS=1, the time of each stage, and
 # OLD_CLI's peak memory; REFERENCE=FILE compares both all-criteria outputs with FILE byte for
 # byte. Trees are made under TMPDIR (default /tmp) and deleted afterwards, unless KEEP_TREES names
@@ -59,6 +60,8 @@ for n in "${counts[@]}"; do
             find-sizes) command="find \"\$0\" -type f -printf '%s %p\\n'" ;;
             find-names-uniq) command="find \"\$0\" -type f -printf '%f\\n' | sort | uniq -d" ;;
             cli-all) command="'$cli' --all --name --size --similar --tsv -q \"\$0\"" ;;
+            cli-capped) command="'$cli' --name --size --similar --tsv -q \"\$0\"" ;;
+            old-capped) command="'$OLD_CLI' --name --size --similar --tsv -q \"\$0\"" ;;
             cli-name) command="'$cli' --name --tsv \"\$0\"" ;;
             cli-name-similar) command="'$cli' --all --name --similar --tsv -q \"\$0\"" ;;
             old-name-similar) command="'$OLD_CLI' --all --name --similar --tsv -q \"\$0\"" ;;
@@ -94,6 +97,10 @@ for n in "${counts[@]}"; do
             "$tree" >/dev/null 2>&1 || true
         peak_kb=$(tail -1 "$work/time.txt")
         echo "-- old --all: peak RSS $peak_kb KB = $(( peak_kb * 1024 / n )) bytes per file"
+    fi
+    if [[ -n ${OLD_CLI:-} ]] && cmp <("$cli" --name --size --similar --tsv -q "$tree" 2>/dev/null) \
+        <("$OLD_CLI" --name --size --similar --tsv -q "$tree" 2>/dev/null); then
+        echo "capped rows: identical to $OLD_CLI's"
     fi
     if [[ -n ${REFERENCE:-} ]]; then
         for tool in "$cli" ${OLD_CLI:+"$OLD_CLI"}; do
