@@ -47,15 +47,15 @@ struct Counters {
     std::atomic<qint64> filesDone{0}, filesTotal{0}, bytesDone{0}, bytesTotal{0};
 };
 
-// An entry of the list, by its path. An entry that repeats an earlier one's path is an alias of
-// it: looked at, but neither read nor counted.
+// An entry of the list, by its path, beside its result, which holds its look (identity and
+// links) and its verdict. An entry that repeats an earlier one's path is an alias of it: looked
+// at, but neither read nor counted.
 struct Path {
-    Look look;
     int nextInUnit = -1;  // the next path of the same file
     int unit = -1;        // the file it is read as
     int set = -1;
-    CopyState state = CopyState::NotCompared;
-    NotComparedReason reason = NotComparedReason::Stopped;
+    Kind kind = Kind::Unreadable;
+    bool sparse = false;
     bool pending = false;  // a file to compare, no verdict yet
 };
 
@@ -105,6 +105,7 @@ public:
 
     ContentsResults Run() {
         paths_.resize(size_t(files_.Count()));
+        found_.resize(paths_.size());
         counters_.filesTotal = qint64(paths_.size());
         LookAtPaths();
         MakeUnits();
@@ -125,6 +126,7 @@ private:
     const int readers_;
 
     std::vector<Path> paths_;               // by list entry
+    std::vector<ContentsResult> found_;     // by list entry: what is given back
     std::unordered_map<int, int> aliasOf_;  // entry: the earlier entry of the same path
     QHash<QString, QString> resolvedFolders_;
     std::vector<Unit> units_;
@@ -153,20 +155,31 @@ private:
 
     bool Stopping() const { return stop_.load(std::memory_order_relaxed); }
     // Asked once per file system (by device).
-    bool OnLocal(const Path& path) {
-        const auto [at, added] = local_.try_emplace(path.look.id.device, false);
+    bool OnLocal(int p) {
+        const auto [at, added] = local_.try_emplace(found_[size_t(p)].identity.device, false);
         if (added)
-            at->second = OnLocalFileSystem(PathText(int(&path - paths_.data())));
+            at->second = OnLocalFileSystem(PathText(p));
         return at->second;
     }
     // The same for the readers, which only look: every device was asked before they began.
-    bool WasLocal(const Path& path) const {
-        const auto at = local_.find(path.look.id.device);
+    bool WasLocal(int p) const {
+        const auto at = local_.find(found_[size_t(p)].identity.device);
         return at != local_.end() && at->second;
     }
     QString PathText(int p) const { return files_.At(p).path; }
+    // The look at entry `p`, as taken.
+    Look LookOf(int p) const {
+        const ContentsResult& result = found_[size_t(p)];
+        const Path& path = paths_[size_t(p)];
+        Look look;
+        look.id = result.identity;
+        look.links = result.links;
+        look.kind = path.kind;
+        look.sparse = path.sparse;
+        return look;
+    }
     const FileIdentity& IdOf(int u) const {
-        return paths_[size_t(units_[size_t(u)].firstPath)].look.id;
+        return found_[size_t(units_[size_t(u)].firstPath)].identity;
     }
     qint64 SizeOf(int u) const { return IdOf(u).size; }
     int DiskOf(int u) const {
@@ -206,11 +219,15 @@ private:
     void LookAtPath(int p) {
         Path& path = paths_[size_t(p)];
         const ContentsFile entry = files_.At(p);
-        path.look = LookAt(entry.path);
-        switch (path.look.kind) {
+        const Look look = LookAt(entry.path);
+        path.kind = look.kind;
+        path.sparse = look.sparse;
+        found_[size_t(p)].identity = look.id;
+        found_[size_t(p)].links = look.links;
+        switch (look.kind) {
             case Kind::File:
                 path.pending = true;
-                if (!Describes(entry, path.look))
+                if (!Describes(entry, look))
                     Settle(path, CopyState::NotCompared, NotComparedReason::Changed);
                 break;
             case Kind::NotAFile:
@@ -238,8 +255,9 @@ private:
 
     void Settle(Path& path, CopyState state, NotComparedReason reason) {
         path.pending = false;
-        path.state = state;
-        path.reason = reason;
+        ContentsResult& result = found_[size_t(&path - paths_.data())];
+        result.state = state;
+        result.reason = reason;
         counters_.filesDone.fetch_add(1, std::memory_order_relaxed);
     }
 
@@ -257,7 +275,7 @@ private:
                 order.push_back(p);
         }
         const auto key = [this](int p) {
-            const FileIdentity& id = paths_[size_t(p)].look.id;
+            const FileIdentity& id = found_[size_t(p)].identity;
             return std::tie(id.size, id.device, id.inode);
         };
         std::sort(order.begin(), order.end(), [&key](int a, int b) {
@@ -271,7 +289,7 @@ private:
             for (e = b + 1; e < order.size() && sizeAndDevice(order[e]) == sizeAndDevice(order[b]);)
                 ++e;
             const std::span<const int> run(order.data() + b, e - b);
-            if (OnLocal(paths_[size_t(run.front())]))
+            if (OnLocal(run.front()))
                 JoinByFileNumber(run);
             else
                 JoinByName(run);
@@ -287,19 +305,19 @@ private:
     // number and the same look are one file.
     void JoinByFileNumber(std::span<const int> run) {
         for (size_t b = 0, e = 0; b < run.size(); b = e) {
-            const quint64 inode = paths_[size_t(run[b])].look.id.inode;
-            for (e = b + 1; e < run.size() && paths_[size_t(run[e])].look.id.inode == inode;)
+            const quint64 inode = found_[size_t(run[b])].identity.inode;
+            for (e = b + 1; e < run.size() && found_[size_t(run[e])].identity.inode == inode;)
                 ++e;
             const size_t firstUnit = units_.size();
             QHash<QString, int> texts;
             for (const int p : run.subspan(b, e - b)) {
                 if (e - b > 1 && IsRepeat(p, texts))
                     continue;
-                const Look& look = paths_[size_t(p)].look;
+                const ContentsResult& look = found_[size_t(p)];
                 size_t u = firstUnit;
                 while (u < units_.size() &&
-                       !(IdOf(int(u)) == look.id &&
-                         paths_[size_t(units_[u].firstPath)].look.links == look.links))
+                       !(IdOf(int(u)) == look.identity &&
+                         found_[size_t(units_[u].firstPath)].links == look.links))
                     ++u;
                 AddToUnit(p, int(u));
             }
@@ -337,9 +355,8 @@ private:
             texts.insert(text, p);
             return false;
         }
-        Path& path = paths_[size_t(p)];
-        path.pending = false;
-        path.reason = NotComparedReason::None;  // its results are its first entry's
+        paths_[size_t(p)].pending = false;
+        found_[size_t(p)].reason = NotComparedReason::None;  // its results are its first entry's
         aliasOf_[p] = at.value();
         counters_.filesTotal.fetch_sub(1, std::memory_order_relaxed);
         return true;
@@ -385,7 +402,7 @@ private:
     // never more names than the file has links.
     void KeepHardLinksOnly(int u) {
         Unit& unit = units_[size_t(u)];
-        const quint64 links = paths_[size_t(unit.firstPath)].look.links;
+        const quint64 links = found_[size_t(unit.firstPath)].links;
         QSet<QString> names;
         int last = -1;
         int count = 0;
@@ -533,13 +550,37 @@ private:
     // `reader` holds the files that were read.
     void Conclude(const std::vector<int>& units, qint64 offset, Reader* reader);
 
+    // The results as the entries hold them, completed in place.
     ContentsResults Results() {
         ContentsResults results;
-        results.stopped = std::any_of(paths_.begin(), paths_.end(), [](const Path& path) {
-            return path.reason == NotComparedReason::Stopped;
+        results.stopped = std::any_of(found_.begin(), found_.end(), [](const ContentsResult& r) {
+            return r.reason == NotComparedReason::Stopped;
         });
         results.bytesRead = bytesRead_;
-        // Sets numbered in the order of their first files in the list, an alias's entry among them.
+        const std::vector<int> number = SetNumbers();
+        results.copySets = int(sets_.size());
+        for (size_t i = 0; i < paths_.size(); ++i) {
+            const Path& path = paths_[i];
+            ContentsResult& result = found_[i];
+            if (path.kind != Kind::File) {
+                result.identity = {};
+                result.links = 0;
+            }
+            if (path.unit >= 0 && result.state != CopyState::NotCompared)
+                result.file = path.unit + 1;
+            if (path.set >= 0) {
+                result.copySet = number[size_t(path.set)];
+                result.otherCopies = int(sets_[size_t(path.set)].size()) - 1;
+            }
+        }
+        for (const auto& [entry, of] : aliasOf_)
+            found_[size_t(entry)] = found_[size_t(of)];
+        results.files = std::move(found_);
+        return results;
+    }
+
+    // Sets numbered in the order of their first files in the list, an alias's entry among them.
+    std::vector<int> SetNumbers() const {
         std::vector<int> firstOfSet(sets_.size(), INT_MAX);
         for (int s = 0; s < int(sets_.size()); ++s) {
             for (const int p : sets_[size_t(s)])
@@ -557,26 +598,7 @@ private:
         std::vector<int> number(sets_.size());
         for (size_t k = 0; k < firsts.size(); ++k)
             number[size_t(firsts[k].second)] = int(k) + 1;
-        results.copySets = int(sets_.size());
-        results.files.resize(paths_.size());
-        for (size_t i = 0; i < paths_.size(); ++i) {
-            const auto alias = aliasOf_.find(int(i));
-            const Path& path = paths_[alias == aliasOf_.end() ? i : size_t(alias->second)];
-            ContentsResult& result = results.files[i];
-            result.state = path.state;
-            result.reason = path.reason;
-            if (path.look.kind == Kind::File) {
-                result.identity = path.look.id;
-                result.links = path.look.links;
-            }
-            if (path.unit >= 0 && path.state != CopyState::NotCompared)
-                result.file = path.unit + 1;
-            if (path.set >= 0) {
-                result.copySet = number[size_t(path.set)];
-                result.otherCopies = int(sets_[size_t(path.set)].size()) - 1;
-            }
-        }
-        return results;
+        return number;
     }
 };
 
@@ -652,7 +674,7 @@ private:
     void SkipCommonHole(const std::vector<int>& units, qint64& offset, qint64 size) {
         qint64 data = size;
         for (const int u : units) {
-            if (!c_.paths_[size_t(c_.units_[size_t(u)].firstPath)].look.sparse)
+            if (!c_.paths_[size_t(c_.units_[size_t(u)].firstPath)].sparse)
                 return;
             NotComparedReason reason;
             if (!FileOf(u) && !Open(u, reason))
@@ -794,7 +816,7 @@ private:
         const int first = c_.units_[size_t(u)].firstPath;
         if (!c_.ReadBytes(u, file, into, length, offset)) {
             // It ended early or the system could not read it.
-            reason = StillSame(&file, c_.PathText(first), c_.paths_[size_t(first)].look)
+            reason = StillSame(&file, c_.PathText(first), c_.LookOf(first))
                          ? NotComparedReason::Unreadable
                          : NotComparedReason::Changed;
             return false;
@@ -810,7 +832,7 @@ private:
             Close(open_.front());
         const int first = c_.units_[size_t(u)].firstPath;
         const QString& path = c_.PathText(first);
-        const Look& look = c_.paths_[size_t(first)].look;
+        const Look look = c_.LookOf(first);
         bool tooMany = false;
         OpenedFilePtr file = OpenForReading(path, look, reason, tooMany);
         // Out of descriptors: the other files give theirs back.
@@ -844,7 +866,7 @@ void Checker::ReadTurns() {
             ahead.clear();
         for (const int u : ahead) {
             const int p = units_[size_t(u)].firstPath;
-            if (DiskOf(u) >= 0 && WasLocal(paths_[size_t(p)]))
+            if (DiskOf(u) >= 0 && WasLocal(p))
                 Prefetch(PathText(p), std::min(SizeOf(u), options_.maxChunk));
         }
         reader.Compare(*group);
@@ -855,7 +877,7 @@ void Checker::Conclude(const std::vector<int>& units, qint64 offset, Reader* rea
     std::vector<int> same;
     for (const int u : units) {
         const Unit& unit = units_[size_t(u)];
-        const Look& look = paths_[size_t(unit.firstPath)].look;
+        const Look look = LookOf(unit.firstPath);
         const bool read = offset > 0;
         if (read)
             counters_.bytesDone.fetch_add(SizeOf(u) - offset, std::memory_order_relaxed);

@@ -1,7 +1,6 @@
 #include "contents/contents_pass.h"
 
 #include <QHash>
-#include <QSet>
 #include <algorithm>
 
 #include "search/search_host.h"
@@ -113,21 +112,32 @@ StepResult ContentsPass::Run(SearchHost& host, const Global& global, std::vector
     const std::vector<qsizetype>& recordOf = files->Records();
 
     // The check's sets, of two files or more: the names of one file alone are no copy.
-    QHash<int, QSet<int>> filesOfSet;
+    struct SetFiles {
+        int first = 0;  // the file of its first path
+        bool several = false;
+    };
+    std::vector<SetFiles> setFiles(size_t(results.copySets) + 1);
     for (const ContentsResult& result : results.files) {
-        if (result.state == CopyState::HasCopies && result.copySet > 0)
-            filesOfSet[result.copySet].insert(result.file);
+        if (result.state != CopyState::HasCopies || result.copySet <= 0)
+            continue;
+        SetFiles& set = setFiles[size_t(result.copySet)];
+        if (set.first == 0)
+            set.first = result.file;
+        else if (set.first != result.file)
+            set.several = true;
     }
     // Numbered anew in the order of each set's first record.
-    QHash<int, int> number;
+    std::vector<int> number(setFiles.size(), 0);
+    int numbered = 0;
     for (size_t i = 0; i < results.files.size(); ++i) {
         const ContentsResult& result = results.files[i];
-        if (result.state != CopyState::HasCopies || filesOfSet.value(result.copySet).size() < 2)
+        if (result.state != CopyState::HasCopies || result.copySet <= 0 ||
+            !setFiles[size_t(result.copySet)].several)
             continue;
-        auto at = number.find(result.copySet);
-        if (at == number.end())
-            at = number.insert(result.copySet, int(number.size()) + 1);
-        copySetOf[size_t(recordOf[i])] = *at;
+        int& set = number[size_t(result.copySet)];
+        if (set == 0)
+            set = ++numbered;
+        copySetOf[size_t(recordOf[i])] = set;
     }
     files_ = std::move(files);
     results_ = std::move(results);
