@@ -15,6 +15,38 @@ constexpr int PollMs = 25;
 // Records counted between pending events.
 constexpr qsizetype RecordsPerEvents = 4096;
 
+// Gives each record its copy set: the check's sets of two files or more (the names of one file
+// alone are no copy), numbered anew in the order of each set's first record.
+void GiveCopySets(const ContentsResults& results, const std::vector<qsizetype>& recordOf,
+                  std::vector<int>& copySetOf) {
+    struct SetFiles {
+        int first = 0;  // the file of its first path
+        bool several = false;
+    };
+    std::vector<SetFiles> setFiles(size_t(results.copySets) + 1);
+    for (const ContentsResult& result : results.files) {
+        if (result.state != CopyState::HasCopies || result.copySet <= 0)
+            continue;
+        SetFiles& set = setFiles[size_t(result.copySet)];
+        if (set.first == 0)
+            set.first = result.file;
+        else if (set.first != result.file)
+            set.several = true;
+    }
+    std::vector<int> number(setFiles.size(), 0);
+    int numbered = 0;
+    for (size_t i = 0; i < results.files.size(); ++i) {
+        const ContentsResult& result = results.files[i];
+        if (result.state != CopyState::HasCopies || result.copySet <= 0 ||
+            !setFiles[size_t(result.copySet)].several)
+            continue;
+        int& set = number[size_t(result.copySet)];
+        if (set == 0)
+            set = ++numbered;
+        copySetOf[size_t(recordOf[i])] = set;
+    }
+}
+
 }  // namespace
 
 // The records given to the check, their paths made from the inventory's lists as they are asked
@@ -109,36 +141,8 @@ StepResult ContentsPass::Run(SearchHost& host, const Global& global, std::vector
     if (results.stopped)
         return StepResult::Stopped;
     host.SetProgress(100);
-    const std::vector<qsizetype>& recordOf = files->Records();
 
-    // The check's sets, of two files or more: the names of one file alone are no copy.
-    struct SetFiles {
-        int first = 0;  // the file of its first path
-        bool several = false;
-    };
-    std::vector<SetFiles> setFiles(size_t(results.copySets) + 1);
-    for (const ContentsResult& result : results.files) {
-        if (result.state != CopyState::HasCopies || result.copySet <= 0)
-            continue;
-        SetFiles& set = setFiles[size_t(result.copySet)];
-        if (set.first == 0)
-            set.first = result.file;
-        else if (set.first != result.file)
-            set.several = true;
-    }
-    // Numbered anew in the order of each set's first record.
-    std::vector<int> number(setFiles.size(), 0);
-    int numbered = 0;
-    for (size_t i = 0; i < results.files.size(); ++i) {
-        const ContentsResult& result = results.files[i];
-        if (result.state != CopyState::HasCopies || result.copySet <= 0 ||
-            !setFiles[size_t(result.copySet)].several)
-            continue;
-        int& set = number[size_t(result.copySet)];
-        if (set == 0)
-            set = ++numbered;
-        copySetOf[size_t(recordOf[i])] = set;
-    }
+    GiveCopySets(results, files->Records(), copySetOf);
     files_ = std::move(files);
     results_ = std::move(results);
     return StepResult::Completed;
