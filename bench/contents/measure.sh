@@ -25,3 +25,19 @@ median() {  # of an even count, the mean of the middle two
     printf '%s\n' "$@" | sort -n |
         awk '{v[NR]=$1} END {printf "%.0f", (v[int((NR+1)/2)] + v[int(NR/2)+1]) / 2}'
 }
+print_medians() {  # NAME...: a table of each command's medians, warm then cold
+    local phase name metric row
+    printf '%-6s %-10s %9s %9s %9s %11s %12s %14s %14s\n' phase command wall_ms user_ms sys_ms \
+        max_rss_kb peak_anon_kb rchar read_bytes
+    for phase in warm cold; do
+        for name in "$@"; do
+            [[ -n ${values[$phase $name wall_ms]:-} ]] || continue
+            row=()
+            for metric in wall_ms user_ms sys_ms max_rss_kb peak_anon_kb rchar read_bytes; do
+                # shellcheck disable=SC2086
+                row+=("$(median ${values[$phase $name $metric]})")
+            done
+            printf '%-6s %-10s %9s %9s %9s %11s %12s %14s %14s\n' "$phase" "$name" "${row[@]}"
+        done
+    done
+}

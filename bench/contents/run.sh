@@ -118,19 +118,7 @@ fi
 echo "load after: $(uptime)"
 
 echo "== medians of $rounds rounds (ms, KB, bytes)"
-printf '%-6s %-10s %8s %8s %8s %11s %12s %14s %14s\n' phase command wall_ms user_ms sys_ms \
-    max_rss_kb peak_anon_kb rchar read_bytes
-for phase in warm cold; do
-    [[ -n ${values[$phase tallyrook wall_ms]:-} ]] || continue
-    for name in "${names[@]}"; do
-        row=()
-        for metric in wall_ms user_ms sys_ms max_rss_kb peak_anon_kb rchar read_bytes; do
-            # shellcheck disable=SC2086
-            row+=("$(median ${values[$phase $name $metric]})")
-        done
-        printf '%-6s %-10s %8s %8s %8s %11s %12s %14s %14s\n' "$phase" "$name" "${row[@]}"
-    done
-done
+print_medians "${names[@]}"
 # shellcheck disable=SC2086
 read_ours=$(median ${values[warm tallyrook rchar]})
 awk -v r="$read_ours" -v m="$must" 'BEGIN {

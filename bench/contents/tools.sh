@@ -145,19 +145,7 @@ done
 echo "load after: $(cat /proc/loadavg)"
 
 echo "== medians (ms, KB, bytes)"
-printf '%-6s %-10s %9s %9s %9s %11s %12s %14s %14s\n' phase command wall_ms user_ms sys_ms \
-    max_rss_kb peak_anon_kb rchar read_bytes
-for phase in warm cold; do
-    for name in "${tools[@]}"; do
-        [[ -n ${values[$phase $name wall_ms]:-} ]] || continue
-        row=()
-        for metric in wall_ms user_ms sys_ms max_rss_kb peak_anon_kb rchar read_bytes; do
-            # shellcheck disable=SC2086
-            row+=("$(median ${values[$phase $name $metric]})")
-        done
-        printf '%-6s %-10s %9s %9s %9s %11s %12s %14s %14s\n' "$phase" "$name" "${row[@]}"
-    done
-done
+print_medians "${tools[@]}"
 for name in "${tools[@]}"; do
     # shellcheck disable=SC2086
     read_bytes=$(median ${values[warm $name rchar]:-0})

@@ -311,7 +311,7 @@ private:
             const size_t firstUnit = units_.size();
             QHash<QString, int> texts;
             for (const int p : run.subspan(b, e - b)) {
-                if (e - b > 1 && IsRepeat(p, texts))
+                if (e - b > 1 && IsRepeat(p, PathText(p), texts))
                     continue;
                 const ContentsResult& look = found_[size_t(p)];
                 size_t u = firstUnit;
@@ -333,9 +333,10 @@ private:
         QSet<QString> names;
         for (const int p : byEntry) {
             if (byEntry.size() > 1) {
-                if (IsRepeat(p, texts))
+                const QString text = PathText(p);
+                if (IsRepeat(p, text, texts))
                     continue;
-                const QString name = ResolvedName(PathText(p));
+                const QString name = ResolvedName(text);
                 if (names.contains(name)) {
                     Settle(paths_[size_t(p)], CopyState::NotCompared, NotComparedReason::SameFile);
                     continue;
@@ -346,10 +347,9 @@ private:
         }
     }
 
-    // Whether the path of entry `p` is one an earlier entry of `texts` has: it then stands for
-    // that one.
-    bool IsRepeat(int p, QHash<QString, int>& texts) {
-        const QString text = PathText(p);
+    // Whether `text`, the path of entry `p`, is one an earlier entry of `texts` has: it then stands
+    // for that one.
+    bool IsRepeat(int p, const QString& text, QHash<QString, int>& texts) {
         const auto at = texts.constFind(text);
         if (at == texts.cend()) {
             texts.insert(text, p);

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <atomic>
 #include <future>
+#include <memory>
 
 #include "contents/contents_check.h"
 #include "contents/contents_file.h"
@@ -57,6 +58,28 @@ class TestContents : public QObject {
             files.append({tree->path(name), info.size(), info.lastModified().toUTC()});
         }
         return files;
+    }
+    // `pairs` pairs of copies "aK" and "bK", listed, of `size` + K bytes.
+    void WritePairs(int pairs, qint64 size) {
+        for (int k = 0; k < pairs; ++k) {
+            Write(u"a%1"_s.arg(k), Pattern(size + k));
+            Write(u"b%1"_s.arg(k), Pattern(size + k));
+            names << u"a%1"_s.arg(k) << u"b%1"_s.arg(k);
+        }
+    }
+    // A check of the list, started, that asks itself to stop at its `at`th read; `reads` counts
+    // them and must outlive it.
+    std::unique_ptr<ContentsCheck> StartStoppingAt(int at, std::atomic<int>& reads,
+                                                   ContentsOptions options = {}) {
+        auto running = std::make_shared<ContentsCheck*>(nullptr);
+        options.afterRead = [&reads, at, running](const QString&, qint64) {
+            if (++reads == at)
+                (*running)->RequestStop();
+        };
+        auto check = std::make_unique<ContentsCheck>(Entries(), options);
+        *running = check.get();
+        check->Start();
+        return check;
     }
     // "name=verdict ...": the copy set and its other paths, "no" copy, or why not compared.
     QString Verdicts(const QList<ContentsFile>& files, ContentsOptions options = {}) {
@@ -324,22 +347,12 @@ private Q_SLOTS:
     // Stop ends the check before its next read, and leaves no thread behind. Sets concluded
     // before it keep their verdicts; the rest are not compared.
     void stoppedHalfWay() {
-        for (int k = 0; k < 20; ++k) {
-            Write(u"a%1"_s.arg(k), Pattern(1000 + k));
-            Write(u"b%1"_s.arg(k), Pattern(1000 + k));
-            names << u"a%1"_s.arg(k) << u"b%1"_s.arg(k);
-        }
-        ContentsCheck* running = nullptr;
+        WritePairs(20, 1000);
         std::atomic<int> reads{0};
         ContentsOptions options;
         options.readers = 1;
-        options.afterRead = [&](const QString&, qint64) {
-            if (++reads == 5)
-                running->RequestStop();
-        };
-        ContentsCheck check(Entries(), options);
-        running = &check;
-        check.Start();
+        const std::unique_ptr<ContentsCheck> started = StartStoppingAt(5, reads, options);
+        ContentsCheck& check = *started;
         QVERIFY(check.Wait());
         check.Stop();
         QCOMPARE(reads.load(), 5);
@@ -395,21 +408,10 @@ private Q_SLOTS:
     // Every reader ends at its next read; a pair is concluded whole or not compared at all.
     void stoppedDuringAParallelCheck() {
         constexpr int pairs = 40;
-        for (int k = 0; k < pairs; ++k) {
-            Write(u"a%1"_s.arg(k), Pattern(5000 + k));
-            Write(u"b%1"_s.arg(k), Pattern(5000 + k));
-            names << u"a%1"_s.arg(k) << u"b%1"_s.arg(k);
-        }
-        ContentsCheck* running = nullptr;
+        WritePairs(pairs, 5000);
         std::atomic<int> reads{0};
-        ContentsOptions options;
-        options.afterRead = [&](const QString&, qint64) {
-            if (++reads == 10)
-                running->RequestStop();
-        };
-        ContentsCheck check(Entries(), options);
-        running = &check;
-        check.Start();
+        const std::unique_ptr<ContentsCheck> started = StartStoppingAt(10, reads);
+        ContentsCheck& check = *started;
         QVERIFY(check.Wait(30'000));
         QVERIFY(check.Results().stopped);
         QVERIFY2(reads <= 10 + 7, qPrintable(QString::number(reads)));
