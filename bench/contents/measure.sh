@@ -1,5 +1,14 @@
-# What the contents benchmarks share. The caller sets `bench` (the build's bench folder), `work`
-# (a scratch folder), the associative array `values`, and command_of NAME, which sets `cmd`.
+# What the contents benchmarks share. The caller sets `bench` (the build's bench folder), `cli`
+# (tallyrook-cli), `work` (a scratch folder), the associative array `values`, and command_of NAME,
+# which sets `cmd`.
+
+check_built() {  # the programs the benchmarks run, or a word on what to build
+    local tool
+    for tool in "$bench/tallyrook-gen-contents" "$bench/tallyrook-bench-contents" \
+        "$bench/tallyrook-measure" "$cli"; do
+        [[ -x $tool ]] || { echo "missing $tool: build the targets first" >&2; exit 1; }
+    done
+}
 
 measure() {  # PHASE NAME
     command_of "$2"

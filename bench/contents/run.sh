@@ -22,10 +22,9 @@ build=${1:-build/release}
 rounds=${ROUNDS:-5}
 bench=$build/bench/contents
 cli=$build/src/cli/tallyrook-cli
-for tool in "$bench/tallyrook-gen-contents" "$bench/tallyrook-bench-contents" \
-    "$bench/tallyrook-measure" "$cli"; do
-    [[ -x $tool ]] || { echo "missing $tool: build the targets first" >&2; exit 1; }
-done
+# shellcheck source=bench/contents/measure.sh
+source "$(dirname "$0")/measure.sh"
+check_built
 # Every same-size file and its copy set: TSV with a header that has path and copy.
 ours=("$cli" --size --all --contents --tsv --header)
 
@@ -93,8 +92,6 @@ if cmp -s "$work/tallyrook.sets" "$work/jdupes.sets"; then
 fi
 
 declare -A values=()
-# shellcheck source=bench/contents/measure.sh
-source "$(dirname "$0")/measure.sh"
 
 echo "== rounds"
 echo "load before: $(uptime)"

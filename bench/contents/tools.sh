@@ -30,10 +30,9 @@ build=${1:-build/release}
 kind=${2:-large}
 bench=$build/bench/contents
 cli=$build/src/cli/tallyrook-cli
-for tool in "$bench/tallyrook-gen-contents" "$bench/tallyrook-bench-contents" \
-    "$bench/tallyrook-measure" "$cli"; do
-    [[ -x $tool ]] || { echo "missing $tool: build the targets first" >&2; exit 1; }
-done
+# shellcheck source=bench/contents/measure.sh
+source "$(dirname "$0")/measure.sh"
+check_built
 read -r -a tools <<<"${TOOLS:-tallyrook jdupes rmlint fdupes rdfind}"
 read -r -a cold_tools <<<"${COLD_TOOLS:-${tools[*]}}"
 
@@ -126,8 +125,6 @@ for name in "${check[@]}"; do
 done
 
 declare -A values=()
-# shellcheck source=bench/contents/measure.sh
-source "$(dirname "$0")/measure.sh"
 
 echo "== rounds"
 echo "load before: $(cat /proc/loadavg)"
